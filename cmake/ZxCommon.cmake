@@ -1,0 +1,42 @@
+# Settings shared by every target of the project.
+
+set(CMAKE_CXX_STANDARD 17)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+
+if(MSVC)
+  add_compile_options(/W4 /utf-8)
+else()
+  add_compile_options(-Wall -Wextra)
+  # Link the runtime statically so that no mingw DLL has to be shipped.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+# Every executable and DLL lands in one folder, next to the resources the
+# program ships, so that a test runs the binaries exactly as they are laid out
+# in an installation.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+
+# A DLL without the "lib" prefix mingw would otherwise add.
+function(zx_shared_library name)
+  add_library(${name} SHARED ${ARGN})
+  set_target_properties(${name} PROPERTIES PREFIX "" IMPORT_PREFIX "")
+endfunction()
+
+# A GoogleTest executable, run by ctest under Wine through the emulator
+# wrapper. Every test needs the harness (Wine prefix, persistent wineserver,
+# virtual display), which the fixtures "harness.start"/"harness.stop" provide.
+function(zx_add_gtest name)
+  cmake_parse_arguments(ZT "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ZT_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ZT_LIBS} zx_test_main)
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  if(NOT ZT_TIMEOUT)
+    set(ZT_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED Harness TIMEOUT ${ZT_TIMEOUT})
+endfunction()

@@ -1,0 +1,95 @@
+// ZxLib: small utility functions shared by the program, the kernel and the
+// libraries: folders by type, files, character sets and MD5 text.
+//
+// Strings are UTF-8 in std::string; every Win32 call underneath uses the W
+// form, so a path with any Unicode character survives.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Charset {
+// UTF-8 to UTF-16 and back. Invalid input bytes become U+FFFD rather than
+// being dropped, so a damaged name still shows where it was damaged.
+std::wstring String2WString(const std::string& text);
+std::string WString2String(const std::wstring& text);
+}  // namespace Charset
+
+namespace Dir {
+
+// Folder types understood by GetZxPath.
+enum : int {
+    kPathResource = 100,   // the program's folder: default.jpg, Logo.png, skin\ ...
+    kPathUserData = 101,   // %APPDATA%\ZxVCam\   (lists, Record\Dat\, the INI)
+    kPathThumbCache = 109, // %LOCALAPPDATA%\ZxVCam\Cache\   (thumbnails)
+};
+
+// The folder of the given type, ending in a backslash, created when it does
+// not exist yet (the resource folder is never created). An unknown type
+// gives an empty string.
+//
+// The folders can be redirected, for tests and portable installs, by the
+// environment variables ZXVCAM_RES_DIR (100), ZXVCAM_DATA_DIR (101),
+// ZXVCAM_CACHE_DIR (109) and ZXVCAM_LOG_DIR (the log folder).
+std::string GetZxPath(int type);
+
+// The folder log files go to: %LOCALAPPDATA%\ZxVCam\Log\ (created).
+std::string GetLogPath();
+
+// The folder of the running program (the main executable), ending in a
+// backslash.
+std::string GetCurrentPath();
+
+// The folder of the module (EXE or DLL) that contains the given address,
+// ending in a backslash.
+std::string GetModulePath(const void* addressInModule);
+
+bool IsDirectory(const std::string& path);
+
+// Creates the folder and every missing parent; true when it exists afterwards.
+bool MakeDir(const std::string& path);
+
+// Adds a trailing backslash when the path has none.
+std::string WithSlash(const std::string& path);
+
+}  // namespace Dir
+
+namespace File {
+
+bool IsExistFile(const std::string& path);
+
+// Size in bytes, or -1 when the file cannot be opened.
+int64_t GetFileSize(const std::string& path);
+
+// Reads at most maxBytes of the file; false when it cannot be read or is
+// larger than maxBytes.
+bool ReadAll(const std::string& path, std::string& out, size_t maxBytes = 64u << 20);
+
+// Writes the file through a temporary file in the same folder and a rename,
+// so a reader never sees half a file and a failed write keeps the old one.
+bool WriteAllAtomic(const std::string& path, const std::string& data);
+
+bool RemoveFile(const std::string& path);
+
+// "C:\a\b.txt" -> "b.txt"; "C:\a\b.txt" -> "b"; "C:\a\b.txt" -> "C:\a\"
+std::string GetFileName(const std::string& path);
+std::string GetFileNameWithoutExtension(const std::string& path);
+std::string GetParentPath(const std::string& path);
+
+}  // namespace File
+
+namespace Entrypt {
+// Lower-case hexadecimal MD5 of the bytes (32 characters), computed by the
+// system's cryptography provider. Empty only if the provider fails.
+std::string GenerateMD5(const std::string& bytes);
+std::string GenerateMD5(const void* data, size_t length);
+}  // namespace Entrypt
+
+// The same functions by their short names.
+using Charset::String2WString;
+using Charset::WString2String;
+using Dir::GetCurrentPath;
+using Entrypt::GenerateMD5;
+using File::GetFileNameWithoutExtension;
+using File::IsExistFile;

@@ -1,0 +1,111 @@
+#include "ZxLib/ZxLib.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+using Charset::String2WString;
+using Charset::WString2String;
+
+namespace Dir {
+namespace {
+
+std::string EnvPath(const wchar_t* name) {
+    wchar_t buf[32768];
+    DWORD n = GetEnvironmentVariableW(name, buf, static_cast<DWORD>(sizeof(buf) / sizeof(buf[0])));
+    if (n == 0 || n >= sizeof(buf) / sizeof(buf[0])) return std::string();
+    return WString2String(std::wstring(buf, n));
+}
+
+std::string KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR p = nullptr;
+    std::string out;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_CREATE, nullptr, &p)) && p) out = WString2String(p);
+    CoTaskMemFree(p);
+    return out;
+}
+
+// An override from the environment, else base folder + tail; created.
+std::string UserFolder(const wchar_t* overrideVar, REFKNOWNFOLDERID base, const char* tail) {
+    std::string path = EnvPath(overrideVar);
+    if (path.empty()) {
+        std::string root = KnownFolder(base);
+        if (root.empty()) return std::string();
+        path = WithSlash(root) + tail;
+    }
+    path = WithSlash(path);
+    MakeDir(path);
+    return path;
+}
+
+}  // namespace
+
+std::string WithSlash(const std::string& path) {
+    if (path.empty() || path.back() == '\\' || path.back() == '/') return path;
+    return path + "\\";
+}
+
+std::string GetModulePath(const void* addressInModule) {
+    HMODULE module = nullptr;
+    if (addressInModule) {
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<LPCWSTR>(addressInModule), &module);
+    }
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(module, &buf[0], static_cast<DWORD>(buf.size()));
+        if (n == 0) return std::string();
+        if (n < buf.size()) {
+            buf.resize(n);
+            break;
+        }
+        buf.resize(buf.size() * 2);
+    }
+    size_t slash = buf.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) buf.resize(slash + 1);
+    return WString2String(buf);
+}
+
+std::string GetCurrentPath() { return GetModulePath(nullptr); }
+
+std::string GetZxPath(int type) {
+    switch (type) {
+        case kPathResource: {
+            std::string res = EnvPath(L"ZXVCAM_RES_DIR");
+            return res.empty() ? GetCurrentPath() : WithSlash(res);
+        }
+        case kPathUserData:
+            return UserFolder(L"ZXVCAM_DATA_DIR", FOLDERID_RoamingAppData, "ZxVCam\\");
+        case kPathThumbCache:
+            return UserFolder(L"ZXVCAM_CACHE_DIR", FOLDERID_LocalAppData, "ZxVCam\\Cache\\");
+        default:
+            return std::string();
+    }
+}
+
+std::string GetLogPath() { return UserFolder(L"ZXVCAM_LOG_DIR", FOLDERID_LocalAppData, "ZxVCam\\Log\\"); }
+
+bool IsDirectory(const std::string& path) {
+    if (path.empty()) return false;
+    DWORD a = GetFileAttributesW(String2WString(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeDir(const std::string& path) {
+    if (path.empty()) return false;
+    std::wstring w = String2WString(path);
+    for (auto& c : w)
+        if (c == L'/') c = L'\\';
+    while (w.size() > 3 && w.back() == L'\\') w.pop_back();
+    DWORD a = GetFileAttributesW(w.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    size_t slash = w.find_last_of(L'\\');
+    if (slash != std::wstring::npos && slash > 0) {
+        std::wstring parent = w.substr(0, slash);
+        // A drive root ("C:") or a share root needs no creation.
+        if (!(parent.size() == 2 && parent[1] == L':') && !MakeDir(WString2String(parent))) return false;
+    }
+    if (CreateDirectoryW(w.c_str(), nullptr)) return true;
+    return GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(path);
+}
+
+}  // namespace Dir

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and running need, with apt-get.
+# Idempotent: when every package is already there it returns at once.
+set -euo pipefail
+
+PACKAGES=(
+  mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix
+  wine wine64 wine32:i386 xvfb xauth x11-utils
+  cmake ninja-build pkg-config nasm
+  fonts-wqy-microhei imagemagick googletest python3
+)
+
+missing=()
+have_i386=0
+dpkg --print-foreign-architectures 2>/dev/null | grep -qx i386 && have_i386=1
+if [ "$have_i386" = 1 ]; then
+  for p in "${PACKAGES[@]}"; do
+    # dpkg-query answers "install ok installed" only for a fully installed package.
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$p")
+    fi
+  done
+else
+  missing=("${PACKAGES[@]}")
+fi
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+if [ "$(id -u)" != 0 ]; then
+  echo "setup: missing packages (${missing[*]}); run this script as root" >&2
+  exit 1
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+if [ "$have_i386" = 0 ]; then
+  dpkg --add-architecture i386
+fi
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"
+echo "setup: done"

@@ -1,0 +1,43 @@
+#include "TestSupport.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "ZxLib/ZxLib.h"
+
+namespace zxtest {
+
+static std::string ScratchRoot() {
+    wchar_t buf[MAX_PATH * 2];
+    DWORD n = GetEnvironmentVariableW(L"ZXVCAM_TEST_TMP", buf, MAX_PATH * 2);
+    if (n > 0 && n < MAX_PATH * 2) return Dir::WithSlash(Charset::WString2String(std::wstring(buf, n)));
+    n = GetTempPathW(MAX_PATH * 2, buf);
+    return Dir::WithSlash(Charset::WString2String(std::wstring(buf, n))) + "zxtest-" +
+           std::to_string(GetCurrentProcessId()) + "\\";
+}
+
+std::string MakeTempDir(const std::string& name) {
+    static std::atomic<int> counter{0};
+    std::string dir = ScratchRoot() + name + "-" + std::to_string(++counter) + "\\";
+    Dir::MakeDir(dir);
+    return dir;
+}
+
+std::string RedirectUserFolders(const std::string& name) {
+    std::string root = MakeTempDir(name);
+    SetEnvironmentVariableW(L"ZXVCAM_DATA_DIR", Charset::String2WString(root + "AppData\\ZxVCam\\").c_str());
+    SetEnvironmentVariableW(L"ZXVCAM_CACHE_DIR", Charset::String2WString(root + "Local\\ZxVCam\\Cache\\").c_str());
+    SetEnvironmentVariableW(L"ZXVCAM_LOG_DIR", Charset::String2WString(root + "Local\\ZxVCam\\Log\\").c_str());
+    return root;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) { return File::WriteAllAtomic(path, bytes); }
+
+std::string ReadFile(const std::string& path) {
+    std::string out;
+    File::ReadAll(path, out);
+    return out;
+}
+
+}  // namespace zxtest
