@@ -1,0 +1,2 @@
+// A library that is not a data library: it has no ZxDllInit.
+extern "C" __declspec(dllexport) int SomethingElse() { return 1; }
