@@ -1,0 +1,506 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ShareMem.h"
+#include "ShareMemTestSupport.h"
+#include "ZxLib/ZxLib.h"
+
+using shmtest::kFrameBytes;
+using shmtest::Pattern;
+
+namespace {
+
+// A private channel: mapping and event names no other test or program uses.
+struct ChannelNames {
+    std::string mapping, readEvent, writeEvent;
+};
+
+ChannelNames UniqueChannel() {
+    static std::atomic<int> counter{0};
+    const std::string base =
+        "ZxShmTest-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+    return {base, base + "-read", base + "-write"};
+}
+
+bool OpenChannel(CShareMem& side, const ChannelNames& names, DWORD size = kShareMemSize) {
+    return side.Open(names.mapping.c_str(), size, names.readEvent.c_str(), names.writeEvent.c_str());
+}
+
+// A view of the mapping of our own, to look at the bytes the channel holds.
+class RawView {
+public:
+    RawView(const std::string& name, DWORD size) {
+        m_mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, Charset::String2WString(name).c_str());
+        if (m_mapping) m_view = static_cast<uint8_t*>(MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, size));
+    }
+    ~RawView() {
+        if (m_view) UnmapViewOfFile(m_view);
+        if (m_mapping) CloseHandle(m_mapping);
+    }
+    RawView(const RawView&) = delete;
+    RawView& operator=(const RawView&) = delete;
+    uint8_t* bytes() const { return m_view; }
+
+private:
+    HANDLE m_mapping = nullptr;
+    uint8_t* m_view = nullptr;
+};
+
+bool MappingExists(const std::string& name) {
+    HANDLE h = OpenFileMappingW(FILE_MAP_READ, FALSE, Charset::String2WString(name).c_str());
+    if (!h) return false;
+    CloseHandle(h);
+    return true;
+}
+
+// True when the named event is signalled; consumes the signal.
+bool EventSignalled(const std::string& name) {
+    HANDLE h = OpenEventW(SYNCHRONIZE, FALSE, Charset::String2WString(name).c_str());
+    if (!h) return false;
+    const bool signalled = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    return signalled;
+}
+
+uint32_t U32At(const uint8_t* at) {
+    uint32_t v;
+    std::memcpy(&v, at, 4);
+    return v;
+}
+
+// A packet as the kernel's writer builds it: header stamped with time, then
+// the pixels.
+std::vector<uint8_t> MakePacket(const std::vector<uint8_t>& pixels, int32_t time) {
+    std::vector<uint8_t> packet(kShareMemHeaderSize + pixels.size());
+    EXPECT_TRUE(ShareMemMakeHeader(packet.data(), static_cast<uint32_t>(pixels.size()), time));
+    std::memcpy(packet.data() + kShareMemHeaderSize, pixels.data(), pixels.size());
+    return packet;
+}
+
+// Runs write-then-read with a packet built for the current second and
+// repeats when the clock's second changed in between, so the result never
+// depends on where in a second the test happens to run.
+bool ReadWithinOneSecond(const std::function<void(int32_t now)>& write, CShareMem& reader, void* destination,
+                         DWORD capacity, DWORD& length) {
+    bool ok = false;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const int32_t now = ShareMemNow();
+        write(now);
+        ok = reader.Read(destination, capacity, length);
+        if (ShareMemNow() == now) break;
+    }
+    return ok;
+}
+
+}  // namespace
+
+TEST(ShareMemHeader, SizeCodeIsTruncatedRootOfWholeUnits) {
+    EXPECT_EQ(8, ShareMemSizeCode(921600));     // 640 x 480
+    EXPECT_EQ(4, ShareMemSizeCode(230400));     // 320 x 240
+    EXPECT_EQ(1, ShareMemSizeCode(14400));      // 80 x 60
+    EXPECT_EQ(0, ShareMemSizeCode(14399));      // below one unit
+    EXPECT_EQ(0, ShareMemSizeCode(0));
+    EXPECT_EQ(2, ShareMemSizeCode(100000));     // 6 whole units, root 2.44
+    EXPECT_EQ(7, ShareMemSizeCode(921599));     // 63 whole units, root 7.9
+    EXPECT_EQ(18, ShareMemSizeCode(kShareMemMaxImageSize));
+}
+
+TEST(ShareMemHeader, MakeHeaderLaysOutFieldsAndRefusesUnusableSizes) {
+    uint8_t packet[kShareMemHeaderSize];
+    std::memset(packet, 0xEE, sizeof(packet));
+    ASSERT_TRUE(ShareMemMakeHeader(packet, kFrameBytes, 0x12345678));
+    const uint8_t expected[kShareMemHeaderSize] = {0, 1, 1, 8, 0x78, 0x56, 0x34, 0x12, 0x00, 0x10, 0x0E, 0x00};
+    EXPECT_EQ(0, std::memcmp(expected, packet, sizeof(expected)));
+
+    // A negative time stamp (a calendar time past 2038, low 32 bits) is
+    // stored as its two's-complement bytes.
+    ASSERT_TRUE(ShareMemMakeHeader(packet, 14400, -2));
+    EXPECT_EQ(1, packet[3]);
+    EXPECT_EQ(0xFFFFFFFEu, U32At(packet + 4));
+
+    std::memset(packet, 0xEE, sizeof(packet));
+    EXPECT_FALSE(ShareMemMakeHeader(packet, 14399, 5));                     // size code 0
+    EXPECT_FALSE(ShareMemMakeHeader(packet, kShareMemMaxImageSize + 1, 5));  // larger than the channel
+    EXPECT_FALSE(ShareMemMakeHeader(nullptr, kFrameBytes, 5));
+    for (uint8_t b : packet) EXPECT_EQ(0xEE, b) << "a refused header must write nothing";
+}
+
+TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsDamage) {
+    const int32_t now = 1700000000;
+    uint8_t good[kShareMemHeaderSize];
+    ASSERT_TRUE(ShareMemMakeHeader(good, kFrameBytes, now));
+    uint32_t size = 0;
+    EXPECT_TRUE(ShareMemHeaderValid(good, now, size));
+    EXPECT_EQ(kFrameBytes, size);
+
+    // Every size the writer can produce is accepted.
+    for (uint32_t s : {14400u, 230400u, 921600u, 1000000u, static_cast<uint32_t>(kShareMemMaxImageSize)}) {
+        uint8_t h[kShareMemHeaderSize];
+        ASSERT_TRUE(ShareMemMakeHeader(h, s, now));
+        EXPECT_TRUE(ShareMemHeaderValid(h, now, size)) << s;
+        EXPECT_EQ(s, size);
+    }
+
+    auto rejected = [&](const std::function<void(uint8_t*)>& damage, int32_t readerNow) {
+        uint8_t h[kShareMemHeaderSize];
+        std::memcpy(h, good, sizeof(h));
+        damage(h);
+        uint32_t out = 0xDEADBEEF;
+        const bool valid = ShareMemHeaderValid(h, readerNow, out);
+        if (!valid) {
+            EXPECT_EQ(0xDEADBEEFu, out) << "a rejected header must not set the size";
+        }
+        return !valid;
+    };
+    auto none = [](uint8_t*) {};
+    auto setU32 = [](uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); };
+
+    EXPECT_TRUE(rejected(none, now + 1)) << "a frame of the previous second is stale";
+    EXPECT_TRUE(rejected(none, now - 5)) << "a frame from the future is not taken either";
+    EXPECT_TRUE(rejected([](uint8_t* h) { h[1] = 0; }, now)) << "valid flag clear";
+    EXPECT_TRUE(rejected([](uint8_t* h) { h[2] = 0; }, now)) << "second valid flag clear";
+    EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0; }, now)) << "size code 0";
+    EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0xF8; }, now)) << "negative size code";
+    EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 9; }, now)) << "a 720 x 540 picture is larger than the 921600 bytes stated";
+    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 4, 0); }, 0)) << "time stamp 0";
+    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 0); }, now)) << "image size 0";
+    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, kShareMemMaxImageSize + 1); }, now));
+    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, kShareMemSize); }, now));
+    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 0xFFFFFFFFu); }, now));
+    const uint8_t zero[kShareMemHeaderSize] = {};
+    EXPECT_FALSE(ShareMemHeaderValid(zero, 0, size)) << "an all-zero channel holds no frame";
+    EXPECT_FALSE(ShareMemHeaderValid(nullptr, now, size));
+
+    // The reserved byte is not looked at.
+    EXPECT_FALSE(rejected([](uint8_t* h) { h[0] = 0x5A; }, now));
+}
+
+TEST(ShareMemChannel, WriterPutsHeaderAndPixelsIntoTheMappingAndSignals) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    ASSERT_TRUE(writer.IsOpen());
+
+    RawView raw(names.mapping, kShareMemSize);
+    ASSERT_NE(nullptr, raw.bytes());
+    const std::vector<uint8_t> pixels = Pattern(kFrameBytes, 1);
+    const int32_t stamp = ShareMemNow();
+    const std::vector<uint8_t> packet = MakePacket(pixels, stamp);
+    EXPECT_FALSE(writer.Write(packet.data(), static_cast<DWORD>(packet.size())))
+        << "a write reports false even when it worked";
+
+    const uint8_t* m = raw.bytes();
+    EXPECT_EQ(0, m[0]);
+    EXPECT_EQ(1, m[1]);
+    EXPECT_EQ(1, m[2]);
+    EXPECT_EQ(8, m[3]);
+    EXPECT_EQ(static_cast<uint32_t>(stamp), U32At(m + 4));
+    EXPECT_EQ(kFrameBytes, U32At(m + 8));
+    EXPECT_EQ(0, std::memcmp(pixels.data(), m + kShareMemHeaderSize, kFrameBytes));
+    EXPECT_TRUE(EventSignalled(names.readEvent)) << "each frame signals the read event";
+    EXPECT_FALSE(EventSignalled(names.readEvent)) << "the read event resets itself";
+
+    // A mapping created here starts zeroed beyond what was written.
+    for (DWORD i = static_cast<DWORD>(packet.size()); i < kShareMemSize; i += 4099) ASSERT_EQ(0, m[i]) << i;
+}
+
+TEST(ShareMemChannel, ReaderInTheSameProcessGetsTheFrame) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer, reader;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    ASSERT_TRUE(OpenChannel(reader, names));
+
+    const std::vector<uint8_t> pixels = Pattern(kFrameBytes, 2);
+    std::vector<uint8_t> packet;
+    std::vector<uint8_t> dest(kShareMemSize, 0xAB);
+    DWORD length = 0;
+    const bool ok = ReadWithinOneSecond(
+        [&](int32_t now) {
+            packet = MakePacket(pixels, now);
+            writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        },
+        reader, dest.data(), kShareMemSize, length);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(kFrameBytes + kShareMemHeaderSize, length);
+    EXPECT_EQ(0, std::memcmp(packet.data(), dest.data(), packet.size()));
+    EXPECT_EQ(0xAB, dest[packet.size()]) << "nothing is copied beyond the frame";
+
+    // The two-argument form reads into a full-size buffer the same way.
+    std::vector<uint8_t> full(kShareMemSize);
+    bool again = false;
+    for (int attempt = 0; attempt < 5 && !again; ++attempt) {
+        packet = MakePacket(pixels, ShareMemNow());
+        writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        again = reader.Read(full.data(), length);
+    }
+    ASSERT_TRUE(again);
+    EXPECT_EQ(0, std::memcmp(packet.data(), full.data(), packet.size()));
+}
+
+TEST(ShareMemChannel, ReaderInAnotherProcessGetsTheFrame) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer;
+    ASSERT_TRUE(OpenChannel(writer, names));
+
+    // Like the kernel: a frame every 50 ms, freshly stamped, until the reader
+    // is done.
+    const uint32_t seed = 3;
+    std::atomic<bool> stop{false};
+    std::thread frames([&] {
+        const std::vector<uint8_t> pixels = Pattern(kFrameBytes, seed);
+        while (!stop) {
+            const std::vector<uint8_t> packet = MakePacket(pixels, ShareMemNow());
+            writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+            Sleep(50);
+        }
+    });
+
+    wchar_t self[MAX_PATH * 2];
+    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+    std::wstring cmd = L"\"" + std::wstring(self, n) + L"\" --shm-reader " +
+                       Charset::String2WString(names.mapping + " " + names.readEvent + " " + names.writeEvent + " " +
+                                               std::to_string(seed));
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    const BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    DWORD exitCode = 0xFFFFFFFF;
+    if (started) {
+        // Only a guard against a hung reader, not a measure of speed.
+        if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
+        GetExitCodeProcess(pi.hProcess, &exitCode);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    stop = true;
+    frames.join();
+    ASSERT_TRUE(started) << "could not start the reader process";
+    EXPECT_EQ(static_cast<DWORD>(shmtest::kReaderGotFrame), exitCode);
+}
+
+TEST(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer, reader;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    ASSERT_TRUE(OpenChannel(reader, names));
+    RawView raw(names.mapping, kShareMemSize);
+    ASSERT_NE(nullptr, raw.bytes());
+
+    std::vector<uint8_t> dest(kShareMemSize, 0xAB);
+    auto untouched = [&] {
+        for (size_t i = 0; i < dest.size(); i += 997)
+            if (dest[i] != 0xAB) return false;
+        return dest[0] == 0xAB && dest[11] == 0xAB;
+    };
+    DWORD length = 77;
+
+    // A fresh channel is all zero: no frame yet.
+    EXPECT_FALSE(reader.Read(dest.data(), length));
+    EXPECT_EQ(0u, length);
+    EXPECT_TRUE(untouched());
+
+    const std::vector<uint8_t> pixels = Pattern(kFrameBytes, 4);
+    // Writes a good frame for the second now, then lets damage spoil it.
+    auto writeDamaged = [&](const std::function<void(uint8_t*)>& damage) {
+        return [&, damage](int32_t now) {
+            std::vector<uint8_t> packet = MakePacket(pixels, now);
+            damage(packet.data());
+            writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        };
+    };
+    auto setU32 = [](uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); };
+
+    struct Case {
+        const char* what;
+        std::function<void(uint8_t*)> damage;
+    };
+    const Case cases[] = {
+        {"stamped five seconds ago",
+         [&](uint8_t* p) { setU32(p + 4, static_cast<uint32_t>(static_cast<int32_t>(U32At(p + 4)) - 5)); }},
+        {"valid flag clear", [](uint8_t* p) { p[1] = 0; }},
+        {"second valid flag clear", [](uint8_t* p) { p[2] = 0; }},
+        {"size code 0", [](uint8_t* p) { p[3] = 0; }},
+        {"image size 0", [&](uint8_t* p) { setU32(p + 8, 0); }},
+        {"image size as large as the mapping", [&](uint8_t* p) { setU32(p + 8, kShareMemSize); }},
+        {"image size just beyond the mapping", [&](uint8_t* p) { setU32(p + 8, kShareMemMaxImageSize + 1); }},
+    };
+    for (const Case& c : cases) {
+        length = 77;
+        EXPECT_FALSE(ReadWithinOneSecond(writeDamaged(c.damage), reader, dest.data(), kShareMemSize, length))
+            << c.what;
+        EXPECT_EQ(0u, length) << c.what;
+        EXPECT_TRUE(untouched()) << c.what << ": a rejected frame copies nothing";
+    }
+
+    // The same channel still delivers an undamaged frame.
+    EXPECT_TRUE(ReadWithinOneSecond(writeDamaged([](uint8_t*) {}), reader, dest.data(), kShareMemSize, length));
+    EXPECT_EQ(kFrameBytes + kShareMemHeaderSize, length);
+}
+
+TEST(ShareMemChannel, ReaderNeverCopiesMoreThanTheDestinationOrTheMappingHolds) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer, reader;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    ASSERT_TRUE(OpenChannel(reader, names));
+    const std::vector<uint8_t> pixels = Pattern(kFrameBytes, 5);
+    auto writeGood = [&](int32_t now) {
+        const std::vector<uint8_t> packet = MakePacket(pixels, now);
+        writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+    };
+
+    // One byte short of header plus picture: refused, buffer untouched.
+    const DWORD needed = kFrameBytes + kShareMemHeaderSize;
+    std::vector<uint8_t> small(needed, 0xCD);
+    DWORD length = 77;
+    EXPECT_FALSE(ReadWithinOneSecond(writeGood, reader, small.data(), needed - 1, length));
+    EXPECT_EQ(0u, length);
+    for (size_t i = 0; i < small.size(); i += 1009) ASSERT_EQ(0xCD, small[i]) << i;
+    // Exactly enough room is fine.
+    EXPECT_TRUE(ReadWithinOneSecond(writeGood, reader, small.data(), needed, length));
+    EXPECT_EQ(needed, length);
+    EXPECT_EQ(0, std::memcmp(pixels.data(), small.data() + kShareMemHeaderSize, kFrameBytes));
+
+    // A small private channel whose header claims more than the mapping
+    // holds: the reader must not run past the end of its view.
+    const ChannelNames tinyNames = UniqueChannel();
+    const DWORD tinySize = kShareMemHeaderSize + 14400;
+    CShareMem tinyReader;
+    ASSERT_TRUE(OpenChannel(tinyReader, tinyNames, tinySize));
+    RawView tinyRaw(tinyNames.mapping, tinySize);
+    ASSERT_NE(nullptr, tinyRaw.bytes());
+    std::vector<uint8_t> dest(kShareMemSize, 0xAB);
+    auto claimFullFrame = [&](int32_t now) { ShareMemMakeHeader(tinyRaw.bytes(), kFrameBytes, now); };
+    EXPECT_FALSE(ReadWithinOneSecond(claimFullFrame, tinyReader, dest.data(), kShareMemSize, length));
+    EXPECT_EQ(0u, length);
+    EXPECT_EQ(0xAB, dest[0]);
+    // A frame that fits the small channel is read from it.
+    auto smallFrame = [&](int32_t now) { ShareMemMakeHeader(tinyRaw.bytes(), 14400, now); };
+    EXPECT_TRUE(ReadWithinOneSecond(smallFrame, tinyReader, dest.data(), kShareMemSize, length));
+    EXPECT_EQ(tinySize, length);
+}
+
+TEST(ShareMemChannel, WriteLargerThanTheMappingCopiesAndSignalsNothing) {
+    const ChannelNames names = UniqueChannel();
+    const DWORD size = kShareMemHeaderSize + 14400;
+    CShareMem writer;
+    ASSERT_TRUE(OpenChannel(writer, names, size));
+    RawView raw(names.mapping, size);
+    ASSERT_NE(nullptr, raw.bytes());
+
+    const std::vector<uint8_t> big = MakePacket(Pattern(kFrameBytes, 6), ShareMemNow());
+    EXPECT_FALSE(writer.Write(big.data(), size + 1));
+    EXPECT_FALSE(writer.Write(big.data(), static_cast<DWORD>(big.size())));
+    for (DWORD i = 0; i < size; ++i) ASSERT_EQ(0, raw.bytes()[i]) << i;
+    EXPECT_FALSE(EventSignalled(names.readEvent));
+
+    // Exactly the mapping's size is accepted.
+    EXPECT_FALSE(writer.Write(big.data(), size));
+    EXPECT_EQ(0, std::memcmp(big.data(), raw.bytes(), size));
+    EXPECT_TRUE(EventSignalled(names.readEvent));
+
+    // No bytes: nothing to copy, and nothing happens on a null pointer.
+    EXPECT_FALSE(writer.Write(nullptr, 10));
+    EXPECT_FALSE(EventSignalled(names.readEvent));
+}
+
+TEST(ShareMemChannel, SecondOpenOnOneSideFailsAndKeepsTheFirstMapping) {
+    const ChannelNames first = UniqueChannel();
+    const ChannelNames second = UniqueChannel();
+    CShareMem side;
+    ASSERT_TRUE(OpenChannel(side, first));
+    EXPECT_FALSE(OpenChannel(side, second));
+    EXPECT_FALSE(OpenChannel(side, first));
+    EXPECT_TRUE(side.IsOpen());
+    EXPECT_FALSE(MappingExists(second.mapping)) << "a refused Open creates nothing";
+
+    const std::vector<uint8_t> packet = MakePacket(Pattern(kFrameBytes, 7), ShareMemNow());
+    side.Write(packet.data(), static_cast<DWORD>(packet.size()));
+    RawView raw(first.mapping, kShareMemSize);
+    ASSERT_NE(nullptr, raw.bytes());
+    EXPECT_EQ(0, std::memcmp(packet.data(), raw.bytes(), packet.size()));
+}
+
+TEST(ShareMemChannel, LaterOpenerKeepsContentAndLastCloseReleasesTheMapping) {
+    const ChannelNames names = UniqueChannel();
+    const std::vector<uint8_t> packet = MakePacket(Pattern(kFrameBytes, 8), 12345);
+    {
+        CShareMem writer;
+        ASSERT_TRUE(OpenChannel(writer, names));
+        writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+
+        CShareMem late;
+        ASSERT_TRUE(OpenChannel(late, names));
+        RawView raw(names.mapping, kShareMemSize);
+        ASSERT_NE(nullptr, raw.bytes());
+        EXPECT_EQ(0, std::memcmp(packet.data(), raw.bytes(), packet.size())) << "a later opener must not clear";
+
+        // Closing one side leaves the channel to the other; reopening keeps it.
+        writer.Close();
+        EXPECT_FALSE(writer.IsOpen());
+        writer.Close();  // closing twice is harmless
+        ASSERT_TRUE(OpenChannel(writer, names));
+        EXPECT_EQ(0, std::memcmp(packet.data(), raw.bytes(), packet.size()));
+    }
+    // Both sides destroyed (and our own view with them): the mapping is gone.
+    EXPECT_FALSE(MappingExists(names.mapping));
+}
+
+TEST(ShareMemChannel, OpenRefusesUnusableRequests) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem side;
+    EXPECT_FALSE(side.Open(nullptr, kShareMemSize));
+    EXPECT_FALSE(OpenChannel(side, names, kShareMemHeaderSize - 1)) << "too small for a header";
+    EXPECT_FALSE(OpenChannel(side, names, 0));
+    EXPECT_FALSE(side.IsOpen());
+
+    // An existing mapping smaller than asked for cannot be mapped at the
+    // larger size; the failed attempt leaves nothing open.
+    CShareMem small;
+    ASSERT_TRUE(OpenChannel(small, names, 4096));
+    EXPECT_FALSE(OpenChannel(side, names, kShareMemSize));
+    EXPECT_FALSE(side.IsOpen());
+    small.Close();
+    EXPECT_FALSE(MappingExists(names.mapping)) << "the failed Open kept no handle to the mapping";
+}
+
+TEST(ShareMemChannel, ReadOnAClosedOrQuietChannelReturnsFalse) {
+    std::vector<uint8_t> dest(kShareMemSize, 0xAB);
+    DWORD length = 77;
+
+    // Never opened: no event to wait on, nothing to read.
+    CShareMem closed;
+    EXPECT_FALSE(closed.Read(dest.data(), length));
+    EXPECT_EQ(0u, length);
+    EXPECT_FALSE(closed.Write(dest.data(), 100));
+
+    // Open but nobody writes: the read waits for the writer's signal, gives
+    // up after its bounded wait and finds no frame.
+    const ChannelNames names = UniqueChannel();
+    CShareMem reader;
+    ASSERT_TRUE(OpenChannel(reader, names));
+    length = 77;
+    EXPECT_FALSE(reader.Read(dest.data(), length));
+    EXPECT_EQ(0u, length);
+    EXPECT_FALSE(reader.Read(nullptr, length));
+    EXPECT_EQ(0xAB, dest[0]);
+}
+
+TEST(ShareMemChannel, RealChannelNamesOpenOncePerSide) {
+    // The real channel may be in use by a kernel in the same prefix, so this
+    // only opens it: no frame is written and no signal consumed.
+    CShareMem side;
+    ASSERT_TRUE(side.Open(kShareMemFileName, kShareMemSize));
+    EXPECT_TRUE(MappingExists(kShareMemFileName));
+    EXPECT_FALSE(side.Open(kShareMemFileName, kShareMemSize));
+    EXPECT_TRUE(side.IsOpen());
+    side.Close();
+    EXPECT_FALSE(side.IsOpen());
+}
