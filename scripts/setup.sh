@@ -8,7 +8,7 @@ PACKAGES=(
   gcc-mingw-w64-x86-64-posix gcc-mingw-w64-i686-posix
   wine wine64 wine32:i386 xvfb xauth x11-utils
   cmake ninja-build pkg-config nasm
-  fonts-wqy-microhei imagemagick googletest python3
+  fonts-wqy-microhei imagemagick googletest python3 python3-pil
 )
 
 missing=()

@@ -1,0 +1,41 @@
+// "modVideoMgr": the video manager, the clock of the picture. The sources
+// tell it which of them is current; the main program only observes
+// "modVideoMgr_ob".
+#pragma once
+
+#include <cstdint>
+
+#include "VideoFrame.h"
+#include "ZxMusicCore/ZxMusicCore.h"
+
+#define ZX_MOD_VIDEOMGR "modVideoMgr"
+#define ZX_MOD_VIDEOMGR_OB "modVideoMgr_ob"
+
+// Notification types of "modVideoMgr_ob".
+enum eVideoMgrMessage {
+    // The stream type changed; arguments (old, new) as eVideoStreamType.
+    VIDEOMGR_MSG_STREAM_TYPE = 0,
+};
+
+class IDataVideoMgr : public IData {
+public:
+    // Called by a source: the camera with 3 when it starts and 0 when it
+    // stops, the media list with 1 and 0, the slide show with 2 and 0.
+    virtual void OnVideoStreamTypeChange(eVideoStreamType type) = 0;
+    // Three operations kept in the interface's layout; they have no effect.
+    virtual void SetReserved1(uint32_t value) = 0;
+    virtual void SetReserved2(uint32_t value) = 0;
+    virtual void Reserved3() = 0;
+};
+
+// Implemented by the kernel for its video manager.
+class IVideoMgrCallBack {
+public:
+    // One frame on the frame thread; the byte count is informational.
+    virtual void OnVideoData(BYTE* frame, int bytes, int streamType) = 0;
+    // The frame format, announced on the frame thread before the first frame.
+    virtual void OnVideoFormat(const VideoFrameFormat& format) = 0;
+
+protected:
+    ~IVideoMgrCallBack() {}
+};

@@ -1,0 +1,39 @@
+#include "VCamera.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "IDataKernal.h"
+
+CVCamera::CVCamera() : m_packet(kShareMemSize, 0) {}
+
+CVCamera::~CVCamera() {}
+
+bool CVCamera::Init() {
+    IDataKernal* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL));
+    if (kernel) kernel->AddVideoDeal(this);
+    return m_shareMem.Open(kShareMemFileName, kShareMemSize);
+}
+
+void CVCamera::UnInit() {
+    IDataKernal* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL));
+    if (kernel) kernel->RemoveVideoDeal(this);
+    m_shareMem.Close();
+    m_frameCopy.clear();
+}
+
+bool CVCamera::OnNotifyFrameSize(const VideoFrameFormat& format) {
+    m_frameCopy.assign(static_cast<size_t>(VideoFrameStride(format)) * std::max<LONG>(format.bmiHeader.biHeight, 0), 0);
+    return true;
+}
+
+void CVCamera::DealVideo(BYTE* frame, const VideoFrameFormat* format, int /*streamType*/) {
+    if (!frame || !format) return;
+    const DWORD imageSize = format->bmiHeader.biSizeImage;
+    std::memcpy(m_frameCopy.data(), frame, std::min<size_t>(m_frameCopy.size(), imageSize));
+    // A picture whose size code is 0, or that does not fit the channel, is
+    // not written at all.
+    if (!ShareMemMakeHeader(m_packet.data(), imageSize, ShareMemNow())) return;
+    std::memcpy(m_packet.data() + kShareMemHeaderSize, m_frameCopy.data(), std::min<size_t>(m_frameCopy.size(), imageSize));
+    m_shareMem.Write(m_packet.data(), imageSize + kShareMemHeaderSize);
+}

@@ -1,0 +1,32 @@
+// The frame writer: the last processor of the chain. It copies every
+// finished frame, behind its 12-byte header, into the shared-memory channel
+// that every instance of the capture filter reads.
+#pragma once
+
+#include <vector>
+
+#include "IVideoDeal.h"
+#include "ShareMem.h"
+
+class CVCamera : public IVideoDeal {
+public:
+    CVCamera();
+    ~CVCamera();
+
+    // Joins the chain through "modKernal" (even when the channel cannot be
+    // opened), then opens the channel.
+    bool Init();
+    void UnInit();
+
+    bool OnNotifyFrameSize(const VideoFrameFormat& format) override;
+    void DealVideo(BYTE* frame, const VideoFrameFormat* format, int streamType) override;
+    int GetDealType() override { return VIDEO_DEAL_OUTPUT; }
+
+private:
+    CVCamera(const CVCamera&);
+    CVCamera& operator=(const CVCamera&);
+
+    CShareMem m_shareMem;
+    std::vector<BYTE> m_packet;     // header + picture, the size of the channel
+    std::vector<BYTE> m_frameCopy;  // stride x height of the announced format
+};

@@ -1,0 +1,73 @@
+// The video manager: the clock of the picture. Its frame thread produces one
+// frame every 50 ms on a fixed grid, from the current source or, when there
+// is none, the default picture, and hands it to the kernel.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <vector>
+
+#include "IDataVideoMgr.h"
+
+// What the video manager needs of one source. The camera, the media-file
+// list and the slide show each plug in under their stream type.
+class IVideoSource {
+public:
+    virtual bool Init(int width, int height) = 0;
+    virtual void UnInit() = 0;
+    // Fills the buffer with the source's current frame. Returns false when
+    // there is no frame to deliver this time.
+    virtual bool PullFrame(BYTE* buffer, int length) = 0;
+    // Stops the source when another one becomes current.
+    virtual void StopSource() = 0;
+    // The 100 ms step of the kernel's worker thread.
+    virtual void Tick() {}
+
+protected:
+    ~IVideoSource() {}
+};
+
+class CVideoMgr : public IDataVideoMgr {
+public:
+    CVideoMgr();
+    ~CVideoMgr() override;
+
+    // Plugs a source in under its stream type (1 to 3), before Init.
+    void SetSource(eVideoStreamType type, IVideoSource* source);
+
+    bool Init(int width, int height, IVideoMgrCallBack* callback);
+    void UnInit();
+    // The 100 ms step of the kernel's worker thread.
+    void CheckPlayState();
+
+    // IDataVideoMgr
+    void OnVideoStreamTypeChange(eVideoStreamType type) override;
+    void SetReserved1(uint32_t) override {}
+    void SetReserved2(uint32_t) override {}
+    void Reserved3() override {}
+
+    int GetStreamType() const { return m_streamType; }
+    const VideoFrameFormat& GetFormat() const { return m_format; }
+
+private:
+    CVideoMgr(const CVideoMgr&);
+    CVideoMgr& operator=(const CVideoMgr&);
+
+    void LoadDefaultPicture();
+    void StopThread();
+    static DWORD WINAPI FrameThreadProc(void* self);
+    void FrameThread();
+    void Deliver(BYTE* frame, int bytes, int streamType);
+
+    IVideoMgrCallBack* m_pCallBack;
+    VideoFrameFormat m_format;
+    std::atomic<bool> m_formatChanged;
+    IVideoSource* m_sources[4];
+    volatile int m_streamType;
+    HANDLE m_hStopEvent;
+    HANDLE m_hSourceEvent;
+    HANDLE m_hThread;
+    std::atomic<int> m_runningCount;
+    std::vector<BYTE> m_defaultPicture;
+};

@@ -1,0 +1,71 @@
+#include "ZxVKernal.h"
+
+#include "ZxLog/ZxLog.h"
+
+namespace {
+const char kLog[] = "ZxVKernal.txt";
+const char kModule[] = "CZxVKernal";
+}  // namespace
+
+CZxVKernal::CZxVKernal() : m_exit(false), m_hWorker(nullptr), m_workerRunning(0) {}
+
+CZxVKernal::~CZxVKernal() {}
+
+bool CZxVKernal::Init() {
+    // Registered first: the frame writer and the effects find the kernel by
+    // this name to join the chain.
+    AfxGetDataManager()->AddData(ZX_MOD_KERNAL, this);
+    if (!m_oVideoMgr.Init(640, 480, this)) {
+        YL_Log(kLog, 3, kModule, "m_oVideoMgr.Init return false");
+        return false;
+    }
+    m_oVCamera.Init();  // joins the chain even when the channel cannot open
+    m_exit = false;
+    m_hWorker = CreateThread(nullptr, 0, &CZxVKernal::WorkerProc, this, 0, nullptr);
+    m_oVideoEffectLogo.EnableLogo(true);
+    return true;
+}
+
+DWORD WINAPI CZxVKernal::WorkerProc(void* self) {
+    CZxVKernal* kernel = static_cast<CZxVKernal*>(self);
+    ++kernel->m_workerRunning;
+    while (!kernel->m_exit) {
+        kernel->WorkerStep();
+        Sleep(100);
+    }
+    --kernel->m_workerRunning;
+    return 0;
+}
+
+void CZxVKernal::WorkerStep() { m_oVideoMgr.CheckPlayState(); }
+
+void CZxVKernal::StopWorker() {
+    if (!m_hWorker) return;
+    for (int i = 0; i < 20 && m_workerRunning > 0; ++i) Sleep(100);
+    if (m_workerRunning > 0) {
+        YL_Log(kLog, 1, kModule, "UnInit::检测线程2秒内没有停止，调用TerminateThread关闭线程");
+        TerminateThread(m_hWorker, 1);
+        m_workerRunning = 0;
+    }
+    CloseHandle(m_hWorker);
+    m_hWorker = nullptr;
+}
+
+void CZxVKernal::UnInit() {
+    m_exit = true;
+    StopWorker();
+    m_oVideoMgr.UnInit();
+    m_oVCamera.UnInit();
+    RemoveAllVideoDeal();
+    AfxGetDataManager()->RemoveData(ZX_MOD_KERNAL);
+}
+
+bool CZxVKernal::AddVideoDeal(IVideoDeal* deal) { return m_oVideoDealChain.AddVideoDeal(deal); }
+
+void CZxVKernal::RemoveVideoDeal(IVideoDeal* deal) { m_oVideoDealChain.RemoveVideoDeal(deal); }
+
+void CZxVKernal::RemoveAllVideoDeal() { m_oVideoDealChain.RemoveAllVideoDeal(); }
+
+void CZxVKernal::OnVideoData(BYTE* frame, int bytes, int streamType) { m_oVideoDealChain.OnFrame(frame, bytes, streamType); }
+
+void CZxVKernal::OnVideoFormat(const VideoFrameFormat& format) { m_oVideoDealChain.OnFrameFormat(format); }

@@ -1,0 +1,55 @@
+// The kernel object: owns every media module of the kernel and the chain of
+// frame processors, and is the data module "modKernal".
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "IDataKernal.h"
+#include "IDataVideoMgr.h"
+#include "VCamera.h"
+#include "VideoDealChain.h"
+#include "VideoEffectLogo.h"
+#include "VideoMgr.h"
+
+class CZxVKernal : public IDataKernal, public IVideoMgrCallBack {
+public:
+    CZxVKernal();
+    ~CZxVKernal() override;
+
+    bool Init();
+    void UnInit();
+
+    // IDataKernal
+    bool AddVideoDeal(IVideoDeal* deal) override;
+    void RemoveVideoDeal(IVideoDeal* deal) override;
+    void RemoveAllVideoDeal() override;
+
+    // IVideoMgrCallBack
+    void OnVideoData(BYTE* frame, int bytes, int streamType) override;
+    void OnVideoFormat(const VideoFrameFormat& format) override;
+
+    CVideoMgr& VideoMgr() { return m_oVideoMgr; }
+    CVideoDealChain& Chain() { return m_oVideoDealChain; }
+
+protected:
+    // One pass of the worker thread, every 100 ms: the recorder's and the
+    // video manager's periodic steps.
+    virtual void WorkerStep();
+
+private:
+    CZxVKernal(const CZxVKernal&);
+    CZxVKernal& operator=(const CZxVKernal&);
+
+    static DWORD WINAPI WorkerProc(void* self);
+    void StopWorker();
+
+    std::atomic<bool> m_exit;
+    HANDLE m_hWorker;
+    std::atomic<int> m_workerRunning;
+    CVideoMgr m_oVideoMgr;
+    CVideoDealChain m_oVideoDealChain;
+    CVCamera m_oVCamera;
+    CVideoEffectLogo m_oVideoEffectLogo;
+};

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks under Wine.
+set -euo pipefail
+root=$(dirname "$(dirname "$(readlink -f "$0")")")
+bash "$root/scripts/build.sh"
+build="${ZX_BUILD_DIR:-$root/build}"
+"$root/scripts/wine-run.sh" "$build" "$build/bin/ZxKernelBench.exe"

@@ -1,0 +1,134 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "GdiPlus.h"
+#include "IDataKernal.h"
+#include "IDataVideoMgr.h"
+#include "KernelTestSupport.h"
+#include "TestSupport.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxLog/ZxLog.h"
+#include "ZxVKernal.h"
+
+namespace {
+
+typedef void (*Entry)();
+
+// Runs the channel probe in another process and returns what it wrote.
+std::string Probe(int x, int y) {
+    std::string out = zxtest::MakeTempDir("probe") + "probe.txt";
+    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxChannelProbe.exe") + L"\" \"" +
+                       Charset::String2WString(out) + L"\" " + std::to_wstring(x) + L" " + std::to_wstring(y);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "spawn failed";
+    WaitForSingleObject(pi.hProcess, 20000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return zxtest::ReadFile(out);
+}
+
+// The colour of Logo.png at (x, y) from its bottom-left corner, and its alpha.
+unsigned LogoPixel(int x, int y, int& alpha) {
+    kt::EnsureGdiplus();
+    Gdiplus::Bitmap logo(Charset::String2WString(Dir::GetCurrentPath() + "Logo.png").c_str());
+    Gdiplus::Color c;
+    logo.GetPixel(x, static_cast<INT>(logo.GetHeight()) - 1 - y, &c);
+    alpha = c.GetA();
+    return c.GetValue() & 0xFFFFFF;
+}
+
+class LoadedKernelTest : public testing::Test {
+protected:
+    void SetUp() override { zxtest::RedirectUserFolders("kernel"); }
+    void TearDown() override { AfxGetDataDllManager()->UnloadDataLibraries(); }
+};
+
+TEST_F(LoadedKernelTest, LoadsRegistersPublishesAndLeavesTheDefaultPicture) {
+    ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
+    auto* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData("modKernal"));
+    IData* videoMgr = AfxGetDataManager()->GetData("modVideoMgr");
+    ASSERT_NE(kernel, nullptr);
+    ASSERT_NE(videoMgr, nullptr);
+
+    // A second ZxDllInit leaves the running kernel alone.
+    Entry init = reinterpret_cast<Entry>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ZxVKernal.dll"), "ZxDllInit")));
+    ASSERT_NE(init, nullptr);
+    init();
+    EXPECT_EQ(AfxGetDataManager()->GetData("modKernal"), kernel);
+    EXPECT_EQ(AfxGetDataManager()->GetData("modVideoMgr"), videoMgr);
+
+    // A consumer joining later sees the finished frames, logo included.
+    kt::RecordingDeal preview(VIDEO_DEAL_OUTPUT);
+    preview.keepFrames = true;
+    ASSERT_TRUE(kernel->AddVideoDeal(&preview));
+    EXPECT_EQ(preview.lastWidth, 640) << "told the current format when joining";
+    for (int i = 0; i < 300 && preview.frames < 3; ++i) Sleep(10);
+    ASSERT_GE(preview.frames, 3);
+    std::vector<BYTE> idle;
+    {
+        std::lock_guard<std::mutex> g(preview.lock);
+        idle = preview.lastFrame;
+    }
+    int alpha = 0;
+    unsigned logo = LogoPixel(1, 1, alpha);
+    ASSERT_EQ(alpha, 255) << "the logo's lower-left corner is opaque";
+    EXPECT_EQ(kt::PixelAt(idle, 640, 6, 6), logo);
+
+    // Another process reads the same picture from the channel.
+    char expect[32];
+    std::snprintf(expect, sizeof(expect), "pixel=%06X", logo);
+    std::string probe = Probe(6, 6);
+    EXPECT_NE(probe.find("ok=1 v0=0 v1=1 v2=1 code=8 size=921600"), std::string::npos) << probe;
+    EXPECT_NE(probe.find(expect), std::string::npos) << probe;
+    EXPECT_NE(probe.find("length=921612"), std::string::npos) << probe;
+
+    kernel->RemoveVideoDeal(&preview);
+    int seen = preview.frames;
+    Sleep(120);
+    EXPECT_EQ(preview.frames, seen) << "a removed consumer is not called again";
+    ASSERT_TRUE(kernel->AddVideoDeal(&preview));
+
+    AfxGetDataDllManager()->UnloadDataLibraries();
+    EXPECT_EQ(AfxGetDataManager()->GetData("modKernal"), nullptr);
+    EXPECT_EQ(AfxGetDataManager()->GetData("modVideoMgr"), nullptr);
+    EXPECT_EQ(GetModuleHandleW(L"ZxVKernal.dll"), nullptr);
+    std::lock_guard<std::mutex> g(preview.lock);
+    EXPECT_EQ(preview.lastStreamType, 0);
+    EXPECT_TRUE(preview.lastFrame == idle) << "the last frame is the default picture with the logo";
+}
+
+// A kernel whose worker hangs in its periodic step.
+class HangingKernel : public CZxVKernal {
+protected:
+    void WorkerStep() override {
+        if (hang) WaitForSingleObject(GetCurrentProcess(), INFINITE);
+    }
+
+public:
+    bool hang = true;
+};
+
+TEST(Kernel, UnInitEndsAHungWorkerAndLogsIt) {
+    kt::EnsureGdiplus();
+    std::string root = zxtest::RedirectUserFolders("hang");
+    {
+        HangingKernel kernel;
+        ASSERT_TRUE(kernel.Init());
+        EXPECT_EQ(AfxGetDataManager()->GetData("modKernal"), static_cast<IDataKernal*>(&kernel));
+        Sleep(150);
+        kernel.UnInit();  // returns: the worker is ended after 2 s of waiting
+        EXPECT_EQ(AfxGetDataManager()->GetData("modKernal"), nullptr);
+        EXPECT_EQ(kernel.Chain().Count(), 0u);
+    }
+    ASSERT_TRUE(LogFlush(5000));
+    std::string log = zxtest::ReadFile(Dir::GetLogPath() + "ZxVKernal.txt");
+    EXPECT_NE(log.find("UnInit::检测线程2秒内没有停止，调用TerminateThread关闭线程"), std::string::npos) << log;
+}
+
+}  // namespace

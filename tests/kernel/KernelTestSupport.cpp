@@ -1,0 +1,69 @@
+#include "KernelTestSupport.h"
+
+#include "GdiPlus.h"
+#include "ZxLib/ZxLib.h"
+
+namespace kt {
+
+void EnsureGdiplus() {
+    static ULONG_PTR token = [] {
+        Gdiplus::GdiplusStartupInput input;
+        ULONG_PTR t = 0;
+        Gdiplus::GdiplusStartup(&t, &input, nullptr);
+        return t;
+    }();
+    (void)token;
+}
+
+static bool EncoderFor(const wchar_t* mime, CLSID& clsid) {
+    UINT count = 0, bytes = 0;
+    Gdiplus::GetImageEncodersSize(&count, &bytes);
+    if (!bytes) return false;
+    std::vector<BYTE> buf(bytes);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.data());
+    Gdiplus::GetImageEncoders(count, bytes, codecs);
+    for (UINT i = 0; i < count; ++i) {
+        if (wcscmp(codecs[i].MimeType, mime) == 0) {
+            clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WritePicture(const std::string& path, int width, int height, unsigned argb, const wchar_t* mime) {
+    EnsureGdiplus();
+    CLSID clsid;
+    if (!EncoderFor(mime, clsid)) return false;
+    Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics g(&bitmap);
+        g.Clear(Gdiplus::Color(argb));
+    }
+    return bitmap.Save(Charset::String2WString(path).c_str(), &clsid, nullptr) == Gdiplus::Ok;
+}
+
+bool RecordingDeal::OnNotifyFrameSize(const VideoFrameFormat& format) {
+    ++formats;
+    lastWidth = format.bmiHeader.biWidth;
+    if (m_journal) m_journal->push_back("format:" + m_name);
+    return acceptFormat;
+}
+
+void RecordingDeal::DealVideo(BYTE* frame, const VideoFrameFormat* format, int streamType) {
+    if (m_journal) m_journal->push_back("frame:" + m_name);
+    lastStreamType = streamType;
+    if (keepFrames) {
+        std::lock_guard<std::mutex> g(lock);
+        lastFrame.assign(frame, frame + format->bmiHeader.biSizeImage);
+    }
+    ++frames;
+}
+
+unsigned PixelAt(const std::vector<BYTE>& frame, int width, int x, int yFromBottom) {
+    size_t stride = static_cast<size_t>(VideoFrameStride(width, 24));
+    const BYTE* p = &frame[stride * yFromBottom + 3 * static_cast<size_t>(x)];
+    return (unsigned(p[2]) << 16) | (unsigned(p[1]) << 8) | p[0];
+}
+
+}  // namespace kt

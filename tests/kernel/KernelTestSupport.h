@@ -1,0 +1,51 @@
+// Helpers of the kernel tests: GDI+ for the test program, pictures written
+// to files, and frame consumers that record what they are given.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "IVideoDeal.h"
+
+namespace kt {
+
+// Starts GDI+ once for the whole test program.
+void EnsureGdiplus();
+
+// Writes a picture file of width x height filled with one colour
+// (0xAARRGGBB); the format follows the MIME type ("image/png", "image/bmp").
+bool WritePicture(const std::string& path, int width, int height, unsigned argb, const wchar_t* mime);
+
+// A processor that records its calls.
+class RecordingDeal : public IVideoDeal {
+public:
+    explicit RecordingDeal(int type, std::vector<std::string>* journal = nullptr, const char* name = "")
+        : m_type(type), m_journal(journal), m_name(name) {}
+    bool OnNotifyFrameSize(const VideoFrameFormat& format) override;
+    void DealVideo(BYTE* frame, const VideoFrameFormat* format, int streamType) override;
+    int GetDealType() override { return m_type; }
+
+    bool acceptFormat = true;
+    std::atomic<int> formats{0};
+    std::atomic<int> frames{0};
+    std::atomic<int> lastStreamType{-1};
+    int lastWidth = 0;
+    // A copy of the newest frame.
+    std::mutex lock;
+    std::vector<BYTE> lastFrame;
+    bool keepFrames = false;
+
+private:
+    int m_type;
+    std::vector<std::string>* m_journal;
+    std::string m_name;
+};
+
+// Frame pixel (x, y), y counted from the bottom row, as 0xRRGGBB.
+unsigned PixelAt(const std::vector<BYTE>& frame, int width, int x, int yFromBottom);
+
+}  // namespace kt
