@@ -60,6 +60,23 @@ void RecordingDeal::DealVideo(BYTE* frame, const VideoFrameFormat* format, int s
     ++frames;
 }
 
+TestKernal::TestKernal() { AfxGetDataManager()->AddData(ZX_MOD_KERNAL, this); }
+
+TestKernal::~TestKernal() {
+    chain.RemoveAllVideoDeal();
+    if (AfxGetDataManager()->GetData(ZX_MOD_KERNAL) == this) AfxGetDataManager()->RemoveData(ZX_MOD_KERNAL);
+}
+
+void TestKernal::AnnounceFormat(int width, int height) {
+    VideoFrameFormat format;
+    VideoFrameFormatInit(format, width, height);
+    chain.OnFrameFormat(format);
+}
+
+void TestKernal::RunFrame(std::vector<BYTE>& frame, int streamType) {
+    chain.OnFrame(frame.data(), static_cast<int>(frame.size()), streamType);
+}
+
 unsigned PixelAt(const std::vector<BYTE>& frame, int width, int x, int yFromBottom) {
     size_t stride = static_cast<size_t>(VideoFrameStride(width, 24));
     const BYTE* p = &frame[stride * yFromBottom + 3 * static_cast<size_t>(x)];

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "IDataKernal.h"
 #include "IVideoDeal.h"
+#include "VideoDealChain.h"
 
 namespace kt {
 
@@ -43,6 +45,21 @@ private:
     int m_type;
     std::vector<std::string>* m_journal;
     std::string m_name;
+};
+
+// "modKernal" for tests of a single effect: the real chain behind the
+// kernel's data module, registered while the object lives.
+class TestKernal : public IDataKernal {
+public:
+    TestKernal();
+    ~TestKernal() override;
+    bool AddVideoDeal(IVideoDeal* deal) override { return chain.AddVideoDeal(deal); }
+    void RemoveVideoDeal(IVideoDeal* deal) override { chain.RemoveVideoDeal(deal); }
+    void RemoveAllVideoDeal() override { chain.RemoveAllVideoDeal(); }
+    // Announces a 640 x 480 format and runs one frame through the chain.
+    void AnnounceFormat(int width = 640, int height = 480);
+    void RunFrame(std::vector<BYTE>& frame, int streamType);
+    CVideoDealChain chain;
 };
 
 // Frame pixel (x, y), y counted from the bottom row, as 0xRRGGBB.
