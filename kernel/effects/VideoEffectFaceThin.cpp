@@ -1,0 +1,133 @@
+#include "VideoEffectFaceThin.h"
+
+#include <cstring>
+
+#include "ChannelScale.h"
+#include "GdiPlus.h"
+#include "IDataKernal.h"
+#include "ZxLog/ZxLog.h"
+#include "ZxModConfig/ZxModConfig.h"
+
+namespace {
+
+const char kLog[] = "ZxVVideoEffect.txt";
+const char kModule[] = "CVideoEffectFaceThin";
+const char kSection[] = "VEFaceThin";
+
+int ClampRatio(int ratio) { return ratio < 0 ? 0 : (ratio > 100 ? 100 : ratio); }
+
+IDataKernal* Kernal() { return static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL)); }
+
+}  // namespace
+
+CVideoEffectFaceThin::CVideoEffectFaceThin()
+    : m_stretchRatio(0), m_bEnable(false), m_red(0), m_green(0), m_blue(0), m_skippedRatio(-1), m_skippedHeight(-1) {}
+
+// The owner (the kernel) runs UnInit before destroying the module.
+CVideoEffectFaceThin::~CVideoEffectFaceThin() {}
+
+bool CVideoEffectFaceThin::Init() {
+    AfxGetDataManager()->AddData(ZX_MOD_VIDEOEFFECTFACETHIN, this);
+    IConfigManager* config = AfxGetConfigManager();
+    int ratio = m_stretchRatio;
+    if (config->GetInt(kSection, "StretchRatio", ratio) && ClampRatio(ratio) != ratio)
+        YL_Log(kLog, 2, kModule, "Init::StretchRatio=%d is outside 0 to 100, %d is used", ratio, ClampRatio(ratio));
+    m_stretchRatio = ClampRatio(ratio);
+    bool enable = m_bEnable;
+    config->GetBool(kSection, "Enable", enable);
+    m_bEnable = enable;
+    // The levels are used as read, also outside the range the setters
+    // accept (150 scales by 2.5); they are only clamped per byte.
+    const char* keys[] = {"Red", "Green", "Blue"};
+    std::atomic<int>* levels[] = {&m_red, &m_green, &m_blue};
+    for (int i = 0; i < 3; ++i) {
+        int value = *levels[i];
+        if (config->GetInt(kSection, keys[i], value) && (value < 0 || value > 100))
+            YL_Log(kLog, 2, kModule, "Init::%s=%d is outside 0 to 100 and is used as read", keys[i], value);
+        *levels[i] = value;
+    }
+    IDataKernal* kernel = Kernal();
+    if (kernel) {
+        kernel->AddVideoDeal(this);
+    } else {
+        YL_Log(kLog, 2, kModule, "Init::modKernal not found, the effect cannot join the chain");
+    }
+    return true;
+}
+
+void CVideoEffectFaceThin::UnInit() {
+    if (IDataKernal* kernel = Kernal()) kernel->RemoveVideoDeal(this);
+    if (AfxGetDataManager()->GetData(ZX_MOD_VIDEOEFFECTFACETHIN) == this)
+        AfxGetDataManager()->RemoveData(ZX_MOD_VIDEOEFFECTFACETHIN);
+}
+
+bool CVideoEffectFaceThin::SetEnable(bool enable) {
+    m_bEnable = enable;
+    AfxGetConfigManager()->SetBool(kSection, "Enable", enable);
+    return true;
+}
+
+void CVideoEffectFaceThin::SetStretchRatio(int ratio) {
+    ratio = ClampRatio(ratio);
+    m_stretchRatio = ratio;
+    AfxGetConfigManager()->SetInt(kSection, "StretchRatio", ratio);
+}
+
+void CVideoEffectFaceThin::SetLevel(std::atomic<int>& level, int value, const char* key) {
+    if (value < 0 || value > 100) {
+        YL_Log(kLog, 2, kModule, "Set%s(%d) ignored: outside 0 to 100", key, value);
+        return;
+    }
+    level = value;
+    AfxGetConfigManager()->SetInt(kSection, key, value);
+}
+
+void CVideoEffectFaceThin::SetRed(int red) { SetLevel(m_red, red, "Red"); }
+void CVideoEffectFaceThin::SetGreen(int green) { SetLevel(m_green, green, "Green"); }
+void CVideoEffectFaceThin::SetBlue(int blue) { SetLevel(m_blue, blue, "Blue"); }
+
+bool CVideoEffectFaceThin::OnNotifyFrameSize(const VideoFrameFormat& /*format*/) { return true; }
+
+void CVideoEffectFaceThin::DealVideo(BYTE* frame, const VideoFrameFormat* format, int streamType) {
+    // The chain passes camera frames only; the module holds to that itself
+    // too, so no other source is ever changed.
+    if (!frame || !format || streamType != VIDEO_STREAM_CAMERA) return;
+    const int red = m_red, green = m_green, blue = m_blue;
+    if (red > 0 || green > 0 || blue > 0)
+        ScaleChannels(frame, *format, 1.0 + red / 100.0, 1.0 + green / 100.0, 1.0 + blue / 100.0);
+    const int ratio = m_stretchRatio;
+    if (m_bEnable && ratio > 0) Thin(frame, *format, ratio);
+}
+
+void CVideoEffectFaceThin::Thin(BYTE* frame, const VideoFrameFormat& format, int ratio) {
+    const int width = format.bmiHeader.biWidth;
+    const int height = format.bmiHeader.biHeight;
+    if (width <= 0 || height <= 0 || format.bmiHeader.biBitCount != 24) return;
+    const int margin = 2 * ratio;
+    const int band = height - 2 * margin;
+    if (band <= 0) {
+        // The band would have no rows: nothing sensible to stretch.
+        if (ratio != m_skippedRatio || height != m_skippedHeight) {
+            YL_Log(kLog, 2, kModule, "Thin::ratio %d leaves no rows of a %d-row frame, thinning skipped", ratio,
+                   height);
+            m_skippedRatio = ratio;
+            m_skippedHeight = height;
+        }
+        return;
+    }
+    // The band is read from a copy: source and target would otherwise be the
+    // same bytes, and rows already drawn would be read again.
+    const size_t bytes = static_cast<size_t>(VideoFrameStride(format)) * static_cast<size_t>(height);
+    m_source.resize(bytes);
+    std::memcpy(m_source.data(), frame, bytes);
+    Gdiplus::Bitmap* source = NewFrameBitmap(m_source.data(), format);
+    Gdiplus::Bitmap* target = NewFrameBitmap(frame, format);
+    if (source && target) {
+        Gdiplus::Graphics graphics(target);
+        Gdiplus::RectF dest(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height));
+        graphics.DrawImage(source, dest, 0.0f, static_cast<float>(margin), static_cast<float>(width),
+                           static_cast<float>(band), Gdiplus::UnitPixel);
+    }
+    delete target;
+    delete source;
+}
