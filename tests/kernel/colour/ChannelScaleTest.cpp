@@ -1,0 +1,123 @@
+#include <cfloat>
+#include <limits>
+
+#include "ChannelScale.h"
+#include "ColourTestSupport.h"
+
+namespace {
+
+using ct::Rgb;
+using ct::Scaled;
+
+VideoFrameFormat Format(int width, int height, int bitCount = 24) {
+    VideoFrameFormat f;
+    VideoFrameFormatInit(f, width, height);
+    f.bmiHeader.biBitCount = static_cast<WORD>(bitCount);
+    return f;
+}
+
+// Every factor the two effects use: the seven filters and the colour
+// adjustment's 1 + level / 100 for the levels 0 to 100 and a stored 150.
+std::vector<double> FactorsInUse() {
+    std::vector<double> factors = {1.04, 0.88, 0.86, 0.86, 1.07, 1.0, 0.85, 1.0, 1.25, 0.98, 0.94,
+                                   0.75, 1.2,  0.88, 1.45, 0.96, 0.72, 0.54, 1.45, 0.91, 0.96};
+    for (int level = 0; level <= 100; ++level) factors.push_back(1.0 + level / 100.0);
+    factors.push_back(1.0 + 150 / 100.0);
+    return factors;
+}
+
+TEST(ChannelScale, TableGivesTheSinglePrecisionResultForEveryByteAndFactorInUse) {
+    // One row of 256 pixels; pixel v holds v in red, 255 - v in green and v
+    // in blue, so each channel sees every byte.
+    const VideoFrameFormat format = Format(256, 1);
+    for (double factor : FactorsInUse()) {
+        std::vector<BYTE> frame(768);
+        for (int v = 0; v < 256; ++v) {
+            frame[3 * v] = static_cast<BYTE>(v);
+            frame[3 * v + 1] = static_cast<BYTE>(255 - v);
+            frame[3 * v + 2] = static_cast<BYTE>(v);
+        }
+        ScaleChannels(frame.data(), format, factor, factor, factor);
+        for (int v = 0; v < 256; ++v) {
+            ASSERT_EQ(frame[3 * v], Scaled(v, factor)) << "blue " << v << " x " << factor;
+            ASSERT_EQ(frame[3 * v + 1], Scaled(255 - v, factor)) << "green " << 255 - v << " x " << factor;
+            ASSERT_EQ(frame[3 * v + 2], Scaled(v, factor)) << "red " << v << " x " << factor;
+        }
+    }
+}
+
+TEST(ChannelScale, ProductsAreSinglePrecisionSaturatedAndTruncated) {
+    const VideoFrameFormat format = Format(4, 1);
+    std::vector<BYTE> frame = ct::Frame(4, 1, 0, 0, 0);
+    auto put = [&](int x, int r, int g, int b) {
+        frame[3 * x] = static_cast<BYTE>(b);
+        frame[3 * x + 1] = static_cast<BYTE>(g);
+        frame[3 * x + 2] = static_cast<BYTE>(r);
+    };
+    put(0, 255, 100, 250);  // under (0.85, 1.0, 1.25): saturates, never wraps
+    put(1, 225, 100, 100);
+    put(2, 1, 2, 203);
+    put(3, 0, 255, 204);
+    ScaleChannels(frame.data(), format, 0.85, 1.0, 1.25);
+    EXPECT_EQ(kt::PixelAt(frame, 4, 0, 0), Rgb(216, 100, 255));
+    EXPECT_EQ(kt::PixelAt(frame, 4, 1, 0), Rgb(191, 100, 125));
+    EXPECT_EQ(kt::PixelAt(frame, 4, 2, 0), Rgb(0, 2, 253)) << "0.85 truncates to 0; 203 x 1.25 = 253.75";
+    EXPECT_EQ(kt::PixelAt(frame, 4, 3, 0), Rgb(0, 255, 255));
+
+    // In double precision 225 x 1.04 is 234 and 100 x 1.05 is 105; the
+    // single-precision products are just below.
+    std::vector<BYTE> one = ct::Frame(1, 1, 225, 100, 100);
+    ScaleChannels(one.data(), Format(1, 1), 1.04, 1.05, 1.0);
+    EXPECT_EQ(kt::PixelAt(one, 1, 0, 0), Rgb(233, 104, 100));
+}
+
+TEST(ChannelScale, EachFactorScalesItsOwnChannel) {
+    std::vector<BYTE> frame = ct::Frame(640, 480, 200, 200, 200);
+    ScaleChannels(frame.data(), Format(640, 480), 1.0, 0.5, 0.0);
+    for (int y : {0, 239, 479})
+        for (int x : {0, 320, 639}) EXPECT_EQ(kt::PixelAt(frame, 640, x, y), Rgb(200, 100, 0)) << x << "," << y;
+}
+
+TEST(ChannelScale, PaddedRowsKeepTheirPixelsAndPadding) {
+    // Width 3: 9 bytes of pixels, then 3 bytes of padding per row.
+    const int width = 3, height = 4;
+    const VideoFrameFormat format = Format(width, height);
+    ASSERT_EQ(VideoFrameStride(format), 12);
+    std::vector<BYTE> frame = ct::Frame(width, height, 100, 60, 20);
+    for (int y = 0; y < height; ++y)
+        for (int k = 9; k < 12; ++k) frame[12 * y + k] = 0xAB;
+    ScaleChannels(frame.data(), format, 2.0, 0.5, 3.0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) EXPECT_EQ(kt::PixelAt(frame, width, x, y), Rgb(200, 30, 60)) << x << "," << y;
+        for (int k = 9; k < 12; ++k) EXPECT_EQ(frame[12 * y + k], 0xAB) << "padding of row " << y;
+    }
+}
+
+TEST(ChannelScale, UnusableFormatsAndFactorsAreHandledSafely) {
+    std::vector<BYTE> frame = ct::Frame(8, 2, 10, 20, 30);
+    const std::vector<BYTE> original = frame;
+    ScaleChannels(frame.data(), Format(8, 2, 32), 2.0, 2.0, 2.0);
+    EXPECT_EQ(frame, original) << "not 24 bits per pixel";
+    VideoFrameFormat zero;
+    ZeroMemory(&zero, sizeof(zero));
+    ScaleChannels(frame.data(), zero, 2.0, 2.0, 2.0);
+    EXPECT_EQ(frame, original) << "a format never announced";
+    ScaleChannels(nullptr, Format(8, 2), 2.0, 2.0, 2.0);
+
+    // A top-down frame (negative height) covers the same bytes.
+    ScaleChannels(frame.data(), Format(8, -2), 2.0, 1.0, 1.0);
+    EXPECT_EQ(kt::PixelAt(frame, 8, 7, 1), Rgb(20, 20, 30));
+
+    // Factors no setting should produce, from a damaged file: negative,
+    // beyond the float range, not a number.
+    std::vector<BYTE> odd = ct::Frame(2, 1, 0, 0, 0);
+    odd[2] = 0;   // red 0 of pixel 0
+    odd[5] = 7;   // red 7 of pixel 1
+    odd[1] = odd[4] = 100;
+    odd[0] = odd[3] = 100;
+    ScaleChannels(odd.data(), Format(2, 1), 1e300, -3.0, std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(kt::PixelAt(odd, 2, 0, 0), Rgb(0, 0, 0)) << "0 stays 0 under a huge factor";
+    EXPECT_EQ(kt::PixelAt(odd, 2, 1, 0), Rgb(255, 0, 0));
+}
+
+}  // namespace

@@ -1,0 +1,92 @@
+// Helpers of the colour-effect tests: a fresh configuration, resource and log
+// folder per test, the real chain behind "modKernal", and frames.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "KernelTestSupport.h"
+#include "TestSupport.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxModConfig/ZxModConfig.h"
+
+namespace ct {
+
+// The byte a channel value becomes under a factor: the product in single
+// precision, clamped to 0..255, truncated.
+inline BYTE Scaled(int value, double factor) {
+    float product = static_cast<float>(value) * static_cast<float>(factor);
+    if (product < 0.0f) product = 0.0f;
+    if (product > 255.0f) product = 255.0f;
+    return static_cast<BYTE>(product);
+}
+
+inline unsigned Rgb(int r, int g, int b) { return (unsigned(r) << 16) | (unsigned(g) << 8) | unsigned(b); }
+
+// A 24-bit frame of width x height filled with one colour.
+inline std::vector<BYTE> Frame(int width, int height, int r, int g, int b) {
+    const size_t stride = static_cast<size_t>(VideoFrameStride(width, 24));
+    std::vector<BYTE> frame(stride * height, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            BYTE* p = &frame[stride * y + 3 * static_cast<size_t>(x)];
+            p[0] = static_cast<BYTE>(b);
+            p[1] = static_cast<BYTE>(g);
+            p[2] = static_cast<BYTE>(r);
+        }
+    return frame;
+}
+
+// Paints whole rows, counted from the top of the picture as GDI+ counts them.
+inline void PaintRows(std::vector<BYTE>& frame, int width, int height, int top, int count, unsigned rgb) {
+    const size_t stride = static_cast<size_t>(VideoFrameStride(width, 24));
+    for (int t = top; t < top + count; ++t) {
+        BYTE* row = &frame[stride * static_cast<size_t>(height - 1 - t)];
+        for (int x = 0; x < width; ++x) {
+            row[3 * x] = static_cast<BYTE>(rgb);
+            row[3 * x + 1] = static_cast<BYTE>(rgb >> 8);
+            row[3 * x + 2] = static_cast<BYTE>(rgb >> 16);
+        }
+    }
+}
+
+// Pixel x of the row counted from the top, as 0xRRGGBB.
+inline unsigned PixelTop(const std::vector<BYTE>& frame, int width, int height, int x, int top) {
+    return kt::PixelAt(frame, width, x, height - 1 - top);
+}
+
+class ColourTest : public testing::Test {
+protected:
+    void SetUp() override {
+        kt::EnsureGdiplus();
+        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_root = zxtest::RedirectUserFolders(name);
+        m_res = zxtest::MakeTempDir(name + "-res");
+        SetEnvironmentVariableW(L"ZXVCAM_RES_DIR", Charset::String2WString(m_res).c_str());
+        m_ini = m_root + "ZxVCam.ini";
+        ZxConfigSetFile(m_ini.c_str());
+        kernal.AnnounceFormat();
+    }
+    void TearDown() override {
+        ZxConfigSetFile(nullptr);
+        SetEnvironmentVariableW(L"ZXVCAM_RES_DIR", nullptr);
+    }
+
+    // Replaces the settings file with this text and loads it.
+    void WriteIni(const std::string& text) {
+        ASSERT_TRUE(zxtest::WriteFile(m_ini, text));
+        ZxConfigSetFile(m_ini.c_str());
+    }
+    std::string IniText() { return zxtest::ReadFile(m_ini); }
+    // Loads the settings file again, as the next start of the program would.
+    void Reload() { ZxConfigSetFile(m_ini.c_str()); }
+
+    kt::TestKernal kernal;
+    std::string m_root, m_res, m_ini;
+};
+
+}  // namespace ct
