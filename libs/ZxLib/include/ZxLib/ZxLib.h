@@ -53,6 +53,26 @@ bool MakeDir(const std::string& path);
 // Adds a trailing backslash when the path has none.
 std::string WithSlash(const std::string& path);
 
+// What FindAllFiles reports; the flags may be combined.
+enum : int {
+    kFindFiles = 1,    // the files of the folder itself
+    kFindFolders = 2,  // the sub-folders of the folder itself
+};
+
+// Appends to list the full paths (folder, a backslash, the name) of the
+// entries of the folder whose names match pattern, as flags choose; it does
+// not descend into sub-folders. The pattern holds '*' (any run of
+// characters) and '?' (one character) and is matched against the whole long
+// name without regard to case, as Windows file names are; a short 8.3 name
+// never matches in place of its long name ("*.gif" finds no "a.gifx").
+// Entries are appended ordered by name, ignoring case, so the order is the
+// same on every file system. Returns false (appending nothing) when the
+// folder cannot be read; an empty folder gives true.
+bool FindAllFiles(std::vector<std::string>& list, const std::string& folder, const std::string& pattern, int flags);
+
+// True when the whole name matches the pattern as FindAllFiles matches it.
+bool MatchFileName(const std::string& name, const std::string& pattern);
+
 }  // namespace Dir
 
 namespace File {
@@ -78,6 +98,11 @@ std::string GetFileNameWithoutExtension(const std::string& path);
 std::string GetParentPath(const std::string& path);
 
 }  // namespace File
+
+namespace Dir {
+// The file-name helper also under the folder functions' namespace.
+using File::GetFileNameWithoutExtension;
+}  // namespace Dir
 
 namespace Entrypt {
 // Lower-case hexadecimal MD5 of the bytes (32 characters), computed by the
