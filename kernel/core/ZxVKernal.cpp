@@ -20,6 +20,18 @@ bool CZxVKernal::Init() {
         return false;
     }
     m_oVCamera.Init();  // joins the chain even when the channel cannot open
+    if (!m_oVEPendant.Init()) {
+        YL_Log(kLog, 3, kModule, "m_oVEPendant.Init return false");
+        return false;
+    }
+    if (!m_oVideoEffectFaceThin.Init()) {
+        YL_Log(kLog, 3, kModule, "m_oVideoEffectFaceThin.Init return false");
+        return false;
+    }
+    if (!m_oVideoEffectBorder.Init()) {
+        YL_Log(kLog, 3, kModule, "m_oVideoEffectBorder.Init return false");
+        return false;
+    }
     m_exit = false;
     m_hWorker = CreateThread(nullptr, 0, &CZxVKernal::WorkerProc, this, 0, nullptr);
     m_oVideoEffectLogo.EnableLogo(true);
@@ -53,6 +65,9 @@ void CZxVKernal::StopWorker() {
 
 void CZxVKernal::UnInit() {
     m_exit = true;
+    m_oVideoEffectBorder.UnInit();
+    m_oVideoEffectFaceThin.UnInit();
+    m_oVEPendant.UnInit();
     StopWorker();
     m_oVideoMgr.UnInit();
     m_oVCamera.UnInit();

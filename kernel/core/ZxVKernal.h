@@ -10,7 +10,10 @@
 #include "IDataVideoMgr.h"
 #include "VCamera.h"
 #include "VideoDealChain.h"
+#include "VideoEffectBorder.h"
+#include "VideoEffectFaceThin.h"
 #include "VideoEffectLogo.h"
+#include "VideoEffectPendant.h"
 #include "VideoMgr.h"
 
 class CZxVKernal : public IDataKernal, public IVideoMgrCallBack {
@@ -48,8 +51,13 @@ private:
     std::atomic<bool> m_exit;
     HANDLE m_hWorker;
     std::atomic<int> m_workerRunning;
+    // Constructed in this order and destroyed in the reverse one; the chain
+    // outlives every processor in it.
     CVideoMgr m_oVideoMgr;
     CVideoDealChain m_oVideoDealChain;
     CVCamera m_oVCamera;
+    CVideoEffectPendant m_oVEPendant;
     CVideoEffectLogo m_oVideoEffectLogo;
+    CVideoEffectFaceThin m_oVideoEffectFaceThin;
+    CVideoEffectBorder m_oVideoEffectBorder;
 };
