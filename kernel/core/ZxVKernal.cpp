@@ -19,6 +19,10 @@ bool CZxVKernal::Init() {
         YL_Log(kLog, 3, kModule, "m_oVideoMgr.Init return false");
         return false;
     }
+    if (!m_oVideoEffectText.Init()) {
+        YL_Log(kLog, 3, kModule, "m_oVideoEffectText.Init return false");
+        return false;
+    }
     m_oVCamera.Init();  // joins the chain even when the channel cannot open
     if (!m_oVEPendant.Init()) {
         YL_Log(kLog, 3, kModule, "m_oVEPendant.Init return false");
@@ -68,6 +72,7 @@ void CZxVKernal::UnInit() {
     m_oVideoEffectBorder.UnInit();
     m_oVideoEffectFaceThin.UnInit();
     m_oVEPendant.UnInit();
+    m_oVideoEffectText.UnInit();
     StopWorker();
     m_oVideoMgr.UnInit();
     m_oVCamera.UnInit();

@@ -14,6 +14,7 @@
 #include "VideoEffectFaceThin.h"
 #include "VideoEffectLogo.h"
 #include "VideoEffectPendant.h"
+#include "VideoEffectText.h"
 #include "VideoMgr.h"
 
 class CZxVKernal : public IDataKernal, public IVideoMgrCallBack {
@@ -55,6 +56,7 @@ private:
     // outlives every processor in it.
     CVideoMgr m_oVideoMgr;
     CVideoDealChain m_oVideoDealChain;
+    CVideoEffectText m_oVideoEffectText;
     CVCamera m_oVCamera;
     CVideoEffectPendant m_oVEPendant;
     CVideoEffectLogo m_oVideoEffectLogo;
