@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "ChannelScale.h"
-#include "GdiPlus.h"
 #include "IDataKernal.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -117,17 +116,36 @@ void CVideoEffectFaceThin::Thin(BYTE* frame, const VideoFrameFormat& format, int
     }
     // The band is read from a copy: source and target would otherwise be the
     // same bytes, and rows already drawn would be read again.
-    const size_t bytes = static_cast<size_t>(VideoFrameStride(format)) * static_cast<size_t>(height);
+    const size_t stride = static_cast<size_t>(VideoFrameStride(format));
+    const size_t bytes = stride * static_cast<size_t>(height);
     m_source.resize(bytes);
     std::memcpy(m_source.data(), frame, bytes);
-    Gdiplus::Bitmap* source = NewFrameBitmap(m_source.data(), format);
-    Gdiplus::Bitmap* target = NewFrameBitmap(frame, format);
-    if (source && target) {
-        Gdiplus::Graphics graphics(target);
-        Gdiplus::RectF dest(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height));
-        graphics.DrawImage(source, dest, 0.0f, static_cast<float>(margin), static_cast<float>(width),
-                           static_cast<float>(band), Gdiplus::UnitPixel);
+    // A vertical stretch of rows margin .. margin + band - 1 (counted from the
+    // top, as GDI+ counts) onto the whole height: each target row samples the
+    // band at its pixel centre and blends the two nearest source rows, the
+    // same bilinear filter GDI+ applies, but on whole rows in fixed point.
+    // GDI+'s DrawImage did the same at 20 to 40 ms a frame under Wine; this
+    // takes about one.
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    const int lastRow = margin + band - 1;
+    for (int target = 0; target < height; ++target) {
+        double at = margin + (target + 0.5) * band / height - 0.5;
+        if (at < margin) at = margin;
+        if (at > lastRow) at = lastRow;
+        const int upper = static_cast<int>(at);
+        const int lower = upper < lastRow ? upper + 1 : upper;
+        const unsigned weight = static_cast<unsigned>((at - upper) * 256.0 + 0.5);
+        // Rows in memory run bottom-up.
+        const BYTE* a = m_source.data() + stride * static_cast<size_t>(height - 1 - upper);
+        const BYTE* b = m_source.data() + stride * static_cast<size_t>(height - 1 - lower);
+        BYTE* out = frame + stride * static_cast<size_t>(height - 1 - target);
+        if (weight == 0 || upper == lower) {
+            std::memcpy(out, a, rowBytes);
+        } else if (weight >= 256) {
+            std::memcpy(out, b, rowBytes);
+        } else {
+            const unsigned keep = 256 - weight;
+            for (size_t i = 0; i < rowBytes; ++i) out[i] = static_cast<BYTE>((a[i] * keep + b[i] * weight + 128) >> 8);
+        }
     }
-    delete target;
-    delete source;
 }
