@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "GdiPlus.h"
 #include "IDataKernal.h"
 #include "VideoDealChain.h"
@@ -23,28 +24,6 @@
 
 namespace {
 
-double NowUs() {
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER x;
-        QueryPerformanceFrequency(&x);
-        return x;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1e6 / double(f.QuadPart);
-}
-
-double Measure(int runs, int iterations, const std::function<void()>& fn) {
-    fn();
-    std::vector<double> samples;
-    for (int r = 0; r < runs; ++r) {
-        double t0 = NowUs();
-        for (int i = 0; i < iterations; ++i) fn();
-        samples.push_back((NowUs() - t0) / iterations);
-    }
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
-}
 
 // "modKernal" over a bare chain, so each effect joins as it does in the kernel.
 class BenchKernal : public IDataKernal {
@@ -85,7 +64,7 @@ int main() {
 
     const int runs = 7;
     std::vector<BYTE> frameCopy(size);
-    double copy = Measure(runs, 400, [&] { std::memcpy(frameCopy.data(), src.data(), size); });
+    double copy = BenchMeasure(runs, 400, [&] { std::memcpy(frameCopy.data(), src.data(), size); });
 
     enum { kPendant = 1, kFaceThin = 2, kLogo = 4, kBorder = 8, kText = 16, kAll = 31 };
     int scenario = 0;
@@ -123,7 +102,7 @@ int main() {
             text.SetEnable(true);
         }
         members = kernal.chain.Count();
-        double us = Measure(runs, 40, [&] {
+        double us = BenchMeasure(runs, 40, [&] {
             std::memcpy(frame.data(), src.data(), size);
             kernal.chain.OnFrame(frame.data(), static_cast<int>(size), 3);
         }) - copy;

@@ -9,38 +9,11 @@
 #include <functional>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "GdiPlus.h"
 #include "ShareMem.h"
 #include "VideoDealChain.h"
 #include "VideoEffectLogo.h"
-
-namespace {
-
-double NowUs() {
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER x;
-        QueryPerformanceFrequency(&x);
-        return x;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1e6 / double(f.QuadPart);
-}
-
-// Median over runs of the mean time of one call, in microseconds.
-double Measure(int runs, int iterations, const std::function<void()>& fn) {
-    fn();  // warm
-    std::vector<double> samples;
-    for (int r = 0; r < runs; ++r) {
-        double t0 = NowUs();
-        for (int i = 0; i < iterations; ++i) fn();
-        samples.push_back((NowUs() - t0) / iterations);
-    }
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
-}
-
-}  // namespace
 
 int main() {
     Gdiplus::GdiplusStartupInput input;
@@ -54,13 +27,13 @@ int main() {
     for (size_t i = 0; i < size; ++i) src[i] = static_cast<BYTE>(i * 7);
 
     const int runs = 9;
-    double copy = Measure(runs, 400, [&] { std::memcpy(dst.data(), src.data(), size); });
+    double copy = BenchMeasure(runs, 400, [&] { std::memcpy(dst.data(), src.data(), size); });
 
     CVideoDealChain chain;
     CVideoEffectLogo logo;
     chain.OnFrameFormat(format);
     bool logoOn = chain.AddVideoDeal(&logo);
-    double logoChain = Measure(runs, 100, [&] { chain.OnFrame(dst.data(), static_cast<int>(size), 0); });
+    double logoChain = BenchMeasure(runs, 100, [&] { chain.OnFrame(dst.data(), static_cast<int>(size), 0); });
 
     CShareMem channel;
     char name[64];
@@ -71,7 +44,7 @@ int main() {
     bool open = channel.Open(name, kShareMemSize, readEvent, writeEvent);
     std::vector<BYTE> packet(kShareMemHeaderSize + size);
     ShareMemMakeHeader(packet.data(), static_cast<uint32_t>(size), ShareMemNow());
-    double write = Measure(runs, 200, [&] { channel.Write(packet.data(), static_cast<DWORD>(packet.size())); });
+    double write = BenchMeasure(runs, 200, [&] { channel.Write(packet.data(), static_cast<DWORD>(packet.size())); });
 
     std::printf("frame path, 640x480x24 (%zu bytes), median of %d runs\n", size, runs);
     std::printf("  frame copy          %8.1f us   1.00 x copy\n", copy);

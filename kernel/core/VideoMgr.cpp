@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "GdiPlus.h"
+#include "ThreadStop.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 
@@ -192,14 +193,8 @@ void CVideoMgr::CheckPlayState() {
 void CVideoMgr::StopThread() {
     if (!m_hThread) return;
     SetEvent(m_hStopEvent);
-    for (int i = 0; i < 25 && m_runningCount > 0; ++i) Sleep(50);
-    if (m_runningCount > 0) {
+    if (!StopThreadBounded(m_hThread, m_runningCount, 25, 50))
         YL_Log(kLog, 2, kModule, "StopThread指定的时间内线程没有停止，调用TerminateThread关闭线程");
-        TerminateThread(m_hThread, 1);
-        m_runningCount = 0;
-    }
-    CloseHandle(m_hThread);
-    m_hThread = nullptr;
 }
 
 void CVideoMgr::UnInit() {

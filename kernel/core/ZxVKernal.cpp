@@ -1,5 +1,6 @@
 #include "ZxVKernal.h"
 
+#include "ThreadStop.h"
 #include "ZxLog/ZxLog.h"
 
 namespace {
@@ -56,15 +57,8 @@ DWORD WINAPI CZxVKernal::WorkerProc(void* self) {
 void CZxVKernal::WorkerStep() { m_oVideoMgr.CheckPlayState(); }
 
 void CZxVKernal::StopWorker() {
-    if (!m_hWorker) return;
-    for (int i = 0; i < 20 && m_workerRunning > 0; ++i) Sleep(100);
-    if (m_workerRunning > 0) {
+    if (!StopThreadBounded(m_hWorker, m_workerRunning, 20, 100))
         YL_Log(kLog, 1, kModule, "UnInit::检测线程2秒内没有停止，调用TerminateThread关闭线程");
-        TerminateThread(m_hWorker, 1);
-        m_workerRunning = 0;
-    }
-    CloseHandle(m_hWorker);
-    m_hWorker = nullptr;
 }
 
 void CZxVKernal::UnInit() {

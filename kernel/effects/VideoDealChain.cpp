@@ -3,18 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
-
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
-    ~Lock() { LeaveCriticalSection(&m_cs); }
-
-private:
-    CRITICAL_SECTION& m_cs;
-};
-
-}  // namespace
+#include "AutoLock.h"
 
 CVideoDealChain::CVideoDealChain() : m_inLoop(false) {
     InitializeCriticalSection(&m_lock);
@@ -25,7 +14,7 @@ CVideoDealChain::~CVideoDealChain() { DeleteCriticalSection(&m_lock); }
 
 bool CVideoDealChain::AddVideoDeal(IVideoDeal* deal) {
     if (!deal) return false;
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     int type = deal->GetDealType();
     auto it = m_deals.find(type);
     if (it != m_deals.end() && std::find(it->second.begin(), it->second.end(), deal) != it->second.end())
@@ -38,7 +27,7 @@ bool CVideoDealChain::AddVideoDeal(IVideoDeal* deal) {
 
 void CVideoDealChain::RemoveVideoDeal(IVideoDeal* deal) {
     if (!deal) return;
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     for (auto it = m_deals.begin(); it != m_deals.end(); ++it) {
         std::vector<IVideoDeal*>& list = it->second;
         auto pos = std::find(list.begin(), list.end(), deal);
@@ -51,21 +40,21 @@ void CVideoDealChain::RemoveVideoDeal(IVideoDeal* deal) {
 }
 
 void CVideoDealChain::RemoveAllVideoDeal() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     if (m_inLoop)
         for (auto& entry : m_deals) m_removedInLoop.insert(entry.second.begin(), entry.second.end());
     m_deals.clear();
 }
 
 void CVideoDealChain::OnFrameFormat(const VideoFrameFormat& format) {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     m_format = format;
     for (auto& entry : m_deals)
         for (IVideoDeal* deal : entry.second) deal->OnNotifyFrameSize(m_format);
 }
 
 void CVideoDealChain::OnFrame(BYTE* frame, int /*bytes*/, int streamType) {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     if (m_inLoop) return;  // a frame handed in from inside a processor
     std::vector<std::pair<int, IVideoDeal*>> order;
     for (auto& entry : m_deals)
@@ -83,7 +72,7 @@ void CVideoDealChain::OnFrame(BYTE* frame, int /*bytes*/, int streamType) {
 }
 
 size_t CVideoDealChain::Count() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     size_t n = 0;
     for (auto& entry : m_deals) n += entry.second.size();
     return n;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "AutoLock.h"
 #include "IDataKernal.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
@@ -25,16 +26,6 @@ const int kFramesPreparedAtLoad = 64;
 
 IDataKernal* Kernel() { return static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL)); }
 
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
-    ~Lock() { LeaveCriticalSection(&m_cs); }
-
-private:
-    Lock(const Lock&);
-    Lock& operator=(const Lock&);
-    CRITICAL_SECTION& m_cs;
-};
 }  // namespace
 
 CVideoEffectBorder::CVideoEffectBorder()
@@ -215,7 +206,7 @@ bool CVideoEffectBorder::LoadBorderImage(const std::wstring& path) {
     // shown, so the frame thread only blends prepared pixels.
     int width, height;
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         width = m_frameWidth;
         height = m_frameHeight;
     }
@@ -228,7 +219,7 @@ bool CVideoEffectBorder::LoadBorderImage(const std::wstring& path) {
     // The frame drawn first is frame 0.
     if (frameCount > 1) image->SelectActiveFrame(&m_timeDimension, 0);
 
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     delete m_pImage;
     m_pImage = image;
     m_frameCount = frameCount;
@@ -329,7 +320,7 @@ void CVideoEffectBorder::BlendOverlay(const BorderOverlay& overlay, BYTE* frame,
 }
 
 void CVideoEffectBorder::ReleaseBorderImage() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     delete m_pImage;
     m_pImage = nullptr;
     m_delays.clear();
@@ -344,7 +335,7 @@ void CVideoEffectBorder::ReleaseBorderImage() {
 bool CVideoEffectBorder::OnNotifyFrameSize(const VideoFrameFormat& format) {
     // Remembered so the next picture is prepared at the size it is shown at.
     if (format.bmiHeader.biWidth > 0 && format.bmiHeader.biHeight > 0) {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         m_frameWidth = format.bmiHeader.biWidth;
         m_frameHeight = format.bmiHeader.biHeight;
     }
@@ -352,7 +343,7 @@ bool CVideoEffectBorder::OnNotifyFrameSize(const VideoFrameFormat& format) {
 }
 
 void CVideoEffectBorder::DealVideo(BYTE* frame, const VideoFrameFormat* format, int /*streamType*/) {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     if (!m_pImage || m_delays.empty() || !frame || !format) return;
     const int width = format->bmiHeader.biWidth;
     const int height = format->bmiHeader.biHeight;

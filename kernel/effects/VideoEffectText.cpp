@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "AutoLock.h"
 #include "IDataKernal.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
@@ -25,16 +26,6 @@ const char kSection[] = "VEText";
 const int kMaxCoveragePixels = 4 << 20;
 const int kWindowSlack = 1024;
 
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
-    ~Lock() { LeaveCriticalSection(&m_cs); }
-
-private:
-    Lock(const Lock&);
-    Lock& operator=(const Lock&);
-    CRITICAL_SECTION& m_cs;
-};
 
 // v / 255, rounded to nearest, for v in 0 to 255 * 255.
 inline unsigned Div255(unsigned v) { return ((v + 128) * 257) >> 16; }
@@ -97,7 +88,7 @@ bool CVideoEffectText::Init() {
     if (m_bInit) return true;
     bool join = false;
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         LoadSettings();
         m_pStringFormat = new Gdiplus::StringFormat(0, 0);
         m_pTextBrush = new Gdiplus::SolidBrush(ToColor(255, m_textColor));
@@ -125,7 +116,7 @@ void CVideoEffectText::UnInit() {
     if (IDataKernal* kernel = Kernel()) kernel->RemoveVideoDeal(this);
     if (AfxGetDataManager()->GetData(ZX_MOD_VIDEOEFFECTTEXT) == this)
         AfxGetDataManager()->RemoveData(ZX_MOD_VIDEOEFFECTTEXT);
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     delete m_pStringFormat;
     m_pStringFormat = nullptr;
     delete m_pBkBrush;
@@ -437,7 +428,7 @@ void CVideoEffectText::BlendText(BYTE* frame, int width, int height, int stride)
 }
 
 bool CVideoEffectText::OnNotifyFrameSize(const VideoFrameFormat& format) {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     m_format = format;
     UpdateLayout();
     if (m_bPlaceOnJoin) {
@@ -451,7 +442,7 @@ bool CVideoEffectText::OnNotifyFrameSize(const VideoFrameFormat& format) {
 
 void CVideoEffectText::DealVideo(BYTE* frame, const VideoFrameFormat* format, int /*streamType*/) {
     if (!frame || !format) return;
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     ScrollStep();
     const int width = format->bmiHeader.biWidth;
     const int height = format->bmiHeader.biHeight;
@@ -476,7 +467,7 @@ bool CVideoEffectText::JoinChain() {
 
 void CVideoEffectText::SetEnable(bool enable) {
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         if (enable == m_bEnable) return;
         m_bEnable = enable;
         m_bPlaceOnJoin = enable;
@@ -485,7 +476,7 @@ void CVideoEffectText::SetEnable(bool enable) {
     // back into this effect under its own lock.
     if (enable) {
         JoinChain();
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         if (m_bPlaceOnJoin) {  // the chain did not call back (no kernel)
             m_bPlaceOnJoin = false;
             m_lastStepTime = GetNow();
@@ -501,14 +492,14 @@ void CVideoEffectText::SetEnable(bool enable) {
 }
 
 bool CVideoEffectText::GetEnable() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_bEnable;
 }
 
 void CVideoEffectText::SetText(const std::string& text) {
     std::wstring wide = Charset::String2WString(text);
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         m_text = wide;
         InvalidateCoverage();
         UpdateLayoutAndCoverage();
@@ -517,14 +508,14 @@ void CVideoEffectText::SetText(const std::string& text) {
 }
 
 std::string CVideoEffectText::GetText() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return Charset::WString2String(m_text);
 }
 
 void CVideoEffectText::SetFont(const std::string& fontName) {
     std::wstring wide = Charset::String2WString(fontName);
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         m_fontName = wide;
         RebuildFont();
         UpdateLayoutAndCoverage();
@@ -533,13 +524,13 @@ void CVideoEffectText::SetFont(const std::string& fontName) {
 }
 
 std::string CVideoEffectText::GetFont() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return Charset::WString2String(m_fontName);
 }
 
 void CVideoEffectText::SetFontSize(uint8_t size) {
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         m_fontSize = size;
         RebuildFont();
         UpdateLayoutAndCoverage();
@@ -548,13 +539,13 @@ void CVideoEffectText::SetFontSize(uint8_t size) {
 }
 
 uint8_t CVideoEffectText::GetFontSize() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_fontSize;
 }
 
 void CVideoEffectText::SetBold(bool bold) {
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         m_bBold = bold;
         RebuildFont();
         UpdateLayoutAndCoverage();
@@ -563,13 +554,13 @@ void CVideoEffectText::SetBold(bool bold) {
 }
 
 bool CVideoEffectText::GetBold() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_bBold;
 }
 
 void CVideoEffectText::SetUnderLine(bool underLine) {
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         m_bUnderLine = underLine;
         RebuildFont();
         UpdateLayoutAndCoverage();
@@ -578,13 +569,13 @@ void CVideoEffectText::SetUnderLine(bool underLine) {
 }
 
 bool CVideoEffectText::GetUnderLine() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_bUnderLine;
 }
 
 void CVideoEffectText::SetItalic(bool italic) {
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         m_bItalic = italic;
         RebuildFont();
         UpdateLayoutAndCoverage();
@@ -593,13 +584,13 @@ void CVideoEffectText::SetItalic(bool italic) {
 }
 
 bool CVideoEffectText::GetItalic() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_bItalic;
 }
 
 void CVideoEffectText::SetTextColor(COLORREF color) {
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         m_textColor = color;
         if (m_pTextBrush) m_pTextBrush->SetColor(ToColor(255, color));
     }
@@ -607,13 +598,13 @@ void CVideoEffectText::SetTextColor(COLORREF color) {
 }
 
 COLORREF CVideoEffectText::GetTextColor() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_textColor;
 }
 
 void CVideoEffectText::SetBkColor(COLORREF color) {
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         m_bkColor = color;
         if (m_pBkBrush) m_pBkBrush->SetColor(ToColor(m_bkAlpha, color));
         UpdateBandTable();
@@ -622,13 +613,13 @@ void CVideoEffectText::SetBkColor(COLORREF color) {
 }
 
 COLORREF CVideoEffectText::GetBkColor() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_bkColor;
 }
 
 void CVideoEffectText::SetMoveDirection(int direction) {
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         if (direction == m_moveDirection) return;
         // Leaving the still mode: the first step comes a full interval later.
         if (direction != VIDEOEFFECTTEXT_STILL && m_moveDirection == VIDEOEFFECTTEXT_STILL) m_lastStepTime = GetNow();
@@ -639,70 +630,70 @@ void CVideoEffectText::SetMoveDirection(int direction) {
 }
 
 int CVideoEffectText::GetMoveDirection() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_moveDirection;
 }
 
 void CVideoEffectText::SetMoveSpeed(uint8_t speed) {
     {
-        Lock lock(m_lock);
+        CAutoLock lock(m_lock);
         m_moveSpeed = speed;
     }
     Save("MoveSpeed", speed);
 }
 
 uint8_t CVideoEffectText::GetMoveSpeed() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_moveSpeed;
 }
 
 void CVideoEffectText::SetTextPos(int pos) {
     Save("TextPos", static_cast<uint32_t>(pos));
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     m_textPos = pos;
     UpdateLayoutAndCoverage();
 }
 
 int CVideoEffectText::GetTextPos() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_textPos;
 }
 
 void CVideoEffectText::SetBkAlpha(uint8_t alpha) {
     Save("BkAlpha", alpha);
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     m_bkAlpha = alpha;
     if (m_pBkBrush) m_pBkBrush->SetColor(ToColor(alpha, m_bkColor));
     UpdateBandTable();
 }
 
 uint8_t CVideoEffectText::GetBkAlpha() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_bkAlpha;
 }
 
 float CVideoEffectText::GetTextWidth() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_textWidth;
 }
 
 float CVideoEffectText::GetTextHeight() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_textHeight;
 }
 
 int CVideoEffectText::GetBandTop() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_bandTop;
 }
 
 float CVideoEffectText::GetTextX() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return m_textX;
 }
 
 std::string CVideoEffectText::GetDrawnFontFamily() {
-    Lock lock(m_lock);
+    CAutoLock lock(m_lock);
     return Charset::WString2String(m_drawnFamily);
 }
 
