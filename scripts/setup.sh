@@ -1,7 +1,17 @@
 #!/usr/bin/env bash
-# Installs everything the build, the tests and running need, with apt-get.
-# Idempotent: when every package is already there it returns at once.
+# Installs everything the build, the tests and running need, with apt-get,
+# and prepares the Wine prefix of a build folder when one is named.
+# Idempotent: what is already there is skipped at once.
+# Usage: setup.sh [BUILD_DIR]
 set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
+prefix_for="${1:-}"
+prepare_prefix() {
+  if [ -n "$prefix_for" ]; then
+    mkdir -p "$prefix_for"
+    "$here/wine-prefix.sh" "$prefix_for"
+  fi
+}
 
 PACKAGES=(
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
@@ -27,6 +37,7 @@ fi
 
 if [ "${#missing[@]}" -eq 0 ]; then
   echo "setup: all packages present"
+  prepare_prefix
   exit 0
 fi
 
@@ -42,4 +53,5 @@ if [ "$have_i386" = 0 ]; then
 fi
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"
+prepare_prefix
 echo "setup: done"
