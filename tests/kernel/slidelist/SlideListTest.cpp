@@ -1,0 +1,536 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "KernelTestSupport.h"
+#include "ListFile.h"
+#include "SlideGif.h"
+#include "SlideList.h"
+#include "TestSupport.h"
+#include "VideoMgr.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxModConfig/ZxModConfig.h"
+
+namespace {
+
+const int kW = 64, kH = 48;  // a small render size keeps every step cheap
+const unsigned kRed = 0xFFE01010, kGreen = 0xFF10E010, kBlue = 0xFF1010E0;
+
+// The engine's time, moved on by the test; the render loop's short wait
+// ends as soon as the time moves.
+class TestClock : public ISlideClock {
+public:
+    DWORD Now() override {
+        std::lock_guard<std::mutex> g(m_lock);
+        return m_now;
+    }
+    void Wait(DWORD ms) override {
+        std::unique_lock<std::mutex> l(m_lock);
+        m_moved.wait_for(l, std::chrono::milliseconds(ms));
+    }
+    void Advance(DWORD ms) {
+        {
+            std::lock_guard<std::mutex> g(m_lock);
+            m_now += ms;
+        }
+        m_moved.notify_all();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_moved;
+    DWORD m_now = 100000;
+};
+
+struct Loaded {
+    int id;
+    bool loaded;
+    std::string path, thumb;
+    bool fromList;
+};
+
+class Recorder : public IDataSlideListObserver {
+public:
+    void OnItemLoaded(int id, bool loaded, const std::string& path, const std::string& thumb, bool fromList) override {
+        std::lock_guard<std::mutex> g(lock);
+        loadedItems.push_back(Loaded{id, loaded, path, thumb, fromList});
+    }
+    void OnItemRemoved(int id, const std::string& path) override {
+        std::lock_guard<std::mutex> g(lock);
+        removed.push_back(std::make_pair(id, path));
+    }
+    size_t LoadedCount() {
+        std::lock_guard<std::mutex> g(lock);
+        return loadedItems.size();
+    }
+    std::mutex lock;
+    std::vector<Loaded> loadedItems;
+    std::vector<std::pair<int, std::string>> removed;
+};
+
+class SlideListTest : public testing::Test {
+protected:
+    void SetUp() override {
+        kt::EnsureGdiplus();
+        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_home = zxtest::RedirectUserFolders("slides_" + name);
+        ZxConfigSetFile((m_home + "slides.ini").c_str());
+        m_pics = zxtest::MakeTempDir("pics_" + name);
+        AfxGetMessageManager()->AttachObserver(ZX_MOD_SLIDELIST_OB, &m_recorder, OBSERVER_MODE_DIRECT);
+    }
+    void TearDown() override { AfxGetMessageManager()->DetachObserver(ZX_MOD_SLIDELIST_OB, &m_recorder); }
+
+    std::string Picture(const std::string& name, unsigned argb, int w = kW, int h = kH) {
+        std::string path = m_pics + name;
+        EXPECT_TRUE(kt::WritePicture(path, w, h, argb, L"image/png"));
+        return path;
+    }
+    std::string Gif(const std::string& name, const std::vector<uint32_t>& colours, const std::vector<int>& delays) {
+        std::string path = m_pics + name;
+        EXPECT_TRUE(zxtest::WriteFile(path, slidegif::Encode(kW, kH, colours, delays)));
+        return path;
+    }
+    bool WaitLoaded(size_t n) {
+        for (int i = 0; i < 1000 && m_recorder.LoadedCount() < n; ++i) Sleep(5);
+        return m_recorder.LoadedCount() >= n;
+    }
+    void Start(CSlideList& list, int width = kW, int height = kH) {
+        list.Engine().SetClock(&m_clock);
+        ASSERT_TRUE(list.Init(width, height));
+    }
+    static bool WaitStep(CSlideList& list, int before) {
+        for (int i = 0; i < 2000 && list.Engine().StepCount() <= before; ++i) Sleep(1);
+        return list.Engine().StepCount() > before;
+    }
+    // Plays and waits for the next step: at once when the show was not
+    // playing, one frame interval later when it was.
+    void PlayNow(CSlideList& list, int id = -1) {
+        int before = list.Engine().StepCount();
+        bool playing = list.GetPlayState() == SLIDE_STATE_PLAYING;
+        list.Play(id);
+        if (playing) m_clock.Advance(50);
+        ASSERT_TRUE(WaitStep(list, before));
+    }
+    // Moves the time on by ms in steps of one frame interval, each step
+    // waited for.
+    void Run(CSlideList& list, int ms) {
+        for (int t = 0; t < ms; t += 50) {
+            int before = list.Engine().StepCount();
+            m_clock.Advance(50);
+            ASSERT_TRUE(WaitStep(list, before)) << "no step at +" << t;
+        }
+    }
+    static std::vector<BYTE> Frame(CSlideList& list) {
+        std::vector<BYTE> frame(static_cast<size_t>(VideoFrameStride(kW, 24)) * kH);
+        list.GetFrame(frame.data(), static_cast<int>(frame.size()));
+        return frame;
+    }
+    static unsigned Centre(CSlideList& list) { return kt::PixelAt(Frame(list), kW, kW / 2, kH / 2); }
+    static int CountOf(const std::vector<BYTE>& frame, unsigned rgb) {
+        int n = 0;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) n += kt::PixelAt(frame, kW, x, y) == rgb;
+        return n;
+    }
+    void WriteList(const std::vector<std::string>& paths) {
+        CListFile::Save(CSlideList::ListFilePath(), paths, LIST_FILE_NO_COUNT);
+    }
+    std::vector<std::string> ReadList() {
+        std::vector<std::string> paths;
+        CListFile::Load(CSlideList::ListFilePath(), paths, LIST_FILE_NO_COUNT);
+        return paths;
+    }
+
+    std::string m_home, m_pics;
+    TestClock m_clock;
+    Recorder m_recorder;
+};
+
+TEST_F(SlideListTest, LaterAdditionsComeFirstAndDuplicatesAreSkipped) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen), c = Picture("c.png", kBlue);
+    CSlideList list;
+    Start(list);
+    EXPECT_EQ(AfxGetDataManager()->GetData(ZX_MOD_SLIDELIST), static_cast<IData*>(&list));
+    EXPECT_TRUE(list.AddFiles({a}));
+    ASSERT_TRUE(WaitLoaded(1));
+    EXPECT_TRUE(list.AddFiles({b}));
+    ASSERT_TRUE(WaitLoaded(2));
+    // a again is skipped without a report; c is taken.
+    list.AddFiles({a, c});
+    ASSERT_TRUE(WaitLoaded(3));
+    Sleep(50);
+    {
+        std::lock_guard<std::mutex> g(m_recorder.lock);
+        ASSERT_EQ(m_recorder.loadedItems.size(), 3u);
+        const Loaded& first = m_recorder.loadedItems[0];
+        EXPECT_EQ(first.id, CSlideEngine::kFirstUserId);
+        EXPECT_TRUE(first.loaded);
+        EXPECT_EQ(first.path, a);
+        EXPECT_FALSE(first.fromList);
+        EXPECT_TRUE(File::IsExistFile(first.thumb));
+        EXPECT_EQ(m_recorder.loadedItems[1].id, CSlideEngine::kFirstUserId - 1);
+        EXPECT_EQ(m_recorder.loadedItems[2].path, c);
+    }
+    std::vector<SlideEntry> items = list.GetItems();
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0].path, c);
+    EXPECT_EQ(items[1].path, b);
+    EXPECT_EQ(items[2].path, a);
+    EXPECT_EQ(list.GetItemPath(CSlideEngine::kFirstUserId), a);
+    EXPECT_EQ(list.GetItemPath(12345), "");
+
+    // The show starts with the newest addition.
+    PlayNow(list);
+    EXPECT_EQ(list.Engine().CurrentId(), items[0].id);
+    EXPECT_EQ(Centre(list), kBlue & 0xFFFFFFu);
+    list.UnInit();
+    EXPECT_EQ(AfxGetDataManager()->GetData(ZX_MOD_SLIDELIST), nullptr);
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{c, b, a}));
+}
+
+TEST_F(SlideListTest, ListFileKeepsItsOrderBehindNewAdditions) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen), c = Picture("c.png", kBlue);
+    std::string d = Picture("d.png", 0xFF808080);
+    WriteList({a, b, c});
+    CSlideList list;
+    Start(list);
+    list.LoadList();
+    ASSERT_TRUE(WaitLoaded(3));
+    list.AddFiles({d});
+    ASSERT_TRUE(WaitLoaded(4));
+    std::vector<SlideEntry> items = list.GetItems();
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].path, d);
+    EXPECT_EQ(items[1].id, CSlideEngine::kFirstListId);
+    EXPECT_EQ(items[1].path, a);
+    EXPECT_EQ(items[2].id, CSlideEngine::kFirstListId + 1);
+    EXPECT_EQ(items[3].path, c);
+    {
+        std::lock_guard<std::mutex> g(m_recorder.lock);
+        EXPECT_TRUE(m_recorder.loadedItems[0].fromList);
+        EXPECT_FALSE(m_recorder.loadedItems[3].fromList);
+    }
+    list.UnInit();
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{d, a, b, c}));
+    // Shutting down empties the list and its thumbnails; they are made
+    // again at the next load.
+    for (const SlideEntry& e : items) EXPECT_FALSE(File::IsExistFile(e.thumbPath)) << e.thumbPath;
+}
+
+TEST_F(SlideListTest, SavedListSurvivesWhenItWasNeverLoaded) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen), c = Picture("c.png", kBlue);
+    WriteList({a, b});
+    {
+        CSlideList list;
+        Start(list);
+        list.UnInit();
+    }
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{a, b}));
+    CSlideList list;
+    Start(list);
+    list.AddFiles({c});
+    ASSERT_TRUE(WaitLoaded(1));
+    list.UnInit();
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{c, a, b}));
+}
+
+TEST_F(SlideListTest, RemovedAdditionStaysRemovedBeforeTheListIsLoaded) {
+    std::string a = Picture("a.png", kRed), c = Picture("c.png", kBlue);
+    WriteList({a});
+    CSlideList list;
+    Start(list);
+    list.AddFiles({c});
+    ASSERT_TRUE(WaitLoaded(1));
+    list.RemoveFiles({CSlideEngine::kFirstUserId});
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{a}));
+    // Loading afterwards brings the saved picture in behind nothing else.
+    list.LoadList();
+    ASSERT_TRUE(WaitLoaded(2));
+    list.UnInit();
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{a}));
+}
+
+TEST_F(SlideListTest, ThumbnailIsNamedByTheMd5OfThePath) {
+    std::string a = Picture(u8"图片 一.png", kRed, 320, 240);
+    CSlideList list;
+    Start(list);
+    list.AddFiles({a});
+    ASSERT_TRUE(WaitLoaded(1));
+    std::string thumb;
+    {
+        std::lock_guard<std::mutex> g(m_recorder.lock);
+        thumb = m_recorder.loadedItems[0].thumb;
+    }
+    EXPECT_EQ(thumb, Dir::GetZxPath(Dir::kPathThumbCache) + "ZxVCamSlideThumbnail\\" + Entrypt::GenerateMD5(a) + ".jpg");
+    {
+        Gdiplus::Bitmap bitmap(Charset::String2WString(thumb).c_str());
+        ASSERT_EQ(bitmap.GetLastStatus(), Gdiplus::Ok);
+        EXPECT_EQ(bitmap.GetWidth(), 80u);
+        EXPECT_EQ(bitmap.GetHeight(), 60u);
+        GUID format;
+        bitmap.GetRawFormat(&format);
+        EXPECT_TRUE(format == Gdiplus::ImageFormatJPEG);
+    }
+    // Removing the picture deletes its thumbnail and rewrites the list.
+    list.RemoveFiles({CSlideEngine::kFirstUserId});
+    EXPECT_FALSE(File::IsExistFile(thumb));
+    EXPECT_EQ(list.GetItemPath(CSlideEngine::kFirstUserId), "");
+    EXPECT_TRUE(ReadList().empty());
+    list.UnInit();
+}
+
+TEST_F(SlideListTest, UnreadablePicturesAreReportedWithIdMinusOne) {
+    std::string broken = m_pics + "broken.png";
+    ASSERT_TRUE(zxtest::WriteFile(broken, "this is not a picture"));
+    std::string missing = m_pics + "missing.png";
+    std::string good = Picture("good.png", kRed);
+    CSlideList list;
+    Start(list);
+    list.AddFiles({broken, missing, good});
+    ASSERT_TRUE(WaitLoaded(3));
+    {
+        std::lock_guard<std::mutex> g(m_recorder.lock);
+        EXPECT_EQ(m_recorder.loadedItems[0].id, -1);
+        EXPECT_FALSE(m_recorder.loadedItems[0].loaded);
+        EXPECT_EQ(m_recorder.loadedItems[0].path, broken);
+        EXPECT_EQ(m_recorder.loadedItems[1].id, -1);
+        EXPECT_EQ(m_recorder.loadedItems[1].path, missing);
+        EXPECT_EQ(m_recorder.loadedItems[2].id, CSlideEngine::kFirstUserId);
+        EXPECT_TRUE(m_recorder.loadedItems[2].loaded);
+    }
+    ASSERT_EQ(list.GetItems().size(), 1u);
+    list.UnInit();
+}
+
+TEST_F(SlideListTest, ModeZeroStopsOnTheLastStillAndKeepsIt) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen), c = Picture("c.png", kBlue);
+    WriteList({a, b, c});
+    CSlideList list;
+    Start(list);
+    list.SetPlayMode(SLIDE_MODE_ONCE);
+    list.LoadList();
+    ASSERT_TRUE(WaitLoaded(3));
+    PlayNow(list);
+    EXPECT_EQ(list.GetPlayState(), SLIDE_STATE_PLAYING);
+    EXPECT_EQ(Centre(list), kRed & 0xFFFFFFu);
+    Run(list, 1950);
+    EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepStill);
+    Run(list, 50);  // 2000 ms: the transition to b begins
+    EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepTransition);
+    Run(list, 700);
+    std::vector<BYTE> middle = Frame(list);
+    EXPECT_LT(CountOf(middle, kRed & 0xFFFFFFu), kW * kH) << "the transition shows some of b";
+    Run(list, 750);  // the 30th transition frame: b is shown
+    EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepStill);
+    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId + 1);
+    EXPECT_EQ(CountOf(Frame(list), kGreen & 0xFFFFFFu), kW * kH);
+    Run(list, 3450);  // b for 2000 ms, then 1450 ms of transition to c
+    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId + 2);
+    Run(list, 5000);
+    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId + 2);
+    EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepStill);
+    EXPECT_EQ(CountOf(Frame(list), kBlue & 0xFFFFFFu), kW * kH);
+    EXPECT_EQ(list.Engine().TransitionsStarted(), 2);
+    list.UnInit();
+}
+
+TEST_F(SlideListTest, ModeOneReturnsToTheFirstWithATransition) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen);
+    WriteList({a, b});
+    CSlideList list;
+    Start(list);
+    EXPECT_EQ(list.GetPlayMode(), SLIDE_MODE_LOOP);
+    list.LoadList();
+    ASSERT_TRUE(WaitLoaded(2));
+    PlayNow(list);
+    Run(list, 3450);
+    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId + 1);
+    Run(list, 2000);
+    EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepTransition);
+    Run(list, 1450);
+    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId);
+    EXPECT_EQ(CountOf(Frame(list), kRed & 0xFFFFFFu), kW * kH);
+    EXPECT_EQ(list.Engine().TransitionsStarted(), 2);
+    list.UnInit();
+}
+
+TEST_F(SlideListTest, OnePictureShowsWithoutATransition) {
+    std::string a = Picture("a.png", kRed);
+    CSlideList list;
+    Start(list);
+    list.AddFiles({a});
+    ASSERT_TRUE(WaitLoaded(1));
+    PlayNow(list);
+    Run(list, 5000);
+    EXPECT_EQ(list.Engine().TransitionsStarted(), 0);
+    EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepStill);
+    EXPECT_EQ(CountOf(Frame(list), kRed & 0xFFFFFFu), kW * kH);
+    list.UnInit();
+}
+
+TEST_F(SlideListTest, AnimatedGifAdvancesByItsDelaysAndLoopsAsTheLast) {
+    std::string gif = Gif("anim.gif", {0xE01010, 0x10E010, 0x1010E0}, {10, 10, 10});
+    CSlideList list;
+    Start(list);
+    list.SetPlayMode(SLIDE_MODE_ONCE);
+    list.AddFiles({gif});
+    ASSERT_TRUE(WaitLoaded(1));
+    PlayNow(list);
+    EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepAnimation);
+    const unsigned expected[] = {0xE01010, 0xE01010, 0x10E010, 0x10E010, 0x1010E0, 0x1010E0, 0xE01010, 0xE01010, 0x10E010};
+    for (size_t i = 0; i < sizeof(expected) / sizeof(expected[0]); ++i) {
+        if (i > 0) Run(list, 50);
+        EXPECT_EQ(Centre(list), expected[i]) << "at " << i * 50 << " ms";
+    }
+    EXPECT_EQ(list.Engine().TransitionsStarted(), 0);
+    list.UnInit();
+}
+
+TEST_F(SlideListTest, DeletedFileIsDroppedWithARemovedNotification) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen);
+    WriteList({a, b});
+    CSlideList list;
+    Start(list);
+    list.LoadList();
+    ASSERT_TRUE(WaitLoaded(2));
+    std::string thumbB = list.GetItems()[1].thumbPath;
+    PlayNow(list);
+    ASSERT_TRUE(DeleteFileW(Charset::String2WString(b).c_str()));
+    Run(list, 2500);
+    {
+        std::lock_guard<std::mutex> g(m_recorder.lock);
+        ASSERT_EQ(m_recorder.removed.size(), 1u);
+        EXPECT_EQ(m_recorder.removed[0].first, CSlideEngine::kFirstListId + 1);
+        EXPECT_EQ(m_recorder.removed[0].second, b);
+    }
+    EXPECT_EQ(list.GetItemPath(CSlideEngine::kFirstListId + 1), "");
+    EXPECT_FALSE(File::IsExistFile(thumbB));
+    // a is the only picture left: it stays, without a transition.
+    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId);
+    EXPECT_EQ(list.Engine().TransitionsStarted(), 0);
+    list.UnInit();
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{a}));
+}
+
+TEST_F(SlideListTest, PlayShowsTheRequestedPictureAndPauseHoldsIt) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen), c = Picture("c.png", kBlue);
+    WriteList({a, b, c});
+    CSlideList list;
+    Start(list);
+    list.LoadList();
+    ASSERT_TRUE(WaitLoaded(3));
+    PlayNow(list, CSlideEngine::kFirstListId + 2);
+    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId + 2);
+    EXPECT_EQ(Centre(list), kBlue & 0xFFFFFFu);
+    EXPECT_TRUE(list.Pause());
+    EXPECT_EQ(list.GetPlayState(), SLIDE_STATE_PAUSED);
+    int steps = list.Engine().StepCount();
+    for (int i = 0; i < 50; ++i) m_clock.Advance(50);
+    Sleep(100);
+    EXPECT_EQ(list.Engine().StepCount(), steps) << "nothing is drawn while paused";
+    // Back to playing: the show goes on from where it was, without a burst
+    // of catch-up steps.
+    PlayNow(list);
+    EXPECT_EQ(list.Engine().StepCount(), steps + 1);
+    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId + 2);
+    list.UnInit();
+}
+
+TEST_F(SlideListTest, PicturesAreFittedOverTheBackgroundOrStretched) {
+    std::string narrow = Picture("narrow.png", kRed, 32, 48), wide = Picture("wide.png", kGreen, 64, 24);
+    CSlideList list;
+    Start(list);
+    list.SetBackgroundColor(0xFF0000FF);
+    list.AddFiles({narrow});
+    ASSERT_TRUE(WaitLoaded(1));
+    PlayNow(list);
+    std::vector<BYTE> frame = Frame(list);
+    EXPECT_EQ(kt::PixelAt(frame, kW, 2, 24), 0x0000FFu);
+    EXPECT_EQ(kt::PixelAt(frame, kW, 32, 24), kRed & 0xFFFFFFu);
+    EXPECT_EQ(kt::PixelAt(frame, kW, 61, 24), 0x0000FFu);
+    EXPECT_EQ(CountOf(frame, kRed & 0xFFFFFFu), 32 * 48);
+
+    list.AddFiles({wide});
+    ASSERT_TRUE(WaitLoaded(2));
+    PlayNow(list, CSlideEngine::kFirstUserId - 1);
+    frame = Frame(list);
+    EXPECT_EQ(kt::PixelAt(frame, kW, 32, 2), 0x0000FFu);
+    EXPECT_EQ(kt::PixelAt(frame, kW, 32, 24), kGreen & 0xFFFFFFu);
+    EXPECT_EQ(CountOf(frame, kGreen & 0xFFFFFFu), 64 * 24);
+
+    list.SetStretch(true);
+    PlayNow(list, CSlideEngine::kFirstUserId);
+    EXPECT_EQ(CountOf(Frame(list), kRed & 0xFFFFFFu), kW * kH);
+    list.UnInit();
+}
+
+TEST_F(SlideListTest, PlayModeIsStoredAndReadAtInit) {
+    {
+        CSlideList list;
+        Start(list);
+        list.SetPlayMode(SLIDE_MODE_RANDOM);
+        list.SetPlayMode(7);  // not a mode: ignored
+        EXPECT_EQ(list.GetPlayMode(), SLIDE_MODE_RANDOM);
+        list.UnInit();
+    }
+    int stored = -1;
+    EXPECT_TRUE(AfxGetConfigManager()->GetInt("VSSlide", "PlayMode", stored));
+    EXPECT_EQ(stored, SLIDE_MODE_RANDOM);
+    CSlideList list;
+    Start(list);
+    EXPECT_EQ(list.GetPlayMode(), SLIDE_MODE_RANDOM);
+    EXPECT_EQ(list.Engine().GetPlayMode(), SLIDE_MODE_RANDOM);
+    list.UnInit();
+}
+
+// The kernel's side of the video manager: keeps the newest frame.
+class Sink : public IVideoMgrCallBack {
+public:
+    void OnVideoData(BYTE* frame, int bytes, int streamType) override {
+        std::lock_guard<std::mutex> g(lock);
+        if (streamType == VIDEO_STREAM_SLIDE) {
+            ++slideFrames;
+            last.assign(frame, frame + bytes);
+        }
+    }
+    void OnVideoFormat(const VideoFrameFormat&) override {}
+    int SlideFrames() {
+        std::lock_guard<std::mutex> g(lock);
+        return slideFrames;
+    }
+    std::mutex lock;
+    int slideFrames = 0;
+    std::vector<BYTE> last;
+};
+
+TEST_F(SlideListTest, PlayMakesTheSlideShowTheVideoSource) {
+    std::string a = Picture("a.png", kRed, 640, 480);
+    CSlideList list;
+    CVideoMgr mgr;
+    mgr.SetSource(VIDEO_STREAM_SLIDE, &list);
+    Sink sink;
+    ASSERT_TRUE(mgr.Init(640, 480, &sink));
+    EXPECT_EQ(AfxGetDataManager()->GetData(ZX_MOD_SLIDELIST), static_cast<IData*>(&list));
+    list.AddFiles({a});
+    ASSERT_TRUE(WaitLoaded(1));
+    EXPECT_TRUE(list.Play(-1));
+    EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_SLIDE);
+    unsigned centre = 0;
+    for (int i = 0; i < 400 && centre != (kRed & 0xFFFFFFu); ++i) {
+        Sleep(10);
+        std::lock_guard<std::mutex> g(sink.lock);
+        if (!sink.last.empty()) centre = kt::PixelAt(sink.last, 640, 320, 240);
+    }
+    EXPECT_EQ(centre, kRed & 0xFFFFFFu);
+    list.Stop();
+    EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_NONE);
+    EXPECT_EQ(list.GetPlayState(), SLIDE_STATE_STOPPED);
+    mgr.UnInit();
+    EXPECT_EQ(AfxGetDataManager()->GetData(ZX_MOD_SLIDELIST), nullptr);
+}
+
+}  // namespace
