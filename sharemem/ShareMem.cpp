@@ -64,10 +64,13 @@ bool ShareMemHeaderValid(const uint8_t* header, int32_t now, uint32_t& imageSize
     // means equal.
     if (time != now) return false;
     if (size > kShareMemMaxImageSize) return false;
-    // The picture the size code describes is what a scaling reader takes
-    // from the packet, so it must lie within the stated image.
+    // The image must be exactly the 24-bit picture the size code names:
+    // readers copy image-size bytes when the code is theirs and scale a
+    // (code x 80) x (code x 60) picture otherwise, so a header whose two
+    // fields disagree would make one of them read past the picture. (Codes
+    // above 18 cannot pass: their picture is larger than the channel.)
     const uint32_t pictureBytes = static_cast<uint32_t>(code) * static_cast<uint32_t>(code) * kCodeUnitBytes;
-    if (pictureBytes > size) return false;
+    if (pictureBytes != size) return false;
     imageSize = size;
     return true;
 }

@@ -48,9 +48,11 @@ int32_t ShareMemNow();
 bool ShareMemMakeHeader(uint8_t* packet, uint32_t imageSize, int32_t time);
 
 // Checks a 12-byte header the way every reader does: both valid flags set, a
-// positive size code whose picture fits in the stated image size, a non-zero
-// time stamp equal to now, and an image size from 1 to kShareMemMaxImageSize.
-// On success sets imageSize to the stated image size.
+// positive size code, a non-zero time stamp equal to now, and an image size
+// from 1 to kShareMemMaxImageSize that is exactly the 24-bit picture the code
+// names ((code x 80) x (code x 60) pixels, code x code x 14400 bytes), so
+// image size + 12 never exceeds the channel. On success sets imageSize to
+// the stated image size.
 bool ShareMemHeaderValid(const uint8_t* header, int32_t now, uint32_t& imageSize);
 
 // One side of the channel: the writer in the kernel or a reader in a filter.

@@ -141,12 +141,24 @@ TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsDamage) {
     EXPECT_TRUE(ShareMemHeaderValid(good, now, size));
     EXPECT_EQ(kFrameBytes, size);
 
-    // Every size the writer can produce is accepted.
-    for (uint32_t s : {14400u, 230400u, 921600u, 1000000u, static_cast<uint32_t>(kShareMemMaxImageSize)}) {
+    // Every picture a size code names is accepted, up to the largest that
+    // fits the channel (code 18, 1440 x 1080).
+    for (uint32_t code = 1; code <= 18; ++code) {
+        const uint32_t s = code * code * 14400u;
         uint8_t h[kShareMemHeaderSize];
         ASSERT_TRUE(ShareMemMakeHeader(h, s, now));
         EXPECT_TRUE(ShareMemHeaderValid(h, now, size)) << s;
         EXPECT_EQ(s, size);
+    }
+    // A writer may stamp an image that is not such a picture (its code is
+    // the truncated root), but no reader takes it: it would copy one size
+    // and scale another.
+    for (uint32_t s : {1000000u, 921601u, 2u * 921600u, static_cast<uint32_t>(kShareMemMaxImageSize)}) {
+        uint8_t h[kShareMemHeaderSize];
+        ASSERT_TRUE(ShareMemMakeHeader(h, s, now));
+        size = 0xDEADBEEF;
+        EXPECT_FALSE(ShareMemHeaderValid(h, now, size)) << s;
+        EXPECT_EQ(0xDEADBEEFu, size);
     }
 
     auto rejected = [&](const std::function<void(uint8_t*)>& damage, int32_t readerNow) {
@@ -170,6 +182,10 @@ TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsDamage) {
     EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0; }, now)) << "size code 0";
     EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0xF8; }, now)) << "negative size code";
     EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 9; }, now)) << "a 720 x 540 picture is larger than the 921600 bytes stated";
+    EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 7; }, now)) << "a 560 x 420 picture is smaller than the 921600 bytes stated";
+    EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0x7F; }, now)) << "size code 127";
+    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 921601); }, now)) << "one byte more than the picture";
+    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 921599); }, now)) << "one byte less than the picture";
     EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 4, 0); }, 0)) << "time stamp 0";
     EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 0); }, now)) << "image size 0";
     EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, kShareMemMaxImageSize + 1); }, now));
@@ -331,6 +347,9 @@ TEST(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
         {"image size 0", [&](uint8_t* p) { setU32(p + 8, 0); }},
         {"image size as large as the mapping", [&](uint8_t* p) { setU32(p + 8, kShareMemSize); }},
         {"image size just beyond the mapping", [&](uint8_t* p) { setU32(p + 8, kShareMemMaxImageSize + 1); }},
+        {"size code 4 with a 640 x 480 image", [](uint8_t* p) { p[3] = 4; }},
+        {"size code 18 with a 640 x 480 image", [](uint8_t* p) { p[3] = 18; }},
+        {"image size beyond the picture of code 8", [&](uint8_t* p) { setU32(p + 8, 1000000); }},
     };
     for (const Case& c : cases) {
         length = 77;
