@@ -1,0 +1,215 @@
+// A push source filter and its output pins.
+//
+// CSource is the filter: IBaseFilter (with IMediaFilter and IPersist), the
+// stopped / paused / running state, the reference clock, the graph it joined,
+// and the pins it owns. CSourceStream is one output pin with its own
+// streaming thread: while the filter is paused or running the thread asks
+// the allocator for a sample, lets the derived class fill it (FillBuffer)
+// and delivers it to the connected input pin, until the filter stops.
+//
+// Connecting a pin negotiates a media type (the pin's own types and the
+// receiving pin's, checked by CheckMediaType) and an allocator: the input
+// pin's own if it offers one, else a memory allocator made here, sized by
+// DecideBufferSize and announced with IMemInputPin::NotifyAllocator.
+//
+// Locking: the filter's state lock (pStateLock) guards the state, the
+// connection and the media type; client threads take it for every state
+// change and format operation. The streaming thread never takes it, so a
+// Stop that holds the lock can wait for the thread to finish.
+//
+// Lifetime: a pin has no reference count of its own; its AddRef and Release
+// are the filter's, so a client holding a pin keeps the filter alive. The
+// filter deletes its pins when it is destroyed.
+#pragma once
+
+#include <windows.h>
+
+#include <dshow.h>
+
+#include <string>
+#include <vector>
+
+#include "DShowBase/ComBase.h"
+#include "DShowBase/MediaType.h"
+
+class CSourceStream;
+
+class CSource : public CUnknown, public IBaseFilter {
+public:
+    CSource(const wchar_t* objectName, IUnknown* outer, REFCLSID clsid);
+    ~CSource() override;
+
+    DECLARE_IUNKNOWN
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+    // IPersist
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
+
+    // IMediaFilter. Pausing a stopped filter starts the streaming thread of
+    // every connected pin; stopping ends them.
+    HRESULT STDMETHODCALLTYPE Stop() override;
+    HRESULT STDMETHODCALLTYPE Pause() override;
+    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME start) override;
+    HRESULT STDMETHODCALLTYPE GetState(DWORD milliseconds, FILTER_STATE* state) override;
+    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock* clock) override;
+    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** clock) override;
+
+    // IBaseFilter
+    HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** pins) override;
+    HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** pin) override;
+    HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override;
+    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
+    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* info) override;
+
+    // The pins, as the enumerator and FindPin see them.
+    virtual int GetPinCount();
+    virtual CSourceStream* GetPin(int index);
+    // Changes whenever a pin is added or removed, so enumerators notice.
+    LONG PinVersion();
+
+    CCritSec* pStateLock() { return &m_stateLock; }
+    FILTER_STATE State();
+    // The graph the filter has joined (not referenced: the graph owns the
+    // filter), or null.
+    IFilterGraph* Graph() const { return m_graph; }
+    // Sends an event to the graph's event sink; E_NOTIMPL outside a graph.
+    HRESULT NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2);
+
+protected:
+    friend class CSourceStream;
+    // Called by a pin's constructor and destructor.
+    HRESULT AddPin(CSourceStream* pin);
+    void RemovePin(CSourceStream* pin);
+    // Stops every streaming thread and deletes the pins. A derived filter
+    // whose pins use its members calls this in its own destructor; the
+    // base destructor does it otherwise.
+    void DeletePins();
+
+    CCritSec m_stateLock;
+    FILTER_STATE m_state = State_Stopped;
+    REFERENCE_TIME m_start = 0;
+
+private:
+    IReferenceClock* m_clock = nullptr;
+    IFilterGraph* m_graph = nullptr;
+    IMediaEventSink* m_sink = nullptr;
+    std::wstring m_name;
+    CLSID m_clsid;
+    std::vector<CSourceStream*> m_pins;
+    LONG m_pinVersion = 1;
+};
+
+class CSourceStream : public CUnknown, public IPin, public IQualityControl {
+public:
+    // Joins filter as its next pin; result is set to a failure when that
+    // was not possible.
+    CSourceStream(const wchar_t* objectName, HRESULT* result, CSource* filter, const wchar_t* pinName);
+    ~CSourceStream() override;
+
+    DECLARE_IUNKNOWN
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+    // The filter's count: the pin lives as long as its filter.
+    ULONG STDMETHODCALLTYPE NonDelegatingAddRef() override;
+    ULONG STDMETHODCALLTYPE NonDelegatingRelease() override;
+
+    // IPin
+    HRESULT STDMETHODCALLTYPE Connect(IPin* receivePin, const AM_MEDIA_TYPE* mt) override;
+    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mt) override;
+    HRESULT STDMETHODCALLTYPE Disconnect() override;
+    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
+    HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* mt) override;
+    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
+    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override;
+    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override;
+    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* mt) override;
+    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override;
+    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin** pins, ULONG* count) override;
+    HRESULT STDMETHODCALLTYPE EndOfStream() override;
+    HRESULT STDMETHODCALLTYPE BeginFlush() override;
+    HRESULT STDMETHODCALLTYPE EndFlush() override;
+    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
+
+    // IQualityControl: a source has nobody upstream to pass quality messages
+    // to; SetSink remembers a sink (not referenced, as the interface asks).
+    HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* self, Quality q) override;
+    HRESULT STDMETHODCALLTYPE SetSink(IQualityControl* sink) override;
+
+    // What a stream supplies.
+    // The media type at position (0 first): S_OK, VFW_S_NO_MORE_ITEMS after
+    // the last one, E_INVALIDARG below 0.
+    virtual HRESULT GetMediaType(int position, CMediaType* mt) = 0;
+    // S_OK when the pin can deliver mt.
+    virtual HRESULT CheckMediaType(const CMediaType* mt) = 0;
+    // Takes mt as the pin's current media type (the connection's).
+    virtual HRESULT SetMediaType(const CMediaType* mt);
+    // Sets the allocator's properties from request and checks what it
+    // granted.
+    virtual HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) = 0;
+    // On the streaming thread: fills one sample. S_OK delivers it, S_FALSE
+    // ends the stream, a failure ends it and reports EC_ERRORABORT.
+    virtual HRESULT FillBuffer(IMediaSample* sample) = 0;
+    // On the streaming thread, when it starts (a failure stops the pause),
+    // when it ends, and each time it starts delivering.
+    virtual HRESULT OnThreadCreate() { return S_OK; }
+    virtual HRESULT OnThreadDestroy() { return S_OK; }
+    virtual HRESULT OnThreadStartPlay() { return S_OK; }
+
+    // Called by the filter under its lock: Active when leaving the stopped
+    // state (commits the allocator, starts the thread), Inactive when
+    // stopping (decommits, ends the thread and waits for it).
+    virtual HRESULT Active();
+    virtual HRESULT Inactive();
+
+    bool IsConnected() const { return m_connected != nullptr; }
+    // The connected pin (not referenced), or null.
+    IPin* GetConnected() const { return m_connected; }
+    const std::wstring& Name() const { return m_pinName; }
+    bool ThreadExists() const { return m_thread != nullptr; }
+
+protected:
+    // Connection steps; the defaults do what every output pin needs.
+    virtual HRESULT CheckConnect(IPin* pin);
+    virtual HRESULT CompleteConnect(IPin* receivePin);
+    virtual HRESULT BreakConnect();
+    virtual HRESULT DecideAllocator(IMemInputPin* pin, IMemAllocator** allocator);
+    // A memory allocator of the system's (CLSID_MemoryAllocator).
+    virtual HRESULT InitAllocator(IMemAllocator** allocator);
+
+    HRESULT GetDeliveryBuffer(IMediaSample** sample);
+    HRESULT Deliver(IMediaSample* sample);
+    HRESULT DeliverEndOfStream();
+
+    CSource* m_pFilter;
+    CCritSec* m_pLock;  // the filter's state lock
+    CMediaType m_mt;    // the current media type
+    IPin* m_connected = nullptr;
+    IMemInputPin* m_input = nullptr;
+    IMemAllocator* m_allocator = nullptr;
+    IQualityControl* m_qualitySink = nullptr;
+    std::wstring m_pinName;
+
+private:
+    enum Command { kCmdNone, kCmdInit, kCmdPause, kCmdRun, kCmdStop, kCmdExit };
+
+    HRESULT AttemptConnection(IPin* receivePin, const CMediaType& mt);
+    HRESULT TryMediaTypes(IPin* receivePin, IEnumMediaTypes* types, const AM_MEDIA_TYPE* partial);
+    void ReleaseConnection();
+
+    static DWORD WINAPI ThreadEntry(void* self);
+    DWORD ThreadProc();
+    void StreamLoop();
+    // Client side: hands the thread one command and waits for its reply.
+    HRESULT CallWorker(Command command);
+    // Thread side.
+    Command WaitCommand();
+    Command PeekCommand();
+    void Reply(HRESULT result);
+
+    HANDLE m_thread = nullptr;
+    CCritSec m_callLock;  // one command at a time
+    CRITICAL_SECTION m_cmdLock;
+    CONDITION_VARIABLE m_cmdChanged;
+    Command m_cmd = kCmdNone;
+    bool m_replied = false;
+    HRESULT m_reply = S_OK;
+};

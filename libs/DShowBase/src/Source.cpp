@@ -1,0 +1,207 @@
+#include "DShowBase/Source.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <new>
+
+#include "Enumerators.h"
+
+CSource::CSource(const wchar_t* objectName, IUnknown* outer, REFCLSID clsid)
+    : CUnknown(objectName, outer), m_clsid(clsid) {}
+
+CSource::~CSource() {
+    DeletePins();
+    if (m_clock) m_clock->Release();
+}
+
+void CSource::DeletePins() {
+    std::vector<CSourceStream*> pins;
+    {
+        CAutoLock lock(&m_stateLock);
+        // Nobody may be streaming from a pin while it is deleted.
+        for (CSourceStream* pin : m_pins) pin->Inactive();
+        m_state = State_Stopped;
+        pins.swap(m_pins);
+        ++m_pinVersion;
+    }
+    for (CSourceStream* pin : pins) delete pin;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IBaseFilter) return GetInterface(static_cast<IBaseFilter*>(this), ppv);
+    if (riid == IID_IMediaFilter) return GetInterface(static_cast<IMediaFilter*>(this), ppv);
+    if (riid == IID_IPersist) return GetInterface(static_cast<IPersist*>(this), ppv);
+    return CUnknown::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT STDMETHODCALLTYPE CSource::GetClassID(CLSID* clsid) {
+    if (!clsid) return E_POINTER;
+    *clsid = m_clsid;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::Stop() {
+    CAutoLock lock(&m_stateLock);
+    HRESULT result = S_OK;
+    if (m_state != State_Stopped) {
+        for (CSourceStream* pin : m_pins) {
+            const HRESULT hr = pin->Inactive();
+            if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+        }
+    }
+    m_state = State_Stopped;
+    return result;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::Pause() {
+    CAutoLock lock(&m_stateLock);
+    if (m_state == State_Stopped) {
+        for (CSourceStream* pin : m_pins) {
+            const HRESULT hr = pin->Active();
+            if (FAILED(hr)) {
+                // Leave no pin half started.
+                for (CSourceStream* other : m_pins) other->Inactive();
+                return hr;
+            }
+        }
+    }
+    m_state = State_Paused;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::Run(REFERENCE_TIME start) {
+    CAutoLock lock(&m_stateLock);
+    if (m_state == State_Stopped) {
+        const HRESULT hr = Pause();
+        if (FAILED(hr)) return hr;
+    }
+    m_start = start;
+    m_state = State_Running;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::GetState(DWORD /*milliseconds*/, FILTER_STATE* state) {
+    if (!state) return E_POINTER;
+    CAutoLock lock(&m_stateLock);
+    *state = m_state;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::SetSyncSource(IReferenceClock* clock) {
+    CAutoLock lock(&m_stateLock);
+    if (clock) clock->AddRef();
+    if (m_clock) m_clock->Release();
+    m_clock = clock;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::GetSyncSource(IReferenceClock** clock) {
+    if (!clock) return E_POINTER;
+    CAutoLock lock(&m_stateLock);
+    *clock = m_clock;
+    if (m_clock) m_clock->AddRef();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::EnumPins(IEnumPins** pins) {
+    if (!pins) return E_POINTER;
+    *pins = nullptr;
+    CEnumPins* e = new (std::nothrow) CEnumPins(this, 0, PinVersion());
+    if (!e) return E_OUTOFMEMORY;
+    return GetInterface(static_cast<IEnumPins*>(e), reinterpret_cast<void**>(pins));
+}
+
+HRESULT STDMETHODCALLTYPE CSource::FindPin(LPCWSTR id, IPin** pin) {
+    if (!pin) return E_POINTER;
+    *pin = nullptr;
+    if (!id) return E_POINTER;
+    CAutoLock lock(&m_stateLock);
+    for (CSourceStream* p : m_pins) {
+        if (p->Name() == id) return GetInterface(static_cast<IPin*>(p), reinterpret_cast<void**>(pin));
+    }
+    return VFW_E_NOT_FOUND;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::QueryFilterInfo(FILTER_INFO* info) {
+    if (!info) return E_POINTER;
+    CAutoLock lock(&m_stateLock);
+    const size_t n = std::min<size_t>(m_name.size(), MAX_FILTER_NAME - 1);
+    std::wmemcpy(info->achName, m_name.c_str(), n);
+    info->achName[n] = L'\0';
+    info->pGraph = m_graph;
+    if (m_graph) m_graph->AddRef();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
+    CAutoLock lock(&m_stateLock);
+    // Neither the graph nor its event sink is referenced: the graph holds
+    // the filter, and a reference back would keep both alive for ever.
+    m_graph = graph;
+    m_sink = nullptr;
+    if (graph) {
+        IMediaEventSink* sink = nullptr;
+        if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink))) && sink) {
+            m_sink = sink;
+            sink->Release();
+        }
+    }
+    try {
+        m_name = (graph && name) ? name : L"";
+    } catch (...) {
+        m_name.clear();
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CSource::QueryVendorInfo(LPWSTR* info) {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+}
+
+int CSource::GetPinCount() {
+    CAutoLock lock(&m_stateLock);
+    return static_cast<int>(m_pins.size());
+}
+
+CSourceStream* CSource::GetPin(int index) {
+    CAutoLock lock(&m_stateLock);
+    if (index < 0 || index >= static_cast<int>(m_pins.size())) return nullptr;
+    return m_pins[static_cast<size_t>(index)];
+}
+
+LONG CSource::PinVersion() {
+    CAutoLock lock(&m_stateLock);
+    return m_pinVersion;
+}
+
+FILTER_STATE CSource::State() {
+    CAutoLock lock(&m_stateLock);
+    return m_state;
+}
+
+HRESULT CSource::NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2) {
+    IMediaEventSink* sink = m_sink;
+    if (!sink) return E_NOTIMPL;
+    return sink->Notify(code, param1, param2);
+}
+
+HRESULT CSource::AddPin(CSourceStream* pin) {
+    CAutoLock lock(&m_stateLock);
+    try {
+        m_pins.push_back(pin);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    ++m_pinVersion;
+    return S_OK;
+}
+
+void CSource::RemovePin(CSourceStream* pin) {
+    CAutoLock lock(&m_stateLock);
+    auto it = std::find(m_pins.begin(), m_pins.end(), pin);
+    if (it == m_pins.end()) return;
+    m_pins.erase(it);
+    ++m_pinVersion;
+}
