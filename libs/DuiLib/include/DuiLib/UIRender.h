@@ -1,0 +1,71 @@
+// DuiLib: pictures, the process-wide image manager and the drawing helpers.
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include "UIDefine.h"
+
+namespace DuiLib {
+
+// A loaded picture: 32-bit premultiplied BGRA pixels, rows top-down
+// (stride nX * 4), and a GDI+ bitmap over those same pixels.
+struct TImageInfo {
+    int nX = 0;
+    int nY = 0;
+    bool bAlpha = false;            // some pixel is not fully opaque
+    std::vector<BYTE> bits;
+    std::string sPath;              // full path it was loaded from ("" when made in memory)
+    std::unique_ptr<Gdiplus::Bitmap> bitmap;
+    BYTE* pBits() { return bits.data(); }
+    const BYTE* pBits() const { return bits.data(); }
+};
+
+// Process-wide table of pictures by name; a picture is loaded once and
+// shared by every window that names it. Owned by the table.
+class CImageMgr {
+public:
+    static TImageInfo* GetImage(const std::string& name);
+    // Stores the picture under the name (replacing and freeing an older one
+    // of that name). Takes ownership; a null picture is refused.
+    static bool AddImage(const std::string& name, TImageInfo* image);
+    // Makes a second name find the picture stored under name.
+    static void AddAlias(const std::string& alias, const std::string& name);
+    static void RemoveImage(const std::string& name);
+    static void RemoveAll();
+    static size_t GetCount();
+};
+
+class CRenderEngine {
+public:
+    // Loads a picture file (PNG, JPEG, BMP, GIF: the first frame). Returns a
+    // new picture the caller owns, or null with a log line.
+    static TImageInfo* LoadFullPathImageFile(const std::string& path);
+    static TImageInfo* LoadImageFromMemory(const void* data, size_t size, const std::string& name);
+    // A picture from BGRA pixels (straight alpha, rows top-down).
+    static TImageInfo* CreateImage(int cx, int cy, const DWORD* argbPixels);
+
+    // "#AARRGGBB", "#RRGGBB", "0xAARRGGBB" or a decimal number.
+    static DWORD GetColorValue(const std::string& text);
+
+    static void DrawColor(Gdiplus::Graphics& g, const RECT& rc, DWORD argb);
+    static void DrawBorder(Gdiplus::Graphics& g, const RECT& rc, int size, DWORD argb, SIZE round = SIZE{0, 0});
+    // Draws one picture description into rcItem:
+    //   "name.png" or "file='name.png' dest='l,t,r,b' source='l,t,r,b'
+    //    corner='l,t,r,b' fade='0..255' hole='false'"
+    // dest is relative to rcItem's top-left; source picks a part of the
+    // picture; corner keeps the edges unscaled (nine-grid). Returns false when
+    // the picture cannot be found (nothing is drawn).
+    static bool DrawImageString(Gdiplus::Graphics& g, CPaintManagerUI* pManager, const RECT& rcItem,
+                                const RECT& rcPaint, const std::string& imageString);
+    static void DrawImage(Gdiplus::Graphics& g, TImageInfo* image, const RECT& rcDest, const RECT& rcSource,
+                          const RECT& rcCorner, BYTE fade);
+
+    // Text flags for DrawText (the DT_* values of GDI are used).
+    static void DrawText(Gdiplus::Graphics& g, CPaintManagerUI* pManager, const RECT& rc, const std::string& text,
+                         DWORD argb, const std::string& font, UINT style);
+    static SIZE MeasureText(CPaintManagerUI* pManager, const std::string& text, const std::string& font,
+                            int maxWidth = 0);
+};
+
+}  // namespace DuiLib

@@ -1,0 +1,386 @@
+// Pictures and drawing: loading picture files into premultiplied 32-bit
+// pixels, the shared image table, colours, borders, pictures with
+// modifiers, and text through GDI+.
+#include "DuiLib/UIRender.h"
+
+#include <cstdlib>
+#include <mutex>
+
+#include "DuiLib/UIManager.h"
+
+namespace DuiLib {
+
+namespace {
+
+std::mutex& ImageLock() {
+    static std::mutex m;
+    return m;
+}
+// The tables live until the process ends and are never destroyed: their
+// GDI+ bitmaps must not be freed after the program has shut GDI+ down.
+std::map<std::string, std::unique_ptr<TImageInfo>>& ImageTable() {
+    static auto* t = new std::map<std::string, std::unique_ptr<TImageInfo>>;
+    return *t;
+}
+std::map<std::string, std::string>& AliasTable() {
+    static auto* t = new std::map<std::string, std::string>;
+    return *t;
+}
+
+// Wraps the owned pixel bytes in a GDI+ bitmap; the alpha flag says whether
+// any pixel is not opaque.
+void FinishImage(TImageInfo* img) {
+    img->bAlpha = false;
+    for (size_t i = 3; i < img->bits.size(); i += 4)
+        if (img->bits[i] != 255) { img->bAlpha = true; break; }
+    img->bitmap.reset(new Gdiplus::Bitmap(img->nX, img->nY, img->nX * 4, PixelFormat32bppPARGB, img->bits.data()));
+}
+
+TImageInfo* FromGdiplusBitmap(Gdiplus::Bitmap* src, const std::string& name) {
+    if (!src || src->GetLastStatus() != Gdiplus::Ok) return nullptr;
+    const int w = static_cast<int>(src->GetWidth());
+    const int h = static_cast<int>(src->GetHeight());
+    if (w <= 0 || h <= 0 || w > 16384 || h > 16384) return nullptr;
+    std::unique_ptr<TImageInfo> img(new TImageInfo);
+    img->nX = w;
+    img->nY = h;
+    img->bits.assign(static_cast<size_t>(w) * h * 4, 0);
+    img->sPath = name;
+    Gdiplus::BitmapData data{};
+    data.Width = static_cast<UINT>(w);
+    data.Height = static_cast<UINT>(h);
+    data.Stride = w * 4;
+    data.PixelFormat = PixelFormat32bppPARGB;
+    data.Scan0 = img->bits.data();
+    Gdiplus::Rect rc(0, 0, w, h);
+    if (src->LockBits(&rc, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, PixelFormat32bppPARGB,
+                      &data) != Gdiplus::Ok)
+        return nullptr;
+    src->UnlockBits(&data);
+    FinishImage(img.get());
+    return img.release();
+}
+
+// Splits "file='a.png' dest='0,0,10,10'" into key/value pairs; a plain
+// name without quotes is the file.
+std::vector<std::pair<std::string, std::string>> SplitImageString(const std::string& s) {
+    std::vector<std::pair<std::string, std::string>> out;
+    if (s.find('\'') == std::string::npos) {
+        out.emplace_back("file", s);
+        return out;
+    }
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && (s[i] == ' ' || s[i] == ',')) ++i;
+        size_t eq = s.find('=', i);
+        if (eq == std::string::npos) break;
+        std::string key = s.substr(i, eq - i);
+        while (!key.empty() && key.back() == ' ') key.pop_back();
+        size_t q1 = s.find('\'', eq);
+        if (q1 == std::string::npos) break;
+        size_t q2 = s.find('\'', q1 + 1);
+        if (q2 == std::string::npos) break;
+        out.emplace_back(key, s.substr(q1 + 1, q2 - q1 - 1));
+        i = q2 + 1;
+    }
+    return out;
+}
+
+Gdiplus::Graphics& MeasureGraphics() {
+    static Gdiplus::Bitmap* bmp = new Gdiplus::Bitmap(1, 1, PixelFormat32bppPARGB);
+    static Gdiplus::Graphics* g = new Gdiplus::Graphics(bmp);
+    return *g;
+}
+
+void MakeFormat(Gdiplus::StringFormat& fmt, UINT style) {
+    if (style & DT_CENTER) fmt.SetAlignment(Gdiplus::StringAlignmentCenter);
+    else if (style & DT_RIGHT) fmt.SetAlignment(Gdiplus::StringAlignmentFar);
+    else fmt.SetAlignment(Gdiplus::StringAlignmentNear);
+    if (style & DT_VCENTER) fmt.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    else if (style & DT_BOTTOM) fmt.SetLineAlignment(Gdiplus::StringAlignmentFar);
+    else fmt.SetLineAlignment(Gdiplus::StringAlignmentNear);
+    INT flags = 0;
+    if (style & DT_SINGLELINE) flags |= Gdiplus::StringFormatFlagsNoWrap;
+    if (!(style & DT_WORDBREAK)) flags |= Gdiplus::StringFormatFlagsNoWrap;
+    fmt.SetFormatFlags(flags);
+    fmt.SetTrimming((style & DT_END_ELLIPSIS) ? Gdiplus::StringTrimmingEllipsisCharacter
+                                              : Gdiplus::StringTrimmingNone);
+}
+
+}  // namespace
+
+TImageInfo* CImageMgr::GetImage(const std::string& name) {
+    std::lock_guard<std::mutex> lock(ImageLock());
+    auto it = ImageTable().find(name);
+    if (it != ImageTable().end()) return it->second.get();
+    auto al = AliasTable().find(name);
+    if (al == AliasTable().end()) return nullptr;
+    it = ImageTable().find(al->second);
+    return it == ImageTable().end() ? nullptr : it->second.get();
+}
+
+void CImageMgr::AddAlias(const std::string& alias, const std::string& name) {
+    std::lock_guard<std::mutex> lock(ImageLock());
+    if (alias != name) AliasTable()[alias] = name;
+}
+
+bool CImageMgr::AddImage(const std::string& name, TImageInfo* image) {
+    if (!image || name.empty()) {
+        delete image;
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(ImageLock());
+    ImageTable()[name].reset(image);
+    return true;
+}
+
+void CImageMgr::RemoveImage(const std::string& name) {
+    std::lock_guard<std::mutex> lock(ImageLock());
+    ImageTable().erase(name);
+}
+
+void CImageMgr::RemoveAll() {
+    std::lock_guard<std::mutex> lock(ImageLock());
+    ImageTable().clear();
+    AliasTable().clear();
+}
+
+size_t CImageMgr::GetCount() {
+    std::lock_guard<std::mutex> lock(ImageLock());
+    return ImageTable().size();
+}
+
+TImageInfo* CRenderEngine::LoadFullPathImageFile(const std::string& path) {
+    if (path.empty()) return nullptr;
+    std::wstring wpath = ToW(path);
+    if (GetFileAttributesW(wpath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        DuiLog(2, "CRenderEngine", "picture file not found: %s", path.c_str());
+        return nullptr;
+    }
+    // Read the bytes first so the file is not held open by GDI+.
+    HANDLE h = CreateFileW(wpath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DuiLog(2, "CRenderEngine", "cannot open picture file: %s", path.c_str());
+        return nullptr;
+    }
+    LARGE_INTEGER size{};
+    GetFileSizeEx(h, &size);
+    if (size.QuadPart <= 0 || size.QuadPart > (256 << 20)) {
+        CloseHandle(h);
+        DuiLog(2, "CRenderEngine", "picture file empty or too large: %s", path.c_str());
+        return nullptr;
+    }
+    std::vector<BYTE> data(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    BOOL ok = ReadFile(h, data.data(), static_cast<DWORD>(data.size()), &got, nullptr);
+    CloseHandle(h);
+    if (!ok || got != data.size()) {
+        DuiLog(2, "CRenderEngine", "cannot read picture file: %s", path.c_str());
+        return nullptr;
+    }
+    TImageInfo* img = LoadImageFromMemory(data.data(), data.size(), path);
+    if (!img) DuiLog(2, "CRenderEngine", "not a picture GDI+ can read: %s", path.c_str());
+    return img;
+}
+
+TImageInfo* CRenderEngine::LoadImageFromMemory(const void* data, size_t size, const std::string& name) {
+    if (!data || size == 0) return nullptr;
+    HGLOBAL hMem = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!hMem) return nullptr;
+    void* p = GlobalLock(hMem);
+    memcpy(p, data, size);
+    GlobalUnlock(hMem);
+    IStream* stream = nullptr;
+    if (CreateStreamOnHGlobal(hMem, TRUE, &stream) != S_OK) {
+        GlobalFree(hMem);
+        return nullptr;
+    }
+    TImageInfo* img = nullptr;
+    {
+        std::unique_ptr<Gdiplus::Bitmap> bmp(Gdiplus::Bitmap::FromStream(stream));
+        img = FromGdiplusBitmap(bmp.get(), name);
+    }
+    stream->Release();
+    return img;
+}
+
+TImageInfo* CRenderEngine::CreateImage(int cx, int cy, const DWORD* argb) {
+    if (cx <= 0 || cy <= 0 || !argb) return nullptr;
+    TImageInfo* img = new TImageInfo;
+    img->nX = cx;
+    img->nY = cy;
+    img->bits.resize(static_cast<size_t>(cx) * cy * 4);
+    for (size_t i = 0; i < static_cast<size_t>(cx) * cy; ++i) {
+        DWORD c = argb[i];
+        unsigned a = c >> 24;
+        img->bits[i * 4 + 0] = static_cast<BYTE>((c & 0xFF) * a / 255);
+        img->bits[i * 4 + 1] = static_cast<BYTE>(((c >> 8) & 0xFF) * a / 255);
+        img->bits[i * 4 + 2] = static_cast<BYTE>(((c >> 16) & 0xFF) * a / 255);
+        img->bits[i * 4 + 3] = static_cast<BYTE>(a);
+    }
+    FinishImage(img);
+    return img;
+}
+
+DWORD CRenderEngine::GetColorValue(const std::string& text) {
+    std::string s = text;
+    while (!s.empty() && s.front() == ' ') s.erase(s.begin());
+    if (s.empty()) return 0;
+    int base = 10;
+    if (s[0] == '#') {
+        s = s.substr(1);
+        base = 16;
+        if (s.size() == 6) s = "FF" + s;
+    } else if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        s = s.substr(2);
+        base = 16;
+    }
+    char* end = nullptr;
+    unsigned long long v = std::strtoull(s.c_str(), &end, base);
+    return static_cast<DWORD>(v);
+}
+
+void CRenderEngine::DrawColor(Gdiplus::Graphics& g, const RECT& rc, DWORD argb) {
+    if ((argb >> 24) == 0 || RectEmpty(rc)) return;
+    Gdiplus::SolidBrush brush{Gdiplus::Color(argb)};
+    g.FillRectangle(&brush, static_cast<INT>(rc.left), static_cast<INT>(rc.top), RectWidth(rc), RectHeight(rc));
+}
+
+void CRenderEngine::DrawBorder(Gdiplus::Graphics& g, const RECT& rc, int size, DWORD argb, SIZE round) {
+    if (size <= 0 || (argb >> 24) == 0 || RectEmpty(rc)) return;
+    if (round.cx <= 0 && round.cy <= 0) {
+        // Square borders as four filled bands: exact pixels, no antialiasing.
+        DrawColor(g, RECT{rc.left, rc.top, rc.right, rc.top + size}, argb);
+        DrawColor(g, RECT{rc.left, rc.bottom - size, rc.right, rc.bottom}, argb);
+        DrawColor(g, RECT{rc.left, rc.top + size, rc.left + size, rc.bottom - size}, argb);
+        DrawColor(g, RECT{rc.right - size, rc.top + size, rc.right, rc.bottom - size}, argb);
+        return;
+    }
+    Gdiplus::GraphicsPath path;
+    const float half = size / 2.0f;
+    const float l = rc.left + half, t = rc.top + half, r = rc.right - half, b = rc.bottom - half;
+    const float cx = static_cast<float>(round.cx), cy = static_cast<float>(round.cy);
+    path.AddArc(l, t, cx, cy, 180, 90);
+    path.AddArc(r - cx, t, cx, cy, 270, 90);
+    path.AddArc(r - cx, b - cy, cx, cy, 0, 90);
+    path.AddArc(l, b - cy, cx, cy, 90, 90);
+    path.CloseFigure();
+    Gdiplus::Pen pen(Gdiplus::Color(argb), static_cast<float>(size));
+    Gdiplus::SmoothingMode old = g.GetSmoothingMode();
+    g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    g.DrawPath(&pen, &path);
+    g.SetSmoothingMode(old);
+}
+
+void CRenderEngine::DrawImage(Gdiplus::Graphics& g, TImageInfo* image, const RECT& rcDest, const RECT& rcSource,
+                              const RECT& rcCorner, BYTE fade) {
+    if (!image || !image->bitmap || RectEmpty(rcDest) || RectEmpty(rcSource)) return;
+    Gdiplus::ImageAttributes attrs;
+    Gdiplus::ImageAttributes* pAttrs = nullptr;
+    // Clamp at the edges, so scaled parts do not bleed in from outside.
+    attrs.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+    pAttrs = &attrs;
+    if (fade < 255) {
+        Gdiplus::ColorMatrix m = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, fade / 255.0f, 0},
+                                   {0, 0, 0, 0, 1}}};
+        attrs.SetColorMatrix(&m);
+    }
+    auto piece = [&](const RECT& d, const RECT& s) {
+        if (RectEmpty(d) || RectEmpty(s)) return;
+        if (fade == 255 && RectWidth(d) == RectWidth(s) && RectHeight(d) == RectHeight(s)) {
+            // Unscaled: a plain copy, the fast path.
+            g.DrawImage(image->bitmap.get(), static_cast<INT>(d.left), static_cast<INT>(d.top),
+                        static_cast<INT>(s.left), static_cast<INT>(s.top), RectWidth(s), RectHeight(s),
+                        Gdiplus::UnitPixel);
+            return;
+        }
+        g.DrawImage(image->bitmap.get(), Gdiplus::Rect(d.left, d.top, RectWidth(d), RectHeight(d)),
+                    static_cast<INT>(s.left), static_cast<INT>(s.top), RectWidth(s), RectHeight(s), Gdiplus::UnitPixel,
+                    pAttrs);
+    };
+    const RECT& c = rcCorner;
+    if (c.left == 0 && c.top == 0 && c.right == 0 && c.bottom == 0) {
+        piece(rcDest, rcSource);
+        return;
+    }
+    // Nine-grid: corners unscaled, edges stretched one way, middle both.
+    const RECT& d = rcDest;
+    const RECT& s = rcSource;
+    LONG dx[4] = {d.left, d.left + c.left, d.right - c.right, d.right};
+    LONG dy[4] = {d.top, d.top + c.top, d.bottom - c.bottom, d.bottom};
+    LONG sx[4] = {s.left, s.left + c.left, s.right - c.right, s.right};
+    LONG sy[4] = {s.top, s.top + c.top, s.bottom - c.bottom, s.bottom};
+    for (int yi = 0; yi < 3; ++yi)
+        for (int xi = 0; xi < 3; ++xi)
+            piece(RECT{dx[xi], dy[yi], dx[xi + 1], dy[yi + 1]}, RECT{sx[xi], sy[yi], sx[xi + 1], sy[yi + 1]});
+}
+
+bool CRenderEngine::DrawImageString(Gdiplus::Graphics& g, CPaintManagerUI* pManager, const RECT& rcItem,
+                                    const RECT& rcPaint, const std::string& imageString) {
+    if (imageString.empty()) return false;
+    std::string file;
+    RECT rcDest = rcItem;
+    RECT rcSource{0, 0, 0, 0};
+    RECT rcCorner{0, 0, 0, 0};
+    bool haveSource = false;
+    int fade = 255;
+    for (const auto& kv : SplitImageString(imageString)) {
+        if (kv.first == "file") file = kv.second;
+        else if (kv.first == "dest") {
+            RECT r;
+            if (ParseRect(kv.second, r))
+                rcDest = RECT{rcItem.left + r.left, rcItem.top + r.top, rcItem.left + r.right, rcItem.top + r.bottom};
+        } else if (kv.first == "source") {
+            haveSource = ParseRect(kv.second, rcSource);
+        } else if (kv.first == "corner") {
+            ParseRect(kv.second, rcCorner);
+        } else if (kv.first == "fade") {
+            ParseInt(kv.second, fade);
+            fade = (std::max)(0, (std::min)(255, fade));
+        }
+    }
+    if (file.empty()) return false;
+    TImageInfo* img = pManager ? pManager->GetImage(file) : CImageMgr::GetImage(file);
+    if (!img) return false;
+    if (!haveSource) rcSource = RECT{0, 0, img->nX, img->nY};
+    rcSource.right = (std::min)(rcSource.right, static_cast<LONG>(img->nX));
+    rcSource.bottom = (std::min)(rcSource.bottom, static_cast<LONG>(img->nY));
+    if (RectEmpty(RectIntersect(rcDest, rcPaint))) return true;
+    DrawImage(g, img, rcDest, rcSource, rcCorner, static_cast<BYTE>(fade));
+    return true;
+}
+
+void CRenderEngine::DrawText(Gdiplus::Graphics& g, CPaintManagerUI* pManager, const RECT& rc, const std::string& text,
+                             DWORD argb, const std::string& font, UINT style) {
+    if (text.empty() || RectEmpty(rc) || (argb >> 24) == 0) return;
+    Gdiplus::Font* f = pManager ? pManager->GetFont(font) : nullptr;
+    if (!f) return;
+    std::wstring w = ToW(text);
+    Gdiplus::StringFormat fmt;
+    MakeFormat(fmt, style);
+    Gdiplus::SolidBrush brush{Gdiplus::Color(argb)};
+    Gdiplus::RectF box(static_cast<float>(rc.left), static_cast<float>(rc.top), static_cast<float>(RectWidth(rc)),
+                       static_cast<float>(RectHeight(rc)));
+    g.DrawString(w.c_str(), static_cast<INT>(w.size()), f, box, &fmt, &brush);
+}
+
+SIZE CRenderEngine::MeasureText(CPaintManagerUI* pManager, const std::string& text, const std::string& font,
+                                int maxWidth) {
+    SIZE sz{0, 0};
+    Gdiplus::Font* f = pManager ? pManager->GetFont(font) : nullptr;
+    if (!f || text.empty()) return sz;
+    std::wstring w = ToW(text);
+    Gdiplus::StringFormat fmt(Gdiplus::StringFormat::GenericTypographic());
+    fmt.SetFormatFlags(fmt.GetFormatFlags() | Gdiplus::StringFormatFlagsMeasureTrailingSpaces |
+                       (maxWidth > 0 ? 0 : Gdiplus::StringFormatFlagsNoWrap));
+    Gdiplus::RectF layout(0, 0, maxWidth > 0 ? static_cast<float>(maxWidth) : 100000.0f, 100000.0f);
+    Gdiplus::RectF box;
+    MeasureGraphics().MeasureString(w.c_str(), static_cast<INT>(w.size()), f, layout, &fmt, &box);
+    // A few pixels for the side bearings GDI+ adds when drawing.
+    sz.cx = static_cast<LONG>(box.Width + 0.999f) + 4;
+    sz.cy = static_cast<LONG>(box.Height + 0.999f);
+    return sz;
+}
+
+}  // namespace DuiLib
