@@ -365,16 +365,14 @@ void CContainerUI::DoPaint(Gdiplus::Graphics& g, const RECT& rcPaint) {
     PaintText(g);
     if (!m_items.empty()) {
         RECT rcClient = RectIntersect(rcTemp, GetClientRect());
-        bool clipped = false;
         for (CControlUI* c : m_items) {
             if (!c->IsVisible()) continue;
             const RECT& clip = c->IsFloat() ? rcTemp : rcClient;
             if (RectEmpty(RectIntersect(clip, c->GetPos()))) continue;
-            g.SetClip(Gdiplus::Rect(clip.left, clip.top, RectWidth(clip), RectHeight(clip)));
-            clipped = true;
+            RECT old = CRenderEngine::PushClip(g, clip);
             c->DoPaint(g, clip);
+            CRenderEngine::RestoreClip(g, old);
         }
-        if (clipped) g.SetClip(Gdiplus::Rect(rcPaint.left, rcPaint.top, RectWidth(rcPaint), RectHeight(rcPaint)));
     }
     if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) m_pVerticalScrollBar->DoPaint(g, rcTemp);
     PaintBorder(g);

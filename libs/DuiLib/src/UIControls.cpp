@@ -386,10 +386,9 @@ void CProgressUI::PaintStatusImage(Gdiplus::Graphics& g) {
     if (RectEmpty(rc)) return;
     CRenderEngine::DrawColor(g, rc, m_dwForeColor);
     if (!m_sForeImage.empty()) {
-        Gdiplus::GraphicsState st = g.Save();
-        g.IntersectClip(Gdiplus::Rect(rc.left, rc.top, RectWidth(rc), RectHeight(rc)));
+        RECT old = CRenderEngine::PushClip(g, rc);
         DrawImage(g, m_sForeImage);
-        g.Restore(st);
+        CRenderEngine::RestoreClip(g, old);
     }
 }
 

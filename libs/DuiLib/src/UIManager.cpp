@@ -76,7 +76,7 @@ std::shared_ptr<TFontInfo> MakeFont(const std::string& face, int size, bool bold
         }
         info->font = std::move(font);
         info->hFont = CreateFontW(-info->size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, underline, FALSE,
-                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                                   DEFAULT_PITCH, ToW(f).c_str());
         return info;
     }
@@ -85,7 +85,7 @@ std::shared_ptr<TFontInfo> MakeFont(const std::string& face, int size, bool bold
     if (font->GetLastStatus() == Gdiplus::Ok) info->font = std::move(font);
     else DuiLog(2, "CPaintManagerUI", "no font at all for '%s' (is GDI+ started?)", face.c_str());
     info->hFont = CreateFontW(-info->size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, underline, FALSE,
-                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                               DEFAULT_PITCH, nullptr);
     return info;
 }
@@ -415,15 +415,26 @@ void CPaintManagerUI::Paint(const RECT& rcPaintIn, HDC hdcTarget) {
         GdiFlush();
         Gdiplus::Graphics g(m_backBitmap.get());
         g.SetClip(Gdiplus::Rect(rcPaint.left, rcPaint.top, RectWidth(rcPaint), RectHeight(rcPaint)));
-        g.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
-        Gdiplus::SolidBrush clear{Gdiplus::Color(m_bLayered ? 0 : m_bkColor)};
-        g.FillRectangle(&clear, Gdiplus::Rect(rcPaint.left, rcPaint.top, RectWidth(rcPaint), RectHeight(rcPaint)));
-        g.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
+        TPaintTarget target;
+        target.g = &g;
+        target.bits = reinterpret_cast<DWORD*>(m_pBackBits);
+        target.cx = m_szBack.cx;
+        target.cy = m_szBack.cy;
+        target.hdc = m_hDcBack;
+        target.opaque = !m_bLayered;
+        target.clip = rcPaint;
+        CRenderEngine::SetPaintTarget(&target);
+        const DWORD clear = m_bLayered ? 0 : (m_bkColor | 0xFF000000);
+        for (LONG y = rcPaint.top; y < rcPaint.bottom; ++y) {
+            DWORD* row = target.bits + static_cast<size_t>(y) * target.cx;
+            std::fill(row + rcPaint.left, row + rcPaint.right, clear);
+        }
         g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
         g.SetInterpolationMode(Gdiplus::InterpolationModeBilinear);
         g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
         m_pRoot->DoPaint(g, rcPaint);
         g.Flush(Gdiplus::FlushIntentionSync);
+        CRenderEngine::SetPaintTarget(nullptr);
     }
     if (m_bLayered) {
         RECT rcWnd;

@@ -107,7 +107,160 @@ void MakeFormat(Gdiplus::StringFormat& fmt, UINT style) {
                                               : Gdiplus::StringTrimmingNone);
 }
 
+TPaintTarget* g_target = nullptr;
+
+inline DWORD Premultiply(DWORD argb) {
+    const DWORD a = argb >> 24;
+    if (a == 255) return argb;
+    const DWORD r = ((argb >> 16) & 0xFF) * a / 255, gg = ((argb >> 8) & 0xFF) * a / 255, b = (argb & 0xFF) * a / 255;
+    return (a << 24) | (r << 16) | (gg << 8) | b;
+}
+
+// Source-over of one premultiplied pixel.
+inline DWORD Blend(DWORD dst, DWORD src) {
+    const DWORD a = src >> 24;
+    if (a == 255) return src;
+    if (a == 0) return dst;
+    const DWORD inv = 255 - a;
+    DWORD rb = ((dst & 0x00FF00FF) * inv + 0x00800080);
+    rb = ((rb + ((rb >> 8) & 0x00FF00FF)) >> 8) & 0x00FF00FF;
+    DWORD ag = (((dst >> 8) & 0x00FF00FF) * inv + 0x00800080);
+    ag = (((ag + ((ag >> 8) & 0x00FF00FF)) >> 8) & 0x00FF00FF) << 8;
+    return src + rb + ag;
+}
+
+inline DWORD Scale(DWORD px, DWORD f) {
+    DWORD rb = ((px & 0x00FF00FF) * f + 0x00800080);
+    rb = ((rb + ((rb >> 8) & 0x00FF00FF)) >> 8) & 0x00FF00FF;
+    DWORD ag = (((px >> 8) & 0x00FF00FF) * f + 0x00800080);
+    ag = (((ag + ((ag >> 8) & 0x00FF00FF)) >> 8) & 0x00FF00FF) << 8;
+    return rb | ag;
+}
+
+void FillDirect(TPaintTarget* t, const RECT& rcIn, DWORD argb) {
+    RECT rc = RectIntersect(rcIn, t->clip);
+    if (RectEmpty(rc)) return;
+    const DWORD src = Premultiply(argb);
+    for (LONG y = rc.top; y < rc.bottom; ++y) {
+        DWORD* row = t->bits + static_cast<size_t>(y) * t->cx;
+        if ((src >> 24) == 255) std::fill(row + rc.left, row + rc.right, src);
+        else
+            for (LONG x = rc.left; x < rc.right; ++x) row[x] = Blend(row[x], src);
+    }
+}
+
+// One part of a picture into a destination rectangle: copied when the
+// sizes match, scaled by nearest pixel otherwise.
+void BlitDirect(TPaintTarget* t, const TImageInfo* img, const RECT& d, const RECT& s, BYTE fade) {
+    if (RectEmpty(d) || RectEmpty(s)) return;
+    RECT rc = RectIntersect(d, t->clip);
+    if (RectEmpty(rc)) return;
+    const DWORD* src = reinterpret_cast<const DWORD*>(img->bits.data());
+    const int dw = RectWidth(d), dh = RectHeight(d), sw = RectWidth(s), sh = RectHeight(s);
+    const bool same = dw == sw && dh == sh;
+    const bool opaqueCopy = same && fade == 255 && !img->bAlpha;
+    for (LONG y = rc.top; y < rc.bottom; ++y) {
+        const int sy = s.top + (same ? (y - d.top) : static_cast<int>((static_cast<long long>(y - d.top) * sh) / dh));
+        const DWORD* srow = src + static_cast<size_t>(sy) * img->nX;
+        DWORD* drow = t->bits + static_cast<size_t>(y) * t->cx;
+        if (opaqueCopy) {
+            memcpy(drow + rc.left, srow + s.left + (rc.left - d.left), static_cast<size_t>(RectWidth(rc)) * 4);
+            continue;
+        }
+        for (LONG x = rc.left; x < rc.right; ++x) {
+            const int sx = s.left + (same ? (x - d.left) : static_cast<int>((static_cast<long long>(x - d.left) * sw) / dw));
+            DWORD px = srow[sx];
+            if (fade != 255) px = Scale(px, fade);
+            drow[x] = Blend(drow[x], px);
+        }
+    }
+}
+
+// Text through GDI: drawn white on black into a scratch surface, which then
+// serves as the coverage of each pixel; the colour (with its alpha) is
+// blended into the target by that coverage. The result is right on opaque
+// and on layered (per-pixel alpha) windows alike.
+void DrawTextDirect(TPaintTarget* t, const RECT& rc, const RECT& clip, const std::wstring& w, DWORD argb, HFONT hf,
+                    UINT flags) {
+    static HDC dc = nullptr;
+    static HBITMAP bmp = nullptr;
+    static DWORD* bits = nullptr;
+    static int cap = 0, capH = 0;
+    const int cw = RectWidth(clip), ch = RectHeight(clip);
+    if (!dc || cw > cap || ch > capH) {
+        if (bmp) DeleteObject(bmp);
+        if (!dc) dc = CreateCompatibleDC(nullptr);
+        cap = (std::max)(cw, cap);
+        capH = (std::max)(ch, capH);
+        BITMAPINFO bmi{};
+        bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bmi.bmiHeader.biWidth = cap;
+        bmi.bmiHeader.biHeight = -capH;
+        bmi.bmiHeader.biPlanes = 1;
+        bmi.bmiHeader.biBitCount = 32;
+        void* p = nullptr;
+        bmp = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &p, nullptr, 0);
+        if (!bmp) {
+            bits = nullptr;
+            cap = capH = 0;
+            return;
+        }
+        bits = static_cast<DWORD*>(p);
+        SelectObject(dc, bmp);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB(255, 255, 255));
+    }
+    GdiFlush();
+    for (int y = 0; y < ch; ++y) std::fill(bits + static_cast<size_t>(y) * cap, bits + static_cast<size_t>(y) * cap + cw, 0u);
+    HGDIOBJ old = SelectObject(dc, hf);
+    RECT r{rc.left - clip.left, rc.top - clip.top, rc.right - clip.left, rc.bottom - clip.top};
+    ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, flags);
+    SelectObject(dc, old);
+    GdiFlush();
+    const DWORD ca = argb >> 24;
+    const DWORD cr = (argb >> 16) & 0xFF, cg = (argb >> 8) & 0xFF, cb = argb & 0xFF;
+    for (int y = 0; y < ch; ++y) {
+        const DWORD* cov = bits + static_cast<size_t>(y) * cap;
+        DWORD* dst = t->bits + static_cast<size_t>(clip.top + y) * t->cx + clip.left;
+        for (int x = 0; x < cw; ++x) {
+            const DWORD c = cov[x];
+            if (!(c & 0x00FFFFFF)) continue;
+            DWORD m = (std::max)((std::max)((c >> 16) & 0xFF, (c >> 8) & 0xFF), c & 0xFF);
+            const DWORD a = m * ca / 255;
+            const DWORD src = (a << 24) | ((cr * a / 255) << 16) | ((cg * a / 255) << 8) | (cb * a / 255);
+            dst[x] = Blend(dst[x], src);
+        }
+    }
+}
+
 }  // namespace
+
+void CRenderEngine::SetPaintTarget(TPaintTarget* target) { g_target = target; }
+
+TPaintTarget* CRenderEngine::GetPaintTarget(Gdiplus::Graphics& g) {
+    return (g_target && g_target->g == &g) ? g_target : nullptr;
+}
+
+RECT CRenderEngine::PushClip(Gdiplus::Graphics& g, const RECT& rc) {
+    TPaintTarget* t = GetPaintTarget(g);
+    RECT old;
+    if (t) {
+        old = t->clip;
+    } else {
+        Gdiplus::Rect r;
+        g.GetClipBounds(&r);
+        old = RECT{r.X, r.Y, r.X + r.Width, r.Y + r.Height};
+    }
+    RECT now = RectIntersect(old, rc);
+    g.SetClip(Gdiplus::Rect(now.left, now.top, RectWidth(now), RectHeight(now)));
+    if (t) t->clip = now;
+    return old;
+}
+
+void CRenderEngine::RestoreClip(Gdiplus::Graphics& g, const RECT& old) {
+    g.SetClip(Gdiplus::Rect(old.left, old.top, RectWidth(old), RectHeight(old)));
+    if (TPaintTarget* t = GetPaintTarget(g)) t->clip = old;
+}
 
 TImageInfo* CImageMgr::GetImage(const std::string& name) {
     std::lock_guard<std::mutex> lock(ImageLock());
@@ -243,6 +396,10 @@ DWORD CRenderEngine::GetColorValue(const std::string& text) {
 
 void CRenderEngine::DrawColor(Gdiplus::Graphics& g, const RECT& rc, DWORD argb) {
     if ((argb >> 24) == 0 || RectEmpty(rc)) return;
+    if (TPaintTarget* t = GetPaintTarget(g)) {
+        FillDirect(t, rc, argb);
+        return;
+    }
     Gdiplus::SolidBrush brush{Gdiplus::Color(argb)};
     g.FillRectangle(&brush, static_cast<INT>(rc.left), static_cast<INT>(rc.top), RectWidth(rc), RectHeight(rc));
 }
@@ -286,8 +443,13 @@ void CRenderEngine::DrawImage(Gdiplus::Graphics& g, TImageInfo* image, const REC
                                    {0, 0, 0, 0, 1}}};
         attrs.SetColorMatrix(&m);
     }
+    TPaintTarget* target = GetPaintTarget(g);
     auto piece = [&](const RECT& d, const RECT& s) {
         if (RectEmpty(d) || RectEmpty(s)) return;
+        if (target) {
+            BlitDirect(target, image, d, s, fade);
+            return;
+        }
         if (fade == 255 && RectWidth(d) == RectWidth(s) && RectHeight(d) == RectHeight(s)) {
             // Unscaled: a plain copy, the fast path.
             g.DrawImage(image->bitmap.get(), static_cast<INT>(d.left), static_cast<INT>(d.top),
@@ -354,9 +516,20 @@ bool CRenderEngine::DrawImageString(Gdiplus::Graphics& g, CPaintManagerUI* pMana
 void CRenderEngine::DrawText(Gdiplus::Graphics& g, CPaintManagerUI* pManager, const RECT& rc, const std::string& text,
                              DWORD argb, const std::string& font, UINT style) {
     if (text.empty() || RectEmpty(rc) || (argb >> 24) == 0) return;
+    std::wstring w = ToW(text);
+    TPaintTarget* t = GetPaintTarget(g);
+    HFONT hf = pManager ? pManager->GetHFont(font) : nullptr;
+    if (t && hf) {
+        RECT clip = RectIntersect(rc, t->clip);
+        if (RectEmpty(clip)) return;
+        UINT flags = style | DT_NOPREFIX;
+        if (!(style & DT_WORDBREAK)) flags |= DT_SINGLELINE;
+        else flags &= ~static_cast<UINT>(DT_SINGLELINE | DT_VCENTER | DT_BOTTOM);
+        DrawTextDirect(t, rc, clip, w, argb, hf, flags);
+        return;
+    }
     Gdiplus::Font* f = pManager ? pManager->GetFont(font) : nullptr;
     if (!f) return;
-    std::wstring w = ToW(text);
     Gdiplus::StringFormat fmt;
     MakeFormat(fmt, style);
     Gdiplus::SolidBrush brush{Gdiplus::Color(argb)};
@@ -368,9 +541,23 @@ void CRenderEngine::DrawText(Gdiplus::Graphics& g, CPaintManagerUI* pManager, co
 SIZE CRenderEngine::MeasureText(CPaintManagerUI* pManager, const std::string& text, const std::string& font,
                                 int maxWidth) {
     SIZE sz{0, 0};
-    Gdiplus::Font* f = pManager ? pManager->GetFont(font) : nullptr;
-    if (!f || text.empty()) return sz;
+    if (text.empty() || !pManager) return sz;
     std::wstring w = ToW(text);
+    if (HFONT hf = pManager->GetHFont(font)) {
+        // The GDI twin of the font, as the text is drawn with it on
+        // ordinary windows.
+        static HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, hf);
+        RECT r{0, 0, maxWidth > 0 ? maxWidth : 100000, 0};
+        ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r,
+                    DT_CALCRECT | DT_NOPREFIX | (maxWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+        SelectObject(dc, old);
+        sz.cx = RectWidth(r) + 2;
+        sz.cy = RectHeight(r);
+        return sz;
+    }
+    Gdiplus::Font* f = pManager->GetFont(font);
+    if (!f) return sz;
     Gdiplus::StringFormat fmt(Gdiplus::StringFormat::GenericTypographic());
     fmt.SetFormatFlags(fmt.GetFormatFlags() | Gdiplus::StringFormatFlagsMeasureTrailingSpaces |
                        (maxWidth > 0 ? 0 : Gdiplus::StringFormatFlagsNoWrap));

@@ -1,0 +1,120 @@
+// The gallery program (not shipped): shows every control of the skinned
+// window library from the skin in "gallery\" beside the program.
+//   Gallery.exe                 shows the window until it is closed
+//   Gallery.exe --at X,Y        places the window there
+//   Gallery.exe --exit-after MS closes it after that many milliseconds
+//   Gallery.exe --bench         prints the painting figures and ends
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "GalleryDlg.h"
+#include "ZxLib/ZxLib.h"
+
+using namespace DuiLib;
+
+namespace {
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Paints the whole window repeatedly, then a hover and a press over one
+// button, and prints the time of each and the area repainted.
+void Bench(CGalleryDlg& dlg) {
+    CPaintManagerUI& pm = dlg.GetPaintManager();
+    HWND h = dlg.GetHWND();
+    pm.UpdateNow();
+    std::vector<double> full, layout;
+    for (int i = 0; i < 40; ++i) {
+        pm.Invalidate(RECT{0, 0, 32767, 32767});
+        pm.UpdateNow();
+        full.push_back(pm.GetPaintStats().lastMs);
+    }
+    for (int i = 0; i < 20; ++i) {
+        pm.GetRoot()->NeedUpdate();
+        pm.UpdateNow();
+        layout.push_back(pm.GetPaintStats().lastMs);
+    }
+    CControlUI* btn = pm.FindControl("btnNormal");
+    RECT rc = btn->GetPos();
+    const LPARAM inside = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    std::vector<double> hover, press;
+    RECT hoverRect{}, pressRect{};
+    for (int i = 0; i < 20; ++i) {
+        SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(2, 300));
+        pm.UpdateNow();
+        SendMessageW(h, WM_MOUSEMOVE, 0, inside);
+        pm.UpdateNow();
+        hover.push_back(pm.GetPaintStats().lastMs);
+        hoverRect = pm.GetPaintStats().lastRect;
+        SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+        pm.UpdateNow();
+        press.push_back(pm.GetPaintStats().lastMs);
+        pressRect = pm.GetPaintStats().lastRect;
+        // Released outside, so no click (and no status change) follows.
+        SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(2, 300));
+        SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(2, 300));
+        pm.UpdateNow();
+    }
+    SIZE sz = pm.GetBackBufferSize();
+    std::printf("gallery %ldx%ld, painted with GDI+ into a 32-bit back buffer\n", sz.cx, sz.cy);
+    std::printf("full paint:          median %.2f ms (min %.2f, max %.2f, %zu runs)\n", Median(full),
+                *std::min_element(full.begin(), full.end()), *std::max_element(full.begin(), full.end()),
+                full.size());
+    std::printf("layout + full paint: median %.2f ms\n", Median(layout));
+    std::printf("hover repaint:       median %.2f ms, area %ldx%ld at %ld,%ld\n", Median(hover),
+                hoverRect.right - hoverRect.left, hoverRect.bottom - hoverRect.top, hoverRect.left, hoverRect.top);
+    std::printf("press repaint:       median %.2f ms, area %ldx%ld at %ld,%ld\n", Median(press),
+                pressRect.right - pressRect.left, pressRect.bottom - pressRect.top, pressRect.left, pressRect.top);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, exitAfter = 0;
+    bool bench = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--bench")) bench = true;
+        else if (!std::strcmp(argv[i], "--at") && i + 1 < argc) std::sscanf(argv[++i], "%d,%d", &x, &y);
+        else if (!std::strcmp(argv[i], "--exit-after") && i + 1 < argc) exitAfter = std::atoi(argv[++i]);
+    }
+    Gdiplus::GdiplusStartupInput in;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &in, nullptr);
+    CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
+    CSkinMgr::SetSkinRootPath(Dir::GetCurrentPath() + "gallery\\");
+    {
+        CGalleryDlg dlg;
+        dlg.SetQuitOnDestroy(true);
+        if (!dlg.Create(nullptr, "DuiLib 控件展示", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0, 0)) return 1;
+        if (x == CW_USEDEFAULT) dlg.CenterWindow();
+        else SetWindowPos(dlg.GetHWND(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        dlg.ShowWindow(true, true);
+        if (bench) {
+            Bench(dlg);
+            DestroyWindow(dlg.GetHWND());
+        } else {
+            if (exitAfter > 0) SetTimer(dlg.GetHWND(), 0x7001, static_cast<UINT>(exitAfter), nullptr);
+            std::printf("gallery shown\n");
+            std::fflush(stdout);
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                if (msg.message == WM_TIMER && msg.wParam == 0x7001) {
+                    DestroyWindow(dlg.GetHWND());
+                    continue;
+                }
+                if (!CPaintManagerUI::TranslateMessage(&msg)) {
+                    TranslateMessage(&msg);
+                    DispatchMessageW(&msg);
+                }
+            }
+        }
+    }
+    CImageMgr::RemoveAll();
+    CPaintManagerUI::RemoveAllSharedFonts();
+    Gdiplus::GdiplusShutdown(token);
+    return 0;
+}
