@@ -1,0 +1,359 @@
+// The pin's formats, IAMStreamConfig and IKsPropertySet, on a filter made
+// directly from the filter's classes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <dshow.h>
+
+#include <cstring>
+
+#include "DShowBase/MediaType.h"
+#include "TestSupport.h"
+#include "VCam.h"
+#include "VCamFormats.h"
+#include "VCamGuids.h"
+#include "VCamTestSupport.h"
+
+namespace {
+
+using vct::Ptr;
+
+class Formats : public testing::Test {
+protected:
+    void SetUp() override {
+        logPath = vct::RedirectFilterLog("formats");
+        HRESULT hr = S_OK;
+        CUnknown* object = CVCam::CreateInstance(nullptr, &hr);
+        ASSERT_TRUE(object != nullptr);
+        ASSERT_EQ(S_OK, hr);
+        object->NonDelegatingAddRef();
+        ASSERT_EQ(S_OK, object->NonDelegatingQueryInterface(IID_IBaseFilter, filter.out()));
+        object->NonDelegatingRelease();
+        filterObject = static_cast<CVCam*>(filter.get());
+        pin = static_cast<CVCamStream*>(filterObject->GetPin(0));
+        ASSERT_TRUE(pin != nullptr);
+        ASSERT_EQ(S_OK, filter->QueryInterface(IID_IAMStreamConfig, config.out()));
+    }
+
+    static const VIDEOINFOHEADER& Vih(const AM_MEDIA_TYPE& mt) {
+        return *reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
+    }
+
+    std::string logPath;
+    Ptr<IBaseFilter> filter;
+    CVCam* filterObject = nullptr;
+    CVCamStream* pin = nullptr;
+    Ptr<IAMStreamConfig> config;
+};
+
+TEST_F(Formats, PositionsZeroToEightThenNoMoreItems) {
+    CMediaType mt;
+    EXPECT_EQ(E_INVALIDARG, pin->GetMediaType(-1, &mt));
+    EXPECT_EQ(VFW_S_NO_MORE_ITEMS, pin->GetMediaType(9, &mt));
+    EXPECT_EQ(VFW_S_NO_MORE_ITEMS, pin->GetMediaType(1000, &mt));
+    EXPECT_EQ(E_POINTER, pin->GetMediaType(1, nullptr));
+
+    for (int position = 1; position <= 8; ++position) {
+        ASSERT_EQ(S_OK, pin->GetMediaType(position, &mt)) << position;
+        EXPECT_EQ(MEDIATYPE_Video, mt.majortype);
+        EXPECT_EQ(MEDIASUBTYPE_RGB24, mt.subtype);
+        EXPECT_EQ(FORMAT_VideoInfo, mt.formattype);
+        ASSERT_EQ(sizeof(VIDEOINFOHEADER), mt.cbFormat);
+        const VIDEOINFOHEADER& v = Vih(mt);
+        EXPECT_TRUE(IsRectEmpty(&v.rcSource) && IsRectEmpty(&v.rcTarget));
+        EXPECT_EQ(0u, v.dwBitRate);
+        EXPECT_EQ(0u, v.dwBitErrorRate);
+        EXPECT_EQ(1000000, v.AvgTimePerFrame);
+        EXPECT_EQ(40u, v.bmiHeader.biSize);
+        EXPECT_EQ(position * 80, v.bmiHeader.biWidth);
+        EXPECT_EQ(position * 60, v.bmiHeader.biHeight);
+        EXPECT_EQ(1, v.bmiHeader.biPlanes);
+        EXPECT_EQ(24, v.bmiHeader.biBitCount);
+        EXPECT_EQ(static_cast<DWORD>(BI_RGB), v.bmiHeader.biCompression);
+        const DWORD image = static_cast<DWORD>(position * position * 14400);
+        EXPECT_EQ(image, v.bmiHeader.biSizeImage);
+        EXPECT_EQ(0u, v.bmiHeader.biClrImportant);
+        EXPECT_FALSE(mt.bTemporalCompression);
+        EXPECT_TRUE(mt.bFixedSizeSamples);
+        EXPECT_EQ(image, mt.lSampleSize);
+    }
+    // Position 0 is the current type: a fresh pin is at 640 x 480.
+    CMediaType current, last;
+    ASSERT_EQ(S_OK, pin->GetMediaType(0, &current));
+    ASSERT_EQ(S_OK, pin->GetMediaType(8, &last));
+    EXPECT_TRUE(current == last);
+    EXPECT_EQ(S_OK, pin->CheckMediaType(&current));
+    CMediaType other;
+    ASSERT_EQ(S_OK, pin->GetMediaType(4, &other));
+    EXPECT_EQ(E_INVALIDARG, pin->CheckMediaType(&other)) << "only the current type is taken";
+    EXPECT_EQ(E_POINTER, pin->CheckMediaType(nullptr));
+
+    const std::string log = zxtest::ReadFile(logPath);
+    EXPECT_NE(std::string::npos, log.find(": CVCamStream\r\n"));
+    EXPECT_NE(std::string::npos, log.find(": GetMediaType\r\n"));
+    EXPECT_NE(std::string::npos, log.find(": CheckMediaType\r\n"));
+}
+
+TEST_F(Formats, EnumeratorHandsOutTheNineTypesAsCopies) {
+    Ptr<IPin> ipin;
+    ASSERT_EQ(S_OK, vct::FirstPin(filter.get(), &ipin));
+    Ptr<IEnumMediaTypes> types;
+    ASSERT_EQ(S_OK, ipin->EnumMediaTypes(&types));
+    AM_MEDIA_TYPE* got[12] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(S_FALSE, types->Next(12, got, &fetched));
+    ASSERT_EQ(9u, fetched);
+    EXPECT_EQ(640, Vih(*got[0]).bmiHeader.biWidth);
+    for (ULONG i = 1; i < fetched; ++i) EXPECT_EQ(static_cast<LONG>(i) * 80, Vih(*got[i]).bmiHeader.biWidth);
+    for (ULONG i = 0; i < fetched; ++i) DeleteMediaType(got[i]);
+
+    EXPECT_EQ(S_OK, types->Reset());
+    EXPECT_EQ(S_OK, types->Skip(4));
+    Ptr<IEnumMediaTypes> copy;
+    ASSERT_EQ(S_OK, types->Clone(&copy));
+    AM_MEDIA_TYPE* one = nullptr;
+    ASSERT_EQ(S_OK, copy->Next(1, &one, nullptr));
+    EXPECT_EQ(320, Vih(*one).bmiHeader.biWidth) << "the clone continues where its original was";
+    DeleteMediaType(one);
+    EXPECT_EQ(S_FALSE, types->Skip(10));
+    EXPECT_EQ(E_INVALIDARG, types->Next(2, got, nullptr));
+}
+
+TEST_F(Formats, StreamCapsIndexZeroIs320AndTheOthersFollowTheIndex) {
+    int count = 0, size = 0;
+    EXPECT_EQ(E_POINTER, config->GetNumberOfCapabilities(nullptr, &size));
+    EXPECT_EQ(E_POINTER, config->GetNumberOfCapabilities(&count, nullptr));
+    ASSERT_EQ(S_OK, config->GetNumberOfCapabilities(&count, &size));
+    EXPECT_EQ(8, count);
+    EXPECT_EQ(128, size);
+    EXPECT_EQ(128u, sizeof(VIDEO_STREAM_CONFIG_CAPS));
+
+    const int widths[8] = {320, 80, 160, 240, 320, 400, 480, 560};
+    for (int i = 0; i < 8; ++i) {
+        AM_MEDIA_TYPE* mt = nullptr;
+        VIDEO_STREAM_CONFIG_CAPS caps;
+        std::memset(&caps, 0xCC, sizeof(caps));
+        ASSERT_EQ(S_OK, config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps))) << i;
+        ASSERT_TRUE(mt != nullptr);
+        EXPECT_EQ(MEDIATYPE_Video, mt->majortype);
+        EXPECT_EQ(MEDIASUBTYPE_RGB24, mt->subtype);
+        EXPECT_EQ(FORMAT_VideoInfo, mt->formattype);
+        EXPECT_EQ(88u, mt->cbFormat);
+        EXPECT_FALSE(mt->bFixedSizeSamples);
+        EXPECT_FALSE(mt->bTemporalCompression);
+        const VIDEOINFOHEADER& v = Vih(*mt);
+        EXPECT_EQ(widths[i], v.bmiHeader.biWidth) << i;
+        EXPECT_EQ(widths[i] * 3 / 4, v.bmiHeader.biHeight) << i;
+        EXPECT_EQ(static_cast<DWORD>(widths[i] * widths[i] * 9 / 4), v.bmiHeader.biSizeImage);
+        EXPECT_EQ(v.bmiHeader.biSizeImage, mt->lSampleSize);
+        EXPECT_EQ(1000000, v.AvgTimePerFrame) << "the frame time of the current type";
+        EXPECT_EQ(24, v.bmiHeader.biBitCount);
+
+        EXPECT_EQ(FORMAT_VideoInfo, caps.guid);
+        EXPECT_EQ(0u, caps.VideoStandard);
+        EXPECT_EQ(640, caps.InputSize.cx);
+        EXPECT_EQ(480, caps.InputSize.cy);
+        EXPECT_EQ(80, caps.MinCroppingSize.cx);
+        EXPECT_EQ(60, caps.MinCroppingSize.cy);
+        EXPECT_EQ(640, caps.MaxCroppingSize.cx);
+        EXPECT_EQ(480, caps.MaxCroppingSize.cy);
+        EXPECT_EQ(80, caps.CropGranularityX);
+        EXPECT_EQ(60, caps.CropGranularityY);
+        EXPECT_EQ(0, caps.CropAlignX);
+        EXPECT_EQ(0, caps.CropAlignY);
+        EXPECT_EQ(80, caps.MinOutputSize.cx);
+        EXPECT_EQ(60, caps.MinOutputSize.cy);
+        EXPECT_EQ(640, caps.MaxOutputSize.cx);
+        EXPECT_EQ(480, caps.MaxOutputSize.cy);
+        EXPECT_EQ(0, caps.OutputGranularityX);
+        EXPECT_EQ(0, caps.OutputGranularityY);
+        EXPECT_EQ(0, caps.StretchTapsX + caps.StretchTapsY + caps.ShrinkTapsX + caps.ShrinkTapsY);
+        EXPECT_EQ(200000, caps.MinFrameInterval);
+        EXPECT_EQ(50000000, caps.MaxFrameInterval);
+        EXPECT_EQ(23040, caps.MinBitsPerSecond);
+        EXPECT_EQ(368640000, caps.MaxBitsPerSecond);
+        DeleteMediaType(mt);
+    }
+
+    AM_MEDIA_TYPE* mt = reinterpret_cast<AM_MEDIA_TYPE*>(1);
+    VIDEO_STREAM_CONFIG_CAPS caps;
+    EXPECT_EQ(E_POINTER, config->GetStreamCaps(0, nullptr, reinterpret_cast<BYTE*>(&caps)));
+    EXPECT_EQ(E_POINTER, config->GetStreamCaps(0, &mt, nullptr));
+    EXPECT_EQ(S_FALSE, config->GetStreamCaps(8, &mt, reinterpret_cast<BYTE*>(&caps))) << "beyond the count";
+    EXPECT_EQ(nullptr, mt);
+    EXPECT_EQ(E_INVALIDARG, config->GetStreamCaps(-1, &mt, reinterpret_cast<BYTE*>(&caps)));
+}
+
+TEST_F(Formats, SetFormatChangesTheCurrentTypeAndGetFormatCopiesIt) {
+    AM_MEDIA_TYPE* mt = nullptr;
+    EXPECT_EQ(E_POINTER, config->GetFormat(nullptr));
+    ASSERT_EQ(S_OK, config->GetFormat(&mt));
+    EXPECT_EQ(640, Vih(*mt).bmiHeader.biWidth);
+    DeleteMediaType(mt);
+
+    EXPECT_EQ(E_POINTER, config->SetFormat(nullptr));
+    ASSERT_EQ(S_OK, vct::SelectCaps(config.get(), 0));
+    ASSERT_EQ(S_OK, config->GetFormat(&mt));
+    EXPECT_EQ(320, Vih(*mt).bmiHeader.biWidth);
+    EXPECT_EQ(230400u, mt->lSampleSize);
+    EXPECT_TRUE(mt->bFixedSizeSamples) << "the pin delivers fixed-size samples";
+    CMediaType chosen(*mt);
+    DeleteMediaType(mt);
+    EXPECT_EQ(S_OK, pin->CheckMediaType(&chosen)) << "what was set is what connects";
+    CMediaType current;
+    ASSERT_EQ(S_OK, pin->GetMediaType(0, &current));
+    EXPECT_TRUE(current == chosen);
+
+    // A client's own frame time is kept.
+    CMediaType thirty;
+    ASSERT_TRUE(VCamMakeMediaType(2, 333333, &thirty));
+    ASSERT_EQ(S_OK, config->SetFormat(&thirty));
+    ASSERT_EQ(S_OK, config->GetFormat(&mt));
+    EXPECT_EQ(333333, Vih(*mt).AvgTimePerFrame);
+    DeleteMediaType(mt);
+
+    const std::string log = zxtest::ReadFile(logPath);
+    EXPECT_NE(std::string::npos, log.find(": SetFormat\r\n"));
+    EXPECT_NE(std::string::npos, log.find(": GetFormat\r\n"));
+    EXPECT_NE(std::string::npos, log.find(": GetStreamCaps\r\n"));
+}
+
+TEST_F(Formats, SetFormatRefusesWhatThePinCannotDeliver) {
+    CMediaType good;
+    ASSERT_TRUE(VCamMakeMediaType(4, 1000000, &good));
+    struct Case {
+        const char* what;
+        void (*spoil)(CMediaType&);
+    };
+    const Case cases[] = {
+        {"32-bit subtype", [](CMediaType& m) { m.SetSubtype(MEDIASUBTYPE_RGB32); }},
+        {"audio", [](CMediaType& m) { m.SetType(MEDIATYPE_Audio); }},
+        {"32 bits in the header",
+         [](CMediaType& m) { reinterpret_cast<VIDEOINFOHEADER*>(m.pbFormat)->bmiHeader.biBitCount = 32; }},
+        {"width not a size of the camera",
+         [](CMediaType& m) { reinterpret_cast<VIDEOINFOHEADER*>(m.pbFormat)->bmiHeader.biWidth = 330; }},
+        {"720 x 540", [](CMediaType& m) {
+             reinterpret_cast<VIDEOINFOHEADER*>(m.pbFormat)->bmiHeader.biWidth = 720;
+             reinterpret_cast<VIDEOINFOHEADER*>(m.pbFormat)->bmiHeader.biHeight = 540;
+         }},
+        {"top-down rows",
+         [](CMediaType& m) { reinterpret_cast<VIDEOINFOHEADER*>(m.pbFormat)->bmiHeader.biHeight = -240; }},
+        {"compressed", [](CMediaType& m) { reinterpret_cast<VIDEOINFOHEADER*>(m.pbFormat)->bmiHeader.biCompression = 1; }},
+        {"no frame time", [](CMediaType& m) { reinterpret_cast<VIDEOINFOHEADER*>(m.pbFormat)->AvgTimePerFrame = 0; }},
+        {"format block cut short", [](CMediaType& m) { m.cbFormat = 40; }},
+        {"no format block", [](CMediaType& m) { m.ResetFormatBuffer(); }},
+        {"other format type", [](CMediaType& m) { m.SetFormatType(FORMAT_VideoInfo2); }},
+    };
+    for (const Case& c : cases) {
+        CMediaType bad(good);
+        c.spoil(bad);
+        EXPECT_EQ(VFW_E_INVALIDMEDIATYPE, config->SetFormat(&bad)) << c.what;
+        AM_MEDIA_TYPE* mt = nullptr;
+        ASSERT_EQ(S_OK, config->GetFormat(&mt));
+        EXPECT_EQ(640, Vih(*mt).bmiHeader.biWidth) << c.what << ": the current type is kept";
+        DeleteMediaType(mt);
+    }
+    // A client that leaves the sizes 0 gets them filled in.
+    CMediaType lazy(good);
+    lazy.lSampleSize = 0;
+    reinterpret_cast<VIDEOINFOHEADER*>(lazy.pbFormat)->bmiHeader.biSizeImage = 0;
+    ASSERT_EQ(S_OK, config->SetFormat(&lazy));
+    AM_MEDIA_TYPE* mt = nullptr;
+    ASSERT_EQ(S_OK, config->GetFormat(&mt));
+    EXPECT_EQ(230400u, mt->lSampleSize);
+    EXPECT_EQ(230400u, Vih(*mt).bmiHeader.biSizeImage);
+    DeleteMediaType(mt);
+    EXPECT_NE(std::string::npos, zxtest::ReadFile(logPath).find("SetFormat: not one of the offered"));
+}
+
+TEST_F(Formats, PropertySetAnswersThePinCategoryOnly) {
+    Ptr<IKsPropertySet> props;
+    ASSERT_EQ(S_OK, filter->QueryInterface(IID_IKsPropertySet, props.out())) << "the filter hands out the pin's";
+    Ptr<IKsPropertySet> pinProps;
+    Ptr<IPin> ipin;
+    ASSERT_EQ(S_OK, vct::FirstPin(filter.get(), &ipin));
+    ASSERT_EQ(S_OK, ipin->QueryInterface(IID_IKsPropertySet, pinProps.out()));
+    EXPECT_EQ(props.get(), pinProps.get());
+
+    GUID category = GUID_NULL;
+    DWORD returned = 0;
+    EXPECT_EQ(S_OK, props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, sizeof(category), &returned));
+    EXPECT_EQ(PIN_CATEGORY_CAPTURE, category);
+    EXPECT_EQ(16u, returned);
+
+    returned = 0;
+    EXPECT_EQ(S_OK, props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, nullptr, 0, &returned))
+        << "asking for the size only";
+    EXPECT_EQ(16u, returned);
+    EXPECT_EQ(E_UNEXPECTED, props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 15, &returned));
+    EXPECT_EQ(E_POINTER, props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, nullptr, 16, nullptr));
+    EXPECT_EQ(S_OK, props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 16, nullptr));
+    EXPECT_EQ(E_PROP_SET_UNSUPPORTED, props->Get(PIN_CATEGORY_CAPTURE, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 16, &returned));
+    EXPECT_EQ(E_PROP_ID_UNSUPPORTED, props->Get(AMPROPSETID_Pin, AMPROPERTY_PIN_MEDIUM, nullptr, 0, &category, 16, &returned));
+
+    DWORD support = 0;
+    EXPECT_EQ(S_OK, props->QuerySupported(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, &support));
+    EXPECT_EQ(static_cast<DWORD>(KSPROPERTY_SUPPORT_GET), support);
+    EXPECT_EQ(E_PROP_SET_UNSUPPORTED, props->QuerySupported(GUID_NULL, AMPROPERTY_PIN_CATEGORY, &support));
+    EXPECT_EQ(E_PROP_ID_UNSUPPORTED, props->QuerySupported(AMPROPSETID_Pin, 7, &support));
+    EXPECT_EQ(E_NOTIMPL, props->Set(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 16));
+}
+
+TEST_F(Formats, PinIdentityAndQualityControl) {
+    Ptr<IPin> ipin;
+    ASSERT_EQ(S_OK, vct::FirstPin(filter.get(), &ipin));
+    PIN_INFO info = {};
+    ASSERT_EQ(S_OK, ipin->QueryPinInfo(&info));
+    EXPECT_STREQ(L"ZXVCam", info.achName);
+    EXPECT_EQ(PINDIR_OUTPUT, info.dir);
+    EXPECT_EQ(filter.get(), info.pFilter);
+    info.pFilter->Release();
+    LPWSTR id = nullptr;
+    ASSERT_EQ(S_OK, ipin->QueryId(&id));
+    EXPECT_STREQ(L"ZXVCam", id);
+    CoTaskMemFree(id);
+    Ptr<IPin> found;
+    EXPECT_EQ(S_OK, filter->FindPin(L"ZXVCam", &found));
+    EXPECT_EQ(ipin.get(), found.get());
+    EXPECT_EQ(VFW_E_NOT_FOUND, filter->FindPin(L"Output", &found));
+
+    Ptr<IQualityControl> quality;
+    ASSERT_EQ(S_OK, ipin->QueryInterface(IID_IQualityControl, quality.out()));
+    Quality q = {};
+    EXPECT_EQ(E_NOTIMPL, quality->Notify(filter.get(), q));
+
+    // One pin, whatever index is asked for.
+    EXPECT_EQ(1, filterObject->GetPinCount());
+    EXPECT_EQ(filterObject->GetPin(0), filterObject->GetPin(5));
+    Ptr<IEnumPins> pins;
+    ASSERT_EQ(S_OK, filter->EnumPins(&pins));
+    IPin* all[3] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(S_FALSE, pins->Next(3, all, &fetched));
+    EXPECT_EQ(1u, fetched);
+    if (all[0]) all[0]->Release();
+
+    // Unconnected: the connection questions say so.
+    Ptr<IPin> peer;
+    EXPECT_EQ(VFW_E_NOT_CONNECTED, ipin->ConnectedTo(&peer));
+    AM_MEDIA_TYPE mt;
+    EXPECT_EQ(VFW_E_NOT_CONNECTED, ipin->ConnectionMediaType(&mt));
+    EXPECT_EQ(S_FALSE, ipin->Disconnect());
+    CLSID clsid = GUID_NULL;
+    EXPECT_EQ(S_OK, filter->GetClassID(&clsid));
+    EXPECT_EQ(CLSID_ZXVCam, clsid);
+    EXPECT_NE(std::string::npos, zxtest::ReadFile(logPath).find(": QueryInterface\r\n"));
+}
+
+TEST(FormatRules, BitmapSizeAndSizeCodes) {
+    EXPECT_EQ(921600u, VCamImageSize(640, 480, 24));
+    EXPECT_EQ(14400u, VCamImageSize(80, 60, 24));
+    EXPECT_EQ(static_cast<DWORD>(4 * 3), VCamImageSize(3, 3, 8)) << "rows padded to 4 bytes";
+    EXPECT_EQ(0u, VCamImageSize(0, 480, 24));
+    EXPECT_EQ(8, VCamSizeCodeOfSampleSize(921600));
+    EXPECT_EQ(4, VCamSizeCodeOfSampleSize(230400));
+    EXPECT_EQ(0, VCamSizeCodeOfSampleSize(14399));
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+// Stands in for the main program in the launcher tests: appends its own
+// path and command line to "launched.txt" in its folder, then exits.
+#include <windows.h>
+
+#include <string>
+
+int main() {
+    wchar_t self[MAX_PATH * 2];
+    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+    std::wstring path(self, n);
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+    const std::wstring line = path + L"|" + GetCommandLineW() + L"\r\n";
+    // UTF-8, so the test can read a folder name with any character.
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), &text[0], bytes, nullptr, nullptr);
+    HANDLE file = CreateFileW((folder + L"launched.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    return 0;
+}

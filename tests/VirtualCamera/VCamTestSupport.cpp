@@ -1,0 +1,432 @@
+#include "VCamTestSupport.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "DShowBase/MediaType.h"
+#include "ShareMem.h"
+#include "TestSupport.h"
+#include "VCamGuids.h"
+#include "ZxLib/ZxLib.h"
+
+namespace vct {
+
+ComScope::ComScope(DWORD model) { m_ok = SUCCEEDED(CoInitializeEx(nullptr, model)); }
+
+ComScope::~ComScope() {
+    if (m_ok) CoUninitialize();
+}
+
+std::string FilterDllPath() { return Dir::GetCurrentPath() + "ZxCamSrc.dll"; }
+
+HRESULT CallRegistration(bool reg) {
+    HMODULE module = LoadLibraryW(Charset::String2WString(FilterDllPath()).c_str());
+    if (!module) return HRESULT_FROM_WIN32(GetLastError());
+    typedef HRESULT(STDAPICALLTYPE * Entry)();
+    auto entry = reinterpret_cast<Entry>(
+        reinterpret_cast<void*>(GetProcAddress(module, reg ? "DllRegisterServer" : "DllUnregisterServer")));
+    const HRESULT hr = entry ? entry() : E_NOINTERFACE;
+    FreeLibrary(module);
+    return hr;
+}
+
+RegisteredFilter::RegisteredFilter() : m_hr(CallRegistration(true)) {}
+
+RegisteredFilter::~RegisteredFilter() {
+    if (SUCCEEDED(m_hr)) CallRegistration(false);
+}
+
+std::vector<std::wstring> VideoInputDevices() {
+    std::vector<std::wstring> names;
+    Ptr<ICreateDevEnum> devices;
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                devices.out())))
+        return names;
+    Ptr<IEnumMoniker> monikers;
+    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) return names;
+    for (;;) {
+        Ptr<IMoniker> moniker;
+        if (monikers->Next(1, &moniker, nullptr) != S_OK) break;
+        Ptr<IPropertyBag> bag;
+        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.out()))) continue;
+        VARIANT name;
+        VariantInit(&name);
+        if (SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR) names.push_back(name.bstrVal);
+        VariantClear(&name);
+    }
+    return names;
+}
+
+HRESULT BindDevice(const std::wstring& wanted, IBaseFilter** filter) {
+    *filter = nullptr;
+    Ptr<ICreateDevEnum> devices;
+    HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                  devices.out());
+    if (FAILED(hr)) return hr;
+    Ptr<IEnumMoniker> monikers;
+    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) return VFW_E_NOT_FOUND;
+    for (;;) {
+        Ptr<IMoniker> moniker;
+        if (monikers->Next(1, &moniker, nullptr) != S_OK) break;
+        Ptr<IPropertyBag> bag;
+        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.out()))) continue;
+        VARIANT name;
+        VariantInit(&name);
+        const bool match = SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR &&
+                           wanted == name.bstrVal;
+        VariantClear(&name);
+        if (match) return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
+    }
+    return VFW_E_NOT_FOUND;
+}
+
+HRESULT FirstPin(IBaseFilter* filter, IPin** pin) {
+    *pin = nullptr;
+    Ptr<IEnumPins> pins;
+    HRESULT hr = filter->EnumPins(&pins);
+    if (FAILED(hr)) return hr;
+    return pins->Next(1, pin, nullptr) == S_OK ? S_OK : VFW_E_NOT_FOUND;
+}
+
+std::string RedirectFilterLog(const std::string& name) {
+    const std::string path = zxtest::MakeTempDir(name) + "VCam.log";
+    SetEnvironmentVariableW(L"ZXVCAM_FILTER_LOG", Charset::String2WString(path).c_str());
+    return path;
+}
+
+namespace {
+const wchar_t kKey[] = L"SOFTWARE\\orbian\\ZXVCAM";
+}
+
+ProgramFolderSetting::ProgramFolderSetting(const wchar_t* folder) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        wchar_t value[1024] = {};
+        DWORD bytes = sizeof(value) - sizeof(wchar_t);
+        DWORD type = 0;
+        if (RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) == ERROR_SUCCESS &&
+            type == REG_SZ) {
+            m_hadValue = true;
+            m_oldValue = value;
+        }
+        RegCloseKey(key);
+    }
+    if (folder) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                           static_cast<DWORD>((wcslen(folder) + 1) * sizeof(wchar_t)));
+            RegCloseKey(key);
+        }
+    } else if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"Path");
+        RegCloseKey(key);
+    }
+}
+
+ProgramFolderSetting::~ProgramFolderSetting() {
+    HKEY key = nullptr;
+    if (m_hadValue) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(m_oldValue.c_str()),
+                           static_cast<DWORD>((m_oldValue.size() + 1) * sizeof(wchar_t)));
+            RegCloseKey(key);
+        }
+    } else if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"Path");
+        RegCloseKey(key);
+    }
+}
+
+// --- samples ---------------------------------------------------------------
+
+HRESULT STDMETHODCALLTYPE FrameCollector::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == ZX_IID_ISampleGrabberCB) {
+        *ppv = static_cast<ISampleGrabberCB*>(this);
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT STDMETHODCALLTYPE FrameCollector::SampleCB(double, IMediaSample* sample) {
+    Frame frame;
+    BYTE* data = nullptr;
+    if (SUCCEEDED(sample->GetPointer(&data)) && data) {
+        const long n = sample->GetActualDataLength();
+        frame.length = n;
+        if (n > 0) frame.bytes.assign(data, data + n);
+    }
+    frame.timed = sample->GetTime(&frame.start, &frame.end) == S_OK;
+    std::lock_guard<std::mutex> g(m_lock);
+    m_frames.push_back(std::move(frame));
+    // Only the newest 40 frames keep their bytes.
+    while (m_frames.size() - m_keepFrom > 40) {
+        std::vector<uint8_t>().swap(m_frames[m_keepFrom].bytes);
+        ++m_keepFrom;
+    }
+    m_changed.notify_all();
+    return S_OK;
+}
+
+bool FrameCollector::WaitFor(size_t count, DWORD timeoutMs) {
+    std::unique_lock<std::mutex> g(m_lock);
+    return m_changed.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return m_frames.size() >= count; });
+}
+
+bool FrameCollector::WaitForFrame(bool (*test)(const Frame&, const void*), const void* context, DWORD timeoutMs,
+                                  Frame& out) {
+    const DWORD start = GetTickCount();
+    size_t seen = 0;
+    std::unique_lock<std::mutex> g(m_lock);
+    seen = m_frames.size();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) return false;
+        m_changed.wait_for(g, std::chrono::milliseconds(timeoutMs - elapsed), [&] { return m_frames.size() > seen; });
+        for (; seen < m_frames.size(); ++seen) {
+            if (seen >= m_keepFrom && test(m_frames[seen], context)) {
+                out = m_frames[seen];
+                return true;
+            }
+        }
+    }
+}
+
+size_t FrameCollector::Count() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_frames.size();
+}
+
+Frame FrameCollector::Last() {
+    std::lock_guard<std::mutex> g(m_lock);
+    return m_frames.empty() ? Frame() : m_frames.back();
+}
+
+std::vector<Frame> FrameCollector::Since(size_t index) {
+    std::lock_guard<std::mutex> g(m_lock);
+    std::vector<Frame> out;
+    for (size_t i = index; i < m_frames.size(); ++i) out.push_back(m_frames[i]);
+    return out;
+}
+
+void FrameCollector::Clear() {
+    std::lock_guard<std::mutex> g(m_lock);
+    m_frames.clear();
+    m_keepFrom = 0;
+}
+
+// --- the graph ---------------------------------------------------------------
+
+Graph::Graph() {}
+
+Graph::~Graph() { TearDown(); }
+
+HRESULT Graph::Build(Select select) {
+    HRESULT hr = Create();
+    if (SUCCEEDED(hr)) hr = AddCamera(true);
+    if (SUCCEEDED(hr)) hr = Connect(select);
+    return hr;
+}
+
+HRESULT Graph::Create() {
+    HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, m_graph.out());
+    if (FAILED(hr)) return hr;
+    hr = m_graph->QueryInterface(IID_IMediaControl, m_control.out());
+    if (FAILED(hr)) return hr;
+    hr = CoCreateInstance(CLSID_SampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_grabber.out());
+    if (FAILED(hr)) return hr;
+    hr = CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_null.out());
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = m_graph->AddFilter(m_grabber.get(), L"grabber"))) return hr;
+    if (FAILED(hr = m_graph->AddFilter(m_null.get(), L"null"))) return hr;
+
+    hr = m_grabber->QueryInterface(ZX_IID_ISampleGrabber, m_grab.out());
+    if (FAILED(hr)) return hr;
+    CMediaType wanted(MEDIATYPE_Video);
+    wanted.SetSubtype(MEDIASUBTYPE_RGB24);
+    m_grab->SetMediaType(&wanted);
+    m_grab->SetBufferSamples(FALSE);
+    m_grab->SetCallback(&collector, 0);
+
+    Ptr<IEnumPins> pins;
+    if (FAILED(hr = m_grabber->EnumPins(&pins))) return hr;
+    for (;;) {
+        Ptr<IPin> pin;
+        if (pins->Next(1, &pin, nullptr) != S_OK) break;
+        PIN_DIRECTION dir;
+        pin->QueryDirection(&dir);
+        IPin* raw = pin.get();
+        raw->AddRef();
+        if (dir == PINDIR_INPUT) {
+            m_grabIn.Attach(raw);
+        } else {
+            m_grabOut.Attach(raw);
+        }
+    }
+    if (FAILED(hr = FirstPin(m_null.get(), &m_nullIn))) return hr;
+    return m_grabIn && m_grabOut ? S_OK : E_FAIL;
+}
+
+HRESULT Graph::AddCamera(bool fromDevice) {
+    HRESULT hr = fromDevice ? BindDevice(ZXVCAM_NAME, &m_camera)
+                            : CoCreateInstance(CLSID_ZXVCam, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                               m_camera.out());
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = m_graph->AddFilter(m_camera.get(), L"camera"))) return hr;
+    return FirstPin(m_camera.get(), &m_cameraOut);
+}
+
+HRESULT Graph::Connect(Select select) {
+    HRESULT hr = S_OK;
+    if (select) {
+        Ptr<IAMStreamConfig> config;
+        hr = m_camera->QueryInterface(IID_IAMStreamConfig, config.out());
+        if (FAILED(hr)) return hr;
+        hr = select(config.get());
+        if (FAILED(hr)) return hr;
+    }
+    if (FAILED(hr = m_graph->ConnectDirect(m_cameraOut.get(), m_grabIn.get(), nullptr))) return hr;
+    if (FAILED(hr = m_graph->ConnectDirect(m_grabOut.get(), m_nullIn.get(), nullptr))) return hr;
+    return S_OK;
+}
+
+void Graph::RemoveCamera() {
+    if (m_control) m_control->Stop();
+    if (m_graph) {
+        if (m_cameraOut) m_graph->Disconnect(m_cameraOut.get());
+        if (m_grabIn) m_graph->Disconnect(m_grabIn.get());
+        if (m_grabOut) m_graph->Disconnect(m_grabOut.get());
+        if (m_nullIn) m_graph->Disconnect(m_nullIn.get());
+        if (m_camera) m_graph->RemoveFilter(m_camera.get());
+    }
+    m_cameraOut.Reset();
+    m_camera.Reset();
+}
+
+HRESULT Graph::Run() {
+    if (!m_control) return E_UNEXPECTED;
+    HRESULT hr = m_control->Run();
+    if (FAILED(hr)) return hr;
+    OAFilterState state;
+    // Only a guard against a graph that never gets there.
+    return m_control->GetState(10000, &state);
+}
+
+HRESULT Graph::Stop() { return m_control ? m_control->Stop() : E_UNEXPECTED; }
+
+void Graph::TearDown() {
+    RemoveCamera();
+    if (m_grab) m_grab->SetCallback(nullptr, 0);
+    if (m_graph) {
+        if (m_grabber) m_graph->RemoveFilter(m_grabber.get());
+        if (m_null) m_graph->RemoveFilter(m_null.get());
+    }
+    m_grabIn.Reset();
+    m_grabOut.Reset();
+    m_nullIn.Reset();
+    m_grab.Reset();
+    m_grabber.Reset();
+    m_null.Reset();
+    m_control.Reset();
+    m_graph.Reset();
+}
+
+void Graph::ConnectedSize(int& width, int& height) {
+    width = height = 0;
+    if (!m_cameraOut) return;
+    AM_MEDIA_TYPE mt = {};
+    if (m_cameraOut->ConnectionMediaType(&mt) != S_OK) return;
+    if (mt.formattype == FORMAT_VideoInfo && mt.pbFormat && mt.cbFormat >= sizeof(VIDEOINFOHEADER)) {
+        const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
+        width = vih->bmiHeader.biWidth;
+        height = vih->bmiHeader.biHeight;
+    }
+    FreeMediaType(mt);
+}
+
+HRESULT SelectCaps(IAMStreamConfig* config, int index) {
+    AM_MEDIA_TYPE* mt = nullptr;
+    VIDEO_STREAM_CONFIG_CAPS caps;
+    HRESULT hr = config->GetStreamCaps(index, &mt, reinterpret_cast<BYTE*>(&caps));
+    if (hr != S_OK) return FAILED(hr) ? hr : E_FAIL;
+    hr = config->SetFormat(mt);
+    DeleteMediaType(mt);
+    return hr;
+}
+
+// --- the kernel --------------------------------------------------------------
+
+KernelHost::KernelHost(double seconds) {
+    // The host sits beside the tests; the 32-bit tests find the 64-bit host
+    // of the enclosing tree.
+    std::string host = Dir::GetCurrentPath() + "ZxVKernelHost.exe";
+    if (!File::IsExistFile(host)) host = Dir::GetCurrentPath() + "..\\..\\bin\\ZxVKernelHost.exe";
+    std::wstring cmd = L"\"" + Charset::String2WString(host) + L"\" --seconds " + std::to_wstring(seconds);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(pi.hThread);
+        m_process = pi.hProcess;
+    }
+}
+
+KernelHost::~KernelHost() {
+    if (!m_process) return;
+    if (WaitForSingleObject(m_process, 30000) != WAIT_OBJECT_0) TerminateProcess(m_process, 99);
+    CloseHandle(m_process);
+}
+
+int KernelHost::Wait(DWORD timeoutMs) {
+    if (!m_process || WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(m_process, &code);
+    return static_cast<int>(code);
+}
+
+bool ReadPublishedFrame(std::vector<uint8_t>& pixels, int& sizeCode, DWORD timeoutMs) {
+    CShareMem channel;
+    if (!channel.Open(kShareMemFileName, kShareMemSize)) return false;
+    std::vector<uint8_t> packet(kShareMemSize);
+    const DWORD start = GetTickCount();
+    do {
+        DWORD length = 0;
+        if (channel.Read(packet.data(), kShareMemSize, length)) {
+            sizeCode = static_cast<int8_t>(packet[3]);
+            pixels.assign(packet.begin() + kShareMemHeaderSize, packet.begin() + length);
+            return true;
+        }
+    } while (GetTickCount() - start < timeoutMs);
+    return false;
+}
+
+unsigned PixelAt(const std::vector<uint8_t>& picture, int width, int x, int yFromBottom) {
+    const size_t stride = static_cast<size_t>(((24 * width + 31) / 32) * 4);
+    const size_t at = stride * static_cast<size_t>(yFromBottom) + 3 * static_cast<size_t>(x);
+    if (at + 2 >= picture.size()) return 0xFFFFFFFFu;
+    return (static_cast<unsigned>(picture[at + 2]) << 16) | (static_cast<unsigned>(picture[at + 1]) << 8) |
+           picture[at];
+}
+
+bool AllZero(const std::vector<uint8_t>& bytes) {
+    for (uint8_t b : bytes)
+        if (b) return false;
+    return true;
+}
+
+DWORD CountHandles() {
+    DWORD count = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) return count;
+    // Handle values are multiples of 4; a value that names no handle fails
+    // GetHandleInformation. The table of a test program stays far below
+    // this bound.
+    count = 0;
+    for (ULONG_PTR value = 4; value < 0x40000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+}  // namespace vct

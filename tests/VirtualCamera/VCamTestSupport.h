@@ -1,0 +1,221 @@
+// Helpers of the capture filter tests: COM on the test thread, the filter's
+// registration, the device enumerator, a graph our filter -> Sample Grabber
+// -> Null Renderer with a callback that keeps what it receives, the kernel
+// host in another process, and the main program's registry folder.
+#pragma once
+
+#include <windows.h>
+
+#include <dshow.h>
+
+#include <cstdint>
+#include <mutex>
+#include <condition_variable>
+#include <string>
+#include <vector>
+
+#include "DShowBase/DShowGuids.h"
+
+namespace vct {
+
+// COM for the calling thread while alive.
+class ComScope {
+public:
+    explicit ComScope(DWORD model = COINIT_MULTITHREADED);
+    ~ComScope();
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+    bool Ok() const { return m_ok; }
+
+private:
+    bool m_ok;
+};
+
+// A COM pointer that releases what it holds.
+template <class T>
+class Ptr {
+public:
+    Ptr() = default;
+    ~Ptr() { Reset(); }
+    Ptr(const Ptr&) = delete;
+    Ptr& operator=(const Ptr&) = delete;
+    T** operator&() {
+        Reset();
+        return &m_p;
+    }
+    T* operator->() const { return m_p; }
+    T* get() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    void Reset() {
+        if (m_p) m_p->Release();
+        m_p = nullptr;
+    }
+    // Takes over a reference the caller holds.
+    void Attach(T* p) {
+        Reset();
+        m_p = p;
+    }
+    void** out() { return reinterpret_cast<void**>(&*this); }
+
+private:
+    T* m_p = nullptr;
+};
+
+// The filter module of this build (next to the test program).
+std::string FilterDllPath();
+
+// Calls the module's DllRegisterServer or DllUnregisterServer (loading and
+// freeing it as a setup tool does).
+HRESULT CallRegistration(bool reg);
+
+// Registers the filter while alive (and unregisters it afterwards).
+class RegisteredFilter {
+public:
+    RegisteredFilter();
+    ~RegisteredFilter();
+    RegisteredFilter(const RegisteredFilter&) = delete;
+    RegisteredFilter& operator=(const RegisteredFilter&) = delete;
+    HRESULT result() const { return m_hr; }
+
+private:
+    HRESULT m_hr;
+};
+
+// The friendly names of the video input devices the system device
+// enumerator lists.
+std::vector<std::wstring> VideoInputDevices();
+
+// Binds the video input device named name to its filter, as a client does.
+HRESULT BindDevice(const std::wstring& name, IBaseFilter** filter);
+
+// The first pin of the filter.
+HRESULT FirstPin(IBaseFilter* filter, IPin** pin);
+
+// Points the filter's debug log at a fresh file in the test's scratch folder
+// and returns its path.
+std::string RedirectFilterLog(const std::string& name);
+
+// Sets or deletes the main program's folder in the registry while alive,
+// and puts back what was there.
+class ProgramFolderSetting {
+public:
+    // folder null: the value is deleted (and the key, when it was not there).
+    explicit ProgramFolderSetting(const wchar_t* folder);
+    ~ProgramFolderSetting();
+    ProgramFolderSetting(const ProgramFolderSetting&) = delete;
+    ProgramFolderSetting& operator=(const ProgramFolderSetting&) = delete;
+
+private:
+    bool m_hadValue = false;
+    std::wstring m_oldValue;
+};
+
+// One sample as the Sample Grabber saw it.
+struct Frame {
+    std::vector<uint8_t> bytes;  // only kept for the newest samples
+    long length = 0;             // the sample's actual data length
+    REFERENCE_TIME start = 0, end = 0;
+    bool timed = false;
+};
+
+// Keeps every sample's times and the bytes of the newest ones.
+class FrameCollector : public ISampleGrabberCB {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE SampleCB(double time, IMediaSample* sample) override;
+    HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE*, LONG) override { return E_NOTIMPL; }
+
+    // Waits until count samples have arrived in all (false after timeoutMs).
+    bool WaitFor(size_t count, DWORD timeoutMs);
+    // Waits for a sample for which test is true; returns it in out.
+    bool WaitForFrame(bool (*test)(const Frame&, const void*), const void* context, DWORD timeoutMs, Frame& out);
+    size_t Count();
+    Frame Last();
+    std::vector<Frame> Since(size_t index);  // the frames kept from index on
+    void Clear();
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<Frame> m_frames;  // times of all, bytes of the newest ones only
+    size_t m_keepFrom = 0;
+};
+
+// Our filter (from the device enumerator) -> Sample Grabber (RGB24 video) ->
+// Null Renderer, in a filter graph.
+class Graph {
+public:
+    Graph();
+    ~Graph();
+    Graph(const Graph&) = delete;
+    Graph& operator=(const Graph&) = delete;
+
+    typedef HRESULT (*Select)(IAMStreamConfig*);
+    // Builds and connects the graph with the camera from the device
+    // enumerator; before connecting, select (optional) runs on the camera's
+    // IAMStreamConfig.
+    HRESULT Build(Select select = nullptr);
+    // The same in steps: the graph with grabber and renderer; the camera
+    // (from the device enumerator, or made from its class as the device's
+    // moniker does); the connections. RemoveCamera undoes the last two.
+    HRESULT Create();
+    HRESULT AddCamera(bool fromDevice);
+    HRESULT Connect(Select select);
+    void RemoveCamera();
+    HRESULT Run();
+    HRESULT Stop();
+    // Disconnects every pin and removes the filters.
+    void TearDown();
+
+    // The media type of the connection camera -> grabber; width/height 0
+    // when not connected.
+    void ConnectedSize(int& width, int& height);
+
+    IGraphBuilder* builder() const { return m_graph.get(); }
+    IBaseFilter* camera() const { return m_camera.get(); }
+    IPin* cameraPin() const { return m_cameraOut.get(); }
+    FrameCollector collector;
+
+private:
+    Ptr<IGraphBuilder> m_graph;
+    Ptr<IMediaControl> m_control;
+    Ptr<IBaseFilter> m_camera, m_grabber, m_null;
+    Ptr<ISampleGrabber> m_grab;
+    Ptr<IPin> m_cameraOut, m_grabIn, m_grabOut, m_nullIn;
+};
+
+// SetFormat to the capability at index (GetStreamCaps).
+HRESULT SelectCaps(IAMStreamConfig* config, int index);
+
+// The kernel host in another process, publishing for the given seconds.
+class KernelHost {
+public:
+    explicit KernelHost(double seconds);
+    ~KernelHost();  // waits for it to end (ends it when it hangs)
+    KernelHost(const KernelHost&) = delete;
+    KernelHost& operator=(const KernelHost&) = delete;
+    bool Started() const { return m_process != nullptr; }
+    // Waits for the host to end by itself; its exit code, or -1.
+    int Wait(DWORD timeoutMs);
+
+private:
+    HANDLE m_process = nullptr;
+};
+
+// Reads one published frame from the real channel (header checked),
+// retrying for up to timeoutMs. The pixels without the header.
+bool ReadPublishedFrame(std::vector<uint8_t>& pixels, int& sizeCode, DWORD timeoutMs);
+
+// Pixel (x, y), y counted from the bottom row, of a 24-bit bottom-up picture
+// width pixels wide, as 0xRRGGBB.
+unsigned PixelAt(const std::vector<uint8_t>& picture, int width, int x, int yFromBottom);
+
+bool AllZero(const std::vector<uint8_t>& bytes);
+
+// The number of handles the process holds. GetProcessHandleCount where it
+// works; Wine 8 answers it with 0, so there the handle values are probed.
+DWORD CountHandles();
+
+}  // namespace vct
