@@ -358,6 +358,47 @@ TEST_F(SlideListTest, ModeOneReturnsToTheFirstWithATransition) {
     list.UnInit();
 }
 
+TEST_F(SlideListTest, TransitionIsAbandonedWhenAPictureLeavesTheList) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen);
+    WriteList({a, b});
+    CSlideList list;
+    Start(list);
+    list.LoadList();
+    ASSERT_TRUE(WaitLoaded(2));
+    PlayNow(list);
+    Run(list, 2100);
+    ASSERT_EQ(list.Engine().StepState(), CSlideEngine::kStepTransition);
+    list.RemoveFiles({CSlideEngine::kFirstListId + 1});
+    Run(list, 50);
+    // The remaining picture is shown whole at once.
+    EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepStill);
+    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId);
+    EXPECT_EQ(CountOf(Frame(list), kRed & 0xFFFFFFu), kW * kH);
+    {
+        std::lock_guard<std::mutex> g(m_recorder.lock);
+        EXPECT_TRUE(m_recorder.removed.empty()) << "a removal by the user is not reported";
+    }
+    list.UnInit();
+}
+
+TEST_F(SlideListTest, RenderSizeChangeRecomposesThePictureShown) {
+    std::string a = Picture("a.png", kRed, 640, 480);
+    CSlideList list;
+    Start(list);
+    list.SetBackgroundColor(0xFF0000FF);
+    list.AddFiles({a});
+    ASSERT_TRUE(WaitLoaded(1));
+    PlayNow(list);
+    list.SetRenderSize(32, 48);  // narrower than the picture: bars above and below
+    Run(list, 50);
+    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstUserId);
+    std::vector<BYTE> frame = Frame(list);  // the engine's 32 x 48 frame comes first
+    EXPECT_EQ(kt::PixelAt(frame, 32, 16, 1), 0x0000FFu);
+    EXPECT_EQ(kt::PixelAt(frame, 32, 16, 24), kRed & 0xFFFFFFu);
+    EXPECT_EQ(kt::PixelAt(frame, 32, 16, 46), 0x0000FFu);
+    list.UnInit();
+}
+
 TEST_F(SlideListTest, OnePictureShowsWithoutATransition) {
     std::string a = Picture("a.png", kRed);
     CSlideList list;
