@@ -5,9 +5,14 @@ set -euo pipefail
 root=$(dirname "$(dirname "$(readlink -f "$0")")")
 build="${ZX_BUILD_DIR:-$root/build}"
 bash "$root/scripts/setup.sh" "$build"
-if [ ! -f "$build/build.ninja" ]; then
+# FFmpeg, x264 and LAME for the media library (cached; quick once built).
+deps_prefix=$(bash "$root/scripts/deps.sh")
+# Configure when there is no build yet or the media prefix changed.
+if [ ! -f "$build/build.ninja" ] || \
+   ! grep -qxF "ZX_DEPS_PREFIX:PATH=$deps_prefix" "$build/CMakeCache.txt" 2>/dev/null; then
   cmake -S "$root" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE="${ZX_BUILD_TYPE:-RelWithDebInfo}"
+    -DCMAKE_BUILD_TYPE="${ZX_BUILD_TYPE:-RelWithDebInfo}" \
+    -DZX_DEPS_PREFIX="$deps_prefix"
 fi
 cmake --build "$build" -j "$(nproc)"
