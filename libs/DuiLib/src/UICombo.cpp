@@ -150,7 +150,7 @@ protected:
             m_pm.Init(m_hWnd);
             BuildList();
             if (m_pOwner->GetCurSel() >= 0) {
-                m_pm.UpdateNow();
+                m_pm.EnsureLayout();
                 auto* root = static_cast<CContainerUI*>(m_pm.GetRoot());
                 root->EnsureVisible(root->GetItemAt(m_pOwner->GetCurSel()));
             }

@@ -308,6 +308,7 @@ CControlUI* CPaintManagerUI::FindSubControlByName(CControlUI* pParent, const std
 
 CControlUI* CPaintManagerUI::FindControl(POINT pt) const {
     if (!m_pRoot) return nullptr;
+    const_cast<CPaintManagerUI*>(this)->EnsureLayout();
     return m_pRoot->FindControl(FindByPoint, &pt, UIFIND_VISIBLE | UIFIND_HITTEST);
 }
 
@@ -328,13 +329,25 @@ void CPaintManagerUI::Invalidate(const RECT& rcIn) {
     InvalidateRect(m_hWndPaint, &rc, FALSE);
 }
 
+void CPaintManagerUI::EnsureLayout() {
+    if (!m_bUpdateNeeded || !m_pRoot || !m_hWndPaint) return;
+    RECT client;
+    GetClientRect(m_hWndPaint, &client);
+    if (RectEmpty(client)) return;
+    m_bUpdateNeeded = false;
+    m_pRoot->SetPos(client);
+    // Everything may have moved: the whole window is painted anew.
+    m_bRepaintAll = true;
+    Invalidate(client);
+}
+
 void CPaintManagerUI::UpdateNow() {
     if (!m_hWndPaint) return;
     if (m_bLayered) {
         if (m_bLayeredPending || m_bUpdateNeeded) {
             RECT client;
             GetClientRect(m_hWndPaint, &client);
-            RECT rc = m_bUpdateNeeded ? client : m_rcLayeredDirty;
+            RECT rc = (m_bUpdateNeeded || m_bRepaintAll) ? client : m_rcLayeredDirty;
             m_rcLayeredDirty = RECT{0, 0, 0, 0};
             m_bLayeredPending = false;
             Paint(rc, nullptr);
@@ -402,11 +415,10 @@ void CPaintManagerUI::Paint(const RECT& rcPaintIn, HDC hdcTarget) {
     const double t0 = NowMs();
     bool fresh = !m_pBackBits || m_szBack.cx != RectWidth(client) || m_szBack.cy != RectHeight(client);
     if (!EnsureBackBuffer(RectWidth(client), RectHeight(client))) return;
-    if (m_bUpdateNeeded) {
-        m_bUpdateNeeded = false;
-        m_pRoot->SetPos(client);
+    EnsureLayout();
+    if (m_bRepaintAll) {
+        m_bRepaintAll = false;
         fresh = true;
-        if (m_bFirstLayout) m_bFirstLayout = false;
     }
     // A new back buffer or a new layout holds nothing of the old picture.
     RECT rcPaint = fresh ? client : RectIntersect(rcPaintIn, client);

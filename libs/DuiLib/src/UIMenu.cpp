@@ -243,8 +243,10 @@ int CMenuUI::TrackPopupMenu(HWND hOwner, POINT pt) {
     HWND owner = hOwner ? GetAncestor(hOwner, GA_ROOT) : nullptr;
     if (!wnd.Create(owner, "", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST, pt.x, pt.y, sz.cx, sz.cy)) return -1;
     g_activeMenu = wnd.GetHWND();
-    ::ShowWindow(wnd.GetHWND(), SW_SHOW);
+    // The owner comes to the front first (a tray menu may open while it is
+    // hidden or behind others); then the menu takes the activation.
     if (owner) SetForegroundWindow(owner);
+    ::ShowWindow(wnd.GetHWND(), SW_SHOW);
     ::SetFocus(wnd.GetHWND());
     MSG msg;
     bool quit = false;

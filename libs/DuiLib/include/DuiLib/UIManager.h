@@ -100,6 +100,9 @@ public:
     bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
     // Lays out and paints what is pending now.
     void UpdateNow();
+    // Lays the tree out now if it is due (positions are then current even
+    // before the first paint, e.g. for a click on a window not shown yet).
+    void EnsureLayout();
     // Pixel of the back buffer (0xAARRGGBB, premultiplied), 0 outside.
     DWORD GetBackBufferPixel(int x, int y) const;
     SIZE GetBackBufferSize() const { return m_szBack; }
@@ -188,6 +191,7 @@ private:
     bool m_bMouseTracking = false;
     bool m_bUpdateNeeded = false;
     bool m_bFirstLayout = true;
+    bool m_bRepaintAll = false;
     POINT m_ptLastMouse{-1, -1};
 
     std::string m_resourcePath;

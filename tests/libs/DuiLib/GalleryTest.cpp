@@ -1,0 +1,452 @@
+// The gallery driven with real window messages: states and their pictures,
+// clicks, option groups, pages, sliders, combo boxes, the edit box, tiles,
+// menus, timers, skins and the look of text in the back buffer.
+#include "DuiTestSupport.h"
+
+#include "ZxLib/ZxLib.h"
+
+using namespace DuiLib;
+using duitest::GalleryWindow;
+
+namespace {
+
+DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
+
+TEST(DuiGallery, ButtonStatesPicturesAndClick) {
+    GalleryWindow w;
+    CControlUI* btn = w.Find("btnNormal");
+    ASSERT_NE(btn, nullptr);
+    const RECT rc = btn->GetPos();
+    const POINT probe{rc.left + 6, rc.top + 14};  // left of the text, inside the picture
+    const POINT mid = w.Center("btnNormal");
+    const POINT away{rc.left + 2, rc.bottom + 40};
+    EXPECT_EQ(Rgb(w.Pixel(probe.x, probe.y)), 0x3C78D8u) << "normal picture";
+
+    w.pm().ResetPaintStats();
+    w.Move(mid);
+    EXPECT_TRUE(btn->GetState() & UISTATE_HOT);
+    EXPECT_EQ(Rgb(w.Pixel(probe.x, probe.y)), 0x5A96F0u) << "hot picture";
+    // Only the button was painted again.
+    const RECT painted = w.pm().GetPaintStats().lastRect;
+    EXPECT_EQ(painted.left, rc.left);
+    EXPECT_EQ(painted.top, rc.top);
+    EXPECT_EQ(painted.right, rc.right);
+    EXPECT_EQ(painted.bottom, rc.bottom);
+
+    w.Down(mid);
+    EXPECT_TRUE(btn->GetState() & UISTATE_PUSHED);
+    EXPECT_EQ(Rgb(w.Pixel(probe.x, probe.y)), 0x1E50A0u) << "pushed picture";
+    EXPECT_EQ(w.rec.Count("click"), 0) << "a click comes with the release";
+    w.Up(mid);
+    EXPECT_EQ(w.rec.Count("click", "btnNormal"), 1);
+    EXPECT_FALSE(btn->GetState() & UISTATE_PUSHED);
+    EXPECT_EQ(w.pm().GetFocus(), btn);
+
+    // Pressed, moved off and released outside: no click.
+    w.Down(mid);
+    w.Move(away, MK_LBUTTON);
+    EXPECT_FALSE(btn->GetState() & UISTATE_PUSHED);
+    w.Up(away);
+    EXPECT_EQ(w.rec.Count("click", "btnNormal"), 1);
+    w.Move(away);
+    EXPECT_FALSE(btn->GetState() & UISTATE_HOT);
+    EXPECT_EQ(Rgb(w.Pixel(probe.x, probe.y)), 0x3C78D8u);
+
+    // Keyboard: Enter on the focused button clicks it.
+    w.Key(VK_RETURN);
+    EXPECT_EQ(w.rec.Count("click", "btnNormal"), 2);
+
+    // A disabled button shows its picture and never clicks.
+    CControlUI* off = w.Find("btnDisabled");
+    const RECT rcOff = off->GetPos();
+    EXPECT_EQ(Rgb(w.Pixel(rcOff.left + 6, rcOff.top + 14)), 0xB4B4B4u);
+    w.Click("btnDisabled");
+    EXPECT_EQ(w.rec.Count("click", "btnDisabled"), 0);
+    off->SetEnabled(true);
+    w.Click("btnDisabled");
+    EXPECT_EQ(w.rec.Count("click", "btnDisabled"), 1);
+
+    // The fore picture is placed by its dest modifier: the star's middle.
+    const RECT rcFore = w.Find("btnFore")->GetPos();
+    DWORD star = w.Pixel(rcFore.left + 8 + 12, rcFore.top + 2 + 13);
+    EXPECT_GT((star >> 16) & 0xFF, 0xD0u);
+    EXPECT_GT((star >> 8) & 0xFF, 0x90u);
+    EXPECT_LT(star & 0xFF, 0x60u);
+}
+
+TEST(DuiGallery, TextIsDrawnLatinChineseAndShadowed) {
+    GalleryWindow w;
+    // "按钮" at the start of the header, in #2B579A on the pale background.
+    RECT hdr = w.Find("hdrButtons")->GetPos();
+    EXPECT_GT(w.DarkPixels(RECT{hdr.left, hdr.top, hdr.left + 28, hdr.bottom}, 450), 30);
+    RECT latin = w.Find("lblLatin")->GetPos();
+    EXPECT_GT(w.DarkPixels(RECT{latin.left, latin.top, latin.left + 60, latin.bottom}, 450), 30);
+    // Shadowed label: white text over a dark shadow on a mid blue band.
+    RECT sh = w.Find("lblShadow")->GetPos();
+    int white = 0, dark = 0;
+    for (LONG y = sh.top; y < sh.bottom; ++y)
+        for (LONG x = sh.left; x < sh.left + 120; ++x) {
+            DWORD p = w.pm().GetBackBufferPixel(x, y);
+            int sum = static_cast<int>(((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF));
+            if (sum > 740) ++white;
+            if (sum < 200) ++dark;
+        }
+    EXPECT_GT(white, 30);
+    EXPECT_GT(dark, 30);
+    // An empty label area is only background.
+    RECT status = w.Find("lblStatus")->GetPos();
+    EXPECT_EQ(w.DarkPixels(RECT{status.right - 30, status.top, status.right, status.bottom}, 450), 0);
+    // Every pixel of an opaque window is opaque.
+    EXPECT_EQ(w.Pixel(hdr.left + 3, hdr.top + 10) >> 24, 0xFFu);
+}
+
+TEST(DuiGallery, OptionGroupsCheckBoxesAndPages) {
+    GalleryWindow w;
+    auto* a = w.FindAs<COptionUI>("radioA", "Option");
+    auto* b = w.FindAs<COptionUI>("radioB", "Option");
+    auto* c = w.FindAs<COptionUI>("radioC", "Option");
+    ASSERT_TRUE(a && b && c);
+    EXPECT_TRUE(a->IsSelected());
+    w.Click("radioB");
+    EXPECT_TRUE(b->IsSelected());
+    EXPECT_FALSE(a->IsSelected());
+    EXPECT_FALSE(c->IsSelected());
+    EXPECT_EQ(w.rec.Count("click", "radioB"), 1);
+    EXPECT_EQ(w.rec.Count("selectchanged", "radioA"), 1);
+    EXPECT_EQ(w.rec.Count("selectchanged", "radioB"), 1);
+    w.Click("radioB");
+    EXPECT_TRUE(b->IsSelected()) << "a group keeps one option selected";
+    EXPECT_EQ(w.rec.Count("selectchanged", "radioB"), 1);
+
+    auto* chk = w.FindAs<COptionUI>("chkA", "Option");
+    EXPECT_FALSE(chk->IsSelected());
+    w.Click("chkA");
+    EXPECT_TRUE(chk->IsSelected());
+    // The state is in place when "click" arrives.
+    ASSERT_FALSE(w.rec.msgs.empty());
+    w.Click("chkA");
+    EXPECT_FALSE(chk->IsSelected());
+    EXPECT_EQ(w.rec.Count("click", "chkA"), 2);
+    // The check picture follows the state.
+    RECT rcChk = chk->GetPos();
+    w.Click("chkA");
+    EXPECT_EQ(Rgb(w.Pixel(rcChk.left + 3, rcChk.top + 6 + 12)), 0x2E9E4Fu);
+
+    auto* tab = w.FindAs<CTabLayoutUI>("tabDemo", "TabLayout");
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->GetCurSel(), 0);
+    w.Click("optPage2");
+    EXPECT_EQ(tab->GetCurSel(), 2);
+    EXPECT_TRUE(w.Find("page2")->IsVisible());
+    EXPECT_FALSE(w.Find("page0")->IsVisible());
+    w.pm().UpdateNow();
+    RECT page = w.Find("page2")->GetPos();
+    EXPECT_EQ(Rgb(w.Pixel(page.right - 5, page.top + 5)), 0xFDF1E4u);
+    EXPECT_TRUE(w.FindAs<COptionUI>("optPage2", "Option")->IsSelected());
+    EXPECT_FALSE(w.FindAs<COptionUI>("optPage0", "Option")->IsSelected());
+    EXPECT_TRUE(b->IsSelected()) << "groups are separate";
+}
+
+TEST(DuiGallery, SliderDragClickKeysAndWheel) {
+    GalleryWindow w;
+    auto* s = w.FindAs<CSliderUI>("sliderA", "Slider");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->GetValue(), 40);
+    RECT thumb = s->GetThumbRect();
+    POINT p{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2};
+    w.Down(p);
+    for (int i = 0; i < 6; ++i) {
+        p.x += 10;
+        w.Move(p, MK_LBUTTON);
+    }
+    const int dragging = w.rec.Count("valuechanging", "sliderA");
+    EXPECT_GE(dragging, 5);
+    EXPECT_EQ(w.rec.Count("valuechanged", "sliderA"), 0) << "nothing final while the button is down";
+    const int during = s->GetValue();
+    EXPECT_EQ(during, 40 + static_cast<int>(60.0 * 100 / (s->GetWidth() - s->GetThumbSize().cx) + 0.5));
+    EXPECT_EQ(w.Find("lblSlider")->GetText(), std::to_string(during));
+    w.Up(p);
+    EXPECT_EQ(w.rec.Count("valuechanged", "sliderA"), 1);
+    EXPECT_EQ(s->GetValue(), during);
+
+    // A click at the far end jumps there.
+    const RECT rc = s->GetPos();
+    w.Click(POINT{rc.right - 1, (rc.top + rc.bottom) / 2});
+    EXPECT_EQ(s->GetValue(), 100);
+    EXPECT_EQ(w.rec.Count("valuechanged", "sliderA"), 2);
+    EXPECT_EQ(w.Find("lblSlider")->GetText(), "100");
+
+    // Keys and wheel step by one and say so.
+    w.Key(VK_LEFT);
+    EXPECT_EQ(s->GetValue(), 99);
+    w.Key(VK_HOME);
+    EXPECT_EQ(s->GetValue(), 0);
+    w.Wheel(w.Center("sliderA"), 1);
+    EXPECT_EQ(s->GetValue(), 1);
+    EXPECT_EQ(w.rec.Count("valuechanged", "sliderA"), 5);
+    w.Key(VK_LEFT);
+    w.Key(VK_LEFT);
+    EXPECT_EQ(s->GetValue(), 0);
+    EXPECT_EQ(w.rec.Count("valuechanged", "sliderA"), 6) << "no notification without a change";
+}
+
+TEST(DuiGallery, ComboSelectionByTextAndFromTheList) {
+    GalleryWindow w;
+    auto* combo = w.FindAs<CComboUI>("comboFruit", "Combo");
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->GetCurSel(), 0);
+    EXPECT_EQ(combo->GetText(), "苹果 Apple");
+    EXPECT_TRUE(combo->SelectItemByText("橙子 Orange"));
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    ASSERT_EQ(w.rec.Count("itemselect", "comboFruit"), 1);
+    EXPECT_EQ(w.rec.msgs.back().wParam, 2u);
+    EXPECT_EQ(w.rec.msgs.back().lParam, 0);
+    EXPECT_EQ(combo->GetSelectedItem()->GetUserData(), "orange");
+    EXPECT_EQ(combo->GetSelectedItem()->GetTag(), 13u);
+    EXPECT_FALSE(combo->SelectItemByText("梨 Pear"));
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    EXPECT_EQ(w.Find("lblStatus")->GetText(), "状态：已选 橙子 Orange");
+
+    // Opened with a click; an item of the list chosen with the mouse.
+    w.Click("comboFruit");
+    HWND drop = combo->GetDropWindow();
+    ASSERT_NE(drop, nullptr);
+    EXPECT_TRUE(IsWindowVisible(drop));
+    const int itemH = combo->GetItemHeight();
+    const LPARAM at3 = MAKELPARAM(30, 1 + 3 * itemH + itemH / 2);
+    SendMessageW(drop, WM_MOUSEMOVE, 0, at3);
+    SendMessageW(drop, WM_LBUTTONDOWN, MK_LBUTTON, at3);
+    SendMessageW(drop, WM_LBUTTONUP, 0, at3);
+    duitest::Pump();
+    EXPECT_EQ(combo->GetCurSel(), 3);
+    EXPECT_EQ(combo->GetText(), "葡萄 Grape");
+    EXPECT_EQ(w.rec.Count("itemselect", "comboFruit"), 2);
+    EXPECT_EQ(combo->GetDropWindow(), nullptr);
+    EXPECT_FALSE(IsWindow(drop));
+
+    // Escape closes the list and changes nothing.
+    w.Click("comboFruit");
+    drop = combo->GetDropWindow();
+    ASSERT_NE(drop, nullptr);
+    SendMessageW(drop, WM_KEYDOWN, VK_ESCAPE, 0);
+    duitest::Pump();
+    EXPECT_FALSE(IsWindow(drop));
+    EXPECT_EQ(combo->GetCurSel(), 3);
+
+    // Refilled as the program does: emptied, items added, one selected by text.
+    combo->RemoveAll();
+    EXPECT_EQ(combo->GetCurSel(), -1);
+    EXPECT_EQ(combo->GetText(), "");
+    for (const char* t : {"640x480", "1280x720"}) {
+        auto* item = new CListLabelElementUI;
+        item->SetText(t);
+        item->SetUserData(t);
+        EXPECT_TRUE(combo->Add(item));
+    }
+    EXPECT_TRUE(combo->SelectItemByText("1280x720"));
+    EXPECT_EQ(combo->GetCurSel(), 1);
+    EXPECT_FALSE(combo->Add(new CButtonUI)) << "only list items";
+}
+
+TEST(DuiGallery, EditTypingTextChangeAndFocusLoss) {
+    GalleryWindow w;
+    auto* edit = w.FindAs<CEditUI>("editName", "Edit");
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->GetText(), "你好，DuiLib");
+    w.Click("editName");
+    HWND native = edit->GetNativeEditWindow();
+    ASSERT_NE(native, nullptr);
+    EXPECT_EQ(GetFocus(), native);
+    EXPECT_EQ(GetParent(native), w.hwnd());
+    for (wchar_t ch : std::wstring(L"!中")) SendMessageW(native, WM_CHAR, ch, 1);
+    EXPECT_EQ(w.rec.Count("TextChange", "editName"), 2);
+    EXPECT_EQ(edit->GetText(), "你好，DuiLib!中");
+    EXPECT_EQ(w.rec.Count("killfocus", "editName"), 0);
+
+    // Clicking another control ends the editing; the text stays.
+    w.Click("btnNormal");
+    duitest::Pump();
+    EXPECT_EQ(w.rec.Count("killfocus", "editName"), 1);
+    EXPECT_EQ(edit->GetNativeEditWindow(), nullptr);
+    EXPECT_FALSE(IsWindow(native));
+    EXPECT_EQ(edit->GetText(), "你好，DuiLib!中");
+    // Text set by the program shows without a TextChange.
+    edit->SetText("abc");
+    EXPECT_EQ(w.rec.Count("TextChange", "editName"), 2);
+    RECT rc = edit->GetPos();
+    EXPECT_GT(w.DarkPixels(RECT{rc.left + 2, rc.top + 2, rc.left + 40, rc.bottom - 2}, 300), 10);
+
+    // Tab moves the focus through the controls that take it, in skin order.
+    EXPECT_EQ(w.pm().GetFocus(), w.Find("btnNormal"));
+    w.Key(VK_TAB);
+    EXPECT_EQ(w.pm().GetFocus(), w.Find("btnFore"));
+    w.Key(VK_TAB);
+    EXPECT_EQ(w.pm().GetFocus(), w.Find("btnMenu")) << "the disabled button is passed over";
+}
+
+TEST(DuiGallery, TilesScrollMenuAndDoubleClick) {
+    GalleryWindow w;
+    auto* tiles = w.FindAs<CTileLayoutUI>("tileList", "TileLayout");
+    ASSERT_NE(tiles, nullptr);
+    ASSERT_GT(tiles->GetScrollRange(), 0);
+    const LONG top1 = w.Find("tile_1")->GetPos().top;
+    // One notch scrolls one row (78 + 6), at most to the end.
+    const int line = (std::min)(78 + 6, tiles->GetScrollRange());
+    w.Wheel(w.Center("tile_6"), -1);
+    EXPECT_EQ(tiles->GetScrollPos(), line);
+    EXPECT_EQ(w.Find("tile_1")->GetPos().top, top1 - line);
+    w.Wheel(w.Center("tile_6"), -10);
+    EXPECT_EQ(tiles->GetScrollPos(), tiles->GetScrollRange());
+    w.Wheel(w.Center("tile_6"), 10);
+    EXPECT_EQ(tiles->GetScrollPos(), 0);
+
+    // The scroll bar's thumb dragged to the bottom.
+    CScrollBarUI* bar = tiles->GetVerticalScrollBar();
+    RECT th = bar->GetThumbRect();
+    POINT p{(th.left + th.right) / 2, (th.top + th.bottom) / 2};
+    w.Down(p);
+    w.Move(POINT{p.x, p.y + 400}, MK_LBUTTON);
+    w.Up(POINT{p.x, p.y + 400});
+    EXPECT_EQ(tiles->GetScrollPos(), tiles->GetScrollRange());
+    tiles->HomeUp();
+
+    // Right button: "menu" with the point; double click: "dbbuttondown".
+    POINT c2 = w.Center("tile_2");
+    w.RightClick(c2);
+    ASSERT_EQ(w.rec.Count("menu", "tile_2"), 1);
+    EXPECT_EQ(w.rec.msgs.back().ptMouse.x, c2.x);
+    EXPECT_EQ(w.rec.msgs.back().ptMouse.y, c2.y);
+    w.RightClick(w.Center("btnNormal"));
+    EXPECT_EQ(w.rec.Count("menu"), 1) << "only controls with the context menu on";
+    w.DoubleClick(w.Center("tile_3"));
+    EXPECT_EQ(w.rec.Count("dbbuttondown", "tile_3"), 1);
+    EXPECT_EQ(w.rec.Count("click", "tile_3"), 2);
+
+    // Tool tips follow the hovered control.
+    w.Move(w.Center("tile_4"));
+    SendMessageW(w.hwnd(), WM_MOUSEHOVER, 0, MAKELPARAM(w.Center("tile_4").x, w.Center("tile_4").y));
+    EXPECT_EQ(w.pm().GetToolTipText(), "第 4 张图片");
+    w.Move(w.Center("hdrTiles"));
+    EXPECT_EQ(w.pm().GetToolTipText(), "");
+}
+
+// Drives a running menu from a timer of its modal loop.
+struct MenuScript {
+    enum { kClickExit, kEscape, kClickOutside } action;
+    HWND gallery = nullptr;
+    bool sawMenu = false;
+};
+MenuScript* g_script = nullptr;
+
+void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND menu = CMenuUI::GetActiveMenuWindow();
+    if (!menu || !g_script) return;
+    KillTimer(nullptr, id);
+    g_script->sawMenu = IsWindowVisible(menu) != FALSE;
+    switch (g_script->action) {
+    case MenuScript::kClickExit: {
+        // Entries: 4 px inset, "打开主界面" 30 high, a 9-pixel separator, "退出".
+        LPARAM at = MAKELPARAM(40, 4 + 30 + 9 + 15);
+        SendMessageW(menu, WM_MOUSEMOVE, 0, at);
+        SendMessageW(menu, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(menu, WM_LBUTTONUP, 0, at);
+        break;
+    }
+    case MenuScript::kEscape:
+        SendMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        break;
+    case MenuScript::kClickOutside:
+        PostMessageW(g_script->gallery, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 600));
+        break;
+    }
+}
+
+
+TEST(DuiGallery, MenuResultsAndDismissal) {
+    GalleryWindow w;
+    MenuScript script;
+    script.gallery = w.hwnd();
+    g_script = &script;
+    for (auto action : {MenuScript::kClickExit, MenuScript::kEscape, MenuScript::kClickOutside}) {
+        script.action = action;
+        script.sawMenu = false;
+        UINT_PTR t = SetTimer(nullptr, 0, 30, MenuTimer);
+        ASSERT_NE(t, 0u);
+        w.Click("btnMenu");  // runs the menu until it ends
+        KillTimer(nullptr, t);
+        EXPECT_TRUE(script.sawMenu);
+        EXPECT_EQ(CMenuUI::GetActiveMenuWindow(), nullptr);
+        EXPECT_EQ(w.dlg.GetLastMenuResult(), action == MenuScript::kClickExit ? 3 : -1);
+    }
+    g_script = nullptr;
+    EXPECT_EQ(w.Find("lblStatus")->GetText(), "状态：菜单已取消");
+    EXPECT_EQ(w.rec.Count("click", "root"), 0) << "the dismissing click is used up";
+    // A menu with no entries shows nothing.
+    CMenuUI empty;
+    EXPECT_EQ(empty.TrackPopupMenu(w.hwnd(), POINT{10, 10}), -1);
+}
+
+TEST(DuiGallery, TimersNotifiersAndSkinChange) {
+    GalleryWindow w;
+    CControlUI* lbl = w.Find("lblStatus");
+    ASSERT_TRUE(w.pm().SetTimer(lbl, 7, 20));
+    EXPECT_TRUE(w.pm().HasTimer(lbl, 7));
+    duitest::Pump(200);
+    EXPECT_GE(w.rec.Count("timer", "lblStatus"), 2);
+    ASSERT_FALSE(w.rec.msgs.empty());
+    EXPECT_EQ(w.rec.msgs.back().wParam, 7u);
+    EXPECT_TRUE(w.pm().KillTimer(lbl, 7));
+    duitest::Pump();
+    int n = w.rec.Count("timer");
+    duitest::Pump(100);
+    EXPECT_EQ(w.rec.Count("timer"), n);
+
+    // A notifier on a container hears its own controls only.
+    duitest::Recorder left;
+    w.Find("leftColumn")->AddNotifier(&left);
+    w.Click("btnNormal");
+    w.Click("tile_1");
+    EXPECT_EQ(left.Count("click", "btnNormal"), 1);
+    EXPECT_EQ(left.Count("click", "tile_1"), 0);
+    EXPECT_EQ(w.rec.Count("click", "tile_1"), 1);
+    w.Find("leftColumn")->RemoveNotifier(&left);
+    w.Click("btnNormal");
+    EXPECT_EQ(left.Count("click", "btnNormal"), 1);
+
+    // A new background picture reaches every open window.
+    const std::string bk2 = duitest::GallerySkinDir() + "bk_2.png";
+    CSkinMgr::ChangeSubject(bk2, static_cast<DWORD>(-1), false);
+    EXPECT_NE(w.pm().GetRoot()->GetBkImage().find("bk_2.png"), std::string::npos);
+    DWORD px = w.Pixel(600, 610);
+    EXPECT_GT((px >> 16) & 0xFF, (px & 0xFF) + 0x18) << std::hex << px;
+    CSkinMgr::ChangeSubject("", static_cast<DWORD>(-1), false);
+    EXPECT_EQ(w.pm().GetRoot()->GetBkImage(), "bk.png");
+    px = w.Pixel(600, 610);
+    EXPECT_LT((px >> 16) & 0xFF, (px & 0xFF)) << std::hex << px;
+    // A picture that cannot be read changes nothing.
+    CSkinMgr::ChangeSubject(duitest::GallerySkinDir() + "nothing.png", static_cast<DWORD>(-1), false);
+    EXPECT_EQ(w.pm().GetRoot()->GetBkImage(), "bk.png");
+}
+
+TEST(DuiGallery, LayeredLookKeepsPainting) {
+    GalleryWindow w;
+    w.pm().SetAlphaTranspanrent(255);
+    w.pm().SetLayerAttribute(true);
+    w.pm().EnableBlur(true);
+    w.pm().ResetPaintStats();
+    w.pm().UpdateNow();
+    duitest::Pump();
+    EXPECT_GE(w.pm().GetPaintStats().paints, 1u);
+    // Either layered (per-pixel alpha), or painted plainly after a logged
+    // refusal; the picture is the same.
+    const bool layered = (GetWindowLongW(w.hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+    EXPECT_EQ(layered, w.pm().IsLayered());
+    RECT rc = w.Find("btnNormal")->GetPos();
+    EXPECT_EQ(Rgb(w.Pixel(rc.left + 6, rc.top + 14)), 0x3C78D8u);
+    EXPECT_EQ(w.Pixel(rc.left + 6, rc.top + 14) >> 24, 0xFFu);
+    w.Move(w.Center("btnNormal"));
+    duitest::Pump();
+    EXPECT_EQ(Rgb(w.Pixel(rc.left + 6, rc.top + 14)), 0x5A96F0u);
+}
+
+}  // namespace
