@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Screenshot of the DuiLib gallery under the build folder's virtual display,
+# and the painting figures of its benchmark.
+# Usage: screenshot.sh BUILD_DIR [OUTPUT_PNG]   (default docs/gallery.png)
+# Needs the built Gallery.exe (target Gallery) and ImageMagick's "import".
+set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
+ZX_HARNESS=$(readlink -m "${1:?usage: screenshot.sh BUILD_DIR [OUTPUT_PNG]}")
+out=$(readlink -m "${2:-$here/../docs/gallery.png}")
+exe="$ZX_HARNESS/bin/Gallery.exe"
+[ -f "$exe" ] || { echo "screenshot: $exe not built (cmake --build $ZX_HARNESS --target Gallery)" >&2; exit 1; }
+
+# Use the running harness of the folder, or start one for this run.
+started=0
+if [ ! -s "$ZX_HARNESS/harness/xvfb.pid" ] || ! kill -0 "$(cat "$ZX_HARNESS/harness/xvfb.pid")" 2>/dev/null; then
+  bash "$here/harness.sh" start "$ZX_HARNESS" >/dev/null
+  started=1
+fi
+source "$here/wine-env.sh"
+mkdir -p "$ZX_HARNESS/scratch/screenshot" "$(dirname "$out")"
+export ZXVCAM_LOG_DIR="$(zx_winpath "$ZX_HARNESS/scratch/screenshot")"
+
+"$ZX_WINE" "$exe" --bench
+
+log="$ZX_HARNESS/scratch/screenshot/gallery.out"
+"$ZX_WINE" "$exe" --at 0,0 --exit-after 10000 >"$log" 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+  grep -q "gallery shown" "$log" 2>/dev/null && break
+  sleep 0.1
+done
+sleep 2
+import -display "$DISPLAY" -window root -crop 900x620+0+0 +repage "$out"
+wait "$pid" || true
+[ "$started" = 1 ] && bash "$here/harness.sh" stop "$ZX_HARNESS" >/dev/null
+echo "screenshot: $out"
