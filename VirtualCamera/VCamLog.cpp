@@ -47,6 +47,14 @@ void VCamLog(const char* text) {
     GetLocalTime(&now);
     const std::string line = VCamLogLine(now, text);
     const std::wstring path = VCamLogPath();
+    // One writer at a time across every process that loads the filter. An
+    // append-only handle is atomic on Windows already; Wine 8 places each
+    // append at an end it read before, so two writers can overwrite each
+    // other's line. The mutex is opened per line so that no handle outlives
+    // the call (the module may be unloaded at any time). A writer that
+    // cannot get it within a second writes anyway.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"ZxVCam-FilterLog");
+    const bool owned = mutex && WaitForSingleObject(mutex, 1000) != WAIT_TIMEOUT;
     HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
@@ -54,6 +62,8 @@ void VCamLog(const char* text) {
         WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
         CloseHandle(file);
     }
+    if (owned) ReleaseMutex(mutex);
+    if (mutex) CloseHandle(mutex);
     SetLastError(savedError);
 }
 

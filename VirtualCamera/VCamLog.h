@@ -5,7 +5,8 @@
 // A line is "Y-M-D-h-m-s: text" in local time, without leading zeros,
 // followed by CR LF, at most kVCamLogLineMax bytes in all: a longer text is
 // cut (at a character boundary) so the line still ends in CR LF. Each line
-// is written with one append, so lines of several writers never interleave.
+// is written with one append, one writer at a time, so lines of several
+// writers never interleave or overwrite each other.
 // When the file cannot be opened the line is lost and nothing else happens.
 #pragma once
 
