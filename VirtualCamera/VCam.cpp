@@ -227,13 +227,15 @@ HRESULT CVCamStream::FillBuffer(IMediaSample* sample) {
         if (code > 0 && imageSize == picture && imageSize + kShareMemHeaderSize == length) {
             const BYTE* pixels = m_read + kShareMemHeaderSize;
             if (code == format.code) {
-                std::memcpy(m_output, pixels, imageSize);
+                std::swap(m_read, m_output);
             } else {
                 const int w = VCamWidth(code), h = VCamHeight(code);
                 const int dw = VCamWidth(format.code), dh = VCamHeight(format.code);
                 if (!m_scaler.Matches(w, h, 24, dw, dh, 24)) m_scaler.Build(w, h, 24, dw, dh, 24);
                 // A scaler that cannot be built leaves the picture as it was.
-                if (m_scaler.IsReady()) m_scaler.Scale(pixels, imageSize, m_output, kShareMemSize);
+                if (m_scaler.IsReady()) {
+                    m_scaler.Scale(pixels, imageSize, m_output + kShareMemHeaderSize, kShareMemMaxImageSize);
+                }
             }
         }
     }
@@ -242,7 +244,7 @@ HRESULT CVCamStream::FillBuffer(IMediaSample* sample) {
     const long capacity = sample->GetSize();
     if (SUCCEEDED(sample->GetPointer(&data)) && data && capacity > 0) {
         const DWORD bytes = std::min<DWORD>(static_cast<DWORD>(capacity), format.imageSize);
-        std::memcpy(data, m_output, bytes);
+        std::memcpy(data, m_output + kShareMemHeaderSize, bytes);
         sample->SetActualDataLength(static_cast<long>(bytes));
     }
 

@@ -83,9 +83,14 @@ private:
     CVCam* m_parent;
     CShareMem m_channel;
     CFrameScaler m_scaler;  // used by the streaming thread only
-    BYTE* m_read = nullptr;    // one channel packet
-    BYTE* m_output = nullptr;  // the picture every sample is filled from
-    int m_outputCode = 0;      // size code of the picture in m_output
+    // Two packet buffers: m_read takes the next packet from the channel;
+    // m_output holds, from offset 12, the picture every sample is filled
+    // from. A packet of the chosen size becomes the picture by swapping the
+    // two, so the common case copies once from the channel and once into
+    // the sample.
+    BYTE* m_read = nullptr;
+    BYTE* m_output = nullptr;
+    int m_outputCode = 0;  // size code of the picture in m_output
     REFERENCE_TIME m_streamTime = 0;
     CCritSec m_formatLock;
     StreamFormat m_format;
