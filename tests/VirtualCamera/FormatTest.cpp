@@ -346,6 +346,61 @@ TEST_F(Formats, PinIdentityAndQualityControl) {
     EXPECT_NE(std::string::npos, zxtest::ReadFile(logPath).find(": QueryInterface\r\n"));
 }
 
+// A sample of the system's memory allocator with room for bytes.
+class RealSample {
+public:
+    explicit RealSample(long bytes) {
+        if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                    allocator.out())))
+            return;
+        ALLOCATOR_PROPERTIES want = {1, bytes, 1, 0}, got = {};
+        if (FAILED(allocator->SetProperties(&want, &got)) || FAILED(allocator->Commit())) return;
+        allocator->GetBuffer(&sample, nullptr, nullptr, 0);
+    }
+    ~RealSample() {
+        sample.Reset();
+        if (allocator) allocator->Decommit();
+    }
+    Ptr<IMemAllocator> allocator;
+    Ptr<IMediaSample> sample;
+};
+
+TEST_F(Formats, FillBufferNeverWritesMoreThanTheSampleOrTheFormatHolds) {
+    vct::ComScope com;
+    EXPECT_EQ(E_POINTER, pin->FillBuffer(nullptr));
+    pin->OnThreadCreate();
+
+    // A sample smaller than the picture gets what fits.
+    RealSample small(1000);
+    ASSERT_TRUE(small.sample);
+    ASSERT_EQ(S_OK, pin->FillBuffer(small.sample.get()));
+    EXPECT_EQ(1000, small.sample->GetActualDataLength());
+
+    // A larger one gets the format's image and no more.
+    RealSample large(2000000);
+    ASSERT_TRUE(large.sample);
+    BYTE* data = nullptr;
+    ASSERT_EQ(S_OK, large.sample->GetPointer(&data));
+    const long size = large.sample->GetSize();
+    ASSERT_GE(size, 2000000);
+    std::memset(data, 0xAB, static_cast<size_t>(size));
+    ASSERT_EQ(S_OK, pin->FillBuffer(large.sample.get()));
+    EXPECT_EQ(921600, large.sample->GetActualDataLength());
+    EXPECT_EQ(0, data[0]) << "black before any frame";
+    EXPECT_EQ(0, data[921599]);
+    for (long i = 921600; i < size; i += 4099) ASSERT_EQ(0xAB, data[i]) << i;
+
+    // Times go on from 0 in frames of the format's duration.
+    REFERENCE_TIME start = -1, end = -1;
+    ASSERT_EQ(S_OK, small.sample->GetTime(&start, &end));
+    EXPECT_EQ(0, start);
+    EXPECT_EQ(1000000, end);
+    ASSERT_EQ(S_OK, large.sample->GetTime(&start, &end));
+    EXPECT_EQ(1000000, start);
+    EXPECT_EQ(2000000, end);
+    EXPECT_EQ(S_OK, large.sample->IsSyncPoint());
+}
+
 TEST(FormatRules, BitmapSizeAndSizeCodes) {
     EXPECT_EQ(921600u, VCamImageSize(640, 480, 24));
     EXPECT_EQ(14400u, VCamImageSize(80, 60, 24));

@@ -4,7 +4,10 @@
 
 #include <string>
 
+#include <dshow.h>
+
 #include "ShareMem.h"
+#include "VCam.h"
 #include "TestSupport.h"
 #include "VCamSource.h"
 #include "VCamTestSupport.h"
@@ -137,6 +140,38 @@ TEST_F(Launcher, ProgramMissingFromTheFolderIsLogged) {
     const std::string log = zxtest::ReadFile(logPath);
     EXPECT_NE(std::string::npos, log.find("gone\\ZXVCam.exe\"\r\n")) << log;
     EXPECT_NE(std::string::npos, log.find("the main program did not start")) << log;
+}
+
+TEST_F(Launcher, EveryConnectionStartsTheMainProgramAgain) {
+    const std::string root = zxtest::MakeTempDir("launch-connect");
+    ASSERT_TRUE(CopyProbe(root + "ZXVCam.exe"));
+    vct::ProgramFolderSetting setting(Charset::String2WString(root).c_str());
+    vct::ComScope com;
+    HRESULT hr = S_OK;
+    CUnknown* object = CVCam::CreateInstance(nullptr, &hr);
+    ASSERT_TRUE(object && SUCCEEDED(hr));
+    vct::Ptr<IBaseFilter> camera, null;
+    object->NonDelegatingAddRef();
+    ASSERT_EQ(S_OK, object->NonDelegatingQueryInterface(IID_IBaseFilter, camera.out()));
+    object->NonDelegatingRelease();
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, null.out()));
+    vct::Ptr<IGraphBuilder> graph;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.out()));
+    ASSERT_EQ(S_OK, graph->AddFilter(camera.get(), L"camera"));
+    ASSERT_EQ(S_OK, graph->AddFilter(null.get(), L"null"));
+    vct::Ptr<IPin> out, in;
+    ASSERT_EQ(S_OK, vct::FirstPin(camera.get(), &out));
+    ASSERT_EQ(S_OK, vct::FirstPin(null.get(), &in));
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(S_OK, graph->ConnectDirect(out.get(), in.get(), nullptr));
+        graph->Disconnect(out.get());
+        graph->Disconnect(in.get());
+    }
+    graph->RemoveFilter(camera.get());
+    graph->RemoveFilter(null.get());
+    const DWORD start = GetTickCount();
+    while (CountLines(zxtest::ReadFile(root + "launched.txt")) < 2 && GetTickCount() - start < 15000) Sleep(50);
+    EXPECT_EQ(2u, CountLines(zxtest::ReadFile(root + "launched.txt"))) << "one start per connection";
 }
 
 TEST(LauncherFolder, ReadsThePathValueOfTheCurrentUser) {

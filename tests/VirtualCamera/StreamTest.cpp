@@ -163,6 +163,37 @@ private:
     bool m_open = false;
 };
 
+TEST(Stream, ReaderWhoseChannelCannotOpenStillPacesItself) {
+    // A mapping of the channel's name but too small: the pin's reader
+    // cannot open it, and its reads return at once.
+    HANDLE squatter = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
+                                         Charset::String2WString(kShareMemFileName).c_str());
+    ASSERT_TRUE(squatter != nullptr);
+    ASSERT_NE(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError()) << "someone holds the real channel";
+    {
+        Graph graph;
+        ASSERT_EQ(S_OK, graph.Build());
+        // No clock: the renderer takes every sample at once, so only the
+        // pin's own pacing keeps it from spinning.
+        vct::Ptr<IMediaFilter> graphFilter;
+        ASSERT_EQ(S_OK, graph.builder()->QueryInterface(IID_IMediaFilter, graphFilter.out()));
+        ASSERT_EQ(S_OK, graphFilter->SetSyncSource(nullptr));
+        ASSERT_EQ(S_OK, graph.Run());
+        ASSERT_TRUE(graph.collector.WaitFor(1, 10000));
+        const size_t first = graph.collector.Count();
+        Sleep(2000);
+        const size_t inTwoSeconds = graph.collector.Count() - first;
+        ASSERT_EQ(S_OK, graph.Stop());
+        std::printf("  closed channel, no clock: %zu samples in 2 s\n", inTwoSeconds);
+        EXPECT_GE(inTwoSeconds, 1u) << "samples keep coming";
+        EXPECT_LT(inTwoSeconds, 100u) << "the streaming thread spins on a closed channel";
+        for (const Frame& f : graph.collector.Since(first)) EXPECT_EQ(921600, f.length);
+        const Frame last = graph.collector.Last();
+        EXPECT_TRUE(vct::AllZero(last.bytes));
+    }
+    CloseHandle(squatter);
+}
+
 TEST(Stream, BlackUntilTheKernelRunsThenItsPictureThenFrozen) {
     Graph graph;
     ASSERT_EQ(S_OK, graph.Build());
