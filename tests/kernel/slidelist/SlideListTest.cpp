@@ -254,6 +254,48 @@ TEST_F(SlideListTest, RemovedAdditionStaysRemovedBeforeTheListIsLoaded) {
     EXPECT_EQ(ReadList(), (std::vector<std::string>{a}));
 }
 
+TEST_F(SlideListTest, WritingWhileTheListLoadsLosesNothing) {
+    std::vector<std::string> saved;
+    for (int i = 0; i < 24; ++i) saved.push_back(Picture("p" + std::to_string(i) + ".png", 0xFF000000u + i));
+    std::string added = Picture("added.png", kRed);
+    WriteList(saved);
+    std::vector<std::string> expected(1, added);
+    expected.insert(expected.end(), saved.begin(), saved.end());
+    {
+        CSlideList list;
+        Start(list);
+        list.LoadList();
+        // Written at once, while the loader is still on its way.
+        list.AddFiles({added});
+        EXPECT_EQ(ReadList(), expected);
+        // Shut down before the loaders are done: what they had not reached
+        // is written too.
+        list.UnInit();
+    }
+    EXPECT_EQ(ReadList(), expected);
+}
+
+TEST_F(SlideListTest, RandomModeShowsListedPictures) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen);
+    WriteList({a, b});
+    CSlideList list;
+    Start(list);
+    list.SetPlayMode(SLIDE_MODE_RANDOM);
+    list.LoadList();
+    ASSERT_TRUE(WaitLoaded(2));
+    PlayNow(list);
+    for (int i = 0; i < 4; ++i) {
+        int id = list.Engine().CurrentId();
+        EXPECT_TRUE(id == CSlideEngine::kFirstListId || id == CSlideEngine::kFirstListId + 1) << id;
+        unsigned c = Centre(list);
+        if (list.Engine().StepState() == CSlideEngine::kStepStill) {
+            EXPECT_EQ(c, id == CSlideEngine::kFirstListId ? kRed & 0xFFFFFFu : kGreen & 0xFFFFFFu);
+        }
+        Run(list, 1000);
+    }
+    list.UnInit();
+}
+
 TEST_F(SlideListTest, ThumbnailIsNamedByTheMd5OfThePath) {
     std::string a = Picture(u8"图片 一.png", kRed, 320, 240);
     CSlideList list;
@@ -390,7 +432,9 @@ TEST_F(SlideListTest, RenderSizeChangeRecomposesThePictureShown) {
     ASSERT_TRUE(WaitLoaded(1));
     PlayNow(list);
     list.SetRenderSize(32, 48);  // narrower than the picture: bars above and below
-    Run(list, 50);
+    // A step already under way draws at the old size; the one after it
+    // comes after the resize.
+    Run(list, 100);
     EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstUserId);
     std::vector<BYTE> frame = Frame(list);  // the engine's 32 x 48 frame comes first
     EXPECT_EQ(kt::PixelAt(frame, 32, 16, 1), 0x0000FFu);
