@@ -9,24 +9,8 @@
 #include <vector>
 
 #include "IDataVideoMgr.h"
-
-// What the video manager needs of one source. The camera, the media-file
-// list and the slide show each plug in under their stream type.
-class IVideoSource {
-public:
-    virtual bool Init(int width, int height) = 0;
-    virtual void UnInit() = 0;
-    // Fills the buffer with the source's current frame. Returns false when
-    // there is no frame to deliver this time.
-    virtual bool PullFrame(BYTE* buffer, int length) = 0;
-    // Stops the source when another one becomes current.
-    virtual void StopSource() = 0;
-    // The 100 ms step of the kernel's worker thread.
-    virtual void Tick() {}
-
-protected:
-    ~IVideoSource() {}
-};
+#include "SlideList.h"
+#include "VideoSource.h"
 
 class CVideoMgr : public IDataVideoMgr {
 public:
@@ -60,6 +44,8 @@ private:
     void FrameThread();
     void Deliver(BYTE* frame, int bytes, int streamType);
 
+    // The sources it owns; the camera and the media list join when they exist.
+    CSlideList m_oSlideList;
     IVideoMgrCallBack* m_pCallBack;
     VideoFrameFormat m_format;
     std::atomic<bool> m_formatChanged;

@@ -11,7 +11,8 @@
 
 #include "IDataSlideList.h"
 #include "SlideEngine.h"
-#include "VideoMgr.h"
+#include "IDataVideoMgr.h"
+#include "VideoSource.h"
 
 class CSlideList : public IDataSlideList, public ISlideMediaOut, public IVideoSource {
 public:
