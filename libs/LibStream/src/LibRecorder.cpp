@@ -64,6 +64,7 @@ struct LibRecorder::Impl {
     int64_t frames = 0, samples = 0;
     bool failed = false;  // a write failed: later appends are dropped
     bool warnedShort = false;
+    bool created = false;  // this recording made the file
     std::atomic<double> elapsed{0};  // ElapsedMs, for FFGetTotalTm of an open file
 
     bool Write(Encoder& enc, AVFrame* frame);
@@ -240,6 +241,7 @@ int LibRecorder::Impl::OpenFile(const std::string& file, bool withVideo, int w, 
         Log(2, kModule, "cannot create %s: %s", file.c_str(), ErrText(rc).c_str());
         return -1;
     }
+    created = true;
     rc = avformat_write_header(out, nullptr);
     if (rc < 0) {
         Log(2, kModule, "cannot start %s: %s", file.c_str(), ErrText(rc).c_str());
@@ -272,6 +274,9 @@ void LibRecorder::Impl::Close(bool finish) {
         avformat_free_context(out);
         out = nullptr;
     }
+    // A recording that could not start leaves no half-made file behind.
+    if (!finish && created) DeleteFileW(Charset::String2WString(path).c_str());
+    created = false;
     avcodec_free_context(&video.ctx);
     avcodec_free_context(&audio.ctx);
     video.stream = audio.stream = nullptr;
@@ -315,7 +320,6 @@ int LibRecorder::FFVideoInit(const char* path, int width, int height, int frameR
     if (m_impl->OpenFile(path, true, width, height, frameRate, videoBitRate, channels, sampleRate, audioBitRate,
                          AV_CODEC_ID_AAC, threads, lowDelay, keySeconds) != 0) {
         m_impl->Close(false);
-        DeleteFileW(Charset::String2WString(path).c_str());
         return -1;
     }
     return 0;
@@ -336,7 +340,6 @@ int LibRecorder::FFAudioInit(const char* path, int channels, int sampleRate, int
     if (m_impl->OpenFile(path, false, 0, 0, 1, 0, channels, sampleRate, bitRate, AV_CODEC_ID_MP3, 0, false, 0) !=
         0) {
         m_impl->Close(false);
-        DeleteFileW(Charset::String2WString(path).c_str());
         return -1;
     }
     return 0;

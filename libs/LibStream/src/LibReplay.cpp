@@ -106,7 +106,8 @@ private:
     AVPacket* m_held = nullptr;  // a packet read but not yet decoded (its queue was full)
     bool m_hasHeld = false;
     std::atomic<double> m_volume{1.0};
-    double m_skipBefore = -1;  // after a seek: frames and sound before this are dropped
+    double m_skipVideoBefore = -1;  // after a seek: pictures before this are dropped
+    double m_skipAudioBefore = -1;  // and sound
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
 
@@ -121,6 +122,7 @@ private:
     bool m_seekPending = false;
     double m_seekTarget = 0;
     bool m_eof = false;
+    bool m_showNext = false;  // a seek happened: the next decoded picture shows at once
 
     // Sound output.
     HWAVEOUT m_wave = nullptr;
@@ -150,6 +152,8 @@ double Session::Pts(const AVFrame* f, const AVStream* s) const {
 int Session::Open(const std::string& path, unsigned width, unsigned height, int device, bool playSound,
                   bool decodeVideo) {
     m_path = path;
+    RebaseSystemClockLocked(0);
+    m_waitSince = m_sysStart;
     if (width == 0 || height == 0 || width > 8192 || height > 8192) {
         Log(2, kModule, "Init %s refused: size %ux%u", path.c_str(), width, height);
         return -1;
@@ -289,6 +293,13 @@ double Session::ClockLocked() {
 }
 
 void Session::AdvanceLocked(double now) {
+    // The first picture after a seek shows at once, also while paused.
+    if (m_showNext && !m_queue.empty()) {
+        m_current = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_hasCurrent = true;
+        m_showNext = false;
+    }
     while (!m_queue.empty() && m_queue.front().pts <= now) {
         m_current = std::move(m_queue.front());
         m_queue.pop_front();
@@ -414,7 +425,8 @@ void Session::QueueSound(const unsigned char* pcm, size_t bytes, double pts) {
 
 void Session::HandleVideoFrame() {
     double pts = Pts(m_frame, m_fmt->streams[m_vidx]);
-    if (m_skipBefore >= 0 && pts >= 0 && pts < m_skipBefore - 0.001) return;  // before the seek target
+    if (m_skipVideoBefore >= 0 && pts >= 0 && pts < m_skipVideoBefore - 0.001) return;  // before the seek target
+    m_skipVideoBefore = -1;
     VideoFrame vf;
     vf.rows.resize(m_frameBytes);
     if (!m_conv.Convert(m_frame, m_width, m_height, vf.rows.data())) return;
@@ -436,12 +448,13 @@ void Session::HandleAudioFrame() {
     if (n <= 0) return;
     size_t bytes = static_cast<size_t>(n) * m_outChannels * 2;
     size_t skip = 0;
-    if (m_skipBefore >= 0 && pts >= 0 && pts < m_skipBefore) {
+    if (m_skipAudioBefore >= 0 && pts >= 0 && pts < m_skipAudioBefore) {
         double dur = double(n) / kOutRate;
-        if (pts + dur <= m_skipBefore) return;
-        skip = static_cast<size_t>((m_skipBefore - pts) * kOutRate) * m_outChannels * 2;
-        pts = m_skipBefore;
+        if (pts + dur <= m_skipAudioBefore) return;
+        skip = static_cast<size_t>((m_skipAudioBefore - pts) * kOutRate) * m_outChannels * 2;
+        pts = m_skipAudioBefore;
     }
+    m_skipAudioBefore = -1;
     if (skip < bytes) QueueSound(out.data() + skip, bytes - skip, pts);
 }
 
@@ -509,10 +522,11 @@ void Session::DoSeek(double target) {
     if (m_vdec) avcodec_flush_buffers(m_vdec);
     if (m_adec) avcodec_flush_buffers(m_adec);
     if (m_swr) swr_init(m_swr);
-    m_skipBefore = target;
+    m_skipVideoBefore = m_skipAudioBefore = target;
     std::lock_guard<std::mutex> lock(m_mu);
     m_queue.clear();
     m_pending.clear();
+    m_showNext = m_vdec != nullptr;
     if (m_wave) {
         waveOutReset(m_wave);
         for (int i = 0; i < kAudioBlocks; ++i) {
@@ -547,10 +561,6 @@ void Session::Run() {
         if (!m_eof) {
             ReadAndDecode(false);
             progressed = !m_hasHeld && !m_eof;
-            if (m_skipBefore >= 0) {
-                std::lock_guard<std::mutex> lock(m_mu);
-                if (!m_queue.empty() || m_audioStarted) m_skipBefore = -1;
-            }
         }
         if (!progressed) {
             std::unique_lock<std::mutex> lock(m_mu);

@@ -167,6 +167,12 @@ TEST(LibRecorder, RefusesWhatItCannotRecord) {
                               0, true, 3), -1);
     EXPECT_EQ(rec.FFAudioInit(p.c_str(), 1, 44100, 64000, LIBSTREAM_CODEC_AAC), -1);
     EXPECT_FALSE(FileExists(p));
+    // A refused recording leaves a file already there alone.
+    std::string existing = dir + "已有.flv";
+    ASSERT_TRUE(zxtest::WriteFile(existing, "keep me"));
+    EXPECT_EQ(rec.FFVideoInit(existing.c_str(), 320, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_MP3,
+                              LIBSTREAM_CODEC_H264, 0, true, 3), -1);
+    EXPECT_EQ(zxtest::ReadFile(existing), "keep me");
     // A folder that does not exist: refused, nothing left behind.
     std::string missing = dir + "无此目录\\x.flv";
     EXPECT_EQ(rec.FFVideoInit(missing.c_str(), 320, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC,
