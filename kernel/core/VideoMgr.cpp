@@ -44,6 +44,7 @@ CVideoMgr::CVideoMgr()
       m_runningCount(0) {
     VideoFrameFormatInit(m_format, 640, 480);
     std::fill(m_sources, m_sources + 4, nullptr);
+    m_sources[VIDEO_STREAM_MEDIAFILE] = &m_oMediaFileList;
     m_sources[VIDEO_STREAM_SLIDE] = &m_oSlideList;
 }
 
@@ -77,7 +78,11 @@ bool CVideoMgr::Init(int width, int height, IVideoMgrCallBack* callback) {
 
     m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_hSourceEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // The thread is counted as running before it starts, so an UnInit that
+    // comes at once still waits for it.
+    ++m_runningCount;
     m_hThread = CreateThread(nullptr, 0, &CVideoMgr::FrameThreadProc, this, 0, nullptr);
+    if (!m_hThread) --m_runningCount;
     return m_hThread != nullptr;
 }
 
@@ -123,7 +128,6 @@ DWORD WINAPI CVideoMgr::FrameThreadProc(void* self) {
 void CVideoMgr::Deliver(BYTE* frame, int bytes, int streamType) { m_pCallBack->OnVideoData(frame, bytes, streamType); }
 
 void CVideoMgr::FrameThread() {
-    ++m_runningCount;
     // Short waits must be short on Windows too, whose default timer
     // resolution is about 15 ms.
     timeBeginPeriod(1);

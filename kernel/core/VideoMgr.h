@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "IDataVideoMgr.h"
+#include "MediaFileList.h"
 #include "SlideList.h"
 #include "VideoSource.h"
 
@@ -44,7 +45,8 @@ private:
     void FrameThread();
     void Deliver(BYTE* frame, int bytes, int streamType);
 
-    // The sources it owns; the camera and the media list join when they exist.
+    // The sources it owns.
+    CMediaFileList m_oMediaFileList;
     CSlideList m_oSlideList;
     IVideoMgrCallBack* m_pCallBack;
     VideoFrameFormat m_format;

@@ -675,6 +675,16 @@ void LibReplay::SetVolume(double factor) {
     if (s) s->SetVolume(factor);
 }
 
+double LibReplay::GetVolume() {
+    std::lock_guard<std::mutex> lock(m_impl->mu);
+    return m_impl->volume;
+}
+
+int LibReplay::GetOutputDev() {
+    std::lock_guard<std::mutex> lock(m_impl->mu);
+    return m_impl->device;
+}
+
 void LibReplay::Uint() {
     std::shared_ptr<Session> s;
     {

@@ -57,6 +57,9 @@ public:
 
     // Sound volume 0.0 to 1.0 (values outside are clamped).
     void SetVolume(double factor);
+    // The volume set last (1.0 at first), and the device for the next Init.
+    double GetVolume();
+    int GetOutputDev();
 
     // Stops and releases the file; the player can be given a new one.
     void Uint();
