@@ -1,0 +1,140 @@
+// The playlist driven through the bus, as the main program drives it, with
+// the whole kernel loaded: pictures reach the channel, the end of a file is
+// reported, and the program's answer takes the play mode's next step.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "IDataKernal.h"
+#include "IDataPreview.h"
+#include "KernelTestSupport.h"
+#include "MediaListTestSupport.h"
+#include "TestSupport.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxModConfig/ZxModConfig.h"
+
+namespace {
+
+// Lets mode-2 observers of this thread run until done() or the time is up.
+template <typename Done>
+bool PumpUntil(Done done, DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > ms) return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
+// The main program's part: when a file has ended, take the next step.
+class Program : public mlt::Journal {
+public:
+    IDataMediaList* list = nullptr;
+    void OnEnd() override {
+        mlt::Journal::OnEnd();
+        list->PlayNextInterval();
+    }
+};
+
+// The channel pixel (x, y from the bottom-left) another process reads.
+bool ProbePixel(int x, int y, int& r, int& g, int& b) {
+    std::string out = zxtest::MakeTempDir("probe") + "probe.txt";
+    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxChannelProbe.exe") + L"\" \"" +
+                       Charset::String2WString(out) + L"\" " + std::to_wstring(x) + L" " + std::to_wstring(y);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    WaitForSingleObject(pi.hProcess, 20000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    std::string text = zxtest::ReadFile(out);
+    size_t at = text.find("pixel=");
+    unsigned rgb = 0;
+    if (text.find("ok=1") == std::string::npos || at == std::string::npos ||
+        std::sscanf(text.c_str() + at + 6, "%6x", &rgb) != 1)
+        return false;
+    r = (rgb >> 16) & 255;
+    g = (rgb >> 8) & 255;
+    b = rgb & 255;
+    return true;
+}
+
+TEST(MediaKernel, PlaysTheListIntoTheChannelAndStepsOnAtTheEnd) {
+    const std::string home = zxtest::RedirectUserFolders("mediakernel");
+    ZxConfigSetFile((home + "ZxVCam.ini").c_str());
+    const std::string dir = zxtest::MakeTempDir("mediakernel_files");
+    const std::string a = mlt::CopyMedia(mlt::SharedMedia("two", 2), dir, "片头.flv");
+    const std::string b = mlt::CopyMedia(mlt::SharedMedia("one", 1), dir, "B.flv");
+
+    ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
+    auto* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData("modKernal"));
+    auto* list = static_cast<IDataMediaList*>(AfxGetDataManager()->GetData(ZX_MOD_MEDIALIST));
+    ASSERT_TRUE(kernel && list);
+    EXPECT_NE(AfxGetDataManager()->GetData(ZX_MOD_RECORDPREVIEW), nullptr) << "made with the kernel library";
+
+    Program program;
+    program.list = list;
+    ASSERT_TRUE(AfxGetMessageManager()->AttachObserver(ZX_MOD_MEDIALIST_OB, &program, OBSERVER_MODE_THREAD));
+    kt::RecordingDeal preview(VIDEO_DEAL_OUTPUT);
+    preview.keepFrames = true;
+    ASSERT_TRUE(kernel->AddVideoDeal(&preview));
+
+    list->AddFiles({a, b});
+    list->SetPlayMode(MEDIALIST_MODE_LOOP);
+    ASSERT_TRUE(PumpUntil([&] { return program.Count(MEDIALIST_MSG_ITEM) == 2; }, 5000));
+    const std::vector<mlt::Event> items = program.Of(MEDIALIST_MSG_ITEM);
+    const int idA = items[0].id, idB = items[1].id;
+    ASSERT_TRUE(list->Play(idA));
+
+    // Frames of the file arrive on the 50 ms grid.
+    ASSERT_TRUE(PumpUntil([&] { return preview.lastStreamType == VIDEO_STREAM_MEDIAFILE; }, 3000));
+    const int before = preview.frames;
+    PumpUntil([] { return false; }, 1000);
+    const int perSecond = preview.frames - before;
+    EXPECT_GE(perSecond, 17);
+    EXPECT_LE(perSecond, 23);
+    std::printf("[ frames  ] %d frames in one second of playback\n", perSecond);
+    {
+        std::lock_guard<std::mutex> g(preview.lock);
+        int q = mediatest::RedQuadrant(preview.lastFrame.data(), 640, 480);
+        EXPECT_TRUE(q == 0 || q == 1) << "the pattern of the first two seconds, scaled to 640 x 480: " << q;
+    }
+    // Another process reads the file's blue from the channel where the
+    // pattern is never red (the lower right).
+    int r = 0, g = 0, bl = 0;
+    ASSERT_TRUE(ProbePixel(480, 120, r, g, bl));
+    EXPECT_GT(bl, 150);
+    EXPECT_LT(r, 90);
+
+    // The end of A is reported; the program's next step plays B (loop mode),
+    // and after B the list starts again at A.
+    ASSERT_TRUE(PumpUntil([&] { return program.Count(MEDIALIST_MSG_END) >= 1; }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return program.Count(MEDIALIST_MSG_PLAYING) >= 2; }, 3000));
+    std::vector<mlt::Event> playing = program.Of(MEDIALIST_MSG_PLAYING);
+    EXPECT_EQ(playing[0].id, idA);
+    EXPECT_EQ(playing[1].id, idB);
+    EXPECT_EQ(list->GetCurrentItem(), idB);
+    EXPECT_FALSE(program.Of(MEDIALIST_MSG_POSITION).empty()) << "positions were reported";
+    ASSERT_TRUE(PumpUntil([&] { return program.Count(MEDIALIST_MSG_PLAYING) >= 3; }, 10000));
+    EXPECT_EQ(program.Of(MEDIALIST_MSG_PLAYING)[2].id, idA);
+
+    list->Stop();
+    ASSERT_TRUE(PumpUntil([&] { return preview.lastStreamType == VIDEO_STREAM_NONE; }, 3000));
+    EXPECT_EQ(list->GetPlayState(), MEDIALIST_STATE_STOPPED);
+
+    kernel->RemoveVideoDeal(&preview);
+    AfxGetMessageManager()->DetachObserver(ZX_MOD_MEDIALIST_OB, &program);
+    AfxGetDataDllManager()->UnloadDataLibraries();
+    EXPECT_EQ(AfxGetDataManager()->GetData(ZX_MOD_MEDIALIST), nullptr);
+    EXPECT_EQ(AfxGetDataManager()->GetData(ZX_MOD_RECORDPREVIEW), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+// Media for the playlist tests, recorded once per test program, and an
+// observer of "modMediaList_ob" that keeps what it was told.
+#pragma once
+
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "IDataMediaList.h"
+#include "MediaTestSupport.h"
+
+namespace mlt {
+
+// The pattern recorded for seconds (FLV, H.264 + AAC, 160 x 120), made the
+// first time it is asked for.
+inline std::string SharedMedia(const std::string& name, int seconds) {
+    static std::mutex lock;
+    static std::string folder;
+    std::lock_guard<std::mutex> g(lock);
+    if (folder.empty()) folder = zxtest::MakeTempDir("shared_media");
+    std::string path = folder + name + ".flv";
+    if (!mediatest::FileExists(path)) mediatest::RecordPattern(path, 160, 120, seconds * 20);
+    return path;
+}
+
+// A copy of a shared file in folder, under name.
+inline std::string CopyMedia(const std::string& from, const std::string& folder, const std::string& name) {
+    std::string to = folder + name;
+    CopyFileW(Charset::String2WString(from).c_str(), Charset::String2WString(to).c_str(), FALSE);
+    return to;
+}
+
+struct Event {
+    int type;
+    int id;
+    std::string path, thumb;
+    bool added;
+    int state;
+    double seconds;
+};
+
+class Journal : public IDataMediaListObserver {
+public:
+    void OnItem(int id, const std::string& path, const std::string& thumb, bool added) override {
+        Add(Event{MEDIALIST_MSG_ITEM, id, path, thumb, added, -1, 0});
+    }
+    void OnPosition(int id, double seconds) override { Add(Event{MEDIALIST_MSG_POSITION, id, "", "", false, -1, seconds}); }
+    void OnPlaying(int id) override { Add(Event{MEDIALIST_MSG_PLAYING, id, "", "", false, -1, 0}); }
+    void OnState(eMediaFileListPlayState state) override {
+        Add(Event{MEDIALIST_MSG_STATE, -1, "", "", false, static_cast<int>(state), 0});
+    }
+    void OnEnd() override { Add(Event{MEDIALIST_MSG_END, -1, "", "", false, -1, 0}); }
+
+    std::vector<Event> Of(int type) {
+        std::lock_guard<std::mutex> g(m_lock);
+        std::vector<Event> out;
+        for (const Event& e : m_events)
+            if (e.type == type) out.push_back(e);
+        return out;
+    }
+    size_t Count(int type) { return Of(type).size(); }
+    void Clear() {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_events.clear();
+    }
+
+private:
+    void Add(const Event& e) {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_events.push_back(e);
+    }
+    std::mutex m_lock;
+    std::vector<Event> m_events;
+};
+
+}  // namespace mlt

@@ -1,0 +1,78 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "DataPreview.h"
+#include "MediaListTestSupport.h"
+#include "TestSupport.h"
+
+namespace {
+
+const int kW = 160, kH = 120;
+
+class PreviewTest : public testing::Test {
+protected:
+    void SetUp() override {
+        zxtest::RedirectUserFolders("preview");
+        ASSERT_TRUE(m_preview.Init());
+    }
+    void TearDown() override { m_preview.UnInit(); }
+    CDataPreview m_preview;
+};
+
+TEST_F(PreviewTest, PlaysARecordingWithItsLengthPositionAndVolume) {
+    EXPECT_EQ(AfxGetDataManager()->GetData(ZX_MOD_RECORDPREVIEW), &m_preview);
+    ASSERT_TRUE(m_preview.SetPreviewFile(mlt::SharedMedia("three", 3)));
+    EXPECT_EQ(m_preview.GetTotalTime(), 3) << "read from the file before it plays";
+    EXPECT_EQ(m_preview.GetPreviewTime(), 0);
+
+    ASSERT_TRUE(m_preview.PlayPreview(7, kW, kH));
+    std::vector<unsigned char> frame(mediatest::Stride(kW) * kH);
+    int copied = 0;
+    for (int i = 0; i < 100 && copied <= 0; ++i, Sleep(10))
+        copied = m_preview.QueryPreviewFrame(frame.data(), static_cast<int>(frame.size()));
+    ASSERT_EQ(copied, static_cast<int>(frame.size()));
+    EXPECT_EQ(mediatest::RedQuadrant(frame.data(), kW, kH), 0) << "the first second's picture";
+    EXPECT_EQ(m_preview.QueryPreviewFrame(frame.data(), 100), 0) << "a buffer too small gets nothing";
+
+    m_preview.SetPreviewVolume(50);
+    EXPECT_DOUBLE_EQ(m_preview.Player().GetVolume(), 0.5);
+
+    // The position is cut to whole seconds, not rounded.
+    m_preview.SeekPreview(1);
+    double current = 0, total = 0;
+    for (int i = 0; i < 100; ++i, Sleep(10)) {
+        m_preview.Player().GetCurTm(current, total);
+        if (current > 1.5) break;
+    }
+    m_preview.PausePreview();
+    m_preview.Player().GetCurTm(current, total);
+    ASSERT_GT(current, 1.2);
+    ASSERT_LT(current, 2.0);
+    EXPECT_EQ(m_preview.GetPreviewTime(), 1);
+    Sleep(200);
+    double held = 0;
+    m_preview.Player().GetCurTm(held, total);
+    EXPECT_DOUBLE_EQ(held, current) << "paused";
+    m_preview.ResumePreview();
+
+    m_preview.StopPreview();
+    EXPECT_EQ(m_preview.QueryPreviewFrame(frame.data(), static_cast<int>(frame.size())), 0);
+    EXPECT_EQ(m_preview.GetPreviewTime(), 0);
+}
+
+TEST_F(PreviewTest, RefusesWhatItCannotPlay) {
+    const std::string junk = zxtest::MakeTempDir("preview_junk") + "broken.flv";
+    zxtest::WriteFile(junk, std::string(4096, '\x17'));
+    m_preview.SetPreviewFile(junk);
+    EXPECT_EQ(m_preview.GetTotalTime(), 0);
+    EXPECT_FALSE(m_preview.PlayPreview(0, kW, kH));
+    m_preview.SetPreviewFile(mlt::SharedMedia("one", 1));
+    EXPECT_FALSE(m_preview.PlayPreview(0, -kW, kH));
+    unsigned char buffer[64];
+    EXPECT_EQ(m_preview.QueryPreviewFrame(buffer, sizeof(buffer)), 0);
+    EXPECT_EQ(m_preview.QueryPreviewFrame(nullptr, 100), 0);
+    EXPECT_EQ(m_preview.GetPreviewTime(), 0);
+}
+
+}  // namespace
