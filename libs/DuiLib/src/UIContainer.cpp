@@ -1,6 +1,6 @@
 // Containers and layouts: children, insets, child padding, floating
-// children, vertical scrolling, and the vertical, horizontal, tab and tile
-// layouts.
+// children, scrolling on both axes, and the vertical, horizontal, tab and
+// tile layouts.
 #include "DuiLib/UIContainer.h"
 
 #include "DuiLib/UIManager.h"
@@ -12,6 +12,7 @@ namespace DuiLib {
 
 CScrollBarUI::CScrollBarUI() {
     m_cxyFixed.cx = 8;
+    m_cxyFixed.cy = 8;
     m_bVisible = false;
 }
 
@@ -20,6 +21,11 @@ std::string CScrollBarUI::GetClass() const { return "ScrollBarUI"; }
 void* CScrollBarUI::GetInterface(const std::string& name) {
     if (name == "ScrollBar") return this;
     return CControlUI::GetInterface(name);
+}
+
+void CScrollBarUI::SetHorizontal(bool b) {
+    m_bHorizontal = b;
+    UpdateThumb();
 }
 
 void CScrollBarUI::SetScrollRange(int range) {
@@ -40,17 +46,20 @@ void CScrollBarUI::SetPos(RECT rc) {
 }
 
 void CScrollBarUI::UpdateThumb() {
-    const int track = RectHeight(m_rcItem);
+    const LONG start = m_bHorizontal ? m_rcItem.left : m_rcItem.top;
+    const int track = m_bHorizontal ? RectWidth(m_rcItem) : RectHeight(m_rcItem);
     if (track <= 0) {
         m_rcThumb = RECT{0, 0, 0, 0};
         return;
     }
+    // The thumb is to the track as the view is to the whole content.
     const int view = track;
     int thumb = m_nRange > 0 ? static_cast<int>(static_cast<long long>(track) * view / (view + m_nRange)) : track;
     thumb = (std::max)((std::min)(20, track), thumb);
-    int top = m_rcItem.top;
-    if (m_nRange > 0) top += static_cast<int>(static_cast<long long>(track - thumb) * m_nScrollPos / m_nRange);
-    m_rcThumb = RECT{m_rcItem.left, top, m_rcItem.right, top + thumb};
+    LONG at = start;
+    if (m_nRange > 0) at += static_cast<LONG>(static_cast<long long>(track - thumb) * m_nScrollPos / m_nRange);
+    m_rcThumb = m_bHorizontal ? RECT{at, m_rcItem.top, at + thumb, m_rcItem.bottom}
+                              : RECT{m_rcItem.left, at, m_rcItem.right, at + thumb};
 }
 
 void CScrollBarUI::DoEvent(TEventUI& event) {
@@ -59,18 +68,26 @@ void CScrollBarUI::DoEvent(TEventUI& event) {
     case UIEVENT_DBLCLICK:
         if (RectContains(m_rcThumb, event.ptMouse)) {
             m_bDragging = true;
-            m_nDragOffset = event.ptMouse.y - m_rcThumb.top;
+            m_nDragOffset = Along(event.ptMouse) - (m_bHorizontal ? m_rcThumb.left : m_rcThumb.top);
+            Invalidate();
         } else if (m_pOwner) {
-            if (event.ptMouse.y < m_rcThumb.top) m_pOwner->PageUp();
-            else m_pOwner->PageDown();
+            // A press on the track pages towards it.
+            const bool before = Along(event.ptMouse) < (m_bHorizontal ? m_rcThumb.left : m_rcThumb.top);
+            if (m_bHorizontal) before ? m_pOwner->PageLeft() : m_pOwner->PageRight();
+            else before ? m_pOwner->PageUp() : m_pOwner->PageDown();
         }
         return;
     case UIEVENT_MOUSEMOVE:
         if (m_bDragging && m_pOwner) {
-            const int free = RectHeight(m_rcItem) - RectHeight(m_rcThumb);
+            const int track = m_bHorizontal ? RectWidth(m_rcItem) : RectHeight(m_rcItem);
+            const int thumb = m_bHorizontal ? RectWidth(m_rcThumb) : RectHeight(m_rcThumb);
+            const int free = track - thumb;
             if (free > 0) {
-                int top = event.ptMouse.y - m_nDragOffset - m_rcItem.top;
-                m_pOwner->SetScrollPos(static_cast<int>(static_cast<long long>(top) * m_nRange / free));
+                const LONG start = m_bHorizontal ? m_rcItem.left : m_rcItem.top;
+                const int at = static_cast<int>(Along(event.ptMouse) - m_nDragOffset - start);
+                const int pos = static_cast<int>(static_cast<long long>(at) * m_nRange / free);
+                if (m_bHorizontal) m_pOwner->SetHScrollPos(pos);
+                else m_pOwner->SetScrollPos(pos);
             }
         } else {
             bool hot = RectContains(m_rcThumb, event.ptMouse);
@@ -81,7 +98,10 @@ void CScrollBarUI::DoEvent(TEventUI& event) {
         }
         return;
     case UIEVENT_BUTTONUP:
-        m_bDragging = false;
+        if (m_bDragging) {
+            m_bDragging = false;
+            Invalidate();
+        }
         return;
     case UIEVENT_MOUSELEAVE:
         if (m_bThumbHot) {
@@ -106,6 +126,11 @@ bool CScrollBarUI::SetAttribute(const std::string& name, const std::string& valu
         int n;
         if (!ParseInt(value, n)) return false;
         SetLineSize(n);
+    } else if (name == "thickness") {
+        int n;
+        if (!ParseInt(value, n) || n <= 0) return false;
+        m_cxyFixed.cx = m_cxyFixed.cy = n;
+        if (m_pOwner) m_pOwner->NeedUpdate();
     } else return CControlUI::SetAttribute(name, value);
     return true;
 }
@@ -124,6 +149,17 @@ void CScrollBarUI::DoPaint(Gdiplus::Graphics& g, const RECT& rcPaint) {
 
 // ----------------------------------------------------------------- container
 
+namespace {
+// Sets a bar's range for content of `need` pixels in a view of `view`,
+// shows it when the content does not fit and hides it (at 0) when it does.
+void FitBar(CScrollBarUI* bar, bool shown, int need, int view) {
+    if (!bar) return;
+    bar->SetVisible(shown);
+    bar->SetScrollRange(shown ? need - view : 0);
+    if (!shown) bar->SetScrollPos(0);
+}
+}  // namespace
+
 CContainerUI::CContainerUI() = default;
 
 CContainerUI::~CContainerUI() {
@@ -132,6 +168,7 @@ CContainerUI::~CContainerUI() {
     if (m_bAutoDestroy)
         for (CControlUI* p : items) delete p;
     delete m_pVerticalScrollBar;
+    delete m_pHorizontalScrollBar;
 }
 
 std::string CContainerUI::GetClass() const { return "ContainerUI"; }
@@ -169,16 +206,24 @@ bool CContainerUI::Remove(CControlUI* p) {
     return RemoveAt(i);
 }
 
+namespace {
+// A child that left the container: forgotten by the window and, when the
+// container owns it, deleted once the current message is done.
+void Discard(CPaintManagerUI* pm, CControlUI* p, bool owned) {
+    if (pm) {
+        pm->ReapObjects(p);
+        if (owned) pm->AddDelayedCleanup(p);
+    } else if (owned) {
+        delete p;
+    }
+}
+}  // namespace
+
 bool CContainerUI::RemoveAt(int index) {
     CControlUI* p = GetItemAt(index);
     if (!p) return false;
     m_items.erase(m_items.begin() + index);
-    if (m_pManager) {
-        m_pManager->ReapObjects(p);
-        if (m_bAutoDestroy) m_pManager->AddDelayedCleanup(p);
-    } else if (m_bAutoDestroy) {
-        delete p;
-    }
+    Discard(m_pManager, p, m_bAutoDestroy);
     NeedUpdate();
     return true;
 }
@@ -186,15 +231,9 @@ bool CContainerUI::RemoveAt(int index) {
 void CContainerUI::RemoveAll() {
     std::vector<CControlUI*> items;
     items.swap(m_items);
-    for (CControlUI* p : items) {
-        if (m_pManager) {
-            m_pManager->ReapObjects(p);
-            if (m_bAutoDestroy) m_pManager->AddDelayedCleanup(p);
-        } else if (m_bAutoDestroy) {
-            delete p;
-        }
-    }
+    for (CControlUI* p : items) Discard(m_pManager, p, m_bAutoDestroy);
     if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetScrollPos(0);
+    if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetScrollPos(0);
     NeedUpdate();
 }
 
@@ -208,15 +247,23 @@ void CContainerUI::SetChildPadding(int padding) {
     NeedUpdate();
 }
 
-void CContainerUI::EnableScrollBar(bool bEnable) {
-    if (bEnable && !m_pVerticalScrollBar) {
-        m_pVerticalScrollBar = new CScrollBarUI;
-        m_pVerticalScrollBar->SetOwner(this);
-        m_pVerticalScrollBar->SetManager(m_pManager, this, false);
-    } else if (!bEnable && m_pVerticalScrollBar) {
-        if (m_pManager) m_pManager->ReapObjects(m_pVerticalScrollBar);
-        delete m_pVerticalScrollBar;
-        m_pVerticalScrollBar = nullptr;
+void CContainerUI::EnableScrollBar(bool bEnable) { EnableScrollBar(bEnable, m_pHorizontalScrollBar != nullptr); }
+
+void CContainerUI::EnableScrollBar(bool bEnableVertical, bool bEnableHorizontal) {
+    CScrollBarUI** bars[2] = {&m_pVerticalScrollBar, &m_pHorizontalScrollBar};
+    const bool enable[2] = {bEnableVertical, bEnableHorizontal};
+    for (int i = 0; i < 2; ++i) {
+        CScrollBarUI*& bar = *bars[i];
+        if (enable[i] && !bar) {
+            bar = new CScrollBarUI;
+            bar->SetOwner(this);
+            bar->SetHorizontal(i == 1);
+            bar->SetManager(m_pManager, this, false);
+        } else if (!enable[i] && bar) {
+            if (m_pManager) m_pManager->ReapObjects(bar);
+            delete bar;
+            bar = nullptr;
+        }
     }
     NeedUpdate();
 }
@@ -227,12 +274,33 @@ int CContainerUI::GetScrollRange() const {
     return m_pVerticalScrollBar ? m_pVerticalScrollBar->GetScrollRange() : 0;
 }
 
+int CContainerUI::GetHScrollPos() const {
+    return m_pHorizontalScrollBar ? m_pHorizontalScrollBar->GetScrollPos() : 0;
+}
+
+int CContainerUI::GetHScrollRange() const {
+    return m_pHorizontalScrollBar ? m_pHorizontalScrollBar->GetScrollRange() : 0;
+}
+
+namespace {
+// Moves a bar; true when its position changed.
+bool MoveBar(CScrollBarUI* bar, int pos) {
+    if (!bar) return false;
+    const int old = bar->GetScrollPos();
+    bar->SetScrollPos(pos);
+    return bar->GetScrollPos() != old;
+}
+}  // namespace
+
 void CContainerUI::SetScrollPos(int pos) {
-    if (!m_pVerticalScrollBar) return;
-    int old = m_pVerticalScrollBar->GetScrollPos();
-    m_pVerticalScrollBar->SetScrollPos(pos);
-    if (m_pVerticalScrollBar->GetScrollPos() == old) return;
+    if (!MoveBar(m_pVerticalScrollBar, pos)) return;
     // Only this container's content moves: lay it out again and repaint it.
+    SetPos(m_rcItem);
+    Invalidate();
+}
+
+void CContainerUI::SetHScrollPos(int pos) {
+    if (!MoveBar(m_pHorizontalScrollBar, pos)) return;
     SetPos(m_rcItem);
     Invalidate();
 }
@@ -249,17 +317,38 @@ void CContainerUI::PageUp() { SetScrollPos(GetScrollPos() - (std::max)(1, RectHe
 
 void CContainerUI::PageDown() { SetScrollPos(GetScrollPos() + (std::max)(1, RectHeight(GetClientRect()))); }
 
+void CContainerUI::LineLeft() {
+    if (m_pHorizontalScrollBar) SetHScrollPos(GetHScrollPos() - m_pHorizontalScrollBar->GetLineSize());
+}
+
+void CContainerUI::LineRight() {
+    if (m_pHorizontalScrollBar) SetHScrollPos(GetHScrollPos() + m_pHorizontalScrollBar->GetLineSize());
+}
+
+void CContainerUI::PageLeft() { SetHScrollPos(GetHScrollPos() - (std::max)(1, RectWidth(GetClientRect()))); }
+
+void CContainerUI::PageRight() { SetHScrollPos(GetHScrollPos() + (std::max)(1, RectWidth(GetClientRect()))); }
+
 void CContainerUI::EnsureVisible(CControlUI* p) {
-    if (!p || !m_pVerticalScrollBar || GetItemIndex(p) < 0) return;
-    RECT client = GetClientRect();
-    RECT rc = p->GetPos();
-    if (rc.top < client.top) SetScrollPos(GetScrollPos() - (client.top - rc.top));
-    else if (rc.bottom > client.bottom) SetScrollPos(GetScrollPos() + (rc.bottom - client.bottom));
+    if (!p || GetItemIndex(p) < 0) return;
+    const RECT client = GetClientRect();
+    const RECT rc = p->GetPos();
+    if (m_pVerticalScrollBar) {
+        if (rc.top < client.top) SetScrollPos(GetScrollPos() - (client.top - rc.top));
+        else if (rc.bottom > client.bottom) SetScrollPos(GetScrollPos() + (rc.bottom - client.bottom));
+    }
+    if (m_pHorizontalScrollBar) {
+        const RECT now = p->GetPos();
+        if (now.left < client.left) SetHScrollPos(GetHScrollPos() - (client.left - now.left));
+        else if (now.right > client.right) SetHScrollPos(GetHScrollPos() + (now.right - client.right));
+    }
 }
 
 RECT CContainerUI::GetClientRect() const {
     RECT rc = RectDeflate(m_rcItem, m_rcInset);
-    if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) rc.right -= m_pVerticalScrollBar->GetFixedWidth();
+    if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) rc.right -= m_pVerticalScrollBar->GetThickness();
+    if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
+        rc.bottom -= m_pHorizontalScrollBar->GetThickness();
     if (rc.right < rc.left) rc.right = rc.left;
     if (rc.bottom < rc.top) rc.bottom = rc.top;
     return rc;
@@ -277,31 +366,59 @@ void CContainerUI::ProcessScrollBar(RECT rc, int cyRequired) {
     if (!m_pVerticalScrollBar) return;
     RECT client = RectDeflate(rc, m_rcInset);
     const int view = RectHeight(client);
+    FitBar(m_pVerticalScrollBar, cyRequired > view, cyRequired, view);
     if (cyRequired > view) {
-        m_pVerticalScrollBar->SetVisible(true);
-        m_pVerticalScrollBar->SetScrollRange(cyRequired - view);
-        const int w = m_pVerticalScrollBar->GetFixedWidth();
+        const int w = m_pVerticalScrollBar->GetThickness();
         m_pVerticalScrollBar->SetPos(RECT{client.right - w, client.top, client.right, client.bottom});
-    } else {
-        m_pVerticalScrollBar->SetScrollRange(0);
-        m_pVerticalScrollBar->SetScrollPos(0);
-        m_pVerticalScrollBar->SetVisible(false);
     }
 }
 
-void CContainerUI::SetPos(RECT rc) {
-    CControlUI::SetPos(rc);
-    RECT client = GetClientRect();
+SIZE CContainerUI::LayoutChildren(const RECT& area, POINT) {
     for (int i = 0; i < GetCount(); ++i) {
         CControlUI* p = m_items[static_cast<size_t>(i)];
         if (!p->IsVisible()) continue;
-        if (p->IsFloat()) {
-            SetFloatPos(i);
-            continue;
-        }
-        p->SetPos(RectDeflate(client, p->GetPadding()));
+        if (p->IsFloat()) SetFloatPos(i);
+        else p->SetPos(RectDeflate(area, p->GetPadding()));
     }
+    return SIZE{0, 0};
 }
+
+void CContainerUI::LayoutWithScrollBars(RECT rc) {
+    CControlUI::SetPos(rc);
+    const RECT inner = RectDeflate(m_rcItem, m_rcInset);
+    CScrollBarUI* vbar = m_pVerticalScrollBar;
+    CScrollBarUI* hbar = m_pHorizontalScrollBar;
+    // A bar that is needed takes room from the view, which may make the
+    // other one needed too; bars only ever get added, so three passes
+    // settle it.
+    bool withV = false, withH = false;
+    RECT area = inner;
+    SIZE need{0, 0};
+    for (int pass = 0; pass < 3; ++pass) {
+        area = inner;
+        if (withV) area.right -= vbar->GetThickness();
+        if (withH) area.bottom -= hbar->GetThickness();
+        if (area.right < area.left) area.right = area.left;
+        if (area.bottom < area.top) area.bottom = area.top;
+        const POINT scroll{withH ? hbar->GetScrollPos() : 0, withV ? vbar->GetScrollPos() : 0};
+        need = LayoutChildren(area, scroll);
+        const bool wantV = withV || (vbar && need.cy > RectHeight(area));
+        const bool wantH = withH || (hbar && need.cx > RectWidth(area));
+        if (wantV == withV && wantH == withH) break;
+        withV = wantV;
+        withH = wantH;
+    }
+    const POINT used{withH ? hbar->GetScrollPos() : 0, withV ? vbar->GetScrollPos() : 0};
+    FitBar(vbar, withV, need.cy, RectHeight(area));
+    FitBar(hbar, withH, need.cx, RectWidth(area));
+    if (withV) vbar->SetPos(RECT{area.right, area.top, area.right + vbar->GetThickness(), area.bottom});
+    if (withH) hbar->SetPos(RECT{area.left, area.bottom, area.right, area.bottom + hbar->GetThickness()});
+    // Content that shrank pulls the scroll positions back: place it again.
+    if (GetScrollPos() != used.y || GetHScrollPos() != used.x)
+        LayoutChildren(area, POINT{GetHScrollPos(), GetScrollPos()});
+}
+
+void CContainerUI::SetPos(RECT rc) { LayoutWithScrollBars(rc); }
 
 void CContainerUI::SetVisible(bool bVisible) { CControlUI::SetVisible(bVisible); }
 
@@ -310,6 +427,7 @@ void CContainerUI::SetInternVisible(bool bVisible) { CControlUI::SetInternVisibl
 void CContainerUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit) {
     for (CControlUI* p : m_items) p->SetManager(pManager, this, bInit);
     if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetManager(pManager, this, bInit);
+    if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetManager(pManager, this, bInit);
     CControlUI::SetManager(pManager, pParent, bInit);
 }
 
@@ -320,8 +438,9 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uF
         POINT pt = *static_cast<POINT*>(pData);
         if (!RectContains(m_rcItem, pt)) return nullptr;
         if (!m_bMouseChildEnabled) return CControlUI::FindControl(Proc, pData, uFlags);
-        if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) {
-            if (CControlUI* p = m_pVerticalScrollBar->FindControl(Proc, pData, uFlags)) return p;
+        for (CScrollBarUI* bar : {m_pVerticalScrollBar, m_pHorizontalScrollBar}) {
+            if (bar && bar->IsVisible())
+                if (CControlUI* p = bar->FindControl(Proc, pData, uFlags)) return p;
         }
         // Floating children lie over the others; later children over earlier.
         RECT client = GetClientRect();
@@ -342,15 +461,20 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uF
 }
 
 void CContainerUI::DoEvent(TEventUI& event) {
-    if (event.Type == UIEVENT_SCROLLWHEEL && m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible() &&
-        GetScrollRange() > 0) {
-        const int delta = GET_WHEEL_DELTA_WPARAM(event.wParam);
-        const int notches = (std::max)(1, (delta < 0 ? -delta : delta) / WHEEL_DELTA);
-        for (int i = 0; i < notches; ++i) {
-            if (delta > 0) LineUp();
-            else LineDown();
+    if (event.Type == UIEVENT_SCROLLWHEEL) {
+        // Shift turns the wheel sideways; a container that cannot scroll
+        // that way hands the wheel on to its parent.
+        const bool sideways = (event.wKeyState & MK_SHIFT) != 0;
+        CScrollBarUI* bar = sideways ? m_pHorizontalScrollBar : m_pVerticalScrollBar;
+        if (bar && bar->IsVisible() && bar->GetScrollRange() > 0) {
+            const int delta = GET_WHEEL_DELTA_WPARAM(event.wParam);
+            const int notches = (std::max)(1, (delta < 0 ? -delta : delta) / WHEEL_DELTA);
+            for (int i = 0; i < notches; ++i) {
+                if (sideways) delta > 0 ? LineLeft() : LineRight();
+                else delta > 0 ? LineUp() : LineDown();
+            }
+            return;
         }
-        return;
     }
     CControlUI::DoEvent(event);
 }
@@ -374,7 +498,8 @@ void CContainerUI::DoPaint(Gdiplus::Graphics& g, const RECT& rcPaint) {
             CRenderEngine::RestoreClip(g, old);
         }
     }
-    if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) m_pVerticalScrollBar->DoPaint(g, rcTemp);
+    for (CScrollBarUI* bar : {m_pVerticalScrollBar, m_pHorizontalScrollBar})
+        if (bar && bar->IsVisible()) bar->DoPaint(g, rcTemp);
     PaintBorder(g);
 }
 
@@ -393,10 +518,16 @@ bool CContainerUI::SetAttribute(const std::string& name, const std::string& valu
         m_bMouseChildEnabled = b;
     } else if (name == "vscrollbar") {
         if (!ParseBool(value, b)) return false;
-        EnableScrollBar(b);
+        EnableScrollBar(b, m_pHorizontalScrollBar != nullptr);
+    } else if (name == "hscrollbar") {
+        if (!ParseBool(value, b)) return false;
+        EnableScrollBar(m_pVerticalScrollBar != nullptr, b);
     } else if (name == "vscrollbarstyle") {
-        EnableScrollBar(true);
+        EnableScrollBar(true, m_pHorizontalScrollBar != nullptr);
         return m_pVerticalScrollBar->ApplyAttributeList(value);
+    } else if (name == "hscrollbarstyle") {
+        EnableScrollBar(m_pVerticalScrollBar != nullptr, true);
+        return m_pHorizontalScrollBar->ApplyAttributeList(value);
     } else if (name == "autodestroy") {
         if (!ParseBool(value, b)) return false;
         m_bAutoDestroy = b;
@@ -408,6 +539,22 @@ bool CContainerUI::SetAttribute(const std::string& name, const std::string& valu
 
 // ----------------------------------------------------------- vertical layout
 
+namespace {
+// The size along one axis a child gets: its own (kept within its minimum
+// and maximum), or a share of what is left when it asks for none.
+int ShareOrOwn(int own, int& remainLeft, int& adjustLeft, int minSize, int maxSize) {
+    int s;
+    if (own == 0) {
+        s = adjustLeft > 0 ? remainLeft / adjustLeft : 0;
+        remainLeft -= s;
+        --adjustLeft;
+    } else {
+        s = own;
+    }
+    return (std::max)(minSize, (std::min)(s, maxSize));
+}
+}  // namespace
+
 std::string CVerticalLayoutUI::GetClass() const { return "VerticalLayoutUI"; }
 
 void* CVerticalLayoutUI::GetInterface(const std::string& name) {
@@ -415,71 +562,47 @@ void* CVerticalLayoutUI::GetInterface(const std::string& name) {
     return CContainerUI::GetInterface(name);
 }
 
-void CVerticalLayoutUI::SetPos(RECT rc) {
-    CControlUI::SetPos(rc);
-    const RECT inner = RectDeflate(rc, m_rcInset);
-    bool withBar = false;
-    for (int pass = 0; pass < 2; ++pass) {
-        RECT area = inner;
-        if (withBar) area.right -= m_pVerticalScrollBar->GetFixedWidth();
-        const int areaW = (std::max)(0L, area.right - area.left);
-        const int areaH = (std::max)(0L, area.bottom - area.top);
-        int cyFixed = 0, nAdjust = 0, nVisible = 0;
-        for (CControlUI* p : m_items) {
-            if (!p->IsVisible() || p->IsFloat()) continue;
-            ++nVisible;
-            SIZE sz = p->EstimateSize(SIZE{areaW, areaH});
-            RECT pad = p->GetPadding();
-            if (sz.cy == 0) ++nAdjust;
-            else cyFixed += (std::max)(p->GetMinHeight(), (std::min)(static_cast<int>(sz.cy), p->GetMaxHeight()));
-            cyFixed += pad.top + pad.bottom;
-        }
-        if (nVisible > 1) cyFixed += (nVisible - 1) * m_iChildPadding;
-        const int remain = areaH - cyFixed;
-        const int scroll = withBar ? m_pVerticalScrollBar->GetScrollPos() : 0;
-        int y = area.top - scroll;
-        int adjustLeft = nAdjust, remainLeft = remain;
-        bool first = true;
-        for (size_t i = 0; i < m_items.size(); ++i) {
-            CControlUI* p = m_items[i];
-            if (!p->IsVisible()) continue;
-            if (p->IsFloat()) {
-                SetFloatPos(static_cast<int>(i));
-                continue;
-            }
-            if (!first) y += m_iChildPadding;
-            first = false;
-            RECT pad = p->GetPadding();
-            SIZE sz = p->EstimateSize(SIZE{areaW, areaH});
-            int h;
-            if (sz.cy == 0) {
-                h = adjustLeft > 0 ? remainLeft / adjustLeft : 0;
-                remainLeft -= h;
-                --adjustLeft;
-                h = (std::max)(h, p->GetMinHeight());
-                h = (std::min)(h, p->GetMaxHeight());
-            } else {
-                h = (std::max)(p->GetMinHeight(), (std::min)(static_cast<int>(sz.cy), p->GetMaxHeight()));
-            }
-            int w = sz.cx == 0 ? areaW - pad.left - pad.right : static_cast<int>(sz.cx);
-            w = (std::max)(p->GetMinWidth(), (std::min)(w, p->GetMaxWidth()));
-            y += pad.top;
-            const int x = area.left + pad.left;
-            p->SetPos(RECT{x, y, x + w, y + h});
-            y += h + pad.bottom;
-        }
-        const int required = y + scroll - area.top;
-        if (pass == 0 && m_pVerticalScrollBar && required > areaH) {
-            withBar = true;
-            ProcessScrollBar(rc, required);
+void CVerticalLayoutUI::SetPos(RECT rc) { LayoutWithScrollBars(rc); }
+
+SIZE CVerticalLayoutUI::LayoutChildren(const RECT& area, POINT scroll) {
+    const int areaW = RectWidth(area);
+    const int areaH = RectHeight(area);
+    int cyFixed = 0, nAdjust = 0, nVisible = 0;
+    for (CControlUI* p : m_items) {
+        if (!p->IsVisible() || p->IsFloat()) continue;
+        ++nVisible;
+        SIZE sz = p->EstimateSize(SIZE{areaW, areaH});
+        RECT pad = p->GetPadding();
+        if (sz.cy == 0) ++nAdjust;
+        else cyFixed += (std::max)(p->GetMinHeight(), (std::min)(static_cast<int>(sz.cy), p->GetMaxHeight()));
+        cyFixed += pad.top + pad.bottom;
+    }
+    if (nVisible > 1) cyFixed += (nVisible - 1) * m_iChildPadding;
+    int remainLeft = areaH - cyFixed, adjustLeft = nAdjust;
+    int y = area.top - scroll.y;
+    int cxNeed = 0;
+    bool first = true;
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        CControlUI* p = m_items[i];
+        if (!p->IsVisible()) continue;
+        if (p->IsFloat()) {
+            SetFloatPos(static_cast<int>(i));
             continue;
         }
-        if (m_pVerticalScrollBar) {
-            if (withBar) ProcessScrollBar(rc, required);
-            else ProcessScrollBar(rc, 0);
-        }
-        break;
+        if (!first) y += m_iChildPadding;
+        first = false;
+        RECT pad = p->GetPadding();
+        SIZE sz = p->EstimateSize(SIZE{areaW, areaH});
+        const int h = ShareOrOwn(sz.cy, remainLeft, adjustLeft, p->GetMinHeight(), p->GetMaxHeight());
+        int w = sz.cx == 0 ? areaW - pad.left - pad.right : static_cast<int>(sz.cx);
+        w = (std::max)(p->GetMinWidth(), (std::min)(w, p->GetMaxWidth()));
+        y += pad.top;
+        const int x = area.left - scroll.x + pad.left;
+        p->SetPos(RECT{x, y, x + w, y + h});
+        y += h + pad.bottom;
+        cxNeed = (std::max)(cxNeed, static_cast<int>(pad.left + w + pad.right));
     }
+    return SIZE{cxNeed, y + scroll.y - area.top};
 }
 
 // --------------------------------------------------------- horizontal layout
@@ -491,11 +614,11 @@ void* CHorizontalLayoutUI::GetInterface(const std::string& name) {
     return CContainerUI::GetInterface(name);
 }
 
-void CHorizontalLayoutUI::SetPos(RECT rc) {
-    CControlUI::SetPos(rc);
-    const RECT area = RectDeflate(rc, m_rcInset);
-    const int areaW = (std::max)(0L, area.right - area.left);
-    const int areaH = (std::max)(0L, area.bottom - area.top);
+void CHorizontalLayoutUI::SetPos(RECT rc) { LayoutWithScrollBars(rc); }
+
+SIZE CHorizontalLayoutUI::LayoutChildren(const RECT& area, POINT scroll) {
+    const int areaW = RectWidth(area);
+    const int areaH = RectHeight(area);
     int cxFixed = 0, nAdjust = 0, nVisible = 0;
     for (CControlUI* p : m_items) {
         if (!p->IsVisible() || p->IsFloat()) continue;
@@ -507,9 +630,9 @@ void CHorizontalLayoutUI::SetPos(RECT rc) {
         cxFixed += pad.left + pad.right;
     }
     if (nVisible > 1) cxFixed += (nVisible - 1) * m_iChildPadding;
-    int remainLeft = areaW - cxFixed;
-    int adjustLeft = nAdjust;
-    int x = area.left;
+    int remainLeft = areaW - cxFixed, adjustLeft = nAdjust;
+    int x = area.left - scroll.x;
+    int cyNeed = 0;
     bool first = true;
     for (size_t i = 0; i < m_items.size(); ++i) {
         CControlUI* p = m_items[i];
@@ -522,23 +645,16 @@ void CHorizontalLayoutUI::SetPos(RECT rc) {
         first = false;
         RECT pad = p->GetPadding();
         SIZE sz = p->EstimateSize(SIZE{areaW, areaH});
-        int w;
-        if (sz.cx == 0) {
-            w = adjustLeft > 0 ? remainLeft / adjustLeft : 0;
-            remainLeft -= w;
-            --adjustLeft;
-            w = (std::max)(w, p->GetMinWidth());
-            w = (std::min)(w, p->GetMaxWidth());
-        } else {
-            w = (std::max)(p->GetMinWidth(), (std::min)(static_cast<int>(sz.cx), p->GetMaxWidth()));
-        }
+        const int w = ShareOrOwn(sz.cx, remainLeft, adjustLeft, p->GetMinWidth(), p->GetMaxWidth());
         int h = sz.cy == 0 ? areaH - pad.top - pad.bottom : static_cast<int>(sz.cy);
         h = (std::max)(p->GetMinHeight(), (std::min)(h, p->GetMaxHeight()));
         x += pad.left;
-        const int y = area.top + pad.top;
+        const int y = area.top - scroll.y + pad.top;
         p->SetPos(RECT{x, y, x + w, y + h});
         x += w + pad.right;
+        cyNeed = (std::max)(cyNeed, static_cast<int>(pad.top + h + pad.bottom));
     }
+    return SIZE{x + scroll.x - area.left, cyNeed};
 }
 
 // ---------------------------------------------------------------- tab layout
@@ -641,58 +757,51 @@ void CTileLayoutUI::SetColumns(int cols) {
     NeedUpdate();
 }
 
-void CTileLayoutUI::SetPos(RECT rc) {
-    CControlUI::SetPos(rc);
-    const RECT inner = RectDeflate(rc, m_rcInset);
-    bool withBar = false;
-    for (int pass = 0; pass < 2; ++pass) {
-        RECT area = inner;
-        if (withBar) area.right -= m_pVerticalScrollBar->GetFixedWidth();
-        const int areaW = (std::max)(0L, area.right - area.left);
-        int cols = m_nColumns;
-        if (m_szItem.cx > 0)
-            cols = (std::max)(1, (areaW + m_iChildPadding) / (static_cast<int>(m_szItem.cx) + m_iChildPadding));
-        if (cols <= 0) cols = 1;
-        const int cellW = m_szItem.cx > 0 ? static_cast<int>(m_szItem.cx)
-                                          : (std::max)(0, (areaW - (cols - 1) * m_iChildPadding) / cols);
-        int cellH = static_cast<int>(m_szItem.cy);
-        if (cellH <= 0) {
-            for (CControlUI* p : m_items)
-                if (p->IsVisible() && !p->IsFloat())
-                    cellH = (std::max)(cellH, static_cast<int>(p->GetFixedHeight() + p->GetPadding().top + p->GetPadding().bottom));
-            if (cellH <= 0) cellH = cellW;
-        }
-        m_nActualColumns = cols;
-        if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetLineSize(cellH + m_iChildPadding);
-        const int scroll = withBar ? m_pVerticalScrollBar->GetScrollPos() : 0;
-        int n = 0;
-        for (size_t i = 0; i < m_items.size(); ++i) {
-            CControlUI* p = m_items[i];
-            if (!p->IsVisible()) continue;
-            if (p->IsFloat()) {
-                SetFloatPos(static_cast<int>(i));
-                continue;
-            }
-            const int col = n % cols, row = n / cols;
-            const int x = area.left + col * (cellW + m_iChildPadding);
-            const int y = area.top - scroll + row * (cellH + m_iChildPadding);
-            RECT pad = p->GetPadding();
-            SIZE sz = p->EstimateSize(SIZE{cellW, cellH});
-            int w = sz.cx > 0 ? (std::min)(static_cast<int>(sz.cx), cellW) : cellW - pad.left - pad.right;
-            int h = sz.cy > 0 ? (std::min)(static_cast<int>(sz.cy), cellH) : cellH - pad.top - pad.bottom;
-            p->SetPos(RECT{x + pad.left, y + pad.top, x + pad.left + w, y + pad.top + h});
-            ++n;
-        }
-        const int rows = (n + cols - 1) / cols;
-        const int required = rows > 0 ? rows * cellH + (rows - 1) * m_iChildPadding : 0;
-        if (pass == 0 && m_pVerticalScrollBar && required > RectHeight(inner)) {
-            withBar = true;
-            ProcessScrollBar(rc, required);
+void CTileLayoutUI::SetPos(RECT rc) { LayoutWithScrollBars(rc); }
+
+SIZE CTileLayoutUI::LayoutChildren(const RECT& area, POINT scroll) {
+    const int areaW = RectWidth(area);
+    // A fixed number of columns of a fixed width may be wider than the
+    // view (it then scrolls sideways); a width alone fits as many as it can.
+    int cols = m_nColumns;
+    if (m_szItem.cx > 0 && m_nColumns <= 0)
+        cols = (std::max)(1, (areaW + m_iChildPadding) / (static_cast<int>(m_szItem.cx) + m_iChildPadding));
+    if (cols <= 0) cols = 1;
+    const int cellW = m_szItem.cx > 0 ? static_cast<int>(m_szItem.cx)
+                                      : (std::max)(0, (areaW - (cols - 1) * m_iChildPadding) / cols);
+    int cellH = static_cast<int>(m_szItem.cy);
+    if (cellH <= 0) {
+        for (CControlUI* p : m_items)
+            if (p->IsVisible() && !p->IsFloat())
+                cellH = (std::max)(cellH, static_cast<int>(p->GetFixedHeight() + p->GetPadding().top +
+                                                           p->GetPadding().bottom));
+        if (cellH <= 0) cellH = cellW;
+    }
+    m_nActualColumns = cols;
+    if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetLineSize(cellH + m_iChildPadding);
+    if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetLineSize(cellW + m_iChildPadding);
+    int n = 0;
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        CControlUI* p = m_items[i];
+        if (!p->IsVisible()) continue;
+        if (p->IsFloat()) {
+            SetFloatPos(static_cast<int>(i));
             continue;
         }
-        if (m_pVerticalScrollBar) ProcessScrollBar(rc, withBar ? required : 0);
-        break;
+        const int col = n % cols, row = n / cols;
+        const int x = area.left - scroll.x + col * (cellW + m_iChildPadding);
+        const int y = area.top - scroll.y + row * (cellH + m_iChildPadding);
+        RECT pad = p->GetPadding();
+        SIZE sz = p->EstimateSize(SIZE{cellW, cellH});
+        int w = sz.cx > 0 ? (std::min)(static_cast<int>(sz.cx), cellW) : cellW - pad.left - pad.right;
+        int h = sz.cy > 0 ? (std::min)(static_cast<int>(sz.cy), cellH) : cellH - pad.top - pad.bottom;
+        p->SetPos(RECT{x + pad.left, y + pad.top, x + pad.left + w, y + pad.top + h});
+        ++n;
     }
+    const int rows = (n + cols - 1) / cols;
+    const int usedCols = (std::min)(n, cols);
+    return SIZE{usedCols > 0 ? usedCols * cellW + (usedCols - 1) * m_iChildPadding : 0,
+                rows > 0 ? rows * cellH + (rows - 1) * m_iChildPadding : 0};
 }
 
 bool CTileLayoutUI::SetAttribute(const std::string& name, const std::string& value) {

@@ -2,6 +2,9 @@
 // over the control while it has the focus, so typing, selection, the
 // clipboard and the input method (IME) are the system's own.
 #include "DuiLib/UIControls.h"
+
+#include <imm.h>
+
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
 
@@ -64,6 +67,33 @@ public:
         return ToU8(w);
     }
 
+    // Puts the input method's composition and candidate windows at the
+    // caret, in the box's font, so what is being composed shows where the
+    // text goes rather than in a corner of the screen.
+    void PlaceImeWindows() {
+        HIMC imc = ImmGetContext(m_hWnd);
+        if (!imc) return;
+        POINT caret{0, 0};
+        GetCaretPos(&caret);
+        COMPOSITIONFORM cf{};
+        cf.dwStyle = CFS_POINT;
+        cf.ptCurrentPos = caret;
+        ImmSetCompositionWindow(imc, &cf);
+        int lineHeight = RectHeight(EditRect());
+        HFONT font = reinterpret_cast<HFONT>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
+        LOGFONTW lf{};
+        if (font && GetObjectW(font, sizeof lf, &lf)) {
+            ImmSetCompositionFontW(imc, &lf);
+            if (lf.lfHeight != 0) lineHeight = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+        }
+        CANDIDATEFORM cand{};
+        cand.dwIndex = 0;
+        cand.dwStyle = CFS_CANDIDATEPOS;
+        cand.ptCurrentPos = POINT{caret.x, caret.y + lineHeight + 2};
+        ImmSetCandidateWindow(imc, &cand);
+        ImmReleaseContext(m_hWnd, imc);
+    }
+
     CEditUI* m_pOwner;
 
 protected:
@@ -108,6 +138,21 @@ protected:
                 return 0;
             }
             break;
+        case WM_IME_STARTCOMPOSITION:
+        case WM_IME_COMPOSITION:
+            // Placed before the system's own handling, which opens the
+            // composition window. The composed text then arrives as
+            // WM_IME_CHAR / WM_CHAR (or is inserted by the edit window
+            // itself) and shows up through EN_CHANGE like typed text.
+            PlaceImeWindows();
+            break;
+        case WM_IME_CHAR:
+            // A character the input method made: typed like any other, at
+            // once. (Windows' edit window takes WM_IME_CHAR itself; Wine's
+            // leaves it to the default handling, which only posts a
+            // WM_CHAR for later. Handing it on as WM_CHAR here is the same
+            // on both.)
+            return CWindowWnd::HandleMessage(WM_CHAR, wParam, lParam);
         case WM_CHAR:
             // Enter and Tab are handled above and by the paint manager; the
             // edit window would only beep at them.

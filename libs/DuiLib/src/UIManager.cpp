@@ -154,6 +154,8 @@ void CPaintManagerUI::Init(HWND hWnd) {
     if (m_hDcPaint && m_hWndPaint) ReleaseDC(m_hWndPaint, m_hDcPaint);
     m_hWndPaint = hWnd;
     m_hDcPaint = GetDC(hWnd);
+    m_bRegionSet = false;
+    ApplyRoundCorner();
     auto& all = Managers();
     if (std::find(all.begin(), all.end(), this) == all.end()) all.push_back(this);
 }
@@ -168,6 +170,32 @@ void CPaintManagerUI::SetInitSize(int cx, int cy) {
     m_szInit = SIZE{cx, cy};
     if (m_hWndPaint && cx > 0 && cy > 0)
         SetWindowPos(m_hWndPaint, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+void CPaintManagerUI::SetRoundCorner(int cx, int cy) {
+    m_szRound = SIZE{(std::max)(0, cx), (std::max)(0, cy)};
+    ApplyRoundCorner();
+}
+
+void CPaintManagerUI::ApplyRoundCorner() {
+    if (!m_hWndPaint || (GetWindowLongW(m_hWndPaint, GWL_STYLE) & WS_CHILD)) return;
+    // The window's shape: a rounded rectangle of the window's current size,
+    // made again at every size change. Maximised, it is square (the corners
+    // would show the desktop at the screen's edges).
+    if (m_szRound.cx <= 0 || m_szRound.cy <= 0 || IsZoomed(m_hWndPaint)) {
+        if (m_bRegionSet) {
+            SetWindowRgn(m_hWndPaint, nullptr, TRUE);
+            m_bRegionSet = false;
+        }
+        return;
+    }
+    RECT rc;
+    GetWindowRect(m_hWndPaint, &rc);
+    HRGN rgn = CreateRoundRectRgn(0, 0, RectWidth(rc) + 1, RectHeight(rc) + 1, m_szRound.cx, m_szRound.cy);
+    if (!rgn) return;
+    // The system owns the region once it is set.
+    if (SetWindowRgn(m_hWndPaint, rgn, TRUE)) m_bRegionSet = true;
+    else DeleteObject(rgn);
 }
 
 void CPaintManagerUI::SetAlphaTranspanrent(int alpha) {
@@ -820,6 +848,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         return true;
     }
     case WM_SIZE:
+        ApplyRoundCorner();
         if (m_pRoot) {
             m_bUpdateNeeded = true;
             Invalidate(RECT{0, 0, 32767, 32767});
@@ -953,14 +982,22 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         lRes = 0;
         return true;
     }
-    case WM_MOUSEWHEEL: {
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL: {
         POINT p = pt;
         ScreenToClient(m_hWndPaint, &p);
         m_ptLastMouse = p;
         CControlUI* ctl = FindControl(p);
         if (!ctl) ctl = m_pFocus;
         if (!ctl || ctl->GetManager() != this) return false;
-        DispatchMouse(UIEVENT_SCROLLWHEEL, p, wParam, ctl);
+        WPARAM wp = wParam;
+        if (uMsg == WM_MOUSEHWHEEL) {
+            // A tilt of the wheel reads as Shift+wheel: to the right (a
+            // positive tilt) is Shift+wheel towards the user.
+            const int delta = -GET_WHEEL_DELTA_WPARAM(wParam);
+            wp = MAKEWPARAM(GET_KEYSTATE_WPARAM(wParam) | MK_SHIFT, static_cast<WORD>(static_cast<short>(delta)));
+        }
+        DispatchMouse(UIEVENT_SCROLLWHEEL, p, wp, ctl);
         lRes = 0;
         return true;
     }

@@ -7,14 +7,18 @@ namespace DuiLib {
 
 class CContainerUI;
 
-// A vertical scroll bar: a track with a draggable thumb. Owned by its
-// container.
+// A scroll bar, vertical or horizontal: a track with a draggable thumb.
+// Owned by its container.
 class CScrollBarUI : public CControlUI {
 public:
     CScrollBarUI();
     std::string GetClass() const override;
     void* GetInterface(const std::string& name) override;
     void SetOwner(CContainerUI* pOwner) { m_pOwner = pOwner; }
+    bool IsHorizontal() const { return m_bHorizontal; }
+    void SetHorizontal(bool b);
+    // Width of a vertical bar, height of a horizontal one.
+    int GetThickness() const { return m_bHorizontal ? m_cxyFixed.cy : m_cxyFixed.cx; }
     int GetScrollRange() const { return m_nRange; }
     void SetScrollRange(int range);
     int GetScrollPos() const { return m_nScrollPos; }
@@ -29,7 +33,10 @@ public:
 
 private:
     void UpdateThumb();
+    // Coordinate along the bar's axis.
+    LONG Along(POINT pt) const { return m_bHorizontal ? pt.x : pt.y; }
     CContainerUI* m_pOwner = nullptr;
+    bool m_bHorizontal = false;
     int m_nRange = 0;
     int m_nScrollPos = 0;
     int m_nLineSize = 30;
@@ -70,18 +77,32 @@ public:
     bool IsMouseChildEnabled() const { return m_bMouseChildEnabled; }
     void SetMouseChildEnabled(bool b) { m_bMouseChildEnabled = b; }
 
-    // Vertical scrolling (layouts that scroll their content).
+    // Scrolling of content larger than the view. EnableScrollBar(b) is the
+    // vertical bar; the horizontal one appears when the content is wider.
+    // The wheel scrolls vertically, Shift+wheel (or a tilt of the wheel)
+    // horizontally.
     void EnableScrollBar(bool bEnable = true);
+    void EnableScrollBar(bool bEnableVertical, bool bEnableHorizontal);
     CScrollBarUI* GetVerticalScrollBar() const { return m_pVerticalScrollBar; }
+    CScrollBarUI* GetHorizontalScrollBar() const { return m_pHorizontalScrollBar; }
     int GetScrollPos() const;
     int GetScrollRange() const;
     virtual void SetScrollPos(int pos);
+    int GetHScrollPos() const;
+    int GetHScrollRange() const;
+    virtual void SetHScrollPos(int pos);
     void LineUp();
     void LineDown();
     void PageUp();
     void PageDown();
     void HomeUp() { SetScrollPos(0); }
     void EndDown() { SetScrollPos(GetScrollRange()); }
+    void LineLeft();
+    void LineRight();
+    void PageLeft();
+    void PageRight();
+    void HomeLeft() { SetHScrollPos(0); }
+    void EndRight() { SetHScrollPos(GetHScrollRange()); }
     // Scrolls so that the child is fully inside the view.
     void EnsureVisible(CControlUI* pControl);
 
@@ -94,14 +115,21 @@ public:
     void DoPaint(Gdiplus::Graphics& g, const RECT& rcPaint) override;
     bool SetAttribute(const std::string& name, const std::string& value) override;
 
-    // The rectangle children are laid out in (inset applied, scroll bar left out).
+    // The rectangle children are laid out in (inset applied, scroll bars left out).
     RECT GetClientRect() const;
 
 protected:
     // Places the floating children; the rest is the layout's own.
     void SetFloatPos(int index);
-    // Shows or hides the scroll bar for content of the given height.
+    // Shows or hides the vertical scroll bar for content of the given height.
     void ProcessScrollBar(RECT rc, int cyRequired);
+    // Places the children inside area, the content moved by scroll (the
+    // scroll positions in use), and returns the size the content needs.
+    // Layouts override it; the container's own fills area with each child.
+    virtual SIZE LayoutChildren(const RECT& area, POINT scroll);
+    // Lays the container out at rc: the children through LayoutChildren,
+    // with a scroll bar on each axis where the content does not fit.
+    void LayoutWithScrollBars(RECT rc);
 
     std::vector<CControlUI*> m_items;
     RECT m_rcInset{0, 0, 0, 0};
@@ -110,6 +138,7 @@ protected:
     bool m_bMouseChildEnabled = true;
     CScrollBarUI* m_pVerticalScrollBar = nullptr;
     int m_nScrollWidth = 8;
+    CScrollBarUI* m_pHorizontalScrollBar = nullptr;
 };
 
 class CVerticalLayoutUI : public CContainerUI {
@@ -117,6 +146,9 @@ public:
     std::string GetClass() const override;
     void* GetInterface(const std::string& name) override;
     void SetPos(RECT rc) override;
+
+protected:
+    SIZE LayoutChildren(const RECT& area, POINT scroll) override;
 };
 
 class CHorizontalLayoutUI : public CContainerUI {
@@ -124,6 +156,9 @@ public:
     std::string GetClass() const override;
     void* GetInterface(const std::string& name) override;
     void SetPos(RECT rc) override;
+
+protected:
+    SIZE LayoutChildren(const RECT& area, POINT scroll) override;
 };
 
 // Pages: one child shown at a time, each filling the layout.
@@ -147,7 +182,8 @@ protected:
 };
 
 // Tiles in rows: items of one size ("itemsize") or a fixed number of
-// columns; scrolls vertically.
+// columns; scrolls vertically, and horizontally when the columns are wider
+// than the view.
 class CTileLayoutUI : public CContainerUI {
 public:
     CTileLayoutUI();
@@ -163,6 +199,7 @@ public:
     bool SetAttribute(const std::string& name, const std::string& value) override;
 
 protected:
+    SIZE LayoutChildren(const RECT& area, POINT scroll) override;
     SIZE m_szItem{0, 0};
     int m_nColumns = 0;
     int m_nActualColumns = 1;

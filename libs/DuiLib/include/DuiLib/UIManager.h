@@ -68,7 +68,10 @@ public:
     SIZE GetMinInfo() const { return m_szMin; }
     void SetMaxInfo(int cx, int cy) { m_szMax = SIZE{cx, cy}; }
     SIZE GetMaxInfo() const { return m_szMax; }
-    void SetRoundCorner(int cx, int cy) { m_szRound = SIZE{cx, cy}; }
+    // Rounded corners of the window (ellipse width and height): the window
+    // region follows every size change; 0 = square.
+    void SetRoundCorner(int cx, int cy);
+    SIZE GetRoundCorner() const { return m_szRound; }
 
     // The look of the window: a layered window with per-pixel alpha, its
     // overall opacity, and the system blur behind it where there is one.
@@ -175,6 +178,7 @@ private:
     void DispatchMouse(int type, POINT pt, WPARAM wParam, CControlUI* pTarget);
     void ShowToolTip(CControlUI* pControl);
     void HideToolTip();
+    void ApplyRoundCorner();
     void FlushAsyncNotify();
     void FlushDelayedCleanup();
     void DeliverNotify(TNotifyUI& msg);
@@ -200,6 +204,7 @@ private:
     SIZE m_szMin{0, 0};
     SIZE m_szMax{0, 0};
     SIZE m_szRound{0, 0};
+    bool m_bRegionSet = false;
     RECT m_rcCaption{0, 0, 0, 0};
     RECT m_rcSizeBox{0, 0, 0, 0};
     DWORD m_bkColor = 0xFFFFFFFF;

@@ -1,0 +1,218 @@
+// The gallery driven with real window messages, continued: sideways
+// scrolling (Shift+wheel, the wheel's tilt, the thumb dragged, the track
+// pressed), the input method in the edit box, the rounded window shape
+// following the size, and a new background reaching every open window.
+#include "DuiTestSupport.h"
+
+#include <imm.h>
+
+using namespace DuiLib;
+using duitest::GalleryWindow;
+
+namespace {
+
+DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
+
+void ShiftWheel(GalleryWindow& w, POINT pt, int notches) {
+    POINT s = pt;
+    ClientToScreen(w.hwnd(), &s);
+    SendMessageW(w.hwnd(), WM_MOUSEWHEEL,
+                 MAKEWPARAM(MK_SHIFT, static_cast<WORD>(static_cast<short>(notches * WHEEL_DELTA))),
+                 MAKELPARAM(s.x, s.y));
+}
+
+TEST(DuiGalleryInput, WideStripScrollsSideways) {
+    GalleryWindow w;
+    auto* strip = w.FindAs<CHorizontalLayoutUI>("stripWide", "HorizontalLayout");
+    ASSERT_NE(strip, nullptr);
+    CScrollBarUI* bar = strip->GetHorizontalScrollBar();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_TRUE(bar->IsVisible());
+    EXPECT_EQ(strip->GetVerticalScrollBar(), nullptr);
+    // Eight items of 90 with 6 between, in the strip less its 4-pixel inset.
+    const RECT rc = strip->GetPos();
+    const int view = RectWidth(rc) - 8;
+    EXPECT_EQ(strip->GetHScrollRange(), 8 * 90 + 7 * 6 - view);
+    const RECT client = strip->GetClientRect();
+    EXPECT_EQ(client.bottom, rc.bottom - 4 - bar->GetThickness()) << "the bar takes its room below the items";
+    EXPECT_EQ(w.Find("strip_1")->GetPos().bottom, client.bottom);
+
+    // The first item shows at the left, the thumb at the start of the track.
+    const POINT left{client.left + 3, (client.top + client.bottom) / 2};
+    EXPECT_EQ(Rgb(w.Pixel(left.x, left.y)), 0xE57373u);
+    RECT thumb = bar->GetThumbRect();
+    EXPECT_EQ(thumb.left, bar->GetPos().left);
+    const DWORD thumbPx = w.Pixel((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2);
+    const DWORD trackPx = w.Pixel(bar->GetPos().right - 2, (thumb.top + thumb.bottom) / 2);
+    EXPECT_LT(thumbPx & 0xFF, trackPx & 0xFF) << "the thumb is drawn darker than the track";
+
+    // The plain wheel scrolls nothing sideways; Shift+wheel does, one line
+    // a notch, and only the strip is painted again.
+    const POINT mid = w.Center("strip_2");
+    const LONG left1 = w.Find("strip_1")->GetPos().left;
+    w.Wheel(mid, -1);
+    EXPECT_EQ(strip->GetHScrollPos(), 0);
+    w.pm().UpdateNow();
+    w.pm().ResetPaintStats();
+    ShiftWheel(w, mid, -1);
+    const int line = bar->GetLineSize();
+    EXPECT_EQ(strip->GetHScrollPos(), line);
+    EXPECT_EQ(w.Find("strip_1")->GetPos().left, left1 - line);
+    w.pm().UpdateNow();
+    const RECT painted = w.pm().GetPaintStats().lastRect;
+    EXPECT_GE(painted.left, rc.left);
+    EXPECT_GE(painted.top, rc.top);
+    EXPECT_LE(painted.right, rc.right);
+    EXPECT_LE(painted.bottom, rc.bottom);
+    ShiftWheel(w, mid, 1);
+    EXPECT_EQ(strip->GetHScrollPos(), 0);
+
+    // The wheel's tilt to the right scrolls right.
+    POINT s = mid;
+    ClientToScreen(w.hwnd(), &s);
+    SendMessageW(w.hwnd(), WM_MOUSEHWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(s.x, s.y));
+    EXPECT_EQ(strip->GetHScrollPos(), line);
+    SendMessageW(w.hwnd(), WM_MOUSEHWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(s.x, s.y));
+    EXPECT_EQ(strip->GetHScrollPos(), 0);
+
+    // The thumb dragged to the right end shows the last item at the right.
+    thumb = bar->GetThumbRect();
+    POINT p{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2};
+    w.Down(p);
+    w.Move(POINT{p.x + 40, p.y}, MK_LBUTTON);
+    const int partway = strip->GetHScrollPos();
+    EXPECT_GT(partway, 0);
+    EXPECT_LT(partway, strip->GetHScrollRange());
+    w.Move(POINT{p.x + 600, p.y}, MK_LBUTTON);
+    w.Up(POINT{p.x + 600, p.y});
+    EXPECT_EQ(strip->GetHScrollPos(), strip->GetHScrollRange());
+    EXPECT_EQ(w.Find("strip_8")->GetPos().right, client.right);
+    EXPECT_EQ(Rgb(w.Pixel(client.right - 3, left.y)), 0xFFB74Du);
+    EXPECT_NE(Rgb(w.Pixel(left.x, left.y)), 0xE57373u);
+    EXPECT_EQ(bar->GetThumbRect().right, bar->GetPos().right);
+
+    // A press on the track left of the thumb pages left by one view.
+    const RECT bp = bar->GetPos();
+    w.Click(POINT{bp.left + 2, (bp.top + bp.bottom) / 2});
+    EXPECT_EQ(strip->GetHScrollPos(), (std::max)(0, strip->GetHScrollRange() - RectWidth(client)));
+    // EnsureVisible brings an item back into the view.
+    strip->EnsureVisible(w.Find("strip_1"));
+    EXPECT_EQ(strip->GetHScrollPos(), 0);
+}
+
+TEST(DuiGalleryInput, ChineseThroughTheInputMethodReachesTheEditBox) {
+    GalleryWindow w;
+    auto* edit = w.FindAs<CEditUI>("editName", "Edit");
+    ASSERT_NE(edit, nullptr);
+    w.Click("editName");
+    HWND native = edit->GetNativeEditWindow();
+    ASSERT_NE(native, nullptr);
+    ASSERT_EQ(GetFocus(), native);
+
+    // Characters the input method produces arrive as WM_IME_CHAR.
+    for (wchar_t ch : std::wstring(L"摄像头")) SendMessageW(native, WM_IME_CHAR, ch, 1);
+    EXPECT_EQ(edit->GetText(), "你好，DuiLib摄像头");
+    EXPECT_GE(w.rec.Count("TextChange", "editName"), 1);
+    ASSERT_FALSE(w.rec.msgs.empty());
+    EXPECT_EQ(w.Find("lblStatus")->GetText(), "状态：输入 你好，DuiLib摄像头");
+
+    // The composition window opens at the caret: at the end of the text,
+    // then, with the caret moved to the start, further left.
+    HIMC imc = ImmGetContext(native);
+    ASSERT_NE(imc, nullptr) << "the edit window has an input context";
+    SendMessageW(native, WM_IME_STARTCOMPOSITION, 0, 0);
+    COMPOSITIONFORM cf{};
+    ASSERT_TRUE(ImmGetCompositionWindow(imc, &cf));
+    POINT caret{};
+    GetCaretPos(&caret);
+    EXPECT_EQ(cf.dwStyle, static_cast<DWORD>(CFS_POINT));
+    EXPECT_EQ(cf.ptCurrentPos.x, caret.x);
+    EXPECT_EQ(cf.ptCurrentPos.y, caret.y);
+    EXPECT_GT(cf.ptCurrentPos.x, 60) << "behind twelve characters";
+    SendMessageW(native, WM_IME_ENDCOMPOSITION, 0, 0);
+    const LONG atEnd = cf.ptCurrentPos.x;
+    SendMessageW(native, EM_SETSEL, 0, 0);
+    SendMessageW(native, WM_IME_STARTCOMPOSITION, 0, 0);
+    ASSERT_TRUE(ImmGetCompositionWindow(imc, &cf));
+    EXPECT_LT(cf.ptCurrentPos.x, atEnd);
+    SendMessageW(native, WM_IME_ENDCOMPOSITION, 0, 0);
+    ImmReleaseContext(native, imc);
+
+    // Typed at the start, the text goes there; focus loss keeps it all.
+    SendMessageW(native, WM_IME_CHAR, L'新', 1);
+    EXPECT_EQ(edit->GetText(), "新你好，DuiLib摄像头");
+    w.Click("btnNormal");
+    duitest::Pump();
+    EXPECT_EQ(w.rec.Count("killfocus", "editName"), 1);
+    EXPECT_EQ(edit->GetText(), "新你好，DuiLib摄像头");
+}
+
+bool InRegion(HWND h, int x, int y) {
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    const int type = GetWindowRgn(h, rgn);
+    const bool in = type != ERROR && PtInRegion(rgn, x, y);
+    DeleteObject(rgn);
+    return in;
+}
+
+TEST(DuiGalleryInput, RoundedShapeFollowsTheSize) {
+    GalleryWindow w;
+    EXPECT_EQ(w.pm().GetRoundCorner().cx, 10);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(w.hwnd(), rgn), ERROR) << "the skin's rounded corners shape the window";
+    RECT box{};
+    GetRgnBox(rgn, &box);
+    DeleteObject(rgn);
+    EXPECT_EQ(box.right, 900);
+    EXPECT_EQ(box.bottom, 620);
+    EXPECT_FALSE(InRegion(w.hwnd(), 0, 0));
+    EXPECT_FALSE(InRegion(w.hwnd(), 899, 619));
+    EXPECT_TRUE(InRegion(w.hwnd(), 5, 5));
+    EXPECT_TRUE(InRegion(w.hwnd(), 450, 0));
+    EXPECT_TRUE(InRegion(w.hwnd(), 899, 310));
+
+    SetWindowPos(w.hwnd(), nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER);
+    duitest::Pump();
+    EXPECT_FALSE(InRegion(w.hwnd(), 699, 499)) << "the corner moved with the size";
+    EXPECT_TRUE(InRegion(w.hwnd(), 699, 250));
+    EXPECT_FALSE(InRegion(w.hwnd(), 700, 250));
+    EXPECT_TRUE(InRegion(w.hwnd(), 350, 499));
+    EXPECT_FALSE(InRegion(w.hwnd(), 350, 500));
+    // The layout follows the size too.
+    EXPECT_EQ(w.pm().GetRoot()->GetPos().right, 700);
+
+    // Square corners asked for: the whole window again.
+    w.pm().SetRoundCorner(0, 0);
+    HRGN none = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(w.hwnd(), none), ERROR) << "no region: the window is its rectangle";
+    DeleteObject(none);
+}
+
+TEST(DuiGalleryInput, NewBackgroundReachesEveryOpenWindowAndLaterOnes) {
+    GalleryWindow main;
+    CGalleryDlg second;
+    ASSERT_NE(second.ShowUnModalDlg(main.hwnd()), nullptr);
+    duitest::Pump();
+    const std::string bk2 = duitest::GallerySkinDir() + "bk_2.png";
+    CSkinMgr::ChangeSubject(bk2, static_cast<DWORD>(-1), false);
+    for (CPaintManagerUI* pm : {&main.pm(), &second.GetPaintManager()}) {
+        EXPECT_NE(pm->GetRoot()->GetBkImage().find("bk_2.png"), std::string::npos);
+        pm->UpdateNow();
+        const DWORD px = pm->GetBackBufferPixel(600, 610);
+        EXPECT_GT((px >> 16) & 0xFF, (px & 0xFF) + 0x18) << std::hex << px;
+    }
+    // A window opened afterwards starts with it.
+    CGalleryDlg third;
+    ASSERT_NE(third.ShowUnModalDlg(main.hwnd()), nullptr);
+    EXPECT_NE(third.GetPaintManager().GetRoot()->GetBkImage().find("bk_2.png"), std::string::npos);
+    // A closed window is left out of later changes; the open ones follow.
+    DestroyWindow(second.GetHWND());
+    duitest::Pump();
+    CSkinMgr::ChangeSubject("", static_cast<DWORD>(-1), false);
+    EXPECT_EQ(main.pm().GetRoot()->GetBkImage(), "bk.png");
+    EXPECT_EQ(third.GetPaintManager().GetRoot()->GetBkImage(), "bk.png");
+    DestroyWindow(third.GetHWND());
+    duitest::Pump();
+}
+
+}  // namespace
