@@ -3,11 +3,31 @@
 #include "DuiLib/UIBase.h"
 
 #include "DuiLib/UIManager.h"
+#include "UIInternal.h"
 
 namespace DuiLib {
 
 namespace {
 const wchar_t kObjectProp[] = L"ZxDuiWindowObject";
+}
+
+bool RunModalLoop(const std::function<bool()>& running, const std::function<bool(const MSG&)>& stopOn,
+                  bool skinKeys) {
+    MSG msg;
+    while (running()) {
+        const BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+        if (r == 0) {
+            // The WM_QUIT belongs to the outer loop: posted again for it.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return true;
+        }
+        if (r < 0) break;
+        if (stopOn && stopOn(msg)) break;
+        if (skinKeys && CPaintManagerUI::TranslateMessage(&msg)) continue;
+        ::TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return false;
 }
 
 CWindowWnd::CWindowWnd() = default;
@@ -112,29 +132,12 @@ UINT CWindowWnd::ShowModal() {
     m_nModalResult = 0;
     ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
     if (owner) EnableWindow(owner, FALSE);
-    MSG msg;
-    bool quit = false;
-    int quitCode = 0;
-    while (m_hWnd && IsWindow(m_hWnd)) {
-        BOOL r = GetMessageW(&msg, nullptr, 0, 0);
-        if (r == 0) {
-            quit = true;
-            quitCode = static_cast<int>(msg.wParam);
-            break;
-        }
-        if (r < 0) break;
-        if (!CPaintManagerUI::TranslateMessage(&msg)) {
-            ::TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    RunModalLoop([this] { return m_hWnd && IsWindow(m_hWnd); }, nullptr, true);
     if (owner) {
         EnableWindow(owner, TRUE);
         SetFocus(owner);
     }
     m_bModal = false;
-    // A WM_QUIT that ended the loop belongs to the outer loop.
-    if (quit) PostQuitMessage(quitCode);
     return m_nModalResult;
 }
 
@@ -205,7 +208,7 @@ LRESULT CWindowWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 
 void CWindowWnd::OnFinalMessage(HWND) {}
 
-LRESULT CALLBACK CWindowWnd::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+LRESULT CWindowWnd::Route(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, bool superclass) {
     CWindowWnd* pThis = nullptr;
     if (uMsg == WM_NCCREATE) {
         auto cs = reinterpret_cast<LPCREATESTRUCTW>(lParam);
@@ -215,7 +218,8 @@ LRESULT CALLBACK CWindowWnd::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
     } else {
         pThis = reinterpret_cast<CWindowWnd*>(GetPropW(hWnd, kObjectProp));
     }
-    if (!pThis) return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+    // A window built on a system class always knows that class's procedure.
+    if (!pThis || (superclass && !pThis->m_OldWndProc)) return DefWindowProcW(hWnd, uMsg, wParam, lParam);
     if (uMsg == WM_CLOSE && pThis->m_bModal) {
         // Give the owner back its input before this window goes, so the
         // activation returns to it rather than to another program.
@@ -223,7 +227,8 @@ LRESULT CALLBACK CWindowWnd::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
         if (owner) EnableWindow(owner, TRUE);
     }
     if (uMsg == WM_NCDESTROY) {
-        LRESULT lRes = DefWindowProcW(hWnd, uMsg, wParam, lParam);
+        LRESULT lRes = superclass ? CallWindowProcW(pThis->m_OldWndProc, hWnd, uMsg, wParam, lParam)
+                                  : DefWindowProcW(hWnd, uMsg, wParam, lParam);
         RemovePropW(hWnd, kObjectProp);
         pThis->m_hWnd = nullptr;
         pThis->OnFinalMessage(hWnd);
@@ -232,28 +237,12 @@ LRESULT CALLBACK CWindowWnd::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
     return pThis->HandleMessage(uMsg, wParam, lParam);
 }
 
+LRESULT CALLBACK CWindowWnd::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    return Route(hWnd, uMsg, wParam, lParam, false);
+}
+
 LRESULT CALLBACK CWindowWnd::ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    CWindowWnd* pThis = nullptr;
-    if (uMsg == WM_NCCREATE) {
-        auto cs = reinterpret_cast<LPCREATESTRUCTW>(lParam);
-        pThis = static_cast<CWindowWnd*>(cs->lpCreateParams);
-        pThis->m_hWnd = hWnd;
-        SetPropW(hWnd, kObjectProp, pThis);
-    } else {
-        pThis = reinterpret_cast<CWindowWnd*>(GetPropW(hWnd, kObjectProp));
-    }
-    if (!pThis || !pThis->m_OldWndProc) {
-        // Should not happen: the system class procedure is always known.
-        return DefWindowProcW(hWnd, uMsg, wParam, lParam);
-    }
-    if (uMsg == WM_NCDESTROY) {
-        LRESULT lRes = CallWindowProcW(pThis->m_OldWndProc, hWnd, uMsg, wParam, lParam);
-        RemovePropW(hWnd, kObjectProp);
-        pThis->m_hWnd = nullptr;
-        pThis->OnFinalMessage(hWnd);
-        return lRes;
-    }
-    return pThis->HandleMessage(uMsg, wParam, lParam);
+    return Route(hWnd, uMsg, wParam, lParam, true);
 }
 
 }  // namespace DuiLib

@@ -3,6 +3,7 @@
 #include "DuiLib/UIControls.h"
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
+#include "UIInternal.h"
 
 namespace DuiLib {
 
@@ -27,20 +28,13 @@ SIZE CListLabelElementUI::EstimateSize(SIZE szAvailable) {
 }
 
 void CListLabelElementUI::DoEvent(TEventUI& event) {
+    if (TrackHot(event)) return;
     switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK:
         return;
     case UIEVENT_BUTTONUP:
         if (RectContains(m_rcItem, event.ptMouse) && m_pManager) m_pManager->SendNotify(this, "itemclick");
-        return;
-    case UIEVENT_MOUSEENTER:
-        m_uButtonState |= UISTATE_HOT;
-        Invalidate();
-        return;
-    case UIEVENT_MOUSELEAVE:
-        m_uButtonState &= ~UISTATE_HOT;
-        Invalidate();
         return;
     default:
         break;
@@ -198,15 +192,7 @@ CComboUI::CComboUI() {
     m_nBorderSize = 1;
 }
 
-CComboUI::~CComboUI() {
-    if (m_pWindow) {
-        CComboWnd* w = m_pWindow;
-        m_pWindow = nullptr;
-        w->m_pOwner = nullptr;
-        if (w->GetHWND()) DestroyWindow(w->GetHWND());
-        else delete w;
-    }
-}
+CComboUI::~CComboUI() { DiscardOwnedWindow(m_pWindow); }
 
 std::string CComboUI::GetClass() const { return "ComboUI"; }
 
@@ -295,10 +281,7 @@ bool CComboUI::Activate() {
     CComboWnd* w = new CComboWnd(this);
     m_pWindow = w;
     if (!w->Init()) {
-        m_pWindow = nullptr;
-        w->m_pOwner = nullptr;
-        if (w->GetHWND()) DestroyWindow(w->GetHWND());
-        else delete w;
+        DiscardOwnedWindow(m_pWindow);
         return false;
     }
     Invalidate();
@@ -323,6 +306,7 @@ CControlUI* CComboUI::FindControl(FINDCONTROLPROC Proc, void* pData, UINT uFlags
 }
 
 void CComboUI::DoEvent(TEventUI& event) {
+    if (TrackHot(event)) return;
     switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK:
@@ -349,14 +333,6 @@ void CComboUI::DoEvent(TEventUI& event) {
             return;
         }
         break;
-    case UIEVENT_MOUSEENTER:
-        m_uButtonState |= UISTATE_HOT;
-        Invalidate();
-        return;
-    case UIEVENT_MOUSELEAVE:
-        m_uButtonState &= ~UISTATE_HOT;
-        Invalidate();
-        return;
     default:
         break;
     }

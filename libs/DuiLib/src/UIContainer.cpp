@@ -537,10 +537,10 @@ bool CContainerUI::SetAttribute(const std::string& name, const std::string& valu
     return true;
 }
 
-// ----------------------------------------------------------- vertical layout
+// ------------------------------------------------------------- line layouts
 
 namespace {
-// The size along one axis a child gets: its own (kept within its minimum
+// The size along the line a child gets: its own (kept within its minimum
 // and maximum), or a share of what is left when it asks for none.
 int ShareOrOwn(int own, int& remainLeft, int& adjustLeft, int minSize, int maxSize) {
     int s;
@@ -553,7 +553,77 @@ int ShareOrOwn(int own, int& remainLeft, int& adjustLeft, int minSize, int maxSi
     }
     return (std::max)(minSize, (std::min)(s, maxSize));
 }
+
+// One axis of a rectangle or size: "main" runs along the line of
+// children, "cross" across it.
+struct Axis {
+    bool vertical;
+    LONG Main(SIZE s) const { return vertical ? s.cy : s.cx; }
+    LONG Cross(SIZE s) const { return vertical ? s.cx : s.cy; }
+    LONG Main(POINT p) const { return vertical ? p.y : p.x; }
+    LONG Cross(POINT p) const { return vertical ? p.x : p.y; }
+    LONG Lead(const RECT& r) const { return vertical ? r.top : r.left; }
+    LONG Trail(const RECT& r) const { return vertical ? r.bottom : r.right; }
+    LONG CrossLead(const RECT& r) const { return vertical ? r.left : r.top; }
+    LONG CrossTrail(const RECT& r) const { return vertical ? r.right : r.bottom; }
+    int MinMain(const CControlUI* p) const { return vertical ? p->GetMinHeight() : p->GetMinWidth(); }
+    int MaxMain(const CControlUI* p) const { return vertical ? p->GetMaxHeight() : p->GetMaxWidth(); }
+    int MinCross(const CControlUI* p) const { return vertical ? p->GetMinWidth() : p->GetMinHeight(); }
+    int MaxCross(const CControlUI* p) const { return vertical ? p->GetMaxWidth() : p->GetMaxHeight(); }
+    RECT Make(LONG main, LONG cross, LONG mainLen, LONG crossLen) const {
+        return vertical ? RECT{cross, main, cross + crossLen, main + mainLen}
+                        : RECT{main, cross, main + mainLen, cross + crossLen};
+    }
+    SIZE MakeSize(LONG main, LONG cross) const { return vertical ? SIZE{cross, main} : SIZE{main, cross}; }
+};
 }  // namespace
+
+SIZE CContainerUI::LayoutLine(const RECT& area, POINT scroll, bool bVertical) {
+    const Axis ax{bVertical};
+    const SIZE avail{RectWidth(area), RectHeight(area)};
+    const int mainLen = ax.Main(avail), crossLen = ax.Cross(avail);
+    // What the children of a fixed size take; the rest is shared by those
+    // that ask for none.
+    int fixed = 0, nAdjust = 0, nVisible = 0;
+    for (CControlUI* p : m_items) {
+        if (!p->IsVisible() || p->IsFloat()) continue;
+        ++nVisible;
+        const LONG own = ax.Main(p->EstimateSize(avail));
+        const RECT pad = p->GetPadding();
+        if (own == 0) ++nAdjust;
+        else fixed += (std::max)(ax.MinMain(p), (std::min)(static_cast<int>(own), ax.MaxMain(p)));
+        fixed += ax.Lead(pad) + ax.Trail(pad);
+    }
+    if (nVisible > 1) fixed += (nVisible - 1) * m_iChildPadding;
+    int remainLeft = mainLen - fixed, adjustLeft = nAdjust;
+    const LONG start = ax.Lead(area) - ax.Main(scroll);
+    LONG pos = start;
+    int crossNeed = 0;
+    bool first = true;
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        CControlUI* p = m_items[i];
+        if (!p->IsVisible()) continue;
+        if (p->IsFloat()) {
+            SetFloatPos(static_cast<int>(i));
+            continue;
+        }
+        if (!first) pos += m_iChildPadding;
+        first = false;
+        const RECT pad = p->GetPadding();
+        const SIZE sz = p->EstimateSize(avail);
+        const int m = ShareOrOwn(ax.Main(sz), remainLeft, adjustLeft, ax.MinMain(p), ax.MaxMain(p));
+        int c = ax.Cross(sz) == 0 ? crossLen - ax.CrossLead(pad) - ax.CrossTrail(pad) : ax.Cross(sz);
+        c = (std::max)(ax.MinCross(p), (std::min)(c, ax.MaxCross(p)));
+        pos += ax.Lead(pad);
+        const LONG crossPos = ax.CrossLead(area) - ax.Cross(scroll) + ax.CrossLead(pad);
+        p->SetPos(ax.Make(pos, crossPos, m, c));
+        pos += m + ax.Trail(pad);
+        crossNeed = (std::max)(crossNeed, static_cast<int>(ax.CrossLead(pad) + c + ax.CrossTrail(pad)));
+    }
+    return ax.MakeSize(pos - start, crossNeed);
+}
+
+// ----------------------------------------------------------- vertical layout
 
 std::string CVerticalLayoutUI::GetClass() const { return "VerticalLayoutUI"; }
 
@@ -564,46 +634,7 @@ void* CVerticalLayoutUI::GetInterface(const std::string& name) {
 
 void CVerticalLayoutUI::SetPos(RECT rc) { LayoutWithScrollBars(rc); }
 
-SIZE CVerticalLayoutUI::LayoutChildren(const RECT& area, POINT scroll) {
-    const int areaW = RectWidth(area);
-    const int areaH = RectHeight(area);
-    int cyFixed = 0, nAdjust = 0, nVisible = 0;
-    for (CControlUI* p : m_items) {
-        if (!p->IsVisible() || p->IsFloat()) continue;
-        ++nVisible;
-        SIZE sz = p->EstimateSize(SIZE{areaW, areaH});
-        RECT pad = p->GetPadding();
-        if (sz.cy == 0) ++nAdjust;
-        else cyFixed += (std::max)(p->GetMinHeight(), (std::min)(static_cast<int>(sz.cy), p->GetMaxHeight()));
-        cyFixed += pad.top + pad.bottom;
-    }
-    if (nVisible > 1) cyFixed += (nVisible - 1) * m_iChildPadding;
-    int remainLeft = areaH - cyFixed, adjustLeft = nAdjust;
-    int y = area.top - scroll.y;
-    int cxNeed = 0;
-    bool first = true;
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        CControlUI* p = m_items[i];
-        if (!p->IsVisible()) continue;
-        if (p->IsFloat()) {
-            SetFloatPos(static_cast<int>(i));
-            continue;
-        }
-        if (!first) y += m_iChildPadding;
-        first = false;
-        RECT pad = p->GetPadding();
-        SIZE sz = p->EstimateSize(SIZE{areaW, areaH});
-        const int h = ShareOrOwn(sz.cy, remainLeft, adjustLeft, p->GetMinHeight(), p->GetMaxHeight());
-        int w = sz.cx == 0 ? areaW - pad.left - pad.right : static_cast<int>(sz.cx);
-        w = (std::max)(p->GetMinWidth(), (std::min)(w, p->GetMaxWidth()));
-        y += pad.top;
-        const int x = area.left - scroll.x + pad.left;
-        p->SetPos(RECT{x, y, x + w, y + h});
-        y += h + pad.bottom;
-        cxNeed = (std::max)(cxNeed, static_cast<int>(pad.left + w + pad.right));
-    }
-    return SIZE{cxNeed, y + scroll.y - area.top};
-}
+SIZE CVerticalLayoutUI::LayoutChildren(const RECT& area, POINT scroll) { return LayoutLine(area, scroll, true); }
 
 // --------------------------------------------------------- horizontal layout
 
@@ -616,46 +647,7 @@ void* CHorizontalLayoutUI::GetInterface(const std::string& name) {
 
 void CHorizontalLayoutUI::SetPos(RECT rc) { LayoutWithScrollBars(rc); }
 
-SIZE CHorizontalLayoutUI::LayoutChildren(const RECT& area, POINT scroll) {
-    const int areaW = RectWidth(area);
-    const int areaH = RectHeight(area);
-    int cxFixed = 0, nAdjust = 0, nVisible = 0;
-    for (CControlUI* p : m_items) {
-        if (!p->IsVisible() || p->IsFloat()) continue;
-        ++nVisible;
-        SIZE sz = p->EstimateSize(SIZE{areaW, areaH});
-        RECT pad = p->GetPadding();
-        if (sz.cx == 0) ++nAdjust;
-        else cxFixed += (std::max)(p->GetMinWidth(), (std::min)(static_cast<int>(sz.cx), p->GetMaxWidth()));
-        cxFixed += pad.left + pad.right;
-    }
-    if (nVisible > 1) cxFixed += (nVisible - 1) * m_iChildPadding;
-    int remainLeft = areaW - cxFixed, adjustLeft = nAdjust;
-    int x = area.left - scroll.x;
-    int cyNeed = 0;
-    bool first = true;
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        CControlUI* p = m_items[i];
-        if (!p->IsVisible()) continue;
-        if (p->IsFloat()) {
-            SetFloatPos(static_cast<int>(i));
-            continue;
-        }
-        if (!first) x += m_iChildPadding;
-        first = false;
-        RECT pad = p->GetPadding();
-        SIZE sz = p->EstimateSize(SIZE{areaW, areaH});
-        const int w = ShareOrOwn(sz.cx, remainLeft, adjustLeft, p->GetMinWidth(), p->GetMaxWidth());
-        int h = sz.cy == 0 ? areaH - pad.top - pad.bottom : static_cast<int>(sz.cy);
-        h = (std::max)(p->GetMinHeight(), (std::min)(h, p->GetMaxHeight()));
-        x += pad.left;
-        const int y = area.top - scroll.y + pad.top;
-        p->SetPos(RECT{x, y, x + w, y + h});
-        x += w + pad.right;
-        cyNeed = (std::max)(cyNeed, static_cast<int>(pad.top + h + pad.bottom));
-    }
-    return SIZE{x + scroll.x - area.left, cyNeed};
-}
+SIZE CHorizontalLayoutUI::LayoutChildren(const RECT& area, POINT scroll) { return LayoutLine(area, scroll, false); }
 
 // ---------------------------------------------------------------- tab layout
 

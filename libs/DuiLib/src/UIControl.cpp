@@ -289,6 +289,18 @@ void CControlUI::DoEvent(TEventUI& event) {
     }
 }
 
+bool CControlUI::TrackHot(const TEventUI& event) {
+    UINT state = m_uButtonState;
+    if (event.Type == UIEVENT_MOUSEENTER && IsEnabled()) state |= UISTATE_HOT;
+    else if (event.Type == UIEVENT_MOUSELEAVE) state &= ~static_cast<UINT>(UISTATE_HOT);
+    else return false;
+    if (state != m_uButtonState) {
+        m_uButtonState = state;
+        Invalidate();
+    }
+    return true;
+}
+
 bool CControlUI::Activate() { return IsVisible() && IsEnabled(); }
 
 void CControlUI::DoPaint(Gdiplus::Graphics& g, const RECT& rcPaint) {

@@ -126,6 +126,7 @@ bool CButtonUI::Activate() {
 }
 
 void CButtonUI::DoEvent(TEventUI& event) {
+    if (TrackHot(event)) return;
     switch (event.Type) {
     case UIEVENT_KEYDOWN:
         if (event.chKey == VK_SPACE || event.chKey == VK_RETURN) {
@@ -163,18 +164,6 @@ void CButtonUI::DoEvent(TEventUI& event) {
             m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
             Invalidate();
             if (RectContains(m_rcItem, event.ptMouse)) Activate();
-        }
-        return;
-    case UIEVENT_MOUSEENTER:
-        if (IsEnabled()) {
-            m_uButtonState |= UISTATE_HOT;
-            Invalidate();
-        }
-        return;
-    case UIEVENT_MOUSELEAVE:
-        if (m_uButtonState & UISTATE_HOT) {
-            m_uButtonState &= ~UISTATE_HOT;
-            Invalidate();
         }
         return;
     default:
@@ -436,6 +425,7 @@ int CSliderUI::ValueAt(POINT pt) const {
 }
 
 void CSliderUI::DoEvent(TEventUI& event) {
+    if (TrackHot(event)) return;
     auto step = [this](int delta) {
         int old = m_nValue;
         SetValue(m_nValue + delta);
@@ -509,14 +499,6 @@ void CSliderUI::DoEvent(TEventUI& event) {
             break;
         }
         break;
-    case UIEVENT_MOUSEENTER:
-        m_uButtonState |= UISTATE_HOT;
-        Invalidate();
-        return;
-    case UIEVENT_MOUSELEAVE:
-        m_uButtonState &= ~UISTATE_HOT;
-        Invalidate();
-        return;
     default:
         break;
     }

@@ -7,6 +7,7 @@
 
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
+#include "UIInternal.h"
 
 namespace DuiLib {
 
@@ -177,15 +178,7 @@ CEditUI::CEditUI() {
     m_dwBkColor = 0xFFFFFFFF;
 }
 
-CEditUI::~CEditUI() {
-    if (m_pWindow) {
-        CEditWnd* w = m_pWindow;
-        m_pWindow = nullptr;
-        w->m_pOwner = nullptr;
-        if (w->GetHWND()) DestroyWindow(w->GetHWND());
-        else delete w;
-    }
-}
+CEditUI::~CEditUI() { DiscardOwnedWindow(m_pWindow); }
 
 std::string CEditUI::GetClass() const { return "EditUI"; }
 
@@ -208,13 +201,7 @@ void CEditUI::StartEdit() {
     CEditWnd* w = new CEditWnd(this);
     m_pWindow = w;
     if (!w->Init()) {
-        m_pWindow = nullptr;
-        if (w->GetHWND()) {
-            w->m_pOwner = nullptr;
-            DestroyWindow(w->GetHWND());
-        } else {
-            delete w;
-        }
+        DiscardOwnedWindow(m_pWindow);
         DuiLog(2, "CEditUI", "cannot open the edit window of %s", m_sName.c_str());
         return;
     }
@@ -262,6 +249,7 @@ void CEditUI::SetEnabled(bool bEnable) {
 }
 
 void CEditUI::DoEvent(TEventUI& event) {
+    if (TrackHot(event)) return;
     switch (event.Type) {
     case UIEVENT_SETFOCUS:
         CLabelUI::DoEvent(event);
@@ -282,14 +270,6 @@ void CEditUI::DoEvent(TEventUI& event) {
     case UIEVENT_SETCURSOR:
         ::SetCursor(LoadCursorW(nullptr, IDC_IBEAM));
         event.lParam = 1;
-        return;
-    case UIEVENT_MOUSEENTER:
-        m_uButtonState |= UISTATE_HOT;
-        Invalidate();
-        return;
-    case UIEVENT_MOUSELEAVE:
-        m_uButtonState &= ~UISTATE_HOT;
-        Invalidate();
         return;
     default:
         break;

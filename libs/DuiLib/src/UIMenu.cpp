@@ -5,6 +5,7 @@
 #include "DuiLib/UIContainer.h"
 #include "DuiLib/UIRender.h"
 #include "DuiLib/UISkin.h"
+#include "UIInternal.h"
 
 namespace DuiLib {
 
@@ -36,13 +37,8 @@ public:
         Invalidate();
     }
     void DoEvent(TEventUI& event) override {
+        if (TrackHot(event)) return;
         switch (event.Type) {
-        case UIEVENT_MOUSEENTER:
-            SetHot(true);
-            return;
-        case UIEVENT_MOUSELEAVE:
-            SetHot(false);
-            return;
         case UIEVENT_BUTTONDOWN:
         case UIEVENT_RBUTTONDOWN:
         case UIEVENT_DBLCLICK:
@@ -248,32 +244,23 @@ int CMenuUI::TrackPopupMenu(HWND hOwner, POINT pt) {
     if (owner) SetForegroundWindow(owner);
     ::ShowWindow(wnd.GetHWND(), SW_SHOW);
     ::SetFocus(wnd.GetHWND());
-    MSG msg;
-    bool quit = false;
-    int quitCode = 0;
-    while (!wnd.m_done && IsWindow(wnd.GetHWND())) {
-        BOOL r = GetMessageW(&msg, nullptr, 0, 0);
-        if (r == 0) {
-            quit = true;
-            quitCode = static_cast<int>(msg.wParam);
-            break;
-        }
-        if (r < 0) break;
-        // A button press anywhere outside the menu dismisses it, and is
-        // used up by that (as with the system's menus).
-        if ((msg.message == WM_LBUTTONDOWN || msg.message == WM_RBUTTONDOWN || msg.message == WM_MBUTTONDOWN ||
-             msg.message == WM_NCLBUTTONDOWN || msg.message == WM_NCRBUTTONDOWN) &&
-            msg.hwnd != wnd.GetHWND()) {
-            wnd.Finish(-1);
-            break;
-        }
-        ::TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    const HWND hMenu = wnd.GetHWND();
+    RunModalLoop([&] { return !wnd.m_done && IsWindow(hMenu); },
+                 [&](const MSG& msg) {
+                     // A button press anywhere outside the menu dismisses
+                     // it, and is used up by that (as with the system's
+                     // menus).
+                     const bool press = msg.message == WM_LBUTTONDOWN || msg.message == WM_RBUTTONDOWN ||
+                                        msg.message == WM_MBUTTONDOWN || msg.message == WM_NCLBUTTONDOWN ||
+                                        msg.message == WM_NCRBUTTONDOWN;
+                     if (!press || msg.hwnd == hMenu) return false;
+                     wnd.Finish(-1);
+                     return true;
+                 },
+                 false);
     int result = wnd.m_done ? wnd.m_result : -1;
     g_activeMenu = nullptr;
-    if (IsWindow(wnd.GetHWND())) DestroyWindow(wnd.GetHWND());
-    if (quit) PostQuitMessage(quitCode);
+    if (IsWindow(hMenu)) DestroyWindow(hMenu);
     return result;
 }
 

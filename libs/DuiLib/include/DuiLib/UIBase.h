@@ -53,6 +53,8 @@ protected:
     bool RegisterSuperclass();
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    // Hands a message to the window object (both procedures above).
+    static LRESULT Route(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, bool superclass);
 
     HWND m_hWnd = nullptr;
     WNDPROC m_OldWndProc = nullptr;

@@ -130,6 +130,10 @@ protected:
     // Lays the container out at rc: the children through LayoutChildren,
     // with a scroll bar on each axis where the content does not fit.
     void LayoutWithScrollBars(RECT rc);
+    // Places the children in one line, top to bottom (bVertical) or left
+    // to right: fixed sizes first, the rest shared by the children that
+    // ask for none; returns the size the line needs.
+    SIZE LayoutLine(const RECT& area, POINT scroll, bool bVertical);
 
     std::vector<CControlUI*> m_items;
     RECT m_rcInset{0, 0, 0, 0};

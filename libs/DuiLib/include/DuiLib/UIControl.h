@@ -129,6 +129,11 @@ public:
     bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
 
 protected:
+    // Keeps the hot state as the mouse enters and leaves (a disabled
+    // control never gets hot) and repaints the control when it changes;
+    // true when the event was one of those two.
+    bool TrackHot(const TEventUI& event);
+
     CPaintManagerUI* m_pManager = nullptr;
     CControlUI* m_pParent = nullptr;
     std::string m_sName;
