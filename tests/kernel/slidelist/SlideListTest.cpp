@@ -8,7 +8,7 @@
 
 #include "KernelTestSupport.h"
 #include "ListFile.h"
-#include "SlideGif.h"
+#include "GifWriter.h"
 #include "SlideList.h"
 #include "TestSupport.h"
 #include "VideoMgr.h"
@@ -91,7 +91,11 @@ protected:
     }
     std::string Gif(const std::string& name, const std::vector<uint32_t>& colours, const std::vector<int>& delays) {
         std::string path = m_pics + name;
-        EXPECT_TRUE(zxtest::WriteFile(path, slidegif::Encode(kW, kH, colours, delays)));
+        // One solid frame per colour, with its delay.
+        std::vector<gif::Frame> frames;
+        for (size_t i = 0; i < colours.size(); ++i)
+            frames.push_back(gif::SolidFrame(kW, kH, static_cast<uint8_t>(i), i < delays.size() ? delays[i] : 0));
+        EXPECT_TRUE(zxtest::WriteFile(path, gif::Encode(kW, kH, colours, -1, frames)));
         return path;
     }
     bool WaitLoaded(size_t n) {

@@ -1,4 +1,4 @@
-// Writes small GIF files for the border tests, with exactly the frames,
+// Writes small GIF files for the kernel tests, with exactly the frames,
 // delays and transparency a test needs (GDI+ cannot write animated GIFs).
 #pragma once
 
@@ -22,5 +22,8 @@ std::string Encode(int width, int height, const std::vector<uint32_t>& palette, 
 // A width x height frame of index 0 with a band of `band` pixels along all
 // four edges in colour index `edge`.
 Frame BandFrame(int width, int height, int band, uint8_t edge, int delay);
+
+// A width x height frame all of colour index `index`.
+Frame SolidFrame(int width, int height, uint8_t index, int delay);
 
 }  // namespace gif

@@ -99,4 +99,11 @@ Frame BandFrame(int width, int height, int band, uint8_t edge, int delay) {
     return f;
 }
 
+Frame SolidFrame(int width, int height, uint8_t index, int delay) {
+    Frame f;
+    f.delay = delay;
+    f.pixels.assign(static_cast<size_t>(width) * height, index);
+    return f;
+}
+
 }  // namespace gif
