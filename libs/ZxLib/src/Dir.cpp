@@ -108,4 +108,29 @@ bool MakeDir(const std::string& path) {
     return GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(path);
 }
 
+std::string GetLargestFreeBytesDisk() {
+    wchar_t drives[512];
+    DWORD n = GetLogicalDriveStringsW(static_cast<DWORD>(sizeof(drives) / sizeof(drives[0])), drives);
+    if (n == 0 || n >= sizeof(drives) / sizeof(drives[0])) return std::string();
+    std::string best;
+    ULONGLONG bestFree = 0;
+    for (const wchar_t* root = drives; *root; root += wcslen(root) + 1) {
+        // Removable, network, optical and RAM drives come and go; only a
+        // fixed drive that can be written to holds recordings.
+        if (GetDriveTypeW(root) != DRIVE_FIXED) continue;
+        DWORD flags = 0;
+        if (GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+            (flags & FILE_READ_ONLY_VOLUME))
+            continue;
+        ULARGE_INTEGER available;
+        if (!GetDiskFreeSpaceExW(root, &available, nullptr, nullptr)) continue;
+        // The first of equally free drives wins, so the choice is stable.
+        if (best.empty() || available.QuadPart > bestFree) {
+            best = WString2String(root);
+            bestFree = available.QuadPart;
+        }
+    }
+    return best;
+}
+
 }  // namespace Dir

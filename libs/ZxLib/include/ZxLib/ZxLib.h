@@ -50,6 +50,10 @@ bool IsDirectory(const std::string& path);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool MakeDir(const std::string& path);
 
+// The root ("D:\\") of the fixed, writable drive with the most free space
+// for the user; "" when there is none.
+std::string GetLargestFreeBytesDisk();
+
 // Adds a trailing backslash when the path has none.
 std::string WithSlash(const std::string& path);
 
