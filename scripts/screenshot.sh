@@ -23,7 +23,7 @@ export ZXVCAM_LOG_DIR="$(zx_winpath "$ZX_HARNESS/scratch/screenshot")"
 "$ZX_WINE" "$exe" --bench
 
 log="$ZX_HARNESS/scratch/screenshot/gallery.out"
-"$ZX_WINE" "$exe" --at 0,0 --exit-after 10000 >"$log" 2>&1 &
+"$ZX_WINE" "$exe" --at 0,0 --menu-at 250,515 --exit-after 10000 >"$log" 2>&1 &
 pid=$!
 for _ in $(seq 100); do
   grep -q "gallery shown" "$log" 2>/dev/null && break

@@ -3,6 +3,7 @@
 //   Gallery.exe                 shows the window until it is closed
 //   Gallery.exe --at X,Y        places the window there
 //   Gallery.exe --exit-after MS closes it after that many milliseconds
+//   Gallery.exe --menu-at X,Y   opens the menu at that client point once shown
 //   Gallery.exe --bench         prints the painting figures and ends
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +22,7 @@ double Median(std::vector<double> v) {
 }
 
 // Paints the whole window repeatedly, then a hover and a press over one
-// button, and prints the time of each and the area repainted.
+// button, then scrolls, and prints the time of each and the area repainted.
 void Bench(CGalleryDlg& dlg) {
     CPaintManagerUI& pm = dlg.GetPaintManager();
     HWND h = dlg.GetHWND();
@@ -58,6 +59,26 @@ void Bench(CGalleryDlg& dlg) {
         SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(2, 300));
         pm.UpdateNow();
     }
+    // Scrolling: the tile list one row down and back with the wheel, the
+    // wide strip one line sideways with Shift+wheel.
+    std::vector<double> scroll;
+    RECT scrollRect{};
+    for (const char* name : {"tileList", "stripWide"}) {
+        CControlUI* box = pm.FindControl(name);
+        if (!box) continue;
+        RECT br = box->GetPos();
+        POINT s{(br.left + br.right) / 2, (br.top + br.bottom) / 2};
+        ClientToScreen(h, &s);
+        const WPARAM keys = std::strcmp(name, "stripWide") == 0 ? MK_SHIFT : 0;
+        for (int i = 0; i < 10; ++i) {
+            for (short delta : {static_cast<short>(-WHEEL_DELTA), static_cast<short>(WHEEL_DELTA)}) {
+                SendMessageW(h, WM_MOUSEWHEEL, MAKEWPARAM(keys, static_cast<WORD>(delta)), MAKELPARAM(s.x, s.y));
+                pm.UpdateNow();
+                scroll.push_back(pm.GetPaintStats().lastMs);
+            }
+        }
+        scrollRect = pm.GetPaintStats().lastRect;
+    }
     SIZE sz = pm.GetBackBufferSize();
     std::printf("gallery %ldx%ld, painted with GDI+ into a 32-bit back buffer\n", sz.cx, sz.cy);
     std::printf("full paint:          median %.2f ms (min %.2f, max %.2f, %zu runs)\n", Median(full),
@@ -68,7 +89,29 @@ void Bench(CGalleryDlg& dlg) {
                 hoverRect.right - hoverRect.left, hoverRect.bottom - hoverRect.top, hoverRect.left, hoverRect.top);
     std::printf("press repaint:       median %.2f ms, area %ldx%ld at %ld,%ld\n", Median(press),
                 pressRect.right - pressRect.left, pressRect.bottom - pressRect.top, pressRect.left, pressRect.top);
+    if (!scroll.empty())
+        std::printf("scroll repaint:      median %.2f ms (tile list and strip; last area %ldx%ld at %ld,%ld)\n",
+                    Median(scroll), scrollRect.right - scrollRect.left, scrollRect.bottom - scrollRect.top,
+                    scrollRect.left, scrollRect.top);
     std::fflush(stdout);
+}
+
+CGalleryDlg* g_dlg = nullptr;
+POINT g_menuAt{-1, -1};
+
+// The end of a timed run: a menu still open is dismissed, then the window
+// goes (which ends the message loop).
+void CALLBACK ExitTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (HWND menu = CMenuUI::GetActiveMenuWindow()) SendMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (g_dlg && g_dlg->GetHWND()) DestroyWindow(g_dlg->GetHWND());
+}
+
+void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    std::printf("gallery shown\n");
+    std::fflush(stdout);
+    if (g_dlg && g_dlg->GetHWND()) g_dlg->ShowMenu(g_menuAt);
 }
 
 }  // namespace
@@ -80,6 +123,8 @@ int main(int argc, char** argv) {
         if (!std::strcmp(argv[i], "--bench")) bench = true;
         else if (!std::strcmp(argv[i], "--at") && i + 1 < argc) std::sscanf(argv[++i], "%d,%d", &x, &y);
         else if (!std::strcmp(argv[i], "--exit-after") && i + 1 < argc) exitAfter = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--menu-at") && i + 1 < argc)
+            std::sscanf(argv[++i], "%ld,%ld", &g_menuAt.x, &g_menuAt.y);
     }
     Gdiplus::GdiplusStartupInput in;
     ULONG_PTR token = 0;
@@ -97,20 +142,16 @@ int main(int argc, char** argv) {
             Bench(dlg);
             DestroyWindow(dlg.GetHWND());
         } else {
-            if (exitAfter > 0) SetTimer(dlg.GetHWND(), 0x7001, static_cast<UINT>(exitAfter), nullptr);
-            std::printf("gallery shown\n");
-            std::fflush(stdout);
-            MSG msg;
-            while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-                if (msg.message == WM_TIMER && msg.wParam == 0x7001) {
-                    DestroyWindow(dlg.GetHWND());
-                    continue;
-                }
-                if (!CPaintManagerUI::TranslateMessage(&msg)) {
-                    TranslateMessage(&msg);
-                    DispatchMessageW(&msg);
-                }
+            g_dlg = &dlg;
+            if (exitAfter > 0) SetTimer(nullptr, 0, static_cast<UINT>(exitAfter), ExitTimer);
+            if (g_menuAt.x >= 0) {
+                SetTimer(nullptr, 0, 200, MenuTimer);
+            } else {
+                std::printf("gallery shown\n");
+                std::fflush(stdout);
             }
+            CPaintManagerUI::MessageLoop();
+            g_dlg = nullptr;
         }
     }
     CImageMgr::RemoveAll();

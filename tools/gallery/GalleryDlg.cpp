@@ -11,6 +11,17 @@ void CGalleryDlg::SetStatus(const std::string& text) {
     if (CControlUI* p = FindControl("lblStatus")) p->SetText("状态：" + text);
 }
 
+int CGalleryDlg::ShowMenu(POINT pt) {
+    CMenuUI menu("MenuBk");
+    menu.AddItem(1, "打开主界面");
+    menu.AddSeparator();
+    menu.AddItem(3, "退出", "menu_icon_exit_2.png", "menu_icon_exit_1.png");
+    ClientToScreen(m_hWnd, &pt);
+    m_lastMenu = menu.TrackPopupMenu(m_hWnd, pt);
+    if (m_hWnd) SetStatus(m_lastMenu < 0 ? "菜单已取消" : "菜单项 " + std::to_string(m_lastMenu));
+    return m_lastMenu;
+}
+
 void CGalleryDlg::Notify(TNotifyUI& msg) {
     if (!msg.pSender || !m_hWnd) return;
     const std::string& name = msg.pSender->GetName();
@@ -23,15 +34,8 @@ void CGalleryDlg::Notify(TNotifyUI& msg) {
             if (auto* tab = static_cast<CTabLayoutUI*>(FindControl("tabDemo")))
                 tab->SelectItem(name[7] - '0');
         } else if (name == "btnMenu") {
-            CMenuUI menu("MenuBk");
-            menu.AddItem(1, "打开主界面");
-            menu.AddSeparator();
-            menu.AddItem(3, "退出", "menu_icon_exit_2.png", "menu_icon_exit_1.png");
             RECT rc = msg.pSender->GetPos();
-            POINT pt{rc.left, rc.bottom};
-            ClientToScreen(m_hWnd, &pt);
-            m_lastMenu = menu.TrackPopupMenu(m_hWnd, pt);
-            SetStatus(m_lastMenu < 0 ? "菜单已取消" : "菜单项 " + std::to_string(m_lastMenu));
+            ShowMenu(POINT{rc.left, rc.bottom});
         } else {
             SetStatus("点击 " + name);
         }

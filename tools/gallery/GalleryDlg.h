@@ -13,6 +13,10 @@ public:
     // The result of the last menu (-1 = dismissed, -2 = none shown yet).
     int GetLastMenuResult() const { return m_lastMenu; }
 
+    // Pops up the gallery's menu with its top-left at a client point and
+    // waits for it; returns the chosen id or -1.
+    int ShowMenu(POINT clientPt);
+
     void Notify(DuiLib::TNotifyUI& msg) override;
     LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
 
