@@ -1,0 +1,14 @@
+#include "DialogBuilderCallbackEx.h"
+
+#include "LiveButtonUI.h"
+#include "SpinButtonUI.h"
+#include "TileLayoutVSSlide.h"
+
+using namespace DuiLib;
+
+CControlUI* CDialogBuilderCallbackEx::CreateControl(const std::string& className) {
+    if (className == "SpinButton") return new CSpinButtonUI;
+    if (className == "LiveButton") return new CLiveButtonUI;
+    if (className == "TileLayoutBtnUI") return new CTileLayoutVSSlide;
+    return nullptr;
+}

@@ -1,0 +1,148 @@
+// The spin box: steps within the range, typed values taken on focus loss
+// only when they are numbers inside the range, "spinvaluechanged" on every
+// accepted change, attributes passed on to its parts, disabling.
+#include <memory>
+
+#include "ControlsTestSupport.h"
+#include "SpinButtonUI.h"
+#include "ZxLib/ZxLib.h"
+
+using namespace DuiLib;
+using namespace ctltest;
+
+namespace {
+
+const char* const kSkin = R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="300,200">
+  <Font face="Tahoma" size="12" default="true" />
+  <VerticalLayout name="root" bkcolor="#FFFFFFFF" inset="10,10,10,10" childpadding="10">
+    <SpinButton name="spin" width="80" height="22" maxrange="10" minrange="0" interval="3" e_textcolor="#FF112233" bu_name="spinUp" bd_name="spinDown" v_width="20" h_bkcolor="#FFEEEEEE" />
+    <SpinButton name="off" width="80" height="22" enabled="false" />
+    <Button name="other" height="30" text="other" />
+  </VerticalLayout>
+</Window>
+)";
+
+class SpinButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        w = std::make_unique<TestWindow>(kSkin, "spin");
+        spin = w->FindAs<CSpinButtonUI>("spin", "SpinButton");
+        ASSERT_NE(spin, nullptr);
+    }
+    void TearDown() override { w.reset(); }
+    int Changes() { return w->rec.Count("spinvaluechanged", "spin"); }
+    // Types text into the edit box and moves the focus away.
+    void Type(const std::string& text) {
+        w->Click(spin->GetEdit());
+        HWND native = spin->GetEdit()->GetNativeEditWindow();
+        ASSERT_NE(native, nullptr);
+        SetWindowTextW(native, Charset::String2WString(text).c_str());
+        w->Click(w->Find("other"));
+        Pump();
+    }
+
+    std::unique_ptr<TestWindow> w;
+    CSpinButtonUI* spin = nullptr;
+};
+
+}  // namespace
+
+TEST_F(SpinButtonTest, PartsAndAttributes) {
+    EXPECT_EQ(spin->GetEdit()->GetText(), "0");
+    EXPECT_EQ(spin->GetValue(), 0);
+    EXPECT_EQ(spin->GetMinValue(), 0);
+    EXPECT_EQ(spin->GetStep(), 3);
+    // One child: the row of the edit box and the column of the two buttons.
+    ASSERT_EQ(spin->GetCount(), 1);
+    auto* row = static_cast<CContainerUI*>(spin->GetItemAt(0)->GetInterface("HorizontalLayout"));
+    ASSERT_NE(row, nullptr);
+    ASSERT_EQ(row->GetCount(), 2);
+    EXPECT_EQ(row->GetItemAt(0), spin->GetEdit());
+    auto* column = static_cast<CContainerUI*>(row->GetItemAt(1)->GetInterface("VerticalLayout"));
+    ASSERT_NE(column, nullptr);
+    EXPECT_EQ(column->GetItemAt(0), spin->GetUpButton());
+    EXPECT_EQ(column->GetItemAt(1), spin->GetDownButton());
+
+    // The prefixed attributes reached their parts.
+    EXPECT_EQ(spin->GetEdit()->GetTextColor(), 0xFF112233u);
+    EXPECT_EQ(spin->GetUpButton()->GetName(), "spinUp");
+    EXPECT_EQ(spin->GetDownButton()->GetName(), "spinDown");
+    EXPECT_EQ(column->GetFixedWidth(), 20);
+    EXPECT_EQ(row->GetBkColor(), 0xFFEEEEEEu);
+    EXPECT_EQ(spin->GetUpButton()->GetFixedHeight(), 10);
+    EXPECT_EQ(spin->GetEdit()->GetFixedHeight(), 20);
+    EXPECT_EQ(spin->GetEdit()->GetBorderColor(), CSpinButtonUI::kEnabledBorderColor);
+    EXPECT_FALSE(spin->SetAttribute("interval", "three"));
+    EXPECT_FALSE(spin->SetAttribute("interval", "0")) << "a step that cannot move is refused";
+    EXPECT_EQ(spin->GetStep(), 3);
+
+    // Defaults without attributes; a disabled box has a grey border and
+    // its parts take no input.
+    auto* off = w->FindAs<CSpinButtonUI>("off", "SpinButton");
+    ASSERT_NE(off, nullptr);
+    EXPECT_EQ(off->GetMaxValue(), 100);
+    EXPECT_EQ(off->GetStep(), 1);
+    EXPECT_EQ(off->GetEdit()->GetBorderColor(), CSpinButtonUI::kDisabledBorderColor);
+    EXPECT_FALSE(off->GetUpButton()->IsEnabled());
+    w->Click(off->GetUpButton());
+    EXPECT_EQ(off->GetValue(), 0);
+    off->SetEnabled(true);
+    EXPECT_EQ(off->GetEdit()->GetBorderColor(), CSpinButtonUI::kEnabledBorderColor);
+    w->Click(off->GetUpButton());
+    EXPECT_EQ(off->GetValue(), 1);
+    EXPECT_EQ(w->rec.Count("spinvaluechanged", "off"), 1);
+}
+
+TEST_F(SpinButtonTest, ButtonsStepInsideTheRange) {
+    for (int expected : {3, 6, 9}) {
+        w->Click(spin->GetUpButton());
+        EXPECT_EQ(spin->GetValue(), expected);
+    }
+    EXPECT_EQ(Changes(), 3);
+    EXPECT_EQ(spin->GetEdit()->GetText(), "9");
+    // 9 + 3 would pass 10: ignored, silently.
+    w->Click(spin->GetUpButton());
+    EXPECT_EQ(spin->GetValue(), 9);
+    EXPECT_EQ(Changes(), 3);
+    for (int expected : {6, 3, 0}) {
+        w->Click(spin->GetDownButton());
+        EXPECT_EQ(spin->GetValue(), expected);
+    }
+    w->Click(spin->GetDownButton());
+    EXPECT_EQ(spin->GetValue(), 0);
+    EXPECT_EQ(Changes(), 6);
+    EXPECT_EQ(spin->GetEdit()->GetText(), "0");
+
+    // The program's own setter keeps to the range.
+    spin->SetValue(42);
+    EXPECT_EQ(spin->GetValue(), 10);
+    EXPECT_EQ(spin->GetEdit()->GetText(), "10");
+    EXPECT_EQ(Changes(), 7);
+}
+
+TEST_F(SpinButtonTest, TypedValuesAreTakenOnFocusLossWhenInRange) {
+    Type("7");
+    EXPECT_EQ(spin->GetValue(), 7);
+    EXPECT_EQ(Changes(), 1);
+    // Out of range, not a number, or a number with rubbish: the box shows
+    // the value again and nothing changes.
+    for (const char* bad : {"11", "-1", "abc", "", "5x", "1e10"}) {
+        Type(bad);
+        EXPECT_EQ(spin->GetValue(), 7) << bad;
+        EXPECT_EQ(spin->GetEdit()->GetText(), "7") << bad;
+    }
+    EXPECT_EQ(Changes(), 1);
+    // Fractions are cut to whole numbers; blanks around are fine.
+    Type(" 4.8 ");
+    EXPECT_EQ(spin->GetValue(), 4);
+    EXPECT_EQ(spin->GetEdit()->GetText(), "4");
+    EXPECT_EQ(Changes(), 2);
+    // The same value again is no change.
+    Type("4");
+    EXPECT_EQ(Changes(), 2);
+    // Stepping goes on from the typed value.
+    w->Click(spin->GetUpButton());
+    EXPECT_EQ(spin->GetValue(), 7);
+    EXPECT_EQ(Changes(), 3);
+}

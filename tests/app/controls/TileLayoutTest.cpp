@@ -1,0 +1,382 @@
+// The multi-select tile layout and its tiles, driven by real mouse and key
+// messages: click, Shift and Control selection, right click, keyboard
+// moves and scrolling, Delete and Control+A, clearing by a click on the
+// empty layout, the selection across insertions and removals, and the
+// painting of the selected mark, the hot frame and the time text.
+#include <memory>
+
+#include "ControlsTestSupport.h"
+#include "LiveButtonUI.h"
+#include "SpinButtonUI.h"
+#include "TileLayoutVSSlide.h"
+
+using namespace DuiLib;
+using namespace ctltest;
+
+namespace {
+
+const char* const kSkin = R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="520,460">
+  <Font name="tileItem.Font" face="Tahoma" size="12" />
+  <Font face="Tahoma" size="12" default="true" />
+  <VerticalLayout name="root" bkcolor="#FFFFFFFF">
+    <TileLayoutBtnUI name="tiles" width="360" height="200" itemsize="84,92" vscrollbar="true" MutiSelect="true" SelectNoneClickNone="true" bkcolor="#FF303030" />
+    <TileLayoutBtnUI name="single" width="360" height="100" itemsize="84,92" bkcolor="#FF303030" />
+    <SpinButton name="spin" width="80" height="22" maxrange="10" />
+    <LiveButton name="live" width="40" height="30" icontype="color" iconcolor="#FF00FF00" />
+    <Button name="other" height="30" text="other" />
+  </VerticalLayout>
+</Window>
+)";
+
+const DWORD kLayoutBk = 0xFF303030;
+
+// A tile as the media list builds one: thumbnail, name and time text.
+CTileLayoutVSSlideItem* MakeTile(const std::string& name, int id) {
+    auto* t = new CTileLayoutVSSlideItem;
+    t->SetName(name + std::to_string(id));
+    t->SetTag(static_cast<UINT_PTR>(id));
+    t->SetText("clip" + std::to_string(id));
+    t->SetTextColor(0xFFFFFFFF);
+    t->SetTextPadding(RECT{2, 64, 2, 14});
+    t->SetIcon("thumb.png", RECT{2, 2, 82, 62});
+    t->SetExtraText("00:00:0" + std::to_string(id % 10));
+    t->SetExtraTextPadding(RECT{2, 76, 2, 2});
+    t->SetContextMenuUsed(true);
+    return t;
+}
+
+class TileLayoutTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AddSolidImage(CTileLayoutVSSlideItem::kSelectedMark, 25, 25, kSelectedMarkColor);
+        AddSolidImage("thumb.png", 80, 60, 0xFF4080C0);
+        w = std::make_unique<TestWindow>(kSkin, "tiles");
+        tiles = w->FindAs<CTileLayoutVSSlide>("tiles", "CTileLayoutBtn");
+        single = w->FindAs<CTileLayoutVSSlide>("single", "CTileLayoutBtn");
+        ASSERT_NE(tiles, nullptr);
+        ASSERT_NE(single, nullptr);
+        for (int i = 0; i < 12; ++i) tiles->Add(MakeTile("tile", i));
+        for (int i = 0; i < 2; ++i) single->Add(MakeTile("one", i));
+        w->pm().UpdateNow();
+        w->rec.Clear();
+    }
+    void TearDown() override { w.reset(); }
+
+    CControlUI* Tile(int i) { return tiles->GetItemAt(i); }
+    POINT At(int i) { return TestWindow::Center(Tile(i)); }
+    std::vector<int> Sel() { return tiles->GetSelectedItems(); }
+    int Selects() { return w->rec.Count("itemselect", "tiles"); }
+    static std::vector<int> V(std::initializer_list<int> l) { return std::vector<int>(l); }
+
+    std::unique_ptr<TestWindow> w;
+    CTileLayoutVSSlide* tiles = nullptr;
+    CTileLayoutVSSlide* single = nullptr;
+};
+
+}  // namespace
+
+TEST_F(TileLayoutTest, SkinDeclaresTheOwnControlsByClassName) {
+    EXPECT_EQ(tiles->GetClass(), "TileLayoutBtnUI");
+    EXPECT_NE(tiles->GetInterface("TileLayout"), nullptr);
+    EXPECT_TRUE(tiles->IsMultiSelect());
+    EXPECT_TRUE(tiles->IsSelectNoneClickNone());
+    EXPECT_FALSE(single->IsMultiSelect());
+    EXPECT_FALSE(single->IsSelectNoneClickNone());
+    // The tile layout's own attributes still reach it.
+    EXPECT_EQ(tiles->GetItemSize().cx, 84);
+    EXPECT_NE(tiles->GetVerticalScrollBar(), nullptr);
+
+    auto* spin = w->FindAs<CSpinButtonUI>("spin", "SpinButton");
+    ASSERT_NE(spin, nullptr);
+    EXPECT_EQ(spin->GetClass(), "SpinButtonUI");
+    EXPECT_EQ(spin->GetMaxValue(), 10);
+    auto* live = w->FindAs<CLiveButtonUI>("live", "LiveButton");
+    ASSERT_NE(live, nullptr);
+    EXPECT_EQ(live->GetClass(), "LiveButtonUI");
+    EXPECT_FALSE(live->IsPictureMode());
+    EXPECT_EQ(live->GetIconColor(), 0xFF00FF00u);
+
+    CDialogBuilderCallbackEx cb;
+    for (const char* other : {"Button", "TileLayout", "TileLayoutVSSlideItem", "SkinBtn", "ControlVideoShow", ""})
+        EXPECT_EQ(cb.CreateControl(other), nullptr) << other;
+
+    // A tile answers its selection interface and itself under two names.
+    auto* tile = static_cast<CTileLayoutVSSlideItem*>(Tile(3)->GetInterface("CTileLayoutVSSlideItem"));
+    ASSERT_NE(tile, nullptr);
+    EXPECT_EQ(tile->GetClass(), "TileLayoutVSSlideItem");
+    EXPECT_EQ(Tile(3)->GetInterface("TileLayoutVSSlideItem"), static_cast<ITileLayoutBtnItem*>(tile));
+    EXPECT_EQ(tile->GetIndex(), 3);
+    EXPECT_EQ(tile->GetTagValue(), 3);
+    EXPECT_EQ(tile->GetFont(), "tileItem.Font");
+    EXPECT_EQ(CTileLayoutVSSlideItem().GetIndex(), -1);
+}
+
+TEST_F(TileLayoutTest, ClickShiftClickAndControlClick) {
+    w->Click(At(2));
+    EXPECT_EQ(Sel(), V({2}));
+    EXPECT_EQ(Selects(), 1);
+    EXPECT_EQ(w->rec.Count("click", "tile2"), 1) << "the tile still works as a button";
+
+    // Shift: the range from the anchor.
+    {
+        HeldKeys keys{VK_SHIFT};
+        w->Click(At(5), MK_SHIFT);
+    }
+    EXPECT_EQ(Sel(), V({2, 3, 4, 5}));
+    EXPECT_EQ(tiles->GetAnchor(), 2);
+    EXPECT_EQ(Selects(), 2);
+
+    // Control: takes one tile out, keeps the others; then puts it back.
+    {
+        HeldKeys keys{VK_CONTROL};
+        w->Click(At(3), MK_CONTROL);
+        EXPECT_EQ(Sel(), V({2, 4, 5}));
+        w->Click(At(7), MK_CONTROL);
+        EXPECT_EQ(Sel(), V({2, 4, 5, 7}));
+        EXPECT_EQ(tiles->GetAnchor(), 7);
+    }
+    EXPECT_EQ(Selects(), 4);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(static_cast<ITileLayoutBtnItem*>(Tile(i)->GetInterface("TileLayoutVSSlideItem"))->IsSelect(),
+                  i == 2 || i == 4 || i == 5 || i == 7)
+            << i;
+
+    // A plain click makes one tile the only one; clicking it again changes
+    // nothing and sends nothing.
+    w->Click(At(4));
+    EXPECT_EQ(Sel(), V({4}));
+    EXPECT_EQ(Selects(), 5);
+    w->Click(At(4));
+    EXPECT_EQ(Sel(), V({4}));
+    EXPECT_EQ(Selects(), 5);
+
+    // Shift-click upwards from the anchor.
+    {
+        HeldKeys keys{VK_SHIFT};
+        w->Click(At(1), MK_SHIFT);
+    }
+    EXPECT_EQ(Sel(), V({1, 2, 3, 4}));
+}
+
+TEST_F(TileLayoutTest, ModifiersDoNothingSpecialWithoutMultiSelect) {
+    CControlUI* a = single->GetItemAt(0);
+    CControlUI* b = single->GetItemAt(1);
+    w->Click(a);
+    {
+        HeldKeys keys{VK_SHIFT, VK_CONTROL};
+        w->Click(b, MK_SHIFT | MK_CONTROL);
+    }
+    EXPECT_EQ(single->GetSelectedItems(), V({1}));
+    // Even asked to keep the others, a single-select layout holds one tile.
+    EXPECT_TRUE(single->SelectItem(0, true, false));
+    EXPECT_EQ(single->GetSelectedItems(), V({0}));
+    ASSERT_TRUE(single->SelectItem(1));
+    EXPECT_TRUE(single->SelectItems(V({1, 0}), false));
+    EXPECT_EQ(single->GetSelectedItems(), V({0})) << "only the first of the request";
+    // The empty part of a layout without "SelectNoneClickNone" keeps it.
+    const RECT rc = single->GetPos();
+    w->Click(POINT{rc.right - 10, rc.top + 10});
+    EXPECT_EQ(single->GetSelectedItems(), V({0}));
+    EXPECT_EQ(w->rec.Count("itemselect", "single"), 5);
+}
+
+TEST_F(TileLayoutTest, RightClickSelectsAnUnselectedTileOnly) {
+    w->Click(At(1));
+    {
+        HeldKeys keys{VK_CONTROL};
+        w->Click(At(2), MK_CONTROL);
+    }
+    ASSERT_EQ(Sel(), V({1, 2}));
+    w->rec.Clear();
+    // On a selected tile the set stays for the context menu.
+    w->RightClick(At(2));
+    EXPECT_EQ(Sel(), V({1, 2}));
+    EXPECT_EQ(Selects(), 0);
+    EXPECT_EQ(w->rec.Count("menu", "tile2"), 1);
+    // On an unselected one it becomes the only tile.
+    w->RightClick(At(6));
+    EXPECT_EQ(Sel(), V({6}));
+    EXPECT_EQ(Selects(), 1);
+    EXPECT_EQ(w->rec.Count("menu", "tile6"), 1);
+}
+
+TEST_F(TileLayoutTest, DoubleClickReadsTheKeyStateAndNotifies) {
+    w->DoubleClick(At(3));
+    EXPECT_EQ(Sel(), V({3}));
+    EXPECT_EQ(Selects(), 1) << "the double click repeats the selection: no second notification";
+    EXPECT_EQ(w->rec.Count("dbbuttondown", "tile3"), 1);
+    // The double click's own message carries no key flags; the key state does.
+    {
+        HeldKeys keys{VK_CONTROL};
+        SendMessageW(w->hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(At(7).x, At(7).y));
+        SendMessageW(w->hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(At(7).x, At(7).y));
+    }
+    EXPECT_EQ(Sel(), V({3, 7}));
+}
+
+TEST_F(TileLayoutTest, KeysMoveTheSelectionAndScrollItIntoView) {
+    w->Click(At(0));
+    ASSERT_EQ(w->pm().GetFocus(), Tile(0));
+    EXPECT_EQ(tiles->GetScrollPos(), 0);
+
+    w->Key(VK_END);
+    EXPECT_EQ(Sel(), V({11}));
+    EXPECT_GT(tiles->GetScrollPos(), 0);
+    RECT client = tiles->GetClientRect();
+    EXPECT_GE(Tile(11)->GetPos().top, client.top);
+    EXPECT_LE(Tile(11)->GetPos().bottom, client.bottom);
+
+    w->Key(VK_UP);
+    EXPECT_EQ(Sel(), V({10}));
+    w->Key(VK_HOME);
+    EXPECT_EQ(Sel(), V({0}));
+    EXPECT_EQ(tiles->GetScrollPos(), 0);
+    w->Key(VK_UP);
+    EXPECT_EQ(Sel(), V({0})) << "nothing above the first tile";
+    w->Key(VK_DOWN);
+    w->Key(VK_DOWN);
+    EXPECT_EQ(Sel(), V({2}));
+    const int before = Selects();
+
+    // Enter activates the one selected tile; Delete asks for deletion.
+    w->Key(VK_RETURN);
+    EXPECT_EQ(w->rec.Count("click", "tile2"), 1);
+    w->Key(VK_DELETE);
+    EXPECT_EQ(w->rec.Count("delete", "tiles"), 1);
+    EXPECT_EQ(Sel(), V({2})) << "deleting is the panel's business";
+
+    // Control+A selects everything; Enter then activates nothing.
+    {
+        HeldKeys keys{VK_CONTROL};
+        w->Key('A');
+    }
+    EXPECT_EQ(Sel().size(), 12u);
+    EXPECT_EQ(Selects(), before + 1);
+    w->rec.Clear();
+    w->Key(VK_RETURN);
+    EXPECT_EQ(w->rec.Count("click"), 0);
+    // 'A' alone is no shortcut.
+    w->Click(At(5));
+    w->Key('A');
+    EXPECT_EQ(Sel(), V({5}));
+
+    // Without multi-select Control+A does nothing.
+    w->Click(single->GetItemAt(0));
+    {
+        HeldKeys keys{VK_CONTROL};
+        w->Key('A');
+    }
+    EXPECT_EQ(single->GetSelectedItems(), V({0}));
+}
+
+TEST_F(TileLayoutTest, ClickOnTheEmptyLayoutClearsAndTakesTheKeys) {
+    w->Click(At(0));
+    {
+        HeldKeys keys{VK_SHIFT};
+        w->Click(At(3), MK_SHIFT);
+    }
+    ASSERT_EQ(Sel().size(), 4u);
+    const int before = Selects();
+    // Right of the last column, left of the scroll bar.
+    const RECT rc = tiles->GetPos();
+    const POINT empty{Tile(3)->GetPos().right + 4, rc.top + 10};
+    ASSERT_EQ(w->pm().FindControl(empty), tiles);
+    w->Click(empty);
+    EXPECT_TRUE(Sel().empty());
+    EXPECT_EQ(Selects(), before + 1);
+    w->Click(empty);
+    EXPECT_EQ(Selects(), before + 1) << "nothing left to clear";
+    // The layout has the focus now, so keys still work.
+    EXPECT_EQ(w->pm().GetFocus(), tiles);
+    w->Key(VK_DOWN);
+    EXPECT_EQ(Sel(), V({1})) << "Down goes on from the anchor the cleared selection left";
+}
+
+TEST_F(TileLayoutTest, WheelScrollsOneLine) {
+    const POINT pt = At(1);
+    // Twelve tiles of 92 pixels in four columns: three rows in a view of
+    // 200, so one line (a row) is more than the 76 pixels there are to go.
+    ASSERT_EQ(tiles->GetScrollRange(), 76);
+    tiles->Add(MakeTile("tile", 12));
+    w->pm().UpdateNow();
+    w->Wheel(pt, -1);
+    EXPECT_EQ(tiles->GetScrollPos(), tiles->GetVerticalScrollBar()->GetLineSize());
+    EXPECT_EQ(tiles->GetScrollPos(), 92);
+    w->Wheel(pt, -3);
+    EXPECT_EQ(tiles->GetScrollPos(), 168) << "to the end of four rows";
+    w->Wheel(pt, 1);
+    EXPECT_EQ(tiles->GetScrollPos(), 76);
+    w->Wheel(pt, 1);
+    EXPECT_EQ(tiles->GetScrollPos(), 0);
+}
+
+TEST_F(TileLayoutTest, SelectionFollowsInsertionAndRemoval) {
+    ASSERT_TRUE(tiles->SelectItems(V({1, 3}), true));
+    EXPECT_FALSE(tiles->SelectItems(V({3, 1}), true)) << "the same selection";
+    EXPECT_FALSE(tiles->SelectItems(V({40, -1}), true)) << "no such tiles: nothing changes";
+    EXPECT_EQ(Sel(), V({1, 3}));
+
+    // A new tile at the front (a file just added) moves every number.
+    tiles->AddAt(MakeTile("tile", 12), 0);
+    EXPECT_EQ(Sel(), V({2, 4}));
+    for (int i = 0; i < tiles->GetCount(); ++i)
+        EXPECT_EQ(static_cast<ITileLayoutBtnItem*>(Tile(i)->GetInterface("TileLayoutVSSlideItem"))->GetIndex(), i);
+
+    // The panel deletes the selected tiles from the last to the first.
+    std::vector<int> sel = Sel();
+    for (auto it = sel.rbegin(); it != sel.rend(); ++it) tiles->RemoveAt(*it);
+    EXPECT_TRUE(Sel().empty());
+    EXPECT_EQ(tiles->GetCount(), 11);
+    EXPECT_EQ(Tile(2)->GetName(), "tile2");
+    EXPECT_EQ(static_cast<ITileLayoutBtnItem*>(Tile(10)->GetInterface("TileLayoutVSSlideItem"))->GetIndex(), 10);
+
+    // Taking one tile out of the selection is a change too.
+    tiles->SelectItems(V({4, 5}), true);
+    w->rec.Clear();
+    EXPECT_TRUE(tiles->SelectItem(4, false));
+    EXPECT_EQ(Sel(), V({5}));
+    EXPECT_EQ(Selects(), 1);
+    EXPECT_FALSE(tiles->SelectItem(4, false));
+    EXPECT_EQ(Selects(), 1);
+
+    tiles->RemoveAll();
+    EXPECT_TRUE(Sel().empty());
+    EXPECT_EQ(tiles->GetAnchor(), -1);
+    w->Key(VK_END);   // keys on an empty layout do nothing
+    EXPECT_FALSE(tiles->SelectItem(0));
+}
+
+TEST_F(TileLayoutTest, PaintsSelectedMarkHotFrameAndTimeText) {
+    const RECT rc = Tile(1)->GetPos();
+    const RECT mark{rc.right - 30, rc.top + 32, rc.right - 5, rc.top + 57};
+    EXPECT_EQ(w->CountColor(mark, kSelectedMarkColor), 0);
+    w->Click(At(1));
+    EXPECT_EQ(w->CountColor(mark, kSelectedMarkColor), 25 * 25);
+    EXPECT_EQ(w->CountColor(rc, kSelectedMarkColor), 25 * 25) << "the mark is only where it belongs";
+    w->Click(At(2));
+    EXPECT_EQ(w->CountColor(mark, kSelectedMarkColor), 0);
+
+    // The frame of the tile under the mouse, on all four edges, two pixels wide.
+    const RECT r5 = Tile(5)->GetPos();
+    const int midX = (r5.left + r5.right) / 2, midY = (r5.top + r5.bottom) / 2;
+    EXPECT_EQ(w->Pixel(r5.left, midY) & 0xFFFFFF, kLayoutBk & 0xFFFFFF);
+    w->Move(At(5));
+    for (POINT p : {POINT{r5.left, midY}, POINT{r5.left + 1, midY}, POINT{r5.right - 1, midY}, POINT{midX, r5.top},
+                    POINT{midX, r5.bottom - 2}})
+        EXPECT_EQ(w->Pixel(p.x, p.y) & 0xFFFFFF, CTileLayoutVSSlideItem::kHotFrameColor & 0xFFFFFF) << p.x << "," << p.y;
+    EXPECT_EQ(w->Pixel(r5.left + 2, r5.top + 63) & 0xFFFFFF, kLayoutBk & 0xFFFFFF) << "the frame is two pixels";
+    // It follows the mouse.
+    w->Move(At(6));
+    EXPECT_EQ(w->Pixel(r5.left, midY) & 0xFFFFFF, kLayoutBk & 0xFFFFFF);
+
+    // The time text, white in its own band below the name.
+    auto* tile = static_cast<CTileLayoutVSSlideItem*>(Tile(4)->GetInterface("CTileLayoutVSSlideItem"));
+    const RECT r4 = tile->GetPos();
+    const RECT band{r4.left + 2, r4.top + 79, r4.right - 2, r4.bottom - 2};
+    EXPECT_GT(w->BrightPixels(band), 5);
+    tile->SetExtraText("");
+    EXPECT_EQ(w->BrightPixels(band), 0);
+    tile->SetExtraText("-00:01:59");
+    EXPECT_GT(w->BrightPixels(band), 5);
+}
