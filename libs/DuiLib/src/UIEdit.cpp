@@ -21,13 +21,17 @@ public:
     bool Init() {
         CPaintManagerUI* pm = m_pOwner->GetManager();
         if (!pm || !pm->GetPaintWindow()) return false;
-        DWORD style = WS_CHILD | ES_AUTOHSCROLL;
+        // A layered window (per-pixel alpha) shows only the picture it is
+        // given, never its child windows: over one, the edit box is a
+        // small window of its own, owned by it and laid over the control.
+        m_bPopup = pm->IsLayered();
+        DWORD style = (m_bPopup ? WS_POPUP : WS_CHILD) | ES_AUTOHSCROLL;
         if (m_pOwner->IsPasswordMode()) style |= ES_PASSWORD;
         if (m_pOwner->IsReadOnly()) style |= ES_READONLY;
         UINT align = m_pOwner->GetTextStyle();
         if (align & DT_CENTER) style |= ES_CENTER;
         else if (align & DT_RIGHT) style |= ES_RIGHT;
-        if (!Create(pm->GetPaintWindow(), "", style, 0, EditRect())) return false;
+        if (!Create(pm->GetPaintWindow(), "", style, m_bPopup ? WS_EX_TOOLWINDOW : 0, WindowRect())) return false;
         HFONT font = pm->GetHFont(m_pOwner->GetFont());
         if (font) ::SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         ::SendMessageW(m_hWnd, EM_LIMITTEXT, static_cast<WPARAM>(m_pOwner->GetMaxChar()), 0);
@@ -40,6 +44,19 @@ public:
         ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
         ::SetFocus(m_hWnd);
         return true;
+    }
+
+    // Where the edit window goes: the text area of the control, in the
+    // paint window's client coordinates, or on the screen for a popup.
+    RECT WindowRect() const {
+        RECT rc = EditRect();
+        CPaintManagerUI* pm = m_pOwner->GetManager();
+        if (m_bPopup && pm && pm->GetPaintWindow()) {
+            POINT tl{rc.left, rc.top};
+            ClientToScreen(pm->GetPaintWindow(), &tl);
+            OffsetRect(&rc, tl.x - rc.left, tl.y - rc.top);
+        }
+        return rc;
     }
 
     RECT EditRect() const {
@@ -171,6 +188,7 @@ protected:
 private:
     HBRUSH m_hBrush = nullptr;
     bool m_bSetting = false;
+    bool m_bPopup = false;
 };
 
 CEditUI::CEditUI() {
@@ -227,7 +245,7 @@ void CEditUI::EndEdit() {
 void CEditUI::SetPos(RECT rc) {
     CLabelUI::SetPos(rc);
     if (m_pWindow && m_pWindow->GetHWND()) {
-        RECT r = m_pWindow->EditRect();
+        RECT r = m_pWindow->WindowRect();
         SetWindowPos(m_pWindow->GetHWND(), nullptr, r.left, r.top, RectWidth(r), RectHeight(r),
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }

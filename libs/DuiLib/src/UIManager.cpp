@@ -854,6 +854,15 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             Invalidate(RECT{0, 0, 32767, 32767});
         }
         return false;
+    case WM_MOVE:
+        // An edit box being edited over a layered window is a window of its
+        // own on the screen: it moves with this one.
+        if (m_pFocus && m_pFocus->GetInterface("Edit")) m_pFocus->SetPos(m_pFocus->GetPos());
+        return false;
+    case WM_SHOWWINDOW:
+        // Hidden, the window's editing ends (the text is kept).
+        if (!wParam && m_pFocus && m_pFocus->GetInterface("Edit")) SetFocus(nullptr);
+        return false;
     case WM_TIMER:
         for (const auto& t : m_timers) {
             if (t.nativeId == wParam) {

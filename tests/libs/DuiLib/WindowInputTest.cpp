@@ -216,3 +216,55 @@ TEST(DuiGalleryInput, NewBackgroundReachesEveryOpenWindowAndLaterOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DuiGalleryInput, EditBoxOverALayeredWindowIsAWindowOfItsOwn) {
+    GalleryWindow w;
+    w.pm().SetLayerAttribute(true);
+    if (!w.pm().IsLayered()) GTEST_SKIP() << "no layered windows here";
+    duitest::Pump();
+    auto* edit = w.FindAs<CEditUI>("editName", "Edit");
+    ASSERT_NE(edit, nullptr);
+    w.Click("editName");
+    HWND native = edit->GetNativeEditWindow();
+    ASSERT_NE(native, nullptr);
+    // A layered window shows no child windows: the box is an owned popup
+    // laid over the control's text area, with the keyboard focus.
+    const LONG style = GetWindowLongW(native, GWL_STYLE);
+    EXPECT_FALSE(style & WS_CHILD);
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_EQ(GetWindow(native, GW_OWNER), w.hwnd());
+    EXPECT_TRUE(IsWindowVisible(native));
+    EXPECT_EQ(GetFocus(), native);
+    RECT onScreen;
+    GetWindowRect(native, &onScreen);
+    POINT tl{edit->GetPos().left + edit->GetTextPadding().left, 0};
+    ClientToScreen(w.hwnd(), &tl);
+    EXPECT_EQ(onScreen.left, tl.x);
+    const int top = onScreen.top;
+
+    // Typing works as in a child box, notifications included.
+    for (wchar_t ch : std::wstring(L"一二")) SendMessageW(native, WM_IME_CHAR, ch, 1);
+    EXPECT_EQ(edit->GetText(), "你好，DuiLib一二");
+    EXPECT_EQ(w.rec.Count("TextChange", "editName"), 2);
+
+    // It follows the window when that moves.
+    RECT wr;
+    GetWindowRect(w.hwnd(), &wr);
+    SetWindowPos(w.hwnd(), nullptr, wr.left + 30, wr.top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    duitest::Pump();
+    GetWindowRect(native, &onScreen);
+    EXPECT_EQ(onScreen.left, tl.x + 30);
+    EXPECT_EQ(onScreen.top, top + 20);
+
+    // Hiding the window ends the editing and keeps the text.
+    ShowWindow(w.hwnd(), SW_HIDE);
+    duitest::Pump();
+    EXPECT_EQ(w.rec.Count("killfocus", "editName"), 1);
+    EXPECT_EQ(edit->GetNativeEditWindow(), nullptr);
+    EXPECT_FALSE(IsWindow(native));
+    EXPECT_EQ(edit->GetText(), "你好，DuiLib一二");
+}
+
+}  // namespace
