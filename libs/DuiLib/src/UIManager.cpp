@@ -198,6 +198,28 @@ void CPaintManagerUI::ApplyRoundCorner() {
     else DeleteObject(rgn);
 }
 
+void CPaintManagerUI::ClearRoundCorners(const RECT& rcPaint) {
+    // A layered window shows what its pixels say, whatever its region:
+    // outside the rounded corners they are made fully transparent.
+    if (m_szRound.cx <= 0 || m_szRound.cy <= 0 || !m_pBackBits) return;
+    if (m_hWndPaint && IsZoomed(m_hWndPaint)) return;
+    const int cx = m_szBack.cx, cy = m_szBack.cy;
+    const double rx = m_szRound.cx / 2.0, ry = m_szRound.cy / 2.0;
+    const int nx = (std::min)(cx / 2, static_cast<int>(rx + 1)), ny = (std::min)(cy / 2, static_cast<int>(ry + 1));
+    DWORD* bits = reinterpret_cast<DWORD*>(m_pBackBits);
+    GdiFlush();
+    for (int dy = 0; dy < ny; ++dy) {
+        for (int dx = 0; dx < nx; ++dx) {
+            // Distance of the pixel's centre from the corner ellipse's centre.
+            const double ex = (rx - (dx + 0.5)) / rx, ey = (ry - (dy + 0.5)) / ry;
+            if (dx + 0.5 >= rx || dy + 0.5 >= ry || ex * ex + ey * ey <= 1.0) continue;
+            const POINT corners[4] = {{dx, dy}, {cx - 1 - dx, dy}, {dx, cy - 1 - dy}, {cx - 1 - dx, cy - 1 - dy}};
+            for (const POINT& p : corners)
+                if (RectContains(rcPaint, p)) bits[static_cast<size_t>(p.y) * cx + p.x] = 0;
+        }
+    }
+}
+
 void CPaintManagerUI::SetAlphaTranspanrent(int alpha) {
     m_alpha = (std::max)(0, (std::min)(255, alpha));
     if (m_hWndPaint) Invalidate(RECT{0, 0, 32767, 32767});
@@ -476,6 +498,7 @@ void CPaintManagerUI::Paint(const RECT& rcPaintIn, HDC hdcTarget) {
         g.Flush(Gdiplus::FlushIntentionSync);
         CRenderEngine::SetPaintTarget(nullptr);
     }
+    if (m_bLayered) ClearRoundCorners(rcPaint);
     if (m_bLayered) {
         RECT rcWnd;
         GetWindowRect(m_hWndPaint, &rcWnd);

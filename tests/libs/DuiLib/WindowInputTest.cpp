@@ -181,6 +181,21 @@ TEST(DuiGalleryInput, RoundedShapeFollowsTheSize) {
     // The layout follows the size too.
     EXPECT_EQ(w.pm().GetRoot()->GetPos().right, 700);
 
+    // Layered, the corners' pixels are transparent as well (a layered
+    // window shows its pixels whatever its region), the rest opaque.
+    w.pm().SetLayerAttribute(true);
+    if (w.pm().IsLayered()) {
+        w.pm().UpdateNow();
+        EXPECT_EQ(w.pm().GetBackBufferPixel(0, 0) >> 24, 0u);
+        EXPECT_EQ(w.pm().GetBackBufferPixel(699, 499) >> 24, 0u);
+        EXPECT_EQ(w.pm().GetBackBufferPixel(699, 0) >> 24, 0u);
+        EXPECT_EQ(w.pm().GetBackBufferPixel(0, 499) >> 24, 0u);
+        EXPECT_EQ(w.pm().GetBackBufferPixel(5, 5) >> 24, 0xFFu);
+        EXPECT_EQ(w.pm().GetBackBufferPixel(350, 0) >> 24, 0xFFu);
+        EXPECT_EQ(w.pm().GetBackBufferPixel(699, 250) >> 24, 0xFFu);
+    }
+    w.pm().SetLayerAttribute(false);
+
     // Square corners asked for: the whole window again.
     w.pm().SetRoundCorner(0, 0);
     HRGN none = CreateRectRgn(0, 0, 0, 0);
@@ -265,6 +280,146 @@ TEST(DuiGalleryInput, EditBoxOverALayeredWindowIsAWindowOfItsOwn) {
     EXPECT_EQ(edit->GetNativeEditWindow(), nullptr);
     EXPECT_FALSE(IsWindow(native));
     EXPECT_EQ(edit->GetText(), "你好，DuiLib一二");
+}
+
+}  // namespace
+
+namespace {
+
+// Runs a list of steps against the open menu from a timer of its loop.
+std::vector<std::pair<UINT, WPARAM>>* g_menuKeys = nullptr;
+void CALLBACK MenuKeysTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND menu = CMenuUI::GetActiveMenuWindow();
+    if (!menu || !g_menuKeys) return;
+    KillTimer(nullptr, id);
+    for (const auto& m : *g_menuKeys) SendMessageW(menu, m.first, m.second, 0);
+}
+
+int RunMenu(GalleryWindow& w, std::vector<std::pair<UINT, WPARAM>> steps) {
+    g_menuKeys = &steps;
+    UINT_PTR t = SetTimer(nullptr, 0, 30, MenuKeysTimer);
+    const int result = w.dlg.ShowMenu(POINT{20, 20});
+    KillTimer(nullptr, t);
+    g_menuKeys = nullptr;
+    return result;
+}
+
+TEST(DuiGalleryInput, MenuByKeyboardAndDismissedByLosingTheActivation) {
+    GalleryWindow w;
+    // Down, Down passes over the separator to "退出"; Enter chooses it.
+    EXPECT_EQ(RunMenu(w, {{WM_KEYDOWN, VK_DOWN}, {WM_KEYDOWN, VK_DOWN}, {WM_KEYDOWN, VK_RETURN}}), 3);
+    EXPECT_EQ(RunMenu(w, {{WM_KEYDOWN, VK_DOWN}, {WM_KEYDOWN, VK_RETURN}}), 1);
+    // Up from nothing wraps to the last entry.
+    EXPECT_EQ(RunMenu(w, {{WM_KEYDOWN, VK_UP}, {WM_KEYDOWN, VK_RETURN}}), 3);
+    // Another window taking the activation or the focus dismisses it.
+    EXPECT_EQ(RunMenu(w, {{WM_ACTIVATE, WA_INACTIVE}}), -1);
+    EXPECT_EQ(RunMenu(w, {{WM_KILLFOCUS, 0}}), -1);
+    EXPECT_EQ(CMenuUI::GetActiveMenuWindow(), nullptr);
+    EXPECT_EQ(w.Find("lblStatus")->GetText(), "状态：菜单已取消");
+}
+
+// A WM_QUIT posted while a dialog runs modally.
+CGalleryDlg* g_quitDlg = nullptr;
+void CALLBACK QuitTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!g_quitDlg || !g_quitDlg->GetHWND() || !IsWindowVisible(g_quitDlg->GetHWND())) return;
+    KillTimer(nullptr, id);
+    PostQuitMessage(5);
+}
+
+TEST(DuiGalleryInput, QuitDuringAModalLoopReachesTheOuterLoop) {
+    GalleryWindow owner;
+    CGalleryDlg dlg;
+    g_quitDlg = &dlg;
+    UINT_PTR t = SetTimer(nullptr, 0, 30, QuitTimer);
+    dlg.ShowModalDlg(owner.hwnd(), true);
+    KillTimer(nullptr, t);
+    g_quitDlg = nullptr;
+    // The modal loop ended and gave the owner its input back; the quit is
+    // still there for the program's own loop.
+    EXPECT_TRUE(IsWindowEnabled(owner.hwnd()));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 5u);
+    if (dlg.GetHWND()) DestroyWindow(dlg.GetHWND());
+}
+
+TEST(DuiGalleryInput, HoverRepaintsOnlyWhatChangedAndShowsTheToolTip) {
+    GalleryWindow w;
+    // Over a tile: the tile alone is painted again, and its tool tip shows
+    // after the hover delay.
+    CControlUI* tile = w.Find("tile_5");
+    const RECT rc = tile->GetPos();
+    w.Move(POINT{5, 600});
+    w.pm().UpdateNow();
+    w.pm().ResetPaintStats();
+    const POINT c = w.Center("tile_5");
+    w.Move(c);
+    w.pm().UpdateNow();
+    ASSERT_EQ(w.pm().GetPaintStats().paints, 1u);
+    const RECT painted = w.pm().GetPaintStats().lastRect;
+    EXPECT_EQ(painted.left, rc.left);
+    EXPECT_EQ(painted.top, rc.top);
+    EXPECT_EQ(painted.right, rc.right);
+    EXPECT_EQ(painted.bottom, rc.bottom);
+    // Moving inside the same control paints nothing.
+    w.Move(POINT{c.x + 3, c.y + 2});
+    w.pm().UpdateNow();
+    EXPECT_EQ(w.pm().GetPaintStats().paints, 1u);
+    // The hover comes from the system's mouse tracking.
+    SendMessageW(w.hwnd(), WM_MOUSEHOVER, 0, MAKELPARAM(c.x, c.y));
+    HWND tip = w.pm().GetToolTipWindow();
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(w.pm().GetToolTipText(), "第 5 张图片");
+    EXPECT_TRUE(IsWindowVisible(tip));
+    w.Move(w.Center("hdrTiles"));
+    EXPECT_FALSE(IsWindowVisible(tip)) << "gone when the mouse leaves the control";
+
+    // The scroll bar's thumb getting hot repaints the bar alone.
+    auto* tiles = w.FindAs<CTileLayoutUI>("tileList", "TileLayout");
+    CScrollBarUI* bar = tiles->GetVerticalScrollBar();
+    const RECT th = bar->GetThumbRect();
+    w.pm().UpdateNow();
+    w.pm().ResetPaintStats();
+    w.Move(POINT{(th.left + th.right) / 2, (th.top + th.bottom) / 2});
+    w.pm().UpdateNow();
+    const RECT barPaint = w.pm().GetPaintStats().lastRect;
+    const RECT barRect = bar->GetPos();
+    EXPECT_GE(barPaint.left, barRect.left);
+    EXPECT_LE(barPaint.right, barRect.right);
+    EXPECT_GE(barPaint.top, barRect.top);
+    EXPECT_LE(barPaint.bottom, barRect.bottom);
+}
+
+TEST(DuiGalleryInput, PicturesAndFontsAreLoadedOnceAndShared) {
+    GalleryWindow a;
+    const size_t pictures = CImageMgr::GetCount();
+    TImageInfo* bk = a.pm().GetImage("bk.png");
+    ASSERT_NE(bk, nullptr);
+    GalleryWindow b;
+    EXPECT_EQ(CImageMgr::GetCount(), pictures) << "a second window loads no picture again";
+    EXPECT_EQ(b.pm().GetImage("bk.png"), bk);
+    EXPECT_EQ(CImageMgr::GetImage(duitest::GallerySkinDir() + "bk.png"), bk) << "also under its full path";
+    // A font named in a skin is found by a window whose skin has none.
+    CPaintManagerUI plain;
+    TFontInfo* f = plain.GetFontInfo("tileItem.Font");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->face, a.pm().GetFontInfo("tileItem.Font")->face);
+    EXPECT_EQ(f->face, "宋体");
+    EXPECT_EQ(f->size, 12);
+    EXPECT_NE(f, plain.GetFontInfo("")) << "not the default font";
+    ASSERT_NE(f->font, nullptr);
+    ASSERT_NE(f->hFont, nullptr);
+
+    // A picture file loaded by path belongs to the caller until handed to
+    // the image manager; a damaged file gives nothing.
+    TImageInfo* img = CRenderEngine::LoadFullPathImageFile(duitest::GallerySkinDir() + "icon_star.png");
+    ASSERT_NE(img, nullptr);
+    EXPECT_GT(img->nX, 0);
+    EXPECT_EQ(img->bits.size(), static_cast<size_t>(img->nX) * img->nY * 4);
+    EXPECT_TRUE(CImageMgr::AddImage("shared star", img));
+    EXPECT_EQ(a.pm().GetImage("shared star"), img);
+    EXPECT_EQ(CRenderEngine::LoadFullPathImageFile(duitest::GallerySkinDir() + "gallery.xml"), nullptr);
+    CImageMgr::RemoveImage("shared star");
 }
 
 }  // namespace

@@ -179,6 +179,7 @@ private:
     void ShowToolTip(CControlUI* pControl);
     void HideToolTip();
     void ApplyRoundCorner();
+    void ClearRoundCorners(const RECT& rcPaint);
     void FlushAsyncNotify();
     void FlushDelayedCleanup();
     void DeliverNotify(TNotifyUI& msg);
