@@ -290,11 +290,13 @@ bool MoveBar(CScrollBarUI* bar, int pos) {
     bar->SetScrollPos(pos);
     return bar->GetScrollPos() != old;
 }
+int LineOf(const CScrollBarUI* bar) { return bar ? bar->GetLineSize() : 0; }
 }  // namespace
 
+// Only this container's content moves when it scrolls: it is laid out
+// again and repainted, nothing else.
 void CContainerUI::SetScrollPos(int pos) {
     if (!MoveBar(m_pVerticalScrollBar, pos)) return;
-    // Only this container's content moves: lay it out again and repaint it.
     SetPos(m_rcItem);
     Invalidate();
 }
@@ -305,28 +307,13 @@ void CContainerUI::SetHScrollPos(int pos) {
     Invalidate();
 }
 
-void CContainerUI::LineUp() {
-    if (m_pVerticalScrollBar) SetScrollPos(GetScrollPos() - m_pVerticalScrollBar->GetLineSize());
-}
-
-void CContainerUI::LineDown() {
-    if (m_pVerticalScrollBar) SetScrollPos(GetScrollPos() + m_pVerticalScrollBar->GetLineSize());
-}
-
+void CContainerUI::LineUp() { SetScrollPos(GetScrollPos() - LineOf(m_pVerticalScrollBar)); }
+void CContainerUI::LineDown() { SetScrollPos(GetScrollPos() + LineOf(m_pVerticalScrollBar)); }
 void CContainerUI::PageUp() { SetScrollPos(GetScrollPos() - (std::max)(1, RectHeight(GetClientRect()))); }
-
 void CContainerUI::PageDown() { SetScrollPos(GetScrollPos() + (std::max)(1, RectHeight(GetClientRect()))); }
-
-void CContainerUI::LineLeft() {
-    if (m_pHorizontalScrollBar) SetHScrollPos(GetHScrollPos() - m_pHorizontalScrollBar->GetLineSize());
-}
-
-void CContainerUI::LineRight() {
-    if (m_pHorizontalScrollBar) SetHScrollPos(GetHScrollPos() + m_pHorizontalScrollBar->GetLineSize());
-}
-
+void CContainerUI::LineLeft() { SetHScrollPos(GetHScrollPos() - LineOf(m_pHorizontalScrollBar)); }
+void CContainerUI::LineRight() { SetHScrollPos(GetHScrollPos() + LineOf(m_pHorizontalScrollBar)); }
 void CContainerUI::PageLeft() { SetHScrollPos(GetHScrollPos() - (std::max)(1, RectWidth(GetClientRect()))); }
-
 void CContainerUI::PageRight() { SetHScrollPos(GetHScrollPos() + (std::max)(1, RectWidth(GetClientRect()))); }
 
 void CContainerUI::EnsureVisible(CControlUI* p) {
