@@ -1,0 +1,53 @@
+// For tests: registers the test devices module and adds test cameras and
+// test microphones as devices of the video and audio input categories,
+// each under an instance key of its own, removed again when the object
+// goes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "TestDevices.h"
+
+namespace tdev {
+
+// Registers ZxTestDevices.dll (next to the test program) with regsvr32
+// while alive, and unregisters it and every device added through it
+// afterwards.
+class TestDevices {
+public:
+    TestDevices();
+    ~TestDevices();
+    TestDevices(const TestDevices&) = delete;
+    TestDevices& operator=(const TestDevices&) = delete;
+    bool Ok() const { return m_ok; }
+
+    // A test camera under instance key key ("ZxTestCamera0" ...; devices
+    // are enumerated in the order of their keys). With devicePath false
+    // the device lacks "DevicePath". caps: see TestDevices.h.
+    bool AddCamera(const std::wstring& key, const std::wstring& friendlyName,
+                   const std::wstring& caps = ZXTEST_DEFAULT_CAPS, bool devicePath = true);
+    bool AddMicrophone(const std::wstring& key, const std::wstring& friendlyName, int toneHz = 1000,
+                       int amplitude = 8000);
+    // Removes one device again.
+    void Remove(const std::wstring& key);
+    void RemoveAll();
+
+private:
+    bool Add(REFCLSID category, REFCLSID clsid, const std::wstring& key, const std::wstring& friendlyName,
+             const std::vector<std::pair<std::wstring, std::wstring>>& values);
+    struct Device {
+        CLSID category;
+        CLSID clsid;
+        std::wstring key;
+    };
+    std::vector<Device> m_devices;
+    bool m_ok;
+};
+
+// Runs regsvr32 /s (with /u to unregister) on a module; true on exit code 0.
+bool RunRegsvr32(const std::string& dllPath, bool reg);
+
+}  // namespace tdev

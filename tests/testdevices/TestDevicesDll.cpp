@@ -1,0 +1,35 @@
+// The module ZxTestDevices.dll: the test camera and test microphone classes
+// and the module's COM entry points. Registration writes the two COM
+// classes only; the devices themselves are instance keys the tests add
+// (TestDeviceSupport.h).
+#include <windows.h>
+#include <objbase.h>
+
+#include "DShowBase/ClassFactory.h"
+#include "DShowBase/Register.h"
+#include "TestDevices.h"
+#include "TestFilters.h"
+
+namespace {
+
+const CFactoryTemplate kTemplates[] = {
+    {ZXTEST_CAMERA_CLASS, &CLSID_ZxTestCamera, &CreateTestCamera, nullptr},
+    {ZXTEST_MICROPHONE_CLASS, &CLSID_ZxTestMicrophone, &CreateTestMicrophone, nullptr},
+};
+constexpr int kTemplateCount = sizeof(kTemplates) / sizeof(kTemplates[0]);
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+    return DShowDllEntry(instance, reason);
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
+    return DShowGetClassObject(kTemplates, kTemplateCount, clsid, riid, ppv);
+}
+
+STDAPI DllCanUnloadNow() { return DShowCanUnloadNow(); }
+
+STDAPI DllRegisterServer() { return DShowRegisterServers(kTemplates, kTemplateCount, true); }
+
+STDAPI DllUnregisterServer() { return DShowRegisterServers(kTemplates, kTemplateCount, false); }

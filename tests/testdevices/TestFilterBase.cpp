@@ -1,0 +1,60 @@
+#include "TestFilters.h"
+
+#include <algorithm>
+
+HRESULT STDMETHODCALLTYPE CTestDeviceFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IPersistPropertyBag) return GetInterface(static_cast<IPersistPropertyBag*>(this), ppv);
+    return CSource::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT STDMETHODCALLTYPE CTestDeviceFilter::Load(IPropertyBag* bag, IErrorLog* log) {
+    if (!bag) return E_POINTER;
+    for (const wchar_t* const* name = SettingNames(); *name; ++name) {
+        VARIANT var;
+        VariantInit(&var);
+        var.vt = VT_BSTR;
+        if (SUCCEEDED(bag->Read(*name, &var, log)) && var.vt == VT_BSTR && var.bstrVal)
+            TakeSetting(*name, std::wstring(var.bstrVal, SysStringLen(var.bstrVal)));
+        VariantClear(&var);
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTestCapturePin::Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data, DWORD dataBytes,
+                                               DWORD* returned) {
+    if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
+    if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+    if (!data && !returned) return E_POINTER;
+    if (returned) *returned = sizeof(GUID);
+    if (!data) return S_OK;
+    if (dataBytes < sizeof(GUID)) return E_UNEXPECTED;
+    *static_cast<GUID*>(data) = PIN_CATEGORY_CAPTURE;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE CTestCapturePin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
+    if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
+    if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+    if (support) *support = KSPROPERTY_SUPPORT_GET;
+    return S_OK;
+}
+
+double TestDeviceNowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+void TestDeviceWaitUntil(double ms) {
+    for (;;) {
+        const double left = ms - TestDeviceNowMs();
+        if (left <= 0) return;
+        Sleep(static_cast<DWORD>(std::min(left, 20.0)) + 1);
+    }
+}
