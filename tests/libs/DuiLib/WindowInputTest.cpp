@@ -423,3 +423,66 @@ TEST(DuiGalleryInput, PicturesAndFontsAreLoadedOnceAndShared) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DuiGalleryInput, LostCaptureReleasesWithoutAClick) {
+    GalleryWindow w;
+    // A slider being dragged keeps the value reached and says it is final.
+    auto* s = w.FindAs<CSliderUI>("sliderA", "Slider");
+    ASSERT_NE(s, nullptr);
+    RECT thumb = s->GetThumbRect();
+    POINT p{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2};
+    w.Down(p);
+    EXPECT_TRUE(w.pm().IsCaptured());
+    EXPECT_EQ(GetCapture(), w.hwnd());
+    w.Move(POINT{p.x + 30, p.y}, MK_LBUTTON);
+    const int reached = s->GetValue();
+    EXPECT_GT(reached, 40);
+    EXPECT_EQ(w.rec.Count("valuechanged", "sliderA"), 0);
+    // Another window takes the mouse (a system dialog, a drag elsewhere).
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    SetCapture(other);
+    duitest::Pump();
+    EXPECT_FALSE(w.pm().IsCaptured());
+    EXPECT_EQ(w.pm().GetCapture(), nullptr);
+    EXPECT_EQ(w.rec.Count("valuechanged", "sliderA"), 1);
+    EXPECT_EQ(s->GetValue(), reached);
+    EXPECT_FALSE(s->GetState() & UISTATE_PUSHED);
+    ReleaseCapture();
+
+    // A pressed button loses its pressed look and sends no click.
+    const POINT b = w.Center("btnNormal");
+    w.Down(b);
+    EXPECT_TRUE(w.Find("btnNormal")->GetState() & UISTATE_PUSHED);
+    SetCapture(other);
+    duitest::Pump();
+    EXPECT_FALSE(w.Find("btnNormal")->GetState() & UISTATE_PUSHED);
+    ReleaseCapture();
+    w.Up(b);
+    EXPECT_EQ(w.rec.Count("click", "btnNormal"), 0);
+    DestroyWindow(other);
+}
+
+// Notifications sent for later arrive after the current message, in order,
+// and never for a control that left the tree meanwhile.
+TEST(DuiGalleryInput, DeferredNotificationsArriveInOrderAndSkipRemovedControls) {
+    GalleryWindow w;
+    CControlUI* a = w.Find("strip_1");
+    CControlUI* b = w.Find("strip_2");
+    w.pm().SendNotify(a, "first", 1, 0, true);
+    w.pm().SendNotify(b, "second", 2, 0, true);
+    w.pm().SendNotify(b, "third", 3, 0, true);
+    EXPECT_EQ(w.rec.Count("first") + w.rec.Count("second"), 0) << "not yet";
+    auto* strip = w.FindAs<CContainerUI>("stripWide", "Container");
+    ASSERT_TRUE(strip->Remove(b));
+    duitest::Pump();
+    ASSERT_EQ(w.rec.Count("first", "strip_1"), 1);
+    EXPECT_EQ(w.rec.Count("second"), 0);
+    EXPECT_EQ(w.rec.Count("third"), 0);
+    EXPECT_EQ(w.Find("strip_2"), nullptr);
+}
+
+}  // namespace
