@@ -106,6 +106,12 @@ void CSpinButtonUI::SetEnabled(bool bEnable) {
 void CSpinButtonUI::SetRange(int minimum, int maximum) {
     m_nMin = minimum;
     m_nMax = maximum;
+    // The value stays inside the range (a box from 1 to 30 must not show
+    // the initial 0), quietly: nothing was chosen by the user.
+    if (m_nMin <= m_nMax && (m_nValue < m_nMin || m_nValue > m_nMax)) {
+        m_nValue = m_nValue < m_nMin ? m_nMin : m_nMax;
+        ShowValue();
+    }
 }
 
 bool CSpinButtonUI::SetStep(int step) {

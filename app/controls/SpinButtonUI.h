@@ -32,6 +32,8 @@ public:
     int GetMaxValue() const { return m_nMax; }
     int GetMinValue() const { return m_nMin; }
     int GetStep() const { return m_nStep; }
+    // A value outside the new range moves to its nearer end (no
+    // notification).
     void SetRange(int minimum, int maximum);
     // False (and the step kept) for a step below 1.
     bool SetStep(int step);

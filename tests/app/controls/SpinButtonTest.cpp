@@ -18,6 +18,7 @@ const char* const kSkin = R"(<?xml version="1.0" encoding="utf-8"?>
   <VerticalLayout name="root" bkcolor="#FFFFFFFF" inset="10,10,10,10" childpadding="10">
     <SpinButton name="spin" width="80" height="22" maxrange="10" minrange="0" interval="3" e_textcolor="#FF112233" bu_name="spinUp" bd_name="spinDown" v_width="20" h_bkcolor="#FFEEEEEE" />
     <SpinButton name="off" width="80" height="22" enabled="false" />
+    <SpinButton name="fps" width="80" height="22" minrange="1" maxrange="30" />
     <Button name="other" height="30" text="other" />
   </VerticalLayout>
 </Window>
@@ -73,6 +74,11 @@ TEST_F(SpinButtonTest, PartsAndAttributes) {
     EXPECT_EQ(spin->GetUpButton()->GetFixedHeight(), 10);
     EXPECT_EQ(spin->GetEdit()->GetFixedHeight(), 20);
     EXPECT_EQ(spin->GetEdit()->GetBorderColor(), CSpinButtonUI::kEnabledBorderColor);
+    // A range that leaves out the initial 0 moves the value into it.
+    auto* fps = w->FindAs<CSpinButtonUI>("fps", "SpinButton");
+    ASSERT_NE(fps, nullptr);
+    EXPECT_EQ(fps->GetValue(), 1);
+    EXPECT_EQ(fps->GetEdit()->GetText(), "1");
     EXPECT_FALSE(spin->SetAttribute("interval", "three"));
     EXPECT_FALSE(spin->SetAttribute("interval", "0")) << "a step that cannot move is refused";
     EXPECT_EQ(spin->GetStep(), 3);

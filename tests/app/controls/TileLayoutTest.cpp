@@ -159,7 +159,7 @@ TEST_F(TileLayoutTest, ClickShiftClickAndControlClick) {
     EXPECT_EQ(Sel(), V({1, 2, 3, 4}));
 }
 
-TEST_F(TileLayoutTest, ModifiersDoNothingSpecialWithoutMultiSelect) {
+TEST_F(TileLayoutTest, ModifiersChangeNothingWithoutMultiSelect) {
     CControlUI* a = single->GetItemAt(0);
     CControlUI* b = single->GetItemAt(1);
     w->Click(a);
