@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Screenshot of the DuiLib gallery under the build folder's virtual display,
-# and the painting figures of its benchmark.
+# and the painting figures of its benchmark; then one of the gallery's window
+# of the program's own controls (its tile layout with a multi-selection, the
+# frame of the tile under the mouse and the time texts) beside it, named
+# like the first with "-controls" added (default docs/gallery-controls.png).
 # Usage: screenshot.sh BUILD_DIR [OUTPUT_PNG]   (default docs/gallery.png)
 # Needs the built Gallery.exe (target Gallery) and ImageMagick's "import".
 set -euo pipefail
@@ -32,5 +35,19 @@ done
 sleep 2
 import -display "$DISPLAY" -window root -crop 900x620+0+0 +repage "$out"
 wait "$pid" || true
+
+# The own controls: the mouse rests on the top of the ninth tile (row 2,
+# column 4), so its tool tip covers the thumbnail and not the texts.
+out2="${out%.png}-controls.png"
+log2="$ZX_HARNESS/scratch/screenshot/controls.out"
+"$ZX_WINE" "$exe" --controls --at 0,0 --demo 300,184 --exit-after 10000 >"$log2" 2>&1 &
+pid=$!
+for _ in $(seq 100); do
+  grep -q "gallery shown" "$log2" 2>/dev/null && break
+  sleep 0.1
+done
+sleep 2
+import -display "$DISPLAY" -window root -crop 760x500+0+0 +repage "$out2"
+wait "$pid" || true
 [ "$started" = 1 ] && bash "$here/harness.sh" stop "$ZX_HARNESS" >/dev/null
-echo "screenshot: $out"
+echo "screenshot: $out $out2"

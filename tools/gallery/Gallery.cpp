@@ -5,10 +5,15 @@
 //   Gallery.exe --exit-after MS closes it after that many milliseconds
 //   Gallery.exe --menu-at X,Y   opens the menu at that client point once shown
 //   Gallery.exe --bench         prints the painting figures and ends
+//   Gallery.exe --controls      shows the program's own controls instead
+//   Gallery.exe --controls --demo X,Y
+//                               with a multi-selection, a tile counting down
+//                               and the mouse at that client point
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "ControlsDlg.h"
 #include "GalleryDlg.h"
 #include "ZxLib/ZxLib.h"
 
@@ -97,7 +102,9 @@ void Bench(CGalleryDlg& dlg) {
 }
 
 CGalleryDlg* g_dlg = nullptr;
+CControlsDlg* g_controls = nullptr;
 POINT g_menuAt{-1, -1};
+POINT g_demoAt{-1, -1};
 
 // The end of a timed run: a menu still open is dismissed, then the window
 // goes (which ends the message loop).
@@ -105,6 +112,35 @@ void CALLBACK ExitTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     if (HWND menu = CMenuUI::GetActiveMenuWindow()) SendMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     if (g_dlg && g_dlg->GetHWND()) DestroyWindow(g_dlg->GetHWND());
+    if (g_controls && g_controls->GetHWND()) DestroyWindow(g_controls->GetHWND());
+}
+
+void CALLBACK DemoTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (g_controls && g_controls->GetHWND()) g_controls->ShowDemoState(g_demoAt);
+    std::printf("gallery shown\n");
+    std::fflush(stdout);
+}
+
+// The window of the program's own controls, until it is closed.
+int RunControls(int x, int y, int exitAfter) {
+    CControlsDlg dlg;
+    dlg.SetQuitOnDestroy(true);
+    if (!dlg.Create(nullptr, "自有控件展示", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0, 0)) return 1;
+    if (x == CW_USEDEFAULT) dlg.CenterWindow();
+    else SetWindowPos(dlg.GetHWND(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    dlg.ShowWindow(true, true);
+    g_controls = &dlg;
+    if (exitAfter > 0) SetTimer(nullptr, 0, static_cast<UINT>(exitAfter), ExitTimer);
+    if (g_demoAt.x >= 0) {
+        SetTimer(nullptr, 0, 200, DemoTimer);
+    } else {
+        std::printf("gallery shown\n");
+        std::fflush(stdout);
+    }
+    CPaintManagerUI::MessageLoop();
+    g_controls = nullptr;
+    return 0;
 }
 
 void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
@@ -118,11 +154,14 @@ void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
 
 int main(int argc, char** argv) {
     int x = CW_USEDEFAULT, y = CW_USEDEFAULT, exitAfter = 0;
-    bool bench = false;
+    bool bench = false, controls = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--bench")) bench = true;
         else if (!std::strcmp(argv[i], "--at") && i + 1 < argc) std::sscanf(argv[++i], "%d,%d", &x, &y);
         else if (!std::strcmp(argv[i], "--exit-after") && i + 1 < argc) exitAfter = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--controls")) controls = true;
+        else if (!std::strcmp(argv[i], "--demo") && i + 1 < argc)
+            std::sscanf(argv[++i], "%ld,%ld", &g_demoAt.x, &g_demoAt.y);
         else if (!std::strcmp(argv[i], "--menu-at") && i + 1 < argc)
             std::sscanf(argv[++i], "%ld,%ld", &g_menuAt.x, &g_menuAt.y);
     }
@@ -131,7 +170,10 @@ int main(int argc, char** argv) {
     Gdiplus::GdiplusStartup(&token, &in, nullptr);
     CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
     CSkinMgr::SetSkinRootPath(Dir::GetCurrentPath() + "gallery\\");
-    {
+    int rc = 0;
+    if (controls) {
+        rc = RunControls(x, y, exitAfter);
+    } else {
         CGalleryDlg dlg;
         dlg.SetQuitOnDestroy(true);
         if (!dlg.Create(nullptr, "DuiLib 控件展示", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0, 0)) return 1;
@@ -157,5 +199,5 @@ int main(int argc, char** argv) {
     CImageMgr::RemoveAll();
     CPaintManagerUI::RemoveAllSharedFonts();
     Gdiplus::GdiplusShutdown(token);
-    return 0;
+    return rc;
 }

@@ -54,3 +54,16 @@ done
 convert -size 900x620 gradient:'#F7F9FC-#E3E9F3' PNG32:bk.png
 # A second background for the skin change.
 convert -size 900x620 gradient:'#FCEFE3-#F3D9C4' PNG32:bk_2.png
+
+# The program's own controls (controls.xml): the selected mark of tiles and
+# skin buttons (a white tick on a green disc, 25 x 25), the spin box arrows
+# (17 x 10) and the thumbnail of a skin button (98 x 60).
+convert -size 25x25 xc:none -fill '#2E9E4F' -stroke white -strokewidth 1.5 -draw "circle 12,12 12,1.5" \
+  -stroke white -strokewidth 3 -fill none -draw "polyline 6,13 10,17 18,8" PNG32:titlelayoutItem_selected_icon.png
+convert -size 17x10 xc:'#F4F4F4' -fill '#5A5A5A' -draw "polygon 4,7 12,7 8,2" PNG32:spin_up.png
+convert -size 17x10 xc:'#F4F4F4' -fill '#5A5A5A' -draw "polygon 4,2 12,2 8,7" PNG32:spin_down.png
+j=0
+for c in '#2B579A' '#8E3B46' '#2E7D32' '#6A4C93'; do
+  j=$((j + 1))
+  convert -size 98x60 "gradient:$c-#E3E9F3" -fill '#FFFFFF' -draw "rectangle 8,8 40,14" PNG32:"skin_thumb_$j.png"
+done
