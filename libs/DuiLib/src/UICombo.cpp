@@ -347,12 +347,9 @@ bool CComboUI::SetAttribute(const std::string& name, const std::string& value) {
         m_rcTextPadding = rc;
     } else if (name == "textcolor") m_dwTextColor = CRenderEngine::GetColorValue(value);
     else if (name == "font") m_sFont = value;
-    else if (name == "normalimage") m_sNormalImage = value;
-    else if (name == "hotimage") m_sHotImage = value;
-    else if (name == "pushedimage") m_sPushedImage = value;
-    else if (name == "focusedimage") m_sFocusedImage = value;
-    else if (name == "disabledimage") m_sDisabledImage = value;
-    else if (name == "itemheight") {
+    else if (TStateImages{&m_sNormalImage, &m_sHotImage, &m_sPushedImage, &m_sFocusedImage, &m_sDisabledImage}
+                 .SetAttribute(name, value)) {
+    } else if (name == "itemheight") {
         if (!ParseInt(value, n) || n <= 0) return false;
         m_nItemHeight = n;
     } else if (name == "dropheight") {
@@ -375,12 +372,14 @@ bool CComboUI::SetAttribute(const std::string& name, const std::string& value) {
 void CComboUI::DoPaint(Gdiplus::Graphics& g, const RECT& rcPaint) { CControlUI::DoPaint(g, rcPaint); }
 
 void CComboUI::PaintStatusImage(Gdiplus::Graphics& g) {
-    bool drawn = false;
-    if (!IsEnabled()) drawn = DrawImage(g, m_sDisabledImage);
-    else if ((m_uButtonState & UISTATE_PUSHED) || m_pWindow) drawn = DrawImage(g, m_sPushedImage);
-    else if (m_uButtonState & UISTATE_HOT) drawn = DrawImage(g, m_sHotImage);
-    else if (m_bFocused) drawn = DrawImage(g, m_sFocusedImage);
-    if (!drawn) drawn = DrawImage(g, m_sNormalImage);
+    const bool enabled = IsEnabled();
+    const bool open = (m_uButtonState & UISTATE_PUSHED) || m_pWindow;
+    const bool drawn = DrawStateImage(*this, g,
+                                      {{!enabled, &m_sDisabledImage, nullptr},
+                                       {open, &m_sPushedImage, nullptr},
+                                       {(m_uButtonState & UISTATE_HOT) != 0, &m_sHotImage, nullptr},
+                                       {m_bFocused, &m_sFocusedImage, nullptr}},
+                                      m_sNormalImage);
     if (!drawn) {
         // No pictures: a small arrow at the right end shows it opens.
         const float cx = static_cast<float>(m_rcItem.right - 12);

@@ -3,6 +3,7 @@
 
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
+#include "UIInternal.h"
 
 namespace DuiLib {
 
@@ -359,6 +360,30 @@ void CControlUI::NeedUpdate() {
 void CControlUI::NeedParentUpdate() {
     if (m_pParent) m_pParent->NeedUpdate();
     else NeedUpdate();
+}
+
+bool TStateImages::SetAttribute(const std::string& name, const std::string& value) const {
+    std::string* slot = nullptr;
+    if (name == "normalimage") slot = normal;
+    else if (name == "hotimage") slot = hot;
+    else if (name == "pushedimage") slot = pushed;
+    else if (name == "focusedimage") slot = focused;
+    else if (name == "disabledimage") slot = disabled;
+    if (!slot) return false;
+    *slot = value;
+    return true;
+}
+
+bool DrawStateImage(CControlUI& control, Gdiplus::Graphics& g, std::initializer_list<TStateStep> steps,
+                    const std::string& normal) {
+    bool drawn = false;
+    for (const TStateStep& step : steps) {
+        if (!step.holds) continue;
+        drawn = (step.image && control.DrawImage(g, *step.image)) ||
+                (step.fallback && control.DrawImage(g, *step.fallback));
+        break;
+    }
+    return drawn || control.DrawImage(g, normal);
 }
 
 }  // namespace DuiLib

@@ -3,6 +3,7 @@
 
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
+#include "UIInternal.h"
 
 namespace DuiLib {
 
@@ -173,12 +174,9 @@ void CButtonUI::DoEvent(TEventUI& event) {
 }
 
 bool CButtonUI::SetAttribute(const std::string& name, const std::string& value) {
-    if (name == "normalimage") m_sNormalImage = value;
-    else if (name == "hotimage") m_sHotImage = value;
-    else if (name == "pushedimage") m_sPushedImage = value;
-    else if (name == "focusedimage") m_sFocusedImage = value;
-    else if (name == "disabledimage") m_sDisabledImage = value;
-    else if (name == "foreimage") m_sForeImage = value;
+    const TStateImages images{&m_sNormalImage, &m_sHotImage, &m_sPushedImage, &m_sFocusedImage, &m_sDisabledImage};
+    if (images.SetAttribute(name, value)) {
+    } else if (name == "foreimage") m_sForeImage = value;
     else if (name == "hotforeimage") m_sHotForeImage = value;
     else if (name == "hottextcolor") return ParseColorAttr(value, m_dwHotTextColor);
     else if (name == "pushedtextcolor") return ParseColorAttr(value, m_dwPushedTextColor);
@@ -201,15 +199,16 @@ void CButtonUI::PaintText(Gdiplus::Graphics& g) {
 void CButtonUI::PaintStatusImage(Gdiplus::Graphics& g) {
     // The state image by priority disabled, pushed, hot, focused; the
     // normal one when that state has none or it cannot be drawn.
-    bool drawn = false;
-    if (!IsEnabled()) drawn = DrawImage(g, m_sDisabledImage);
-    else if (m_uButtonState & UISTATE_PUSHED) drawn = DrawImage(g, m_sPushedImage) || DrawImage(g, m_sHotImage);
-    else if (m_uButtonState & UISTATE_HOT) {
-        if (m_dwHotBkColor) CRenderEngine::DrawColor(g, m_rcItem, m_dwHotBkColor);
-        drawn = DrawImage(g, m_sHotImage);
-    } else if (m_bFocused)
-        drawn = DrawImage(g, m_sFocusedImage);
-    if (!drawn) DrawImage(g, m_sNormalImage);
+    const bool enabled = IsEnabled();
+    const bool pushed = enabled && (m_uButtonState & UISTATE_PUSHED);
+    const bool hot = enabled && !pushed && (m_uButtonState & UISTATE_HOT);
+    if (hot && m_dwHotBkColor) CRenderEngine::DrawColor(g, m_rcItem, m_dwHotBkColor);
+    DrawStateImage(*this, g,
+                   {{!enabled, &m_sDisabledImage, nullptr},
+                    {pushed, &m_sPushedImage, &m_sHotImage},
+                    {hot, &m_sHotImage, nullptr},
+                    {m_bFocused, &m_sFocusedImage, nullptr}},
+                   m_sNormalImage);
     if ((m_uButtonState & UISTATE_HOT) && !m_sHotForeImage.empty() && DrawImage(g, m_sHotForeImage)) return;
     DrawImage(g, m_sForeImage);
 }

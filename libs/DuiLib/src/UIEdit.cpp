@@ -307,22 +307,21 @@ bool CEditUI::SetAttribute(const std::string& name, const std::string& value) {
     } else if (name == "maxchar") {
         if (!ParseInt(value, n) || n <= 0) return false;
         m_nMaxChar = n;
-    } else if (name == "normalimage") m_sNormalImage = value;
-    else if (name == "hotimage") m_sHotImage = value;
-    else if (name == "focusedimage") m_sFocusedImage = value;
-    else if (name == "disabledimage") m_sDisabledImage = value;
-    else if (name == "nativebkcolor") m_dwEditBkColor = CRenderEngine::GetColorValue(value);
+    } else if (TStateImages{&m_sNormalImage, &m_sHotImage, nullptr, &m_sFocusedImage, &m_sDisabledImage}.SetAttribute(
+                   name, value)) {
+    } else if (name == "nativebkcolor") m_dwEditBkColor = CRenderEngine::GetColorValue(value);
     else return CLabelUI::SetAttribute(name, value);
     Invalidate();
     return true;
 }
 
 void CEditUI::PaintStatusImage(Gdiplus::Graphics& g) {
-    bool drawn = false;
-    if (!IsEnabled()) drawn = DrawImage(g, m_sDisabledImage);
-    else if (m_bFocused) drawn = DrawImage(g, m_sFocusedImage);
-    else if (m_uButtonState & UISTATE_HOT) drawn = DrawImage(g, m_sHotImage);
-    if (!drawn) DrawImage(g, m_sNormalImage);
+    const bool enabled = IsEnabled();
+    DrawStateImage(*this, g,
+                   {{!enabled, &m_sDisabledImage, nullptr},
+                    {m_bFocused, &m_sFocusedImage, nullptr},
+                    {(m_uButtonState & UISTATE_HOT) != 0, &m_sHotImage, nullptr}},
+                   m_sNormalImage);
 }
 
 void CEditUI::PaintText(Gdiplus::Graphics& g) {

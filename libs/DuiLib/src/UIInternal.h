@@ -5,6 +5,10 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
+#include <string>
+
+#include "DuiLib/UIControl.h"
 
 namespace DuiLib {
 
@@ -15,6 +19,33 @@ namespace DuiLib {
 // outer loop; the result is then true.
 bool RunModalLoop(const std::function<bool()>& running, const std::function<bool(const MSG&)>& stopOn,
                   bool skinKeys);
+
+// The state pictures of a control, as the control keeps them (a slot the
+// control lacks stays null).
+struct TStateImages {
+    std::string* normal = nullptr;
+    std::string* hot = nullptr;
+    std::string* pushed = nullptr;
+    std::string* focused = nullptr;
+    std::string* disabled = nullptr;
+    // Takes "normalimage", "hotimage", "pushedimage", "focusedimage" and
+    // "disabledimage" (those the control has); false for any other name.
+    bool SetAttribute(const std::string& name, const std::string& value) const;
+};
+
+// One state of the order a control's pictures are chosen in: whether it
+// holds now, its picture and one to try when that cannot be drawn.
+struct TStateStep {
+    bool holds;
+    const std::string* image;
+    const std::string* fallback;
+};
+
+// Draws the picture of the first state that holds (its fallback when it
+// cannot be drawn), or else the normal picture; false when nothing could
+// be drawn.
+bool DrawStateImage(CControlUI& control, Gdiplus::Graphics& g, std::initializer_list<TStateStep> steps,
+                    const std::string& normal);
 
 // Ends the window object a control keeps for its popup or native child
 // (it has a public m_pOwner): the object forgets its owner and goes with its
