@@ -65,10 +65,23 @@ void CTileLayoutVSSlideItem::SetExtraTextPadding(const RECT& rc) {
 }
 
 void CTileLayoutVSSlideItem::SetIcon(const std::string& image, const RECT& rc) {
+    std::string name = image;
+    if (name.find('\'') != std::string::npos) {
+        // A quote would end the name inside the picture description (a
+        // user folder such as "O'Brien"), so the picture is drawn through a
+        // second name without it; '|' never occurs in a path, so that name
+        // cannot be another file's.
+        std::string alias = name;
+        std::replace(alias.begin(), alias.end(), '\'', '|');
+        if (!CImageMgr::GetImage(name))
+            if (TImageInfo* img = CRenderEngine::LoadFullPathImageFile(name)) CImageMgr::AddImage(name, img);
+        CImageMgr::AddAlias(alias, name);
+        name = alias;
+    }
     char dest[96];
     std::snprintf(dest, sizeof dest, "' dest='%d,%d,%d,%d'", static_cast<int>(rc.left), static_cast<int>(rc.top),
                   static_cast<int>(rc.right), static_cast<int>(rc.bottom));
-    SetForeImage("file='" + image + dest);
+    SetForeImage("file='" + name + dest);
 }
 
 bool CTileLayoutVSSlideItem::SetAttribute(const std::string& name, const std::string& value) {

@@ -53,7 +53,8 @@ public:
     RECT GetExtraTextPadding() const { return m_rcExtraText; }
     void SetExtraTextPadding(const RECT& rc);
     // Shows a picture (image manager name or file) stretched into rc,
-    // given relative to the tile's top-left corner.
+    // given relative to the tile's top-left corner. Any path works, also
+    // one with a quote in it.
     void SetIcon(const std::string& image, const RECT& rc);
 
     // "extratext" and "extratextpadding"; the rest goes to the button.

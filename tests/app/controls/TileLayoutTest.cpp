@@ -9,6 +9,7 @@
 #include "LiveButtonUI.h"
 #include "SpinButtonUI.h"
 #include "TileLayoutVSSlide.h"
+#include "ZxLib/ZxLib.h"
 
 using namespace DuiLib;
 using namespace ctltest;
@@ -379,4 +380,13 @@ TEST_F(TileLayoutTest, PaintsSelectedMarkHotFrameAndTimeText) {
     EXPECT_EQ(w->BrightPixels(band), 0);
     tile->SetExtraText("-00:01:59");
     EXPECT_GT(w->BrightPixels(band), 5);
+
+    // The thumbnail, also from a folder whose name has a quote in it.
+    const RECT thumb{r4.left + 2, r4.top + 2, r4.left + 82, r4.top + 62};
+    EXPECT_EQ(w->CountColor(thumb, 0xFF4080C0), 80 * 60);
+    const std::string dir = w->Folder() + "O'Brien\\";
+    ASSERT_TRUE(CreateDirectoryW(Charset::String2WString(dir).c_str(), nullptr));
+    ASSERT_TRUE(WritePng(dir + "thumb.png", 8, 6, 0xFF20A040));
+    tile->SetIcon(dir + "thumb.png", RECT{2, 2, 82, 62});
+    EXPECT_EQ(w->CountColor(thumb, 0xFF20A040), 80 * 60);
 }
