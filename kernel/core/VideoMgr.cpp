@@ -44,6 +44,7 @@ CVideoMgr::CVideoMgr()
       m_runningCount(0) {
     VideoFrameFormatInit(m_format, 640, 480);
     std::fill(m_sources, m_sources + 4, nullptr);
+    m_sources[VIDEO_STREAM_CAMERA] = &m_oCamera;
     m_sources[VIDEO_STREAM_MEDIAFILE] = &m_oMediaFileList;
     m_sources[VIDEO_STREAM_SLIDE] = &m_oSlideList;
 }

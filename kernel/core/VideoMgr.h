@@ -8,6 +8,7 @@
 #include <atomic>
 #include <vector>
 
+#include "Camera.h"
 #include "IDataVideoMgr.h"
 #include "MediaFileList.h"
 #include "SlideList.h"
@@ -46,6 +47,7 @@ private:
     void Deliver(BYTE* frame, int bytes, int streamType);
 
     // The sources it owns.
+    CCamera m_oCamera;
     CMediaFileList m_oMediaFileList;
     CSlideList m_oSlideList;
     IVideoMgrCallBack* m_pCallBack;

@@ -1,0 +1,437 @@
+// The camera module against test cameras: the automatic choice, the list
+// without the virtual camera, the stored sizes, frames scaled to the output
+// size, the notifications, a camera that goes away, and the whole kernel
+// showing the camera in the shared-memory channel of another process.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "Camera.h"
+#include "IDataKernal.h"
+#include "KernelTestSupport.h"
+#include "TestDeviceSupport.h"
+#include "TestSupport.h"
+#include "VideoMgr.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxLog/ZxLog.h"
+#include "ZxModConfig/ZxModConfig.h"
+
+namespace {
+
+// The camera's notifications, as they come.
+class CameraObserver : public IMessageObserver {
+public:
+    void OnMessage(int type, const ArgList& args) override {
+        std::lock_guard<std::mutex> g(lock);
+        EXPECT_EQ(type, CAMERA_MSG_STATE);
+        states.push_back(ArgAt<bool>(args, 0));
+    }
+    std::vector<bool> States() {
+        std::lock_guard<std::mutex> g(lock);
+        return states;
+    }
+    std::mutex lock;
+    std::vector<bool> states;
+};
+
+std::string Setting(const char* key) {
+    std::string value = "<missing>";
+    AfxGetConfigManager()->GetString("Camera", key, value);
+    return value;
+}
+
+int IntSetting(const char* key) {
+    int value = -1;
+    AfxGetConfigManager()->GetInt("Camera", key, value);
+    return value;
+}
+
+// A 24-bit bottom-up frame's pixel as 0xRRGGBB.
+unsigned PixelOf(const std::vector<BYTE>& frame, int width, int x, int y) { return kt::PixelAt(frame, width, x, y); }
+
+class CameraTest : public testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        ASSERT_TRUE(devices.Ok());
+        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_home = zxtest::RedirectUserFolders("camera_" + name);
+        ZxConfigSetFile((m_home + "camera.ini").c_str());
+        before = CCameraDS::GetCameraCount();
+        AfxGetMessageManager()->AttachObserver(ZX_MOD_CAMERA_OB, &observer, OBSERVER_MODE_DIRECT);
+    }
+    void TearDown() override {
+        AfxGetMessageManager()->DetachObserver(ZX_MOD_CAMERA_OB, &observer);
+        ZxConfigSetFile(nullptr);
+        CoUninitialize();
+    }
+    // Waits until the camera hands out a frame that differs from fill.
+    static bool WaitFrame(CCamera& camera, std::vector<BYTE>& frame) {
+        for (int i = 0; i < 300; ++i) {
+            std::fill(frame.begin(), frame.end(), BYTE(0x55));
+            camera.GetFrame(frame.data(), static_cast<int>(frame.size()));
+            if (frame[0] != 0x55 || frame[1] != 0x55) return true;
+            Sleep(10);
+        }
+        return false;
+    }
+    tdev::TestDevices devices;
+    CameraObserver observer;
+    std::string m_home;
+    int before = 0;
+};
+
+TEST_F(CameraTest, ChoosesAUsbCameraElseTheFirstRealOneAndListsAllButTheVirtualCamera) {
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"ZXVCam"));
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam1", L"Integrated Webcam"));
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam2", L"USB2.0 Camera"));
+    {
+        CCamera camera;
+        ASSERT_TRUE(camera.Init(640, 480));
+        EXPECT_EQ(AfxGetDataManager()->GetData("modCamera"), static_cast<IDataCamera*>(&camera));
+        EXPECT_EQ(camera.GetCurrentCamera(), before + 2);
+        EXPECT_EQ(Setting("CurrentUserCameraName"), "USB2.0 Camera");
+        std::vector<CameraEntry> list(1, CameraEntry{99, "stale"});
+        camera.GetCameraList(list);
+        ASSERT_EQ(list.size(), 2u) << "the virtual camera is never listed";
+        EXPECT_EQ(list[0].index, before + 1) << "indices keep the device numbering";
+        EXPECT_EQ(list[0].name, "Integrated Webcam");
+        EXPECT_EQ(list[1].index, before + 2);
+        std::string name = "x";
+        EXPECT_TRUE(camera.GetCameraName(before + 0, name));
+        EXPECT_EQ(name, "ZXVCam");
+        EXPECT_TRUE(camera.GetCameraName(before + 7, name));
+        EXPECT_EQ(name, "");
+        int w = 0, h = 0;
+        camera.GetFrameSize(w, h);
+        EXPECT_EQ(w, 640) << "the capture size defaults to the output size";
+        EXPECT_EQ(h, 480);
+        camera.UnInit();
+        EXPECT_EQ(AfxGetDataManager()->GetData("modCamera"), nullptr);
+    }
+
+    // The configured camera wins while it is there.
+    AfxGetConfigManager()->SetString("Camera", "CurrentUserCameraName", "Integrated Webcam", 0);
+    {
+        CCamera camera;
+        camera.Init(640, 480);
+        EXPECT_EQ(camera.GetCurrentCamera(), before + 1);
+        camera.UnInit();
+    }
+
+    // Without the USB camera the first real one is taken, replacing a
+    // configured name that is gone.
+    devices.Remove(L"ZxTestCam2");
+    AfxGetConfigManager()->SetString("Camera", "CurrentUserCameraName", "Gone Camera", 0);
+    {
+        CCamera camera;
+        camera.Init(640, 480);
+        EXPECT_EQ(camera.GetCurrentCamera(), before + 1);
+        EXPECT_EQ(Setting("CurrentUserCameraName"), "Integrated Webcam");
+        camera.UnInit();
+    }
+
+    // Only the virtual camera: nothing is chosen and nothing written.
+    devices.Remove(L"ZxTestCam1");
+    ZxConfigSetFile((m_home + "fresh.ini").c_str());
+    if (before == 0) {
+        CCamera camera;
+        camera.Init(640, 480);
+        EXPECT_EQ(camera.GetCurrentCamera(), -1);
+        EXPECT_EQ(Setting("CurrentUserCameraName"), "<missing>");
+        EXPECT_FALSE(camera.StartCamera()) << "no camera chosen";
+        std::vector<int> widths, heights;
+        camera.GetAllFrameSize(widths, heights);
+        EXPECT_TRUE(widths.empty());
+        camera.UnInit();
+    }
+}
+
+TEST_F(CameraTest, SelectingStoresTheNameAndTheCurrentOneWritesNothing) {
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"Camera A"));
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam1", L"Camera B"));
+    CCamera camera;
+    camera.Init(640, 480);
+    ASSERT_EQ(camera.GetCurrentCamera(), before + 0);
+    AfxGetConfigManager()->SetString("Camera", "CurrentUserCameraName", "marker", 0);
+    const std::string ini = zxtest::ReadFile(m_home + "camera.ini");
+    EXPECT_TRUE(camera.SelectCamera(before + 0));
+    EXPECT_EQ(zxtest::ReadFile(m_home + "camera.ini"), ini) << "the current index changes nothing";
+    EXPECT_TRUE(camera.SelectCameraByName("Camera B"));
+    EXPECT_EQ(camera.GetCurrentCamera(), before + 1);
+    EXPECT_EQ(Setting("CurrentUserCameraName"), "Camera B");
+    EXPECT_TRUE(camera.SelectCameraByName("No Such Camera"));
+    EXPECT_EQ(camera.GetCurrentCamera(), -1);
+    EXPECT_EQ(Setting("CurrentUserCameraName"), "");
+    EXPECT_TRUE(observer.States().empty()) << "choosing sends nothing";
+    camera.UnInit();
+}
+
+TEST_F(CameraTest, OpeningAdoptsAndStoresTheSizeTheCameraChose) {
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"VGA Camera", L"640x480,640x480/32"));
+    AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", 1280);
+    AfxGetConfigManager()->SetInt("Camera", "CameraCaptureHeight", 720);
+    CCamera camera;
+    camera.Init(640, 480);
+    int w = 0, h = 0;
+    camera.GetFrameSize(w, h);
+    EXPECT_EQ(w, 1280);
+
+    // Listing the sizes opens the camera for the purpose and closes it again.
+    std::vector<int> widths(1, 1), heights(1, 1);
+    camera.GetAllFrameSize(widths, heights);
+    EXPECT_EQ(widths, (std::vector<int>{1, 640, 640})) << "appended, duplicates kept";
+    EXPECT_EQ(heights, (std::vector<int>{1, 480, 480}));
+    EXPECT_FALSE(camera.IsRunning());
+    EXPECT_EQ(IntSetting("CameraCaptureWidth"), 640) << "the open adopted the camera's size";
+    EXPECT_EQ(IntSetting("CameraCaptureHeight"), 480);
+
+    AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", 1280);
+    camera.SetFrameSize(1280, 720);
+    EXPECT_EQ(IntSetting("CameraCaptureWidth"), 1280) << "stored at once";
+    ASSERT_TRUE(camera.StartCamera());
+    EXPECT_TRUE(camera.IsRunning());
+    camera.GetFrameSize(w, h);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    EXPECT_EQ(IntSetting("CameraCaptureWidth"), 640);
+    EXPECT_EQ(IntSetting("CameraCaptureHeight"), 480);
+    camera.StopCamera();
+    EXPECT_EQ(observer.States(), (std::vector<bool>{true, false}));
+    camera.UnInit();
+}
+
+TEST_F(CameraTest, FramesAreStretchedToTheOutputSizeWithoutBars) {
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"HD Camera", L"1280x720"));
+    AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", 1280);
+    AfxGetConfigManager()->SetInt("Camera", "CameraCaptureHeight", 720);
+    {
+        CCamera camera;
+        camera.Init(640, 480);
+        std::vector<BYTE> frame(640 * 480 * 3, 0x55);
+        camera.GetFrame(frame.data(), static_cast<int>(frame.size()));
+        EXPECT_EQ(frame[0], 0x55) << "no sample: the destination is left alone";
+        ASSERT_TRUE(camera.StartCamera());
+        ASSERT_TRUE(WaitFrame(camera, frame));
+        // Every corner of the picture is the camera's, so nothing is boxed.
+        EXPECT_EQ(PixelOf(frame, 640, 0, 0), 0xFF0000u);
+        EXPECT_EQ(PixelOf(frame, 640, 639, 0), 0x00FF00u);
+        EXPECT_EQ(PixelOf(frame, 640, 0, 238), 0xFF0000u);
+        EXPECT_EQ(PixelOf(frame, 640, 0, 242), 0x0000FFu);
+        EXPECT_EQ(PixelOf(frame, 640, 318, 300), 0x0000FFu);
+        EXPECT_EQ(PixelOf(frame, 640, 322, 300), 0xFFFFFFu);
+        const unsigned top = PixelOf(frame, 640, 5, 479);
+        EXPECT_TRUE(top == 0x808080u || top == 0u) << std::hex << top;
+        camera.UnInit();
+    }
+    {
+        // 640 x 360 output: stretched vertically.
+        ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"HD Camera", L"640x480"));
+        AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", 640);
+        AfxGetConfigManager()->SetInt("Camera", "CameraCaptureHeight", 480);
+        CCamera camera;
+        camera.Init(640, 360);
+        ASSERT_TRUE(camera.StartCamera());
+        std::vector<BYTE> frame(640 * 360 * 3);
+        ASSERT_TRUE(WaitFrame(camera, frame));
+        EXPECT_EQ(PixelOf(frame, 640, 0, 0), 0xFF0000u);
+        EXPECT_EQ(PixelOf(frame, 640, 0, 178), 0xFF0000u);
+        EXPECT_EQ(PixelOf(frame, 640, 0, 182), 0x0000FFu);
+        EXPECT_EQ(PixelOf(frame, 640, 639, 300), 0xFFFFFFu);
+        camera.UnInit();
+    }
+    {
+        // The same size as the output: copied.
+        CCamera camera;
+        camera.Init(640, 480);
+        ASSERT_TRUE(camera.StartCamera());
+        std::vector<BYTE> frame(640 * 480 * 3);
+        ASSERT_TRUE(WaitFrame(camera, frame));
+        EXPECT_EQ(PixelOf(frame, 640, 319, 239), 0xFF0000u);
+        EXPECT_EQ(PixelOf(frame, 640, 320, 240), 0xFFFFFFu);
+        camera.UnInit();
+    }
+}
+
+TEST_F(CameraTest, FramesReachTheVideoManagerAsTheCameraStream) {
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"USB HD Camera", L"1280x720"));
+    AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", 1280);
+    AfxGetConfigManager()->SetInt("Camera", "CameraCaptureHeight", 720);
+    kt::EnsureGdiplus();
+    struct Sink : IVideoMgrCallBack {
+        void OnVideoData(BYTE* frame, int bytes, int type) override {
+            std::lock_guard<std::mutex> g(lock);
+            if (type == VIDEO_STREAM_CAMERA) last.assign(frame, frame + bytes);
+            lastType = type;
+        }
+        void OnVideoFormat(const VideoFrameFormat&) override {}
+        std::mutex lock;
+        std::vector<BYTE> last;
+        int lastType = -1;
+    } sink;
+    CVideoMgr mgr;
+    ASSERT_TRUE(mgr.Init(640, 480, &sink));
+    auto* camera = static_cast<IDataCamera*>(AfxGetDataManager()->GetData("modCamera"));
+    ASSERT_NE(camera, nullptr);
+    ASSERT_TRUE(camera->StartCamera());
+    EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_CAMERA);
+    bool seen = false;
+    for (int i = 0; i < 300 && !seen; ++i) {
+        Sleep(10);
+        std::lock_guard<std::mutex> g(sink.lock);
+        seen = sink.last.size() == 921600 && kt::PixelAt(sink.last, 640, 600, 10) == 0x00FF00u;
+    }
+    EXPECT_TRUE(seen) << "camera frames reach the video manager's consumer";
+    camera->StopCamera();
+    EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_NONE);
+    // Once through the video manager's switch and once by the camera itself.
+    EXPECT_EQ(observer.States(), (std::vector<bool>{true, false, false}));
+    mgr.UnInit();
+}
+
+TEST_F(CameraTest, ACameraThatIsGoneFailsToStartAndLogs) {
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"Unplugged Camera"));
+    CCamera camera;
+    camera.Init(640, 480);
+    ASSERT_EQ(camera.GetCurrentCamera(), before);
+    devices.Remove(L"ZxTestCam0");
+    EXPECT_FALSE(camera.StartCamera());
+    EXPECT_FALSE(camera.IsRunning());
+    std::vector<BYTE> frame(640 * 480 * 3, 7);
+    camera.GetFrame(frame.data(), static_cast<int>(frame.size()));
+    EXPECT_EQ(frame[0], 7);
+    std::vector<int> widths, heights;
+    camera.GetAllFrameSize(widths, heights);
+    EXPECT_TRUE(widths.empty());
+    camera.StopCamera();
+    camera.UnInit();
+    ASSERT_TRUE(LogFlush(5000));
+    char expect[160];
+    std::snprintf(expect, sizeof(expect), "OpenCameraInternal调用m_oCameraCapture.OpenCamera(%d)打开摄像头失败", before);
+    EXPECT_NE(zxtest::ReadFile(Dir::GetLogPath() + "ZxVVideoSrc.txt").find(expect), std::string::npos);
+}
+
+TEST_F(CameraTest, SwitchingAndClosingWhileTheFrameThreadPullsIsSafe) {
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"Camera A", L"640x480,1280x720"));
+    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam1", L"Camera B", L"320x240"));
+    CCamera camera;
+    camera.Init(640, 480);
+    std::atomic<bool> stop(false);
+    std::atomic<int> pulls(0);
+    std::thread frameThread([&] {
+        std::vector<BYTE> frame(640 * 480 * 3);
+        while (!stop) {
+            camera.GetFrame(frame.data(), static_cast<int>(frame.size()));
+            ++pulls;
+        }
+    });
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(camera.StartCamera());
+        Sleep(60);
+        camera.SetFrameSize(1280, 720);
+        Sleep(60);
+        camera.SelectCamera(before + 1);
+        Sleep(60);
+        camera.SelectCamera(before + 0);
+        camera.SetFrameSize(640, 480);
+        camera.StopCamera();
+    }
+    stop = true;
+    frameThread.join();
+    EXPECT_GT(pulls, 0);
+    camera.UnInit();
+}
+
+}  // namespace
+
+// The whole kernel, loaded as the main program loads it, and the channel
+// read by another process as the capture filter reads it.
+namespace {
+
+std::string Probe(int x, int y) {
+    std::string out = zxtest::MakeTempDir("probe") + "probe.txt";
+    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxChannelProbe.exe") + L"\" \"" +
+                       Charset::String2WString(out) + L"\" " + std::to_wstring(x) + L" " + std::to_wstring(y);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "spawn failed";
+    WaitForSingleObject(pi.hProcess, 20000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return zxtest::ReadFile(out);
+}
+
+std::string PixelText(unsigned rgb) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "pixel=%06X", rgb);
+    return text;
+}
+
+TEST(KernelCamera, TheChannelShowsTheCameraAfterStartAndTheDefaultPictureAfterStop) {
+    CoInitialize(nullptr);
+    {
+        tdev::TestDevices devices;
+        ASSERT_TRUE(devices.Ok());
+        ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"USB HD Camera", L"1280x720"));
+        std::string home = zxtest::RedirectUserFolders("kernel_camera");
+        ZxConfigSetFile((home + "camera.ini").c_str());
+        AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", 1280);
+        AfxGetConfigManager()->SetInt("Camera", "CameraCaptureHeight", 720);
+        ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
+        auto* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData("modKernal"));
+        auto* camera = static_cast<IDataCamera*>(AfxGetDataManager()->GetData("modCamera"));
+        ASSERT_NE(kernel, nullptr);
+        ASSERT_NE(camera, nullptr);
+        EXPECT_NE(camera->GetCurrentCamera(), -1) << "the USB camera was chosen";
+
+        // Away from the logo and the caption: the lower right (green) and the
+        // upper left (blue) of the pattern.
+        const std::string idleRight = Probe(500, 100), idleLeft = Probe(100, 300);
+        ASSERT_NE(idleRight.find("ok=1"), std::string::npos) << idleRight;
+
+        kt::RecordingDeal preview(VIDEO_DEAL_OUTPUT);
+        preview.keepFrames = true;
+        ASSERT_TRUE(kernel->AddVideoDeal(&preview));
+        ASSERT_TRUE(camera->StartCamera());
+        const DWORD started = GetTickCount();
+        DWORD firstCameraFrame = 0;
+        for (int i = 0; i < 500 && !firstCameraFrame; ++i) {
+            {
+                std::lock_guard<std::mutex> g(preview.lock);
+                if (preview.lastStreamType == VIDEO_STREAM_CAMERA && preview.lastFrame.size() == 921600 &&
+                    kt::PixelAt(preview.lastFrame, 640, 500, 100) == 0x00FF00u)
+                    firstCameraFrame = GetTickCount();
+            }
+            if (!firstCameraFrame) Sleep(5);
+        }
+        ASSERT_NE(firstCameraFrame, 0u) << "the camera's picture reaches the chain";
+        std::printf("first camera frame in the chain %lu ms after StartCamera returned\n",
+                    static_cast<unsigned long>(firstCameraFrame - started));
+        std::string probe = Probe(500, 100);
+        EXPECT_NE(probe.find(PixelText(0x00FF00)), std::string::npos) << probe;
+        std::printf("probe in another process %lu ms after StartCamera returned: %s", 
+                    static_cast<unsigned long>(GetTickCount() - started), probe.c_str());
+        probe = Probe(100, 300);
+        EXPECT_NE(probe.find(PixelText(0x0000FF)), std::string::npos) << probe;
+        EXPECT_NE(probe.find("code=8 size=921600"), std::string::npos) << "scaled to 640 x 480: " << probe;
+
+        camera->StopCamera();
+        Sleep(200);
+        auto pixelOf = [](const std::string& text) { return text.substr(text.find("pixel="), 12); };
+        EXPECT_EQ(pixelOf(Probe(500, 100)), pixelOf(idleRight)) << "the default picture again";
+        EXPECT_EQ(pixelOf(Probe(100, 300)), pixelOf(idleLeft));
+        kernel->RemoveVideoDeal(&preview);
+        AfxGetDataDllManager()->UnloadDataLibraries();
+        EXPECT_EQ(AfxGetDataManager()->GetData("modCamera"), nullptr);
+        ZxConfigSetFile(nullptr);
+    }
+    CoUninitialize();
+}
+
+}  // namespace
