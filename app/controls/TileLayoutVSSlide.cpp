@@ -377,6 +377,9 @@ void CTileLayoutVSSlide::DoEvent(TEventUI& event) {
         if (event.pSender == this && m_bSelectNoneClickNone) SelectNone();
         return;
     case UIEVENT_SCROLLWHEEL:
+        // One line per turn; a layout with nothing to scroll leaves the
+        // wheel to the controls around it.
+        if (GetScrollRange() <= 0) break;
         if (GET_WHEEL_DELTA_WPARAM(event.wParam) > 0) LineUp();
         else LineDown();
         return;

@@ -222,6 +222,11 @@ TEST_F(TileLayoutTest, KeysMoveTheSelectionAndScrollItIntoView) {
     EXPECT_GE(Tile(11)->GetPos().top, client.top);
     EXPECT_LE(Tile(11)->GetPos().bottom, client.bottom);
 
+    w->Key(VK_PRIOR);
+    EXPECT_EQ(tiles->GetScrollPos(), 0);
+    w->Key(VK_NEXT);
+    EXPECT_EQ(tiles->GetScrollPos(), tiles->GetScrollRange());
+    EXPECT_EQ(Sel(), V({11})) << "paging moves only the view";
     w->Key(VK_UP);
     EXPECT_EQ(Sel(), V({10}));
     w->Key(VK_HOME);
