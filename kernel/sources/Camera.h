@@ -34,7 +34,8 @@ public:
                int destBytes, int destWidth, int destHeight, int bits);
     void Release();
 
-    static int RowBytes(int width, int bits) { return ((width * bits + 31) / 32) * 4; }
+    // DIB row bytes; 15-bit pixels take 16 bits each.
+    static int RowBytes(int width, int bits) { return ((width * (bits == 15 ? 16 : bits) + 31) / 32) * 4; }
 
 private:
     CCameraFrameScaler(const CCameraFrameScaler&);

@@ -204,6 +204,10 @@ TEST_F(CameraTest, OpeningAdoptsAndStoresTheSizeTheCameraChose) {
     camera.StopCamera();
     EXPECT_EQ(observer.States(), (std::vector<bool>{true, false}));
     camera.UnInit();
+    ASSERT_TRUE(LogFlush(5000));
+    EXPECT_NE(zxtest::ReadFile(Dir::GetLogPath() + "ZxVVideoSrc.txt").find("GetAllFrameSize返回640x480|640x480"),
+              std::string::npos)
+        << "the same size in two pixel formats is listed twice";
 }
 
 TEST_F(CameraTest, FramesAreStretchedToTheOutputSizeWithoutBars) {
