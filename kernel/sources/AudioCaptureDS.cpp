@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 

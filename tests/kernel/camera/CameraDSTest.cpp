@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "CameraDS.h"
 #include "TestDeviceSupport.h"
@@ -110,6 +112,16 @@ TEST_F(CameraDSTest, OpensAtTheNearestSizeAndDeliversThePattern) {
     EXPECT_EQ(Pixel(frame, 1280, 1270, 10), 0x00FF00u);
     EXPECT_EQ(Pixel(frame, 1280, 10, 500), 0x0000FFu);
     EXPECT_EQ(Pixel(frame, 1280, 1270, 500), 0xFFFFFFu);
+    // The bar in the top band moves: each query copies the newest sample.
+    const size_t topRow = static_cast<size_t>(719) * 1280 * 3;
+    const std::vector<BYTE> band(frame + topRow, frame + topRow + 1280 * 3);
+    bool moved = false;
+    for (int i = 0; i < 100 && !moved; ++i) {
+        Sleep(10);
+        frame = camera.QueryFrame(size);
+        moved = frame && size == 1280 * 720 * 3 && !std::equal(band.begin(), band.end(), frame + topRow);
+    }
+    EXPECT_TRUE(moved);
     EXPECT_EQ(camera.StopCapture(), 0);
     camera.CloseCamera();
     EXPECT_EQ(camera.GetWidth(), 0);
