@@ -37,6 +37,10 @@ bool CZxVKernal::Init() {
         YL_Log(kLog, 3, kModule, "m_oVideoEffectBorder.Init return false");
         return false;
     }
+    if (!m_oRecordList.Init()) {
+        YL_Log(kLog, 3, kModule, "m_oRecordList.Init return false");
+        return false;
+    }
     m_exit = false;
     m_hWorker = CreateThread(nullptr, 0, &CZxVKernal::WorkerProc, this, 0, nullptr);
     m_oVideoEffectLogo.EnableLogo(true);
@@ -54,7 +58,10 @@ DWORD WINAPI CZxVKernal::WorkerProc(void* self) {
     return 0;
 }
 
-void CZxVKernal::WorkerStep() { m_oVideoMgr.CheckPlayState(); }
+void CZxVKernal::WorkerStep() {
+    m_oRecordList.ProgressTick();
+    m_oVideoMgr.CheckPlayState();
+}
 
 void CZxVKernal::StopWorker() {
     if (!StopThreadBounded(m_hWorker, m_workerRunning, 20, 100))
@@ -68,6 +75,7 @@ void CZxVKernal::UnInit() {
     m_oVEPendant.UnInit();
     m_oVideoEffectText.UnInit();
     StopWorker();
+    m_oRecordList.UnInit();
     m_oVideoMgr.UnInit();
     m_oVCamera.UnInit();
     RemoveAllVideoDeal();

@@ -8,6 +8,7 @@
 
 #include "IDataKernal.h"
 #include "IDataVideoMgr.h"
+#include "RecordList.h"
 #include "VCamera.h"
 #include "VideoDealChain.h"
 #include "VideoEffectBorder.h"
@@ -36,6 +37,7 @@ public:
 
     CVideoMgr& VideoMgr() { return m_oVideoMgr; }
     CVideoDealChain& Chain() { return m_oVideoDealChain; }
+    CRecordList& RecordList() { return m_oRecordList; }
 
 protected:
     // One pass of the worker thread, every 100 ms: the recorder's and the
@@ -62,4 +64,5 @@ private:
     CVideoEffectLogo m_oVideoEffectLogo;
     CVideoEffectFaceThin m_oVideoEffectFaceThin;
     CVideoEffectBorder m_oVideoEffectBorder;
+    CRecordList m_oRecordList;
 };
