@@ -1,0 +1,377 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+#include "KernelTestSupport.h"
+#include "ListFile.h"
+#include "MediaTestSupport.h"
+#include "RecordList.h"
+#include "TestDeviceSupport.h"
+#include "TestSupport.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxModConfig/ZxModConfig.h"
+
+namespace {
+
+struct Said {
+    int message;
+    int a, b;  // record: type, id; state: state, type; progress: type
+    std::string text;
+    bool isNew;
+};
+
+class Journal : public IDataRecordListObserver {
+public:
+    void OnRecord(eZXVRecordType type, int id, const std::string& thumb, bool isNew) override {
+        Add(Said{RECORDLIST_MSG_RECORD, type, id, thumb, isNew});
+    }
+    void OnRecordState(eZXVRecordState state, eZXVRecordType type) override {
+        Add(Said{RECORDLIST_MSG_STATE, state, type, "", false});
+    }
+    void OnProgress(eZXVRecordType type) override { Add(Said{RECORDLIST_MSG_PROGRESS, type, 0, "", false}); }
+    std::vector<Said> Of(int message) {
+        std::lock_guard<std::mutex> g(lock);
+        std::vector<Said> out;
+        for (const Said& s : said)
+            if (s.message == message) out.push_back(s);
+        return out;
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> g(lock);
+        said.clear();
+    }
+
+private:
+    void Add(const Said& s) {
+        std::lock_guard<std::mutex> g(lock);
+        said.push_back(s);
+    }
+    std::mutex lock;
+    std::vector<Said> said;
+};
+
+class RecordListTest : public testing::Test {
+protected:
+    void SetUp() override {
+        kt::EnsureGdiplus();
+        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_home = zxtest::RedirectUserFolders("record_" + name);
+        ZxConfigSetFile((m_home + "ZxVCam.ini").c_str());
+        // Recordings go to folders of the test, never to a drive's root.
+        for (int type = 0; type < 3; ++type) {
+            static const char* const keys[3] = {"VideoDir", "AudioDir", "ImageDir"};
+            m_dirs[type] = m_home + "Records\\" + keys[type] + "\\";
+            ASSERT_TRUE(Dir::MakeDir(m_dirs[type]));
+            AfxGetConfigManager()->SetString("VSRecord", keys[type], m_dirs[type].c_str(), 0);
+        }
+        m_kernel.reset(new kt::TestKernal);
+        m_kernel->AnnounceFormat();
+        AfxGetMessageManager()->AttachObserver(ZX_MOD_RECORDLIST_OB, &m_journal, OBSERVER_MODE_DIRECT);
+    }
+    void TearDown() override {
+        if (m_list) m_list->UnInit();
+        m_list.reset();
+        m_devices.reset();
+        AfxGetMessageManager()->DetachObserver(ZX_MOD_RECORDLIST_OB, &m_journal);
+        m_kernel.reset();
+    }
+    // The test microphone, chosen by the audio module of the next Start.
+    void WithMicrophone() {
+        m_devices.reset(new tdev::TestDevices);
+        ASSERT_TRUE(m_devices->Ok());
+        ASSERT_TRUE(m_devices->AddMicrophone(L"ZxTestMicrophone0", L"Test Microphone"));
+        AfxGetConfigManager()->SetString("AudioSetup", "AudioInputDev", "Test Microphone", 0);
+    }
+    CRecordList& Start() {
+        if (m_list) m_list->UnInit();
+        m_list.reset(new CRecordList);
+        EXPECT_TRUE(m_list->Init());
+        return *m_list;
+    }
+    std::vector<std::string> Saved(int type) {
+        std::vector<std::string> paths;
+        CListFile::Load(CRecordList::ListFilePath(type), paths, LIST_FILE_WITH_COUNT);
+        return paths;
+    }
+    // A 640 x 480 frame of the moving pattern.
+    std::vector<BYTE> Frame(int index) { return mediatest::PatternFrame(640, 480, index); }
+    // Hands the recorder frames of the pattern with 50 ms of tone each, as
+    // the frame thread and the microphone do.
+    void Feed(CRecordList& list, int frames) {
+        for (int i = 0; i < frames; ++i) {
+            std::vector<BYTE> frame = Frame(i);
+            m_kernel->RunFrame(frame, VIDEO_STREAM_CAMERA);
+            std::vector<unsigned char> pcm = mediatest::Tone(static_cast<size_t>(i) * 2205, 2205);
+            list.OnAudioProcess(0, pcm.data(), static_cast<int>(pcm.size()));
+        }
+    }
+    // A sound file of the given length, as a recording of the module is.
+    std::string Mp3(const std::string& name, int seconds) {
+        std::string path = m_dirs[1] + name;
+        LibRecorder rec;
+        EXPECT_EQ(rec.FFAudioInit(path.c_str(), 1, 44100, 64000, LIBSTREAM_CODEC_MP3), 0);
+        std::vector<unsigned char> pcm = mediatest::Tone(0, 44100 * seconds);
+        rec.FFAppendAudio(pcm.data(), static_cast<int>(pcm.size()));
+        rec.FFUint();
+        return path;
+    }
+
+    std::string m_home, m_dirs[3];
+    Journal m_journal;
+    std::unique_ptr<kt::TestKernal> m_kernel;
+    std::unique_ptr<CRecordList> m_list;
+    std::unique_ptr<tdev::TestDevices> m_devices;
+};
+
+TEST(RecordNames, ComeFromTheLocalTime) {
+    SYSTEMTIME t = {};
+    t.wYear = 2026;
+    t.wMonth = 12;
+    t.wDay = 6;
+    t.wHour = 10;
+    t.wMinute = 5;
+    t.wSecond = 7;
+    t.wMilliseconds = 42;
+    EXPECT_EQ(CRecordList::RecordFileName(t, ZXV_RECORD_VIDEO), "1206_1005070042.flv");
+    EXPECT_EQ(CRecordList::RecordFileName(t, ZXV_RECORD_AUDIO), "1206_1005070042.mp3");
+    t.wMonth = 1;
+    t.wMilliseconds = 999;
+    EXPECT_EQ(CRecordList::RecordFileName(t, ZXV_RECORD_IMAGE), "0106_1005070999.bmp");
+}
+
+TEST(RecordFolders, TheDefaultDriveIsTheFixedOneWithMostSpace) {
+    const std::string root = Dir::GetLargestFreeBytesDisk();
+    ASSERT_FALSE(root.empty()) << "the prefix has fixed drives";
+    const std::wstring wroot = Charset::String2WString(root);
+    EXPECT_EQ(GetDriveTypeW(wroot.c_str()), static_cast<UINT>(DRIVE_FIXED));
+    ULARGE_INTEGER chosen;
+    ASSERT_TRUE(GetDiskFreeSpaceExW(wroot.c_str(), &chosen, nullptr, nullptr));
+    wchar_t drives[512];
+    GetLogicalDriveStringsW(512, drives);
+    for (const wchar_t* d = drives; *d; d += wcslen(d) + 1) {
+        ULARGE_INTEGER other;
+        if (GetDriveTypeW(d) == DRIVE_FIXED && GetDiskFreeSpaceExW(d, &other, nullptr, nullptr)) {
+            EXPECT_LE(other.QuadPart, chosen.QuadPart) << Charset::WString2String(d);
+        }
+    }
+}
+
+TEST_F(RecordListTest, ASnapshotSavesTheFrameItWasTakenFrom) {
+    CRecordList& list = Start();
+    EXPECT_EQ(m_kernel->chain.Count(), 0u) << "out of the chain while nothing is due";
+    list.TakeSnapshot();
+    EXPECT_EQ(CRecordList::ChainReferences(), 1);
+    EXPECT_EQ(m_kernel->chain.Count(), 1u);
+
+    std::vector<BYTE> frame = Frame(25);
+    m_kernel->RunFrame(frame, VIDEO_STREAM_CAMERA);
+    std::vector<Said> records = m_journal.Of(RECORDLIST_MSG_RECORD);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].a, ZXV_RECORD_IMAGE);
+    EXPECT_TRUE(records[0].isNew);
+    const int id = records[0].b;
+    const std::string path = list.GetRecordPath(ZXV_RECORD_IMAGE, id);
+    EXPECT_EQ(path.rfind(m_dirs[2], 0), 0u) << path;
+    EXPECT_EQ(path.substr(path.size() - 4), ".bmp");
+    mediatest::Bitmap bmp;
+    ASSERT_TRUE(mediatest::ReadBmp(path, bmp));
+    EXPECT_EQ(bmp.width, 640);
+    EXPECT_EQ(bmp.height, 480);
+    EXPECT_TRUE(bmp.rows == frame) << "the picture holds exactly the frame";
+    const std::string thumb = list.GetRecordThumbnail(ZXV_RECORD_IMAGE, id);
+    EXPECT_EQ(thumb, records[0].text);
+    EXPECT_EQ(thumb.substr(thumb.size() - 4), ".jpg");
+    mediatest::Bitmap small;
+    ASSERT_TRUE(mediatest::ReadBmp(thumb, small)) << "a BMP under the .jpg name";
+    EXPECT_EQ(small.width, 80);
+    EXPECT_EQ(small.height, 80);
+    EXPECT_EQ(Saved(ZXV_RECORD_IMAGE), (std::vector<std::string>{path}));
+
+    // One picture per request; the chain keeps the recorder until the end.
+    m_kernel->RunFrame(frame, VIDEO_STREAM_CAMERA);
+    EXPECT_EQ(m_journal.Of(RECORDLIST_MSG_RECORD).size(), 1u);
+    EXPECT_EQ(m_kernel->chain.Count(), 1u);
+    list.EndSnapshot();
+    EXPECT_EQ(CRecordList::ChainReferences(), 0);
+    EXPECT_EQ(m_kernel->chain.Count(), 0u);
+    list.EndSnapshot();  // one too many changes nothing
+    EXPECT_EQ(CRecordList::ChainReferences(), 0);
+}
+
+TEST_F(RecordListTest, ListsLoadWhatStillExistsAndRewriteTheRest) {
+    // Videos: one recorded file and one that was removed outside.
+    const std::string video = m_dirs[0] + "0101_0000000001.flv";
+    ASSERT_TRUE(mediatest::RecordPattern(video, 160, 120, 40));
+    CListFile::Save(CRecordList::ListFilePath(ZXV_RECORD_VIDEO), {m_dirs[0] + "gone.flv", video},
+                    LIST_FILE_WITH_COUNT);
+    // Sound: a count of 3 with two entries is damaged.
+    const std::string sound = Mp3("a.mp3", 1);
+    CListFile::Save(CRecordList::ListFilePath(ZXV_RECORD_AUDIO), {sound, sound}, LIST_FILE_WITH_COUNT);
+    std::string bytes = zxtest::ReadFile(CRecordList::ListFilePath(ZXV_RECORD_AUDIO));
+    bytes[6] = 3;
+    ASSERT_TRUE(zxtest::WriteFile(CRecordList::ListFilePath(ZXV_RECORD_AUDIO), bytes));
+    // Pictures: one real picture and one that is not a picture.
+    const std::string picture = m_dirs[2] + "p.bmp";
+    ASSERT_TRUE(kt::WritePicture(picture, 320, 240, 0xFF2040E0, L"image/bmp"));
+    const std::string fake = m_dirs[2] + "fake.bmp";
+    zxtest::WriteFile(fake, "not a picture");
+    CListFile::Save(CRecordList::ListFilePath(ZXV_RECORD_IMAGE), {picture, fake}, LIST_FILE_WITH_COUNT);
+
+    CRecordList& list = Start();
+    std::vector<RecordItem> videos = list.GetRecords(ZXV_RECORD_VIDEO);
+    ASSERT_EQ(videos.size(), 1u);
+    EXPECT_EQ(videos[0].path, video);
+    EXPECT_EQ(videos[0].name, "0101_0000000001");
+    EXPECT_EQ(list.GetRecordDuration(ZXV_RECORD_VIDEO, videos[0].id), 2);
+    EXPECT_TRUE(mediatest::FileExists(videos[0].thumbnail));
+    EXPECT_EQ(Saved(ZXV_RECORD_VIDEO), (std::vector<std::string>{video})) << "rewritten without the lost file";
+
+    EXPECT_TRUE(list.GetRecords(ZXV_RECORD_AUDIO).empty());
+    EXPECT_FALSE(mediatest::FileExists(CRecordList::ListFilePath(ZXV_RECORD_AUDIO))) << "the damaged list is removed";
+
+    std::vector<RecordItem> pictures = list.GetRecords(ZXV_RECORD_IMAGE);
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures[0].path, picture);
+    EXPECT_TRUE(mediatest::FileExists(pictures[0].thumbnail));
+    EXPECT_EQ(Saved(ZXV_RECORD_IMAGE), (std::vector<std::string>{picture}));
+
+    // Announced again on request, as old records.
+    EXPECT_FALSE(list.EnumRecords(ZXV_RECORD_IMAGE));
+    std::vector<Said> said = m_journal.Of(RECORDLIST_MSG_RECORD);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].b, pictures[0].id);
+    EXPECT_EQ(said[0].text, pictures[0].thumbnail);
+    EXPECT_FALSE(said[0].isNew);
+    EXPECT_TRUE(list.EnumRecords(7));
+    EXPECT_EQ(m_journal.Of(RECORDLIST_MSG_RECORD).size(), 1u);
+}
+
+TEST_F(RecordListTest, RenameMoveAndDelete) {
+    const std::string first = Mp3("first.mp3", 1), second = Mp3("second.mp3", 1);
+    CListFile::Save(CRecordList::ListFilePath(ZXV_RECORD_AUDIO), {first, second}, LIST_FILE_WITH_COUNT);
+    CRecordList& list = Start();
+    std::vector<RecordItem> sounds = list.GetRecords(ZXV_RECORD_AUDIO);
+    ASSERT_EQ(sounds.size(), 2u);
+    const int a = sounds[0].id, b = sounds[1].id;
+    EXPECT_EQ(list.GetRecordName(ZXV_RECORD_AUDIO, a), "first");
+    EXPECT_EQ(list.GetRecordThumbnail(ZXV_RECORD_AUDIO, a), "") << "sound has no picture";
+
+    // A new name keeps the sound's extension and moves the file along.
+    list.RenameRecord(ZXV_RECORD_AUDIO, a, "会议 纪要");
+    EXPECT_EQ(list.GetRecordName(ZXV_RECORD_AUDIO, a), "会议 纪要");
+    EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_AUDIO, a), m_dirs[1] + "会议 纪要.mp3");
+    EXPECT_TRUE(mediatest::FileExists(m_dirs[1] + "会议 纪要.mp3"));
+    EXPECT_FALSE(mediatest::FileExists(first));
+
+    // Moving elsewhere renames it after the new file.
+    const std::string moved = m_home + "elsewhere.mp3";
+    list.MoveRecord(ZXV_RECORD_AUDIO, b, moved);
+    EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_AUDIO, b), moved);
+    EXPECT_EQ(list.GetRecordName(ZXV_RECORD_AUDIO, b), "elsewhere");
+    EXPECT_TRUE(mediatest::FileExists(moved));
+    // A move that fails keeps the path.
+    list.MoveRecord(ZXV_RECORD_AUDIO, b, m_home + "no\\such\\folder\\x.mp3");
+    EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_AUDIO, b), moved);
+
+    list.DeleteRecords(ZXV_RECORD_AUDIO, {b, 999}, true);
+    EXPECT_FALSE(mediatest::FileExists(moved));
+    list.DeleteRecords(ZXV_RECORD_AUDIO, {a}, false);
+    EXPECT_TRUE(mediatest::FileExists(m_dirs[1] + "会议 纪要.mp3")) << "kept when not asked";
+    EXPECT_TRUE(list.GetRecords(ZXV_RECORD_AUDIO).empty());
+    EXPECT_TRUE(Saved(ZXV_RECORD_AUDIO).empty());
+}
+
+TEST_F(RecordListTest, PicturesAreNoRecordingAndAFailedMicrophoneLeavesNothing) {
+    CRecordList& list = Start();
+    EXPECT_EQ(list.StartRecord(ZXV_RECORD_IMAGE), 1);
+    EXPECT_EQ(list.StartRecord(9), 1);
+    // A microphone that cannot start: a device that does not exist.
+    list.AudioProcess().SetInputDev(99);
+    EXPECT_EQ(list.StartRecord(ZXV_RECORD_VIDEO), 1);
+    EXPECT_EQ(list.StartRecord(ZXV_RECORD_AUDIO), 1);
+    EXPECT_EQ(CRecordList::ChainReferences(), 0);
+    EXPECT_EQ(m_kernel->chain.Count(), 0u);
+    EXPECT_TRUE(list.GetRecords(ZXV_RECORD_VIDEO).empty());
+    EXPECT_TRUE(list.GetRecords(ZXV_RECORD_AUDIO).empty());
+    EXPECT_TRUE(m_journal.Of(RECORDLIST_MSG_RECORD).empty());
+    EXPECT_TRUE(m_journal.Of(RECORDLIST_MSG_STATE).empty());
+    for (int type = 0; type < 2; ++type) {
+        std::vector<std::string> files;
+        Dir::FindAllFiles(files, m_dirs[type], "*", Dir::kFindFiles);
+        EXPECT_TRUE(files.empty()) << "no half-made file is left";
+    }
+    EXPECT_EQ(list.GetRecordingId(ZXV_RECORD_VIDEO), -1);
+}
+
+TEST_F(RecordListTest, RecordsVideoWithSoundAndKeepsTheOneBeingRecorded) {
+    WithMicrophone();
+    CRecordList& list = Start();
+    ASSERT_EQ(list.StartRecord(ZXV_RECORD_VIDEO), 0) << "the microphone of the test machine starts";
+    const int first = list.GetRecordingId(ZXV_RECORD_VIDEO);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(list.GetRecordingId(ZXV_RECORD_AUDIO), -1);
+    EXPECT_EQ(m_kernel->chain.Count(), 1u);
+    std::vector<Said> states = m_journal.Of(RECORDLIST_MSG_STATE);
+    ASSERT_EQ(states.size(), 1u);
+    EXPECT_EQ(states[0].a, ZXV_RECORD_RECORDING);
+    std::vector<Said> records = m_journal.Of(RECORDLIST_MSG_RECORD);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].text, "") << "a recording just started has no picture yet";
+    Feed(list, 20);
+    EXPECT_GE(list.GetRecordTime(), 0);
+    const std::string firstPath = list.GetRecordPath(ZXV_RECORD_VIDEO, first);
+    mediatest::Bitmap thumb;
+    ASSERT_TRUE(mediatest::ReadBmp(list.GetRecordThumbnail(ZXV_RECORD_VIDEO, first), thumb));
+    EXPECT_EQ(thumb.width, 80);
+
+    // A second start saves the first recording before it begins; its own
+    // record stays through a delete of everything.
+    Sleep(20);  // another millisecond, another name
+    ASSERT_EQ(list.StartRecord(ZXV_RECORD_VIDEO), 0);
+    const int second = list.GetRecordingId(ZXV_RECORD_VIDEO);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(CRecordList::ChainReferences(), 1) << "one reference for the one recording";
+    EXPECT_GE(list.GetRecordDuration(ZXV_RECORD_VIDEO, first), 1);
+    EXPECT_EQ(Saved(ZXV_RECORD_VIDEO), (std::vector<std::string>{firstPath}));
+    Feed(list, 10);
+    list.DeleteRecords(ZXV_RECORD_VIDEO, {first, second}, true);
+    std::vector<RecordItem> left = list.GetRecords(ZXV_RECORD_VIDEO);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].id, second);
+    EXPECT_FALSE(mediatest::FileExists(firstPath));
+
+    // A picture request stops the recording and records nothing.
+    EXPECT_EQ(list.StartRecord(ZXV_RECORD_IMAGE), 1);
+    EXPECT_EQ(list.GetRecordingId(ZXV_RECORD_VIDEO), -1);
+    EXPECT_EQ(m_kernel->chain.Count(), 0u);
+    states = m_journal.Of(RECORDLIST_MSG_STATE);
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back().a, ZXV_RECORD_STOPPED);
+    EXPECT_EQ(states.back().b, ZXV_RECORD_VIDEO);
+    EXPECT_GE(LibRecorder::FFGetTotalTm(left[0].path.c_str()), 0.45) << "what was handed over is kept";
+}
+
+TEST_F(RecordListTest, RecordsSoundAlone) {
+    WithMicrophone();
+    CRecordList& list = Start();
+    ASSERT_EQ(list.StartRecord(ZXV_RECORD_AUDIO), 0);
+    EXPECT_EQ(m_kernel->chain.Count(), 0u) << "sound needs no frames";
+    const int id = list.GetRecordingId(ZXV_RECORD_AUDIO);
+    ASSERT_GE(id, 0);
+    // Sound delivered by the microphone's thread.
+    std::vector<unsigned char> pcm = mediatest::Tone(0, 44100);
+    list.OnAudioProcess(0, pcm.data(), static_cast<int>(pcm.size()));
+    list.StopRecord();
+    const std::string path = list.GetRecordPath(ZXV_RECORD_AUDIO, id);
+    EXPECT_EQ(path.substr(path.size() - 4), ".mp3");
+    EXPECT_GE(LibRecorder::FFGetTotalTm(path.c_str()), 0.9);
+    EXPECT_EQ(list.GetRecordThumbnail(ZXV_RECORD_AUDIO, id), "");
+    list.OnAudioProcess(0, pcm.data(), static_cast<int>(pcm.size()));  // after the stop: ignored
+    EXPECT_EQ(Saved(ZXV_RECORD_AUDIO), (std::vector<std::string>{path}));
+}
+
+}  // namespace
