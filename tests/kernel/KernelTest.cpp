@@ -70,8 +70,16 @@ TEST_F(LoadedKernelTest, LoadsRegistersPublishesAndLeavesTheDefaultPicture) {
     // A consumer joining later sees the finished frames, logo included.
     kt::RecordingDeal preview(VIDEO_DEAL_OUTPUT);
     preview.keepFrames = true;
+    // The frame thread announces the format on its first pass; a consumer
+    // joining before that is told when it comes, one joining after it at
+    // once.
     ASSERT_TRUE(kernel->AddVideoDeal(&preview));
-    EXPECT_EQ(preview.lastWidth, 640) << "told the current format when joining";
+    for (int i = 0; i < 300 && preview.lastWidth != 640; ++i) Sleep(10);
+    EXPECT_EQ(preview.lastWidth, 640) << "told the current format";
+    kt::RecordingDeal late(VIDEO_DEAL_OUTPUT);
+    ASSERT_TRUE(kernel->AddVideoDeal(&late));
+    EXPECT_EQ(late.lastWidth, 640) << "told the current format when joining";
+    kernel->RemoveVideoDeal(&late);
     for (int i = 0; i < 300 && preview.frames < 3; ++i) Sleep(10);
     ASSERT_GE(preview.frames, 3);
     std::vector<BYTE> idle;
