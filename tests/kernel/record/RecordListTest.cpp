@@ -375,3 +375,39 @@ TEST_F(RecordListTest, RecordsSoundAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+class ProgressTimes : public IDataRecordListObserver {
+public:
+    void OnProgress(eZXVRecordType type) override {
+        times.push_back(GetTickCount());
+        types.push_back(type);
+    }
+    std::vector<DWORD> times;
+    std::vector<int> types;
+};
+
+TEST_F(RecordListTest, ProgressIsToldAtMostTwiceASecondWhileRecording) {
+    ProgressTimes progress;
+    AfxGetMessageManager()->AttachObserver(ZX_MOD_RECORDLIST_OB, &progress, OBSERVER_MODE_DIRECT);
+    CRecordList& list = Start();
+    // Stopped: the worker's steps say nothing.
+    for (int i = 0; i < 60; ++i, Sleep(10)) list.ProgressTick();
+    EXPECT_TRUE(progress.times.empty());
+
+    WithMicrophone();
+    CRecordList& recording = Start();
+    ASSERT_EQ(recording.StartRecord(ZXV_RECORD_VIDEO), 0);
+    Feed(recording, 30);  // a second and a half recorded
+    for (int i = 0; i < 130; ++i, Sleep(10)) recording.ProgressTick();
+    recording.StopRecord();
+    AfxGetMessageManager()->DetachObserver(ZX_MOD_RECORDLIST_OB, &progress);
+    ASSERT_GE(progress.times.size(), 2u);
+    EXPECT_LE(progress.times.size(), 3u);
+    for (size_t i = 1; i < progress.times.size(); ++i)
+        EXPECT_GE(progress.times[i] - progress.times[i - 1], 490u) << "at most every 500 ms";
+    for (int type : progress.types) EXPECT_EQ(type, ZXV_RECORD_VIDEO);
+}
+
+}  // namespace
