@@ -38,19 +38,18 @@ int g_chainReferences = 0;
 
 IDataKernal* Kernel() { return static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL)); }
 
-std::string LongPath(const std::string& path) {
-    std::wstring wide = Charset::String2WString(path);
-    DWORD n = GetLongPathNameW(wide.c_str(), nullptr, 0);
-    if (n == 0) return path;
-    std::wstring full(n, L'\0');
-    n = GetLongPathNameW(wide.c_str(), &full[0], n);
-    if (n == 0 || n >= full.size()) return path;
-    full.resize(n);
-    return Charset::WString2String(full);
-}
-
 bool MoveFileUtf8(const std::string& from, const std::string& to) {
     return MoveFileW(Charset::String2WString(from).c_str(), Charset::String2WString(to).c_str()) != FALSE;
+}
+
+// Moves a record's file; the record follows only when the move succeeded.
+void MoveItemFile(RecordItem& item, const std::string& path) {
+    if (path == item.path) return;
+    if (MoveFileUtf8(item.path, path))
+        item.path = path;
+    else
+        YL_Log(kLog, 2, kModule, "moving %s to %s failed (%lu)", item.path.c_str(), path.c_str(),
+               static_cast<unsigned long>(GetLastError()));
 }
 
 bool DeleteFileUtf8(const std::string& path) { return DeleteFileW(Charset::String2WString(path).c_str()) != FALSE; }
@@ -126,7 +125,7 @@ std::string CRecordList::ListFilePath(int type) {
 }
 
 std::string CRecordList::GetThumbnailPath(int type, const std::string& source) {
-    std::string dir = Dir::WithSlash(LongPath(Dir::GetZxPath(Dir::kPathThumbCache))) +
+    std::string dir = Dir::WithSlash(Dir::GetLongPath(Dir::GetZxPath(Dir::kPathThumbCache))) +
                       (type == ZXV_RECORD_VIDEO ? "RecordThumbnailVideo\\" : "RecordThumbnailImage\\");
     Dir::MakeDir(dir);
     return dir + Entrypt::GenerateMD5(source) + (type == ZXV_RECORD_VIDEO ? ".bmp" : ".jpg");
@@ -313,13 +312,7 @@ void CRecordList::RenameRecord(int type, int id, const std::string& name) {
     CAutoLock lock(m_listLock);
     RecordItem* item = Find(type, id);
     if (!item) return;
-    if (path != item->path) {
-        if (MoveFileUtf8(item->path, path))
-            item->path = path;
-        else
-            YL_Log(kLog, 2, kModule, "RenameRecord: %s to %s failed (%lu)", item->path.c_str(), path.c_str(),
-                   static_cast<unsigned long>(GetLastError()));
-    }
+    MoveItemFile(*item, path);
     item->name = name;
 }
 
@@ -327,13 +320,7 @@ void CRecordList::MoveRecord(int type, int id, const std::string& path) {
     CAutoLock lock(m_listLock);
     RecordItem* item = Find(type, id);
     if (!item) return;
-    if (path != item->path) {
-        if (MoveFileUtf8(item->path, path))
-            item->path = path;
-        else
-            YL_Log(kLog, 2, kModule, "MoveRecord: %s to %s failed (%lu)", item->path.c_str(), path.c_str(),
-                   static_cast<unsigned long>(GetLastError()));
-    }
+    MoveItemFile(*item, path);
     if (type != ZXV_RECORD_IMAGE) item->name = File::GetFileNameWithoutExtension(path);
 }
 

@@ -27,17 +27,6 @@ const DWORD kPositionStepMs = 50;
 
 bool ValidMode(int mode) { return mode >= MEDIALIST_MODE_ONCE && mode <= MEDIALIST_MODE_RANDOM; }
 
-std::string LongPath(const std::string& path) {
-    std::wstring wide = Charset::String2WString(path);
-    DWORD n = GetLongPathNameW(wide.c_str(), nullptr, 0);
-    if (n == 0) return path;
-    std::wstring full(n, L'\0');
-    n = GetLongPathNameW(wide.c_str(), &full[0], n);
-    if (n == 0 || n >= full.size()) return path;
-    full.resize(n);
-    return Charset::WString2String(full);
-}
-
 }  // namespace
 
 CMediaFileList::CMediaFileList()
@@ -63,7 +52,7 @@ CMediaFileList::~CMediaFileList() {
 std::string CMediaFileList::ListFilePath() { return Dir::GetZxPath(Dir::kPathUserData) + "MediaFileList.dat"; }
 
 std::string CMediaFileList::ThumbnailPath(const std::string& mediaPath) {
-    return Dir::WithSlash(LongPath(Dir::GetZxPath(Dir::kPathThumbCache))) + "ZxVCamMediaFileThumbnail\\" +
+    return Dir::WithSlash(Dir::GetLongPath(Dir::GetZxPath(Dir::kPathThumbCache))) + "ZxVCamMediaFileThumbnail\\" +
            Entrypt::GenerateMD5(mediaPath) + ".bmp";
 }
 

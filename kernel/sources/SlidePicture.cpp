@@ -29,17 +29,7 @@ bool FindEncoder(const wchar_t* mime, CLSID& clsid) {
 // The cache folder in its long form, so one picture never gets two names
 // through a short 8.3 spelling of the folder.
 std::string ThumbnailFolder() {
-    std::wstring cache = Charset::String2WString(Dir::GetZxPath(Dir::kPathThumbCache));
-    DWORD need = GetLongPathNameW(cache.c_str(), nullptr, 0);
-    if (need > 0) {
-        std::wstring full(need, L'\0');
-        DWORD got = GetLongPathNameW(cache.c_str(), &full[0], need);
-        if (got > 0 && got < need) {
-            full.resize(got);
-            cache = full;
-        }
-    }
-    return Dir::WithSlash(Charset::WString2String(cache)) + "ZxVCamSlideThumbnail\\";
+    return Dir::WithSlash(Dir::GetLongPath(Dir::GetZxPath(Dir::kPathThumbCache))) + "ZxVCamSlideThumbnail\\";
 }
 
 // The delays of the frames: one 32-bit value per frame in the frame-delay

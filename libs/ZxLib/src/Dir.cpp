@@ -133,4 +133,15 @@ std::string GetLargestFreeBytesDisk() {
     return best;
 }
 
+std::string GetLongPath(const std::string& path) {
+    std::wstring wide = String2WString(path);
+    DWORD n = GetLongPathNameW(wide.c_str(), nullptr, 0);
+    if (n == 0) return path;
+    std::wstring full(n, L'\0');
+    n = GetLongPathNameW(wide.c_str(), &full[0], n);
+    if (n == 0 || n >= full.size()) return path;
+    full.resize(n);
+    return WString2String(full);
+}
+
 }  // namespace Dir

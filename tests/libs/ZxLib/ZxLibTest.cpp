@@ -102,3 +102,15 @@ TEST(File, WriteReadAndNames) {
 }
 
 }  // namespace
+
+TEST(Dir, LongPathUndoesShortNamesAndKeepsWhatDoesNotExist) {
+    const std::string folder = zxtest::MakeTempDir("long") + "a rather long folder name\\";
+    ASSERT_TRUE(Dir::MakeDir(folder));
+    wchar_t shortPath[MAX_PATH * 2];
+    DWORD n = GetShortPathNameW(Charset::String2WString(folder).c_str(), shortPath, MAX_PATH * 2);
+    ASSERT_GT(n, 0u);
+    const std::string spelled = Charset::WString2String(std::wstring(shortPath, n));
+    if (spelled == folder) GTEST_SKIP() << "this file system has no short names";
+    EXPECT_EQ(Dir::GetLongPath(spelled), folder);
+    EXPECT_EQ(Dir::GetLongPath(folder + "missing"), folder + "missing");
+}

@@ -54,6 +54,11 @@ bool MakeDir(const std::string& path);
 // for the user; "" when there is none.
 std::string GetLargestFreeBytesDisk();
 
+// The path with every short (8.3) part in its long form, as the system's
+// GetLongPathName gives it; the path as it is when that fails (for one that
+// does not exist).
+std::string GetLongPath(const std::string& path);
+
 // Adds a trailing backslash when the path has none.
 std::string WithSlash(const std::string& path);
 
