@@ -22,20 +22,6 @@ namespace {
 typedef void (*Entry)();
 
 // Runs the channel probe in another process and returns what it wrote.
-std::string Probe(int x, int y) {
-    std::string out = zxtest::MakeTempDir("probe") + "probe.txt";
-    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxChannelProbe.exe") + L"\" \"" +
-                       Charset::String2WString(out) + L"\" " + std::to_wstring(x) + L" " + std::to_wstring(y);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "spawn failed";
-    WaitForSingleObject(pi.hProcess, 20000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return zxtest::ReadFile(out);
-}
-
 // The colour of Logo.png at (x, y) from its bottom-left corner, and its alpha.
 unsigned LogoPixel(int x, int y, int& alpha) {
     kt::EnsureGdiplus();
@@ -95,7 +81,7 @@ TEST_F(LoadedKernelTest, LoadsRegistersPublishesAndLeavesTheDefaultPicture) {
     // Another process reads the same picture from the channel.
     char expect[32];
     std::snprintf(expect, sizeof(expect), "pixel=%06X", logo);
-    std::string probe = Probe(6, 6);
+    std::string probe = kt::ProbeChannel(6, 6);
     EXPECT_NE(probe.find("ok=1 v0=0 v1=1 v2=1 code=8 size=921600"), std::string::npos) << probe;
     EXPECT_NE(probe.find(expect), std::string::npos) << probe;
     EXPECT_NE(probe.find("length=921612"), std::string::npos) << probe;
@@ -223,7 +209,7 @@ TEST_F(LoadedKernelTest, EveryEffectReachesTheChannel) {
     // Another process reads the tinted middle from the channel.
     char expect[32];
     std::snprintf(expect, sizeof(expect), "pixel=%06X", kt::PixelAt(captioned, 640, 320, 240));
-    std::string probe = Probe(320, 240);
+    std::string probe = kt::ProbeChannel(320, 240);
     EXPECT_NE(probe.find(expect), std::string::npos) << probe;
 
     text->SetEnable(false);

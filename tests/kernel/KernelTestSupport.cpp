@@ -1,6 +1,7 @@
 #include "KernelTestSupport.h"
 
 #include "GdiPlus.h"
+#include "TestSupport.h"
 #include "ZxLib/ZxLib.h"
 
 namespace kt {
@@ -75,6 +76,34 @@ void TestKernal::AnnounceFormat(int width, int height) {
 
 void TestKernal::RunFrame(std::vector<BYTE>& frame, int streamType) {
     chain.OnFrame(frame.data(), static_cast<int>(frame.size()), streamType);
+}
+
+std::string ProbeChannel(int x, int y) {
+    std::string out = zxtest::MakeTempDir("probe") + "probe.txt";
+    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxChannelProbe.exe") + L"\" \"" +
+                       Charset::String2WString(out) + L"\" " + std::to_wstring(x) + L" " + std::to_wstring(y);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "spawn failed";
+    WaitForSingleObject(pi.hProcess, 20000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return zxtest::ReadFile(out);
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > ms) return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
+    return true;
 }
 
 unsigned PixelAt(const std::vector<BYTE>& frame, int width, int x, int yFromBottom) {

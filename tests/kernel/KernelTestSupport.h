@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -61,6 +62,15 @@ public:
     void RunFrame(std::vector<BYTE>& frame, int streamType);
     CVideoDealChain chain;
 };
+
+// Runs ZxChannelProbe (beside the test program) in another process to read
+// one frame from the channel as a capture filter does; returns what it
+// wrote: "ok=1 ... pixel=RRGGBB" for the pixel (x, y) from the bottom-left.
+std::string ProbeChannel(int x, int y);
+
+// Lets this thread's mode-2 observers run until done() is true or ms have
+// passed; false on the time-out.
+bool PumpUntil(const std::function<bool()>& done, DWORD ms);
 
 // Frame pixel (x, y), y counted from the bottom row, as 0xRRGGBB.
 unsigned PixelAt(const std::vector<BYTE>& frame, int width, int x, int yFromBottom);

@@ -357,20 +357,6 @@ TEST_F(CameraTest, SwitchingAndClosingWhileTheFrameThreadPullsIsSafe) {
 // read by another process as the capture filter reads it.
 namespace {
 
-std::string Probe(int x, int y) {
-    std::string out = zxtest::MakeTempDir("probe") + "probe.txt";
-    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxChannelProbe.exe") + L"\" \"" +
-                       Charset::String2WString(out) + L"\" " + std::to_wstring(x) + L" " + std::to_wstring(y);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "spawn failed";
-    WaitForSingleObject(pi.hProcess, 20000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return zxtest::ReadFile(out);
-}
-
 std::string PixelText(unsigned rgb) {
     char text[32];
     std::snprintf(text, sizeof(text), "pixel=%06X", rgb);
@@ -396,7 +382,7 @@ TEST(KernelCamera, TheChannelShowsTheCameraAfterStartAndTheDefaultPictureAfterSt
 
         // Away from the logo and the caption: the lower right (green) and the
         // upper left (blue) of the pattern.
-        const std::string idleRight = Probe(500, 100), idleLeft = Probe(100, 300);
+        const std::string idleRight = kt::ProbeChannel(500, 100), idleLeft = kt::ProbeChannel(100, 300);
         ASSERT_NE(idleRight.find("ok=1"), std::string::npos) << idleRight;
 
         kt::RecordingDeal preview(VIDEO_DEAL_OUTPUT);
@@ -417,19 +403,19 @@ TEST(KernelCamera, TheChannelShowsTheCameraAfterStartAndTheDefaultPictureAfterSt
         ASSERT_NE(firstCameraFrame, 0u) << "the camera's picture reaches the chain";
         std::printf("first camera frame in the chain %lu ms after StartCamera returned\n",
                     static_cast<unsigned long>(firstCameraFrame - started));
-        std::string probe = Probe(500, 100);
+        std::string probe = kt::ProbeChannel(500, 100);
         EXPECT_NE(probe.find(PixelText(0x00FF00)), std::string::npos) << probe;
         std::printf("probe in another process %lu ms after StartCamera returned: %s", 
                     static_cast<unsigned long>(GetTickCount() - started), probe.c_str());
-        probe = Probe(100, 300);
+        probe = kt::ProbeChannel(100, 300);
         EXPECT_NE(probe.find(PixelText(0x0000FF)), std::string::npos) << probe;
         EXPECT_NE(probe.find("code=8 size=921600"), std::string::npos) << "scaled to 640 x 480: " << probe;
 
         camera->StopCamera();
         Sleep(200);
         auto pixelOf = [](const std::string& text) { return text.substr(text.find("pixel="), 12); };
-        EXPECT_EQ(pixelOf(Probe(500, 100)), pixelOf(idleRight)) << "the default picture again";
-        EXPECT_EQ(pixelOf(Probe(100, 300)), pixelOf(idleLeft));
+        EXPECT_EQ(pixelOf(kt::ProbeChannel(500, 100)), pixelOf(idleRight)) << "the default picture again";
+        EXPECT_EQ(pixelOf(kt::ProbeChannel(100, 300)), pixelOf(idleLeft));
         kernel->RemoveVideoDeal(&preview);
         AfxGetDataDllManager()->UnloadDataLibraries();
         EXPECT_EQ(AfxGetDataManager()->GetData("modCamera"), nullptr);

@@ -17,22 +17,6 @@
 
 namespace {
 
-// Lets mode-2 observers of this thread run until done() or the time is up.
-template <typename Done>
-bool PumpUntil(Done done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms) return false;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(10);
-    }
-    return true;
-}
-
 // The main program's part: when a file has ended, take the next step.
 class Program : public mlt::Journal {
 public:
@@ -45,17 +29,7 @@ public:
 
 // The channel pixel (x, y from the bottom-left) another process reads.
 bool ProbePixel(int x, int y, int& r, int& g, int& b) {
-    std::string out = zxtest::MakeTempDir("probe") + "probe.txt";
-    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxChannelProbe.exe") + L"\" \"" +
-                       Charset::String2WString(out) + L"\" " + std::to_wstring(x) + L" " + std::to_wstring(y);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    WaitForSingleObject(pi.hProcess, 20000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    std::string text = zxtest::ReadFile(out);
+    std::string text = kt::ProbeChannel(x, y);
     size_t at = text.find("pixel=");
     unsigned rgb = 0;
     if (text.find("ok=1") == std::string::npos || at == std::string::npos ||
@@ -89,15 +63,15 @@ TEST(MediaKernel, PlaysTheListIntoTheChannelAndStepsOnAtTheEnd) {
 
     list->AddFiles({a, b});
     list->SetPlayMode(MEDIALIST_MODE_LOOP);
-    ASSERT_TRUE(PumpUntil([&] { return program.Count(MEDIALIST_MSG_ITEM) == 2; }, 5000));
+    ASSERT_TRUE(kt::PumpUntil([&] { return program.Count(MEDIALIST_MSG_ITEM) == 2; }, 5000));
     const std::vector<mlt::Event> items = program.Of(MEDIALIST_MSG_ITEM);
     const int idA = items[0].id, idB = items[1].id;
     ASSERT_TRUE(list->Play(idA));
 
     // Frames of the file arrive on the 50 ms grid.
-    ASSERT_TRUE(PumpUntil([&] { return preview.lastStreamType == VIDEO_STREAM_MEDIAFILE; }, 3000));
+    ASSERT_TRUE(kt::PumpUntil([&] { return preview.lastStreamType == VIDEO_STREAM_MEDIAFILE; }, 3000));
     const int before = preview.frames;
-    PumpUntil([] { return false; }, 1000);
+    kt::PumpUntil([] { return false; }, 1000);
     const int perSecond = preview.frames - before;
     EXPECT_GE(perSecond, 17);
     EXPECT_LE(perSecond, 23);
@@ -116,18 +90,18 @@ TEST(MediaKernel, PlaysTheListIntoTheChannelAndStepsOnAtTheEnd) {
 
     // The end of A is reported; the program's next step plays B (loop mode),
     // and after B the list starts again at A.
-    ASSERT_TRUE(PumpUntil([&] { return program.Count(MEDIALIST_MSG_END) >= 1; }, 10000));
-    ASSERT_TRUE(PumpUntil([&] { return program.Count(MEDIALIST_MSG_PLAYING) >= 2; }, 3000));
+    ASSERT_TRUE(kt::PumpUntil([&] { return program.Count(MEDIALIST_MSG_END) >= 1; }, 10000));
+    ASSERT_TRUE(kt::PumpUntil([&] { return program.Count(MEDIALIST_MSG_PLAYING) >= 2; }, 3000));
     std::vector<mlt::Event> playing = program.Of(MEDIALIST_MSG_PLAYING);
     EXPECT_EQ(playing[0].id, idA);
     EXPECT_EQ(playing[1].id, idB);
     EXPECT_EQ(list->GetCurrentItem(), idB);
     EXPECT_FALSE(program.Of(MEDIALIST_MSG_POSITION).empty()) << "positions were reported";
-    ASSERT_TRUE(PumpUntil([&] { return program.Count(MEDIALIST_MSG_PLAYING) >= 3; }, 10000));
+    ASSERT_TRUE(kt::PumpUntil([&] { return program.Count(MEDIALIST_MSG_PLAYING) >= 3; }, 10000));
     EXPECT_EQ(program.Of(MEDIALIST_MSG_PLAYING)[2].id, idA);
 
     list->Stop();
-    ASSERT_TRUE(PumpUntil([&] { return preview.lastStreamType == VIDEO_STREAM_NONE; }, 3000));
+    ASSERT_TRUE(kt::PumpUntil([&] { return preview.lastStreamType == VIDEO_STREAM_NONE; }, 3000));
     EXPECT_EQ(list->GetPlayState(), MEDIALIST_STATE_STOPPED);
 
     kernel->RemoveVideoDeal(&preview);

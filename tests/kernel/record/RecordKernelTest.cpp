@@ -21,21 +21,6 @@
 
 namespace {
 
-template <typename Done>
-bool PumpUntil(Done done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms) return false;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(10);
-    }
-    return true;
-}
-
 // What an FLV file's tags say of its codecs: the video codec id of the
 // first video tag (7 is H.264) and the sound format of the first audio tag
 // (10 is AAC); -1 when there is none.
@@ -123,7 +108,7 @@ TEST(RecordKernel, RecordsTheTestCameraWithTheTestMicrophone) {
 
     ASSERT_TRUE(camera->SelectCameraByName("USB 测试摄像头"));
     ASSERT_TRUE(camera->StartCamera());
-    ASSERT_TRUE(PumpUntil([&] { return preview.lastStreamType == VIDEO_STREAM_CAMERA; }, 5000));
+    ASSERT_TRUE(kt::PumpUntil([&] { return preview.lastStreamType == VIDEO_STREAM_CAMERA; }, 5000));
     const int mic = audio->FindInputDevByName("测试麦克风");
     ASSERT_GE(mic, 0);
     audio->SetInputDev(mic);
@@ -131,7 +116,7 @@ TEST(RecordKernel, RecordsTheTestCameraWithTheTestMicrophone) {
     // Five seconds of video with sound.
     ASSERT_EQ(records->StartRecord(ZXV_RECORD_VIDEO), 0);
     const int video = records->GetRecordingId(ZXV_RECORD_VIDEO);
-    PumpUntil([] { return false; }, 5000);
+    kt::PumpUntil([] { return false; }, 5000);
     EXPECT_GE(records->GetRecordTime(), 4);
     records->StopRecord();
     const std::string flv = records->GetRecordPath(ZXV_RECORD_VIDEO, video);
@@ -143,7 +128,7 @@ TEST(RecordKernel, RecordsTheTestCameraWithTheTestMicrophone) {
     FlvCodecs(zxtest::ReadFile(flv), videoCodec, audioCodec);
     EXPECT_EQ(videoCodec, 7) << "H.264";
     EXPECT_EQ(audioCodec, 10) << "AAC";
-    PumpUntil([&] { return journal.states.size() >= 2; }, 2000);
+    kt::PumpUntil([&] { return journal.states.size() >= 2; }, 2000);
     EXPECT_EQ(journal.states, (std::vector<int>{ZXV_RECORD_RECORDING, ZXV_RECORD_STOPPED}));
     EXPECT_GE(journal.progress, 4) << "progress about twice a second";
 
@@ -166,7 +151,7 @@ TEST(RecordKernel, RecordsTheTestCameraWithTheTestMicrophone) {
     // Two seconds of sound alone.
     ASSERT_EQ(records->StartRecord(ZXV_RECORD_AUDIO), 0);
     const int sound = records->GetRecordingId(ZXV_RECORD_AUDIO);
-    PumpUntil([] { return false; }, 2000);
+    kt::PumpUntil([] { return false; }, 2000);
     records->StopRecord();
     const std::string mp3 = records->GetRecordPath(ZXV_RECORD_AUDIO, sound);
     EXPECT_EQ(mp3.substr(mp3.size() - 4), ".mp3");
@@ -180,7 +165,7 @@ TEST(RecordKernel, RecordsTheTestCameraWithTheTestMicrophone) {
     FrameAfterRecorder after(watch);
     records->TakeSnapshot();
     ASSERT_TRUE(kernel->AddVideoDeal(&after));  // behind the recorder
-    ASSERT_TRUE(PumpUntil([&] { return !journal.pictures.empty(); }, 3000));
+    ASSERT_TRUE(kt::PumpUntil([&] { return !journal.pictures.empty(); }, 3000));
     records->EndSnapshot();
     kernel->RemoveVideoDeal(&after);
     const std::string picture = records->GetRecordPath(ZXV_RECORD_IMAGE, journal.pictures[0]);
