@@ -74,9 +74,7 @@ bool CapOf(const AM_MEDIA_TYPE& mt, Cap& cap) {
     return true;
 }
 
-class CTestCamera;
-
-class CTestCameraPin : public CTestCapturePin, public IAMStreamConfig {
+class CTestCameraPin : public CTestCapturePin {
 public:
     CTestCameraPin(HRESULT* result, CSource* filter) : CTestCapturePin(result, filter, L"Capture") {
         SetCaps(ZXTEST_DEFAULT_CAPS);
@@ -84,14 +82,6 @@ public:
     ~CTestCameraPin() override {
         CAutoLock lock(m_pLock);
         Inactive();
-    }
-
-    DECLARE_IUNKNOWN
-    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IAMStreamConfig) return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
-        if (riid == IID_IKsPropertySet) return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
-        return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
     }
 
     void SetCaps(const std::wstring& text) {
@@ -179,12 +169,6 @@ public:
         if (IsConnected() && m_pFilter->Graph()) m_pFilter->Graph()->Reconnect(static_cast<IPin*>(this));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE** mt) override {
-        if (!mt) return E_POINTER;
-        CAutoLock lock(m_pLock);
-        *mt = CreateMediaType(&m_mt);
-        return *mt ? S_OK : E_OUTOFMEMORY;
-    }
     HRESULT STDMETHODCALLTYPE GetNumberOfCapabilities(int* count, int* size) override {
         if (!count || !size) return E_POINTER;
         CAutoLock lock(m_pLock);
@@ -250,13 +234,10 @@ private:
     std::vector<BYTE> m_lower, m_upper, m_band;
 };
 
-class CTestCamera : public CTestDeviceFilter {
+class CTestCamera : public CTestDeviceFilterWith<CTestCameraPin> {
 public:
-    CTestCamera(IUnknown* outer, HRESULT* result) : CTestDeviceFilter(ZXTEST_CAMERA_CLASS, outer, CLSID_ZxTestCamera) {
-        m_pin = new (std::nothrow) CTestCameraPin(result, this);
-        if (!m_pin && result) *result = E_OUTOFMEMORY;
-    }
-    ~CTestCamera() override { DeletePins(); }
+    CTestCamera(IUnknown* outer, HRESULT* result)
+        : CTestDeviceFilterWith(ZXTEST_CAMERA_CLASS, outer, CLSID_ZxTestCamera, result) {}
 
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -272,15 +253,10 @@ protected:
         static const wchar_t* const names[] = {ZXTEST_CAPS_VALUE, nullptr};
         return names;
     }
-
-private:
-    CTestCameraPin* m_pin = nullptr;
 };
 
 }  // namespace
 
 CUnknown* CreateTestCamera(IUnknown* outer, HRESULT* result) {
-    CTestCamera* filter = new (std::nothrow) CTestCamera(outer, result);
-    if (!filter && result) *result = E_OUTOFMEMORY;
-    return filter;
+    return CreateTestDeviceFilter<CTestCamera>(outer, result);
 }

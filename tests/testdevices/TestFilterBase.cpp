@@ -21,6 +21,20 @@ HRESULT STDMETHODCALLTYPE CTestDeviceFilter::Load(IPropertyBag* bag, IErrorLog* 
     return S_OK;
 }
 
+HRESULT STDMETHODCALLTYPE CTestCapturePin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IAMStreamConfig) return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
+    if (riid == IID_IKsPropertySet) return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
+    return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT STDMETHODCALLTYPE CTestCapturePin::GetFormat(AM_MEDIA_TYPE** mt) {
+    if (!mt) return E_POINTER;
+    CAutoLock lock(m_pLock);
+    *mt = CreateMediaType(&m_mt);
+    return *mt ? S_OK : E_OUTOFMEMORY;
+}
+
 HRESULT STDMETHODCALLTYPE CTestCapturePin::Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data, DWORD dataBytes,
                                                DWORD* returned) {
     if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;

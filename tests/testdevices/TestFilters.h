@@ -6,6 +6,7 @@
 #include <dshow.h>
 #include <ocidl.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,43 @@ protected:
     virtual const wchar_t* const* SettingNames() = 0;
 };
 
-// A capture pin: IKsPropertySet names it PIN_CATEGORY_CAPTURE.
-class CTestCapturePin : public CSourceStream, public IKsPropertySet {
+// A filter of this module with its one capture pin, a Pin(HRESULT*, CSource*).
+// The pin joins the filter's pin list as it is made; the filter deletes it.
+template <class Pin>
+class CTestDeviceFilterWith : public CTestDeviceFilter {
+protected:
+    CTestDeviceFilterWith(const wchar_t* name, IUnknown* outer, REFCLSID clsid, HRESULT* result)
+        : CTestDeviceFilter(name, outer, clsid) {
+        m_pin = new (std::nothrow) Pin(result, this);
+        if (!m_pin && result) *result = E_OUTOFMEMORY;
+    }
+    ~CTestDeviceFilterWith() override { DeletePins(); }
+
+    Pin* m_pin = nullptr;
+};
+
+// Makes a filter for the class factory: Filter(IUnknown* outer, HRESULT*).
+template <class Filter>
+CUnknown* CreateTestDeviceFilter(IUnknown* outer, HRESULT* result) {
+    Filter* filter = new (std::nothrow) Filter(outer, result);
+    if (!filter && result) *result = E_OUTOFMEMORY;
+    return filter;
+}
+
+// A capture pin whose format is chosen through IAMStreamConfig (GetFormat
+// answers with the pin's current type, m_mt); IKsPropertySet names it
+// PIN_CATEGORY_CAPTURE.
+class CTestCapturePin : public CSourceStream, public IAMStreamConfig, public IKsPropertySet {
 public:
     CTestCapturePin(HRESULT* result, CSource* filter, const wchar_t* name) : CSourceStream(name, result, filter, name) {}
+
+    DECLARE_IUNKNOWN
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+    // IAMStreamConfig
+    HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE** mt) override;
+
+    // IKsPropertySet
     HRESULT STDMETHODCALLTYPE Set(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Get(REFGUID set, DWORD id, LPVOID instance, DWORD instanceBytes, LPVOID data,
                                   DWORD dataBytes, DWORD* returned) override;

@@ -48,7 +48,7 @@ bool FormatOf(const AM_MEDIA_TYPE& mt, int& rate, int& channels) {
     return true;
 }
 
-class CTestMicrophonePin : public CTestCapturePin, public IAMStreamConfig, public IAMBufferNegotiation {
+class CTestMicrophonePin : public CTestCapturePin, public IAMBufferNegotiation {
 public:
     CTestMicrophonePin(HRESULT* result, CSource* filter) : CTestCapturePin(result, filter, L"Capture") {
         MakeType(44100, 1, &m_mt);
@@ -61,10 +61,8 @@ public:
     DECLARE_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
-        if (riid == IID_IAMStreamConfig) return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
         if (riid == IID_IAMBufferNegotiation) return GetInterface(static_cast<IAMBufferNegotiation*>(this), ppv);
-        if (riid == IID_IKsPropertySet) return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
-        return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
+        return CTestCapturePin::NonDelegatingQueryInterface(riid, ppv);
     }
 
     void SetTone(int hz, int amplitude) {
@@ -152,12 +150,6 @@ public:
         MakeType(rate, channels, &m_mt);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE** mt) override {
-        if (!mt) return E_POINTER;
-        CAutoLock lock(m_pLock);
-        *mt = CreateMediaType(&m_mt);
-        return *mt ? S_OK : E_OUTOFMEMORY;
-    }
     HRESULT STDMETHODCALLTYPE GetNumberOfCapabilities(int* count, int* size) override {
         if (!count || !size) return E_POINTER;
         *count = 1;
@@ -214,14 +206,10 @@ private:
     double m_startMs = 0;
 };
 
-class CTestMicrophone : public CTestDeviceFilter {
+class CTestMicrophone : public CTestDeviceFilterWith<CTestMicrophonePin> {
 public:
     CTestMicrophone(IUnknown* outer, HRESULT* result)
-        : CTestDeviceFilter(ZXTEST_MICROPHONE_CLASS, outer, CLSID_ZxTestMicrophone) {
-        m_pin = new (std::nothrow) CTestMicrophonePin(result, this);
-        if (!m_pin && result) *result = E_OUTOFMEMORY;
-    }
-    ~CTestMicrophone() override { DeletePins(); }
+        : CTestDeviceFilterWith(ZXTEST_MICROPHONE_CLASS, outer, CLSID_ZxTestMicrophone, result) {}
 
 protected:
     void TakeSetting(const wchar_t* name, const std::wstring& value) override {
@@ -234,15 +222,10 @@ protected:
         static const wchar_t* const names[] = {ZXTEST_TONE_VALUE, ZXTEST_AMPLITUDE_VALUE, nullptr};
         return names;
     }
-
-private:
-    CTestMicrophonePin* m_pin = nullptr;
 };
 
 }  // namespace
 
 CUnknown* CreateTestMicrophone(IUnknown* outer, HRESULT* result) {
-    CTestMicrophone* filter = new (std::nothrow) CTestMicrophone(outer, result);
-    if (!filter && result) *result = E_OUTOFMEMORY;
-    return filter;
+    return CreateTestDeviceFilter<CTestMicrophone>(outer, result);
 }
