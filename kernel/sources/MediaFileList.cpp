@@ -237,9 +237,7 @@ bool CMediaFileList::Play(int id) {
     if (!PlayInterval(path)) return false;
     SwitchVideo(VIDEO_STREAM_MEDIAFILE);
     m_currentId = id;
-    ArgList args;
-    ArgAppender(args) << id;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_PLAYING, 0, args);
+    NotifyPlaying(id);
     return true;
 }
 
@@ -286,68 +284,52 @@ const MediaItem* CMediaFileList::FindPrev() {
     return m_items[pos - 1].get();
 }
 
-void CMediaFileList::PlayNext() {
-    if (m_currentId < 0) return;
-    const MediaItem* next = FindNext(MEDIALIST_MODE_ONCE);
-    if (!next) {
-        Stop();
-        return;
-    }
-    const int id = next->id;
-    const std::string path = next->path;
+bool CMediaFileList::StepTo(const MediaItem& item) {
+    const int id = item.id;
+    const std::string path = item.path;
     StopInterval();
-    if (PlayInterval(path)) {
-        m_currentId = id;
-        ArgList args;
-        ArgAppender(args) << id;
-        AfxGetMessageManager()->NotifyEx(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_PLAYING, 0, args);
-    } else {
+    if (!PlayInterval(path)) {
         SwitchVideo(VIDEO_STREAM_NONE);
         m_currentId = -1;
+        return false;
     }
+    m_currentId = id;
+    NotifyPlaying(id);
+    return true;
+}
+
+void CMediaFileList::NotifyPlaying(int id) {
+    ArgList args;
+    ArgAppender(args) << id;
+    AfxGetMessageManager()->NotifyEx(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_PLAYING, 0, args);
+}
+
+void CMediaFileList::PlayNext() {
+    if (m_currentId < 0) return;
+    if (const MediaItem* next = FindNext(MEDIALIST_MODE_ONCE))
+        StepTo(*next);
+    else
+        Stop();
 }
 
 void CMediaFileList::PlayPrev() {
     if (m_currentId < 0) return;
-    const MediaItem* prev = FindPrev();
-    if (!prev) {
+    if (const MediaItem* prev = FindPrev())
+        StepTo(*prev);
+    else
         Stop();
-        return;
-    }
-    const int id = prev->id;
-    const std::string path = prev->path;
-    StopInterval();
-    if (PlayInterval(path)) {
-        m_currentId = id;
-        ArgList args;
-        ArgAppender(args) << id;
-        AfxGetMessageManager()->NotifyEx(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_PLAYING, 0, args);
-    } else {
-        SwitchVideo(VIDEO_STREAM_NONE);
-        m_currentId = -1;
-    }
 }
 
 void CMediaFileList::PlayNextInterval() {
     const MediaItem* next = FindNext(m_playMode);
-    const int id = next ? next->id : -1;
-    const std::string path = next ? next->path : std::string();
-    StopInterval();
     if (!next) {
+        StopInterval();
         YL_Log(kLog, 0, kModule, "PlayNextInterval: NULL == lpMediaInfo");
         SwitchVideo(VIDEO_STREAM_NONE);
         return;
     }
-    if (PlayInterval(path)) {
-        m_currentId = id;
-        ArgList args;
-        ArgAppender(args) << id;
-        AfxGetMessageManager()->NotifyEx(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_PLAYING, 0, args);
-    } else {
-        YL_Log(kLog, 0, kModule, "PlayNextInterval: %s 失败", path.c_str());
-        SwitchVideo(VIDEO_STREAM_NONE);
-        m_currentId = -1;
-    }
+    const std::string path = next->path;
+    if (!StepTo(*next)) YL_Log(kLog, 0, kModule, "PlayNextInterval: %s 失败", path.c_str());
 }
 
 bool CMediaFileList::SetPlayPos(double seconds) {

@@ -87,6 +87,10 @@ private:
     CMediaFileList& operator=(const CMediaFileList&);
 
     bool PlayInterval(const std::string& path);
+    // Stops the current file and plays item as the current one; on failure
+    // hands the picture back to the default source. False on failure.
+    bool StepTo(const MediaItem& item);
+    void NotifyPlaying(int id);
     // The item to play after (or before) the current one, or null.
     const MediaItem* FindNext(int mode);
     const MediaItem* FindPrev();

@@ -37,21 +37,11 @@ HRESULT STDMETHODCALLTYPE CTestCapturePin::GetFormat(AM_MEDIA_TYPE** mt) {
 
 HRESULT STDMETHODCALLTYPE CTestCapturePin::Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data, DWORD dataBytes,
                                                DWORD* returned) {
-    if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-    if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-    if (!data && !returned) return E_POINTER;
-    if (returned) *returned = sizeof(GUID);
-    if (!data) return S_OK;
-    if (dataBytes < sizeof(GUID)) return E_UNEXPECTED;
-    *static_cast<GUID*>(data) = PIN_CATEGORY_CAPTURE;
-    return S_OK;
+    return CapturePinCategoryGet(set, id, data, dataBytes, returned);
 }
 
 HRESULT STDMETHODCALLTYPE CTestCapturePin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
-    if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-    if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-    if (support) *support = KSPROPERTY_SUPPORT_GET;
-    return S_OK;
+    return CapturePinCategorySupported(set, id, support);
 }
 
 double TestDeviceNowMs() {

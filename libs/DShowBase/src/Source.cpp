@@ -205,3 +205,21 @@ void CSource::RemovePin(CSourceStream* pin) {
     m_pins.erase(it);
     ++m_pinVersion;
 }
+
+HRESULT CapturePinCategoryGet(REFGUID set, DWORD id, LPVOID data, DWORD dataBytes, DWORD* returned) {
+    if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
+    if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+    if (!data && !returned) return E_POINTER;
+    if (returned) *returned = sizeof(GUID);
+    if (!data) return S_OK;
+    if (dataBytes < sizeof(GUID)) return E_UNEXPECTED;
+    *static_cast<GUID*>(data) = PIN_CATEGORY_CAPTURE;
+    return S_OK;
+}
+
+HRESULT CapturePinCategorySupported(REFGUID set, DWORD id, DWORD* support) {
+    if (set != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
+    if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
+    if (support) *support = KSPROPERTY_SUPPORT_GET;
+    return S_OK;
+}

@@ -213,3 +213,9 @@ private:
     bool m_replied = false;
     HRESULT m_reply = S_OK;
 };
+
+// IKsPropertySet of a capture pin: the one property it answers is
+// AMPROPSETID_Pin / AMPROPERTY_PIN_CATEGORY, read only, PIN_CATEGORY_CAPTURE.
+// A pin's Get and QuerySupported forward here.
+HRESULT CapturePinCategoryGet(REFGUID set, DWORD id, LPVOID data, DWORD dataBytes, DWORD* returned);
+HRESULT CapturePinCategorySupported(REFGUID set, DWORD id, DWORD* support);
