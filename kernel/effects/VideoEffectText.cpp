@@ -491,10 +491,7 @@ void CVideoEffectText::SetEnable(bool enable) {
     AfxGetMessageManager()->NotifyEx(ZX_MOD_VIDEOEFFECTTEXT_OB, VIDEOEFFECTTEXT_MSG_ENABLE, 0, args);
 }
 
-bool CVideoEffectText::GetEnable() {
-    CAutoLock lock(m_lock);
-    return m_bEnable;
-}
+bool CVideoEffectText::GetEnable() { return Locked(m_bEnable); }
 
 void CVideoEffectText::SetText(const std::string& text) {
     std::wstring wide = Charset::String2WString(text);
@@ -538,55 +535,29 @@ void CVideoEffectText::SetFontSize(uint8_t size) {
     Save("FontSize", size);
 }
 
-uint8_t CVideoEffectText::GetFontSize() {
-    CAutoLock lock(m_lock);
-    return m_fontSize;
-}
+uint8_t CVideoEffectText::GetFontSize() { return Locked(m_fontSize); }
 
-void CVideoEffectText::SetBold(bool bold) {
+void CVideoEffectText::SetFontStyle(bool& field, bool value, const char* key) {
     {
         CAutoLock lock(m_lock);
-        m_bBold = bold;
+        field = value;
         RebuildFont();
         UpdateLayoutAndCoverage();
     }
-    SaveBool("Bold", bold);
+    SaveBool(key, value);
 }
 
-bool CVideoEffectText::GetBold() {
-    CAutoLock lock(m_lock);
-    return m_bBold;
-}
+void CVideoEffectText::SetBold(bool bold) { SetFontStyle(m_bBold, bold, "Bold"); }
 
-void CVideoEffectText::SetUnderLine(bool underLine) {
-    {
-        CAutoLock lock(m_lock);
-        m_bUnderLine = underLine;
-        RebuildFont();
-        UpdateLayoutAndCoverage();
-    }
-    SaveBool("UnderLine", underLine);
-}
+bool CVideoEffectText::GetBold() { return Locked(m_bBold); }
 
-bool CVideoEffectText::GetUnderLine() {
-    CAutoLock lock(m_lock);
-    return m_bUnderLine;
-}
+void CVideoEffectText::SetUnderLine(bool underLine) { SetFontStyle(m_bUnderLine, underLine, "UnderLine"); }
 
-void CVideoEffectText::SetItalic(bool italic) {
-    {
-        CAutoLock lock(m_lock);
-        m_bItalic = italic;
-        RebuildFont();
-        UpdateLayoutAndCoverage();
-    }
-    SaveBool("Italic", italic);
-}
+bool CVideoEffectText::GetUnderLine() { return Locked(m_bUnderLine); }
 
-bool CVideoEffectText::GetItalic() {
-    CAutoLock lock(m_lock);
-    return m_bItalic;
-}
+void CVideoEffectText::SetItalic(bool italic) { SetFontStyle(m_bItalic, italic, "Italic"); }
+
+bool CVideoEffectText::GetItalic() { return Locked(m_bItalic); }
 
 void CVideoEffectText::SetTextColor(COLORREF color) {
     {
@@ -597,10 +568,7 @@ void CVideoEffectText::SetTextColor(COLORREF color) {
     Save("TextColor", color);
 }
 
-COLORREF CVideoEffectText::GetTextColor() {
-    CAutoLock lock(m_lock);
-    return m_textColor;
-}
+COLORREF CVideoEffectText::GetTextColor() { return Locked(m_textColor); }
 
 void CVideoEffectText::SetBkColor(COLORREF color) {
     {
@@ -612,10 +580,7 @@ void CVideoEffectText::SetBkColor(COLORREF color) {
     Save("BkColor", color);
 }
 
-COLORREF CVideoEffectText::GetBkColor() {
-    CAutoLock lock(m_lock);
-    return m_bkColor;
-}
+COLORREF CVideoEffectText::GetBkColor() { return Locked(m_bkColor); }
 
 void CVideoEffectText::SetMoveDirection(int direction) {
     {
@@ -629,10 +594,7 @@ void CVideoEffectText::SetMoveDirection(int direction) {
     Save("MoveDirection", static_cast<uint32_t>(direction));
 }
 
-int CVideoEffectText::GetMoveDirection() {
-    CAutoLock lock(m_lock);
-    return m_moveDirection;
-}
+int CVideoEffectText::GetMoveDirection() { return Locked(m_moveDirection); }
 
 void CVideoEffectText::SetMoveSpeed(uint8_t speed) {
     {
@@ -642,10 +604,7 @@ void CVideoEffectText::SetMoveSpeed(uint8_t speed) {
     Save("MoveSpeed", speed);
 }
 
-uint8_t CVideoEffectText::GetMoveSpeed() {
-    CAutoLock lock(m_lock);
-    return m_moveSpeed;
-}
+uint8_t CVideoEffectText::GetMoveSpeed() { return Locked(m_moveSpeed); }
 
 void CVideoEffectText::SetTextPos(int pos) {
     Save("TextPos", static_cast<uint32_t>(pos));
@@ -654,10 +613,7 @@ void CVideoEffectText::SetTextPos(int pos) {
     UpdateLayoutAndCoverage();
 }
 
-int CVideoEffectText::GetTextPos() {
-    CAutoLock lock(m_lock);
-    return m_textPos;
-}
+int CVideoEffectText::GetTextPos() { return Locked(m_textPos); }
 
 void CVideoEffectText::SetBkAlpha(uint8_t alpha) {
     Save("BkAlpha", alpha);
@@ -667,30 +623,15 @@ void CVideoEffectText::SetBkAlpha(uint8_t alpha) {
     UpdateBandTable();
 }
 
-uint8_t CVideoEffectText::GetBkAlpha() {
-    CAutoLock lock(m_lock);
-    return m_bkAlpha;
-}
+uint8_t CVideoEffectText::GetBkAlpha() { return Locked(m_bkAlpha); }
 
-float CVideoEffectText::GetTextWidth() {
-    CAutoLock lock(m_lock);
-    return m_textWidth;
-}
+float CVideoEffectText::GetTextWidth() { return Locked(m_textWidth); }
 
-float CVideoEffectText::GetTextHeight() {
-    CAutoLock lock(m_lock);
-    return m_textHeight;
-}
+float CVideoEffectText::GetTextHeight() { return Locked(m_textHeight); }
 
-int CVideoEffectText::GetBandTop() {
-    CAutoLock lock(m_lock);
-    return m_bandTop;
-}
+int CVideoEffectText::GetBandTop() { return Locked(m_bandTop); }
 
-float CVideoEffectText::GetTextX() {
-    CAutoLock lock(m_lock);
-    return m_textX;
-}
+float CVideoEffectText::GetTextX() { return Locked(m_textX); }
 
 std::string CVideoEffectText::GetDrawnFontFamily() {
     CAutoLock lock(m_lock);

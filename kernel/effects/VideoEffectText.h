@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "AutoLock.h"
 #include "GdiPlus.h"
 #include "IDataVideoEffectText.h"
 #include "IVideoDeal.h"
@@ -106,6 +107,16 @@ private:
     void ScrollStep();
     void BlendBand(BYTE* frame, int width, int height, int stride);
     void BlendText(BYTE* frame, int width, int height, int stride);
+
+    // A field read under the lock.
+    template <typename T>
+    T Locked(const T& field) {
+        CAutoLock lock(m_lock);
+        return field;
+    }
+    // Bold, underline, italic: stored, the font rebuilt, the text laid out
+    // again, and saved under key.
+    void SetFontStyle(bool& field, bool value, const char* key);
 
     void Save(const char* key, uint32_t value);
     void SaveBool(const char* key, bool value);
