@@ -6,6 +6,8 @@
 #include <objidl.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <vector>
 
 namespace Gdiplus {
 using std::max;
@@ -28,4 +30,21 @@ inline Gdiplus::Bitmap* NewFrameBitmap(BYTE* frame, const VideoFrameFormat& form
     if (width <= 0 || height <= 0 || format.bmiHeader.biBitCount != 24) return nullptr;
     BYTE* top = frame + static_cast<ptrdiff_t>(stride) * (height - 1);
     return new Gdiplus::Bitmap(width, height, -stride, PixelFormat24bppRGB, top);
+}
+
+// The installed GDI+ image encoder for a MIME type ("image/jpeg",
+// "image/bmp", "image/png"); false when there is none.
+inline bool FindImageEncoder(const wchar_t* mime, CLSID& clsid) {
+    UINT count = 0, bytes = 0;
+    if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || count == 0 || bytes == 0) return false;
+    std::vector<BYTE> buffer(bytes);
+    Gdiplus::ImageCodecInfo* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+    for (UINT i = 0; i < count; ++i) {
+        if (codecs[i].MimeType && wcscmp(codecs[i].MimeType, mime) == 0) {
+            clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
 }

@@ -140,16 +140,9 @@ bool CRecordList::MakePictureThumbnail(int encoder, const std::string& source, c
     if (encoder < 0 || encoder > 2) return false;
     std::unique_ptr<Gdiplus::Image> small(picture->GetThumbnailImage(width, height, nullptr, nullptr));
     if (!small || small->GetLastStatus() != Gdiplus::Ok) return false;
-    UINT count = 0, bytes = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
-    std::vector<BYTE> buffer(bytes);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (wcscmp(codecs[i].MimeType, kMime[encoder]) == 0)
-            return small->Save(Charset::String2WString(thumbnail).c_str(), &codecs[i].Clsid, nullptr) == Gdiplus::Ok;
-    }
-    return false;
+    CLSID clsid;
+    if (!FindImageEncoder(kMime[encoder], clsid)) return false;
+    return small->Save(Charset::String2WString(thumbnail).c_str(), &clsid, nullptr) == Gdiplus::Ok;
 }
 
 std::vector<std::unique_ptr<RecordItem>>* CRecordList::List(int type) {

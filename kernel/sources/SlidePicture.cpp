@@ -11,21 +11,6 @@ const DWORD kDelayUnitMs = 10;
 const int kThumbWidth = 80;
 const int kThumbHeight = 60;
 
-bool FindEncoder(const wchar_t* mime, CLSID& clsid) {
-    UINT count = 0, bytes = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || count == 0 || bytes == 0) return false;
-    std::vector<BYTE> buffer(bytes);
-    Gdiplus::ImageCodecInfo* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (codecs[i].MimeType && wcscmp(codecs[i].MimeType, mime) == 0) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
 // The cache folder in its long form, so one picture never gets two names
 // through a short 8.3 spelling of the folder.
 std::string ThumbnailFolder() {
@@ -147,7 +132,7 @@ bool MakeSlideThumbnail(const std::string& picture, std::string& thumbPath) {
         return true;
     }
     CLSID jpeg;
-    if (!FindEncoder(L"image/jpeg", jpeg)) return false;
+    if (!FindImageEncoder(L"image/jpeg", jpeg)) return false;
     std::unique_ptr<Gdiplus::Image> thumb(bitmap.GetThumbnailImage(kThumbWidth, kThumbHeight, nullptr, nullptr));
     if (!thumb || thumb->GetLastStatus() != Gdiplus::Ok) return false;
     if (thumb->Save(Charset::String2WString(path).c_str(), &jpeg, nullptr) != Gdiplus::Ok) return false;
