@@ -21,16 +21,7 @@ const int kFrameMs = 50;
 const int kMaxCatchUpMs = 1000;
 
 // Milliseconds from the performance counter: steady and fine-grained.
-long long NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart * 1000 / frequency.QuadPart;
-}
+long long NowMs() { return static_cast<long long>(Clock::NowMs()); }
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "DuiLib/UIBase.h"
 #include "DuiLib/UIControl.h"
 #include "DuiLib/UISkin.h"
+#include "ZxLib/ZxLib.h"
 
 namespace DuiLib {
 
@@ -33,17 +34,6 @@ CControlUI* CALLBACK FindByPoint(CControlUI* p, void* data) {
 CControlUI* CALLBACK CollectFocusable(CControlUI* p, void* data) {
     if (p->IsFocusable()) static_cast<std::vector<CControlUI*>*>(data)->push_back(p);
     return nullptr;
-}
-
-double NowMs() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
 }
 
 std::shared_ptr<TFontInfo> MakeFont(const std::string& face, int size, bool bold, bool underline, bool italic) {
@@ -462,7 +452,7 @@ void CPaintManagerUI::Paint(const RECT& rcPaintIn, HDC hdcTarget) {
     RECT client;
     GetClientRect(m_hWndPaint, &client);
     if (RectEmpty(client) || !m_pRoot) return;
-    const double t0 = NowMs();
+    const double t0 = Clock::NowMs();
     bool fresh = !m_pBackBits || m_szBack.cx != RectWidth(client) || m_szBack.cy != RectHeight(client);
     if (!EnsureBackBuffer(RectWidth(client), RectHeight(client))) return;
     EnsureLayout();
@@ -514,7 +504,7 @@ void CPaintManagerUI::Paint(const RECT& rcPaintIn, HDC hdcTarget) {
         BitBlt(hdcTarget, rcPaint.left, rcPaint.top, RectWidth(rcPaint), RectHeight(rcPaint), m_hDcBack,
                rcPaint.left, rcPaint.top, SRCCOPY);
     }
-    const double ms = NowMs() - t0;
+    const double ms = Clock::NowMs() - t0;
     m_stats.paints++;
     m_stats.lastRect = rcPaint;
     m_stats.lastMs = ms;

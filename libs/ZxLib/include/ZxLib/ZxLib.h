@@ -113,6 +113,12 @@ namespace Dir {
 using File::GetFileNameWithoutExtension;
 }  // namespace Dir
 
+namespace Clock {
+// Milliseconds of a steady clock (the performance counter), with fractions;
+// only differences mean anything.
+double NowMs();
+}  // namespace Clock
+
 namespace Entrypt {
 // Lower-case hexadecimal MD5 of the bytes (32 characters), computed by the
 // system's cryptography provider. Empty only if the provider fails.

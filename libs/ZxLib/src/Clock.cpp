@@ -1,0 +1,18 @@
+#include <windows.h>
+
+#include "ZxLib/ZxLib.h"
+
+namespace Clock {
+
+double NowMs() {
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace Clock
