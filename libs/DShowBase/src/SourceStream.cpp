@@ -184,35 +184,26 @@ HRESULT CSourceStream::DecideAllocator(IMemInputPin* pin, IMemAllocator** alloca
     pin->GetAllocatorRequirements(&request);
     if (request.cbAlign <= 0) request.cbAlign = 1;
 
-    // The input pin's own allocator first.
-    HRESULT hr = pin->GetAllocator(allocator);
-    if (SUCCEEDED(hr) && *allocator) {
-        ALLOCATOR_PROPERTIES props = request;
-        hr = DecideBufferSize(*allocator, &props);
-        if (SUCCEEDED(hr)) {
-            hr = pin->NotifyAllocator(*allocator, FALSE);
-            if (SUCCEEDED(hr)) return S_OK;
+    // Sizes the allocator just obtained and announces it; drops it when
+    // either step fails. hr ends as the result of the last step.
+    HRESULT hr = S_OK;
+    auto settle = [&](HRESULT got) {
+        hr = got;
+        if (SUCCEEDED(hr) && *allocator) {
+            ALLOCATOR_PROPERTIES props = request;
+            hr = DecideBufferSize(*allocator, &props);
+            if (SUCCEEDED(hr)) hr = pin->NotifyAllocator(*allocator, FALSE);
+            if (SUCCEEDED(hr)) return true;
         }
-    }
-    if (*allocator) {
-        (*allocator)->Release();
-        *allocator = nullptr;
-    }
-
-    // Else one of our own.
-    hr = InitAllocator(allocator);
-    if (SUCCEEDED(hr) && *allocator) {
-        ALLOCATOR_PROPERTIES props = request;
-        hr = DecideBufferSize(*allocator, &props);
-        if (SUCCEEDED(hr)) {
-            hr = pin->NotifyAllocator(*allocator, FALSE);
-            if (SUCCEEDED(hr)) return S_OK;
+        if (*allocator) {
+            (*allocator)->Release();
+            *allocator = nullptr;
         }
-    }
-    if (*allocator) {
-        (*allocator)->Release();
-        *allocator = nullptr;
-    }
+        return false;
+    };
+    // The input pin's own allocator first, else one of our own.
+    if (settle(pin->GetAllocator(allocator))) return S_OK;
+    if (settle(InitAllocator(allocator))) return S_OK;
     return FAILED(hr) ? hr : VFW_E_NO_ALLOCATOR;
 }
 
