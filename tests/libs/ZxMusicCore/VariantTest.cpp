@@ -11,29 +11,22 @@ enum eColourTest { COLOUR_RED, COLOUR_GREEN };
 std::string Text(double d) { return Variant(d).ToString(); }
 
 TEST(Variant, DoubleText) {
-    EXPECT_EQ(Text(12.0), "12");
-    EXPECT_EQ(Text(0.0), "0");
-    EXPECT_EQ(Text(1e9 + 1), "1000000001") << "whole numbers print as integers whatever their size";
-    EXPECT_EQ(Text(1e15), "1000000000000000");
-    EXPECT_EQ(Text(0.004), "4.000000e-03") << "below 0.005 uses the exponent form";
-    EXPECT_EQ(Text(0.005), "0.0050");
-    EXPECT_EQ(Text(1e9 + 0.5), "1.000000e+09") << "above 1e9 uses the exponent form";
-    EXPECT_EQ(Text(1.5), "1.5000");
-    EXPECT_EQ(Text(123456.789), "123456.7890");
-    EXPECT_EQ(Text(3.14159265), "3.1416");
-}
-
-TEST(Variant, NegativeDoublesKeepTheirFraction) {
-    EXPECT_EQ(Text(-3.0), "-3");
-    EXPECT_EQ(Text(-2.5), "-2.5000");
-    EXPECT_EQ(Text(-0.004), "-4.000000e-03");
-    EXPECT_EQ(Text(-1e9 - 0.5), "-1.000000e+09");
-    EXPECT_EQ(Text(-1e9 - 1), "-1000000001");
-}
-
-TEST(Variant, DoublesOutsideTheIntegerRangeDoNotOverflow) {
-    EXPECT_EQ(Text(1e300), "1.000000e+300");
-    EXPECT_EQ(Text(-1e19), "-1.000000e+19");
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {
+        {12.0, "12"}, {0.0, "0"}, {-3.0, "-3"},
+        // Whole numbers print as integers whatever their size.
+        {1e9 + 1, "1000000001"}, {1e15, "1000000000000000"}, {-1e9 - 1, "-1000000001"},
+        // Below 0.005 and above 1e9 the exponent form.
+        {0.004, "4.000000e-03"}, {-0.004, "-4.000000e-03"}, {1e9 + 0.5, "1.000000e+09"}, {-1e9 - 0.5, "-1.000000e+09"},
+        {0.005, "0.0050"}, {1.5, "1.5000"}, {123456.789, "123456.7890"}, {3.14159265, "3.1416"},
+        // A negative fraction keeps it (its magnitude is compared).
+        {-2.5, "-2.5000"},
+        // Beyond the integer range: no overflow.
+        {1e300, "1.000000e+300"}, {-1e19, "-1.000000e+19"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Text(c.value), c.text) << c.value;
     EXPECT_FALSE(Text(std::numeric_limits<double>::infinity()).empty());
     EXPECT_FALSE(Text(std::numeric_limits<double>::quiet_NaN()).empty());
 }
