@@ -225,7 +225,7 @@ TEST_F(SlideListTest, ListFileKeepsItsOrderBehindNewAdditions) {
     for (const SlideEntry& e : items) EXPECT_FALSE(File::IsExistFile(e.thumbPath)) << e.thumbPath;
 }
 
-TEST_F(SlideListTest, SavedListSurvivesWhenItWasNeverLoaded) {
+TEST_F(SlideListTest, SavedListSurvivesWritesBeforeItIsLoaded) {
     std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen), c = Picture("c.png", kBlue);
     WriteList({a, b});
     {
@@ -233,29 +233,19 @@ TEST_F(SlideListTest, SavedListSurvivesWhenItWasNeverLoaded) {
         Start(list);
         list.UnInit();
     }
-    EXPECT_EQ(ReadList(), (std::vector<std::string>{a, b}));
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{a, b})) << "never loaded, never emptied";
     CSlideList list;
     Start(list);
     list.AddFiles({c});
     ASSERT_TRUE(WaitLoaded(1));
-    list.UnInit();
     EXPECT_EQ(ReadList(), (std::vector<std::string>{c, a, b}));
-}
-
-TEST_F(SlideListTest, RemovedAdditionStaysRemovedBeforeTheListIsLoaded) {
-    std::string a = Picture("a.png", kRed), c = Picture("c.png", kBlue);
-    WriteList({a});
-    CSlideList list;
-    Start(list);
-    list.AddFiles({c});
-    ASSERT_TRUE(WaitLoaded(1));
     list.RemoveFiles({CSlideEngine::kFirstUserId});
-    EXPECT_EQ(ReadList(), (std::vector<std::string>{a}));
-    // Loading afterwards brings the saved picture in behind nothing else.
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{a, b})) << "a removed addition stays removed";
+    // Loading afterwards brings the saved pictures in behind nothing else.
     list.LoadList();
-    ASSERT_TRUE(WaitLoaded(2));
+    ASSERT_TRUE(WaitLoaded(3));
     list.UnInit();
-    EXPECT_EQ(ReadList(), (std::vector<std::string>{a}));
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{a, b}));
 }
 
 TEST_F(SlideListTest, WritingWhileTheListLoadsLosesNothing) {
@@ -300,17 +290,24 @@ TEST_F(SlideListTest, RandomModeShowsListedPictures) {
     list.UnInit();
 }
 
-TEST_F(SlideListTest, ThumbnailIsNamedByTheMd5OfThePath) {
+TEST_F(SlideListTest, ThumbnailIsNamedByTheMd5OfThePathAndUnreadablePicturesGetIdMinusOne) {
+    std::string broken = m_pics + "broken.png", missing = m_pics + "missing.png";
+    ASSERT_TRUE(zxtest::WriteFile(broken, "this is not a picture"));
     std::string a = Picture(u8"图片 一.png", kRed, 320, 240);
     CSlideList list;
     Start(list);
-    list.AddFiles({a});
-    ASSERT_TRUE(WaitLoaded(1));
+    list.AddFiles({broken, missing, a});
+    ASSERT_TRUE(WaitLoaded(3));
     std::string thumb;
     {
         std::lock_guard<std::mutex> g(m_recorder.lock);
-        thumb = m_recorder.loadedItems[0].thumb;
+        const std::vector<Loaded>& seen = m_recorder.loadedItems;
+        EXPECT_TRUE(seen[0].id == -1 && !seen[0].loaded && seen[0].path == broken);
+        EXPECT_TRUE(seen[1].id == -1 && !seen[1].loaded && seen[1].path == missing);
+        EXPECT_TRUE(seen[2].id == CSlideEngine::kFirstUserId && seen[2].loaded);
+        thumb = seen[2].thumb;
     }
+    ASSERT_EQ(list.GetItems().size(), 1u);
     EXPECT_EQ(thumb, Dir::GetZxPath(Dir::kPathThumbCache) + "ZxVCamSlideThumbnail\\" + Entrypt::GenerateMD5(a) + ".jpg");
     {
         Gdiplus::Bitmap bitmap(Charset::String2WString(thumb).c_str());
@@ -326,29 +323,6 @@ TEST_F(SlideListTest, ThumbnailIsNamedByTheMd5OfThePath) {
     EXPECT_FALSE(File::IsExistFile(thumb));
     EXPECT_EQ(list.GetItemPath(CSlideEngine::kFirstUserId), "");
     EXPECT_TRUE(ReadList().empty());
-    list.UnInit();
-}
-
-TEST_F(SlideListTest, UnreadablePicturesAreReportedWithIdMinusOne) {
-    std::string broken = m_pics + "broken.png";
-    ASSERT_TRUE(zxtest::WriteFile(broken, "this is not a picture"));
-    std::string missing = m_pics + "missing.png";
-    std::string good = Picture("good.png", kRed);
-    CSlideList list;
-    Start(list);
-    list.AddFiles({broken, missing, good});
-    ASSERT_TRUE(WaitLoaded(3));
-    {
-        std::lock_guard<std::mutex> g(m_recorder.lock);
-        EXPECT_EQ(m_recorder.loadedItems[0].id, -1);
-        EXPECT_FALSE(m_recorder.loadedItems[0].loaded);
-        EXPECT_EQ(m_recorder.loadedItems[0].path, broken);
-        EXPECT_EQ(m_recorder.loadedItems[1].id, -1);
-        EXPECT_EQ(m_recorder.loadedItems[1].path, missing);
-        EXPECT_EQ(m_recorder.loadedItems[2].id, CSlideEngine::kFirstUserId);
-        EXPECT_TRUE(m_recorder.loadedItems[2].loaded);
-    }
-    ASSERT_EQ(list.GetItems().size(), 1u);
     list.UnInit();
 }
 
@@ -447,20 +421,6 @@ TEST_F(SlideListTest, RenderSizeChangeRecomposesThePictureShown) {
     list.UnInit();
 }
 
-TEST_F(SlideListTest, OnePictureShowsWithoutATransition) {
-    std::string a = Picture("a.png", kRed);
-    CSlideList list;
-    Start(list);
-    list.AddFiles({a});
-    ASSERT_TRUE(WaitLoaded(1));
-    PlayNow(list);
-    Run(list, 5000);
-    EXPECT_EQ(list.Engine().TransitionsStarted(), 0);
-    EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepStill);
-    EXPECT_EQ(CountOf(Frame(list), kRed & 0xFFFFFFu), kW * kH);
-    list.UnInit();
-}
-
 TEST_F(SlideListTest, AnimatedGifAdvancesByItsDelaysAndLoopsAsTheLast) {
     std::string gif = Gif("anim.gif", {0xE01010, 0x10E010, 0x1010E0}, {10, 10, 10});
     CSlideList list;
@@ -489,7 +449,7 @@ TEST_F(SlideListTest, DeletedFileIsDroppedWithARemovedNotification) {
     std::string thumbB = list.GetItems()[1].thumbPath;
     PlayNow(list);
     ASSERT_TRUE(DeleteFileW(Charset::String2WString(b).c_str()));
-    Run(list, 2500);
+    Run(list, 5000);
     {
         std::lock_guard<std::mutex> g(m_recorder.lock);
         ASSERT_EQ(m_recorder.removed.size(), 1u);
@@ -498,9 +458,11 @@ TEST_F(SlideListTest, DeletedFileIsDroppedWithARemovedNotification) {
     }
     EXPECT_EQ(list.GetItemPath(CSlideEngine::kFirstListId + 1), "");
     EXPECT_FALSE(File::IsExistFile(thumbB));
-    // a is the only picture left: it stays, without a transition.
+    // a is the only picture left: it stays whole, without a transition.
     EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId);
     EXPECT_EQ(list.Engine().TransitionsStarted(), 0);
+    EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepStill);
+    EXPECT_EQ(CountOf(Frame(list), kRed & 0xFFFFFFu), kW * kH);
     list.UnInit();
     EXPECT_EQ(ReadList(), (std::vector<std::string>{a}));
 }
