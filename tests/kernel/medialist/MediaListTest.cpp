@@ -231,7 +231,6 @@ TEST_F(MediaListTest, ManualStepsStopAtTheEnds) {
     EXPECT_EQ(m_journal.Count(MEDIALIST_MSG_STATE), 0u);
     list.AddFiles({m_a, m_b, m_c});
     const int a = IdOf(list, m_a), b = IdOf(list, m_b), c = IdOf(list, m_c);
-
     ASSERT_TRUE(list.Play(b));
     list.PlayNext();
     EXPECT_EQ(list.GetCurrentItem(), c);
@@ -253,48 +252,24 @@ TEST_F(MediaListTest, ManualStepsStopAtTheEnds) {
     EXPECT_FALSE(list.Play(c));
     EXPECT_FALSE(list.Play(999));
     EXPECT_EQ(m_mgr->GetStreamType(), VIDEO_STREAM_NONE);
-}
 
-TEST_F(MediaListTest, ASingleItemStopsOnStepsAndLoopsOnItself) {
-    CMediaFileList& list = Start();
-    list.AddFiles({m_b});
-    const int b = IdOf(list, m_b);
-    ASSERT_TRUE(list.Play(b));
-    list.PlayNext();
-    EXPECT_EQ(list.GetPlayState(), MEDIALIST_STATE_STOPPED);
-    ASSERT_TRUE(list.Play(b));
-    list.PlayPrev();
-    EXPECT_EQ(list.GetPlayState(), MEDIALIST_STATE_STOPPED);
-
+    // A single item: steps stop, the loop plays it again, random has no
+    // other item to pick.
+    list.RemoveFiles({a, c}, false);
+    for (bool next : {true, false}) {
+        ASSERT_TRUE(list.Play(b));
+        next ? list.PlayNext() : list.PlayPrev();
+        EXPECT_EQ(list.GetPlayState(), MEDIALIST_STATE_STOPPED);
+    }
     list.SetPlayMode(MEDIALIST_MODE_LOOP);
     ASSERT_TRUE(list.Play(b));
     list.PlayNextInterval();
     EXPECT_EQ(list.GetCurrentItem(), b);
     EXPECT_EQ(list.GetPlayState(), MEDIALIST_STATE_PLAYING);
-
-    // Random has no other item to pick.
     list.SetPlayMode(MEDIALIST_MODE_RANDOM);
     list.PlayNextInterval();
     EXPECT_EQ(list.GetCurrentItem(), -1);
     EXPECT_EQ(m_mgr->GetStreamType(), VIDEO_STREAM_NONE);
-}
-
-TEST_F(MediaListTest, StopSendsStoppedAndHandsThePictureBack) {
-    CMediaFileList& list = Start();
-    list.AddFiles({m_a});
-    ASSERT_TRUE(list.Play(IdOf(list, m_a)));
-    std::vector<mlt::Event> states = m_journal.Of(MEDIALIST_MSG_STATE);
-    ASSERT_FALSE(states.empty());
-    EXPECT_EQ(states.back().state, MEDIALIST_STATE_PLAYING);
-    m_journal.Clear();
-    list.Stop();
-    states = m_journal.Of(MEDIALIST_MSG_STATE);
-    ASSERT_GE(states.size(), 2u);
-    for (const mlt::Event& e : states) EXPECT_EQ(e.state, MEDIALIST_STATE_STOPPED);
-    EXPECT_EQ(m_mgr->GetStreamType(), VIDEO_STREAM_NONE);
-    m_journal.Clear();
-    list.Stop();  // already stopped
-    EXPECT_EQ(m_journal.Count(MEDIALIST_MSG_STATE), 0u);
 }
 
 TEST_F(MediaListTest, MonitorReportsEachNewSecondAndTheEndOfTheFile) {
@@ -336,12 +311,15 @@ TEST_F(MediaListTest, MonitorReportsEachNewSecondAndTheEndOfTheFile) {
     EXPECT_EQ(m_journal.Count(MEDIALIST_MSG_END), 2u);
 }
 
-TEST_F(MediaListTest, APauseIsNoEndOfFile) {
+TEST_F(MediaListTest, APauseIsNoEndOfFileAndStopHandsThePictureBack) {
     CMediaFileList& list = Start();
     EXPECT_TRUE(list.Pause());  // stopped: nothing to pause
     EXPECT_EQ(list.GetPlayState(), MEDIALIST_STATE_STOPPED);
     list.AddFiles({m_a});
     ASSERT_TRUE(list.Play(IdOf(list, m_a)));
+    std::vector<mlt::Event> states = m_journal.Of(MEDIALIST_MSG_STATE);
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back().state, MEDIALIST_STATE_PLAYING);
     Sleep(300);
     ASSERT_TRUE(list.Pause());
     EXPECT_EQ(list.GetPlayState(), MEDIALIST_STATE_PAUSED);
@@ -355,12 +333,22 @@ TEST_F(MediaListTest, APauseIsNoEndOfFile) {
 
     list.Resume();
     EXPECT_EQ(list.GetPlayState(), MEDIALIST_STATE_PLAYING);
-    std::vector<mlt::Event> states = m_journal.Of(MEDIALIST_MSG_STATE);
+    states = m_journal.Of(MEDIALIST_MSG_STATE);
     ASSERT_EQ(states.size(), 1u);
     EXPECT_EQ(states[0].state, MEDIALIST_STATE_PLAYING);
     g_fakeNow += 500;
     list.CheckPlayState();
     EXPECT_EQ(m_journal.Count(MEDIALIST_MSG_END), 0u) << "the pause did not count as standing still";
+
+    m_journal.Clear();
+    list.Stop();
+    states = m_journal.Of(MEDIALIST_MSG_STATE);
+    ASSERT_GE(states.size(), 2u);
+    for (const mlt::Event& e : states) EXPECT_EQ(e.state, MEDIALIST_STATE_STOPPED);
+    EXPECT_EQ(m_mgr->GetStreamType(), VIDEO_STREAM_NONE);
+    m_journal.Clear();
+    list.Stop();  // already stopped
+    EXPECT_EQ(m_journal.Count(MEDIALIST_MSG_STATE), 0u);
 }
 
 TEST_F(MediaListTest, SeeksOnlyAFileThatPlays) {
