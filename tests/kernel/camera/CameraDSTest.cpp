@@ -70,24 +70,21 @@ TEST_F(CameraDSTest, OnlyDevicesWithADevicePathCountAndKeepTheirIndex) {
 }
 
 TEST(CameraFrameSize, NearestWidthWinsAndTiesGoToTheEarlier) {
-    const int w1[] = {640, 1280}, h1[] = {480, 720};
-    int w = 800, h = 600;
-    CCameraDS::ChooseFrameSize(w1, h1, 2, w, h);
-    EXPECT_EQ(w, 640);
-    EXPECT_EQ(h, 480);
-    const int w2[] = {960, 1040}, h2[] = {540, 780};
-    w = 1000, h = 10;
-    CCameraDS::ChooseFrameSize(w2, h2, 2, w, h);
-    EXPECT_EQ(w, 960);
-    EXPECT_EQ(h, 540);
-    // An exact match is kept even where an earlier entry has the same width.
-    const int w3[] = {640, 640}, h3[] = {360, 480};
-    w = 640, h = 480;
-    CCameraDS::ChooseFrameSize(w3, h3, 2, w, h);
-    EXPECT_EQ(h, 480);
-    w = 320, h = 240;
-    CCameraDS::ChooseFrameSize(w3, h3, 0, w, h);
-    EXPECT_EQ(w, 320) << "without candidates the request stays";
+    struct Case {
+        std::vector<int> widths, heights;
+        int askW, askH, w, h;
+    } cases[] = {
+        {{640, 1280}, {480, 720}, 800, 600, 640, 480},
+        {{960, 1040}, {540, 780}, 1000, 10, 960, 540},  // a tie: the earlier
+        {{640, 640}, {360, 480}, 640, 480, 640, 480},   // an exact match beats an earlier same width
+        {{}, {}, 320, 240, 320, 240},                   // without candidates the request stays
+    };
+    for (const Case& c : cases) {
+        int w = c.askW, h = c.askH;
+        CCameraDS::ChooseFrameSize(c.widths.data(), c.heights.data(), static_cast<int>(c.widths.size()), w, h);
+        EXPECT_EQ(w, c.w) << c.askW << "x" << c.askH;
+        EXPECT_EQ(h, c.h) << c.askW << "x" << c.askH;
+    }
 }
 
 TEST_F(CameraDSTest, OpensAtTheNearestSizeAndDeliversThePattern) {

@@ -211,53 +211,39 @@ TEST_F(CameraTest, OpeningAdoptsAndStoresTheSizeTheCameraChose) {
 }
 
 TEST_F(CameraTest, FramesAreStretchedToTheOutputSizeWithoutBars) {
-    ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"HD Camera", L"1280x720"));
-    AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", 1280);
-    AfxGetConfigManager()->SetInt("Camera", "CameraCaptureHeight", 720);
-    {
+    struct Point {
+        int x, y;
+        unsigned rgb;
+    };
+    struct Case {
+        const wchar_t* caps;
+        int width, height, outWidth, outHeight;
+        std::vector<Point> points;
+    } cases[] = {
+        // Every corner of the picture is the camera's, so nothing is boxed.
+        {L"1280x720", 1280, 720, 640, 480,
+         {{0, 0, 0xFF0000}, {639, 0, 0x00FF00}, {0, 238, 0xFF0000}, {0, 242, 0x0000FF}, {318, 300, 0x0000FF},
+          {322, 300, 0xFFFFFF}}},
+        {L"640x480", 640, 480, 640, 360, {{0, 0, 0xFF0000}, {0, 178, 0xFF0000}, {0, 182, 0x0000FF}, {639, 300, 0xFFFFFF}}},
+        {L"640x480", 640, 480, 640, 480, {{319, 239, 0xFF0000}, {320, 240, 0xFFFFFF}}},  // copied
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " to " << c.outWidth << "x" << c.outHeight);
+        ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"HD Camera", c.caps));
+        AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", c.width);
+        AfxGetConfigManager()->SetInt("Camera", "CameraCaptureHeight", c.height);
         CCamera camera;
-        camera.Init(640, 480);
-        std::vector<BYTE> frame(640 * 480 * 3, 0x55);
+        camera.Init(c.outWidth, c.outHeight);
+        std::vector<BYTE> frame(static_cast<size_t>(c.outWidth) * c.outHeight * 3, 0x55);
         camera.GetFrame(frame.data(), static_cast<int>(frame.size()));
         EXPECT_EQ(frame[0], 0x55) << "no sample: the destination is left alone";
         ASSERT_TRUE(camera.StartCamera());
         ASSERT_TRUE(WaitFrame(camera, frame));
-        // Every corner of the picture is the camera's, so nothing is boxed.
-        EXPECT_EQ(PixelOf(frame, 640, 0, 0), 0xFF0000u);
-        EXPECT_EQ(PixelOf(frame, 640, 639, 0), 0x00FF00u);
-        EXPECT_EQ(PixelOf(frame, 640, 0, 238), 0xFF0000u);
-        EXPECT_EQ(PixelOf(frame, 640, 0, 242), 0x0000FFu);
-        EXPECT_EQ(PixelOf(frame, 640, 318, 300), 0x0000FFu);
-        EXPECT_EQ(PixelOf(frame, 640, 322, 300), 0xFFFFFFu);
-        const unsigned top = PixelOf(frame, 640, 5, 479);
-        EXPECT_TRUE(top == 0x808080u || top == 0u) << std::hex << top;
-        camera.UnInit();
-    }
-    {
-        // 640 x 360 output: stretched vertically.
-        ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"HD Camera", L"640x480"));
-        AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", 640);
-        AfxGetConfigManager()->SetInt("Camera", "CameraCaptureHeight", 480);
-        CCamera camera;
-        camera.Init(640, 360);
-        ASSERT_TRUE(camera.StartCamera());
-        std::vector<BYTE> frame(640 * 360 * 3);
-        ASSERT_TRUE(WaitFrame(camera, frame));
-        EXPECT_EQ(PixelOf(frame, 640, 0, 0), 0xFF0000u);
-        EXPECT_EQ(PixelOf(frame, 640, 0, 178), 0xFF0000u);
-        EXPECT_EQ(PixelOf(frame, 640, 0, 182), 0x0000FFu);
-        EXPECT_EQ(PixelOf(frame, 640, 639, 300), 0xFFFFFFu);
-        camera.UnInit();
-    }
-    {
-        // The same size as the output: copied.
-        CCamera camera;
-        camera.Init(640, 480);
-        ASSERT_TRUE(camera.StartCamera());
-        std::vector<BYTE> frame(640 * 480 * 3);
-        ASSERT_TRUE(WaitFrame(camera, frame));
-        EXPECT_EQ(PixelOf(frame, 640, 319, 239), 0xFF0000u);
-        EXPECT_EQ(PixelOf(frame, 640, 320, 240), 0xFFFFFFu);
+        for (const Point& p : c.points) EXPECT_EQ(PixelOf(frame, c.outWidth, p.x, p.y), p.rgb) << p.x << "," << p.y;
+        if (c.outHeight == 480 && c.width == 1280) {
+            const unsigned top = PixelOf(frame, 640, 5, 479);
+            EXPECT_TRUE(top == 0x808080u || top == 0u) << std::hex << top;
+        }
         camera.UnInit();
     }
 }
