@@ -19,18 +19,29 @@ VideoFrameFormat Format(int w = 640, int h = 480) {
     return f;
 }
 
-TEST(Chain, RunsDealsByTypeThenInsertionOrder) {
+TEST(Chain, RunsDealsByTypeThenInsertionOrderAndColourAdjustmentOnCameraFramesOnly) {
     std::vector<std::string> journal;
     CVideoDealChain chain;
     RecordingDeal text(4, &journal, "text"), out1(5, &journal, "out1"), out2(5, &journal, "out2"),
-        pendant(0, &journal, "pendant"), logo(2, &journal, "logo"), border(3, &journal, "border");
-    for (RecordingDeal* d : {&out1, &text, &out2, &border, &pendant, &logo}) ASSERT_TRUE(chain.AddVideoDeal(d));
-    EXPECT_EQ(chain.Count(), 6u);
-    journal.clear();
+        pendant(0, &journal, "pendant"), faceThin(1, &journal, "thin"), logo(2, &journal, "logo"),
+        border(3, &journal, "border");
+    for (RecordingDeal* d : {&out1, &text, &faceThin, &out2, &border, &pendant, &logo})
+        ASSERT_TRUE(chain.AddVideoDeal(d));
+    EXPECT_EQ(chain.Count(), 7u);
+    const std::vector<std::string> order = {"frame:pendant", "frame:logo", "frame:border", "frame:text",
+                                            "frame:out1",    "frame:out2"};
     std::vector<BYTE> frame(921600);
-    chain.OnFrame(frame.data(), 921600, 0);
-    EXPECT_EQ(journal, (std::vector<std::string>{"frame:pendant", "frame:logo", "frame:border", "frame:text",
-                                                 "frame:out1", "frame:out2"}));
+    for (int type : {0, 1, 2}) {
+        journal.clear();
+        chain.OnFrame(frame.data(), 921600, type);
+        EXPECT_EQ(journal, order) << "stream " << type;
+    }
+    journal.clear();
+    chain.OnFrame(frame.data(), 921600, 3);
+    std::vector<std::string> camera = order;
+    camera.insert(camera.begin() + 1, "frame:thin");
+    EXPECT_EQ(journal, camera);
+    EXPECT_EQ(faceThin.lastStreamType, 3);
 }
 
 TEST(Chain, AddIsRefusedForNullDuplicatesAndDealsThatDeclineTheFormat) {
@@ -70,20 +81,6 @@ TEST(Chain, RemovingDealsErasesEmptyTypesAndIgnoresStrangers) {
     EXPECT_TRUE(chain.AddVideoDeal(&a)) << "a removed deal may join again";
     chain.RemoveAllVideoDeal();
     EXPECT_EQ(chain.Count(), 0u);
-}
-
-TEST(Chain, ColourAdjustmentRunsOnCameraFramesOnly) {
-    CVideoDealChain chain;
-    RecordingDeal faceThin(1), logo(2);
-    chain.AddVideoDeal(&faceThin);
-    chain.AddVideoDeal(&logo);
-    std::vector<BYTE> frame(921600);
-    for (int type : {0, 1, 2}) chain.OnFrame(frame.data(), 921600, type);
-    EXPECT_EQ(faceThin.frames, 0);
-    EXPECT_EQ(logo.frames, 3);
-    chain.OnFrame(frame.data(), 921600, 3);
-    EXPECT_EQ(faceThin.frames, 1);
-    EXPECT_EQ(faceThin.lastStreamType, 3);
 }
 
 TEST(Chain, FormatChangeReachesEveryDealInOrderBeforeTheNextFrame) {

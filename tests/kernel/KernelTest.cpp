@@ -21,7 +21,6 @@ namespace {
 
 typedef void (*Entry)();
 
-// Runs the channel probe in another process and returns what it wrote.
 // The colour of Logo.png at (x, y) from its bottom-left corner, and its alpha.
 unsigned LogoPixel(int x, int y, int& alpha) {
     kt::EnsureGdiplus();
