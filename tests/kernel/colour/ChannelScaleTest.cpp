@@ -71,13 +71,6 @@ TEST(ChannelScale, ProductsAreSinglePrecisionSaturatedAndTruncated) {
     EXPECT_EQ(kt::PixelAt(one, 1, 0, 0), Rgb(233, 104, 100));
 }
 
-TEST(ChannelScale, EachFactorScalesItsOwnChannel) {
-    std::vector<BYTE> frame = ct::Frame(640, 480, 200, 200, 200);
-    ScaleChannels(frame.data(), Format(640, 480), 1.0, 0.5, 0.0);
-    for (int y : {0, 239, 479})
-        for (int x : {0, 320, 639}) EXPECT_EQ(kt::PixelAt(frame, 640, x, y), Rgb(200, 100, 0)) << x << "," << y;
-}
-
 TEST(ChannelScale, PaddedRowsKeepTheirPixelsAndPadding) {
     // Width 3: 9 bytes of pixels, then 3 bytes of padding per row.
     const int width = 3, height = 4;

@@ -48,9 +48,6 @@ TEST_F(FaceThinTest, StartsWithDefaultsInTheChainAndOnTheBus) {
     EXPECT_EQ(kernal.chain.Count(), 1u);
     EXPECT_FALSE(thin.GetEnable());
     EXPECT_EQ(thin.GetStretchRatio(), 0);
-    EXPECT_EQ(thin.GetRed(), 0);
-    EXPECT_EQ(thin.GetGreen(), 0);
-    EXPECT_EQ(thin.GetBlue(), 0);
     std::vector<BYTE> frame = BandedFrame();
     const std::vector<BYTE> original = frame;
     kernal.RunFrame(frame, VIDEO_STREAM_CAMERA);
