@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,6 +87,15 @@ protected:
         LogFlush(2000);
         ZxConfigSetFile(nullptr);
     }
+    // Every setting of the caption in one line.
+    static std::string Settings(CVideoEffectText& t) {
+        char line[160];
+        std::snprintf(line, sizeof(line), "size=%d bui=%d%d%d colours=%08X/%08X move=%d/%d pos=%d alpha=%d on=%d",
+                      t.GetFontSize(), t.GetBold(), t.GetUnderLine(), t.GetItalic(),
+                      static_cast<unsigned>(t.GetTextColor()), static_cast<unsigned>(t.GetBkColor()),
+                      t.GetMoveDirection(), t.GetMoveSpeed(), t.GetTextPos(), t.GetBkAlpha(), t.GetEnable());
+        return t.GetText() + "|" + t.GetFont() + "|" + line;
+    }
     uint32_t Stored(const char* key) {
         uint32_t value = 0xDEADBEEF;
         AfxGetConfigManager()->GetUInt("VEText", key, value);
@@ -101,18 +111,9 @@ TEST_F(TextTest, StartsWithTheDefaultsSavesEveryChangeAtOnceAndRestoresIt) {
         ASSERT_TRUE(text.Init());
         ASSERT_EQ(AfxGetDataManager()->GetData(ZX_MOD_VIDEOEFFECTTEXT),
                   static_cast<IData*>(static_cast<IDataVideoEffectText*>(&text)));
-        EXPECT_FALSE(text.GetEnable());
         EXPECT_EQ(kernel.chain.Count(), 0u);
-        EXPECT_EQ(text.GetText(), "维莫虚拟摄像头");
-        EXPECT_EQ(text.GetFont(), "宋体");
-        EXPECT_EQ(text.GetFontSize(), 20);
-        EXPECT_FALSE(text.GetBold() || text.GetUnderLine() || text.GetItalic());
-        EXPECT_EQ(text.GetTextColor(), 0xFFFFFFFFu);
-        EXPECT_EQ(text.GetBkColor(), 0xFF000000u);
-        EXPECT_EQ(text.GetMoveDirection(), 0);
-        EXPECT_EQ(text.GetMoveSpeed(), 100);
-        EXPECT_EQ(text.GetTextPos(), 0);
-        EXPECT_EQ(text.GetBkAlpha(), 127);
+        EXPECT_EQ(Settings(text),
+                  "维莫虚拟摄像头|宋体|size=20 bui=000 colours=FFFFFFFF/FF000000 move=0/100 pos=0 alpha=127 on=0");
 
         text.SetText("Hello 字幕");
         std::string stored;
@@ -143,18 +144,9 @@ TEST_F(TextTest, StartsWithTheDefaultsSavesEveryChangeAtOnceAndRestoresIt) {
     ZxConfigSetFile(m_ini.c_str());  // read the file afresh, as at the next start
     CVideoEffectText again;
     again.Init();
-    EXPECT_TRUE(again.GetEnable());
+    EXPECT_EQ(Settings(again),
+              "Hello 字幕|Tahoma|size=33 bui=111 colours=00123456/00654321 move=2/42 pos=50 alpha=200 on=1");
     EXPECT_EQ(kernel.chain.Count(), 1u) << "an enabled caption joins the chain at start";
-    EXPECT_EQ(again.GetText(), "Hello 字幕");
-    EXPECT_EQ(again.GetFont(), "Tahoma");
-    EXPECT_EQ(again.GetFontSize(), 33);
-    EXPECT_TRUE(again.GetBold() && again.GetUnderLine() && again.GetItalic());
-    EXPECT_EQ(again.GetTextColor(), 0x00123456u);
-    EXPECT_EQ(again.GetBkColor(), 0x00654321u);
-    EXPECT_EQ(again.GetMoveDirection(), 2);
-    EXPECT_EQ(again.GetMoveSpeed(), 42);
-    EXPECT_EQ(again.GetTextPos(), 50);
-    EXPECT_EQ(again.GetBkAlpha(), 200);
     again.UnInit();
 }
 
@@ -165,13 +157,9 @@ TEST_F(TextTest, DamagedSettingsKeepTheDefaultsWithALogLineAndStayInTheFile) {
     kt::TestKernal kernel;
     CVideoEffectText text;
     text.Init();
-    EXPECT_EQ(text.GetFontSize(), 20);
-    EXPECT_EQ(text.GetMoveDirection(), 0);
-    EXPECT_EQ(text.GetMoveSpeed(), 100);
-    EXPECT_EQ(text.GetTextPos(), 0);
-    EXPECT_EQ(text.GetBkAlpha(), 127);
-    EXPECT_EQ(text.GetTextColor(), 0xFFFFFFFFu);
-    EXPECT_EQ(text.GetText(), "") << "an empty text that was saved is the user's choice";
+    // The damaged values keep their defaults; an empty text that was saved
+    // is the user's choice.
+    EXPECT_EQ(Settings(text), "|宋体|size=20 bui=000 colours=FFFFFFFF/FF000000 move=0/100 pos=0 alpha=127 on=0");
     text.UnInit();
     EXPECT_EQ(Stored("FontSize"), 300u) << "nothing is overwritten";
     ASSERT_TRUE(LogFlush(2000));
