@@ -28,10 +28,8 @@ struct Tree {
 };
 
 void ExpectRect(const RECT& r, LONG l, LONG t, LONG rr, LONG b, const char* what) {
-    EXPECT_EQ(r.left, l) << what;
-    EXPECT_EQ(r.top, t) << what;
-    EXPECT_EQ(r.right, rr) << what;
-    EXPECT_EQ(r.bottom, b) << what;
+    EXPECT_TRUE(r.left == l && r.top == t && r.right == rr && r.bottom == b)
+        << what << ": " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
 }
 
 TEST(DuiLayout, VerticalShareFixedAndFillWithPaddings) {
