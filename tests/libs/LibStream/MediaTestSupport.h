@@ -78,13 +78,21 @@ inline std::vector<unsigned char> Tone(size_t first, size_t count, double hz = 4
     return pcm;
 }
 
+// Starts an FLV recording with the recorder module's values (400 kb/s
+// H.264, mono 44.1 kHz AAC at 128 kb/s, low delay, a key frame every 3 s);
+// size, rate and codecs may be changed to see them refused. 0 or -1.
+inline int OpenRecording(LibRecorder& rec, const std::string& path, int width = 320, int height = 240,
+                         int frameRate = 20, int audioCodec = LIBSTREAM_CODEC_AAC,
+                         int videoCodec = LIBSTREAM_CODEC_H264) {
+    return rec.FFVideoInit(path.c_str(), width, height, frameRate, 400000, 1, 44100, 128000, audioCodec, videoCodec,
+                           0, true, 3);
+}
+
 // Records frames frames of the pattern with the tone as the recorder module
 // does (FLV, H.264 + AAC at its values). True when the recorder took all.
 inline bool RecordPattern(const std::string& path, int width, int height, int frames) {
     LibRecorder rec;
-    if (rec.FFVideoInit(path.c_str(), width, height, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC,
-                        LIBSTREAM_CODEC_H264, 0, true, 3) != 0)
-        return false;
+    if (OpenRecording(rec, path, width, height) != 0) return false;
     const size_t chunk = static_cast<size_t>(rec.FFGetAudioInputSize()) / 2;
     size_t samples = 0;
     for (int i = 0; i < frames; ++i) {

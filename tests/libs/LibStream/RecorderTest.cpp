@@ -50,9 +50,7 @@ TEST(LibRecorder, ThumbnailShowsTheFirstPicture) {
 TEST(LibRecorder, TimeAdvancesAndAnOpenFileReportsIt) {
     std::string path = zxtest::MakeTempDir("rec") + "open.flv";
     LibRecorder rec;
-    ASSERT_EQ(rec.FFVideoInit(path.c_str(), 320, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC,
-                              LIBSTREAM_CODEC_H264, 0, true, 3),
-              0);
+    ASSERT_EQ(OpenRecording(rec, path), 0);
     EXPECT_EQ(rec.FFGetAudioInputSize(), 2048);  // one AAC frame of mono 16-bit sound
     EXPECT_EQ(rec.GetCurTm(), 0.0);
     for (int i = 0; i < 30; ++i) {
@@ -101,9 +99,7 @@ TEST(LibRecorder, Mp3RecordingPlaysAndLasts) {
 TEST(LibRecorder, AppendsFromTwoThreadsAtOnce) {
     std::string path = zxtest::MakeTempDir("two") + "two.flv";
     LibRecorder rec;
-    ASSERT_EQ(rec.FFVideoInit(path.c_str(), 320, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC,
-                              LIBSTREAM_CODEC_H264, 0, true, 3),
-              0);
+    ASSERT_EQ(OpenRecording(rec, path), 0);
     std::atomic<int> failures{0};
     std::thread video([&] {
         for (int i = 0; i < 40; ++i) {
@@ -130,9 +126,7 @@ TEST(LibRecorder, AppendsFromTwoThreadsAtOnce) {
 TEST(LibRecorder, ClosingWithoutFramesLeavesAnEmptyButValidFile) {
     std::string path = zxtest::MakeTempDir("empty") + "empty.flv";
     LibRecorder rec;
-    ASSERT_EQ(rec.FFVideoInit(path.c_str(), 640, 480, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC,
-                              LIBSTREAM_CODEC_H264, 0, true, 3),
-              0);
+    ASSERT_EQ(OpenRecording(rec, path, 640, 480), 0);
     rec.FFUint();
     ASSERT_TRUE(FileExists(path));
     EXPECT_EQ(zxtest::ReadFile(path).substr(0, 3), "FLV");
@@ -155,31 +149,23 @@ TEST(LibRecorder, RefusesWhatItCannotRecord) {
     EXPECT_EQ(rec.FFAppendAudio(pcm.data(), static_cast<int>(pcm.size())), -1);
     // Other codecs, bad sizes, bad rates, no path.
     std::string p = dir + "a.flv";
-    EXPECT_EQ(rec.FFVideoInit(p.c_str(), 320, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_MP3,
-                              LIBSTREAM_CODEC_H264, 0, true, 3), -1);
-    EXPECT_EQ(rec.FFVideoInit(p.c_str(), 320, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC, 13, 0, true, 3),
-              -1);
-    EXPECT_EQ(rec.FFVideoInit(p.c_str(), 0, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC,
-                              LIBSTREAM_CODEC_H264, 0, true, 3), -1);
-    EXPECT_EQ(rec.FFVideoInit(p.c_str(), 320, 240, 0, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC,
-                              LIBSTREAM_CODEC_H264, 0, true, 3), -1);
-    EXPECT_EQ(rec.FFVideoInit("", 320, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC, LIBSTREAM_CODEC_H264,
-                              0, true, 3), -1);
+    EXPECT_EQ(OpenRecording(rec, p, 320, 240, 20, LIBSTREAM_CODEC_MP3), -1);
+    EXPECT_EQ(OpenRecording(rec, p, 320, 240, 20, LIBSTREAM_CODEC_AAC, 13), -1);
+    EXPECT_EQ(OpenRecording(rec, p, 0), -1);
+    EXPECT_EQ(OpenRecording(rec, p, 320, 240, 0), -1);
+    EXPECT_EQ(OpenRecording(rec, ""), -1);
     EXPECT_EQ(rec.FFAudioInit(p.c_str(), 1, 44100, 64000, LIBSTREAM_CODEC_AAC), -1);
     EXPECT_FALSE(FileExists(p));
     // A refused recording leaves a file already there alone.
     std::string existing = dir + "已有.flv";
     ASSERT_TRUE(zxtest::WriteFile(existing, "keep me"));
-    EXPECT_EQ(rec.FFVideoInit(existing.c_str(), 320, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_MP3,
-                              LIBSTREAM_CODEC_H264, 0, true, 3), -1);
+    EXPECT_EQ(OpenRecording(rec, existing, 320, 240, 20, LIBSTREAM_CODEC_MP3), -1);
     EXPECT_EQ(zxtest::ReadFile(existing), "keep me");
     // A folder that does not exist: refused, nothing left behind.
     std::string missing = dir + "无此目录\\x.flv";
-    EXPECT_EQ(rec.FFVideoInit(missing.c_str(), 320, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC,
-                              LIBSTREAM_CODEC_H264, 0, true, 3), -1);
+    EXPECT_EQ(OpenRecording(rec, missing), -1);
     // A frame shorter than the format is refused; a whole one is taken.
-    ASSERT_EQ(rec.FFVideoInit(p.c_str(), 320, 240, 20, 400000, 1, 44100, 128000, LIBSTREAM_CODEC_AAC,
-                              LIBSTREAM_CODEC_H264, 0, true, 3), 0);
+    ASSERT_EQ(OpenRecording(rec, p), 0);
     EXPECT_EQ(rec.FFAppendVideo(f.data(), static_cast<int>(f.size()) - 1), -1);
     EXPECT_EQ(rec.FFAppendVideo(nullptr, static_cast<int>(f.size())), -1);
     EXPECT_EQ(rec.FFAppendVideo(f.data(), static_cast<int>(f.size())), 0);
