@@ -36,29 +36,13 @@ RegisteredFilter::~RegisteredFilter() {
     if (SUCCEEDED(m_hr)) CallRegistration(false);
 }
 
-std::vector<std::wstring> VideoInputDevices() {
-    std::vector<std::wstring> names;
-    Ptr<ICreateDevEnum> devices;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                devices.out())))
-        return names;
-    Ptr<IEnumMoniker> monikers;
-    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0) != S_OK) return names;
-    for (;;) {
-        Ptr<IMoniker> moniker;
-        if (monikers->Next(1, &moniker, nullptr) != S_OK) break;
-        Ptr<IPropertyBag> bag;
-        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.out()))) continue;
-        VARIANT name;
-        VariantInit(&name);
-        if (SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR) names.push_back(name.bstrVal);
-        VariantClear(&name);
-    }
-    return names;
-}
+namespace {
 
-HRESULT BindDevice(const std::wstring& wanted, IBaseFilter** filter) {
-    *filter = nullptr;
+// Walks the video input category; visit gets each device's friendly name and
+// moniker and returns true to stop. S_OK when it stopped, VFW_E_NOT_FOUND
+// when every device was seen, or the enumerator's failure.
+template <class Visit>
+HRESULT ForEachVideoInput(Visit visit) {
     Ptr<ICreateDevEnum> devices;
     HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
                                   devices.out());
@@ -72,12 +56,34 @@ HRESULT BindDevice(const std::wstring& wanted, IBaseFilter** filter) {
         if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.out()))) continue;
         VARIANT name;
         VariantInit(&name);
-        const bool match = SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR &&
-                           wanted == name.bstrVal;
+        const bool named = SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR;
+        const std::wstring friendly = named ? name.bstrVal : L"";
         VariantClear(&name);
-        if (match) return moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
+        if (named && visit(friendly, moniker.get())) return S_OK;
     }
     return VFW_E_NOT_FOUND;
+}
+
+}  // namespace
+
+std::vector<std::wstring> VideoInputDevices() {
+    std::vector<std::wstring> names;
+    ForEachVideoInput([&](const std::wstring& name, IMoniker*) {
+        names.push_back(name);
+        return false;
+    });
+    return names;
+}
+
+HRESULT BindDevice(const std::wstring& wanted, IBaseFilter** filter) {
+    *filter = nullptr;
+    HRESULT bound = VFW_E_NOT_FOUND;
+    const HRESULT hr = ForEachVideoInput([&](const std::wstring& name, IMoniker* moniker) {
+        if (name != wanted) return false;
+        bound = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
+        return true;
+    });
+    return FAILED(hr) ? hr : bound;
 }
 
 HRESULT FirstPin(IBaseFilter* filter, IPin** pin) {
@@ -96,7 +102,22 @@ std::string RedirectFilterLog(const std::string& name) {
 
 namespace {
 const wchar_t kKey[] = L"SOFTWARE\\orbian\\ZXVCAM";
+
+// Writes the program's folder value, or deletes it when folder is null.
+void WriteProgramFolder(const wchar_t* folder) {
+    HKEY key = nullptr;
+    if (folder) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                           static_cast<DWORD>((wcslen(folder) + 1) * sizeof(wchar_t)));
+            RegCloseKey(key);
+        }
+    } else if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"Path");
+        RegCloseKey(key);
+    }
 }
+}  // namespace
 
 ProgramFolderSetting::ProgramFolderSetting(const wchar_t* folder) {
     HKEY key = nullptr;
@@ -111,31 +132,10 @@ ProgramFolderSetting::ProgramFolderSetting(const wchar_t* folder) {
         }
         RegCloseKey(key);
     }
-    if (folder) {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
-                           static_cast<DWORD>((wcslen(folder) + 1) * sizeof(wchar_t)));
-            RegCloseKey(key);
-        }
-    } else if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueW(key, L"Path");
-        RegCloseKey(key);
-    }
+    WriteProgramFolder(folder);
 }
 
-ProgramFolderSetting::~ProgramFolderSetting() {
-    HKEY key = nullptr;
-    if (m_hadValue) {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(m_oldValue.c_str()),
-                           static_cast<DWORD>((m_oldValue.size() + 1) * sizeof(wchar_t)));
-            RegCloseKey(key);
-        }
-    } else if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueW(key, L"Path");
-        RegCloseKey(key);
-    }
-}
+ProgramFolderSetting::~ProgramFolderSetting() { WriteProgramFolder(m_hadValue ? m_oldValue.c_str() : nullptr); }
 
 // --- samples ---------------------------------------------------------------
 
