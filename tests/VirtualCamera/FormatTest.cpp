@@ -62,20 +62,14 @@ TEST_F(Formats, PositionsZeroToEightThenNoMoreItems) {
         ASSERT_EQ(sizeof(VIDEOINFOHEADER), mt.cbFormat);
         const VIDEOINFOHEADER& v = Vih(mt);
         EXPECT_TRUE(IsRectEmpty(&v.rcSource) && IsRectEmpty(&v.rcTarget));
-        EXPECT_EQ(0u, v.dwBitRate);
-        EXPECT_EQ(0u, v.dwBitErrorRate);
         EXPECT_EQ(1000000, v.AvgTimePerFrame);
-        EXPECT_EQ(40u, v.bmiHeader.biSize);
         EXPECT_EQ(position * 80, v.bmiHeader.biWidth);
         EXPECT_EQ(position * 60, v.bmiHeader.biHeight);
-        EXPECT_EQ(1, v.bmiHeader.biPlanes);
-        EXPECT_EQ(24, v.bmiHeader.biBitCount);
-        EXPECT_EQ(static_cast<DWORD>(BI_RGB), v.bmiHeader.biCompression);
+        EXPECT_TRUE(v.bmiHeader.biSize == 40 && v.bmiHeader.biPlanes == 1 && v.bmiHeader.biBitCount == 24 &&
+                    v.bmiHeader.biCompression == BI_RGB);
         const DWORD image = static_cast<DWORD>(position * position * 14400);
         EXPECT_EQ(image, v.bmiHeader.biSizeImage);
-        EXPECT_EQ(0u, v.bmiHeader.biClrImportant);
-        EXPECT_FALSE(mt.bTemporalCompression);
-        EXPECT_TRUE(mt.bFixedSizeSamples);
+        EXPECT_TRUE(!mt.bTemporalCompression && mt.bFixedSizeSamples);
         EXPECT_EQ(image, mt.lSampleSize);
     }
     // Position 0 is the current type: a fresh pin is at 640 x 480.
@@ -126,8 +120,7 @@ TEST_F(Formats, StreamCapsIndexZeroIs320AndTheOthersFollowTheIndex) {
     EXPECT_EQ(E_POINTER, config->GetNumberOfCapabilities(&count, nullptr));
     ASSERT_EQ(S_OK, config->GetNumberOfCapabilities(&count, &size));
     EXPECT_EQ(8, count);
-    EXPECT_EQ(128, size);
-    EXPECT_EQ(128u, sizeof(VIDEO_STREAM_CONFIG_CAPS));
+    EXPECT_EQ(static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)), size);
 
     const int widths[8] = {320, 80, 160, 240, 320, 400, 480, 560};
     for (int i = 0; i < 8; ++i) {
@@ -136,12 +129,9 @@ TEST_F(Formats, StreamCapsIndexZeroIs320AndTheOthersFollowTheIndex) {
         std::memset(&caps, 0xCC, sizeof(caps));
         ASSERT_EQ(S_OK, config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps))) << i;
         ASSERT_TRUE(mt != nullptr);
-        EXPECT_EQ(MEDIATYPE_Video, mt->majortype);
-        EXPECT_EQ(MEDIASUBTYPE_RGB24, mt->subtype);
-        EXPECT_EQ(FORMAT_VideoInfo, mt->formattype);
-        EXPECT_EQ(88u, mt->cbFormat);
-        EXPECT_FALSE(mt->bFixedSizeSamples);
-        EXPECT_FALSE(mt->bTemporalCompression);
+        EXPECT_TRUE(mt->majortype == MEDIATYPE_Video && mt->subtype == MEDIASUBTYPE_RGB24 &&
+                    mt->formattype == FORMAT_VideoInfo && mt->cbFormat == sizeof(VIDEOINFOHEADER));
+        EXPECT_TRUE(!mt->bFixedSizeSamples && !mt->bTemporalCompression);
         const VIDEOINFOHEADER& v = Vih(*mt);
         EXPECT_EQ(widths[i], v.bmiHeader.biWidth) << i;
         EXPECT_EQ(widths[i] * 3 / 4, v.bmiHeader.biHeight) << i;
@@ -153,16 +143,13 @@ TEST_F(Formats, StreamCapsIndexZeroIs320AndTheOthersFollowTheIndex) {
         // Every size shares one set of capabilities: 80 x 60 to 640 x 480 in
         // steps of 80 x 60, 0.2 to 50 frames a second.
         EXPECT_EQ(FORMAT_VideoInfo, caps.guid);
-        EXPECT_EQ(640, caps.InputSize.cx);
-        EXPECT_EQ(480, caps.InputSize.cy);
+        EXPECT_TRUE(caps.InputSize.cx == 640 && caps.InputSize.cy == 480);
         EXPECT_TRUE(caps.MinOutputSize.cx == 80 && caps.MinOutputSize.cy == 60 && caps.MaxOutputSize.cx == 640 &&
                     caps.MaxOutputSize.cy == 480);
         EXPECT_TRUE(caps.MinCroppingSize.cx == 80 && caps.MaxCroppingSize.cy == 480 && caps.CropGranularityX == 80 &&
                     caps.CropGranularityY == 60);
-        EXPECT_EQ(200000, caps.MinFrameInterval);
-        EXPECT_EQ(50000000, caps.MaxFrameInterval);
-        EXPECT_EQ(23040, caps.MinBitsPerSecond);
-        EXPECT_EQ(368640000, caps.MaxBitsPerSecond);
+        EXPECT_TRUE(caps.MinFrameInterval == 200000 && caps.MaxFrameInterval == 50000000);
+        EXPECT_TRUE(caps.MinBitsPerSecond == 23040 && caps.MaxBitsPerSecond == 368640000);
         DeleteMediaType(mt);
     }
 

@@ -20,22 +20,19 @@ bool CopyProbe(const std::string& to) {
                      Charset::String2WString(to).c_str(), FALSE) != FALSE;
 }
 
-// Waits for a probe to write its marker; the marker's text.
-std::string WaitForMarker(const std::string& folder, DWORD timeoutMs) {
-    const std::string marker = folder + "launched.txt";
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < timeoutMs) {
-        std::string text = zxtest::ReadFile(marker);
-        if (!text.empty() && text.find("\r\n") != std::string::npos) return text;
-        Sleep(50);
-    }
-    return zxtest::ReadFile(marker);
-}
-
 size_t CountLines(const std::string& text) {
     size_t n = 0;
     for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++n;
     return n;
+}
+
+// Waits until the probes of folder wrote count lines to their marker (the
+// bound only guards against a hang); the marker's text.
+std::string WaitForLaunches(const std::string& folder, size_t count = 1) {
+    const std::string marker = folder + "launched.txt";
+    const DWORD start = GetTickCount();
+    while (CountLines(zxtest::ReadFile(marker)) < count && GetTickCount() - start < 15000) Sleep(50);
+    return zxtest::ReadFile(marker);
 }
 
 class Launcher : public testing::Test {
@@ -57,7 +54,7 @@ TEST_F(Launcher, FolderWithSpacesStartsZXVCamOfThatFolderAndNothingElse) {
     EXPECT_TRUE(StartVCamSource(reader));
     EXPECT_TRUE(reader.IsOpen()) << "the channel reader is opened on the way";
 
-    const std::string marker = WaitForMarker(folder + "\\", 15000);
+    const std::string marker = WaitForLaunches(folder + "\\");
     ASSERT_FALSE(marker.empty()) << "ZXVCam.exe in the registered folder did not run";
     const std::string program = folder + "\\ZXVCam.exe";
     EXPECT_EQ(0u, marker.find(program + "|")) << marker;
@@ -78,9 +75,7 @@ TEST_F(Launcher, EveryCallStartsAnotherCopyAndKeepsTheReaderOpen) {
     EXPECT_TRUE(StartVCamSource(reader));
     EXPECT_TRUE(StartVCamSource(reader));
     EXPECT_TRUE(reader.IsOpen());
-    const DWORD start = GetTickCount();
-    while (CountLines(zxtest::ReadFile(root + "launched.txt")) < 2 && GetTickCount() - start < 15000) Sleep(50);
-    const std::string marker = zxtest::ReadFile(root + "launched.txt");
+    const std::string marker = WaitForLaunches(root, 2);
     EXPECT_EQ(2u, CountLines(marker)) << marker;
     EXPECT_EQ(std::string::npos, marker.find("\\\\ZXVCam.exe")) << marker;
 }
@@ -169,9 +164,7 @@ TEST_F(Launcher, EveryConnectionStartsTheMainProgramAgain) {
     }
     graph->RemoveFilter(camera.get());
     graph->RemoveFilter(null.get());
-    const DWORD start = GetTickCount();
-    while (CountLines(zxtest::ReadFile(root + "launched.txt")) < 2 && GetTickCount() - start < 15000) Sleep(50);
-    EXPECT_EQ(2u, CountLines(zxtest::ReadFile(root + "launched.txt"))) << "one start per connection";
+    EXPECT_EQ(2u, CountLines(WaitForLaunches(root, 2))) << "one start per connection";
 }
 
 TEST(LauncherFolder, ReadsThePathValueOfTheCurrentUser) {

@@ -342,39 +342,26 @@ TEST(Stream, HostileChannelNeverHurtsTheClient) {
     while (GetTickCount() - start < 4000) {
         uint8_t header[kShareMemHeaderSize];
         const int now = ShareMemNow();
+        // Current and flagged, with the given size code and image size.
+        auto flagged = [&](uint8_t code, uint32_t size) {
+            header[0] = 0;
+            header[1] = header[2] = 1;
+            header[3] = code;
+            std::memcpy(header + 4, &now, 4);
+            std::memcpy(header + 8, &size, 4);
+        };
         switch (random() % 5) {
             case 0:  // noise
                 for (uint8_t& b : header) b = byte();
                 break;
-            case 1:  // current and flagged, sizes beyond the mapping
-                header[0] = 0;
-                header[1] = header[2] = 1;
-                header[3] = byte();
-                std::memcpy(header + 4, &now, 4);
-                {
-                    const uint32_t size = kShareMemSize - 12 + (random() % 100000);
-                    std::memcpy(header + 8, &size, 4);
-                }
+            case 1:  // sizes beyond the mapping
+                flagged(byte(), static_cast<uint32_t>(kShareMemSize - 12 + random() % 100000));
                 break;
-            case 2:  // current and flagged, code and size that disagree
-                header[0] = 0;
-                header[1] = header[2] = 1;
-                header[3] = static_cast<uint8_t>(1 + random() % 20);
-                std::memcpy(header + 4, &now, 4);
-                {
-                    const uint32_t size = static_cast<uint32_t>(random() % kShareMemSize);
-                    std::memcpy(header + 8, &size, 4);
-                }
+            case 2:  // code and size that disagree
+                flagged(static_cast<uint8_t>(1 + random() % 20), static_cast<uint32_t>(random() % kShareMemSize));
                 break;
             case 3:  // a negative size code with the largest size
-                header[0] = 0;
-                header[1] = header[2] = 1;
-                header[3] = 0x80 | byte();
-                std::memcpy(header + 4, &now, 4);
-                {
-                    const uint32_t size = 0xFFFFFFFFu;
-                    std::memcpy(header + 8, &size, 4);
-                }
+                flagged(static_cast<uint8_t>(0x80 | byte()), 0xFFFFFFFFu);
                 break;
             default:  // a real frame of another size, which the pin scales
                 writer.WriteFrame(static_cast<int>(1 + random() % 18), byte());
