@@ -54,53 +54,37 @@ TEST_F(ListFileTest, BothLayoutsRoundTripUtf8PathsInOrder) {
     EXPECT_EQ(zxtest::ReadFile(File("VideoList.dat")), expected);
 }
 
-TEST_F(ListFileTest, AnEntryOverTheLimitEndsTheList) {
-    ASSERT_TRUE(zxtest::WriteFile(File("over.dat"), "ver1.0" + Entry("C:\\ok.jpg") + Entry(std::string(781, 'y')) +
-                                                        Entry("C:\\after.jpg")));
-    std::vector<std::string> out;
-    EXPECT_TRUE(CListFile::Load(File("over.dat"), out, LIST_FILE_NO_COUNT));
-    EXPECT_EQ(out, std::vector<std::string>{"C:\\ok.jpg"});
-    ASSERT_TRUE(zxtest::WriteFile(File("only.dat"), "ver1.0" + Entry(std::string(781, 'y'))));
-    EXPECT_TRUE(CListFile::Load(File("only.dat"), out, LIST_FILE_NO_COUNT));
-    EXPECT_TRUE(out.empty());
-}
-
-TEST_F(ListFileTest, ACountLargerThanTheEntriesKeepsThemButFails) {
-    ASSERT_TRUE(zxtest::WriteFile(File("short.dat"), "ver1.0" + U32(3) + Entry("a") + Entry("b")));
-    std::vector<std::string> out;
-    EXPECT_FALSE(CListFile::Load(File("short.dat"), out, LIST_FILE_WITH_COUNT));
-    EXPECT_EQ(out, (std::vector<std::string>{"a", "b"}));
-}
-
-TEST_F(ListFileTest, AnyHeaderBytesAreAccepted) {
-    ASSERT_TRUE(zxtest::WriteFile(File("other.dat"), "XYZ987" + Entry("C:\\a.avi")));
-    std::vector<std::string> out;
-    EXPECT_TRUE(CListFile::Load(File("other.dat"), out, LIST_FILE_NO_COUNT));
-    EXPECT_EQ(out, std::vector<std::string>{"C:\\a.avi"});
-}
-
-TEST_F(ListFileTest, EmbeddedZeroCutsThePath) {
-    ASSERT_TRUE(zxtest::WriteFile(File("zero.dat"), "ver1.0" + Entry(std::string("C:\\a\0hidden", 11)) + Entry("b")));
-    std::vector<std::string> out;
-    EXPECT_TRUE(CListFile::Load(File("zero.dat"), out, LIST_FILE_NO_COUNT));
-    EXPECT_EQ(out, (std::vector<std::string>{"C:\\a", "b"}));
-}
-
-TEST_F(ListFileTest, TruncatedFilesYieldTheEntriesBeforeTheDamage) {
+TEST_F(ListFileTest, DamagedFilesYieldTheEntriesBeforeTheDamage) {
     const std::string full = "ver1.0" + U32(2) + Entry("first") + Entry("second");
+    const std::string over = Entry(std::string(781, 'y'));
+    typedef std::vector<std::string> Paths;
+    struct Case {
+        const char* what;
+        std::string bytes;
+        eListFileLayout layout;
+        bool ok;
+        Paths paths;
+    } cases[] = {
+        {"an entry over the limit ends the list", "ver1.0" + Entry("C:\\ok.jpg") + over + Entry("C:\\after.jpg"),
+         LIST_FILE_NO_COUNT, true, {"C:\\ok.jpg"}},
+        {"only an entry over the limit", "ver1.0" + over, LIST_FILE_NO_COUNT, true, {}},
+        {"a count larger than the entries", "ver1.0" + U32(3) + Entry("a") + Entry("b"), LIST_FILE_WITH_COUNT, false,
+         {"a", "b"}},
+        {"any header bytes", "XYZ987" + Entry("C:\\a.avi"), LIST_FILE_NO_COUNT, true, {"C:\\a.avi"}},
+        {"an embedded zero cuts the path", "ver1.0" + Entry(std::string("C:\\a\0hidden", 11)) + Entry("b"),
+         LIST_FILE_NO_COUNT, true, {"C:\\a", "b"}},
+        {"cut inside the second path", full.substr(0, full.size() - 2), LIST_FILE_WITH_COUNT, false, {"first"}},
+        {"cut inside the second length", full.substr(0, 10 + 4 + 5 + 2), LIST_FILE_WITH_COUNT, false, {"first"}},
+        {"cut inside the count", full.substr(0, 8), LIST_FILE_WITH_COUNT, false, {}},
+        {"cut inside the header", "ver1", LIST_FILE_NO_COUNT, false, {}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(zxtest::WriteFile(File("damaged.dat"), c.bytes));
+        Paths out{"stale"};
+        EXPECT_EQ(CListFile::Load(File("damaged.dat"), out, c.layout), c.ok) << c.what;
+        EXPECT_EQ(out, c.paths) << c.what;
+    }
     std::vector<std::string> out;
-    // Cut inside the second path, inside its length field, and inside the count.
-    ASSERT_TRUE(zxtest::WriteFile(File("t1.dat"), full.substr(0, full.size() - 2)));
-    EXPECT_FALSE(CListFile::Load(File("t1.dat"), out, LIST_FILE_WITH_COUNT));
-    EXPECT_EQ(out, std::vector<std::string>{"first"});
-    ASSERT_TRUE(zxtest::WriteFile(File("t2.dat"), full.substr(0, 10 + 4 + 5 + 2)));
-    EXPECT_FALSE(CListFile::Load(File("t2.dat"), out, LIST_FILE_WITH_COUNT));
-    EXPECT_EQ(out, std::vector<std::string>{"first"});
-    ASSERT_TRUE(zxtest::WriteFile(File("t3.dat"), full.substr(0, 8)));
-    EXPECT_FALSE(CListFile::Load(File("t3.dat"), out, LIST_FILE_WITH_COUNT));
-    EXPECT_TRUE(out.empty());
-    ASSERT_TRUE(zxtest::WriteFile(File("t4.dat"), "ver1"));
-    EXPECT_FALSE(CListFile::Load(File("t4.dat"), out, LIST_FILE_NO_COUNT));
     EXPECT_FALSE(CListFile::Load(File("missing.dat"), out, LIST_FILE_NO_COUNT));
 }
 
