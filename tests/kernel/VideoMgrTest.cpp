@@ -118,31 +118,31 @@ TEST_F(VideoMgrTest, DefaultPictureAboutTwentyTimesASecond) {
     EXPECT_NEAR(int(px & 255), 0x60, 6);
 }
 
-TEST_F(VideoMgrTest, SmallDefaultPictureFillsTheBottomLeftOverBlack) {
-    // The decoder goes by the content, so a PNG under the JPEG name keeps the
-    // colours exact.
-    ASSERT_TRUE(kt::WritePicture(m_res + "default.jpg", 320, 240, 0xFF10C020, L"image/png"));
-    CVideoMgr mgr;
-    Sink sink;
-    ASSERT_TRUE(mgr.Init(640, 480, &sink));
-    ASSERT_TRUE(WaitFrames(sink, 2));
-    mgr.UnInit();
-    std::lock_guard<std::mutex> g(sink.lock);
-    EXPECT_EQ(kt::PixelAt(sink.last, 640, 0, 0), 0x10C020u);
-    EXPECT_EQ(kt::PixelAt(sink.last, 640, 319, 239), 0x10C020u);
-    EXPECT_EQ(kt::PixelAt(sink.last, 640, 320, 0), 0u);
-    EXPECT_EQ(kt::PixelAt(sink.last, 640, 0, 240), 0u);
-    EXPECT_EQ(kt::PixelAt(sink.last, 640, 639, 479), 0u);
-}
-
-TEST_F(VideoMgrTest, MissingDefaultPictureGivesBlackFrames) {
-    CVideoMgr mgr;
-    Sink sink;
-    ASSERT_TRUE(mgr.Init(640, 480, &sink));
-    ASSERT_TRUE(WaitFrames(sink, 1));
-    mgr.UnInit();
-    std::lock_guard<std::mutex> g(sink.lock);
-    EXPECT_EQ(sink.last, std::vector<BYTE>(921600, 0));
+TEST_F(VideoMgrTest, SmallDefaultPictureFillsTheBottomLeftOverBlackAndNoneGivesBlack) {
+    for (bool picture : {true, false}) {
+        // The decoder goes by the content, so a PNG under the JPEG name keeps
+        // the colours exact.
+        if (picture) {
+            ASSERT_TRUE(kt::WritePicture(m_res + "default.jpg", 320, 240, 0xFF10C020, L"image/png"));
+        } else {
+            ASSERT_TRUE(DeleteFileW(Charset::String2WString(m_res + "default.jpg").c_str()));
+        }
+        CVideoMgr mgr;
+        Sink sink;
+        ASSERT_TRUE(mgr.Init(640, 480, &sink));
+        ASSERT_TRUE(WaitFrames(sink, 2));
+        mgr.UnInit();
+        std::lock_guard<std::mutex> g(sink.lock);
+        if (!picture) {
+            EXPECT_EQ(sink.last, std::vector<BYTE>(921600, 0));
+            continue;
+        }
+        EXPECT_EQ(kt::PixelAt(sink.last, 640, 0, 0), 0x10C020u);
+        EXPECT_EQ(kt::PixelAt(sink.last, 640, 319, 239), 0x10C020u);
+        EXPECT_EQ(kt::PixelAt(sink.last, 640, 320, 0), 0u);
+        EXPECT_EQ(kt::PixelAt(sink.last, 640, 0, 240), 0u);
+        EXPECT_EQ(kt::PixelAt(sink.last, 640, 639, 479), 0u);
+    }
 }
 
 TEST_F(VideoMgrTest, SwitchingTypesNotifiesOnceAndStopsTheOldSource) {
