@@ -60,36 +60,30 @@ void ExpectEveryPixel(const Fixture& f, Rule incoming) {
     EXPECT_EQ(wrong, 0);
 }
 
-TEST(SlideSwitch, LeftWipeBoundaryAndCompletion) {
-    CSlideSwitchLeft s;
-    Fixture f;
-    EXPECT_EQ(RunTo(s, f, 1), 0);
-    ExpectEveryPixel(f, [](int x, int) { return x > 619; });
-    EXPECT_EQ(RunTo(s, f, 28), 0);
-    EXPECT_EQ(RunTo(s, f, 1), 1) << "the 30th frame completes";
-    ExpectEveryPixel(f, [](int x, int) { return x > 0; });
-}
-
-TEST(SlideSwitch, RightBottomAndTopWipes) {
-    {
-        CSlideSwitchRight s;
+TEST(SlideSwitch, WipesMoveTheirBoundaryAndCompleteOnTheThirtiethFrame) {
+    CSlideSwitchLeft left;
+    CSlideSwitchRight right;
+    CSlideSwitchBottom bottom;
+    CSlideSwitchTop top;
+    typedef bool (*Rule)(int x, int r);
+    struct Case {
+        CSlideSwitchBase* s;
+        int steps;
+        Rule incoming, last;  // the pixels taken from the incoming picture after steps and after 30
+    } cases[] = {
+        {&left, 1, [](int x, int) { return x > 619; }, [](int x, int) { return x > 0; }},
+        {&right, 1, [](int x, int) { return x < 21; }, nullptr},
+        {&bottom, 3, [](int, int r) { return r < 48; }, nullptr},  // k = trunc(480 x 0.1) = 48
+        {&top, 3, [](int, int r) { return r > 480 - 48; }, [](int, int r) { return r > 0; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.s->GetType());
         Fixture f;
-        RunTo(s, f, 1);
-        ExpectEveryPixel(f, [](int x, int) { return x < 21; });
-    }
-    {
-        CSlideSwitchBottom s;
-        Fixture f;
-        RunTo(s, f, 3);  // k = trunc(480 x 0.1) = 48
-        ExpectEveryPixel(f, [](int, int r) { return r < 48; });
-    }
-    {
-        CSlideSwitchTop s;
-        Fixture f;
-        RunTo(s, f, 3);
-        ExpectEveryPixel(f, [](int, int r) { return r > 480 - 48; });
-        RunTo(s, f, 27);
-        ExpectEveryPixel(f, [](int, int r) { return r > 0; });
+        EXPECT_EQ(RunTo(*c.s, f, c.steps), 0);
+        ExpectEveryPixel(f, c.incoming);
+        EXPECT_EQ(RunTo(*c.s, f, 29 - c.steps), 0);
+        EXPECT_EQ(RunTo(*c.s, f, 1), 1) << "the 30th frame completes";
+        if (c.last) ExpectEveryPixel(f, c.last);
     }
 }
 
