@@ -279,22 +279,10 @@ TEST_F(BaseClasses, PinConnectsThroughTheGraphAndNegotiatesAnAllocator) {
     EXPECT_NE(std::string::npos, text.find(": DecideBufferSize\r\n")) << text;
 }
 
-// An object whose references are counted, to follow pUnk of a media type.
-class Counted : public IUnknown {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-    long refs = 1;
-};
-
 TEST(MediaTypes, CopiesAreDeepAndEqualityLooksAtTheFormat) {
     CMediaType a;
     ASSERT_TRUE(VCamMakeMediaType(8, 1000000, &a));
-    Counted holder;
+    Outer holder;  // counts the references pUnk of a media type holds
     a.pUnk = &holder;
     holder.AddRef();
     {

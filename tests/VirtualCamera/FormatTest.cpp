@@ -23,13 +23,7 @@ class Formats : public testing::Test {
 protected:
     void SetUp() override {
         logPath = vct::RedirectFilterLog("formats");
-        HRESULT hr = S_OK;
-        CUnknown* object = CVCam::CreateInstance(nullptr, &hr);
-        ASSERT_TRUE(object != nullptr);
-        ASSERT_EQ(S_OK, hr);
-        object->NonDelegatingAddRef();
-        ASSERT_EQ(S_OK, object->NonDelegatingQueryInterface(IID_IBaseFilter, filter.out()));
-        object->NonDelegatingRelease();
+        ASSERT_EQ(S_OK, vct::MakeFilterDirectly(&filter));
         filterObject = static_cast<CVCam*>(filter.get());
         pin = static_cast<CVCamStream*>(filterObject->GetPin(0));
         ASSERT_TRUE(pin != nullptr);

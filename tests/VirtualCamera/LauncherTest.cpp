@@ -142,13 +142,8 @@ TEST_F(Launcher, EveryConnectionStartsTheMainProgramAgain) {
     ASSERT_TRUE(CopyProbe(root + "ZXVCam.exe"));
     vct::ProgramFolderSetting setting(Charset::String2WString(root).c_str());
     vct::ComScope com;
-    HRESULT hr = S_OK;
-    CUnknown* object = CVCam::CreateInstance(nullptr, &hr);
-    ASSERT_TRUE(object && SUCCEEDED(hr));
     vct::Ptr<IBaseFilter> camera, null;
-    object->NonDelegatingAddRef();
-    ASSERT_EQ(S_OK, object->NonDelegatingQueryInterface(IID_IBaseFilter, camera.out()));
-    object->NonDelegatingRelease();
+    ASSERT_EQ(S_OK, vct::MakeFilterDirectly(&camera));
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_NullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, null.out()));
     vct::Ptr<IGraphBuilder> graph;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.out()));

@@ -6,6 +6,7 @@
 #include "DShowBase/MediaType.h"
 #include "ShareMem.h"
 #include "TestSupport.h"
+#include "VCam.h"
 #include "VCamGuids.h"
 #include "ZxLib/ZxLib.h"
 
@@ -92,6 +93,17 @@ HRESULT FirstPin(IBaseFilter* filter, IPin** pin) {
     HRESULT hr = filter->EnumPins(&pins);
     if (FAILED(hr)) return hr;
     return pins->Next(1, pin, nullptr) == S_OK ? S_OK : VFW_E_NOT_FOUND;
+}
+
+HRESULT MakeFilterDirectly(IBaseFilter** filter) {
+    *filter = nullptr;
+    HRESULT hr = S_OK;
+    CUnknown* object = CVCam::CreateInstance(nullptr, &hr);
+    if (!object) return FAILED(hr) ? hr : E_OUTOFMEMORY;
+    object->NonDelegatingAddRef();
+    if (SUCCEEDED(hr)) hr = object->NonDelegatingQueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(filter));
+    object->NonDelegatingRelease();
+    return hr;
 }
 
 std::string RedirectFilterLog(const std::string& name) {

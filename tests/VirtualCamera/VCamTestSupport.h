@@ -91,6 +91,9 @@ HRESULT BindDevice(const std::wstring& name, IBaseFilter** filter);
 // The first pin of the filter.
 HRESULT FirstPin(IBaseFilter* filter, IPin** pin);
 
+// The filter made straight from its class in this process, without COM.
+HRESULT MakeFilterDirectly(IBaseFilter** filter);
+
 // Points the filter's debug log at a fresh file in the test's scratch folder
 // and returns its path.
 std::string RedirectFilterLog(const std::string& name);
