@@ -90,6 +90,22 @@ bool IsDirectory(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsWritableDir(const std::string& path) {
+    if (!IsDirectory(path)) return false;
+    // Access rights alone do not answer it (a read-only volume, a full disk,
+    // a share), so a real file is created; delete-on-close removes it even
+    // if the process dies here.
+    static LONG counter = 0;
+    const std::wstring probe = String2WString(WithSlash(path)) + L".zxvcam-write-" +
+                               std::to_wstring(GetCurrentProcessId()) + L"-" +
+                               std::to_wstring(InterlockedIncrement(&counter)) + L".tmp";
+    HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(h);
+    return true;
+}
+
 bool MakeDir(const std::string& path) {
     if (path.empty()) return false;
     std::wstring w = String2WString(path);

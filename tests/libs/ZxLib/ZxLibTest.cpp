@@ -67,6 +67,26 @@ TEST(Dir, MakeDirCreatesNestedUnicodeFolders) {
     EXPECT_FALSE(Dir::MakeDir(""));
 }
 
+TEST(Dir, IsWritableDirTriesARealFileAndLeavesNothing) {
+    std::string base = zxtest::MakeTempDir("wr");
+    std::string dir = base + kChinese + "\\";
+    ASSERT_TRUE(Dir::MakeDir(dir));
+    EXPECT_TRUE(Dir::IsWritableDir(dir));
+    EXPECT_TRUE(Dir::IsWritableDir(base + kChinese)) << "without the trailing backslash";
+    std::vector<std::string> left;
+    ASSERT_TRUE(Dir::FindAllFiles(left, dir, "*", Dir::kFindFiles | Dir::kFindFolders));
+    EXPECT_TRUE(left.empty()) << "the probe file is gone again";
+    EXPECT_FALSE(Dir::IsWritableDir(base + "missing\\"));
+    ASSERT_TRUE(File::WriteAllAtomic(base + "file", "x"));
+    EXPECT_FALSE(Dir::IsWritableDir(base + "file")) << "a file is no folder";
+    EXPECT_FALSE(Dir::IsWritableDir(""));
+    // Under Wine the Unix folder /proc is reachable as Z:\proc and refuses
+    // new files even to root; on Windows there is no such folder.
+    if (Dir::IsDirectory("Z:\\proc\\")) {
+        EXPECT_FALSE(Dir::IsWritableDir("Z:\\proc\\")) << "a folder that refuses new files";
+    }
+}
+
 TEST(File, WriteReadAndNames) {
     std::string dir = zxtest::MakeTempDir("file");
     std::string path = dir + kChinese + ".bin";

@@ -47,6 +47,12 @@ std::string GetModulePath(const void* addressInModule);
 
 bool IsDirectory(const std::string& path);
 
+// True when a file can be created in the folder: tried with a small
+// temporary file that is deleted again at once. False for a folder that does
+// not exist, a file, a read-only or full volume, or a folder the user may
+// not write to.
+bool IsWritableDir(const std::string& path);
+
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool MakeDir(const std::string& path);
 
