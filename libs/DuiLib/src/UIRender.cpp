@@ -4,6 +4,7 @@
 #include "DuiLib/UIRender.h"
 
 #include <cstdlib>
+#include <cwchar>
 #include <mutex>
 
 #include "DuiLib/UIManager.h"
@@ -301,6 +302,21 @@ void CImageMgr::RemoveAll() {
 size_t CImageMgr::GetCount() {
     std::lock_guard<std::mutex> lock(ImageLock());
     return ImageTable().size();
+}
+
+bool CRenderEngine::FindImageEncoder(const wchar_t* mime, CLSID& clsid) {
+    UINT count = 0, bytes = 0;
+    if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || count == 0 || bytes == 0) return false;
+    std::vector<BYTE> buffer(bytes);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+    for (UINT i = 0; i < count; ++i) {
+        if (codecs[i].MimeType && wcscmp(codecs[i].MimeType, mime) == 0) {
+            clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
 }
 
 TImageInfo* CRenderEngine::LoadFullPathImageFile(const std::string& path) {

@@ -68,6 +68,10 @@ public:
     // A picture from BGRA pixels (straight alpha, rows top-down).
     static TImageInfo* CreateImage(int cx, int cy, const DWORD* argbPixels);
 
+    // The installed GDI+ encoder for a MIME type ("image/jpeg", "image/png",
+    // "image/bmp"); false when there is none.
+    static bool FindImageEncoder(const wchar_t* mime, CLSID& clsid);
+
     // "#AARRGGBB", "#RRGGBB", "0xAARRGGBB" or a decimal number.
     static DWORD GetColorValue(const std::string& text);
 
