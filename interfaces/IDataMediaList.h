@@ -93,6 +93,9 @@ public:
     virtual int FindOutputDevice(const std::string& name) = 0;
     // Used from the next file that starts; stored in the settings.
     virtual void SetOutputDevice(int index) = 0;
+    // The device files play to: the index chosen or found by name at the
+    // last RefreshOutputDevices, or -1 for the system's default device.
+    virtual int GetOutputDevice() = 0;
 };
 
 // Observer of "modMediaList_ob" for the main program: reads the arguments by

@@ -71,7 +71,7 @@ public:
     int FindOutputDevice(const std::string& name) override;
     void SetOutputDevice(int index) override;
 
-    int GetOutputDevice() const { return m_outputDev; }
+    int GetOutputDevice() override { return m_outputDev; }
     // The items in list order.
     std::vector<MediaItem> GetItems() const;
     // The list file: <data folder>MediaFileList.dat.
