@@ -1,0 +1,207 @@
+#include "ZxVSetupDlg.h"
+
+#include <shlobj.h>
+
+#include "DialogCommon.h"
+#include "IDataAudioProcess.h"
+#include "IDataMediaList.h"
+#include "IDataRecordList.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxModConfig/ZxModConfig.h"
+#include "ZxMusicCore/ZxMusicCore.h"
+
+namespace {
+
+const char kSectionBasic[] = "SetupBasic";
+const char kKeyClose[] = "Close";
+const char kSectionRecord[] = "VSRecord";
+
+// The three kinds of recording: the edit box and button of each, and its key.
+struct RecordDirRow {
+    const char* edit;
+    const char* button;
+    const char* key;
+};
+const RecordDirRow kRecordDirs[3] = {
+    {"setupBasic_editRecordSavePathVideo", "setupBasic_btnRecordSavepathVideo", "VideoDir"},
+    {"setupBasic_editRecordSavePathAudio", "setupBasic_btnRecordSavepathAudio", "AudioDir"},
+    {"setupBasic_editRecordSavePathImage", "setupBasic_btnRecordSavepathImage", "ImageDir"},
+};
+
+template <class T>
+T* Module(const char* name) {
+    return static_cast<T*>(AfxGetDataManager()->GetData(name));
+}
+
+// Starts the folder browser at the folder the user had, when it exists.
+int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM, LPARAM data) {
+    if (msg == BFFM_INITIALIZED && data)
+        SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+}
+
+}  // namespace
+
+CZxVSetupDlg::CZxVSetupDlg() {
+    SetWindowClassName("CZxVSetupDlg");
+    SetXMLPath(ZxDlg::SkinFile("ZxVSetup.xml"));
+}
+
+LRESULT CZxVSetupDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    LRESULT res = CZxBaseDialog::OnCreate(uMsg, wParam, lParam, bHandled);
+    ZxDlg::ApplyCommonLook(*this);
+
+    IConfigManager* cfg = AfxGetConfigManager();
+    int close = 1;
+    cfg->GetInt(kSectionBasic, kKeyClose, close, 1);
+    const char* option = close != 0 ? "setupBasic_checkCloseHide" : "setupBasic_checkCloseExit";
+    if (auto* opt = ZxDlg::FindAs<DuiLib::COptionUI>(*this, option, "Option")) opt->Selected(true, false);
+
+    auto* records = Module<IDataRecordList>("modRecordList");
+    for (int kind = 0; kind < 3; ++kind) {
+        std::string def = records ? records->GetDefaultRecordDir(kind) : std::string();
+        std::string dir;
+        cfg->GetString(kSectionRecord, kRecordDirs[kind].key, dir, def.c_str());
+        if (DuiLib::CControlUI* edit = FindControl(kRecordDirs[kind].edit)) edit->SetText(dir);
+    }
+    return res;
+}
+
+void CZxVSetupDlg::Notify(DuiLib::TNotifyUI& msg) {
+    if (!m_hWnd || !IsWindow(m_hWnd) || !msg.pSender) return;
+    const std::string& name = msg.pSender->GetName();
+    if (name.compare(0, 11, "setupBasic_") == 0) {
+        OnBasicNotify(msg);
+    } else if (name.compare(0, 11, "setupVoice_") == 0) {
+        OnVoiceNotify(msg);
+    } else if (msg.sType == "click") {
+        if (name == "BtnClose") Close(IDOK);
+        else if (name == "optionsetupBasic") SelectPage(0);
+        else if (name == "optionsetupVoice") {
+            if (!m_bVoiceLoaded) FillVoicePage();
+            SelectPage(1);
+        }
+    }
+}
+
+void CZxVSetupDlg::SelectPage(int page) {
+    if (auto* tab = ZxDlg::FindAs<DuiLib::CTabLayoutUI>(*this, "tabsetupmain", "TabLayout")) tab->SelectItem(page);
+}
+
+void CZxVSetupDlg::OnBasicNotify(DuiLib::TNotifyUI& msg) {
+    if (msg.sType != "click") return;
+    const std::string& name = msg.pSender->GetName();
+    if (name == "setupBasic_checkCloseHide") {
+        AfxGetConfigManager()->SetInt(kSectionBasic, kKeyClose, 1);
+    } else if (name == "setupBasic_checkCloseExit") {
+        AfxGetConfigManager()->SetInt(kSectionBasic, kKeyClose, 0);
+    } else {
+        for (int kind = 0; kind < 3; ++kind)
+            if (name == kRecordDirs[kind].button) ChooseRecordDir(kind);
+    }
+}
+
+void CZxVSetupDlg::ChooseRecordDir(int kind) {
+    const RecordDirRow& row = kRecordDirs[kind];
+    DuiLib::CControlUI* edit = FindControl(row.edit);
+    const std::string folder = SelectFolder("选择一个目录", edit ? edit->GetText() : std::string());
+    if (folder.empty()) return;
+    // A folder nobody can write to would make every later recording fail
+    // without a word; refuse it now, while the user is looking.
+    if (!Dir::IsWritableDir(folder)) {
+        ZxDlg::Log(2, "CZxVSetupDlg", "record folder %s is not writable; kept %s", folder.c_str(),
+                   edit ? edit->GetText().c_str() : "");
+        ZxDlg::ShowMsgTip(m_hWnd, "无法写入该目录, 请选择其他目录");
+        return;
+    }
+    AfxGetConfigManager()->SetString(kSectionRecord, row.key, folder.c_str(), 0);
+    if (edit) edit->SetText(folder);
+}
+
+std::string CZxVSetupDlg::SelectFolder(const std::string& title, const std::string& start) {
+    bool chosen = false;
+    std::string path = BrowseForFolder(title, start, chosen);
+    if (!chosen) return std::string();
+    if (path.empty()) {
+        MessageBoxW(m_hWnd, L"没有选中一个本地目录, 请重新选择", L"维莫提示", MB_OK);
+        return std::string();
+    }
+    return Dir::WithSlash(path);
+}
+
+std::string CZxVSetupDlg::BrowseForFolder(const std::string& title, const std::string& start, bool& chosen) {
+    chosen = false;
+    const std::wstring wtitle = Charset::String2WString(title);
+    const std::wstring wstart = Charset::String2WString(start);
+    BROWSEINFOW bi{};
+    bi.hwndOwner = m_hWnd;
+    bi.lpszTitle = wtitle.c_str();
+    bi.ulFlags = BIF_RETURNONLYFSDIRS;
+    if (Dir::IsDirectory(start)) {
+        bi.lpfn = BrowseCallback;
+        bi.lParam = reinterpret_cast<LPARAM>(wstart.c_str());
+    }
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&bi);
+    if (!item) return std::string();
+    chosen = true;
+    wchar_t path[MAX_PATH * 2] = {};
+    std::string result;
+    if (SHGetPathFromIDListW(item, path)) result = Charset::WString2String(path);
+    IMalloc* malloc = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&malloc)) && malloc) {
+        malloc->Free(item);
+        malloc->Release();
+    }
+    return result;
+}
+
+void CZxVSetupDlg::OnVoiceNotify(DuiLib::TNotifyUI& msg) {
+    if (msg.sType != "itemselect") return;
+    auto* combo = static_cast<DuiLib::CComboUI*>(msg.pSender->GetInterface("Combo"));
+    DuiLib::CListLabelElementUI* item = combo ? combo->GetSelectedItem() : nullptr;
+    if (!item) return;
+    const int index = static_cast<int>(item->GetTag());
+    const std::string& name = msg.pSender->GetName();
+    if (name == "setupVoice_comboAudioInput") {
+        if (auto* audio = Module<IDataAudioProcess>("modAudioProcess")) audio->SetInputDev(index);
+    } else if (name == "setupVoice_comboAudioOutput") {
+        if (auto* media = Module<IDataMediaList>("modMediaList")) media->SetOutputDevice(index);
+    }
+}
+
+void CZxVSetupDlg::FillVoicePage() {
+    m_bVoiceLoaded = true;
+    auto addItem = [](DuiLib::CComboUI* combo, int tag, const std::string& text) {
+        auto* item = new DuiLib::CListLabelElementUI;
+        item->SetTag(static_cast<UINT_PTR>(tag));
+        item->SetText(text);
+        item->SetToolTip(text);
+        combo->Add(item);
+    };
+
+    auto* input = ZxDlg::FindAs<DuiLib::CComboUI>(*this, "setupVoice_comboAudioInput", "Combo");
+    auto* audio = Module<IDataAudioProcess>("modAudioProcess");
+    if (input && audio) {
+        audio->RefreshInputDevs();
+        const AudioInputDevMap* devices = audio->GetInputDevList(nullptr);
+        if (devices)
+            for (const auto& dev : *devices) addItem(input, dev.second.index, dev.second.name);
+        const int current = audio->GetInputDev();
+        if (current == -1 || !input->SelectItemByText(audio->GetInputDevNameEx(current), false))
+            input->SelectItem(0, false);
+    }
+
+    auto* output = ZxDlg::FindAs<DuiLib::CComboUI>(*this, "setupVoice_comboAudioOutput", "Combo");
+    auto* media = Module<IDataMediaList>("modMediaList");
+    if (output && media) {
+        media->RefreshOutputDevices();
+        std::string name;
+        for (int i = 0; media->GetOutputDeviceName(i, name); ++i) addItem(output, i, name);
+        // The device the media list plays to, by its name; the first one
+        // when it plays to the system's default.
+        std::string current;
+        const int dev = media->GetOutputDevice();
+        if (dev == -1 || !media->GetOutputDeviceName(dev, current) || !output->SelectItemByText(current, false))
+            output->SelectItem(0, false);
+    }
+}

@@ -1,0 +1,40 @@
+// The setup dialog: what the close button does, where recordings, sound
+// recordings and snapshots are saved, and which microphone and playback
+// device are used. Every change takes effect and is stored at once; there is
+// no OK or Cancel.
+#pragma once
+
+#include <string>
+
+#include "DuiLib/UIlib.h"
+
+class CZxVSetupDlg : public DuiLib::CZxBaseDialog {
+public:
+    CZxVSetupDlg();
+
+    LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    void Notify(DuiLib::TNotifyUI& msg) override;
+
+    // The folder picker: the system's folder browser over this window with
+    // the title, starting at start. Returns the chosen folder with a
+    // trailing backslash; "" when the user cancelled or chose an item that
+    // is no folder on disk (the user is told so in a message box).
+    std::string SelectFolder(const std::string& title, const std::string& start);
+
+protected:
+    // The system's folder browser itself: the file-system path of the chosen
+    // item ("" for an item without one, such as "Computer"); chosen is false
+    // when the user cancelled.
+    virtual std::string BrowseForFolder(const std::string& title, const std::string& start, bool& chosen);
+
+private:
+    void OnBasicNotify(DuiLib::TNotifyUI& msg);
+    void OnVoiceNotify(DuiLib::TNotifyUI& msg);
+    // Lets the user choose the folder of one kind of recording (0 video,
+    // 1 sound, 2 snapshots) and stores it.
+    void ChooseRecordDir(int kind);
+    void FillVoicePage();
+    void SelectPage(int page);
+
+    bool m_bVoiceLoaded = false;
+};

@@ -1,0 +1,76 @@
+// Helpers of the dialog tests: a dialog opened on the virtual display and
+// driven by real messages, actions run while a modal window (the message
+// tip, a message box, the folder browser) is up, pictures written to disk,
+// and the settings file of one test.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ControlsTestSupport.h"
+
+namespace dlgtest {
+
+using duitest::B;
+using duitest::G;
+using duitest::Pump;
+using duitest::R;
+
+// A dialog of the program opened without a modal loop at (0, 0), painted
+// and recording its notifications; closed when the object goes.
+template <class Dlg>
+class OpenDialog : public duitest::WindowDriver {
+public:
+    template <class... Args>
+    explicit OpenDialog(Args&&... args) : dlg(std::forward<Args>(args)...) {
+        Open(&dlg, "", WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX);
+    }
+    ~OpenDialog() { Close(); }
+    Dlg dlg;
+};
+
+// Calls act once, on this thread, as soon as a visible top-level window of
+// this process with the class name (and the title, when given) exists;
+// polled by a timer, so it also runs inside a modal loop. Gives up after
+// timeoutMs. Done() tells whether act ran.
+class WhenShown {
+public:
+    WhenShown(const std::wstring& cls, const std::wstring& title, std::function<void(HWND)> act,
+              int timeoutMs = 10000);
+    ~WhenShown();
+    bool Done() const { return m_done; }
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD);
+    void Poll();
+    std::wstring m_cls, m_title;
+    std::function<void(HWND)> m_act;
+    DWORD m_deadline;
+    UINT_PTR m_timer = 0;
+    bool m_done = false;
+};
+
+// The text of a message box window (its static control).
+std::wstring MessageBoxText(HWND box);
+// Clicks a DuiLib control of the window that hwnd belongs to, by name, with
+// real mouse messages; false when there is no such window or control.
+bool ClickIn(HWND hwnd, const std::string& control);
+
+// A fresh folder for the test's settings, data, cache and logs; the
+// settings file is <folder>ZxVCam.ini and used from now on.
+std::string FreshUserFolders(const std::string& name);
+// Waits for the log and returns the program's log "Speed.txt".
+std::string ReadProgramLog();
+
+// Writes a picture of one colour (0xAARRGGBB) in the format of the file's
+// extension (".png", ".jpg", ".bmp").
+bool WritePicture(const std::string& path, int cx, int cy, DWORD argb);
+
+// The colour a picture file shows at its centre (0xRRGGBB), read by GDI+;
+// 0xFFFFFFFF when it cannot be read.
+DWORD PictureCentre(const std::string& path);
+
+}  // namespace dlgtest
