@@ -132,6 +132,38 @@ std::string GenerateMD5(const std::string& bytes);
 std::string GenerateMD5(const void* data, size_t length);
 }  // namespace Entrypt
 
+namespace Process {
+
+// Ends every other running process whose executable has the file name
+// exeName (compared without regard to case; "" = the name of this
+// program's own executable), and waits up to waitMs for each to end. This
+// process is never touched. True when none of them is left running (also
+// when there was none).
+bool KillOtherInstance(const std::string& exeName = std::string(), unsigned waitMs = 5000);
+
+// How many processes other than this one run an executable of that file
+// name ("" = this program's).
+int CountOtherInstances(const std::string& exeName = std::string());
+
+}  // namespace Process
+
+// Starts programs by command line.
+class ProcessExecutor {
+public:
+    // Runs the command line (UTF-8; the program is looked up as
+    // CreateProcess does: its own folder, the current folder, the system
+    // folders, PATH). With wait, returns only when the program has ended.
+    // True when the program started.
+    static bool Exec(const std::string& commandLine, bool wait);
+};
+
+namespace Url {
+// Opens a web address (or any document) with the user's default program.
+// newWindow is kept for callers that ask for a new browser window; the
+// shell decides. True when the shell took it.
+bool OpenUrl(const std::string& url, bool newWindow);
+}  // namespace Url
+
 // The same functions by their short names.
 using Charset::String2WString;
 using Charset::WString2String;
