@@ -10,9 +10,12 @@ Output, below OUTPUT_FOLDER (default: the "skin" folder beside this script):
   base/        the pictures the skin files name: buttons in their states,
                icon buttons, inputs, tabs, sliders, tiles, marks, menu icons,
                the preview window's open-camera button, list placeholders
-  localskin/   bk_1.png ... bk_8.png, the background skins the user picks
+  localskin/   bk_0.png ... bk_7.png, the background skins the user picks
+               (0 is the one a new user starts with)
   1/bk.png, 2/bk.png
                the two fixed backgrounds of the skin manager's test buttons
+  ../ZxVCam.ico
+               the program's icon (16 to 256 pixels), beside the skin folder
 
 Needs Python 3 with PIL (Debian: python3-pil) and the font
 /usr/share/fonts/truetype/wqy/wqy-microhei.ttc (Debian: fonts-wqy-microhei).
@@ -307,7 +310,8 @@ def make_marks(out):
     save(shrink(img, 22, 20), out, "btn_curVE_delete.png")
 
     # Menu icons of the exit entry (16 x 16): plain and under the mouse.
-    for name, col in (("menu_icon_exit_1.png", TEXT_DIM), ("menu_icon_exit_2.png", DANGER_HOT)):
+    # The menu shows _2 normally and _1 under the mouse.
+    for name, col in (("menu_icon_exit_2.png", TEXT_DIM), ("menu_icon_exit_1.png", DANGER_HOT)):
         img = canvas(16, 16)
         d = ImageDraw.Draw(img)
         d.arc([2 * S, 2.5 * S, 14 * S, 14.5 * S], -60, 240, fill=rgba(col), width=int(1.8 * S))
@@ -438,21 +442,21 @@ def backgrounds():
     out = []
     b = gradient((14, 32, 64), (8, 12, 26), 60)
     b = glow(b, 760, 120, 220, (34, 88, 160), 0.55)
-    out.append(("bk_1.png", bands(b, (40, 110, 190), 0.25, 1)))                      # night blue
+    out.append(("bk_0.png", bands(b, (40, 110, 190), 0.25, 1)))                      # night blue
     b = gradient((44, 18, 72), (12, 10, 30), 120)
-    out.append(("bk_2.png", dots(glow(b, 200, 480, 260, (120, 40, 130), 0.45), (220, 150, 255), 2)))  # violet
+    out.append(("bk_1.png", dots(glow(b, 200, 480, 260, (120, 40, 130), 0.45), (220, 150, 255), 2)))  # violet
     b = gradient((6, 48, 54), (6, 16, 26), 30)
-    out.append(("bk_3.png", bands(glow(b, 820, 520, 240, (10, 120, 120), 0.4), (30, 160, 150), 0.2, 3)))  # teal
+    out.append(("bk_2.png", bands(glow(b, 820, 520, 240, (10, 120, 120), 0.4), (30, 160, 150), 0.2, 3)))  # teal
     b = gradient((70, 30, 20), (20, 10, 16), 150)
-    out.append(("bk_4.png", glow(glow(b, 150, 100, 240, (200, 90, 30), 0.35), 820, 560, 200, (150, 40, 70), 0.35)))
+    out.append(("bk_3.png", glow(glow(b, 150, 100, 240, (200, 90, 30), 0.35), 820, 560, 200, (150, 40, 70), 0.35)))
     b = gradient((20, 46, 30), (8, 16, 16), 90)
-    out.append(("bk_5.png", dots(glow(b, 480, 60, 300, (60, 130, 70), 0.35), (170, 230, 160), 5, 60)))  # forest
+    out.append(("bk_4.png", dots(glow(b, 480, 60, 300, (60, 130, 70), 0.35), (170, 230, 160), 5, 60)))  # forest
     b = gradient((34, 38, 48), (12, 14, 20), 45)
-    out.append(("bk_6.png", bands(b, (120, 130, 150), 0.16, 6)))                     # graphite
+    out.append(("bk_5.png", bands(b, (120, 130, 150), 0.16, 6)))                     # graphite
     b = gradient((60, 16, 44), (14, 20, 50), 10)
-    out.append(("bk_7.png", glow(b, 700, 300, 260, (200, 60, 110), 0.3)))            # dusk
+    out.append(("bk_6.png", glow(b, 700, 300, 260, (200, 60, 110), 0.3)))            # dusk
     b = gradient((10, 24, 44), (30, 14, 40), 75)
-    out.append(("bk_8.png", dots(bands(b, (70, 80, 200), 0.2, 8), (140, 200, 255), 8, 120)))  # aurora
+    out.append(("bk_7.png", dots(bands(b, (70, 80, 200), 0.2, 8), (140, 200, 255), 8, 120)))  # aurora
     return out
 
 
@@ -463,9 +467,22 @@ def check_background(name, img):
     assert max(grey.getdata()) < 170, "%s has a patch too light for white text" % name
 
 
+def make_app_icon(path):
+    """The program's icon: a white camera on an orange rounded square."""
+    img = canvas(256, 256)
+    d = ImageDraw.Draw(img)
+    d.rounded_rectangle([8 * S, 8 * S, 248 * S - 1, 248 * S - 1], radius=56 * S, fill=rgba(ACCENT))
+    d.rounded_rectangle([40 * S, 80 * S, 170 * S, 180 * S], radius=20 * S, fill=(255, 255, 255, 255))
+    d.polygon([(176 * S, 112 * S), (220 * S, 86 * S), (220 * S, 174 * S), (176 * S, 148 * S)], fill=(255, 255, 255, 255))
+    d.ellipse([86 * S, 110 * S, 126 * S, 150 * S], fill=rgba(ACCENT))
+    big = shrink(img, 256, 256)
+    big.save(path, format="ICO", sizes=[(16, 16), (24, 24), (32, 32), (48, 48), (64, 64), (256, 256)])
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "skin")
     base = os.path.join(out, "base")
+    make_app_icon(os.path.join(os.path.dirname(os.path.abspath(out)), "ZxVCam.ico"))
     make_buttons(base)
     make_icon_buttons(base)
     make_inputs(base)

@@ -5,13 +5,13 @@
 # docs/dialog-skins.png, docs/dialog-clips.png and docs/dialog-tip.png.
 # User folders are temporary, so the machine's own settings stay untouched.
 # Usage: screenshot-dialogs.sh BUILD_DIR [OUTPUT_FOLDER] [SKIN_ID]
-#   (default docs/ and skin 1)
+#   (default docs/ and skin 0, the one a new user starts with)
 # Needs the built DialogShow.exe (target DialogShow) and ImageMagick.
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
 ZX_HARNESS=$(readlink -m "${1:?usage: screenshot-dialogs.sh BUILD_DIR [OUTPUT_FOLDER] [SKIN_ID]}")
 out=$(readlink -m "${2:-$here/../docs}")
-skin=${3:-1}
+skin=${3:-0}
 exe="$ZX_HARNESS/bin/DialogShow.exe"
 [ -f "$exe" ] || { echo "screenshot: $exe not built (cmake --build $ZX_HARNESS --target DialogShow)" >&2; exit 1; }
 
