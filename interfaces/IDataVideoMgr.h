@@ -28,6 +28,19 @@ public:
     virtual void Reserved3() = 0;
 };
 
+// Observer of "modVideoMgr_ob" for the main program: reads the arguments by
+// position and calls the typed operation.
+class IDataVideoMgrObserver : public IMessageObserver {
+public:
+    void OnMessage(int type, const ArgList& args) override {
+        if (type == VIDEOMGR_MSG_STREAM_TYPE) OnStreamTypeChanged(ArgAt<int>(args, 0), ArgAt<int>(args, 1));
+    }
+    virtual void OnStreamTypeChanged(int oldType, int newType) {
+        (void)oldType;
+        (void)newType;
+    }
+};
+
 // Implemented by the kernel for its video manager.
 class IVideoMgrCallBack {
 public:

@@ -279,9 +279,13 @@ def make_inputs(out):
     ImageDraw.Draw(sel).rectangle([4, 29, 35, 31], fill=rgba(ACCENT))
     save(sel, out, "tab_selected.png")
 
-    # Sliders: track, filled part (corner='3,3,3,3') and a round thumb.
-    save(rounded(20, 6, 3, LINE), out, "slider_bk.png")
-    save(rounded(20, 6, 3, ACCENT), out, "slider_fore.png")
+    # Sliders: track and filled part, a 6-pixel bar in the middle of a
+    # 14-pixel picture the height of the thumb (stretched sideways with
+    # corner='3,0,3,0'), and a round thumb.
+    for name, colour in (("slider_bk.png", LINE), ("slider_fore.png", ACCENT)):
+        pic = Image.new("RGBA", (20, 14), (0, 0, 0, 0))
+        pic.alpha_composite(rounded(20, 6, 3, colour), (0, 4))
+        save(pic, out, name)
     for state, (fill, rim) in {"normal": (TEXT, ACCENT), "hot": ((255, 255, 255), ACCENT_HOT),
                                "pushed": (ACCENT_HOT, ACCENT_DOWN)}.items():
         img = canvas(14, 14)

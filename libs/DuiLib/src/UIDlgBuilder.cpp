@@ -191,6 +191,13 @@ void CDialogBuilder::ApplyWindow(const CMarkupNode& node, CPaintManagerUI* pm) {
             cfg.image = c.GetAttribute("image");
             cfg.modifiers = c.GetAttribute("modifiers");
             if (c.HasAttribute("color")) cfg.color = CRenderEngine::GetColorValue(c.GetAttribute("color"));
+            const std::pair<const char*, DWORD*> colours[] = {{"textcolor", &cfg.textColor},
+                                                              {"hotcolor", &cfg.hotColor},
+                                                              {"hottextcolor", &cfg.hotTextColor},
+                                                              {"linecolor", &cfg.lineColor},
+                                                              {"bordercolor", &cfg.borderColor}};
+            for (const auto& colour : colours)
+                if (c.HasAttribute(colour.first)) *colour.second = CRenderEngine::GetColorValue(c.GetAttribute(colour.first));
             std::string name = c.GetAttribute("name");
             if (name.empty()) Warn(c.line, "a <BkCfg> needs a name");
             else CSkinMgr::AddBkCfg(name, cfg);

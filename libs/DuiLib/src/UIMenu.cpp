@@ -19,7 +19,11 @@ const int kSeparatorHeight = 9;
 
 class CMenuElementUI : public CControlUI {
 public:
-    CMenuElementUI(const ZxMenuItem& item, int index) : m_item(item), m_index(index) {
+    CMenuElementUI(const ZxMenuItem& item, int index, const TBkCfg& look) : m_item(item), m_index(index) {
+        if (look.textColor) m_text = look.textColor;
+        if (look.hotColor) m_hot = look.hotColor;
+        m_hotText = look.hotTextColor ? look.hotTextColor : m_text;
+        if (look.lineColor) m_line = look.lineColor;
         SetFixedHeight(item.bSeparator ? kSeparatorHeight : CMenuUI::kItemHeight);
         SetEnabled(item.bEnabled && !item.bSeparator);
         m_sText = item.sText;
@@ -57,11 +61,11 @@ public:
         m_rcPaint = RectIntersect(rcPaint, m_rcItem);
         if (m_item.bSeparator) {
             const LONG y = (m_rcItem.top + m_rcItem.bottom) / 2;
-            CRenderEngine::DrawColor(g, RECT{m_rcItem.left + 6, y, m_rcItem.right - 6, y + 1}, 0xFFD0D0D0);
+            CRenderEngine::DrawColor(g, RECT{m_rcItem.left + 6, y, m_rcItem.right - 6, y + 1}, m_line);
             return;
         }
         const bool hot = IsHot() && IsEnabled();
-        if (hot) CRenderEngine::DrawColor(g, m_rcItem, 0xFFE5F1FB);
+        if (hot) CRenderEngine::DrawColor(g, m_rcItem, m_hot);
         const std::string& icon = (hot && !m_item.sIconHot.empty()) ? m_item.sIconHot : m_item.sIcon;
         if (!icon.empty()) {
             const int s = 16;
@@ -71,13 +75,17 @@ public:
                                    "," + std::to_string(y + s) + "'");
         }
         RECT rcText{m_rcItem.left + kIconArea, m_rcItem.top, m_rcItem.right - 8, m_rcItem.bottom};
-        CRenderEngine::DrawText(g, m_pManager, rcText, m_sText, IsEnabled() ? 0xFF202020 : 0xFFA0A0A0, "",
+        CRenderEngine::DrawText(g, m_pManager, rcText, m_sText, !IsEnabled() ? 0xFFA0A0A0 : hot ? m_hotText : m_text, "",
                                 DT_SINGLELINE | DT_VCENTER | DT_LEFT);
     }
 
 private:
     ZxMenuItem m_item;
     int m_index;
+    DWORD m_text = 0xFF202020;
+    DWORD m_hot = 0xFFE5F1FB;
+    DWORD m_hotText = 0xFF202020;
+    DWORD m_line = 0xFFD0D0D0;
 };
 
 }  // namespace
@@ -128,13 +136,14 @@ protected:
         root->SetBorderSize(1);
         if (CSkinMgr::GetBkCfg(m_bkCfg, cfg)) {
             if (cfg.color) root->SetBkColor(cfg.color);
+            if (cfg.borderColor) root->SetBorderColor(cfg.borderColor);
             if (!cfg.image.empty()) {
                 std::string img = cfg.image.find('\'') == std::string::npos ? "file='" + cfg.image + "'" : cfg.image;
                 root->SetBkImage(img + (cfg.modifiers.empty() ? "" : " " + cfg.modifiers));
             }
         }
         root->SetInset(RECT{1, 4, 1, 4});
-        for (size_t i = 0; i < m_items.size(); ++i) root->Add(new CMenuElementUI(m_items[i], static_cast<int>(i)));
+        for (size_t i = 0; i < m_items.size(); ++i) root->Add(new CMenuElementUI(m_items[i], static_cast<int>(i), cfg));
         m_pm.AttachDialog(root);
         m_pm.AddNotifier(this);
     }

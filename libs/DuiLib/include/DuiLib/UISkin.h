@@ -21,10 +21,17 @@ public:
 // A named way of drawing the background picture: picture modifiers
 // ("corner='4,4,4,4' fade='200'"), a colour drawn when there is no picture
 // and an own picture that overrides the shared one.
+// Popup menus drawn with a configuration also take its text, hot-entry,
+// separator and frame colours (0 = the menu's own light colours).
 struct TBkCfg {
     std::string modifiers;
     DWORD color = 0;
     std::string image;
+    DWORD textColor = 0;
+    DWORD hotColor = 0;
+    DWORD hotTextColor = 0;
+    DWORD lineColor = 0;
+    DWORD borderColor = 0;
 };
 
 class CSkinMgr {

@@ -1,0 +1,31 @@
+// The function area of the main window ("vFunWnd"): the three option
+// buttons that switch its pages (camera, video sources, effects) and the
+// shortcuts that open one list of the video-source page (recorded videos,
+// recorded sounds, photos) when a recording or a snapshot starts.
+#pragma once
+
+#include "DuiLib/UIlib.h"
+
+class CDealNotifyFunDlg : public DuiLib::INotifyUI {
+public:
+    // Remembers the window's paint manager and listens to "vFunWnd".
+    void Attach(DuiLib::CPaintManagerUI* pm);
+    // Stops listening (the main window's OnDestroy).
+    void Detach();
+    void Notify(DuiLib::TNotifyUI& msg) override;
+
+    // Shows page 0 (camera), 1 (video sources) or 2 (effects) of "tabMain"
+    // and marks its tab's filler.
+    void ShowFunPage(int page);
+    // The video-source page with its list of recorded videos, recorded
+    // sounds or photos.
+    void ShowMyRecordVideos() { ShowVideoSrcList("optionVideoSrcMyRecordV"); }
+    void ShowMyRecordAudios() { ShowVideoSrcList("optionVideoSrcMyRecordA"); }
+    void ShowMyPhotos() { ShowVideoSrcList("optionVideoSrcMyPhoto"); }
+
+    DuiLib::CPaintManagerUI* GetPaintManager() const { return m_pm; }
+
+private:
+    void ShowVideoSrcList(const char* option);
+    DuiLib::CPaintManagerUI* m_pm = nullptr;
+};

@@ -1,0 +1,348 @@
+#include "ZxVCamDlg.h"
+
+#include <cstdio>
+
+#include "AppLinks.h"
+#include "DialogCommon.h"
+#include "IDataAudioProcess.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxModConfig/ZxModConfig.h"
+#include "ZxMusicCore/ZxMusicCore.h"
+#include "ZxVSetupDlg.h"
+#include "ZxVSkinMgrDlg.h"
+
+using namespace DuiLib;
+
+CZxVCamDlg* g_pMainDlg = nullptr;
+
+const char* const CZxVCamDlg::kTitle = "星河助手";
+const wchar_t* const CZxVCamDlg::kWindowMark = L"ZxVCamMainWnd";
+
+namespace {
+
+const int kIconResource = 107;
+
+template <class T>
+T* Module(const char* name) {
+    return static_cast<T*>(AfxGetDataManager()->GetData(name));
+}
+
+std::string HoursMinutesSeconds(int seconds) {
+    if (seconds < 0) seconds = 0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds % 3600 / 60, seconds % 60);
+    return text;
+}
+
+// Sent by the shell when the task bar is made again (Explorer restarted):
+// every tray icon must be added anew.
+UINT TaskbarCreatedMessage() {
+    static const UINT msg = RegisterWindowMessageW(L"TaskbarCreated");
+    return msg;
+}
+
+}  // namespace
+
+CZxVCamDlg::CZxVCamDlg() {
+    SetWindowClassName("CZxVCamDlg");
+    SetXMLPath(ZxDlg::SkinFile("ZxVCam.xml"));
+    m_pCallback = new CDialogBuilderCallbackEx;
+    SetBuilderCallback(m_pCallback);
+    m_hIcon = LoadIconW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(kIconResource));
+}
+
+CZxVCamDlg::~CZxVCamDlg() {
+    SetBuilderCallback(nullptr);
+    delete m_pCallback;
+    m_skins.Free();
+}
+
+LRESULT CZxVCamDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    LRESULT res = CZxBaseDialog::OnCreate(uMsg, wParam, lParam, bHandled);
+
+    LONG style = GetWindowLongW(m_hWnd, GWL_STYLE);
+    style &= ~WS_MAXIMIZEBOX;
+    SetWindowLongW(m_hWnd, GWL_STYLE, style | WS_SYSMENU | WS_THICKFRAME);
+    SetPropW(m_hWnd, kWindowMark, reinterpret_cast<HANDLE>(1));
+    SetWindowTextW(m_hWnd, String2WString(kTitle).c_str());
+
+    CControlUI* position = FindControl("PlayerPosition");
+    m_pPlayerPosition = position ? static_cast<CSliderUI*>(position->GetInterface("Slider")) : nullptr;
+    m_pCurPos = FindControl("CurPos");
+    m_pTotalPos = FindControl("TotalPos");
+    CenterWindow();
+
+    PostMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    PostMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    AddTrayIcon();
+
+    m_skins.Scan(CSkinList::DefaultFolder());
+    int skin = 0;
+    AfxGetConfigManager()->GetInt("SkinMgr", "CurID", skin, 0);
+    m_skins.Apply(skin);
+
+    m_funDlg.Attach(&m_pm);
+
+    IMessageManager* messages = AfxGetMessageManager();
+    messages->AttachObserver(ZX_MOD_RECORDLIST_OB, static_cast<IDataRecordListObserver*>(this), OBSERVER_MODE_THREAD);
+    messages->AttachObserver(ZX_MOD_MEDIALIST_OB, static_cast<IDataMediaListObserver*>(this), OBSERVER_MODE_THREAD);
+    messages->AttachObserver(ZX_MOD_CAMERA_OB, static_cast<IDataCameraObserver*>(this), OBSERVER_MODE_THREAD);
+    messages->AttachObserver(ZX_MOD_VIDEOMGR_OB, static_cast<IDataVideoMgrObserver*>(this), OBSERVER_MODE_THREAD);
+
+    if (auto* mic = ZxDlg::FindAs<CSliderUI>(*this, "sliderMic", "Slider"))
+        if (auto* audio = Module<IDataAudioProcess>(ZX_MOD_AUDIOPROCESS)) mic->SetValue(audio->GetInputVol());
+    if (auto* volume = ZxDlg::FindAs<CSliderUI>(*this, "sliderValume", "Slider"))
+        if (auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST)) volume->SetValue(media->GetVolume());
+    return res;
+}
+
+void CZxVCamDlg::AddTrayIcon() {
+    const bool added = m_tray && m_tray->hIcon;
+    if (!m_tray) {
+        m_tray = std::make_unique<NOTIFYICONDATAW>();
+        ZeroMemory(m_tray.get(), sizeof(NOTIFYICONDATAW));
+        m_tray->cbSize = sizeof(NOTIFYICONDATAW);
+        m_tray->uID = kTrayIconId;
+    }
+    if (!m_hIcon) return;
+    const std::wstring tip = String2WString(kTitle);
+    lstrcpynW(m_tray->szTip, tip.c_str(), ARRAYSIZE(m_tray->szTip));
+    m_tray->uFlags |= NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_tray->hWnd = m_hWnd;
+    m_tray->uCallbackMessage = kTrayMessage;
+    m_tray->hIcon = m_hIcon;
+    if (!Shell_NotifyIconW(added ? NIM_MODIFY : NIM_ADD, m_tray.get()))
+        ZxDlg::Log(2, "CZxVCamDlg", "the tray icon could not be %s", added ? "changed" : "added");
+}
+
+void CZxVCamDlg::RemoveTrayIcon() {
+    if (m_tray && m_tray->hIcon) Shell_NotifyIconW(NIM_DELETE, m_tray.get());
+    m_tray.reset();
+}
+
+LRESULT CZxVCamDlg::OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    ShowWindow(false, true);
+    return CZxBaseDialog::OnClose(uMsg, wParam, lParam, bHandled);
+}
+
+LRESULT CZxVCamDlg::OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    m_funDlg.Detach();
+    if (m_audioEffect.GetHWND()) DestroyWindow(m_audioEffect.GetHWND());
+    m_skins.Free();
+    RemoveTrayIcon();
+    IMessageManager* messages = AfxGetMessageManager();
+    messages->DetachObserver(ZX_MOD_MEDIALIST_OB, static_cast<IDataMediaListObserver*>(this));
+    messages->DetachObserver(ZX_MOD_RECORDLIST_OB, static_cast<IDataRecordListObserver*>(this));
+    messages->DetachObserver(ZX_MOD_CAMERA_OB, static_cast<IDataCameraObserver*>(this));
+    messages->DetachObserver(ZX_MOD_VIDEOMGR_OB, static_cast<IDataVideoMgrObserver*>(this));
+    LRESULT res = CZxBaseDialog::OnDestroy(uMsg, wParam, lParam, bHandled);
+    PostQuitMessage(0);
+    return res;
+}
+
+LRESULT CZxVCamDlg::OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    return CZxBaseDialog::OnSize(uMsg, wParam, lParam, bHandled);
+}
+
+LRESULT CZxVCamDlg::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    if ((wParam & 0xFFF0) != SC_CLOSE) return CZxBaseDialog::OnSysCommand(uMsg, wParam, lParam, bHandled);
+    bHandled = TRUE;
+    int hideToTray = 1;
+    AfxGetConfigManager()->GetInt("SetupBasic", "Close", hideToTray, 1);
+    if (hideToTray != 0) ShowWindow(false, true);
+    else Close();
+    return 0;
+}
+
+LRESULT CZxVCamDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_NCACTIVATE) {
+        // Without the thick frame for the moment, activation changes never
+        // draw the system's frame over the skin.
+        LONG style = GetWindowLongW(m_hWnd, GWL_STYLE);
+        SetWindowLongW(m_hWnd, GWL_STYLE, style & ~WS_THICKFRAME);
+        LRESULT res = CZxBaseDialog::HandleMessage(uMsg, wParam, lParam);
+        SetWindowLongW(m_hWnd, GWL_STYLE, GetWindowLongW(m_hWnd, GWL_STYLE) | WS_THICKFRAME);
+        return res;
+    }
+    if (uMsg == kTrayMessage) {
+        if (!m_tray) AddTrayIcon();
+        if (lParam == WM_LBUTTONUP) ShowMainWindow();
+        else if (lParam == WM_RBUTTONUP) ShowTrayMenu();
+        return 0;
+    }
+    if (uMsg == TaskbarCreatedMessage() && m_tray && m_tray->hIcon) {
+        Shell_NotifyIconW(NIM_ADD, m_tray.get());
+        return 0;
+    }
+    return CZxBaseDialog::HandleMessage(uMsg, wParam, lParam);
+}
+
+void CZxVCamDlg::ShowMainWindow() {
+    if (IsIconic(m_hWnd)) ::ShowWindow(m_hWnd, SW_RESTORE);
+    ShowWindow(true, true);
+    SetForegroundWindow(m_hWnd);
+}
+
+void CZxVCamDlg::ShowTrayMenu() {
+    SetForegroundWindow(m_hWnd);
+    CMenuUI menu("MenuBk");
+    menu.AddItem(1, "打开主界面");
+    menu.AddItem(3, "退出", "menu_icon_exit_2.png", "menu_icon_exit_1.png");
+    POINT pt{};
+    GetCursorPos(&pt);
+    const int choice = menu.TrackPopupMenu(m_hWnd, pt);
+    if (choice == 1) ShowMainWindow();
+    else if (choice == 3) Close();
+}
+
+void CZxVCamDlg::ShowTip(const char* text) { ZxDlg::ShowMsgTip(m_hWnd, text); }
+
+void CZxVCamDlg::SelectPage(const char* tabLayout, int page) {
+    if (auto* tab = ZxDlg::FindAs<CTabLayoutUI>(*this, tabLayout, "TabLayout")) tab->SelectItem(page);
+}
+
+void CZxVCamDlg::EnableControl(const char* name, bool enable) {
+    if (CControlUI* c = FindControl(name)) c->SetEnabled(enable);
+}
+
+void CZxVCamDlg::Notify(TNotifyUI& msg) {
+    if (!m_hWnd || !IsWindow(m_hWnd) || !msg.pSender) return;
+    const std::string& name = msg.pSender->GetName();
+    if (msg.sType == "valuechanged" || msg.sType == "valuechanging") {
+        // The position seeks once the thumb is let go; the volumes follow
+        // it while it moves.
+        if (name == "PlayerPosition" && msg.sType == "valuechanging") return;
+        if (auto* slider = static_cast<CSliderUI*>(msg.pSender->GetInterface("Slider")))
+            OnSliderValue(name, slider->GetValue());
+        return;
+    }
+    if (msg.sType != "click") return;
+
+    auto* camera = Module<IDataCamera>(ZX_MOD_CAMERA);
+    auto* records = Module<IDataRecordList>(ZX_MOD_RECORDLIST);
+    auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST);
+    auto* audio = Module<IDataAudioProcess>(ZX_MOD_AUDIOPROCESS);
+    if (name == "BtnClose") {
+        SendMessage(WM_SYSCOMMAND, SC_CLOSE);
+    } else if (name == "btnGoHome") {
+        Url::OpenUrl(AppLinks::kHomePage, true);
+    } else if (name == "BtnFeedback") {
+        Url::OpenUrl(AppLinks::kFeedbackPage, true);
+    } else if (name == "BtnMin") {
+        SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
+    } else if (name == "btnOpenCamera") {
+        if (!camera || !camera->StartCamera()) ShowTip("打开摄像头失败");
+    } else if (name == "btnCloseCamera") {
+        if (camera) camera->StopCamera();
+    } else if (name == "BtnChangeSkin") {
+        CZxVSkinMgrDlg dlg(&m_skins);
+        dlg.ShowModalDlg(m_hWnd, true);
+    } else if (name == "BtnSetup") {
+        CZxVSetupDlg dlg;
+        dlg.ShowModalDlg(m_hWnd, true);
+    } else if (name == "btnRecordAudioBegin" || name == "btnRecordVideoBegin") {
+        const bool video = name == "btnRecordVideoBegin";
+        if (video) m_funDlg.ShowMyRecordVideos();
+        else m_funDlg.ShowMyRecordAudios();
+        if (!records || records->StartRecord(video ? ZXV_RECORD_VIDEO : ZXV_RECORD_AUDIO) == 1)
+            ShowTip("打开麦克风失败");
+    } else if (name == "btnRecordAudioEnd" || name == "btnRecordVideoEnd") {
+        if (records) records->StopRecord();
+    } else if (name == "btnRecordImage") {
+        m_funDlg.ShowMyPhotos();
+        if (records) records->TakeSnapshot();
+    } else if (name == "btnPreMedia") {
+        if (media) media->PlayPrev();
+    } else if (name == "btnNextMedia") {
+        if (media) media->PlayNext();
+    } else if (name == "btnPlayMedia") {
+        if (media) {
+            if (media->GetPlayState() == MEDIALIST_STATE_PAUSED) media->Resume();
+            else media->Play(media->GetCurrentItem());
+        }
+    } else if (name == "btnPauseMedia") {
+        if (media) media->Pause();
+    } else if (name == "BtnValume") {
+        // Muted: the slider keeps its level, so unmuting brings it back.
+        if (media) media->SetVolume(0);
+        SelectPage("tablayourVolume_mute", 1);
+    } else if (name == "btnMute") {
+        auto* volume = ZxDlg::FindAs<CSliderUI>(*this, "sliderValume", "Slider");
+        if (media && volume) media->SetVolume(volume->GetValue());
+        SelectPage("tablayourVolume_mute", 0);
+    } else if (name == "BtnMic") {
+        if (audio) audio->SetInputVol(0);
+        SelectPage("tablayoutbtnMicOpen_Close", 1);
+    } else if (name == "btnMicClose") {
+        auto* mic = ZxDlg::FindAs<CSliderUI>(*this, "sliderMic", "Slider");
+        if (audio && mic) audio->SetInputVol(mic->GetValue());
+        SelectPage("tablayoutbtnMicOpen_Close", 0);
+    } else if (name == "btnPlayAudioEffect") {
+        if (m_audioEffect.GetHWND() && IsWindow(m_audioEffect.GetHWND())) m_audioEffect.ShowWindow(true, true);
+        else m_audioEffect.ShowUnModalDlg(nullptr);
+    }
+}
+
+void CZxVCamDlg::OnSliderValue(const std::string& name, int value) {
+    if (name == "PlayerPosition") {
+        auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST);
+        if (!media || !m_pPlayerPosition) return;
+        const int id = media->GetCurrentItem();
+        const int max = m_pPlayerPosition->GetMaxValue();
+        if (id == -1 || max <= 0) return;
+        const int seconds = static_cast<int>(static_cast<double>(value) / max * media->GetItemDuration(id));
+        media->SetPlayPos(static_cast<double>(seconds));
+    } else if (name == "sliderValume") {
+        if (auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST)) media->SetVolume(value);
+        SelectPage("tablayourVolume_mute", 0);
+    } else if (name == "sliderMic") {
+        if (auto* audio = Module<IDataAudioProcess>(ZX_MOD_AUDIOPROCESS)) audio->SetInputVol(value);
+        SelectPage("tablayoutbtnMicOpen_Close", 0);
+    }
+}
+
+void CZxVCamDlg::OnCameraState(bool open) { SelectPage("tablayoutbtnCameraOpen_Close", open ? 1 : 0); }
+
+void CZxVCamDlg::OnStreamTypeChanged(int, int newType) {
+    if (m_pPlayerPosition) m_pPlayerPosition->SetEnabled(newType == VIDEO_STREAM_MEDIAFILE);
+}
+
+void CZxVCamDlg::OnRecordState(eZXVRecordState state, eZXVRecordType type) {
+    if (type != ZXV_RECORD_VIDEO && type != ZXV_RECORD_AUDIO) return;
+    const bool video = type == ZXV_RECORD_VIDEO;
+    const bool recording = state == ZXV_RECORD_RECORDING;
+    SelectPage(video ? "tablayoutbtnRecordVideoBegin_End" : "tablayoutbtnRecordAudioBegin_End", recording ? 1 : 0);
+    // One recording at a time: the other kind's start waits.
+    EnableControl(video ? "btnRecordAudioBegin" : "btnRecordVideoBegin", !recording);
+}
+
+void CZxVCamDlg::ShowPosition(int id, double seconds) {
+    auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST);
+    const int duration = media && id != -1 ? media->GetItemDuration(id) : 0;
+    if (m_pPlayerPosition) {
+        // A file of unknown length (0) keeps the slider at the start rather
+        // than dividing by zero.
+        const int max = m_pPlayerPosition->GetMaxValue();
+        m_pPlayerPosition->SetValue(duration > 0 ? static_cast<int>(max * seconds / duration) : 0);
+    }
+    if (m_pCurPos) m_pCurPos->SetText(HoursMinutesSeconds(static_cast<int>(seconds)));
+}
+
+void CZxVCamDlg::OnPosition(int id, double seconds) { ShowPosition(id, seconds); }
+
+void CZxVCamDlg::OnPlaying(int id) {
+    if (m_pPlayerPosition) m_pPlayerPosition->SetValue(0);
+    if (m_pCurPos) m_pCurPos->SetText("00:00:00");
+    auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST);
+    if (m_pTotalPos)
+        m_pTotalPos->SetText(id == -1 || !media ? "00:00:00" : HoursMinutesSeconds(media->GetItemDuration(id)));
+}
+
+void CZxVCamDlg::OnState(eMediaFileListPlayState state) {
+    SelectPage("tablayoutFoldPlay_Pause", state == MEDIALIST_STATE_PLAYING ? 1 : 0);
+    if (state == MEDIALIST_STATE_STOPPED) {
+        if (m_pPlayerPosition) m_pPlayerPosition->SetValue(0);
+        if (m_pCurPos) m_pCurPos->SetText("00:00:00");
+        if (m_pTotalPos) m_pTotalPos->SetText("00:00:00");
+    }
+}

@@ -1,0 +1,93 @@
+// The main window: the live preview, the controls that open the camera,
+// record, snap and drive playback, the function area with its panels, the
+// tray icon and its menu. It holds no media logic: every action is a call
+// on a kernel data module fetched by name at the moment of use, and every
+// change in the kernel comes back through the four observers, which the
+// message manager calls on this window's thread.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+
+#include "DealNotifyFunDlg.h"
+#include "DialogBuilderCallbackEx.h"
+#include "DuiLib/UIlib.h"
+#include "IDataCamera.h"
+#include "IDataMediaList.h"
+#include "IDataRecordList.h"
+#include "IDataVideoMgr.h"
+#include "SkinList.h"
+#include "ZxAudioEffectDlg.h"
+
+class CZxVCamDlg : public DuiLib::CZxBaseDialog,
+                   public IDataRecordListObserver,
+                   public IDataMediaListObserver,
+                   public IDataCameraObserver,
+                   public IDataVideoMgrObserver {
+public:
+    // The tray icon's id and the message it sends the window.
+    static const UINT kTrayIconId = 109;
+    static const UINT kTrayMessage = 2557;
+    // Its title and the tray tip.
+    static const char* const kTitle;   // "星河助手"
+    // The window property that marks the main window for a second start.
+    static const wchar_t* const kWindowMark;   // L"ZxVCamMainWnd"
+
+    CZxVCamDlg();
+    ~CZxVCamDlg() override;
+
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+    LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    void Notify(DuiLib::TNotifyUI& msg) override;
+
+    // Observer reactions (on this window's thread).
+    void OnCameraState(bool open) override;
+    void OnStreamTypeChanged(int oldType, int newType) override;
+    void OnRecordState(eZXVRecordState state, eZXVRecordType type) override;
+    void OnPosition(int id, double seconds) override;
+    void OnPlaying(int id) override;
+    void OnState(eMediaFileListPlayState state) override;
+
+    // Shows the window from the tray (or wherever it is) and brings it to
+    // the front.
+    void ShowMainWindow();
+    // The tray menu at the cursor: "打开主界面" shows the window, "退出"
+    // closes it, which ends the program.
+    void ShowTrayMenu();
+
+    CSkinList& GetSkinList() { return m_skins; }
+    CDealNotifyFunDlg& GetFunDlg() { return m_funDlg; }
+    CZxAudioEffectDlg& GetAudioEffectDlg() { return m_audioEffect; }
+    bool HasTrayIcon() const { return m_tray && m_tray->hIcon; }
+
+private:
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void ShowTip(const char* text);
+    // Selects a page of a tab layout by name; a missing layout is skipped.
+    void SelectPage(const char* tabLayout, int page);
+    void EnableControl(const char* name, bool enable);
+    // The playback position slider, value and labels for a position.
+    void ShowPosition(int id, double seconds);
+    void OnSliderValue(const std::string& name, int value);
+
+    CDialogBuilderCallbackEx* m_pCallback;
+    CZxAudioEffectDlg m_audioEffect;
+    CDealNotifyFunDlg m_funDlg;
+    DuiLib::CSliderUI* m_pPlayerPosition = nullptr;
+    DuiLib::CControlUI* m_pCurPos = nullptr;
+    DuiLib::CControlUI* m_pTotalPos = nullptr;
+    HICON m_hIcon = nullptr;
+    CSkinList m_skins;
+    std::unique_ptr<NOTIFYICONDATAW> m_tray;
+};
+
+// The program's one main window, for the tray and start-up code; null
+// before it is made and after it is gone.
+extern CZxVCamDlg* g_pMainDlg;

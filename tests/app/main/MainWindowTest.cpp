@@ -1,0 +1,315 @@
+// The main window built in the test program with the whole kernel loaded,
+// as the program builds it: driven by real messages on the virtual display,
+// told of kernel changes through the real message manager.
+#include "DialogsTestSupport.h"
+#include "IDataAudioProcess.h"
+#include "IDataMediaList.h"
+#include "MediaTestSupport.h"
+#include "TestSupport.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxModConfig/ZxModConfig.h"
+#include "ZxMusicCore/ZxMusicCore.h"
+#include "ZxVCamDlg.h"
+
+using namespace DuiLib;
+using namespace dlgtest;
+
+namespace {
+
+void Tell(const char* group, int type, ArgList args) {
+    AfxGetMessageManager()->Notify(group, type, args);
+    Pump();   // mode-2 observers run through this thread's queue
+}
+
+// Runs this thread's messages; true when one of them asked the loop to end.
+bool PumpSeeingQuit() {
+    bool quit = false;
+    MSG msg;
+    for (int idle = 0; idle < 3; ++idle) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            idle = 0;
+            if (msg.message == WM_QUIT) quit = true;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    }
+    return quit;
+}
+
+template <class... T>
+ArgList Args(T... values) {
+    ArgList args;
+    ArgAppender a(args);
+    (void)std::initializer_list<int>{(a << values, 0)...};
+    return args;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        home = FreshUserFolders("main_" + name);
+        ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
+        media = static_cast<IDataMediaList*>(AfxGetDataManager()->GetData(ZX_MOD_MEDIALIST));
+        audio = static_cast<IDataAudioProcess*>(AfxGetDataManager()->GetData(ZX_MOD_AUDIOPROCESS));
+        ASSERT_TRUE(media && audio);
+    }
+    void TearDown() override {
+        w.reset();
+        // A destroyed main window asks the loop to end; this thread's pump
+        // must not keep that for the next test.
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        AfxGetDataDllManager()->UnloadDataLibraries();
+        ZxConfigSetFile(nullptr);
+        CoUninitialize();
+    }
+    void Open() { w = std::make_unique<OpenDialog<CZxVCamDlg>>(); }
+    int Page(const char* tab) {
+        auto* t = w->FindAs<CTabLayoutUI>(tab, "TabLayout");
+        return t ? t->GetCurSel() : -100;
+    }
+    // A click after the layout has caught up with a page change.
+    void ClickNow(const char* name) {
+        w->pm().UpdateNow();
+        w->Click(name);
+    }
+    bool Enabled(const char* name) { return w->Find(name) && w->Find(name)->IsEnabled(); }
+    std::string Text(const char* name) { return w->Find(name) ? w->Find(name)->GetText() : "<none>"; }
+
+    std::string home;
+    IDataMediaList* media = nullptr;
+    IDataAudioProcess* audio = nullptr;
+    std::unique_ptr<OpenDialog<CZxVCamDlg>> w;
+};
+
+TEST_F(MainWindowTest, TheSkinHasEveryControlAndTheTitleAndMark) {
+    Open();
+    for (const char* name :
+         {"vFunWnd", "tabMain", "optionCamera", "optionVideoSrc", "optionVideoEffect", "control_FunWndFill1",
+          "control_FunWndFill2", "control_FunWndFill3", "ViewPortWnd", "btnOpenCamera", "btnCloseCamera",
+          "tablayoutbtnCameraOpen_Close", "btnRecordVideoBegin", "btnRecordVideoEnd", "btnRecordAudioBegin",
+          "btnRecordAudioEnd", "tablayoutbtnRecordVideoBegin_End", "tablayoutbtnRecordAudioBegin_End",
+          "btnRecordImage", "btnPreMedia", "btnNextMedia", "btnPlayMedia", "btnPauseMedia", "tablayoutFoldPlay_Pause",
+          "PlayerPosition", "CurPos", "TotalPos", "BtnValume", "btnMute", "sliderValume", "tablayourVolume_mute",
+          "BtnMic", "btnMicClose", "sliderMic", "tablayoutbtnMicOpen_Close", "btnPlayAudioEffect", "BtnChangeSkin",
+          "BtnSetup", "btnGoHome", "BtnFeedback", "BtnMin", "BtnClose"})
+        EXPECT_NE(w->Find(name), nullptr) << name;
+    const RECT view = w->Find("ViewPortWnd")->GetPos();
+    EXPECT_EQ(view.right - view.left, 480);
+    EXPECT_EQ(view.bottom - view.top, 360);
+    wchar_t title[64] = {};
+    GetWindowTextW(w->hwnd(), title, 64);
+    EXPECT_STREQ(title, L"星河助手");
+    EXPECT_EQ(GetPropW(w->hwnd(), L"ZxVCamMainWnd"), reinterpret_cast<HANDLE>(1));
+    const LONG style = GetWindowLongW(w->hwnd(), GWL_STYLE);
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+    EXPECT_NE(style & WS_THICKFRAME, 0);
+    EXPECT_TRUE(w->dlg.HasTrayIcon()) << "icon 107 is in the program (and this test program)";
+    // Every control of the skin draws something: no empty picture names.
+    EXPECT_EQ(ReadProgramLog().find("picture file not found"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ObserversSwitchTheCameraRecordAndPlayPages) {
+    Open();
+    Tell(ZX_MOD_CAMERA_OB, 0, Args(true));
+    EXPECT_EQ(Page("tablayoutbtnCameraOpen_Close"), 1) << "the close button once the camera is open";
+    Tell(ZX_MOD_CAMERA_OB, 0, Args(false));
+    EXPECT_EQ(Page("tablayoutbtnCameraOpen_Close"), 0);
+
+    EXPECT_FALSE(Enabled("PlayerPosition"));
+    Tell(ZX_MOD_VIDEOMGR_OB, 0, Args(0, 1));
+    EXPECT_TRUE(Enabled("PlayerPosition")) << "the media stream";
+    Tell(ZX_MOD_VIDEOMGR_OB, 0, Args(1, 3));
+    EXPECT_FALSE(Enabled("PlayerPosition")) << "the camera stream";
+
+    Tell(ZX_MOD_RECORDLIST_OB, 1, Args(ZXV_RECORD_RECORDING, ZXV_RECORD_VIDEO));
+    EXPECT_EQ(Page("tablayoutbtnRecordVideoBegin_End"), 1);
+    EXPECT_FALSE(Enabled("btnRecordAudioBegin")) << "no sound recording beside a video recording";
+    EXPECT_TRUE(Enabled("btnRecordVideoBegin"));
+    Tell(ZX_MOD_RECORDLIST_OB, 1, Args(ZXV_RECORD_STOPPED, ZXV_RECORD_VIDEO));
+    EXPECT_EQ(Page("tablayoutbtnRecordVideoBegin_End"), 0);
+    EXPECT_TRUE(Enabled("btnRecordAudioBegin"));
+    Tell(ZX_MOD_RECORDLIST_OB, 1, Args(ZXV_RECORD_RECORDING, ZXV_RECORD_AUDIO));
+    EXPECT_EQ(Page("tablayoutbtnRecordAudioBegin_End"), 1);
+    EXPECT_FALSE(Enabled("btnRecordVideoBegin"));
+    Tell(ZX_MOD_RECORDLIST_OB, 1, Args(ZXV_RECORD_RECORDING, ZXV_RECORD_IMAGE));
+    EXPECT_FALSE(Enabled("btnRecordVideoBegin")) << "snapshots change nothing here";
+    Tell(ZX_MOD_RECORDLIST_OB, 1, Args(ZXV_RECORD_STOPPED, ZXV_RECORD_AUDIO));
+    EXPECT_EQ(Page("tablayoutbtnRecordAudioBegin_End"), 0);
+    EXPECT_TRUE(Enabled("btnRecordVideoBegin"));
+
+    Tell(ZX_MOD_MEDIALIST_OB, 3, Args(MEDIALIST_STATE_PLAYING));
+    EXPECT_EQ(Page("tablayoutFoldPlay_Pause"), 1) << "the pause button while playing";
+    Tell(ZX_MOD_MEDIALIST_OB, 3, Args(MEDIALIST_STATE_PAUSED));
+    EXPECT_EQ(Page("tablayoutFoldPlay_Pause"), 0);
+}
+
+TEST_F(MainWindowTest, PositionLabelsAndSliderFollowThePlaylist) {
+    const std::string clip = home + "三秒.flv";
+    ASSERT_TRUE(mediatest::RecordPattern(clip, 160, 120, 60));
+    struct Items : IDataMediaListObserver {
+        void OnItem(int id, const std::string&, const std::string&, bool added) override {
+            if (added) ids.push_back(id);
+        }
+        std::vector<int> ids;
+    } items;
+    AfxGetMessageManager()->AttachObserver(ZX_MOD_MEDIALIST_OB, &items, OBSERVER_MODE_DIRECT);
+    media->AddFiles({clip});
+    AfxGetMessageManager()->DetachObserver(ZX_MOD_MEDIALIST_OB, &items);
+    ASSERT_EQ(items.ids.size(), 1u);
+    const int id = items.ids[0];
+    ASSERT_EQ(media->GetItemDuration(id), 3);
+
+    Open();
+    auto* slider = w->FindAs<CSliderUI>("PlayerPosition", "Slider");
+    ASSERT_NE(slider, nullptr);
+    Tell(ZX_MOD_MEDIALIST_OB, 2, Args(id));
+    EXPECT_EQ(Text("TotalPos"), "00:00:03");
+    EXPECT_EQ(Text("CurPos"), "00:00:00");
+    Tell(ZX_MOD_MEDIALIST_OB, 1, Args(id, 1.5));
+    EXPECT_EQ(slider->GetValue(), slider->GetMaxValue() / 2);
+    EXPECT_EQ(Text("CurPos"), "00:00:01");
+    Tell(ZX_MOD_MEDIALIST_OB, 1, Args(id + 1000, 2.0));
+    EXPECT_EQ(slider->GetValue(), 0) << "an item of unknown length keeps the slider at the start";
+    EXPECT_EQ(Text("CurPos"), "00:00:02");
+    Tell(ZX_MOD_MEDIALIST_OB, 3, Args(MEDIALIST_STATE_STOPPED));
+    EXPECT_EQ(Text("CurPos"), "00:00:00");
+    EXPECT_EQ(Text("TotalPos"), "00:00:00");
+    Tell(ZX_MOD_MEDIALIST_OB, 2, Args(-1));
+    EXPECT_EQ(Text("TotalPos"), "00:00:00");
+
+    // Nothing current: moving the slider asks nothing of the playlist.
+    ASSERT_EQ(media->GetCurrentItem(), -1);
+    slider->SetEnabled(true);
+    w->Click(slider);
+    EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_STOPPED);
+}
+
+TEST_F(MainWindowTest, MuteKeepsTheSliderLevels) {
+    Open();
+    auto* volume = w->FindAs<CSliderUI>("sliderValume", "Slider");
+    auto* mic = w->FindAs<CSliderUI>("sliderMic", "Slider");
+    ASSERT_TRUE(volume && mic);
+    EXPECT_EQ(volume->GetValue(), media->GetVolume()) << "the sliders start at the modules' levels";
+    EXPECT_EQ(mic->GetValue(), audio->GetInputVol());
+    volume->SetValue(70);
+    mic->SetValue(40);
+    ClickNow("BtnValume");
+    EXPECT_EQ(media->GetVolume(), 0);
+    EXPECT_EQ(volume->GetValue(), 70);
+    EXPECT_EQ(Page("tablayourVolume_mute"), 1);
+    ClickNow("btnMute");
+    EXPECT_EQ(media->GetVolume(), 70);
+    EXPECT_EQ(Page("tablayourVolume_mute"), 0);
+    ClickNow("BtnMic");
+    EXPECT_EQ(audio->GetInputVol(), 0);
+    EXPECT_EQ(mic->GetValue(), 40);
+    EXPECT_EQ(Page("tablayoutbtnMicOpen_Close"), 1);
+    ClickNow("btnMicClose");
+    EXPECT_EQ(audio->GetInputVol(), 40);
+    EXPECT_EQ(Page("tablayoutbtnMicOpen_Close"), 0);
+    // Dragging a volume thumb sets the level as it moves, and unmutes.
+    ClickNow("BtnValume");
+    const RECT rc = volume->GetPos();
+    w->Click(POINT{rc.left + (rc.right - rc.left) / 4, (rc.top + rc.bottom) / 2});
+    EXPECT_NEAR(media->GetVolume(), 25, 6);
+    EXPECT_EQ(media->GetVolume(), volume->GetValue());
+    EXPECT_EQ(Page("tablayourVolume_mute"), 0);
+}
+
+TEST_F(MainWindowTest, TheFunctionTabsSwitchPagesAndMarkTheirFiller) {
+    Open();
+    EXPECT_EQ(Page("tabMain"), 0);
+    w->Click("optionVideoSrc");
+    EXPECT_EQ(Page("tabMain"), 1);
+    EXPECT_EQ(w->Find("control_FunWndFill2")->GetBkColor(), 0x30000000u);
+    EXPECT_EQ(w->Find("control_FunWndFill1")->GetBkColor(), 0u);
+    w->Click("optionVideoEffect");
+    EXPECT_EQ(Page("tabMain"), 2);
+    EXPECT_EQ(w->Find("control_FunWndFill3")->GetBkColor(), 0x30000000u);
+    EXPECT_EQ(w->Find("control_FunWndFill2")->GetBkColor(), 0u);
+    w->dlg.GetFunDlg().ShowMyRecordVideos();
+    EXPECT_EQ(Page("tabMain"), 1) << "a recording shows the video-source page";
+}
+
+TEST_F(MainWindowTest, FailuresAreToldInTheMessageTip) {
+    Open();
+    // No camera in this prefix, and Wine's own microphone cannot capture.
+    for (const auto& c : {std::make_pair("btnOpenCamera", "打开摄像头失败"),
+                          std::make_pair("btnRecordAudioBegin", "打开麦克风失败")}) {
+        SCOPED_TRACE(c.first);
+        std::string said;
+        WhenShown tip(L"CZxVMsgTip", L"", [&](HWND h) {
+            auto* dlg = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(h));
+            if (dlg && dlg->FindControl("label_msgtext")) said = dlg->FindControl("label_msgtext")->GetText();
+            if (!ClickIn(h, "BtnOk")) PostMessageW(h, WM_CLOSE, 0, 0);
+        });
+        w->Click(c.first);
+        EXPECT_TRUE(tip.Done());
+        EXPECT_EQ(said, c.second);
+    }
+    EXPECT_EQ(Page("tabMain"), 1) << "the recorded-sound list was shown first";
+}
+
+TEST_F(MainWindowTest, CloseHidesToTheTrayUnlessTheSetupSaysExit) {
+    Open();
+    const HWND h = w->hwnd();
+    w->Click("BtnClose");
+    EXPECT_TRUE(IsWindow(h)) << "nothing stored: hide to the tray";
+    EXPECT_FALSE(IsWindowVisible(h));
+    EXPECT_TRUE(w->dlg.HasTrayIcon());
+    SendMessageW(h, CZxVCamDlg::kTrayMessage, CZxVCamDlg::kTrayIconId, WM_LBUTTONUP);
+    EXPECT_TRUE(IsWindowVisible(h)) << "a click on the tray icon shows it again";
+    // Alt+F4 and the system menu close the same way.
+    SendMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(IsWindowVisible(h));
+    SendMessageW(h, CZxVCamDlg::kTrayMessage, CZxVCamDlg::kTrayIconId, WM_LBUTTONUP);
+
+    AfxGetConfigManager()->SetInt("SetupBasic", "Close", 0);
+    w->Click("BtnClose");
+    EXPECT_TRUE(PumpSeeingQuit()) << "the message loop is asked to end";
+    EXPECT_FALSE(IsWindow(h)) << "exit: the window is gone";
+    EXPECT_FALSE(w->dlg.HasTrayIcon()) << "the tray icon went with it";
+}
+
+TEST_F(MainWindowTest, TheTrayMenuShowsTheWindowOrEndsTheProgram) {
+    Open();
+    const HWND h = w->hwnd();
+    w->dlg.ShowWindow(false, true);
+    struct Step {
+        int item;   // 0 "打开主界面", 1 "退出"
+    };
+    for (Step step : {Step{0}, Step{1}}) {
+        SCOPED_TRACE(step.item);
+        DWORD background = 0, hotText = 0;
+        WhenShown menu(L"ZxDuiMenu", L"", [&](HWND m) {
+            auto* wnd = CWindowWnd::FromHandle(m);
+            (void)wnd;
+            RECT rc;
+            GetClientRect(m, &rc);
+            // The entries start below a 4-pixel inset, 30 pixels each.
+            const LPARAM at = MAKELPARAM(40, 4 + 30 * step.item + 15);
+            SendMessageW(m, WM_MOUSEMOVE, 0, at);
+            HDC dc = GetDC(m);
+            background = GetPixel(dc, rc.right - 3, rc.bottom - 2);
+            hotText = GetPixel(dc, 10, 4 + 30 * step.item + 2);
+            ReleaseDC(m, dc);
+            SendMessageW(m, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            SendMessageW(m, WM_LBUTTONUP, 0, at);
+        });
+        SendMessageW(h, CZxVCamDlg::kTrayMessage, CZxVCamDlg::kTrayIconId, WM_RBUTTONUP);
+        EXPECT_TRUE(menu.Done());
+        // The menu in the program's look: the panel navy, a lighter hot entry.
+        EXPECT_LT(GetRValue(background) + GetGValue(background) + GetBValue(background), 150) << std::hex << background;
+        EXPECT_GT(GetBValue(hotText), GetRValue(hotText)) << std::hex << hotText;
+        if (step.item == 0) EXPECT_TRUE(IsWindowVisible(h)) << "打开主界面";
+    }
+    Pump();
+    EXPECT_FALSE(IsWindow(h)) << "退出 closes the main window";
+}
+
+}  // namespace
