@@ -51,7 +51,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     delete g_pMainDlg;
     g_pMainDlg = nullptr;
     AfxGetDataDllManager()->UnloadDataLibraries();
-    YL_Log("Speed.txt", 0, "main", "WinMain end");
+    YL_Log("Speed.txt", 0, "main", "WinMain: the kernel is unloaded; GDI+ shuts down");
     if (com) CoUninitialize();
     DuiLib::CImageMgr::RemoveAll();
     DuiLib::CPaintManagerUI::RemoveAllSharedFonts();

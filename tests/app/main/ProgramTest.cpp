@@ -1,0 +1,159 @@
+// The real ZxVCam.exe started as a user starts it: one copy at a time (a
+// second start shows the first copy's window and ends), a hung copy ended
+// after its three chances, and the way out (the kernel unloaded before
+// GDI+ goes, exit code 0).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "TestSupport.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxLog/ZxLog.h"
+#include "ZxModConfig/ZxModConfig.h"
+
+namespace {
+
+const wchar_t kMutex[] = L"Velmo_ZxVCam_2014-1-2";
+
+struct Child {
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+    ~Child() {
+        if (process) {
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 99);
+            CloseHandle(process);
+        }
+    }
+    // Waits for the end; the exit code, or -1 when it did not end in time.
+    long Wait(DWORD ms) {
+        if (WaitForSingleObject(process, ms) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process, &code);
+        return static_cast<long>(code);
+    }
+};
+
+bool Start(const std::string& exe, Child& child) {
+    std::wstring cmd = L"\"" + String2WString(exe) + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    CloseHandle(pi.hThread);
+    child.process = pi.hProcess;
+    child.pid = pi.dwProcessId;
+    return true;
+}
+
+// The marked main window of that process once it is shown, waited for up
+// to ms.
+HWND WaitForMainWindow(DWORD pid, DWORD ms) {
+    const DWORD end = GetTickCount() + ms;
+    do {
+        for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == pid && GetPropW(w, L"ZxVCamMainWnd") && IsWindowVisible(w)) return w;
+        }
+        Sleep(50);
+    } while (static_cast<int>(end - GetTickCount()) > 0);
+    return nullptr;
+}
+
+int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// The time stamp ("2026-12-07 05:38:55.944") of the first line holding what.
+std::string StampOf(const std::string& log, const std::string& what) {
+    const size_t at = log.find(what);
+    if (at == std::string::npos) return std::string();
+    const size_t line = log.rfind('\n', at);
+    return log.substr(line == std::string::npos ? 0 : line + 1, 23);
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        home = zxtest::RedirectUserFolders("program_" + name);   // inherited by the programs started
+        // The program's own settings file (the folder is made here).
+        ZxConfigSetFile((Dir::GetZxPath(Dir::kPathUserData) + "ZxVCam.ini").c_str());
+        program = Dir::GetCurrentPath() + "ZxVCam.exe";
+        ASSERT_TRUE(File::IsExistFile(program));
+    }
+    void TearDown() override { ZxConfigSetFile(nullptr); }
+    std::string Log(const char* file) { return zxtest::ReadFile(Dir::GetLogPath() + file); }
+    std::string home, program;
+};
+
+TEST_F(ProgramTest, ASecondStartShowsTheFirstWindowAndEnds) {
+    Child first;
+    ASSERT_TRUE(Start(program, first));
+    const HWND main = WaitForMainWindow(first.pid, 60000);
+    ASSERT_NE(main, nullptr) << "the program shows its main window";
+    // Closed with the close button's command: nothing stored, so it hides
+    // to the tray and keeps running.
+    SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_EQ(first.Wait(0), -1) << "still running in the tray";
+
+    Child second;
+    ASSERT_TRUE(Start(program, second));
+    EXPECT_EQ(second.Wait(60000), 0) << "the second start ends with 0";
+    EXPECT_TRUE(IsWindowVisible(main)) << "and has shown the first copy's window";
+
+    // The tray menu's way out: the window closes and the program ends.
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(first.Wait(60000), 0);
+    const std::string speed = Log("Speed.txt"), kernel = Log("ZxVKernal.txt");
+    EXPECT_EQ(Count(speed, "WinMain LogInit"), 1) << "the second start logged nothing:\n" << speed;
+    EXPECT_EQ(Count(kernel, "ZxDllInit"), 1) << "the kernel was loaded once:\n" << kernel;
+    EXPECT_EQ(Count(kernel, "ZxDllExit"), 1);
+    const std::string unloaded = StampOf(kernel, "ZxDllExit"), gdiplus = StampOf(speed, "GDI+ shuts down");
+    ASSERT_FALSE(gdiplus.empty()) << speed;
+    EXPECT_LE(unloaded, gdiplus) << "the kernel is unloaded before GDI+ goes";
+}
+
+TEST_F(ProgramTest, AHungCopyIsEndedAndTheNextStartRuns) {
+    // A copy named ZxVCam.exe that holds the mutex and shows no window.
+    const std::string folder = zxtest::MakeTempDir("hung");
+    const std::string hung = folder + "ZxVCam.exe";
+    ASSERT_TRUE(CopyFileW(String2WString(Dir::GetCurrentPath() + "ZxHungCopy.exe").c_str(),
+                          String2WString(hung).c_str(), FALSE));
+    Child stuck;
+    ASSERT_TRUE(Start(hung, stuck));
+    HANDLE held = nullptr;
+    for (int i = 0; i < 400 && !held; ++i) {
+        held = OpenMutexW(SYNCHRONIZE, FALSE, kMutex);
+        if (!held) Sleep(25);
+    }
+    ASSERT_NE(held, nullptr) << "the hung copy holds the mutex";
+    CloseHandle(held);
+
+    Child start;
+    const DWORD t0 = GetTickCount();
+    ASSERT_TRUE(Start(program, start));
+    EXPECT_EQ(start.Wait(60000), 0);
+    std::printf("[ program ] the start ended the hung copy after %.1f s (three looks 2 s apart)\n",
+                (GetTickCount() - t0) / 1000.0);
+    EXPECT_EQ(stuck.Wait(5000), 1) << "the hung copy was ended";
+    EXPECT_EQ(Count(Log("ZxVKernal.txt"), "ZxDllInit"), 0) << "that start loaded nothing";
+
+    // The next start runs normally; with "exit" as the close behaviour the
+    // close command ends it.
+    AfxGetConfigManager()->SetInt("SetupBasic", "Close", 0);
+    Child next;
+    ASSERT_TRUE(Start(program, next));
+    const HWND main = WaitForMainWindow(next.pid, 60000);
+    ASSERT_NE(main, nullptr);
+    SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(next.Wait(60000), 0);
+}
+
+}  // namespace
