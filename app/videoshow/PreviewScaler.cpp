@@ -1,6 +1,6 @@
 #include "PreviewScaler.h"
 
-#include <cmath>
+#include <utility>
 
 void CPreviewScaler::Reset() {
     m_srcWidth = m_srcHeight = m_srcBytes = m_dstWidth = m_dstHeight = 0;
@@ -42,31 +42,50 @@ bool CPreviewScaler::Build(int srcWidth, int srcHeight, int srcBitCount, int dst
     return true;
 }
 
-void CPreviewScaler::Scale(const BYTE* src, int srcStride, BYTE* dst, int dstStride) const {
-    if (!IsBuilt() || !src || !dst) return;
-    const int lastRow = m_srcHeight - 1;
+void CPreviewScaler::BlendAcross(const BYTE* row, unsigned short* out) const {
     const int step = m_srcBytes;
-    // The right neighbour's offset: one pixel on, except for the last column,
-    // which blends with itself (weight 0), so reading it again is safe.
+    for (int x = 0; x < m_dstWidth; ++x) {
+        const Tap tx = m_xTaps[static_cast<size_t>(x)];
+        // The last column blends with itself (weight 0), so it reads no
+        // pixel beyond the row.
+        const int next = tx.weight ? step : 0;
+        const int wx1 = tx.weight, wx0 = 256 - wx1;
+        const BYTE* a = row + tx.offset;
+        out[0] = static_cast<unsigned short>(a[0] * wx0 + a[next] * wx1);
+        out[1] = static_cast<unsigned short>(a[1] * wx0 + a[next + 1] * wx1);
+        out[2] = static_cast<unsigned short>(a[2] * wx0 + a[next + 2] * wx1);
+        out += 3;
+    }
+}
+
+void CPreviewScaler::Scale(const BYTE* src, int srcStride, BYTE* dst, int dstStride) {
+    if (!IsBuilt() || !src || !dst) return;
+    const size_t rowValues = static_cast<size_t>(m_dstWidth) * 3;
+    for (auto& r : m_rows) r.resize(rowValues);
+    m_rowIndex[0] = m_rowIndex[1] = -1;
+    const int lastRow = m_srcHeight - 1;
     for (int y = 0; y < m_dstHeight; ++y) {
         const Tap ty = m_yTaps[static_cast<size_t>(y)];
-        const BYTE* r0 = src + static_cast<ptrdiff_t>(srcStride) * ty.offset;
-        const BYTE* r1 = ty.offset < lastRow ? r0 + srcStride : r0;
-        const int wy1 = ty.weight, wy0 = 256 - wy1;
-        BYTE* out = dst + static_cast<ptrdiff_t>(dstStride) * y;
-        for (int x = 0; x < m_dstWidth; ++x) {
-            const Tap tx = m_xTaps[static_cast<size_t>(x)];
-            const int next = tx.weight ? step : 0;
-            const int wx1 = tx.weight, wx0 = 256 - wx1;
-            const BYTE* a = r0 + tx.offset;
-            const BYTE* b = r1 + tx.offset;
-            for (int c = 0; c < 3; ++c) {
-                const int top = a[c] * wx0 + a[c + next] * wx1;      // x 256
-                const int bottom = b[c] * wx0 + b[c + next] * wx1;   // x 256
-                const unsigned v = static_cast<unsigned>(top * wy0 + bottom * wy1 + 32768) >> 16;
-                out[c] = static_cast<BYTE>(v);
+        const int want[2] = {ty.offset, ty.offset < lastRow ? ty.offset + 1 : ty.offset};
+        // Rows only move down the source, so the upper row of the last pair
+        // is often the lower row of this one.
+        if (m_rowIndex[0] != want[0]) {
+            if (m_rowIndex[1] == want[0]) {
+                m_rows[0].swap(m_rows[1]);
+                std::swap(m_rowIndex[0], m_rowIndex[1]);
+            } else {
+                BlendAcross(src + static_cast<ptrdiff_t>(srcStride) * want[0], m_rows[0].data());
+                m_rowIndex[0] = want[0];
             }
-            out += 3;
         }
+        if (m_rowIndex[1] != want[1]) {
+            BlendAcross(src + static_cast<ptrdiff_t>(srcStride) * want[1], m_rows[1].data());
+            m_rowIndex[1] = want[1];
+        }
+        const unsigned wy1 = static_cast<unsigned>(ty.weight), wy0 = 256 - wy1;
+        const unsigned short* r0 = m_rows[0].data();
+        const unsigned short* r1 = m_rows[1].data();
+        BYTE* out = dst + static_cast<ptrdiff_t>(dstStride) * y;
+        for (size_t i = 0; i < rowValues; ++i) out[i] = static_cast<BYTE>((r0[i] * wy0 + r1[i] * wy1 + 32768) >> 16);
     }
 }

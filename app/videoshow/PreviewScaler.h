@@ -27,8 +27,10 @@ public:
 
     // Scales src (rows of srcStride bytes) into dst (rows of dstStride
     // bytes). Each output channel is the bilinear blend of the four nearest
-    // source pixels with 8-bit weights, rounded to nearest.
-    void Scale(const BYTE* src, int srcStride, BYTE* dst, int dstStride) const;
+    // source pixels with 8-bit weights, rounded to nearest. Source rows are
+    // first blended across (each at most once per call), then pairs of
+    // those rows are blended down.
+    void Scale(const BYTE* src, int srcStride, BYTE* dst, int dstStride);
 
 private:
     struct Tap {
@@ -40,4 +42,8 @@ private:
     int m_srcWidth = 0, m_srcHeight = 0, m_srcBytes = 0, m_dstWidth = 0, m_dstHeight = 0;
     std::vector<Tap> m_xTaps;   // offset in bytes within a row
     std::vector<Tap> m_yTaps;   // offset in rows
+    // Two source rows blended across (x 256), and which rows they are.
+    std::vector<unsigned short> m_rows[2];
+    int m_rowIndex[2] = {-1, -1};
+    void BlendAcross(const BYTE* row, unsigned short* out) const;
 };
