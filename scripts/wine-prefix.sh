@@ -9,7 +9,7 @@ mkdir -p "$ZX_HARNESS/harness"
 printf 'pcm.!default { type null }\n' > "$ZX_HARNESS/harness/alsa.conf"
 source "$here/wine-env.sh"
 
-PREFIX_VERSION=1
+PREFIX_VERSION=2
 stamp="$WINEPREFIX/.zx-prefix-$PREFIX_VERSION"
 exec 9>"$ZX_HARNESS/harness/prefix.lock"
 flock 9
@@ -19,10 +19,15 @@ echo "wine-prefix: creating $WINEPREFIX"
 rm -rf "$WINEPREFIX"
 "$ZX_WINE" wineboot -i >"$ZX_HARNESS/harness/wineboot.log" 2>&1
 # GDI+ draws no text at all unless the faces the program names resolve.
-for face in "宋体" "SimSun" "微软雅黑" "Microsoft YaHei" "Tahoma" "新宋体" "NSimSun"; do
+for face in "宋体" "SimSun" "微软雅黑" "Microsoft YaHei" "Tahoma" "新宋体" "NSimSun" "Times New Roman"; do
   "$ZX_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
 done
 "$ZX_WINE" reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d alsa /f >/dev/null 2>&1
+# DirectDraw in a window: with Wine's OpenGL renderer on the virtual display
+# (llvmpipe) a blit to the primary surface goes to a hidden window Wine
+# makes for the device, so the preview never reaches the screen; the GDI
+# renderer blits to the screen as Windows does.
+"$ZX_WINE" reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d gdi /f >/dev/null 2>&1
 # Windows of tests must not wait on a window manager that is not there.
 "$ZX_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 "$WINESERVER" -w

@@ -1,0 +1,331 @@
+#include "WndVideoShow.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "DialogCommon.h"
+#include "IDataCamera.h"
+#include "IDataKernal.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxLog/ZxLog.h"
+
+using namespace DuiLib;
+
+namespace {
+
+const char kLog[] = "Speed.txt";
+const char kModule[] = "CWndVideoShow";
+const int kRowBytes = CWndVideoShow::kWidth * 3;
+const int kButtonWidth = 150;
+const int kButtonHeight = 50;
+const char* const kButtonImages[3] = {"btn_VideoWnd_OpenCamera_1.png", "btn_VideoWnd_OpenCamera_2.png",
+                                      "btn_VideoWnd_OpenCamera_3.png"};
+
+template <class T>
+T* Module(const char* name) {
+    return static_cast<T*>(AfxGetDataManager()->GetData(name));
+}
+
+}  // namespace
+
+const RECT CWndVideoShow::kButtonRect = {165, 255, 315, 305};
+
+CWndVideoShow::CWndVideoShow()
+    : m_recordState(ZXV_RECORD_STOPPED),
+      m_recordKind(ZXV_RECORD_VIDEO),
+      m_recordSeconds(0),
+      m_blink(false),
+      m_buttonLook(LOOK_NORMAL),
+      m_pressed(false),
+      m_lastStreamType(VIDEO_STREAM_NONE),
+      m_barFontTried(false),
+      m_inChain(false),
+      m_observing(false) {
+    std::memset(&m_previewInfo, 0, sizeof(m_previewInfo));
+}
+
+CWndVideoShow::~CWndVideoShow() {
+    // Whatever happens to the main window, no frame or notification may
+    // reach a destroyed object.
+    if (m_observing) AfxGetMessageManager()->DetachObserver(ZX_MOD_RECORDLIST_OB, this);
+    if (m_inChain) {
+        if (auto* kernal = Module<IDataKernal>(ZX_MOD_KERNAL)) kernal->RemoveVideoDeal(this);
+    }
+    m_presenter.Release();
+    ReleaseBarResources();
+}
+
+// --- frames (kernel's frame thread, chain lock held) ---------------------------------
+
+bool CWndVideoShow::OnNotifyFrameSize(const VideoFrameFormat& format) {
+    const BITMAPINFOHEADER& h = format.bmiHeader;
+    m_scaler.Reset();
+    if (h.biWidth == kWidth && h.biHeight == kHeight) return true;
+    // Any other size is scaled; an unknown bit count leaves no scaler, and
+    // such frames are not shown.
+    if (!m_scaler.Build(h.biWidth, h.biHeight < 0 ? -h.biHeight : h.biHeight, h.biBitCount, kWidth, kHeight) &&
+        h.biWidth > 0)
+        YL_Log(kLog, 2, kModule, "OnNotifyFrameSize: no scaler for %ldx%ld at %d bits", static_cast<long>(h.biWidth),
+               static_cast<long>(h.biHeight), h.biBitCount);
+    return true;
+}
+
+void CWndVideoShow::DealVideo(BYTE* frame, const VideoFrameFormat* format, int streamType) {
+    m_lastStreamType = streamType;
+    if (!frame || !format || m_previewBits.empty()) return;
+    const BITMAPINFOHEADER& h = format->bmiHeader;
+    if (h.biWidth == kWidth && h.biHeight == kHeight) {
+        const DWORD size = h.biSizeImage < static_cast<DWORD>(kImageSize) ? h.biSizeImage : kImageSize;
+        std::memcpy(m_previewBits.data(), frame, size);
+    } else {
+        if (!m_scaler.IsBuilt() || m_scaler.SrcWidth() != h.biWidth || m_scaler.SrcBitCount() != h.biBitCount)
+            return;
+        // Rows are scaled in the order they come, so the picture stays
+        // bottom-up like the frame.
+        m_scaler.Scale(frame, VideoFrameStride(*format), m_previewBits.data(), kRowBytes);
+    }
+    if (m_recordState == ZXV_RECORD_RECORDING) DrawRecordBar();
+    if (streamType == VIDEO_STREAM_NONE) PaintOpenCameraButton();
+    Present();
+}
+
+void CWndVideoShow::ReleaseBarResources() {
+    m_barFont.reset();
+    m_barFamily.reset();
+    m_barFontTried = false;
+}
+
+void CWndVideoShow::DrawRecordBar() {
+    // A GDI+ bitmap over the picture's own rows (the last row in memory is
+    // the top of the picture, hence the negative stride), so the drawing
+    // lands in the picture. Wine's GdipCreateBitmapFromGdiDib draws into a
+    // copy of the bits; this form works in place on Windows and Wine alike.
+    BYTE* top = m_previewBits.data() + static_cast<size_t>(kHeight - 1) * kRowBytes;
+    Gdiplus::Bitmap bitmap(kWidth, kHeight, -kRowBytes, PixelFormat24bppRGB, top);
+    if (bitmap.GetLastStatus() != Gdiplus::Ok) return;
+    Gdiplus::Graphics g(&bitmap);
+    g.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
+    Gdiplus::SolidBrush band(Gdiplus::Color(0x807D7873));
+    g.FillRectangle(&band, 0, 0, kWidth, 25);
+    Gdiplus::SolidBrush dot(Gdiplus::Color(m_blink ? 0xFFFF0000 : 0xFF00FF00));
+    g.FillEllipse(&dot, 5, 5, 14, 14);
+
+    const int kind = m_recordKind;
+    const char* label = kind == ZXV_RECORD_VIDEO ? "录像中... %02d:%02d:%02d"
+                        : kind == ZXV_RECORD_AUDIO ? "录音中... %02d:%02d:%02d"
+                                                   : nullptr;
+    if (!label) return;
+    const unsigned seconds = m_recordSeconds;
+    char text[64];
+    std::snprintf(text, sizeof text, label, static_cast<int>(seconds / 3600), static_cast<int>(seconds % 3600 / 60),
+                  static_cast<int>(seconds % 60));
+    if (!m_barFontTried) {
+        m_barFontTried = true;
+        m_barFamily.reset(new Gdiplus::FontFamily(L"Times New Roman"));
+        if (m_barFamily->GetLastStatus() == Gdiplus::Ok)
+            m_barFont.reset(new Gdiplus::Font(m_barFamily.get(), 14, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel));
+        if (!m_barFont || m_barFont->GetLastStatus() != Gdiplus::Ok) {
+            m_barFont.reset();
+            YL_Log(kLog, 2, kModule, "the recording bar's font Times New Roman is missing: no text");
+        }
+    }
+    if (!m_barFont) return;
+    const std::wstring wide = String2WString(text);
+    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
+    const Gdiplus::RectF layout(25.0f, 5.0f, 180.0f, 25.0f);
+    g.DrawString(wide.c_str(), static_cast<INT>(wide.size()), m_barFont.get(), layout, nullptr, &white);
+}
+
+void CWndVideoShow::PaintOpenCameraButton() {
+    const int look = m_buttonLook;
+    const int index = look == LOOK_HOVER ? 1 : look == LOOK_PRESSED ? 2 : 0;
+    std::lock_guard<std::mutex> lock(m_buttonLock);
+    const std::vector<BYTE>& pixels = m_buttonPixels[index];
+    if (pixels.empty()) return;
+    // Picture row y (top-down) is buffer row 359 - y, since the picture is
+    // bottom-up; the button's alpha was dropped, so it is drawn opaque.
+    for (int y = kButtonRect.top; y < kButtonRect.bottom; ++y) {
+        const BYTE* from = pixels.data() + static_cast<size_t>(y - kButtonRect.top) * kButtonWidth * 3;
+        BYTE* to = m_previewBits.data() + static_cast<size_t>(kHeight - 1 - y) * kRowBytes + kButtonRect.left * 3;
+        std::memcpy(to, from, kButtonWidth * 3);
+    }
+}
+
+void CWndVideoShow::Present() {
+    if (!m_presenter.SetFrame(m_previewBits.data(), kWidth, kHeight, 24)) return;
+    if (!m_presenter.Draw()) m_presenter.RecreateIfDue();
+}
+
+// --- recording observer (UI thread) -------------------------------------------------
+
+void CWndVideoShow::OnRecordState(eZXVRecordState state, eZXVRecordType type) {
+    m_recordKind = type;
+    m_blink = true;
+    if (state == ZXV_RECORD_STOPPED) m_recordSeconds = 0;
+    m_recordState = state;
+}
+
+void CWndVideoShow::OnProgress(eZXVRecordType) {
+    if (auto* records = Module<IDataRecordList>(ZX_MOD_RECORDLIST)) {
+        const int seconds = records->GetRecordTime();
+        m_recordSeconds = seconds > 0 ? static_cast<unsigned>(seconds) : 0u;
+    }
+    m_blink = !m_blink;
+}
+
+// --- window ------------------------------------------------------------------------
+
+bool CWndVideoShow::LoadButtonImages() {
+    bool all = true;
+    std::lock_guard<std::mutex> lock(m_buttonLock);
+    for (int i = 0; i < 3; ++i) {
+        m_buttonPixels[i].clear();
+        TImageInfo* image = CImageMgr::GetImage(kButtonImages[i]);
+        if (!image || image->nX < kButtonWidth || image->nY < kButtonHeight) {
+            YL_Log(kLog, 2, kModule, "open-camera picture %s missing or smaller than 150x50", kButtonImages[i]);
+            all = false;
+            continue;
+        }
+        // The image manager's pixels are BGRA, rows top-down; keep blue,
+        // green and red of the top-left 150 x 50.
+        m_buttonPixels[i].resize(static_cast<size_t>(kButtonWidth) * kButtonHeight * 3);
+        BYTE* to = m_buttonPixels[i].data();
+        for (int y = 0; y < kButtonHeight; ++y) {
+            const BYTE* from = image->pBits() + static_cast<size_t>(y) * image->nX * 4;
+            for (int x = 0; x < kButtonWidth; ++x, from += 4, to += 3) {
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+            }
+        }
+    }
+    return all;
+}
+
+void CWndVideoShow::OnCreate() {
+    BITMAPINFOHEADER& h = m_previewInfo.bmiHeader;
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biWidth = kWidth;
+    h.biHeight = kHeight;
+    h.biPlanes = 1;
+    h.biBitCount = 24;
+    h.biCompression = BI_RGB;
+    h.biSizeImage = kImageSize;
+    m_previewBits.assign(kImageSize, 0);
+    LoadButtonImages();
+
+    if (!m_presenter.Create(m_hWnd, kWidth, kHeight, 0, 0))
+        YL_Log(kLog, 2, kModule, "DirectDraw not ready at creation; retried from the frames");
+
+    if (auto* kernal = Module<IDataKernal>(ZX_MOD_KERNAL)) {
+        m_inChain = kernal->AddVideoDeal(this);
+        if (!m_inChain) YL_Log(kLog, 2, kModule, "AddVideoDeal refused the preview");
+    } else {
+        YL_Log(kLog, 2, kModule, "no modKernal: the preview gets no frames");
+    }
+    m_observing = AfxGetMessageManager()->AttachObserver(ZX_MOD_RECORDLIST_OB, this, OBSERVER_MODE_THREAD);
+}
+
+void CWndVideoShow::Uninit() {
+    if (m_observing) {
+        AfxGetMessageManager()->DetachObserver(ZX_MOD_RECORDLIST_OB, this);
+        m_observing = false;
+    }
+    if (m_inChain) {
+        if (auto* kernal = Module<IDataKernal>(ZX_MOD_KERNAL)) kernal->RemoveVideoDeal(this);
+        m_inChain = false;
+    }
+    // No frame arrives any more: the frame thread's objects can go.
+    m_presenter.Release();
+    Close();
+    m_scaler.Reset();
+    ReleaseBarResources();
+    std::vector<BYTE>().swap(m_previewBits);
+}
+
+bool CWndVideoShow::InButton(POINT pt) { return RectContains(kButtonRect, pt); }
+
+LRESULT CWndVideoShow::OnNcHitTest(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    bHandled = FALSE;
+    return 0;
+}
+
+LRESULT CWndVideoShow::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+    bHandled = FALSE;
+    const POINT pt{LParamX(lParam), LParamY(lParam)};
+    const bool inside = InButton(pt);
+    m_buttonLook = inside ? LOOK_PRESSED : LOOK_NORMAL;
+    m_pressed = inside;
+    return 0;
+}
+
+LRESULT CWndVideoShow::OnMouseMove(UINT, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    bHandled = FALSE;
+    const POINT pt{LParamX(lParam), LParamY(lParam)};
+    if (!InButton(pt))
+        m_buttonLook = LOOK_NORMAL;
+    else
+        m_buttonLook = ((wParam & MK_LBUTTON) && m_pressed) ? LOOK_PRESSED : LOOK_HOVER;
+    return 0;
+}
+
+LRESULT CWndVideoShow::OnLButtonUp(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
+    bHandled = FALSE;
+    const POINT pt{LParamX(lParam), LParamY(lParam)};
+    // A release ends the press whatever happens, so a later release that
+    // follows a press somewhere else (outside this window) starts nothing.
+    const bool pressed = m_pressed.exchange(false);
+    if (!InButton(pt) || m_lastStreamType != VIDEO_STREAM_NONE) {
+        m_buttonLook = LOOK_NORMAL;
+        return 0;
+    }
+    m_buttonLook = LOOK_HOVER;
+    if (!pressed) return 0;
+    auto* camera = Module<IDataCamera>(ZX_MOD_CAMERA);
+    if (!camera || !camera->StartCamera()) {
+        YL_Log(kLog, 2, kModule, "StartCamera from the preview button failed");
+        ZxDlg::ShowMsgTip(GetParent(m_hWnd), "打开摄像头失败");
+    }
+    return 0;
+}
+
+LRESULT CWndVideoShow::OnSetCursor(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    bHandled = FALSE;
+    POINT pt;
+    if (!GetCursorPos(&pt) || !ScreenToClient(m_hWnd, &pt)) return 0;
+    if (InButton(pt) && m_lastStreamType == VIDEO_STREAM_NONE) {
+        SetCursor(LoadCursor(nullptr, IDC_HAND));
+        bHandled = TRUE;
+        return TRUE;
+    }
+    return 0;
+}
+
+LRESULT CWndVideoShow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    BOOL handled = FALSE;
+    LRESULT result = 0;
+    switch (uMsg) {
+    case WM_CREATE:
+        OnCreate();
+        break;
+    case WM_NCHITTEST:
+        result = OnNcHitTest(uMsg, wParam, lParam, handled);
+        break;
+    case WM_LBUTTONDOWN:
+        result = OnLButtonDown(uMsg, wParam, lParam, handled);
+        break;
+    case WM_LBUTTONUP:
+        result = OnLButtonUp(uMsg, wParam, lParam, handled);
+        break;
+    case WM_MOUSEMOVE:
+        result = OnMouseMove(uMsg, wParam, lParam, handled);
+        break;
+    case WM_SETCURSOR:
+        result = OnSetCursor(uMsg, wParam, lParam, handled);
+        break;
+    default:
+        break;
+    }
+    if (handled) return result;
+    return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+}
