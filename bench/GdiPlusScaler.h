@@ -1,8 +1,8 @@
 // Scales one picture to another size with GDI+, as the capture filter once
 // did; kept in the benchmark to compare our scaler with it. The source
 // pixels go into a GDI+ bitmap of the source size, which is drawn stretched
-// onto a bitmap of the destination size, whose pixels are copied out. Rows are copied as they
-// are, so a bottom-up picture stays bottom-up.
+// onto a bitmap of the destination size, whose pixels are copied out. Rows
+// are copied as they are, so a bottom-up picture stays bottom-up.
 //
 // GDI+ is started when the scaler is built and shut down when it is
 // dropped, so a scaler must not be built or dropped inside DllMain.
