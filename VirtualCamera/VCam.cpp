@@ -5,10 +5,10 @@
 #include <cstring>
 #include <new>
 
-#include "VCamFormats.h"
 #include "VCamGuids.h"
 #include "VCamLog.h"
 #include "VCamSource.h"
+#include "ZxScale/ZxYuv.h"
 
 namespace {
 
@@ -43,10 +43,11 @@ void FillCaps(VIDEO_STREAM_CONFIG_CAPS& caps) {
     caps.MaxBitsPerSecond = 640 * 480 * 3 * 8 * 50;
 }
 
-uint32_t U32At(const BYTE* at) {
-    return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
-           (static_cast<uint32_t>(at[3]) << 24);
-}
+// A sample with no newer frame waits at most this long for the next: the
+// producer writes every 50 ms, so a longer wait finds nothing more.
+constexpr REFERENCE_TIME kMaxFrameWait = 500000;
+// A writer counts as running while its frames come at least this often.
+constexpr REFERENCE_TIME kWriterQuiet = 10000000;
 
 }  // namespace
 
@@ -75,6 +76,11 @@ HRESULT STDMETHODCALLTYPE CVCam::NonDelegatingQueryInterface(REFIID riid, void**
         return m_stream->QueryInterface(riid, ppv);
     }
     return CSource::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT STDMETHODCALLTYPE CVCam::GetState(DWORD milliseconds, FILTER_STATE* state) {
+    const HRESULT hr = CSource::GetState(milliseconds, state);
+    return hr == S_OK && *state == State_Paused ? VFW_S_CANT_CUE : hr;
 }
 
 int CVCam::GetPinCount() { return m_stream ? 1 : 0; }
@@ -120,14 +126,19 @@ HRESULT STDMETHODCALLTYPE CVCamStream::NonDelegatingQueryInterface(REFIID riid, 
 
 void CVCamStream::TakeFormat(const CMediaType& mt) {
     StreamFormat f;
-    f.code = VCamSizeCodeOfSampleSize(mt.lSampleSize);
+    VCamPixels pixels = VCamPixels::Rgb24;
+    const int deliverable = VCamDeliverableCode(mt, &pixels);
+    // RGB24 takes its size code from the sample size; the YUV formats,
+    // whose samples are smaller, from their size.
+    f.pixels = deliverable > 0 ? pixels : VCamPixels::Rgb24;
+    f.code = f.pixels == VCamPixels::Rgb24 ? VCamSizeCodeOfSampleSize(mt.lSampleSize) : deliverable;
     // A sample never takes more than the picture of its code, nor more than
     // the image its format describes.
-    const DWORD picture = static_cast<DWORD>(f.code) * static_cast<DWORD>(f.code) * 14400u;
+    const DWORD picture = f.code > 0 ? VCamPictureBytes(f.pixels, f.code) : 0;
     const DWORD formatImage = VCamFormatImageSize(mt);
     f.imageSize = std::min<DWORD>(formatImage ? std::min(picture, formatImage) : picture, kShareMemMaxImageSize);
     const VIDEOINFOHEADER* vih = VCamVideoInfo(mt);
-    f.frameTime = vih ? vih->AvgTimePerFrame : kVCamFrameTime;
+    f.frameTime = VCamPacedFrameTime(vih ? vih->AvgTimePerFrame : kVCamFrameTime);
     CAutoLock lock(&m_formatLock);
     m_format = f;
 }
@@ -142,19 +153,27 @@ HRESULT CVCamStream::GetMediaType(int position, CMediaType* mt) {
     if (!mt) return E_POINTER;
     CAutoLock lock(m_pLock);
     if (position < 0) return E_INVALIDARG;
-    if (position > kVCamSizeCodes) return VFW_S_NO_MORE_ITEMS;
+    if (position > kVCamMediaTypes) return VFW_S_NO_MORE_ITEMS;
     if (position == 0) {
         *mt = m_mt;
         return S_OK;
     }
-    return VCamMakeMediaType(position, kVCamFrameTime, mt) ? S_OK : E_OUTOFMEMORY;
+    // The eight sizes of RGB24, then of YUY2, then of I420.
+    const auto pixels = static_cast<VCamPixels>((position - 1) / kVCamSizeCodes);
+    const int code = (position - 1) % kVCamSizeCodes + 1;
+    return VCamMakeMediaType(pixels, code, kVCamFrameTime, mt) ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT CVCamStream::CheckMediaType(const CMediaType* mt) {
     VCamLog("CheckMediaType");
     if (!mt) return E_POINTER;
     CAutoLock lock(m_pLock);
-    return *mt == m_mt ? S_OK : E_INVALIDARG;
+    if (*mt == m_mt) return S_OK;
+    // Until a client chooses a type through SetFormat, every type the pin
+    // offers connects (a client that only takes YUY2 gets it from the list);
+    // after that only the chosen one.
+    if (!m_formatChosen && VCamDeliverableCode(*mt) > 0) return S_OK;
+    return E_INVALIDARG;
 }
 
 HRESULT CVCamStream::SetMediaType(const CMediaType* mt) {
@@ -168,7 +187,9 @@ HRESULT CVCamStream::SetMediaType(const CMediaType* mt) {
     } else {
         VCamLog("");
     }
-    StartVCamSource(m_channel);
+    // The channel reader opens with the first type; the main program starts
+    // when the graph runs (Active).
+    if (!m_channel.IsOpen()) m_channel.Open(kShareMemFileName, kShareMemSize);
     CAutoLock lock(m_pLock);
     const HRESULT hr = CSourceStream::SetMediaType(mt);
     if (SUCCEEDED(hr)) TakeFormat(m_mt);
@@ -181,7 +202,7 @@ HRESULT CVCamStream::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPER
     CAutoLock lock(m_pLock);
     const VIDEOINFOHEADER* vih = VCamVideoInfo(m_mt);
     DWORD imageSize = vih ? vih->bmiHeader.biSizeImage : 0;
-    // BI_RGB formats may leave the image size 0; the bitmap rule gives it.
+    // Formats may leave the image size 0; the format's own rule gives it.
     if (imageSize == 0) imageSize = VCamFormatImageSize(m_mt);
     if (imageSize == 0 || imageSize > kShareMemMaxImageSize) return E_FAIL;
     request->cBuffers = 1;
@@ -194,63 +215,163 @@ HRESULT CVCamStream::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPER
 }
 
 HRESULT CVCamStream::OnThreadCreate() {
-    m_streamTime = 0;
+    // Every run starts its stream time at 0.
+    m_pacing = false;
     return S_OK;
+}
+
+HRESULT CVCamStream::Active() {
+    const HRESULT hr = CSourceStream::Active();
+    // Only a connected pin gets a streaming thread: a graph that runs
+    // without using the camera starts nothing.
+    if (SUCCEEDED(hr) && ThreadExists() && !m_started) {
+        m_started = true;
+        StartVCamSource(m_channel);
+    }
+    return hr;
+}
+
+HRESULT CVCamStream::Inactive() {
+    m_started = false;
+    return CSourceStream::Inactive();
+}
+
+REFERENCE_TIME CVCamStream::Now() {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    // Whole seconds and the rest apart, so the product cannot overflow.
+    return (t.QuadPart / frequency) * 10000000 + (t.QuadPart % frequency) * 10000000 / frequency;
+}
+
+bool CVCamStream::TakeNewestFrame(const StreamFormat& format) {
+    if (!m_channel.IsOpen() || format.code <= 0) return false;
+    const bool numbered = m_channel.Numbered();
+    if (numbered && m_tookFrame && m_channel.Sequence() == m_lastFrame) return false;
+    // A frame overwritten while it was read is dropped and the newest one
+    // read instead; a writer that overwrites three reads in a row leaves
+    // the picture as it was for this sample.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ShareMemFrame frame;
+        if (!m_channel.BeginRead(frame, ShareMemNow())) return false;
+        if (frame.numbered && m_tookFrame && frame.sequence == m_lastFrame) return false;
+        if (frame.code == format.code) {
+            std::memcpy(m_read, frame.pixels, frame.imageSize);
+        } else {
+            const int w = VCamWidth(frame.code), h = VCamHeight(frame.code);
+            const int dw = VCamWidth(format.code), dh = VCamHeight(format.code);
+            if (!m_scaler.Matches(w, h, dw, dh, ZxScaleFilter::Area)) m_scaler.Build(w, h, dw, dh, ZxScaleFilter::Area);
+            // A scaler that cannot be built leaves the picture as it was.
+            if (!m_scaler.IsReady() || !m_scaler.Scale(frame.pixels, m_read)) return false;
+        }
+        if (!m_channel.EndRead(frame)) continue;
+        std::swap(m_read, m_output);
+        m_tookFrame = frame.numbered;
+        m_lastFrame = frame.sequence;
+        m_lastFresh = Now();
+        return true;
+    }
+    return false;
+}
+
+void CVCamStream::FillSample(IMediaSample* sample, const StreamFormat& format) {
+    BYTE* data = nullptr;
+    const long capacity = sample->GetSize();
+    if (FAILED(sample->GetPointer(&data)) || !data || capacity <= 0) return;
+    const DWORD bytes = std::min<DWORD>(static_cast<DWORD>(capacity), format.imageSize);
+    if (format.pixels == VCamPixels::Rgb24) {
+        std::memcpy(data, m_output, bytes);
+    } else {
+        const int w = VCamWidth(format.code), h = VCamHeight(format.code);
+        const DWORD whole = VCamPictureBytes(format.pixels, format.code);
+        // Straight into the sample when the whole picture fits; otherwise
+        // through the free buffer, and what fits.
+        BYTE* target = capacity >= static_cast<long>(whole) ? data : m_read;
+        if (format.pixels == VCamPixels::Yuy2) {
+            ZxBgrToYuy2(m_output, w, h, target);
+        } else {
+            ZxBgrToI420(m_output, w, h, target);
+        }
+        if (target != data) std::memcpy(data, target, bytes);
+    }
+    sample->SetActualDataLength(static_cast<long>(bytes));
 }
 
 HRESULT CVCamStream::FillBuffer(IMediaSample* sample) {
     if (!sample) return E_POINTER;
     if (!m_read || !m_output) return E_OUTOFMEMORY;
     const StreamFormat format = CurrentFormat();
+    const REFERENCE_TIME interval = format.frameTime;
 
     // A new size makes the old picture meaningless: black until a frame of
     // the new size is there.
     if (format.code != m_outputCode) {
         std::memset(m_output, 0, kShareMemSize);
         m_outputCode = format.code;
+        m_tookFrame = false;
     }
 
-    DWORD length = 0;
-    const bool got = m_channel.Read(m_read, kShareMemSize, length);
-    if (!m_channel.IsOpen()) {
-        // A closed channel returns at once; without this the thread would
-        // spin and take a whole processor from the client.
-        const REFERENCE_TIME ms = format.frameTime / 10000;
-        Sleep(static_cast<DWORD>(std::min<REFERENCE_TIME>(std::max<REFERENCE_TIME>(ms, 10), 1000)));
+    // The slot of this sample on a grid of frame intervals in real time:
+    // the graph's stream time while the graph runs with a clock (so a
+    // renderer that waits for a sample's time shows it at once), else the
+    // time elapsed since the stream's first sample. A stream that fell
+    // behind by more than a slot (a client that took its time) goes on from
+    // the current slot; the missed ones are gone.
+    // A live camera has nothing to show before the graph runs: the streaming
+    // thread of a paused graph (or of one on its way from stopped to
+    // running) waits here, so a sample's time is always a time of the run.
+    bool command = false;
+    while (!command && ThreadExists() && m_pFilter->StreamState() != State_Running) command = WaitForCommand(20);
+
+    REFERENCE_TIME streamTime = 0;
+    const bool clocked = m_pFilter->StreamTime(&streamTime);
+    if (!m_pacing || clocked != m_clocked) {
+        m_pacing = true;
+        m_clocked = clocked;
+        m_origin = Now();
+        m_slot = clocked && streamTime > 0 ? (streamTime + interval - 1) / interval : 0;
+        m_tookFrame = false;
+        m_lastFresh = Now() - kWriterQuiet;
     }
-    if (got && length > kShareMemHeaderSize && format.code > 0) {
-        // Read handed out the header it checked: both fields agree and the
-        // picture lies within what was copied.
-        const int code = static_cast<int8_t>(m_read[3]);
-        const uint32_t imageSize = U32At(m_read + 8);
-        const uint32_t picture = static_cast<uint32_t>(code) * static_cast<uint32_t>(code) * 14400u;
-        if (code > 0 && imageSize == picture && imageSize + kShareMemHeaderSize == length) {
-            const BYTE* pixels = m_read + kShareMemHeaderSize;
-            if (code == format.code) {
-                std::swap(m_read, m_output);
-            } else {
-                const int w = VCamWidth(code), h = VCamHeight(code);
-                const int dw = VCamWidth(format.code), dh = VCamHeight(format.code);
-                if (!m_scaler.Matches(w, h, 24, dw, dh, 24)) m_scaler.Build(w, h, 24, dw, dh, 24);
-                // A scaler that cannot be built leaves the picture as it was.
-                if (m_scaler.IsReady()) {
-                    m_scaler.Scale(pixels, imageSize, m_output + kShareMemHeaderSize, kShareMemMaxImageSize);
-                }
-            }
+    auto timeNow = [this, &streamTime]() {
+        if (m_clocked && m_pFilter->StreamTime(&streamTime)) return streamTime;
+        return Now() - m_origin;
+    };
+    REFERENCE_TIME now = timeNow();
+    REFERENCE_TIME due = m_slot * interval;
+    if (now - due > interval) {
+        m_slot = now / interval;
+        due = m_slot * interval;
+    }
+    // Wait for the slot; a state change asked of the thread ends the wait
+    // (the sample then goes out early, its slot unchanged).
+    while (now < due && !command) {
+        const REFERENCE_TIME left = due - now;
+        command = WaitForCommand(static_cast<DWORD>((left + 9999) / 10000));
+        now = timeNow();
+    }
+
+    // The newest whole frame; when none is newer than the last one and the
+    // writer is running, wait a little for the next.
+    bool fresh = TakeNewestFrame(format);
+    if (!fresh && !command && m_channel.Numbered() && Now() - m_lastFresh < kWriterQuiet) {
+        const REFERENCE_TIME until = due + std::min(interval / 2, kMaxFrameWait);
+        while (!fresh && now < until) {
+            const DWORD ms = static_cast<DWORD>(std::min<REFERENCE_TIME>((until - now + 9999) / 10000, 10));
+            if (m_channel.WaitForFrame(m_lastFrame, ms)) fresh = TakeNewestFrame(format);
+            if (WaitForCommand(0)) break;
+            now = timeNow();
         }
     }
 
-    BYTE* data = nullptr;
-    const long capacity = sample->GetSize();
-    if (SUCCEEDED(sample->GetPointer(&data)) && data && capacity > 0) {
-        const DWORD bytes = std::min<DWORD>(static_cast<DWORD>(capacity), format.imageSize);
-        std::memcpy(data, m_output + kShareMemHeaderSize, bytes);
-        sample->SetActualDataLength(static_cast<long>(bytes));
-    }
-
-    REFERENCE_TIME start = m_streamTime;
-    REFERENCE_TIME end = start + format.frameTime;
-    m_streamTime = end;
+    FillSample(sample, format);
+    REFERENCE_TIME start = m_slot * interval;
+    REFERENCE_TIME end = start + interval;
+    ++m_slot;
     sample->SetTime(&start, &end);
     sample->SetSyncPoint(TRUE);
     return S_OK;
@@ -266,9 +387,10 @@ HRESULT STDMETHODCALLTYPE CVCamStream::SetFormat(AM_MEDIA_TYPE* mt) {
     // Only a type the pin can really deliver becomes current: anything else
     // would be accepted by CheckMediaType and then filled with a picture of
     // another size or depth.
-    const int code = VCamDeliverableCode(*mt);
+    VCamPixels pixels = VCamPixels::Rgb24;
+    const int code = VCamDeliverableCode(*mt, &pixels);
     if (code == 0) {
-        VCamLog("SetFormat: not one of the offered RGB24 sizes, refused");
+        VCamLog("SetFormat: not one of the offered sizes and pixel formats, refused");
         return VFW_E_INVALIDMEDIATYPE;
     }
     {
@@ -277,8 +399,9 @@ HRESULT STDMETHODCALLTYPE CVCamStream::SetFormat(AM_MEDIA_TYPE* mt) {
         // The sample size is what the size code is taken from: make it the
         // image size of the chosen picture whatever the client left there.
         auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(m_mt.pbFormat);
-        vih->bmiHeader.biSizeImage = VCamImageSize(vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, 24);
+        vih->bmiHeader.biSizeImage = VCamPictureBytes(pixels, code);
         m_mt.SetSampleSize(vih->bmiHeader.biSizeImage);
+        m_formatChosen = true;
     }
     // Reconnecting runs outside the lock: the graph calls back into this pin
     // (Disconnect, Connect), possibly from another thread.
@@ -302,7 +425,7 @@ HRESULT STDMETHODCALLTYPE CVCamStream::GetFormat(AM_MEDIA_TYPE** mt) {
 HRESULT STDMETHODCALLTYPE CVCamStream::GetNumberOfCapabilities(int* count, int* size) {
     VCamLog("GetNumberOfCapabilities");
     if (!count || !size) return E_POINTER;
-    *count = kVCamSizeCodes;
+    *count = kVCamMediaTypes;
     *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
     return S_OK;
 }
@@ -311,35 +434,43 @@ HRESULT STDMETHODCALLTYPE CVCamStream::GetStreamCaps(int index, AM_MEDIA_TYPE** 
     VCamLog("GetStreamCaps");
     if (!mt || !caps) return E_POINTER;
     *mt = nullptr;
-    // Indexes follow GetNumberOfCapabilities.
+    // Indexes follow GetNumberOfCapabilities: the eight RGB24 sizes (index 0
+    // being 320 x 240), then the eight of YUY2 and of I420 in order.
     if (index < 0) return E_INVALIDARG;
-    if (index >= kVCamSizeCodes) return S_FALSE;
-    const int code = index == 0 ? 4 : index;
+    if (index >= kVCamMediaTypes) return S_FALSE;
+    const auto pixels = static_cast<VCamPixels>(index / kVCamSizeCodes);
+    const int within = index % kVCamSizeCodes;
+    const int code = pixels == VCamPixels::Rgb24 ? (within == 0 ? 4 : within) : within + 1;
 
     CAutoLock lock(m_pLock);
-    CMediaType type(m_mt);
     const VIDEOINFOHEADER* current = VCamVideoInfo(m_mt);
-    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
-    if (!vih) return E_OUTOFMEMORY;
-    if (current) *vih = *current;
-    type.SetType(MEDIATYPE_Video);
-    type.SetSubtype(MEDIASUBTYPE_RGB24);
-    type.SetFormatType(FORMAT_VideoInfo);
+    const REFERENCE_TIME frameTime = current ? current->AvgTimePerFrame : kVCamFrameTime;
+    CMediaType type(m_mt);
+    if (pixels == VCamPixels::Rgb24) {
+        auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(type.AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
+        if (!vih) return E_OUTOFMEMORY;
+        if (current) *vih = *current;
+        type.SetType(MEDIATYPE_Video);
+        type.SetSubtype(MEDIASUBTYPE_RGB24);
+        type.SetFormatType(FORMAT_VideoInfo);
+        SetRectEmpty(&vih->rcSource);
+        SetRectEmpty(&vih->rcTarget);
+        vih->AvgTimePerFrame = frameTime;
+        BITMAPINFOHEADER& bmi = vih->bmiHeader;
+        bmi.biSize = sizeof(BITMAPINFOHEADER);
+        bmi.biWidth = VCamWidth(code);
+        bmi.biHeight = VCamHeight(code);
+        bmi.biPlanes = 1;
+        bmi.biBitCount = 24;
+        bmi.biCompression = BI_RGB;
+        bmi.biClrImportant = 0;
+        bmi.biSizeImage = VCamImageSize(bmi.biWidth, bmi.biHeight, 24);
+        type.lSampleSize = bmi.biSizeImage;
+    } else if (!VCamMakeMediaType(pixels, code, frameTime, &type)) {
+        return E_OUTOFMEMORY;
+    }
     type.bFixedSizeSamples = FALSE;
     type.bTemporalCompression = FALSE;
-    SetRectEmpty(&vih->rcSource);
-    SetRectEmpty(&vih->rcTarget);
-    if (!current) vih->AvgTimePerFrame = kVCamFrameTime;
-    BITMAPINFOHEADER& bmi = vih->bmiHeader;
-    bmi.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.biWidth = VCamWidth(code);
-    bmi.biHeight = VCamHeight(code);
-    bmi.biPlanes = 1;
-    bmi.biBitCount = 24;
-    bmi.biCompression = BI_RGB;
-    bmi.biClrImportant = 0;
-    bmi.biSizeImage = VCamImageSize(bmi.biWidth, bmi.biHeight, 24);
-    type.lSampleSize = bmi.biSizeImage;
 
     *mt = CreateMediaType(&type);
     if (!*mt) return E_OUTOFMEMORY;

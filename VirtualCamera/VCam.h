@@ -2,10 +2,21 @@
 // pin CVCamStream, which fills every sample with the newest frame of the
 // shared-memory channel, scaled to the size the client chose.
 //
-// The pin offers the eight sizes of VCamFormats.h (640 x 480 first chosen),
-// takes exactly its current media type, and lets clients choose through
-// IAMStreamConfig; IKsPropertySet tells them it is a capture pin. Every
-// format operation writes its name to the debug log (VCamLog.h).
+// The pin offers the eight sizes of VCamFormats.h in RGB24, YUY2 and I420
+// (640 x 480 RGB24 at 20 frames a second first chosen), and lets clients
+// choose through IAMStreamConfig; IKsPropertySet tells them it is a capture
+// pin. Every format operation writes its name to the debug log (VCamLog.h).
+//
+// The stream paces itself: one sample per frame interval of the chosen type,
+// on a grid of real time (the graph's stream time when it runs with a clock,
+// else the time since the first sample), each stamped with its place on
+// that grid and carrying the newest whole frame of the channel.
+// A sample that finds no frame newer than the last one waits a little (at
+// most half an interval) for the next, so a client at the producer's rate
+// sees every frame; with no writer the samples keep their pace, black or
+// frozen. How often the writer signals never changes the pace. A paused
+// graph gets no samples (a live source has nothing to cue); they start with
+// the run.
 #pragma once
 
 #include <windows.h>
@@ -13,8 +24,9 @@
 #include <dshow.h>
 
 #include "DShowBase/Source.h"
-#include "FrameScaler.h"
 #include "ShareMem.h"
+#include "VCamFormats.h"
+#include "ZxScale/ZxScale.h"
 
 class CVCamStream;
 
@@ -28,6 +40,10 @@ public:
 
     // IAMStreamConfig and IKsPropertySet asked of the filter are the pin's.
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+    // A paused camera delivers nothing until it runs: VFW_S_CANT_CUE, so
+    // nobody waits for a paused graph to fill.
+    HRESULT STDMETHODCALLTYPE GetState(DWORD milliseconds, FILTER_STATE* state) override;
 
     // One pin, handed out for any index.
     int GetPinCount() override;
@@ -52,6 +68,10 @@ public:
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
     HRESULT FillBuffer(IMediaSample* sample) override;
     HRESULT OnThreadCreate() override;
+    // Leaving the stopped state starts the main program (once per run of
+    // the graph, not at every format negotiation).
+    HRESULT Active() override;
+    HRESULT Inactive() override;
 
     // IQualityControl: the camera cannot change its rate.
     HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* self, Quality q) override;
@@ -74,24 +94,45 @@ private:
     // m_formatLock whenever SetMediaType changes it.
     struct StreamFormat {
         int code = 0;                  // size code of the picture delivered
+        VCamPixels pixels = VCamPixels::Rgb24;
         DWORD imageSize = 0;           // most bytes a sample is filled with
-        REFERENCE_TIME frameTime = 0;  // sample duration
+        REFERENCE_TIME frameTime = 0;  // sample duration and pace, 20 ms to 5 s
     };
     void TakeFormat(const CMediaType& mt);
     StreamFormat CurrentFormat();
+    // Elapsed real time in 100 ns units.
+    static REFERENCE_TIME Now();
+    // Makes the newest whole frame of the channel, when it is one this pin
+    // has not taken yet, the picture in m_output (copied, or scaled to the
+    // format's size); true when it did.
+    bool TakeNewestFrame(const StreamFormat& format);
+    // Fills the sample from m_output in the format's pixel format.
+    void FillSample(IMediaSample* sample, const StreamFormat& format);
 
     CVCam* m_parent;
     CShareMem m_channel;
-    CFrameScaler m_scaler;  // used by the streaming thread only
-    // Two packet buffers: m_read takes the next packet from the channel;
-    // m_output holds, from offset 12, the picture every sample is filled
-    // from. A packet of the chosen size becomes the picture by swapping the
-    // two, so the common case copies once from the channel and once into
-    // the sample.
+    CZxScaler m_scaler;  // used by the streaming thread only
+    // Two picture buffers (24-bit, bottom-up): m_read takes the next frame
+    // from the channel, copied or scaled; m_output holds the picture every
+    // sample is filled from. A frame that arrived whole becomes the picture
+    // by swapping the two, so the common case copies once from the channel
+    // and once into the sample.
     BYTE* m_read = nullptr;
     BYTE* m_output = nullptr;
     int m_outputCode = 0;  // size code of the picture in m_output
-    REFERENCE_TIME m_streamTime = 0;
+    // Pacing, on the streaming thread: the grid's origin, the next slot on
+    // it, the number of the frame taken last and when a new frame came.
+    bool m_pacing = false;
+    bool m_clocked = false;  // the grid is in the graph's stream time
+    REFERENCE_TIME m_origin = 0;
+    LONGLONG m_slot = 0;
+    bool m_tookFrame = false;
+    uint32_t m_lastFrame = 0;
+    REFERENCE_TIME m_lastFresh = 0;
+    // The main program was started for this run of the graph.
+    bool m_started = false;
+    // A client chose the type through SetFormat: only that one connects.
+    bool m_formatChosen = false;
     CCritSec m_formatLock;
     StreamFormat m_format;
 };

@@ -1,7 +1,39 @@
 #include "VCamFormats.h"
 
-#include <cmath>
 #include <cstring>
+
+#include "DShowBase/DShowGuids.h"
+
+namespace {
+
+constexpr DWORD kFourccYuy2 = MAKEFOURCC('Y', 'U', 'Y', '2');
+constexpr DWORD kFourccI420 = MAKEFOURCC('I', '4', '2', '0');
+
+const GUID& SubtypeOf(VCamPixels pixels) {
+    switch (pixels) {
+        case VCamPixels::Yuy2: return MEDIASUBTYPE_YUY2;
+        case VCamPixels::I420: return ZX_MEDIASUBTYPE_I420;
+        default: return MEDIASUBTYPE_RGB24;
+    }
+}
+
+WORD BitsOf(VCamPixels pixels) {
+    switch (pixels) {
+        case VCamPixels::Yuy2: return 16;
+        case VCamPixels::I420: return 12;
+        default: return 24;
+    }
+}
+
+DWORD CompressionOf(VCamPixels pixels) {
+    switch (pixels) {
+        case VCamPixels::Yuy2: return kFourccYuy2;
+        case VCamPixels::I420: return kFourccI420;
+        default: return BI_RGB;
+    }
+}
+
+}  // namespace
 
 DWORD VCamImageSize(LONG width, LONG height, WORD bitCount) {
     if (width <= 0 || height == 0 || bitCount == 0) return 0;
@@ -10,11 +42,22 @@ DWORD VCamImageSize(LONG width, LONG height, WORD bitCount) {
     return size > 0xFFFFFFFFull ? 0 : static_cast<DWORD>(size);
 }
 
-int VCamSizeCodeOfSampleSize(ULONG sampleSize) {
-    return static_cast<int>(std::sqrt(static_cast<double>(sampleSize / 14400u)));
+DWORD VCamPictureBytes(VCamPixels pixels, int code) {
+    const DWORD rgb = FrameCodePictureBytes(code);
+    switch (pixels) {
+        case VCamPixels::Yuy2: return rgb / 3 * 2;
+        case VCamPixels::I420: return rgb / 2;
+        default: return rgb;
+    }
 }
 
+int VCamSizeCodeOfSampleSize(ULONG sampleSize) { return FrameSizeCode(sampleSize); }
+
 bool VCamMakeMediaType(int code, REFERENCE_TIME frameTime, CMediaType* mt) {
+    return VCamMakeMediaType(VCamPixels::Rgb24, code, frameTime, mt);
+}
+
+bool VCamMakeMediaType(VCamPixels pixels, int code, REFERENCE_TIME frameTime, CMediaType* mt) {
     if (!mt || code < 1) return false;
     mt->Reset();
     auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(mt->AllocFormatBuffer(sizeof(VIDEOINFOHEADER)));
@@ -25,12 +68,12 @@ bool VCamMakeMediaType(int code, REFERENCE_TIME frameTime, CMediaType* mt) {
     bmi.biWidth = VCamWidth(code);
     bmi.biHeight = VCamHeight(code);
     bmi.biPlanes = 1;
-    bmi.biBitCount = 24;
-    bmi.biCompression = BI_RGB;
-    bmi.biSizeImage = VCamImageSize(bmi.biWidth, bmi.biHeight, 24);
+    bmi.biBitCount = BitsOf(pixels);
+    bmi.biCompression = CompressionOf(pixels);
+    bmi.biSizeImage = VCamPictureBytes(pixels, code);
     bmi.biClrImportant = 0;
     mt->SetType(MEDIATYPE_Video);
-    mt->SetSubtype(MEDIASUBTYPE_RGB24);
+    mt->SetSubtype(SubtypeOf(pixels));
     mt->SetFormatType(FORMAT_VideoInfo);
     mt->SetTemporalCompression(FALSE);
     mt->SetSampleSize(bmi.biSizeImage);
@@ -42,14 +85,28 @@ const VIDEOINFOHEADER* VCamVideoInfo(const AM_MEDIA_TYPE& mt) {
     return reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
 }
 
-int VCamDeliverableCode(const AM_MEDIA_TYPE& mt) {
-    if (mt.majortype != MEDIATYPE_Video || mt.subtype != MEDIASUBTYPE_RGB24) return 0;
+int VCamDeliverableCode(const AM_MEDIA_TYPE& mt, VCamPixels* pixelsOut) {
+    if (mt.majortype != MEDIATYPE_Video) return 0;
+    VCamPixels pixels;
+    if (mt.subtype == MEDIASUBTYPE_RGB24) {
+        pixels = VCamPixels::Rgb24;
+    } else if (mt.subtype == MEDIASUBTYPE_YUY2) {
+        pixels = VCamPixels::Yuy2;
+    } else if (mt.subtype == ZX_MEDIASUBTYPE_I420) {
+        pixels = VCamPixels::I420;
+    } else {
+        return 0;
+    }
     const VIDEOINFOHEADER* vih = VCamVideoInfo(mt);
     if (!vih) return 0;
     const BITMAPINFOHEADER& bmi = vih->bmiHeader;
-    if (bmi.biBitCount != 24 || bmi.biCompression != BI_RGB || vih->AvgTimePerFrame <= 0) return 0;
+    if (bmi.biBitCount != BitsOf(pixels) || bmi.biCompression != CompressionOf(pixels) || vih->AvgTimePerFrame <= 0)
+        return 0;
     for (int code = 1; code <= kVCamSizeCodes; ++code) {
-        if (bmi.biWidth == VCamWidth(code) && bmi.biHeight == VCamHeight(code)) return code;
+        if (bmi.biWidth == VCamWidth(code) && bmi.biHeight == VCamHeight(code)) {
+            if (pixelsOut) *pixelsOut = pixels;
+            return code;
+        }
     }
     return 0;
 }
@@ -57,5 +114,15 @@ int VCamDeliverableCode(const AM_MEDIA_TYPE& mt) {
 DWORD VCamFormatImageSize(const AM_MEDIA_TYPE& mt) {
     const VIDEOINFOHEADER* vih = VCamVideoInfo(mt);
     if (!vih) return 0;
+    VCamPixels pixels = VCamPixels::Rgb24;
+    const int code = VCamDeliverableCode(mt, &pixels);
+    if (code > 0 && pixels != VCamPixels::Rgb24) return VCamPictureBytes(pixels, code);
     return VCamImageSize(vih->bmiHeader.biWidth, vih->bmiHeader.biHeight, vih->bmiHeader.biBitCount);
+}
+
+REFERENCE_TIME VCamPacedFrameTime(REFERENCE_TIME requested) {
+    if (requested <= 0) return kVCamFrameTime;
+    if (requested < kVCamMinFrameTime) return kVCamMinFrameTime;
+    if (requested > kVCamMaxFrameTime) return kVCamMaxFrameTime;
+    return requested;
 }

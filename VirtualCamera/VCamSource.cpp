@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "ShareMem.h"
@@ -55,16 +54,20 @@ bool StartVCamSource(CShareMem& reader) {
     PROCESS_INFORMATION process = {};
     const BOOL started = CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
                                         nullptr, nullptr, &startup, &process);
+    const DWORD error = started ? 0 : GetLastError();
     if (started) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
-        std::printf("新进程的ID号：%lu\n", static_cast<unsigned long>(process.dwProcessId));
-        std::printf("新进程的主线程ID号：%lu\n", static_cast<unsigned long>(process.dwThreadId));
-        std::fflush(stdout);
     }
-    const DWORD error = started ? 0 : GetLastError();
     VCamLog("StartVCamSource");
     VCamLog(Charset::WString2String(commandLine).c_str());
-    if (!started) VCamLogF("StartVCamSource: the main program did not start (error %lu)", static_cast<unsigned long>(error));
+    // The process lines go to the debug log, never to the client's standard
+    // output: a client may be writing its video there.
+    if (started) {
+        VCamLogF("新进程的ID号：%lu", static_cast<unsigned long>(process.dwProcessId));
+        VCamLogF("新进程的主线程ID号：%lu", static_cast<unsigned long>(process.dwThreadId));
+    } else {
+        VCamLogF("StartVCamSource: the main program did not start (error %lu)", static_cast<unsigned long>(error));
+    }
     return started != FALSE;
 }

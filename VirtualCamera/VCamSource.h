@@ -1,5 +1,6 @@
-// What the filter does when a client starts to use the camera: it makes
-// sure the channel reader is open and starts the main program, ZXVCam.exe,
+// What the filter does when a client starts to use the camera (its graph
+// leaves the stopped state): it makes sure the channel reader is open and
+// starts the main program, ZXVCam.exe,
 // from the folder the installation wrote to the registry:
 //   HKEY_CURRENT_USER\SOFTWARE\orbian\ZXVCAM, string value "Path"
 //   (the folder, without a trailing backslash).
@@ -26,7 +27,8 @@ std::wstring VCamProgramPath(const std::string& folder);
 
 // Opens reader on the real channel when it is not open yet, then starts the
 // main program (hidden, in a console of its own) and writes to the debug
-// log what it did. Nothing is started when the folder is not known. The
+// log what it did, the new process's ids included; nothing goes to the
+// caller's standard output. Nothing is started when the folder is not known. The
 // program's path is passed as the application name and, quoted, as the
 // command line, so a folder with spaces never starts another program.
 // True when a process was started.

@@ -1,88 +1,194 @@
-// Capture filter benchmark: the cost of one FillBuffer (read the newest
-// frame from the channel, copy or scale it, fill the sample) at 640 x 480,
-// where the picture is copied, and at 320 x 240, where it is scaled, each
-// with its ratio to one frame copy (memcpy of 921600 bytes). Each figure is
-// the median of several runs of many samples.
+// Capture filter benchmark.
 //
-// A 640 x 480 frame is published in the real channel once; before every
-// sample the bench only restamps it with the current second and signals the
-// channel's event, as the kernel's next frame would, so the filter never
-// waits for a frame.
+// 1. The cost of one FillBuffer (take the newest frame from the channel,
+//    copy or scale it, fill the sample) at 640 x 480 RGB24, where the
+//    picture is copied, at 320 x 240, where it is scaled, and at 640 x 480
+//    in YUY2 and I420, where it is converted; each as a ratio to one frame
+//    copy (memcpy of 921600 bytes). Each figure is the median of several
+//    runs of many samples.
+// 2. The scaler alone against GDI+'s (what the filter used before) and
+//    FFmpeg's swscale, bilinear and area, on the same picture in the same
+//    run, with each result's mean difference from PIL's resize of that
+//    picture (the test support's reference pictures) as its quality.
+//
+// Before every sample the bench writes the 640 x 480 frame into the real
+// channel again with the current second, as the kernel's next frame would,
+// so the filter always finds a new frame and never waits; that write is
+// timed on its own and taken off the FillBuffer figures. The stream's pace
+// is restarted before every sample so no sample waits for its slot.
 #include <windows.h>
 
 #include <dshow.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <functional>
+#include <string>
 #include <vector>
 
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+#include "BenchUtil.h"
 #include "DShowBase/MediaType.h"
+#include "GdiPlusScaler.h"
 #include "ShareMem.h"
 #include "VCam.h"
 #include "VCamFormats.h"
 #include "VCamSource.h"
 #include "ZxLib/ZxLib.h"
+#include "ZxScale/ZxScale.h"
 
 namespace {
 
-double NowUs() {
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER x;
-        QueryPerformanceFrequency(&x);
-        return x;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1e6 / double(f.QuadPart);
-}
-
-// Median over runs of the mean time of one call, in microseconds.
-double Measure(int runs, int iterations, const std::function<void()>& fn) {
-    fn();  // warm
-    std::vector<double> samples;
-    for (int r = 0; r < runs; ++r) {
-        double t0 = NowUs();
-        for (int i = 0; i < iterations; ++i) fn();
-        samples.push_back((NowUs() - t0) / iterations);
-    }
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
-}
-
-// The published frame, kept current.
+// The published frame, written again for every sample.
 class Publisher {
 public:
     bool Open() {
         if (!m_writer.Open(kShareMemFileName, kShareMemSize)) return false;
-        m_mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, Charset::String2WString(kShareMemFileName).c_str());
-        if (m_mapping) m_view = static_cast<BYTE*>(MapViewOfFile(m_mapping, FILE_MAP_ALL_ACCESS, 0, 0, kShareMemSize));
-        m_event = OpenEventW(EVENT_MODIFY_STATE, FALSE, Charset::String2WString(kShareMemReadEvent).c_str());
-        if (!m_view || !m_event) return false;
-        std::vector<BYTE> packet(kShareMemHeaderSize + 921600);
-        ShareMemMakeHeader(packet.data(), 921600, ShareMemNow());
-        for (size_t i = kShareMemHeaderSize; i < packet.size(); ++i) packet[i] = static_cast<BYTE>(i * 7);
-        m_writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        m_packet.assign(kShareMemHeaderSize + 921600, 0);
+        for (size_t i = kShareMemHeaderSize; i < m_packet.size(); ++i) m_packet[i] = static_cast<BYTE>(i * 7);
+        Next();
         return true;
     }
-    ~Publisher() {
-        if (m_view) UnmapViewOfFile(m_view);
-        if (m_mapping) CloseHandle(m_mapping);
-        if (m_event) CloseHandle(m_event);
-    }
-    // Restamps the frame with the current second and signals it.
     void Next() {
-        ShareMemMakeHeader(m_view, 921600, ShareMemNow());
-        SetEvent(m_event);
+        ShareMemMakeHeader(m_packet.data(), 921600, ShareMemNow());
+        m_writer.Write(m_packet.data(), static_cast<DWORD>(m_packet.size()));
     }
 
 private:
     CShareMem m_writer;
-    HANDLE m_mapping = nullptr;
-    BYTE* m_view = nullptr;
-    HANDLE m_event = nullptr;
+    std::vector<BYTE> m_packet;
 };
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::vector<uint8_t> out;
+    FILE* f = _wfopen(Charset::String2WString(path).c_str(), L"rb");
+    if (!f) return out;
+    std::fseek(f, 0, SEEK_END);
+    const long n = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    if (n > 0) {
+        out.resize(static_cast<size_t>(n));
+        if (std::fread(out.data(), 1, out.size(), f) != out.size()) out.clear();
+    }
+    std::fclose(f);
+    return out;
+}
+
+double MeanDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    if (a.size() != b.size() || a.empty()) return -1;
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) sum += std::abs(static_cast<int>(a[i]) - static_cast<int>(b[i]));
+    return sum / static_cast<double>(a.size());
+}
+
+void FillBufferFigures(double copy) {
+    Publisher publisher;
+    if (!publisher.Open()) {
+        std::fprintf(stderr, "filter bench: the channel could not be opened\n");
+        std::exit(1);
+    }
+    HRESULT hr = S_OK;
+    CUnknown* object = CVCam::CreateInstance(nullptr, &hr);
+    if (!object || FAILED(hr)) std::exit(1);
+    object->NonDelegatingAddRef();
+    auto* filter = static_cast<CVCam*>(object);
+    auto* pin = static_cast<CVCamStream*>(filter->GetPin(0));
+
+    IMemAllocator* allocator = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                reinterpret_cast<void**>(&allocator))))
+        std::exit(1);
+    ALLOCATOR_PROPERTIES want = {1, 921600, 1, 0}, got = {};
+    allocator->SetProperties(&want, &got);
+    allocator->Commit();
+    IMediaSample* sample = nullptr;
+    allocator->GetBuffer(&sample, nullptr, nullptr, 0);
+    if (!sample) std::exit(1);
+
+    const int runs = 15;
+    const double next = BenchMeasure(runs, 200, [&] { publisher.Next(); });
+    std::printf("capture filter, FillBuffer per sample, median of %d runs\n", runs);
+    std::printf("  frame copy (memcpy 921600 bytes)  %9.1f us   1.00 x copy\n", copy);
+    std::printf("  (rewrite the frame, bench only)   %9.1f us  %5.2f x copy, taken off the figures below)\n", next,
+                next / copy);
+    struct Case {
+        VCamPixels pixels;
+        int code;
+        const char* what;
+    };
+    for (const Case c : {Case{VCamPixels::Rgb24, 8, "RGB24 (copy)"}, Case{VCamPixels::Rgb24, 4, "RGB24 (scaled)"},
+                         Case{VCamPixels::Yuy2, 8, "YUY2"}, Case{VCamPixels::I420, 8, "I420"}}) {
+        CMediaType mt;
+        VCamMakeMediaType(c.pixels, c.code, kVCamFrameTime, &mt);
+        pin->SetMediaType(&mt);  // opens the channel reader, as connecting does
+        const double fill = BenchMeasure(runs, 100, [&] {
+            publisher.Next();
+            pin->OnThreadCreate();  // a new stream: no waiting for the slot
+            pin->FillBuffer(sample);
+        }) - next;
+        std::printf("  FillBuffer at %3dx%3d %-15s %9.1f us  %5.2f x copy\n", VCamWidth(c.code), VCamHeight(c.code),
+                    c.what, fill, fill / copy);
+    }
+    sample->Release();
+    allocator->Decommit();
+    allocator->Release();
+    object->NonDelegatingRelease();
+}
+
+void ScalerFigures(double copy) {
+    const std::string folder = Dir::GetCurrentPath() + "scale-reference\\";
+    const std::vector<uint8_t> source = ReadAll(folder + "source.bgr");
+    if (source.size() != 921600) {
+        std::printf("scaler: no reference pictures in %s (built with the tests)\n", folder.c_str());
+        return;
+    }
+    std::printf("scaler alone, 640x480 source, median of 15 runs; quality = mean difference from PIL's resize\n");
+    std::printf("  %-9s %-24s %9s %8s %8s\n", "size", "scaler", "us", "x copy", "quality");
+    struct Size {
+        int w, h;
+    };
+    for (const Size s : {Size{320, 240}, Size{160, 120}, Size{560, 420}}) {
+        const std::string size = std::to_string(s.w) + "x" + std::to_string(s.h);
+        const std::vector<uint8_t> pilBilinear = ReadAll(folder + size + "-bilinear.bgr");
+        const std::vector<uint8_t> pilArea = ReadAll(folder + size + "-area.bgr");
+        std::vector<uint8_t> out(CZxScaler::PictureBytes(s.w, s.h));
+        auto report = [&](const char* name, double us, const std::vector<uint8_t>& reference) {
+            std::printf("  %-9s %-24s %9.1f %8.2f %8.3f\n", size.c_str(), name, us, us / copy, MeanDifference(out, reference));
+        };
+        for (const ZxScaleFilter filter : {ZxScaleFilter::Bilinear, ZxScaleFilter::Area}) {
+            CZxScaler scaler;
+            scaler.Build(640, 480, s.w, s.h, filter);
+            const bool area = filter == ZxScaleFilter::Area;
+            const double us = BenchMeasure(15, 40, [&] { scaler.Scale(source.data(), out.data()); });
+            report(area ? "ours area (SSE2)" : "ours bilinear (SSE2)", us, area ? pilArea : pilBilinear);
+            scaler.SetPlain(true);
+            const double plain = BenchMeasure(15, 10, [&] { scaler.Scale(source.data(), out.data()); });
+            report(area ? "ours area (plain C)" : "ours bilinear (plain C)", plain, area ? pilArea : pilBilinear);
+        }
+        for (const int flags : {SWS_BILINEAR, SWS_AREA}) {
+            const int full = SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP | SWS_ACCURATE_RND;
+            SwsContext* sws = sws_getContext(640, 480, AV_PIX_FMT_BGR24, s.w, s.h, AV_PIX_FMT_BGR24, flags | full,
+                                             nullptr, nullptr, nullptr);
+            if (!sws) continue;
+            const uint8_t* srcPlanes[1] = {source.data()};
+            const int srcStride[1] = {640 * 3};
+            uint8_t* dstPlanes[1] = {out.data()};
+            const int dstStride[1] = {static_cast<int>(CZxScaler::Stride(s.w))};
+            const double us = BenchMeasure(15, 20, [&] { sws_scale(sws, srcPlanes, srcStride, 0, 480, dstPlanes, dstStride); });
+            report(flags == SWS_AREA ? "swscale area" : "swscale bilinear", us, flags == SWS_AREA ? pilArea : pilBilinear);
+            sws_freeContext(sws);
+        }
+        CGdiPlusScaler gdiplus;
+        if (gdiplus.Build(640, 480, 24, s.w, s.h, 24)) {
+            const double us = BenchMeasure(15, 10, [&] { gdiplus.Scale(source.data(), source.size(), out.data(), out.size()); });
+            report("GDI+ (default)", us, pilBilinear);
+        }
+    }
+}
 
 }  // namespace
 
@@ -101,61 +207,12 @@ int main() {
     SetEnvironmentVariableW(L"ZXVCAM_FILTER_LOG", (logPath + L"FilterBench-VCam.log").c_str());
 
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    Publisher publisher;
-    if (!publisher.Open()) {
-        std::fprintf(stderr, "filter bench: the channel could not be opened\n");
-        return 1;
-    }
-
     const size_t frameBytes = 921600;
     std::vector<BYTE> src(frameBytes), dst(frameBytes);
     for (size_t i = 0; i < frameBytes; ++i) src[i] = static_cast<BYTE>(i * 7);
-    const int runs = 15;
-    const double copy = Measure(runs, 400, [&] { std::memcpy(dst.data(), src.data(), frameBytes); });
-
-    HRESULT hr = S_OK;
-    CUnknown* object = CVCam::CreateInstance(nullptr, &hr);
-    if (!object || FAILED(hr)) return 1;
-    object->NonDelegatingAddRef();
-    auto* filter = static_cast<CVCam*>(object);
-    auto* pin = static_cast<CVCamStream*>(filter->GetPin(0));
-
-    IMemAllocator* allocator = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                reinterpret_cast<void**>(&allocator))))
-        return 1;
-    ALLOCATOR_PROPERTIES want = {1, static_cast<long>(frameBytes), 1, 0}, got = {};
-    allocator->SetProperties(&want, &got);
-    allocator->Commit();
-    IMediaSample* sample = nullptr;
-    allocator->GetBuffer(&sample, nullptr, nullptr, 0);
-    if (!sample) return 1;
-
-    // The bench's own part of every sample: restamping and signalling.
-    const double next = Measure(runs, 400, [&] { publisher.Next(); });
-
-    std::printf("capture filter, FillBuffer per sample, median of %d runs\n", runs);
-    std::printf("  frame copy (memcpy 921600 bytes)  %9.1f us   1.00 x copy\n", copy);
-    std::printf("  (restamp and signal, bench only)  %9.1f us  %5.2f x copy, taken off the figures below)\n", next,
-                next / copy);
-    for (int code : {8, 4}) {
-        CMediaType mt;
-        VCamMakeMediaType(code, kVCamFrameTime, &mt);
-        pin->SetMediaType(&mt);  // opens the channel reader, as connecting does
-        pin->OnThreadCreate();
-        const int iterations = code == 8 ? 200 : 50;
-        const double fill = Measure(runs, iterations, [&] {
-            publisher.Next();
-            pin->FillBuffer(sample);
-        }) - next;
-        std::printf("  FillBuffer at %3dx%3d%-12s %9.1f us  %5.2f x copy\n", VCamWidth(code), VCamHeight(code),
-                    code == 8 ? " (copy)" : " (scaled)", fill, fill / copy);
-    }
-
-    sample->Release();
-    allocator->Decommit();
-    allocator->Release();
-    object->NonDelegatingRelease();
+    const double copy = BenchMeasure(15, 400, [&] { std::memcpy(dst.data(), src.data(), frameBytes); });
+    FillBufferFigures(copy);
+    ScalerFigures(copy);
     CoUninitialize();
     return 0;
 }

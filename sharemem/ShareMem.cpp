@@ -2,7 +2,6 @@
 
 #include <time.h>
 
-#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -10,29 +9,34 @@
 
 namespace {
 
-// Bytes of one size-code step: 80 x 60 pixels at 3 bytes.
-constexpr uint32_t kCodeUnitBytes = 14400;
-
-// How long a reader waits for the writer's signal before it reads anyway.
+// How long Read waits for a frame it has not read yet.
 constexpr DWORD kReadWaitMs = 100;
 
-void PutU32(uint8_t* at, uint32_t value) {
-    at[0] = static_cast<uint8_t>(value);
-    at[1] = static_cast<uint8_t>(value >> 8);
-    at[2] = static_cast<uint8_t>(value >> 16);
-    at[3] = static_cast<uint8_t>(value >> 24);
-}
+// How often a waiting reader looks at the sequence number even without a
+// signal: the read event wakes one waiter per signal, and a wake-up passed
+// on by another reader may go to one that has seen the frame already.
+constexpr DWORD kWaitSliceMs = 4;
 
-uint32_t GetU32(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) |
-           (static_cast<uint32_t>(at[2]) << 16) | (static_cast<uint32_t>(at[3]) << 24);
+// A copy of the largest frame takes well under this; a sequence number that
+// stays odd longer belongs to a writer that stopped in the middle.
+constexpr DWORD kWriterBusyMs = 20;
+// A second writer waits this long for the first to finish a frame before it
+// takes the channel over.
+constexpr DWORD kWriterTakeOverMs = 200;
+
+// "ZXSQ": a writer with sequence numbers has written.
+constexpr LONG kMarker = 0x5153585A;
+
+// Reads a word another process writes.
+LONG LoadWord(volatile LONG* word) {
+    const LONG value = *word;
+    MemoryBarrier();
+    return value;
 }
 
 }  // namespace
 
-int ShareMemSizeCode(uint32_t imageSize) {
-    return static_cast<int>(std::sqrt(static_cast<double>(imageSize / kCodeUnitBytes)));
-}
+int ShareMemSizeCode(uint32_t imageSize) { return FrameSizeCode(imageSize); }
 
 int32_t ShareMemNow() {
     const __time64_t now = _time64(nullptr);
@@ -41,37 +45,36 @@ int32_t ShareMemNow() {
 
 bool ShareMemMakeHeader(uint8_t* packet, uint32_t imageSize, int32_t time) {
     if (!packet || imageSize > kShareMemMaxImageSize) return false;
-    const int code = ShareMemSizeCode(imageSize);
+    const int code = FrameSizeCode(imageSize);
     if (code <= 0) return false;
     packet[0] = 0;
     packet[1] = 1;
     packet[2] = 1;
     packet[3] = static_cast<uint8_t>(code);  // at most 18 for the channel's size
-    PutU32(packet + 4, static_cast<uint32_t>(time));
-    PutU32(packet + 8, imageSize);
+    FramePutU32(packet + 4, static_cast<uint32_t>(time));
+    FramePutU32(packet + 8, imageSize);
     return true;
 }
 
 bool ShareMemHeaderValid(const uint8_t* header, int32_t now, uint32_t& imageSize) {
     if (!header) return false;
-    if (header[1] == 0 || header[2] == 0) return false;
-    const int code = static_cast<int8_t>(header[3]);
-    const int32_t time = static_cast<int32_t>(GetU32(header + 4));
-    const uint32_t size = GetU32(header + 8);
-    if (code <= 0 || time == 0 || size == 0) return false;
-    // A frame written in another second is stale (the writer has stopped or
-    // stalled); the time stamps are whole seconds, so "within one second"
-    // means equal.
-    if (time != now) return false;
-    if (size > kShareMemMaxImageSize) return false;
+    const FrameHeader h = FrameReadHeader(header);
+    if (h.valid1 == 0 || h.valid2 == 0) return false;
+    if (h.code <= 0 || h.time == 0 || h.imageSize == 0) return false;
+    // Whole seconds: a frame of this second or the previous one is current,
+    // so one written just before the second turned is still taken; one of
+    // two or more seconds ago is stale (the writer has stopped or stalled),
+    // and so is one from a later second. Computed in 32 bits, as stored.
+    const uint32_t age = static_cast<uint32_t>(now) - static_cast<uint32_t>(h.time);
+    if (age > 1) return false;
+    if (h.imageSize > kShareMemMaxImageSize) return false;
     // The image must be exactly the 24-bit picture the size code names:
     // readers copy image-size bytes when the code is theirs and scale a
     // (code x 80) x (code x 60) picture otherwise, so a header whose two
     // fields disagree would make one of them read past the picture. (Codes
     // above 18 cannot pass: their picture is larger than the channel.)
-    const uint32_t pictureBytes = static_cast<uint32_t>(code) * static_cast<uint32_t>(code) * kCodeUnitBytes;
-    if (pictureBytes != size) return false;
-    imageSize = size;
+    if (FrameCodePictureBytes(h.code) != h.imageSize) return false;
+    imageSize = h.imageSize;
     return true;
 }
 
@@ -83,7 +86,9 @@ bool CShareMem::Open(const char* name, DWORD size) {
 
 bool CShareMem::Open(const char* name, DWORD size, const char* readEventName, const char* writeEventName) {
     if (m_bOpen) return false;
-    if (!name || !readEventName || !writeEventName || size < kShareMemHeaderSize) return false;
+    if (!name || !readEventName || !writeEventName) return false;
+    // Room for a header before the control block.
+    if (size < kShareMemHeaderSize + kShareMemControlSize || ControlOffset(size) < kShareMemHeaderSize) return false;
 
     const std::wstring mappingName = Charset::String2WString(name);
     // Backed by the paging file. When the mapping exists already this returns
@@ -120,6 +125,9 @@ bool CShareMem::Open(const char* name, DWORD size, const char* readEventName, co
     m_hWriteEvent = writeEvent;
     m_viewSize = size;
     m_bOpen = true;
+    m_lastRead = 0;
+    m_readAny = false;
+    m_stuckOdd = 0;
     return true;
 }
 
@@ -137,36 +145,155 @@ void CShareMem::Close() {
     m_bOpen = false;
 }
 
+DWORD CShareMem::FrameArea() const { return m_viewSize >= kShareMemHeaderSize + kShareMemControlSize ? ControlOffset(m_viewSize) : 0; }
+
+volatile LONG* CShareMem::MarkerWord() const {
+    return reinterpret_cast<volatile LONG*>(static_cast<uint8_t*>(m_pView) + ControlOffset(m_viewSize));
+}
+
+volatile LONG* CShareMem::SequenceWord() const { return MarkerWord() + 1; }
+
 bool CShareMem::Write(const void* bytes, DWORD length) {
-    if (m_bOpen && m_pView && bytes && length <= m_viewSize) {
-        std::memcpy(m_pView, bytes, length);
-        SetEvent(m_hReadEvent);
+    if (!m_bOpen || !m_pView || !bytes || length > FrameArea()) return false;
+    volatile LONG* sequence = SequenceWord();
+
+    // Take the channel: from an even number to the odd one after it. An odd
+    // number belongs to another writer in the middle of a frame; one that
+    // stays odd belongs to a writer that stopped there, and is taken over.
+    LONG mine = 0;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const LONG seen = LoadWord(sequence);
+        if ((seen & 1) == 0) {
+            if (InterlockedCompareExchange(sequence, seen + 1, seen) == seen) {
+                mine = seen + 1;
+                break;
+            }
+            continue;
+        }
+        if (GetTickCount() - start >= kWriterTakeOverMs) {
+            if (InterlockedCompareExchange(sequence, seen + 2, seen) == seen) {
+                mine = seen + 2;
+                break;
+            }
+            continue;
+        }
+        Sleep(1);
     }
+    std::memcpy(m_pView, bytes, length);
+    // Both interlocked operations are full barriers: the pixels are in place
+    // before the number is even again.
+    InterlockedExchange(MarkerWord(), kMarker);
+    InterlockedExchange(sequence, mine + 1);
+    SetEvent(m_hReadEvent);
     // Nobody acts on the result of a write.
     return false;
+}
+
+uint32_t CShareMem::Sequence() const {
+    if (!m_bOpen || !m_pView) return 0;
+    return static_cast<uint32_t>(LoadWord(SequenceWord())) >> 1;
+}
+
+bool CShareMem::Numbered() const { return m_bOpen && m_pView && LoadWord(MarkerWord()) == kMarker; }
+
+bool CShareMem::WaitForFrame(uint32_t seen, DWORD timeoutMs) {
+    if (!m_bOpen || !m_hReadEvent) return false;
+    if (!Numbered()) {
+        // A writer without numbers: its signal is all there is.
+        return WaitForSingleObject(m_hReadEvent, timeoutMs) == WAIT_OBJECT_0;
+    }
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (Sequence() != seen) return true;
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs) return false;
+        const DWORD slice = timeoutMs - elapsed < kWaitSliceMs ? timeoutMs - elapsed : kWaitSliceMs;
+        if (WaitForSingleObject(m_hReadEvent, slice) == WAIT_OBJECT_0 && Sequence() != seen) {
+            // The signal woke this reader only; pass it on to the next one.
+            SetEvent(m_hReadEvent);
+            return true;
+        }
+    }
+}
+
+bool CShareMem::BeginRead(ShareMemFrame& frame, int32_t now) {
+    if (!m_bOpen || !m_pView) return false;
+    const bool numbered = Numbered();
+    LONG sequence = 0;
+    if (numbered) {
+        volatile LONG* word = SequenceWord();
+        sequence = LoadWord(word);
+        if (sequence & 1) {
+            // The writer is copying a frame: that takes well under a
+            // millisecond, unless it stopped in the middle.
+            if (sequence == m_stuckOdd) return false;
+            const DWORD start = GetTickCount();
+            while ((sequence = LoadWord(word)) & 1) {
+                if (GetTickCount() - start >= kWriterBusyMs) {
+                    m_stuckOdd = sequence;
+                    return false;
+                }
+                Sleep(0);
+            }
+        }
+    }
+    // The writer may overwrite the mapping at any moment: check a private
+    // copy of the header and size everything by that copy alone.
+    std::memcpy(frame.header, m_pView, kShareMemHeaderSize);
+    uint32_t imageSize = 0;
+    if (!ShareMemHeaderValid(frame.header, now, imageSize)) return false;
+    if (imageSize + kShareMemHeaderSize > FrameArea()) return false;  // no overflow: imageSize is bounded
+    frame.imageSize = imageSize;
+    frame.code = static_cast<int8_t>(frame.header[3]);
+    frame.pixels = static_cast<const uint8_t*>(m_pView) + kShareMemHeaderSize;
+    frame.sequence = static_cast<uint32_t>(sequence) >> 1;
+    frame.numbered = numbered;
+    if (numbered) {
+        // The header must belong to the same frame as the number.
+        MemoryBarrier();
+        if (LoadWord(SequenceWord()) != sequence) return false;
+    }
+    return true;
+}
+
+bool CShareMem::EndRead(const ShareMemFrame& frame) const {
+    if (!m_bOpen || !m_pView) return false;
+    if (!frame.numbered) return true;
+    MemoryBarrier();
+    return static_cast<uint32_t>(LoadWord(SequenceWord())) == frame.sequence << 1;
 }
 
 bool CShareMem::Read(void* destination, DWORD& lengthOut) { return Read(destination, kShareMemSize, lengthOut); }
 
 bool CShareMem::Read(void* destination, DWORD capacity, DWORD& lengthOut) {
     lengthOut = 0;
-    // Released by the writer's next frame, or after 100 ms in any case.
-    if (m_hReadEvent) WaitForSingleObject(m_hReadEvent, kReadWaitMs);
-    if (!m_bOpen || !m_pView || !destination) return false;
+    if (!m_bOpen) return false;
+    // Released by a frame this reader has not tried yet, or after 100 ms in
+    // any case. A frame that is in the channel when the reader first comes
+    // is new to it.
+    const uint32_t newest = Sequence();
+    if (m_readAny || newest == 0 || !Numbered()) WaitForFrame(m_readAny ? m_lastRead : newest, kReadWaitMs);
+    m_readAny = true;
+    m_lastRead = Sequence();
+    if (!m_pView || !destination) return false;
 
-    // The writer may overwrite the mapping at any moment: check a private
-    // copy of the header and size the copy by that copy alone.
-    uint8_t header[kShareMemHeaderSize];
-    std::memcpy(header, m_pView, kShareMemHeaderSize);
-    uint32_t imageSize = 0;
-    if (!ShareMemHeaderValid(header, ShareMemNow(), imageSize)) return false;
-    const DWORD total = imageSize + kShareMemHeaderSize;  // no overflow: imageSize is bounded
-    if (total > m_viewSize || total > capacity) return false;
-
-    std::memcpy(destination, m_pView, total);
-    // Hand out the header that was checked, so the caller's copy always
-    // agrees with the number of bytes it received.
-    std::memcpy(destination, header, kShareMemHeaderSize);
-    lengthOut = total;
-    return true;
+    // A frame overwritten while it was copied is read again (the newest one
+    // then); a writer faster than three copies in a row gives nothing, and
+    // then the pixels of destination may have been written.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ShareMemFrame frame;
+        if (!BeginRead(frame, ShareMemNow())) return false;
+        const DWORD total = frame.imageSize + kShareMemHeaderSize;
+        if (total > capacity) return false;
+        std::memcpy(static_cast<uint8_t*>(destination) + kShareMemHeaderSize, frame.pixels, frame.imageSize);
+        if (!EndRead(frame)) continue;
+        // Hand out the header that was checked, so the caller's copy always
+        // agrees with the number of bytes it received.
+        std::memcpy(destination, frame.header, kShareMemHeaderSize);
+        lengthOut = total;
+        m_lastRead = frame.sequence;
+        return true;
+    }
+    return false;
 }

@@ -2,9 +2,9 @@
 // capture filter in every client process.
 //
 // One named file mapping holds the newest frame: a 12-byte header followed by
-// the pixels. The writer copies a whole packet in and signals the read event;
-// readers wait at most 100 ms on that event and then copy out whatever the
-// mapping holds, trusting only the header. There is no lock and no reply.
+// the pixels (FrameSize.h gives the header and the size rules). The writer
+// copies a whole packet in and signals the read event; readers never lock the
+// writer and never reply.
 //
 // Header (integers little-endian):
 //   0      reserved, always 0
@@ -16,6 +16,25 @@
 //   8..11  image size in bytes (unsigned 32-bit)
 //   12..   the pixels, blue-green-red, rows bottom-up
 //
+// Whole frames for every reader. The last 16 bytes of the mapping (beyond the
+// largest picture a header may announce) hold a control block: a marker and a
+// frame sequence number. The writer makes the number odd before it copies a
+// packet and even again afterwards; a reader notes the (even) number, copies
+// or scales the picture, and keeps what it made only when the number is
+// still the same, so no reader ever hands on a frame that was overwritten
+// while it copied. The number also tells each reader whether a frame is new
+// to it, so every reader in any number of processes sees every frame: the
+// auto-reset read event wakes only one waiter per signal, so a reader that it
+// wakes for a frame new to it signals it again for the next waiter, and
+// waiters look at the number at least every few milliseconds besides. A
+// writer that never sets the marker (one without sequence numbers) is still
+// read as before: every read takes the packet as it is.
+//
+// Staleness: the time stamp has whole seconds, so a frame of the current or
+// the previous second is current (a frame written a millisecond before the
+// second turned is not rejected), and one stamped two or more seconds ago
+// is stale.
+//
 // Used by the 64-bit kernel and by the 32-bit and 64-bit filter, so nothing
 // here depends on the pointer size.
 #pragma once
@@ -24,6 +43,8 @@
 
 #include <cstdint>
 
+#include "FrameSize.h"
+
 // The channel's names (local object namespace, no prefix) and size.
 inline constexpr char kShareMemFileName[] = "VCAM_SHARE_MEM_FILE_NAME";
 // Auto-reset; the writer signals it after each frame, readers wait on it.
@@ -31,9 +52,14 @@ inline constexpr char kShareMemReadEvent[] = "ZXVCAM_READEVENT_INFORM";
 // Auto-reset; both sides hold it open, nobody signals or waits on it.
 inline constexpr char kShareMemWriteEvent[] = "ZXVCAM_WRITEEVENT_INFORM";
 constexpr DWORD kShareMemSize = 4915300;
-constexpr DWORD kShareMemHeaderSize = 12;
-// The largest image a header of the real channel may announce.
-constexpr DWORD kShareMemMaxImageSize = kShareMemSize - kShareMemHeaderSize;
+constexpr DWORD kShareMemHeaderSize = kFrameHeaderBytes;
+// The control block at the end of every mapping: a marker and the sequence
+// number, 32 bits each, on an 8-byte boundary in the last 16 bytes.
+constexpr DWORD kShareMemControlSize = 16;
+constexpr DWORD ControlOffset(DWORD mappingSize) { return (mappingSize - kShareMemControlSize) & ~static_cast<DWORD>(7); }
+// The largest image a header of the real channel may announce: no packet
+// reaches the control block.
+constexpr DWORD kShareMemMaxImageSize = ControlOffset(kShareMemSize) - kShareMemHeaderSize;
 
 // The size code of an image of imageSize bytes: (int)sqrt(imageSize / 14400)
 // with an unsigned integer division and the root truncated. 8 for 921600.
@@ -48,12 +74,25 @@ int32_t ShareMemNow();
 bool ShareMemMakeHeader(uint8_t* packet, uint32_t imageSize, int32_t time);
 
 // Checks a 12-byte header the way every reader does: both valid flags set, a
-// positive size code, a non-zero time stamp equal to now, and an image size
+// positive size code, a non-zero time stamp of the second now or the one
+// before, and an image size
 // from 1 to kShareMemMaxImageSize that is exactly the 24-bit picture the code
 // names ((code x 80) x (code x 60) pixels, code x code x 14400 bytes), so
 // image size + 12 never exceeds the channel. On success sets imageSize to
 // the stated image size.
 bool ShareMemHeaderValid(const uint8_t* header, int32_t now, uint32_t& imageSize);
+
+// A frame found in the mapping by BeginRead: the checked copy of its header,
+// and where its pixels lie in the view. What is read from pixels is whole
+// only when EndRead says so.
+struct ShareMemFrame {
+    uint8_t header[kShareMemHeaderSize] = {};
+    uint32_t imageSize = 0;
+    int code = 0;
+    const uint8_t* pixels = nullptr;
+    uint32_t sequence = 0;  // the frame's number (0 from a writer without numbers)
+    bool numbered = false;  // the writer keeps sequence numbers
+};
 
 // One side of the channel: the writer in the kernel or a reader in a filter.
 class CShareMem {
@@ -66,8 +105,9 @@ public:
     // Creates the mapping name of size bytes, or attaches to it when another
     // side created it first (then the content is kept; a creator zeroes the
     // view), and creates or opens both events. False when this object is
-    // already open (the first mapping stays), when size cannot hold a header,
-    // or when any of the objects cannot be created or mapped.
+    // already open (the first mapping stays), when size cannot hold a header
+    // and the control block, or when any of the objects cannot be created or
+    // mapped.
     bool Open(const char* name, DWORD size);
 
     // The same with other event names, so that a private channel (a test, a
@@ -77,25 +117,51 @@ public:
     // Closes the events, the view and the mapping. Does nothing when closed.
     void Close();
 
-    // Copies length bytes to the start of the mapping and signals the read
-    // event. A length larger than the mapping is refused: nothing is copied
-    // and nothing signalled. The result is always false; callers ignore it.
+    // Copies length bytes to the start of the mapping, between the two steps
+    // of the sequence number, and signals the read event. A length that
+    // would reach the control block is refused: nothing is copied and
+    // nothing signalled. The result is always false; callers ignore it.
     bool Write(const void* bytes, DWORD length);
 
-    // Waits up to 100 ms on the read event (not when closed), then copies the
-    // current packet, header included, to destination when its header is
-    // valid at the current second (ShareMemHeaderValid) and header plus image
-    // fit both the mapping and capacity bytes. On success lengthOut is image
-    // size + 12 and the copied header is the one that was checked; on failure
-    // lengthOut is 0 and nothing is copied.
+    // Waits up to 100 ms for a frame this reader has not read yet (not when
+    // closed), then copies the newest whole packet, header included, to
+    // destination when its header is valid (ShareMemHeaderValid) and header
+    // plus image fit both the frame area and capacity bytes. On success
+    // lengthOut is image size + 12 and the copied header is the one that was
+    // checked; on failure lengthOut is 0 and nothing is copied.
     bool Read(void* destination, DWORD capacity, DWORD& lengthOut);
 
     // The same for a destination of kShareMemSize bytes.
     bool Read(void* destination, DWORD& lengthOut);
 
+    // Reading in place, for readers that scale or convert straight from the
+    // mapping: BeginRead finds the newest complete frame whose header is
+    // valid at the second now (false when there is none, or the writer is
+    // in the middle of a frame for longer than a copy takes); the caller
+    // reads frame.pixels (frame.imageSize bytes); EndRead then tells whether
+    // the writer left the frame alone meanwhile. What was read is to be
+    // thrown away when EndRead is false.
+    bool BeginRead(ShareMemFrame& frame, int32_t now);
+    bool EndRead(const ShareMemFrame& frame) const;
+
+    // The number of the newest frame published (it changes with every frame
+    // of a writer with sequence numbers), and whether the writer keeps them.
+    uint32_t Sequence() const;
+    bool Numbered() const;
+
+    // Waits until the newest frame's number differs from seen or timeoutMs
+    // has passed; true when it differs. Without numbers (an older writer),
+    // true when the read event was signalled. Does not wait when closed.
+    bool WaitForFrame(uint32_t seen, DWORD timeoutMs);
+
     bool IsOpen() const { return m_bOpen; }
 
 private:
+    volatile LONG* SequenceWord() const;
+    volatile LONG* MarkerWord() const;
+    // Bytes a packet may take: the view up to the control block.
+    DWORD FrameArea() const;
+
     HANDLE m_hMapping = nullptr;
     void* m_pView = nullptr;
     HANDLE m_hReadEvent = nullptr;
@@ -103,4 +169,10 @@ private:
     bool m_bOpen = false;
     // Bytes in the view, so neither side copies past the mapping.
     DWORD m_viewSize = 0;
+    // The number of the frame Read returned last.
+    uint32_t m_lastRead = 0;
+    bool m_readAny = false;
+    // A sequence number found odd for longer than a copy takes: a writer
+    // that stopped in the middle of a frame. Not waited for again.
+    LONG m_stuckOdd = 0;
 };

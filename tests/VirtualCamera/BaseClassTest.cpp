@@ -222,9 +222,10 @@ TEST_F(BaseClasses, PinConnectsThroughTheGraphAndNegotiatesAnAllocator) {
     EXPECT_EQ(E_POINTER, out->Connect(nullptr, nullptr));
     EXPECT_EQ(VFW_E_INVALID_DIRECTION, out->Connect(otherOut.get(), nullptr)) << "output to output";
     EXPECT_EQ(E_UNEXPECTED, out->ReceiveConnection(otherOut.get(), nullptr));
-    // A complete type other than the current one is refused.
+    // A complete type the pin does not offer is refused.
     CMediaType small;
     ASSERT_TRUE(VCamMakeMediaType(2, 1000000, &small));
+    small.SetSubtype(MEDIASUBTYPE_RGB32);
     EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, out->Connect(in.get(), &small));
     Ptr<IPin> nobody;
     EXPECT_EQ(VFW_E_NOT_CONNECTED, out->ConnectedTo(&nobody));

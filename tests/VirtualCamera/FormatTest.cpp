@@ -7,13 +7,18 @@
 #include <dshow.h>
 
 #include <cstring>
+#include <vector>
 
+#include "DShowBase/DShowGuids.h"
 #include "DShowBase/MediaType.h"
 #include "TestSupport.h"
 #include "VCam.h"
 #include "VCamFormats.h"
 #include "VCamGuids.h"
 #include "VCamTestSupport.h"
+#include "ShareMem.h"
+#include "ZxScale/ZxScale.h"
+#include "ZxScale/ZxYuv.h"
 
 namespace {
 
@@ -41,10 +46,10 @@ protected:
     Ptr<IAMStreamConfig> config;
 };
 
-TEST_F(Formats, PositionsZeroToEightThenNoMoreItems) {
+TEST_F(Formats, PositionsZeroToTwentyFourThenNoMoreItems) {
     CMediaType mt;
     EXPECT_EQ(E_INVALIDARG, pin->GetMediaType(-1, &mt));
-    EXPECT_EQ(VFW_S_NO_MORE_ITEMS, pin->GetMediaType(9, &mt));
+    EXPECT_EQ(VFW_S_NO_MORE_ITEMS, pin->GetMediaType(25, &mt));
     EXPECT_EQ(VFW_S_NO_MORE_ITEMS, pin->GetMediaType(1000, &mt));
     EXPECT_EQ(E_POINTER, pin->GetMediaType(1, nullptr));
 
@@ -56,7 +61,7 @@ TEST_F(Formats, PositionsZeroToEightThenNoMoreItems) {
         ASSERT_EQ(sizeof(VIDEOINFOHEADER), mt.cbFormat);
         const VIDEOINFOHEADER& v = Vih(mt);
         EXPECT_TRUE(IsRectEmpty(&v.rcSource) && IsRectEmpty(&v.rcTarget));
-        EXPECT_EQ(1000000, v.AvgTimePerFrame);
+        EXPECT_EQ(500000, v.AvgTimePerFrame) << "the producer's 20 frames a second";
         EXPECT_EQ(position * 80, v.bmiHeader.biWidth);
         EXPECT_EQ(position * 60, v.bmiHeader.biHeight);
         EXPECT_TRUE(v.bmiHeader.biSize == 40 && v.bmiHeader.biPlanes == 1 && v.bmiHeader.biBitCount == 24 &&
@@ -66,6 +71,23 @@ TEST_F(Formats, PositionsZeroToEightThenNoMoreItems) {
         EXPECT_TRUE(!mt.bTemporalCompression && mt.bFixedSizeSamples);
         EXPECT_EQ(image, mt.lSampleSize);
     }
+    // After the RGB24 sizes, the same sizes in YUY2 and then in I420.
+    for (int position = 9; position <= 24; ++position) {
+        ASSERT_EQ(S_OK, pin->GetMediaType(position, &mt)) << position;
+        const bool yuy2 = position <= 16;
+        const int code = (position - 1) % 8 + 1;
+        EXPECT_EQ(yuy2 ? MEDIASUBTYPE_YUY2 : ZX_MEDIASUBTYPE_I420, mt.subtype) << position;
+        const VIDEOINFOHEADER& v = Vih(mt);
+        EXPECT_EQ(code * 80, v.bmiHeader.biWidth);
+        EXPECT_EQ(code * 60, v.bmiHeader.biHeight) << "YUV rows are top-down with a positive height";
+        EXPECT_EQ(yuy2 ? 16 : 12, v.bmiHeader.biBitCount);
+        EXPECT_EQ(yuy2 ? MAKEFOURCC('Y', 'U', 'Y', '2') : MAKEFOURCC('I', '4', '2', '0'), v.bmiHeader.biCompression);
+        const DWORD image = static_cast<DWORD>(code * code * (yuy2 ? 9600 : 7200));
+        EXPECT_EQ(image, v.bmiHeader.biSizeImage);
+        EXPECT_EQ(image, mt.lSampleSize);
+        EXPECT_EQ(500000, v.AvgTimePerFrame);
+        EXPECT_EQ(S_OK, pin->CheckMediaType(&mt)) << "every offered type connects until a client chooses one";
+    }
     // Position 0 is the current type: a fresh pin is at 640 x 480.
     CMediaType current, last;
     ASSERT_EQ(S_OK, pin->GetMediaType(0, &current));
@@ -74,7 +96,14 @@ TEST_F(Formats, PositionsZeroToEightThenNoMoreItems) {
     EXPECT_EQ(S_OK, pin->CheckMediaType(&current));
     CMediaType other;
     ASSERT_EQ(S_OK, pin->GetMediaType(4, &other));
-    EXPECT_EQ(E_INVALIDARG, pin->CheckMediaType(&other)) << "only the current type is taken";
+    EXPECT_EQ(S_OK, pin->CheckMediaType(&other));
+    CMediaType rgb32(other);
+    rgb32.SetSubtype(MEDIASUBTYPE_RGB32);
+    EXPECT_EQ(E_INVALIDARG, pin->CheckMediaType(&rgb32)) << "a type the pin does not offer";
+    // Once a client chose a type, only that one connects.
+    ASSERT_EQ(S_OK, config->SetFormat(&last));
+    EXPECT_EQ(E_INVALIDARG, pin->CheckMediaType(&other)) << "only the chosen type is taken";
+    EXPECT_EQ(S_OK, pin->CheckMediaType(&last));
     EXPECT_EQ(E_POINTER, pin->CheckMediaType(nullptr));
 
     const std::string log = zxtest::ReadFile(logPath);
@@ -83,17 +112,18 @@ TEST_F(Formats, PositionsZeroToEightThenNoMoreItems) {
     EXPECT_NE(std::string::npos, log.find(": CheckMediaType\r\n"));
 }
 
-TEST_F(Formats, EnumeratorHandsOutTheNineTypesAsCopies) {
+TEST_F(Formats, EnumeratorHandsOutTheTypesAsCopies) {
     Ptr<IPin> ipin;
     ASSERT_EQ(S_OK, vct::FirstPin(filter.get(), &ipin));
     Ptr<IEnumMediaTypes> types;
     ASSERT_EQ(S_OK, ipin->EnumMediaTypes(&types));
     AM_MEDIA_TYPE* got[12] = {};
     ULONG fetched = 0;
-    EXPECT_EQ(S_FALSE, types->Next(12, got, &fetched));
-    ASSERT_EQ(9u, fetched);
+    EXPECT_EQ(S_OK, types->Next(12, got, &fetched));
+    ASSERT_EQ(12u, fetched);
     EXPECT_EQ(640, Vih(*got[0]).bmiHeader.biWidth);
-    for (ULONG i = 1; i < fetched; ++i) EXPECT_EQ(static_cast<LONG>(i) * 80, Vih(*got[i]).bmiHeader.biWidth);
+    for (ULONG i = 1; i <= 8; ++i) EXPECT_EQ(static_cast<LONG>(i) * 80, Vih(*got[i]).bmiHeader.biWidth);
+    EXPECT_EQ(MEDIASUBTYPE_YUY2, got[9]->subtype) << "YUY2 after the RGB24 types";
     for (ULONG i = 0; i < fetched; ++i) DeleteMediaType(got[i]);
 
     EXPECT_EQ(S_OK, types->Reset());
@@ -104,7 +134,7 @@ TEST_F(Formats, EnumeratorHandsOutTheNineTypesAsCopies) {
     ASSERT_EQ(S_OK, copy->Next(1, &one, nullptr));
     EXPECT_EQ(320, Vih(*one).bmiHeader.biWidth) << "the clone continues where its original was";
     DeleteMediaType(one);
-    EXPECT_EQ(S_FALSE, types->Skip(10));
+    EXPECT_EQ(S_FALSE, types->Skip(30));
     EXPECT_EQ(E_INVALIDARG, types->Next(2, got, nullptr));
 }
 
@@ -113,7 +143,7 @@ TEST_F(Formats, StreamCapsIndexZeroIs320AndTheOthersFollowTheIndex) {
     EXPECT_EQ(E_POINTER, config->GetNumberOfCapabilities(nullptr, &size));
     EXPECT_EQ(E_POINTER, config->GetNumberOfCapabilities(&count, nullptr));
     ASSERT_EQ(S_OK, config->GetNumberOfCapabilities(&count, &size));
-    EXPECT_EQ(8, count);
+    EXPECT_EQ(24, count) << "eight sizes in RGB24, YUY2 and I420";
     EXPECT_EQ(static_cast<int>(sizeof(VIDEO_STREAM_CONFIG_CAPS)), size);
 
     const int widths[8] = {320, 80, 160, 240, 320, 400, 480, 560};
@@ -131,7 +161,7 @@ TEST_F(Formats, StreamCapsIndexZeroIs320AndTheOthersFollowTheIndex) {
         EXPECT_EQ(widths[i] * 3 / 4, v.bmiHeader.biHeight) << i;
         EXPECT_EQ(static_cast<DWORD>(widths[i] * widths[i] * 9 / 4), v.bmiHeader.biSizeImage);
         EXPECT_EQ(v.bmiHeader.biSizeImage, mt->lSampleSize);
-        EXPECT_EQ(1000000, v.AvgTimePerFrame) << "the frame time of the current type";
+        EXPECT_EQ(500000, v.AvgTimePerFrame) << "the frame time of the current type";
         EXPECT_EQ(24, v.bmiHeader.biBitCount);
 
         // Every size shares one set of capabilities: 80 x 60 to 640 x 480 in
@@ -151,7 +181,15 @@ TEST_F(Formats, StreamCapsIndexZeroIs320AndTheOthersFollowTheIndex) {
     VIDEO_STREAM_CONFIG_CAPS caps;
     EXPECT_EQ(E_POINTER, config->GetStreamCaps(0, nullptr, reinterpret_cast<BYTE*>(&caps)));
     EXPECT_EQ(E_POINTER, config->GetStreamCaps(0, &mt, nullptr));
-    EXPECT_EQ(S_FALSE, config->GetStreamCaps(8, &mt, reinterpret_cast<BYTE*>(&caps))) << "beyond the count";
+    // Indexes 8 to 23: the YUY2 sizes, then the I420 ones, 80 x 60 first.
+    for (int i = 8; i < 24; ++i) {
+        ASSERT_EQ(S_OK, config->GetStreamCaps(i, &mt, reinterpret_cast<BYTE*>(&caps))) << i;
+        EXPECT_EQ(i < 16 ? MEDIASUBTYPE_YUY2 : ZX_MEDIASUBTYPE_I420, mt->subtype) << i;
+        EXPECT_EQ((i % 8 + 1) * 80, Vih(*mt).bmiHeader.biWidth) << i;
+        EXPECT_EQ(500000, Vih(*mt).AvgTimePerFrame);
+        DeleteMediaType(mt);
+    }
+    EXPECT_EQ(S_FALSE, config->GetStreamCaps(24, &mt, reinterpret_cast<BYTE*>(&caps))) << "beyond the count";
     EXPECT_EQ(nullptr, mt);
     EXPECT_EQ(E_INVALIDARG, config->GetStreamCaps(-1, &mt, reinterpret_cast<BYTE*>(&caps)));
 }
@@ -199,6 +237,7 @@ TEST_F(Formats, SetFormatRefusesWhatThePinCannotDeliver) {
     };
     const Case cases[] = {
         {"32-bit subtype", [](CMediaType& m) { m.SetSubtype(MEDIASUBTYPE_RGB32); }},
+        {"YUY2 subtype with a 24-bit header", [](CMediaType& m) { m.SetSubtype(MEDIASUBTYPE_YUY2); }},
         {"audio", [](CMediaType& m) { m.SetType(MEDIATYPE_Audio); }},
         {"32 bits in the header",
          [](CMediaType& m) { reinterpret_cast<VIDEOINFOHEADER*>(m.pbFormat)->bmiHeader.biBitCount = 32; }},
@@ -361,15 +400,68 @@ TEST_F(Formats, FillBufferNeverWritesMoreThanTheSampleOrTheFormatHolds) {
     EXPECT_EQ(0, data[921599]);
     for (long i = 921600; i < size; i += 4099) ASSERT_EQ(0xAB, data[i]) << i;
 
-    // Times go on from 0 in frames of the format's duration.
+    // Times go on from 0 in frames of the format's duration, and the second
+    // sample waited for its slot.
     REFERENCE_TIME start = -1, end = -1;
     ASSERT_EQ(S_OK, small.sample->GetTime(&start, &end));
     EXPECT_EQ(0, start);
-    EXPECT_EQ(1000000, end);
+    EXPECT_EQ(500000, end);
     ASSERT_EQ(S_OK, large.sample->GetTime(&start, &end));
-    EXPECT_EQ(1000000, start);
-    EXPECT_EQ(2000000, end);
+    EXPECT_EQ(500000, start);
+    EXPECT_EQ(1000000, end);
     EXPECT_EQ(S_OK, large.sample->IsSyncPoint());
+}
+
+TEST_F(Formats, Yuy2AndI420SamplesAreTheConversionOfTheNewestFrame) {
+    vct::ComScope com;
+    // A frame with detail everywhere in the real channel.
+    CShareMem writer;
+    ASSERT_TRUE(writer.Open(kShareMemFileName, kShareMemSize));
+    std::vector<uint8_t> packet(kShareMemHeaderSize + 921600);
+    unsigned seed = 99;
+    for (size_t i = kShareMemHeaderSize; i < packet.size(); ++i) {
+        seed = seed * 1103515245u + 12345u;
+        packet[i] = static_cast<uint8_t>(seed >> 16);
+    }
+    const std::vector<uint8_t> picture(packet.begin() + kShareMemHeaderSize, packet.end());
+
+    struct Case {
+        VCamPixels pixels;
+        int code;
+    };
+    for (const Case c : {Case{VCamPixels::Yuy2, 4}, Case{VCamPixels::I420, 8}, Case{VCamPixels::Yuy2, 8}}) {
+        CMediaType mt;
+        ASSERT_TRUE(VCamMakeMediaType(c.pixels, c.code, 500000, &mt));
+        ASSERT_EQ(S_OK, config->SetFormat(&mt));
+        ASSERT_EQ(S_OK, pin->SetMediaType(&mt));
+        pin->OnThreadCreate();
+        ShareMemMakeHeader(packet.data(), 921600, ShareMemNow());
+        writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        RealSample sample(static_cast<long>(mt.lSampleSize));
+        ASSERT_TRUE(sample.sample);
+        ASSERT_EQ(S_OK, pin->FillBuffer(sample.sample.get()));
+        ASSERT_EQ(static_cast<long>(mt.lSampleSize), sample.sample->GetActualDataLength());
+
+        // What the filter must deliver: the frame scaled (area averaging)
+        // to the chosen size, then converted.
+        const int w = c.code * 80, h = c.code * 60;
+        std::vector<uint8_t> scaled = picture;
+        if (c.code != 8) {
+            CZxScaler scaler;
+            ASSERT_TRUE(scaler.Build(640, 480, w, h, ZxScaleFilter::Area));
+            scaled.assign(CZxScaler::PictureBytes(w, h), 0);
+            scaler.Scale(picture.data(), scaled.data());
+        }
+        std::vector<uint8_t> expected(mt.lSampleSize);
+        if (c.pixels == VCamPixels::Yuy2) {
+            ASSERT_TRUE(ZxBgrToYuy2(scaled.data(), w, h, expected.data()));
+        } else {
+            ASSERT_TRUE(ZxBgrToI420(scaled.data(), w, h, expected.data()));
+        }
+        BYTE* data = nullptr;
+        ASSERT_EQ(S_OK, sample.sample->GetPointer(&data));
+        EXPECT_EQ(0, std::memcmp(expected.data(), data, expected.size())) << w << "x" << h;
+    }
 }
 
 TEST(FormatRules, BitmapSizeAndSizeCodes) {

@@ -27,7 +27,7 @@ using vct::Frame;
 using vct::Graph;
 using vct::KernelHost;
 
-constexpr REFERENCE_TIME kFrameTime = 1000000;
+constexpr REFERENCE_TIME kFrameTime = 500000;  // 50 ms, the producer's rate
 constexpr unsigned kLogoColour = 0xF08214;
 
 // Registered for the whole program, with nothing to start when a client
@@ -132,13 +132,15 @@ double MeanDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>&
     return n ? sum / n : 1e9;
 }
 
-// Every sample lasts one frame time and starts where the previous ended.
+// Every sample lasts one frame time and takes its place on the grid of
+// frame times after the previous one (a slot the client was too slow for is
+// left out, never stamped twice).
 void ExpectContiguousTimes(const std::vector<Frame>& frames, const char* what) {
     for (size_t i = 0; i < frames.size(); ++i) {
         ASSERT_TRUE(frames[i].timed) << what << " sample " << i;
         EXPECT_EQ(kFrameTime, frames[i].end - frames[i].start) << what << " sample " << i;
         if (i > 0) {
-            EXPECT_EQ(frames[i - 1].end, frames[i].start) << what << " sample " << i;
+            EXPECT_GE(frames[i].start, frames[i - 1].end) << what << " sample " << i;
         }
     }
 }
@@ -251,8 +253,7 @@ TEST(Stream, BlackUntilTheKernelRunsThenItsPictureThenFrozen) {
     const auto all = graph.collector.Since(0);
     EXPECT_EQ(0, all.front().start) << "stream time starts at 0";
     ExpectContiguousTimes(all, "whole run");
-    std::printf("  %zu samples in all, times 0 to %.1f s in steps of exactly 100 ms\n", all.size(),
-                all.back().end / 1e7);
+    std::printf("  %zu samples in all, times 0 to %.1f s on the 50 ms grid\n", all.size(), all.back().end / 1e7);
 }
 
 TEST(Stream, ChosenSizesAreScaledFromTheKernelsPicture) {

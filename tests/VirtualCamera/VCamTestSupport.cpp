@@ -161,13 +161,29 @@ HRESULT STDMETHODCALLTYPE FrameCollector::QueryInterface(REFIID riid, void** ppv
     return E_NOINTERFACE;
 }
 
+double NowUs() {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency);
+}
+
 HRESULT STDMETHODCALLTYPE FrameCollector::SampleCB(double, IMediaSample* sample) {
     Frame frame;
+    frame.receivedUs = NowUs();
     BYTE* data = nullptr;
     if (SUCCEEDED(sample->GetPointer(&data)) && data) {
         const long n = sample->GetActualDataLength();
         frame.length = n;
-        if (n > 0) frame.bytes.assign(data, data + n);
+        if (n > 0) {
+            frame.first = data[0];
+            frame.uniform = std::memcmp(data, data + 1, static_cast<size_t>(n - 1)) == 0;
+            frame.bytes.assign(data, data + n);
+        }
     }
     frame.timed = sample->GetTime(&frame.start, &frame.end) == S_OK;
     std::lock_guard<std::mutex> g(m_lock);

@@ -119,7 +119,13 @@ struct Frame {
     long length = 0;             // the sample's actual data length
     REFERENCE_TIME start = 0, end = 0;
     bool timed = false;
+    int first = -1;              // the sample's first byte
+    bool uniform = false;        // every byte the same (a whole numbered frame)
+    double receivedUs = 0;       // when it arrived, on the performance counter
 };
+
+// The performance counter in microseconds.
+double NowUs();
 
 // Keeps every sample's times and the bytes of the newest ones.
 class FrameCollector : public ISampleGrabberCB {

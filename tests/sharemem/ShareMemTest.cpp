@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -175,8 +176,13 @@ TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsDamage) {
     auto none = [](uint8_t*) {};
     auto setU32 = [](uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); };
 
-    EXPECT_TRUE(rejected(none, now + 1)) << "a frame of the previous second is stale";
-    EXPECT_TRUE(rejected(none, now - 5)) << "a frame from the future is not taken either";
+    // Whole seconds: a frame written a millisecond before the second turned
+    // is read in the next one, and is current; two seconds on it is stale.
+    EXPECT_FALSE(rejected(none, now + 1)) << "a frame of the previous second is current";
+    EXPECT_TRUE(rejected(none, now + 2)) << "a frame of two seconds ago is stale";
+    EXPECT_TRUE(rejected(none, now + 3)) << "a frame of three seconds ago is stale";
+    EXPECT_TRUE(rejected(none, now - 1)) << "a frame from the future is not taken either";
+    EXPECT_TRUE(rejected(none, now - 5));
     EXPECT_TRUE(rejected([](uint8_t* h) { h[1] = 0; }, now)) << "valid flag clear";
     EXPECT_TRUE(rejected([](uint8_t* h) { h[2] = 0; }, now)) << "second valid flag clear";
     EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0; }, now)) << "size code 0";
@@ -379,7 +385,9 @@ TEST(ShareMemChannel, ReaderNeverCopiesMoreThanTheDestinationOrTheMappingHolds) 
     // A small private channel whose header claims more than the mapping
     // holds: the reader must not run past the end of its view.
     const ChannelNames tinyNames = UniqueChannel();
-    const DWORD tinySize = kShareMemHeaderSize + 14400;
+    // Room for a header and 14400 bytes before the control block (which
+    // sits on an 8-byte boundary).
+    const DWORD tinySize = kShareMemHeaderSize + 14400 + kShareMemControlSize + 8;
     CShareMem tinyReader;
     ASSERT_TRUE(OpenChannel(tinyReader, tinyNames, tinySize));
     RawView tinyRaw(tinyNames.mapping, tinySize);
@@ -392,26 +400,29 @@ TEST(ShareMemChannel, ReaderNeverCopiesMoreThanTheDestinationOrTheMappingHolds) 
     // A frame that fits the small channel is read from it.
     auto smallFrame = [&](int32_t now) { ShareMemMakeHeader(tinyRaw.bytes(), 14400, now); };
     EXPECT_TRUE(ReadWithinOneSecond(smallFrame, tinyReader, dest.data(), kShareMemSize, length));
-    EXPECT_EQ(tinySize, length);
+    EXPECT_EQ(kShareMemHeaderSize + 14400, length);
 }
 
-TEST(ShareMemChannel, WriteLargerThanTheMappingCopiesAndSignalsNothing) {
+TEST(ShareMemChannel, WriteIntoTheControlBlockCopiesAndSignalsNothing) {
     const ChannelNames names = UniqueChannel();
-    const DWORD size = kShareMemHeaderSize + 14400;
+    const DWORD size = kShareMemHeaderSize + 14400 + kShareMemControlSize;
+    const DWORD area = ControlOffset(size);
+    ASSERT_GE(area, kShareMemHeaderSize + 14000u);
     CShareMem writer;
     ASSERT_TRUE(OpenChannel(writer, names, size));
     RawView raw(names.mapping, size);
     ASSERT_NE(nullptr, raw.bytes());
 
     const std::vector<uint8_t> big = MakePacket(Pattern(kFrameBytes, 6), ShareMemNow());
-    EXPECT_FALSE(writer.Write(big.data(), size + 1));
+    EXPECT_FALSE(writer.Write(big.data(), area + 1));
+    EXPECT_FALSE(writer.Write(big.data(), size));
     EXPECT_FALSE(writer.Write(big.data(), static_cast<DWORD>(big.size())));
     for (DWORD i = 0; i < size; ++i) ASSERT_EQ(0, raw.bytes()[i]) << i;
     EXPECT_FALSE(EventSignalled(names.readEvent));
 
-    // Exactly the mapping's size is accepted.
-    EXPECT_FALSE(writer.Write(big.data(), size));
-    EXPECT_EQ(0, std::memcmp(big.data(), raw.bytes(), size));
+    // Exactly up to the control block is accepted.
+    EXPECT_FALSE(writer.Write(big.data(), area));
+    EXPECT_EQ(0, std::memcmp(big.data(), raw.bytes(), area));
     EXPECT_TRUE(EventSignalled(names.readEvent));
 
     // No bytes: nothing to copy, and nothing happens on a null pointer.
@@ -466,6 +477,8 @@ TEST(ShareMemChannel, OpenRefusesUnusableRequests) {
     CShareMem side;
     EXPECT_FALSE(side.Open(nullptr, kShareMemSize));
     EXPECT_FALSE(OpenChannel(side, names, kShareMemHeaderSize - 1)) << "too small for a header";
+    EXPECT_FALSE(OpenChannel(side, names, kShareMemHeaderSize + kShareMemControlSize - 1))
+        << "too small for a header and the control block";
     EXPECT_FALSE(OpenChannel(side, names, 0));
     EXPECT_FALSE(side.IsOpen());
 
@@ -511,4 +524,193 @@ TEST(ShareMemChannel, RealChannelNamesOpenOncePerSide) {
     EXPECT_TRUE(side.IsOpen());
     side.Close();
     EXPECT_FALSE(side.IsOpen());
+}
+
+namespace {
+
+// A packet whose every pixel byte is value: a numbered frame.
+std::vector<uint8_t> NumberedPacket(uint8_t value, int32_t time) {
+    return MakePacket(std::vector<uint8_t>(kFrameBytes, value), time);
+}
+
+// True when the pixels of a packet read from the channel are all one value.
+bool Whole(const std::vector<uint8_t>& packet, DWORD length) {
+    const uint8_t* p = packet.data() + kShareMemHeaderSize;
+    const size_t n = length - kShareMemHeaderSize;
+    return n > 0 && p[0] == p[n - 1] && std::memcmp(p, p + 1, n - 1) == 0;
+}
+
+}  // namespace
+
+TEST(ShareMemChannel, WriterNumbersEveryFrameInTheControlBlock) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer, reader;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    ASSERT_TRUE(OpenChannel(reader, names));
+    EXPECT_FALSE(reader.Numbered()) << "a fresh channel has no numbered writer";
+    EXPECT_EQ(0u, reader.Sequence());
+    for (uint32_t n = 1; n <= 3; ++n) {
+        const std::vector<uint8_t> packet = NumberedPacket(static_cast<uint8_t>(n), ShareMemNow());
+        writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        EXPECT_TRUE(reader.Numbered());
+        EXPECT_EQ(n, reader.Sequence());
+    }
+    RawView raw(names.mapping, kShareMemSize);
+    ASSERT_NE(nullptr, raw.bytes());
+    const uint8_t* control = raw.bytes() + ControlOffset(kShareMemSize);
+    EXPECT_EQ(0, std::memcmp(control, "ZXSQ", 4)) << "the marker";
+    EXPECT_EQ(6u, U32At(control + 4)) << "two steps a frame, even between frames";
+    EXPECT_EQ(0, raw.bytes()[0]) << "the reserved byte stays 0";
+    EXPECT_GE(ControlOffset(kShareMemSize), kShareMemHeaderSize + 18u * 18u * 14400u)
+        << "no picture a header may announce reaches the control block";
+}
+
+TEST(ShareMemChannel, FrameOverwrittenWhileReadIsThrownAway) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer, reader;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    ASSERT_TRUE(OpenChannel(reader, names));
+    bool checked = false;
+    for (int attempt = 0; attempt < 5 && !checked; ++attempt) {
+        const int32_t now = ShareMemNow();
+        const std::vector<uint8_t> first = NumberedPacket(1, now), second = NumberedPacket(2, now);
+        writer.Write(first.data(), static_cast<DWORD>(first.size()));
+        ShareMemFrame frame;
+        if (!reader.BeginRead(frame, now)) continue;  // the second turned
+        EXPECT_EQ(1, frame.pixels[0]);
+        EXPECT_TRUE(reader.EndRead(frame)) << "nobody wrote meanwhile";
+        ASSERT_TRUE(reader.BeginRead(frame, now));
+        writer.Write(second.data(), static_cast<DWORD>(second.size()));
+        EXPECT_FALSE(reader.EndRead(frame)) << "the writer overwrote the frame during the read";
+        checked = true;
+    }
+    EXPECT_TRUE(checked);
+
+    // A writer in the middle of a frame (number odd): no frame is begun.
+    RawView raw(names.mapping, kShareMemSize);
+    ASSERT_NE(nullptr, raw.bytes());
+    auto* sequence = reinterpret_cast<volatile LONG*>(raw.bytes() + ControlOffset(kShareMemSize) + 4);
+    const LONG even = *sequence;
+    *sequence = even + 1;
+    ShareMemFrame frame;
+    EXPECT_FALSE(reader.BeginRead(frame, ShareMemNow()));
+    // A writer that stopped in the middle is taken over by the next one.
+    const std::vector<uint8_t> third = NumberedPacket(3, ShareMemNow());
+    writer.Write(third.data(), static_cast<DWORD>(third.size()));
+    EXPECT_EQ(0, *sequence & 1);
+    std::vector<uint8_t> dest(kShareMemSize);
+    DWORD length = 0;
+    EXPECT_TRUE(ReadWithinOneSecond([&](int32_t now) {
+        const std::vector<uint8_t> p = NumberedPacket(3, now);
+        writer.Write(p.data(), static_cast<DWORD>(p.size()));
+    }, reader, dest.data(), kShareMemSize, length));
+    EXPECT_EQ(3, dest[kShareMemHeaderSize]);
+}
+
+TEST(ShareMemChannel, EveryReaderSeesEveryFrameAndNoneIsHalfWritten) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    constexpr int kReaders = 3;
+    constexpr int kFrames = 60;
+    std::atomic<bool> stop{false};
+    std::atomic<int> ready{0};
+    std::vector<std::vector<int>> seen(kReaders);
+    std::vector<int> torn(kReaders, 0);
+    std::atomic<int> haveFirst{0};
+    std::vector<std::thread> readers;
+    for (int r = 0; r < kReaders; ++r) {
+        readers.emplace_back([&, r] {
+            CShareMem reader;
+            if (!OpenChannel(reader, names)) return;
+            ++ready;
+            std::vector<uint8_t> packet(kShareMemSize);
+            while (!stop) {
+                DWORD length = 0;
+                if (!reader.Read(packet.data(), length)) continue;
+                if (!Whole(packet, length)) ++torn[r];
+                const int value = packet[kShareMemHeaderSize];
+                if (seen[r].empty() || seen[r].back() != value) {
+                    seen[r].push_back(value);
+                    if (value == 1) ++haveFirst;
+                }
+            }
+        });
+    }
+    while (ready < kReaders) Sleep(1);
+    // The first frame, until every reader runs and has it.
+    const std::vector<uint8_t> first = NumberedPacket(1, ShareMemNow());
+    writer.Write(first.data(), static_cast<DWORD>(first.size()));
+    for (DWORD start = GetTickCount(); haveFirst < kReaders && GetTickCount() - start < 10000;) Sleep(1);
+    // Then every 15 ms, faster than the readers' 100 ms wait: a reader that
+    // is not woken for a frame misses it.
+    for (int n = 2; n <= kFrames; ++n) {
+        const std::vector<uint8_t> packet = NumberedPacket(static_cast<uint8_t>(n), ShareMemNow());
+        writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        Sleep(15);
+    }
+    Sleep(150);
+    stop = true;
+    for (std::thread& t : readers) t.join();
+    for (int r = 0; r < kReaders; ++r) {
+        EXPECT_EQ(0, torn[r]) << "reader " << r;
+        EXPECT_EQ(static_cast<size_t>(kFrames), seen[r].size()) << "reader " << r << " missed frames";
+        for (size_t i = 0; i < seen[r].size(); ++i) EXPECT_EQ(static_cast<int>(i) + 1, seen[r][i]) << "reader " << r;
+    }
+}
+
+TEST(ShareMemChannel, WriterAsFastAsItCanNeverHandsOnAMixedFrame) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer, reader;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    ASSERT_TRUE(OpenChannel(reader, names));
+    std::atomic<bool> done{false};
+    std::thread frames([&] {
+        std::vector<std::vector<uint8_t>> packets;
+        for (int v = 0; v < 2; ++v) packets.push_back(NumberedPacket(static_cast<uint8_t>(0x55 + v * 0x55), 0));
+        for (int n = 0; n < 2000; ++n) {
+            std::vector<uint8_t>& p = packets[n % 2];
+            ShareMemMakeHeader(p.data(), kFrameBytes, ShareMemNow());
+            writer.Write(p.data(), static_cast<DWORD>(p.size()));
+        }
+        done = true;
+    });
+    std::vector<uint8_t> packet(kShareMemSize);
+    int reads = 0, mixed = 0;
+    while (!done) {
+        DWORD length = 0;
+        if (!reader.Read(packet.data(), length)) continue;
+        ++reads;
+        if (!Whole(packet, length)) ++mixed;
+    }
+    frames.join();
+    std::printf("  2000 frames as fast as possible: %d whole reads, %d mixed\n", reads, mixed);
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(0, mixed);
+}
+
+TEST(ShareMemChannel, FrameWrittenJustBeforeTheSecondTurnsIsRead) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer, reader;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    ASSERT_TRUE(OpenChannel(reader, names));
+    // Wait for the last few milliseconds of a second of the calendar clock.
+    SYSTEMTIME t;
+    do {
+        Sleep(1);
+        GetSystemTime(&t);
+    } while (t.wMilliseconds < 985);
+    const int32_t stamp = ShareMemNow();
+    const std::vector<uint8_t> packet = NumberedPacket(9, stamp);
+    writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+    while (ShareMemNow() == stamp) Sleep(1);
+    std::vector<uint8_t> dest(kShareMemSize);
+    DWORD length = 0;
+    EXPECT_TRUE(reader.Read(dest.data(), length)) << "written in the second before, read in the next";
+    EXPECT_EQ(9, dest[kShareMemHeaderSize]);
+
+    // Three seconds old: stale.
+    const std::vector<uint8_t> old = NumberedPacket(10, ShareMemNow() - 3);
+    writer.Write(old.data(), static_cast<DWORD>(old.size()));
+    EXPECT_FALSE(reader.Read(dest.data(), length));
 }

@@ -51,7 +51,37 @@ HRESULT STDMETHODCALLTYPE CSource::Stop() {
         }
     }
     m_state = State_Stopped;
+    SetRunning(false);
     return result;
+}
+
+void CSource::SetRunning(bool running) {
+    CAutoLock lock(&m_timeLock);
+    m_running = running;
+    m_paused = !running && m_state == State_Paused;
+}
+
+FILTER_STATE CSource::StreamState() {
+    CAutoLock lock(&m_timeLock);
+    return m_running ? State_Running : m_paused ? State_Paused : State_Stopped;
+}
+
+bool CSource::StreamTime(REFERENCE_TIME* time) {
+    IReferenceClock* clock = nullptr;
+    REFERENCE_TIME start = 0;
+    {
+        CAutoLock lock(&m_timeLock);
+        if (!m_running || !m_clock) return false;
+        clock = m_clock;
+        clock->AddRef();
+        start = m_start;
+    }
+    REFERENCE_TIME now = 0;
+    const HRESULT hr = clock->GetTime(&now);
+    clock->Release();
+    if (FAILED(hr)) return false;
+    *time = now - start;
+    return true;
 }
 
 HRESULT STDMETHODCALLTYPE CSource::Pause() {
@@ -67,6 +97,7 @@ HRESULT STDMETHODCALLTYPE CSource::Pause() {
         }
     }
     m_state = State_Paused;
+    SetRunning(false);
     return S_OK;
 }
 
@@ -76,7 +107,12 @@ HRESULT STDMETHODCALLTYPE CSource::Run(REFERENCE_TIME start) {
         const HRESULT hr = Pause();
         if (FAILED(hr)) return hr;
     }
-    m_start = start;
+    {
+        CAutoLock time(&m_timeLock);
+        m_start = start;
+        m_running = true;
+        m_paused = false;
+    }
     m_state = State_Running;
     return S_OK;
 }
@@ -91,8 +127,13 @@ HRESULT STDMETHODCALLTYPE CSource::GetState(DWORD /*milliseconds*/, FILTER_STATE
 HRESULT STDMETHODCALLTYPE CSource::SetSyncSource(IReferenceClock* clock) {
     CAutoLock lock(&m_stateLock);
     if (clock) clock->AddRef();
-    if (m_clock) m_clock->Release();
-    m_clock = clock;
+    IReferenceClock* old = nullptr;
+    {
+        CAutoLock time(&m_timeLock);
+        old = m_clock;
+        m_clock = clock;
+    }
+    if (old) old->Release();
     return S_OK;
 }
 

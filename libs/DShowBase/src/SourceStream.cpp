@@ -399,6 +399,20 @@ CSourceStream::Command CSourceStream::WaitCommand() {
     return command;
 }
 
+bool CSourceStream::WaitForCommand(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    EnterCriticalSection(&m_cmdLock);
+    for (;;) {
+        if (m_cmd != kCmdNone) break;
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds) break;
+        SleepConditionVariableCS(&m_cmdChanged, &m_cmdLock, milliseconds - elapsed);
+    }
+    const bool pending = m_cmd != kCmdNone;
+    LeaveCriticalSection(&m_cmdLock);
+    return pending;
+}
+
 CSourceStream::Command CSourceStream::PeekCommand() {
     EnterCriticalSection(&m_cmdLock);
     const Command command = m_cmd;

@@ -1,5 +1,5 @@
 // DirectShow identifiers and interfaces that not every SDK's headers carry:
-// the Sample Grabber and the Null Renderer (qedit.dll) with their
+// the I420 video subtype, the Sample Grabber and the Null Renderer (qedit.dll) with their
 // documented class identifiers, and the Sample Grabber's interfaces, which
 // newer Windows SDKs no longer declare. Defined once, here.
 //
@@ -20,6 +20,11 @@ DEFINE_GUID(ZX_CLSID_NullRenderer, 0xC1F400A4, 0x3F08, 0x11D3, 0x9F, 0x0B, 0x00,
 DEFINE_GUID(ZX_IID_ISampleGrabber, 0x6B652FFF, 0x11FE, 0x4FCE, 0x92, 0xAD, 0x02, 0x66, 0xB5, 0xD7, 0xC7, 0x8F);
 // {0579154A-2B53-4994-B0D0-E773148EFF85}
 DEFINE_GUID(ZX_IID_ISampleGrabberCB, 0x0579154A, 0x2B53, 0x4994, 0xB0, 0xD0, 0xE7, 0x73, 0x14, 0x8E, 0xFF, 0x85);
+
+// The planar 4:2:0 video subtype "I420" (FOURCC subtypes are the FOURCC
+// followed by 0000-0010-8000-00AA00389B71); mingw's headers lack it.
+// {30323449-0000-0010-8000-00AA00389B71}
+DEFINE_GUID(ZX_MEDIASUBTYPE_I420, 0x30323449, 0x0000, 0x0010, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71);
 
 #define CLSID_SampleGrabber ZX_CLSID_SampleGrabber
 #define CLSID_NullRenderer ZX_CLSID_NullRenderer

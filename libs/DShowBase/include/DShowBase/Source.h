@@ -72,6 +72,12 @@ public:
     // The graph the filter has joined (not referenced: the graph owns the
     // filter), or null.
     IFilterGraph* Graph() const { return m_graph; }
+    // The stream time now (the reference clock's time less the run's start)
+    // while the filter runs with a clock; false otherwise. Safe on a
+    // streaming thread: it never takes the state lock.
+    bool StreamTime(REFERENCE_TIME* time);
+    // The state, for a streaming thread (without the state lock).
+    FILTER_STATE StreamState();
     // Sends an event to the graph's event sink; E_NOTIMPL outside a graph.
     HRESULT NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2);
 
@@ -88,6 +94,13 @@ protected:
     CCritSec m_stateLock;
     FILTER_STATE m_state = State_Stopped;
     REFERENCE_TIME m_start = 0;
+
+private:
+    void SetRunning(bool running);
+    // Guards the clock, the run's start and m_running for StreamTime.
+    CCritSec m_timeLock;
+    bool m_running = false;
+    bool m_paused = false;
 
 private:
     IReferenceClock* m_clock = nullptr;
@@ -174,6 +187,12 @@ protected:
     virtual HRESULT DecideAllocator(IMemInputPin* pin, IMemAllocator** allocator);
     // A memory allocator of the system's (CLSID_MemoryAllocator).
     virtual HRESULT InitAllocator(IMemAllocator** allocator);
+
+    // On the streaming thread: waits up to milliseconds for a state change
+    // (pause, run, stop) to be asked of the thread; true when one is
+    // waiting. A FillBuffer that paces itself waits here, so a stop never
+    // waits for its pace.
+    bool WaitForCommand(DWORD milliseconds);
 
     HRESULT GetDeliveryBuffer(IMediaSample** sample);
     HRESULT Deliver(IMediaSample* sample);

@@ -1,7 +1,8 @@
-// Scales one picture to another size with GDI+: the source pixels go into a
-// GDI+ bitmap of the source size, which is drawn stretched onto a bitmap of
-// the destination size, whose pixels are copied out. Rows are copied as they
-// are, so a bottom-up picture stays bottom-up.
+// Scales one picture to another size with GDI+, as the capture filter once
+// did; kept in the benchmark to compare our scaler with it. The source
+// pixels go into a GDI+ bitmap of the source size, which is drawn stretched
+// onto a bitmap of the destination size, whose pixels are copied out. Rows
+// are copied as they are, so a bottom-up picture stays bottom-up.
 //
 // GDI+ is started when the scaler is built and shut down when it is
 // dropped, so a scaler must not be built or dropped inside DllMain.
@@ -11,12 +12,12 @@
 
 #include <cstddef>
 
-class CFrameScaler {
+class CGdiPlusScaler {
 public:
-    CFrameScaler() = default;
-    ~CFrameScaler();
-    CFrameScaler(const CFrameScaler&) = delete;
-    CFrameScaler& operator=(const CFrameScaler&) = delete;
+    CGdiPlusScaler() = default;
+    ~CGdiPlusScaler();
+    CGdiPlusScaler(const CGdiPlusScaler&) = delete;
+    CGdiPlusScaler& operator=(const CGdiPlusScaler&) = delete;
 
     // Prepares for pictures of srcWidth x srcHeight at srcBits into
     // dstWidth x dstHeight at dstBits (24 or 32 each). Drops any previous

@@ -1,4 +1,4 @@
-#include "FrameScaler.h"
+#include "GdiPlusScaler.h"
 
 #include <objidl.h>
 
@@ -32,9 +32,9 @@ void CopyRows(BYTE* to, size_t toStride, const BYTE* from, size_t fromStride, si
 
 }  // namespace
 
-CFrameScaler::~CFrameScaler() { Drop(); }
+CGdiPlusScaler::~CGdiPlusScaler() { Drop(); }
 
-bool CFrameScaler::Build(int srcWidth, int srcHeight, int srcBits, int dstWidth, int dstHeight, int dstBits) {
+bool CGdiPlusScaler::Build(int srcWidth, int srcHeight, int srcBits, int dstWidth, int dstHeight, int dstBits) {
     Drop();
     if ((srcBits != 24 && srcBits != 32) || (dstBits != 24 && dstBits != 32)) return false;
     if (!UsableSize(srcWidth, srcHeight) || !UsableSize(dstWidth, dstHeight)) return false;
@@ -67,7 +67,7 @@ bool CFrameScaler::Build(int srcWidth, int srcHeight, int srcBits, int dstWidth,
     return true;
 }
 
-void CFrameScaler::Drop() {
+void CGdiPlusScaler::Drop() {
     if (m_graphics) GdipDeleteGraphics(static_cast<GpGraphics*>(m_graphics));
     if (m_destination) GdipDisposeImage(static_cast<GpBitmap*>(m_destination));
     if (m_source) GdipDisposeImage(static_cast<GpBitmap*>(m_source));
@@ -78,18 +78,18 @@ void CFrameScaler::Drop() {
     m_srcWidth = m_srcHeight = m_srcBits = m_dstWidth = m_dstHeight = m_dstBits = 0;
 }
 
-bool CFrameScaler::Matches(int srcWidth, int srcHeight, int srcBits, int dstWidth, int dstHeight, int dstBits) const {
+bool CGdiPlusScaler::Matches(int srcWidth, int srcHeight, int srcBits, int dstWidth, int dstHeight, int dstBits) const {
     return m_ready && m_srcWidth == srcWidth && m_srcHeight == srcHeight && m_srcBits == srcBits &&
            m_dstWidth == dstWidth && m_dstHeight == dstHeight && m_dstBits == dstBits;
 }
 
-size_t CFrameScaler::SourceBytes() const { return Stride(m_srcWidth, m_srcBits) * static_cast<size_t>(m_srcHeight); }
+size_t CGdiPlusScaler::SourceBytes() const { return Stride(m_srcWidth, m_srcBits) * static_cast<size_t>(m_srcHeight); }
 
-size_t CFrameScaler::DestinationBytes() const {
+size_t CGdiPlusScaler::DestinationBytes() const {
     return Stride(m_dstWidth, m_dstBits) * static_cast<size_t>(m_dstHeight);
 }
 
-bool CFrameScaler::Scale(const BYTE* source, size_t sourceBytes, BYTE* destination, size_t destinationCapacity) {
+bool CGdiPlusScaler::Scale(const BYTE* source, size_t sourceBytes, BYTE* destination, size_t destinationCapacity) {
     if (!m_ready || !source || !destination) return false;
     if (sourceBytes < SourceBytes() || destinationCapacity < DestinationBytes()) return false;
     auto* src = static_cast<GpBitmap*>(m_source);

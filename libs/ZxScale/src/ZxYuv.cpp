@@ -1,0 +1,80 @@
+#include "ZxScale/ZxYuv.h"
+
+#include "ZxScale/ZxScale.h"
+
+namespace {
+
+// BT.601, limited range, in 8-bit fixed point:
+//   Y = 16 + ( 65.738 R + 129.057 G +  25.064 B) / 256
+//   U = 128 + (-37.945 R -  74.494 G + 112.439 B) / 256
+//   V = 128 + (112.439 R -  94.154 G -  18.285 B) / 256
+// The factors are those of the standard rounded to whole numbers, so the
+// result is within one level of the exact conversion.
+inline uint8_t LumaOf(int r, int g, int b) { return static_cast<uint8_t>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16); }
+
+// Chroma from sums of n pixels (n = 2 or 4, shift = log2 n), so the mean is
+// taken in the same fixed point step.
+inline uint8_t CbOf(int r, int g, int b, int shift) {
+    return static_cast<uint8_t>(((-38 * r - 74 * g + 112 * b + (128 << shift)) >> (8 + shift)) + 128);
+}
+inline uint8_t CrOf(int r, int g, int b, int shift) {
+    return static_cast<uint8_t>(((112 * r - 94 * g - 18 * b + (128 << shift)) >> (8 + shift)) + 128);
+}
+
+bool Usable(const uint8_t* source, int width, int height, const uint8_t* destination) {
+    return source && destination && width > 0 && height > 0 && width % 2 == 0 && height % 2 == 0 && width <= 8192 &&
+           height <= 8192;
+}
+
+}  // namespace
+
+size_t ZxYuy2Bytes(int width, int height) { return static_cast<size_t>(width) * static_cast<size_t>(height) * 2; }
+
+size_t ZxI420Bytes(int width, int height) { return static_cast<size_t>(width) * static_cast<size_t>(height) * 3 / 2; }
+
+bool ZxBgrToYuy2(const uint8_t* bgr, int width, int height, uint8_t* destination) {
+    if (!Usable(bgr, width, height, destination)) return false;
+    const size_t stride = CZxScaler::Stride(width);
+    for (int y = 0; y < height; ++y) {
+        // Top-down out of a bottom-up picture.
+        const uint8_t* s = bgr + stride * static_cast<size_t>(height - 1 - y);
+        uint8_t* d = destination + static_cast<size_t>(y) * static_cast<size_t>(width) * 2;
+        for (int x = 0; x < width; x += 2, s += 6, d += 4) {
+            const int b0 = s[0], g0 = s[1], r0 = s[2], b1 = s[3], g1 = s[4], r1 = s[5];
+            d[0] = LumaOf(r0, g0, b0);
+            d[1] = CbOf(r0 + r1, g0 + g1, b0 + b1, 1);
+            d[2] = LumaOf(r1, g1, b1);
+            d[3] = CrOf(r0 + r1, g0 + g1, b0 + b1, 1);
+        }
+    }
+    return true;
+}
+
+bool ZxBgrToI420(const uint8_t* bgr, int width, int height, uint8_t* destination) {
+    if (!Usable(bgr, width, height, destination)) return false;
+    const size_t stride = CZxScaler::Stride(width);
+    const size_t w = static_cast<size_t>(width);
+    uint8_t* yPlane = destination;
+    uint8_t* uPlane = destination + w * static_cast<size_t>(height);
+    uint8_t* vPlane = uPlane + (w / 2) * static_cast<size_t>(height / 2);
+    for (int y = 0; y < height; y += 2) {
+        const uint8_t* s0 = bgr + stride * static_cast<size_t>(height - 1 - y);
+        const uint8_t* s1 = bgr + stride * static_cast<size_t>(height - 2 - y);
+        uint8_t* y0 = yPlane + w * static_cast<size_t>(y);
+        uint8_t* y1 = y0 + w;
+        uint8_t* u = uPlane + (w / 2) * static_cast<size_t>(y / 2);
+        uint8_t* v = vPlane + (w / 2) * static_cast<size_t>(y / 2);
+        for (int x = 0; x < width; x += 2, s0 += 6, s1 += 6) {
+            y0[x] = LumaOf(s0[2], s0[1], s0[0]);
+            y0[x + 1] = LumaOf(s0[5], s0[4], s0[3]);
+            y1[x] = LumaOf(s1[2], s1[1], s1[0]);
+            y1[x + 1] = LumaOf(s1[5], s1[4], s1[3]);
+            const int r = s0[2] + s0[5] + s1[2] + s1[5];
+            const int g = s0[1] + s0[4] + s1[1] + s1[4];
+            const int b = s0[0] + s0[3] + s1[0] + s1[3];
+            u[x / 2] = CbOf(r, g, b, 2);
+            v[x / 2] = CrOf(r, g, b, 2);
+        }
+    }
+    return true;
+}
