@@ -14,7 +14,7 @@
 #include "BenchUtil.h"
 #include "DuiLib/UIlib.h"
 #include "IDataRecordList.h"
-#include "PreviewScaler.h"
+#include "ZxScale/ZxScale.h"
 #include "WndVideoShow.h"
 #include "ZxLib/ZxLib.h"
 
@@ -82,9 +82,9 @@ int main() {
     const int runs = 7, iterations = 40;
 
     const double copyUs = BenchMeasure(runs, 200, [&] { std::memcpy(copy.data(), frame.data(), frame.size()); });
-    CPreviewScaler fixed;
-    fixed.Build(640, 480, 24, 480, 360);
-    const double fixedUs = BenchMeasure(runs, iterations, [&] { fixed.Scale(frame.data(), 1920, out.data(), 1440); });
+    CZxScaler fixed;
+    fixed.Build(640, 480, 480, 360, ZxScaleFilter::Area);
+    const double fixedUs = BenchMeasure(runs, iterations, [&] { fixed.Scale(frame.data(), out.data()); });
     double gdiplusUs = 0;
     {
         GdiplusScaler g;
@@ -121,7 +121,7 @@ int main() {
 
     std::printf("Preview window, per 640x480 frame (median of %d runs), ratio to one frame copy\n", runs);
     std::printf("  frame copy (921600-byte memcpy)        %8.1f us   1.0\n", copyUs);
-    std::printf("  scale, fixed-point bilinear (used)     %8.1f us  %5.1f\n", fixedUs, fixedUs / copyUs);
+    std::printf("  scale, fixed-point area (used)         %8.1f us  %5.1f\n", fixedUs, fixedUs / copyUs);
     std::printf("  scale, GDI+ DrawImage (not used)       %8.1f us  %5.1f\n", gdiplusUs, gdiplusUs / copyUs);
     std::printf("  preview, camera: scale + present       %8.1f us  %5.1f\n", cameraUs, cameraUs / copyUs);
     std::printf("  preview, no source: + button           %8.1f us  %5.1f\n", idleUs, idleUs / copyUs);

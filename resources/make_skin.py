@@ -31,6 +31,7 @@ import sys
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 FONT = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
+HERE = os.path.dirname(os.path.abspath(__file__))
 S = 4  # shapes are drawn this many times larger, then scaled down (smooth edges)
 
 # ---------------------------------------------------------------- the palette
@@ -370,21 +371,25 @@ def make_tiles(out):
 
 def make_open_camera(out):
     """The preview window's open-camera button, 150 x 50, in its three looks
-    (1 idle, 2 under the mouse, 3 pressed). It is copied into the picture
-    without alpha, so it is opaque and framed by the preview's own dark
-    navy."""
+    (1 idle, 2 under the mouse, 3 pressed). The preview copies it into the
+    picture without alpha, and only while the default picture shows, at
+    (165, 255) of the 480 x 360 picture: so its background is that part of
+    the default picture, and the button sits on it without a seam."""
+    default = Image.open(os.path.join(HERE, "default.jpg")).convert("RGB").resize((480, 360), Image.BOX)
+    ground = default.crop((165, 255, 315, 305)).convert("RGBA")
     looks = {1: (ACCENT, TEXT), 2: (ACCENT_HOT, (255, 255, 255)), 3: (ACCENT_DOWN, (255, 236, 220))}
     for n, (fill, fg) in looks.items():
-        img = canvas(150, 50, rgba((9, 15, 30)))
+        img = canvas(150, 50)
         d = ImageDraw.Draw(img)
         d.rounded_rectangle([3 * S, 5 * S, 147 * S - 1, 45 * S - 1], radius=20 * S, fill=rgba(fill))
-        pic = shrink(img, 150, 50)
+        pic = ground.copy()
+        pic.alpha_composite(shrink(img, 150, 50))
         pic.alpha_composite(icon("camera", fg, 22), (22, 14))
         dt = ImageDraw.Draw(pic)
         f = ImageFont.truetype(FONT, 16)
         l, t, r, b = dt.textbbox((0, 0), "打开摄像头", font=f)
         dt.text((50 - l, 25 - (b - t) / 2 - t), "打开摄像头", font=f, fill=rgba(fg))
-        save(pic.convert("RGB").convert("RGBA"), out, "btn_VideoWnd_OpenCamera_%d.png" % n)
+        save(pic, out, "btn_VideoWnd_OpenCamera_%d.png" % n)
 
 
 # ---------------------------------------------------------------- backgrounds

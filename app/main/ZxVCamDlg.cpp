@@ -81,6 +81,18 @@ LRESULT CZxVCamDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHan
     AfxGetConfigManager()->GetInt("SkinMgr", "CurID", skin, 0);
     m_skins.Apply(skin);
 
+    // The live picture: a child window laid over the skin's view port.
+    if (CControlUI* view = FindControl("ViewPortWnd")) {
+        // Laid out now (the window is not shown yet, so no paint has done
+        // it) to know where the view port is.
+        RECT client;
+        GetClientRect(m_hWnd, &client);
+        if (m_pm.GetRoot()) m_pm.GetRoot()->SetPos(client);
+        const RECT rc = view->GetPos();
+        if (!m_wndVideoShow.Create(m_hWnd, "", WS_CHILD | WS_VISIBLE, 0, rc))
+            ZxDlg::Log(3, "CZxVCamDlg", "the preview window could not be created");
+    }
+
     m_funDlg.Attach(&m_pm);
 
     IMessageManager* messages = AfxGetMessageManager();
@@ -127,6 +139,7 @@ LRESULT CZxVCamDlg::OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHand
 
 LRESULT CZxVCamDlg::OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
     m_funDlg.Detach();
+    m_wndVideoShow.Uninit();
     if (m_audioEffect.GetHWND()) DestroyWindow(m_audioEffect.GetHWND());
     m_skins.Free();
     RemoveTrayIcon();
@@ -141,6 +154,13 @@ LRESULT CZxVCamDlg::OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHa
 }
 
 LRESULT CZxVCamDlg::OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    CControlUI* view = FindControl("ViewPortWnd");
+    if (wParam == SIZE_RESTORED && view && m_wndVideoShow.GetHWND()) {
+        const RECT rc = view->GetPos();
+        if (rc.right > rc.left && rc.bottom > rc.top)
+            SetWindowPos(m_wndVideoShow.GetHWND(), nullptr, rc.left, rc.top, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     return CZxBaseDialog::OnSize(uMsg, wParam, lParam, bHandled);
 }
 

@@ -19,6 +19,7 @@
 #include "IDataRecordList.h"
 #include "IDataVideoMgr.h"
 #include "SkinList.h"
+#include "WndVideoShow.h"
 #include "ZxAudioEffectDlg.h"
 
 class CZxVCamDlg : public DuiLib::CZxBaseDialog,
@@ -64,6 +65,7 @@ public:
     CSkinList& GetSkinList() { return m_skins; }
     CDealNotifyFunDlg& GetFunDlg() { return m_funDlg; }
     CZxAudioEffectDlg& GetAudioEffectDlg() { return m_audioEffect; }
+    CWndVideoShow& GetVideoShow() { return m_wndVideoShow; }
     bool HasTrayIcon() const { return m_tray && m_tray->hIcon; }
 
 private:
@@ -79,6 +81,7 @@ private:
 
     CDialogBuilderCallbackEx* m_pCallback;
     CZxAudioEffectDlg m_audioEffect;
+    CWndVideoShow m_wndVideoShow;
     CDealNotifyFunDlg m_funDlg;
     DuiLib::CSliderUI* m_pPlayerPosition = nullptr;
     DuiLib::CControlUI* m_pCurPos = nullptr;

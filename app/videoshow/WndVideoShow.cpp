@@ -59,12 +59,19 @@ CWndVideoShow::~CWndVideoShow() {
 
 bool CWndVideoShow::OnNotifyFrameSize(const VideoFrameFormat& format) {
     const BITMAPINFOHEADER& h = format.bmiHeader;
-    m_scaler.Reset();
+    m_scaler.Drop();
+    m_srcWidth = m_srcHeight = m_srcBitCount = 0;
     if (h.biWidth == kWidth && h.biHeight == kHeight) return true;
     // Any other size is scaled; an unknown bit count leaves no scaler, and
     // such frames are not shown.
-    if (!m_scaler.Build(h.biWidth, h.biHeight < 0 ? -h.biHeight : h.biHeight, h.biBitCount, kWidth, kHeight) &&
-        h.biWidth > 0)
+    const int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+    const bool bits = h.biBitCount == 24 || h.biBitCount == 32;
+    if (bits && m_scaler.Build(h.biWidth, height, kWidth, kHeight, ZxScaleFilter::Area)) {
+        m_srcWidth = h.biWidth;
+        m_srcHeight = height;
+        m_srcBitCount = h.biBitCount;
+        if (h.biBitCount == 32) m_packed.assign(CZxScaler::PictureBytes(m_srcWidth, m_srcHeight), 0);
+    } else if (h.biWidth > 0)
         YL_Log(kLog, 2, kModule, "OnNotifyFrameSize: no scaler for %ldx%ld at %d bits", static_cast<long>(h.biWidth),
                static_cast<long>(h.biHeight), h.biBitCount);
     return true;
@@ -78,11 +85,29 @@ void CWndVideoShow::DealVideo(BYTE* frame, const VideoFrameFormat* format, int s
         const DWORD size = h.biSizeImage < static_cast<DWORD>(kImageSize) ? h.biSizeImage : kImageSize;
         std::memcpy(m_previewBits.data(), frame, size);
     } else {
-        if (!m_scaler.IsBuilt() || m_scaler.SrcWidth() != h.biWidth || m_scaler.SrcBitCount() != h.biBitCount)
+        const int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+        if (!m_scaler.IsReady() || m_srcWidth != h.biWidth || m_srcHeight != height || m_srcBitCount != h.biBitCount ||
+            h.biSizeImage < static_cast<DWORD>(VideoFrameStride(*format)) * static_cast<DWORD>(height))
             return;
+        const BYTE* source = frame;
+        if (m_srcBitCount == 32) {
+            // Blue, green and red of each 4-byte pixel, into padded 24-bit rows.
+            const size_t inStride = static_cast<size_t>(VideoFrameStride(*format));
+            const size_t outStride = CZxScaler::Stride(m_srcWidth);
+            for (int y = 0; y < m_srcHeight; ++y) {
+                const BYTE* in = frame + inStride * y;
+                BYTE* out = m_packed.data() + outStride * y;
+                for (int x = 0; x < m_srcWidth; ++x, in += 4, out += 3) {
+                    out[0] = in[0];
+                    out[1] = in[1];
+                    out[2] = in[2];
+                }
+            }
+            source = m_packed.data();
+        }
         // Rows are scaled in the order they come, so the picture stays
         // bottom-up like the frame.
-        m_scaler.Scale(frame, VideoFrameStride(*format), m_previewBits.data(), kRowBytes);
+        m_scaler.Scale(source, m_previewBits.data());
     }
     if (m_recordState == ZXV_RECORD_RECORDING) DrawRecordBar();
     if (streamType == VIDEO_STREAM_NONE) PaintOpenCameraButton();
@@ -238,7 +263,7 @@ void CWndVideoShow::Uninit() {
     // No frame arrives any more: the frame thread's objects can go.
     m_presenter.Release();
     Close();
-    m_scaler.Reset();
+    m_scaler.Drop();
     ReleaseBarResources();
     std::vector<BYTE>().swap(m_previewBits);
 }

@@ -17,7 +17,7 @@
 #include "DuiLib/UIlib.h"
 #include "IDataRecordList.h"
 #include "IVideoDeal.h"
-#include "PreviewScaler.h"
+#include "ZxScale/ZxScale.h"
 
 class CWndVideoShow : public IVideoDeal, public DuiLib::CWindowWnd, public IDataRecordListObserver {
 public:
@@ -83,7 +83,11 @@ private:
     CDDrawPresenter m_presenter;
     BITMAPINFO m_previewInfo;
     std::vector<BYTE> m_previewBits;
-    CPreviewScaler m_scaler;
+    // Frames of another size are scaled with the filter's own fixed-point
+    // scaler (area averaging); 32-bit frames are packed to 24 bits first.
+    CZxScaler m_scaler;
+    int m_srcWidth = 0, m_srcHeight = 0, m_srcBitCount = 0;
+    std::vector<BYTE> m_packed;
 
     std::atomic<int> m_recordState;
     std::atomic<int> m_recordKind;

@@ -113,6 +113,45 @@ TEST_F(MainWindowTest, TheSkinHasEveryControlAndTheTitleAndMark) {
     EXPECT_EQ(ReadProgramLog().find("picture file not found"), std::string::npos);
 }
 
+// What the screen shows at a point of a window's client area (0xRRGGBB):
+// the preview reaches the screen through DirectDraw, not the window's DC.
+DWORD ScreenPixel(HWND wnd, int x, int y) {
+    POINT pt{x, y};
+    ClientToScreen(wnd, &pt);
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, pt.x, pt.y);
+    ReleaseDC(nullptr, screen);
+    return static_cast<DWORD>(GetRValue(c)) << 16 | static_cast<DWORD>(GetGValue(c)) << 8 | GetBValue(c);
+}
+
+TEST_F(MainWindowTest, ThePreviewShowsTheKernelsPictureOverTheViewPort) {
+    Open();
+    CWndVideoShow& preview = w->dlg.GetVideoShow();
+    ASSERT_TRUE(IsWindow(preview.GetHWND()));
+    RECT rc;
+    GetWindowRect(preview.GetHWND(), &rc);
+    MapWindowPoints(nullptr, w->hwnd(), reinterpret_cast<POINT*>(&rc), 2);
+    const RECT view = w->Find("ViewPortWnd")->GetPos();
+    EXPECT_EQ(rc.left, view.left);
+    EXPECT_EQ(rc.top, view.top);
+    EXPECT_EQ(rc.right - rc.left, 480);
+    EXPECT_EQ(rc.bottom - rc.top, 360);
+    // The default picture with the open-camera button painted in: the
+    // button's orange in the middle of its rectangle (165..315, 255..305).
+    DWORD button = 0;
+    const DWORD end = GetTickCount() + 10000;
+    do {
+        Pump(20);
+        button = ScreenPixel(preview.GetHWND(), 200, 268);
+    } while (!(R(button) > 200 && G(button) > 90 && G(button) < 170 && B(button) < 60) &&
+             static_cast<int>(end - GetTickCount()) > 0);
+    EXPECT_EQ(preview.LastStreamType(), 0) << "frames of the default picture reach the preview";
+    EXPECT_GT(R(button), 200) << std::hex << button;
+    EXPECT_LT(B(button), 60) << std::hex << button;
+    const DWORD picture = ScreenPixel(preview.GetHWND(), 240, 60);
+    EXPECT_LT(R(picture) + G(picture) + B(picture), 300) << "the dark default picture above it " << std::hex << picture;
+}
+
 TEST_F(MainWindowTest, ObserversSwitchTheCameraRecordAndPlayPages) {
     Open();
     Tell(ZX_MOD_CAMERA_OB, 0, Args(true));
