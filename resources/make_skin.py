@@ -143,6 +143,8 @@ def icon_painter(name):
             d.arc([5 * S, 7 * S, 19 * S, 18 * S], 0, 180, fill=c, width=2 * S)
             line(d, [(12, 18), (12, 21)], 2, c)
             line(d, [(8.5, 21), (15.5, 21)], 2, c)
+        elif name == "stop_square":
+            rect(d, 6.5, 6.5, 17.5, 17.5, fill=c, w=0, r=2)
         elif name == "audio_stop":
             rect(d, 9, 3, 15, 14, outline=c, r=3)
             d.arc([5 * S, 7 * S, 19 * S, 18 * S], 0, 180, fill=c, width=2 * S)
@@ -209,7 +211,7 @@ def icon_painter(name):
     return paint
 
 
-ICONS = ["close", "min", "camera", "camera_off", "record", "stop", "audio", "audio_stop", "snapshot", "play",
+ICONS = ["close", "min", "camera", "camera_off", "record", "stop", "stop_square", "audio", "audio_stop", "snapshot", "play",
          "pause", "prev", "next", "volume", "mute", "mic", "mic_off", "skin", "setup", "home", "feedback",
          "effect", "folder"]
 
@@ -375,8 +377,13 @@ def make_open_camera(out):
     picture without alpha, and only while the default picture shows, at
     (165, 255) of the 480 x 360 picture: so its background is that part of
     the default picture, and the button sits on it without a seam."""
+    # The default picture's background is a vertical gradient: its left
+    # column, spread across, gives that part of it without the words the
+    # button covers.
     default = Image.open(os.path.join(HERE, "default.jpg")).convert("RGB").resize((480, 360), Image.BOX)
-    ground = default.crop((165, 255, 315, 305)).convert("RGBA")
+    ground = Image.new("RGBA", (150, 50))
+    for y in range(50):
+        ImageDraw.Draw(ground).line([(0, y), (149, y)], fill=default.getpixel((4, 255 + y)) + (255,))
     looks = {1: (ACCENT, TEXT), 2: (ACCENT_HOT, (255, 255, 255)), 3: (ACCENT_DOWN, (255, 236, 220))}
     for n, (fill, fg) in looks.items():
         img = canvas(150, 50)

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Screenshots of the main window, under the build folder's virtual display:
+# idle (the default picture with the open-camera button), with the test
+# camera open, while recording video (the bar over the picture), and the
+# tray menu. The window is the program's own, built by ZxMainDemo.exe (a
+# test tool) with the kernel loaded; user folders are temporary and the test
+# camera and microphone are registered in the prefix only for the run.
+# Usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER]   (default docs/)
+set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
+ZX_HARNESS=$(readlink -m "${1:?usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER]}")
+out=$(readlink -m "${2:-$here/../docs}")
+exe="$ZX_HARNESS/bin/ZxMainDemo.exe"
+[ -f "$exe" ] || { echo "screenshot: $exe not built (cmake --build $ZX_HARNESS --target ZxMainDemo)" >&2; exit 1; }
+
+started=0
+if [ ! -s "$ZX_HARNESS/harness/xvfb.pid" ] || ! kill -0 "$(cat "$ZX_HARNESS/harness/xvfb.pid")" 2>/dev/null; then
+  bash "$here/harness.sh" start "$ZX_HARNESS" >/dev/null
+  started=1
+fi
+source "$here/wine-env.sh"
+work="$ZX_HARNESS/scratch/screenshot-main"
+mkdir -p "$out"
+
+# shot NAME DEMO WIDTH HEIGHT
+shot() {
+  local name=$1 demo=$2 w=$3 h=$4
+  rm -rf "$work/$name"
+  mkdir -p "$work/$name/data" "$work/$name/cache" "$work/$name/log"
+  local log="$work/$name.out"
+  ZXVCAM_DATA_DIR="$(zx_winpath "$work/$name/data")\\" ZXVCAM_CACHE_DIR="$(zx_winpath "$work/$name/cache")\\" \
+  ZXVCAM_LOG_DIR="$(zx_winpath "$work/$name/log")\\" \
+    "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after 30000 >"$log" 2>&1 &
+  local pid=$!
+  for _ in $(seq 300); do
+    grep -q "demo shown" "$log" 2>/dev/null && break
+    sleep 0.1
+  done
+  sleep 0.8
+  import -display "$DISPLAY" -window root -crop "${w}x${h}+0+0" +repage "$out/$name.png"
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+shot main-idle idle 940 566
+shot main-camera camera 940 566
+shot main-recording record 940 566
+shot main-tray tray 940 640
+[ "$started" = 1 ] && bash "$here/harness.sh" stop "$ZX_HARNESS" >/dev/null
+echo "screenshot: $out/main-idle.png $out/main-camera.png $out/main-recording.png $out/main-tray.png"
