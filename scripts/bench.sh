@@ -8,7 +8,7 @@ build="${ZX_BUILD_DIR:-$root/build}"
 # harness is up while the benchmarks run.
 bash "$root/scripts/harness.sh" start "$build" >/dev/null
 trap 'bash "$root/scripts/harness.sh" stop "$build" >/dev/null' EXIT
-for b in ZxKernelBench ZxEffectsBench ZxSlideBench ZxFilterBench ZxMediaBench ZxCameraBench ZxRecordBench ZxPreviewBench; do
+for b in ZxKernelBench ZxEffectsBench ZxSlideBench ZxFilterBench ZxMediaBench ZxCameraBench ZxRecordBench ZxPreviewBench ZxAppIdleBench; do
   [ -f "$build/bin/$b.exe" ] && "$root/scripts/wine-run.sh" "$build" "$build/bin/$b.exe"
 done
 exit 0

@@ -1,9 +1,56 @@
 #!/usr/bin/env bash
-# Sets up the machine (once), builds, and runs the program's main job: the
-# video kernel in its console host, publishing frames to the shared-memory
-# channel. Stops on Ctrl+C, or after N seconds with --seconds N.
+# Sets up the machine (once), builds, and runs the program as a user runs
+# it: the capture filter registered in the build's Wine prefix (64-bit, and
+# 32-bit where this machine runs 32-bit code), the launcher's "Path" value
+# naming the build's program folder, and ZxVCam.exe started on the current
+# display, or on the build's virtual display when there is none.
+#
+#   run.sh                  runs until the program is closed
+#   run.sh --seconds N      after N seconds: a screenshot of the main window
+#                           (build/run/main.png), then the program ends
+#                           through its tray menu ("退出"), as a user ends it
 set -euo pipefail
 root=$(dirname "$(dirname "$(readlink -f "$0")")")
+seconds=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) seconds=${2:?--seconds needs a number}; shift 2 ;;
+    *) echo "usage: run.sh [--seconds N]" >&2; exit 2 ;;
+  esac
+done
 bash "$root/scripts/build.sh"
 build="${ZX_BUILD_DIR:-$root/build}"
-exec "$root/scripts/wine-run.sh" "$build" "$build/bin/ZxVKernelHost.exe" "$@"
+export ZX_HARNESS="$build"
+here="$root/scripts"
+
+virtual=0
+if [ -z "${DISPLAY:-}" ]; then
+  bash "$here/harness.sh" start "$build" >/dev/null
+  virtual=1
+else
+  "$here/wine-prefix.sh" "$build" >/dev/null
+fi
+source "$here/wine-env.sh"
+finish() { [ "$virtual" = 1 ] && bash "$here/harness.sh" stop "$build" >/dev/null || true; }
+trap finish EXIT
+
+bash "$here/filter-register.sh" "$build" register
+"$ZX_WINE" reg add 'HKCU\SOFTWARE\orbian\ZXVCAM' /v Path /t REG_SZ /d "$(zx_winpath "$build/bin")" /f >/dev/null
+echo "run: the launcher starts $(zx_winpath "$build/bin")\\ZxVCam.exe"
+
+mkdir -p "$build/run"
+if [ "$seconds" = 0 ]; then
+  exec "$ZX_WINE" "$build/bin/ZxVCam.exe"
+fi
+
+"$ZX_WINE" "$build/bin/ZxVCam.exe" >"$build/run/program.out" 2>&1 &
+program=$!
+geometry=$("$ZX_WINE" "$build/bin/ZxVCamCtl.exe" wait 60 | tr -d '\r')
+echo "run: $geometry"
+sleep "$seconds"
+read -r _ x y w h <<<"$geometry"
+import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$build/run/main.png"
+echo "run: screenshot $build/run/main.png"
+"$ZX_WINE" "$build/bin/ZxVCamCtl.exe" tray-exit
+wait "$program"
+echo "run: ZxVCam.exe ended with exit code $?"

@@ -30,7 +30,7 @@ shot() {
   local log="$work/$name.out"
   ZXVCAM_DATA_DIR="$(zx_winpath "$work/$name/data")\\" ZXVCAM_CACHE_DIR="$(zx_winpath "$work/$name/cache")\\" \
   ZXVCAM_LOG_DIR="$(zx_winpath "$work/$name/log")\\" \
-    "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after 30000 >"$log" 2>&1 &
+    "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after 12000 >"$log" 2>&1 &
   local pid=$!
   for _ in $(seq 300); do
     grep -q "demo shown" "$log" 2>/dev/null && break
@@ -38,7 +38,7 @@ shot() {
   done
   sleep 0.8
   import -display "$DISPLAY" -window root -crop "${w}x${h}+0+0" +repage "$out/$name.png"
-  kill "$pid" 2>/dev/null || true
+  # The demo ends by itself, so it removes the test devices it registered.
   wait "$pid" 2>/dev/null || true
 }
 

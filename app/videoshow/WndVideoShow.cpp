@@ -177,8 +177,22 @@ void CWndVideoShow::PaintOpenCameraButton() {
 }
 
 void CWndVideoShow::Present() {
+    // A picture the same as the one last put on the screen (the default
+    // picture at rest) is not drawn again, except once a second and after
+    // the window was painted over, so the screen never keeps a stale
+    // picture for long; drawing costs far more than the comparison.
+    const bool same = m_shownValid && std::memcmp(m_shown.data(), m_previewBits.data(), kImageSize) == 0;
+    const bool repaint = m_repaint.exchange(false);
+    if (same && !repaint && ++m_unchangedFrames < kRefreshFrames) return;
+    m_unchangedFrames = 0;
     if (!m_presenter.SetFrame(m_previewBits.data(), kWidth, kHeight, 24)) return;
-    if (!m_presenter.Draw()) m_presenter.RecreateIfDue();
+    if (m_presenter.Draw()) {
+        std::memcpy(m_shown.data(), m_previewBits.data(), kImageSize);
+        m_shownValid = true;
+    } else {
+        m_shownValid = false;
+        m_presenter.RecreateIfDue();
+    }
 }
 
 // --- recording observer (UI thread) -------------------------------------------------
@@ -348,6 +362,16 @@ LRESULT CWndVideoShow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_SETCURSOR:
         result = OnSetCursor(uMsg, wParam, lParam, handled);
         break;
+    case WM_PAINT: {
+        // The picture is put on the screen by the frame thread: the next
+        // frame draws it again, changed or not.
+        PAINTSTRUCT ps;
+        BeginPaint(m_hWnd, &ps);
+        EndPaint(m_hWnd, &ps);
+        m_repaint = true;
+        handled = TRUE;
+        break;
+    }
     default:
         break;
     }

@@ -94,6 +94,14 @@ private:
     std::atomic<unsigned> m_recordSeconds;
     std::atomic<bool> m_blink;
 
+    // The picture last put on the screen, to leave an unchanged one alone;
+    // kRefreshFrames unchanged frames (a second) are drawn once all the same.
+    static const int kRefreshFrames = 20;
+    std::vector<BYTE> m_shown = std::vector<BYTE>(kImageSize);
+    bool m_shownValid = false;
+    int m_unchangedFrames = 0;
+    std::atomic<bool> m_repaint{false};
+
     std::atomic<int> m_buttonLook;
     std::atomic<bool> m_pressed;
     std::atomic<int> m_lastStreamType;
