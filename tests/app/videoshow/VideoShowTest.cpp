@@ -444,3 +444,29 @@ TEST_F(PreviewTest, NoDirectDrawCallWhileMinimised) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PreviewTest, AnUnchangedPictureIsDrawnOnlyOnceASecondAndAfterAPaint) {
+    std::vector<BYTE> f = SolidFrame(640, 480, 0x445566);
+    Frame(f, VIDEO_STREAM_CAMERA);
+    const long first = wnd.Presenter().DDrawCallCount();
+    ASSERT_GT(first, 0);
+    for (int i = 0; i < 10; ++i) Frame(f, VIDEO_STREAM_CAMERA);
+    EXPECT_EQ(wnd.Presenter().DDrawCallCount(), first) << "half a second of the same picture draws nothing";
+    for (int i = 0; i < 10; ++i) Frame(f, VIDEO_STREAM_CAMERA);
+    const long second = wnd.Presenter().DDrawCallCount();
+    EXPECT_GT(second, first) << "once a second all the same";
+    // Painted over (another window moved away): drawn at the next frame.
+    InvalidateRect(wnd.GetHWND(), nullptr, TRUE);
+    UpdateWindow(wnd.GetHWND());
+    Frame(f, VIDEO_STREAM_CAMERA);
+    const long painted = wnd.Presenter().DDrawCallCount();
+    EXPECT_GT(painted, second);
+    // Any change is drawn at once.
+    std::vector<BYTE> g = SolidFrame(640, 480, 0x445567);
+    Frame(g, VIDEO_STREAM_CAMERA);
+    EXPECT_GT(wnd.Presenter().DDrawCallCount(), painted);
+}
+
+}  // namespace
