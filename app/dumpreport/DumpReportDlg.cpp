@@ -30,12 +30,15 @@ LRESULT CDumpReportDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& 
     m_pm.SetAlphaTranspanrent(255);
     m_pm.SetLayerAttribute(true);
     m_pm.EnableBlur(true);
+    // The window's own text (taskbar, task switcher) is the skin's title.
+    if (DuiLib::CControlUI* title = FindControl("title"))
+        SetWindowTextW(m_hWnd, Charset::String2WString(title->GetText()).c_str());
 
     switch (m_state) {
         case State::kFound:
             SetText("label_heading", "程序意外退出");
             SetText("label_message", "维莫美化视频遇到意外错误，已经关闭。");
-            SetText("label_detail", "出错时的状态已保存到下面的转储文件中。把它发给我们，可以帮助我们找到并修正问题。");
+            SetText("label_detail", "出错时的状态已保存到下面的转储文件中，把它发给我们，可以帮助我们找到并修正问题。");
             SetText("label_dumpname", "转储文件：" + File::GetFileName(m_dumpPath));
             SetText("label_dumpfolder", DumpFolder());
             if (DuiLib::CControlUI* c = FindControl("label_dumpfolder")) c->SetToolTip(DumpFolder());
