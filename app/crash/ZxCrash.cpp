@@ -116,15 +116,59 @@ struct Installer {
 };
 Installer g_installer;
 
-void WriteDump(HANDLE file, EXCEPTION_POINTERS* exception) {
+// One crash to report: the exception and the thread it happened on.
+struct Crash {
+    EXCEPTION_POINTERS* exception;
+    DWORD threadId;
+};
+
+void WriteDump(HANDLE file, const Crash& crash) {
+    EXCEPTION_POINTERS* exception = crash.exception;
     if (!g_dbghelp.MiniDumpWriteDump) return;
     MINIDUMP_EXCEPTION_INFORMATION info{};
-    info.ThreadId = GetCurrentThreadId();
+    info.ThreadId = crash.threadId;
     info.ExceptionPointers = exception;
     info.ClientPointers = TRUE;
     const MINIDUMP_TYPE type = g_debug ? MiniDumpWithDataSegs : MiniDumpNormal;
     g_dbghelp.MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file, type,
                                 exception ? &info : nullptr, nullptr, nullptr);
+}
+
+// Writes the dump of the crash and starts the report program.
+void Report(const Crash& crash) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const std::string base = Charset::WString2String(g_exeBase);
+    const std::string programDir = Charset::WString2String(g_programDir);
+
+    // Beside the program when it may be written there; an installed
+    // program's folder usually may not, and then the per-user log folder,
+    // where the report program looks too.
+    const std::string folder = ChooseDumpFolder(programDir);
+    const std::wstring path =
+        Charset::String2WString(folder + DumpFileName(now, base, Charset::WString2String(g_exeExt)));
+    if (path.size() < sizeof(g_dumpPath) / sizeof(g_dumpPath[0])) wcscpy(g_dumpPath, path.c_str());
+
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        WriteDump(file, crash);
+        CloseHandle(file);
+    }
+
+    // The report program lies beside the program. It is named by its full
+    // path, so neither the current folder nor the search path decides
+    // which program is started.
+    if (!programDir.empty()) {
+        const std::string command =
+            "\"" + programDir + "\\" + kReportProgram + "\" " + ReportArgument(now, base);
+        ProcessExecutor::Exec(command, false);
+    }
+}
+
+DWORD WINAPI ReportThread(void* crash) {
+    Report(*static_cast<const Crash*>(crash));
+    return 0;
 }
 
 }  // namespace
@@ -148,38 +192,22 @@ std::string LastDumpPath() { return Charset::WString2String(g_dumpPath); }
 
 LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* exception) {
     if (IsDebuggerPresent()) return EXCEPTION_CONTINUE_SEARCH;
-    if (exception && exception->ExceptionRecord &&
-        exception->ExceptionRecord->ExceptionCode == static_cast<DWORD>(EXCEPTION_BREAKPOINT))
-        return EXCEPTION_CONTINUE_SEARCH;
+    const DWORD code = exception && exception->ExceptionRecord ? exception->ExceptionRecord->ExceptionCode : 0;
+    if (code == static_cast<DWORD>(EXCEPTION_BREAKPOINT)) return EXCEPTION_CONTINUE_SEARCH;
 
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    const std::string base = Charset::WString2String(g_exeBase);
-    const std::string programDir = Charset::WString2String(g_programDir);
-
-    // Beside the program when it may be written there; an installed
-    // program's folder usually may not, and then the per-user log folder,
-    // where the report program looks too.
-    const std::string folder = ChooseDumpFolder(programDir);
-    const std::wstring path =
-        Charset::String2WString(folder + DumpFileName(now, base, Charset::WString2String(g_exeExt)));
-    if (path.size() < sizeof(g_dumpPath) / sizeof(g_dumpPath[0])) wcscpy(g_dumpPath, path.c_str());
-
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        WriteDump(file, exception);
-        CloseHandle(file);
+    Crash crash{exception, GetCurrentThreadId()};
+    if (code == static_cast<DWORD>(EXCEPTION_STACK_OVERFLOW)) {
+        // The faulting thread has only the few pages past its guard page
+        // left, far too little for DbgHelp: the report is made on a fresh
+        // thread with a stack of its own while this one waits.
+        HANDLE helper = CreateThread(nullptr, 1u << 20, ReportThread, &crash, 0, nullptr);
+        if (helper) {
+            WaitForSingleObject(helper, INFINITE);
+            CloseHandle(helper);
+            return EXCEPTION_EXECUTE_HANDLER;
+        }
     }
-
-    // The report program lies beside the program. It is named by its full
-    // path, so neither the current folder nor the search path decides
-    // which program is started.
-    if (!programDir.empty()) {
-        const std::string command =
-            "\"" + programDir + "\\" + kReportProgram + "\" " + ReportArgument(now, base);
-        ProcessExecutor::Exec(command, false);
-    }
+    Report(crash);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 

@@ -8,6 +8,7 @@
 //                               process's filter and DbgHelp was found
 //             fault             writes through a null pointer
 //             fault-thread      the same on a second thread
+//             overflow          recurses until the stack overflows
 //             breakpoint        raises a breakpoint exception
 //             filter-breakpoint calls the filter with a breakpoint record;
 //                               exit 100 + what the filter returned
@@ -29,6 +30,14 @@ int Fault() {
 }
 
 DWORD WINAPI FaultThread(void*) { return static_cast<DWORD>(Fault()); }
+
+// Each call keeps a page of its own on the stack until there is none left.
+int Overflow(int depth) {
+    volatile char page[4096];
+    page[0] = static_cast<char>(depth);
+    if (depth >= 0) page[1] = static_cast<char>(Overflow(depth + 1));
+    return page[0] + page[1];
+}
 
 }  // namespace
 
@@ -59,6 +68,7 @@ int main() {
         if (t) WaitForSingleObject(t, INFINITE);
         return 2;
     }
+    if (action == "overflow") return Overflow(0) == 0 ? 2 : 2;
     if (action == "breakpoint") {
         DebugBreak();
         return 2;
