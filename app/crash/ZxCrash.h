@@ -4,10 +4,11 @@
 // death.
 //
 // It is installed by a static object of this library before WinMain runs
-// and removed by that object's destructor after WinMain returns. A static
-// library only brings in what the program refers to, so the program calls
-// ZxCrash::EnsureInstalled() (or any other function declared here) once;
-// that keeps the installing object in the executable.
+// and removed by that object's destructor after WinMain returns. The build
+// puts this object into every program that links ZxAppCrash (an object
+// library), so linking it installs the handler; with a build that makes it
+// a static library instead, the program must refer to a function declared
+// here (EnsureInstalled) to keep the installing object in the executable.
 //
 // Only the program links this library; the report program links the names
 // alone (ZxCrashNames.h), so it never reports its own crash with itself.

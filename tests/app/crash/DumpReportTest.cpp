@@ -175,17 +175,17 @@ void ClickOther(HWND h, const POINT& at) {
     SendMessageTimeoutW(h, WM_LBUTTONUP, 0, lp, SMTO_NORMAL, 5000, &r);
 }
 
-// The real report program, started by a crash of a program beside it (the
-// probe in the build's program folder): its window comes up having found the
-// dump (its open-folder button opens the program folder) and its close
-// button ends it.
+// The real report program, started by a crash of a program beside it in the
+// build's program folder (one that only links the handler and never calls
+// it): its window comes up having found the dump (its open-folder button
+// opens the program folder) and its close button ends it.
 TEST(DumpReport, TheRealProgramReportsACrashBesideIt) {
     zxtest::RedirectUserFolders("report-real");
     const std::string bin = Dir::GetCurrentPath();
     std::vector<std::string> before;
-    Dir::FindAllFiles(before, bin, "*_ZxCrashProbe.exe.dmp", Dir::kFindFiles);
+    Dir::FindAllFiles(before, bin, "*_ZxCrashBare.exe.dmp", Dir::kFindFiles);
 
-    std::wstring cmd = Charset::String2WString("\"" + bin + "ZxCrashProbe.exe\" fault");
+    std::wstring cmd = Charset::String2WString("\"" + bin + "ZxCrashBare.exe\"");
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
@@ -194,7 +194,7 @@ TEST(DumpReport, TheRealProgramReportsACrashBesideIt) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     std::vector<std::string> after;
-    Dir::FindAllFiles(after, bin, "*_ZxCrashProbe.exe.dmp", Dir::kFindFiles);
+    Dir::FindAllFiles(after, bin, "*_ZxCrashBare.exe.dmp", Dir::kFindFiles);
     ASSERT_EQ(after.size(), before.size() + 1);
     std::string dump;
     for (const std::string& f : after)
@@ -209,7 +209,8 @@ TEST(DumpReport, TheRealProgramReportsACrashBesideIt) {
     // Where the buttons lie in a report that found its dump.
     POINT open{}, close{};
     {
-        ReportWindow here("\\" + File::GetFileName(dump).substr(0, 17 + 1 + 12), {bin});
+        const std::string name = File::GetFileName(dump);
+        ReportWindow here("\\" + name.substr(0, name.size() - std::string(".exe.dmp").size()), {bin});
         ASSERT_EQ(here.dlg.GetState(), CDumpReportDlg::State::kFound);
         open = here.Center("BtnOpenFolder");
         close = here.Center("BtnOk");
