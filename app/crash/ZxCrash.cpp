@@ -33,6 +33,7 @@ DbgHelp g_dbghelp;
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous = nullptr;
 bool g_installed = false;
 volatile LONG g_debug = 0;
+volatile LONG g_reporting = 0;  // set by the first crash of the process
 wchar_t g_programDir[1024];    // no trailing backslash
 wchar_t g_exeBase[260];        // "ZxVCam"
 wchar_t g_exeExt[64];          // ".exe"
@@ -194,6 +195,13 @@ LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* exception) {
     if (IsDebuggerPresent()) return EXCEPTION_CONTINUE_SEARCH;
     const DWORD code = exception && exception->ExceptionRecord ? exception->ExceptionRecord->ExceptionCode : 0;
     if (code == static_cast<DWORD>(EXCEPTION_BREAKPOINT)) return EXCEPTION_CONTINUE_SEARCH;
+
+    // One report per process: a second thread that crashes while the first
+    // is still writing waits here, and ends with the process when the
+    // first thread's filter returns.
+    if (InterlockedExchange(&g_reporting, 1) != 0) {
+        for (;;) Sleep(INFINITE);
+    }
 
     Crash crash{exception, GetCurrentThreadId()};
     if (code == static_cast<DWORD>(EXCEPTION_STACK_OVERFLOW)) {

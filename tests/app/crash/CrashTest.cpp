@@ -167,14 +167,16 @@ TEST(CrashHandler, IsInstalledBeforeMainWithDbgHelp) {
     EXPECT_EQ(RunProgram("ZxCrashProbe.exe", "installed"), 0u);
 }
 
-// A fault (also on another thread, also a stack overflow) writes a normal dump, named after the time and the program, beside
+// A fault (also on another thread, on several threads at once, a stack
+// overflow) writes one normal dump, named after the time and the program, beside
 // the program, and starts the report program there with the stamp.
 TEST(CrashHandler, AFaultLeavesADumpAndStartsTheReportWithItsStamp) {
     zxtest::RedirectUserFolders("crash-fault");
     const struct {
         const char* action;
         DWORD code;
-    } crashes[] = {{"fault", kAccessViolation}, {"fault-thread", kAccessViolation}, {"overflow", kStackOverflow}};
+    } crashes[] = {{"fault", kAccessViolation}, {"fault-thread", kAccessViolation},
+                   {"fault-together", kAccessViolation}, {"overflow", kStackOverflow}};
     // Wine: after a stack overflow the process ends with exit code 0
     // whatever the filter answers (Windows ends it with the exception's
     // code), so there only the dump and the report are checked.

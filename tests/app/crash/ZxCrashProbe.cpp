@@ -9,6 +9,7 @@
 //             fault             writes through a null pointer
 //             fault-thread      the same on a second thread
 //             overflow          recurses until the stack overflows
+//             fault-together    four threads fault at the same moment
 //             breakpoint        raises a breakpoint exception
 //             filter-breakpoint calls the filter with a breakpoint record;
 //                               exit 100 + what the filter returned
@@ -30,6 +31,13 @@ int Fault() {
 }
 
 DWORD WINAPI FaultThread(void*) { return static_cast<DWORD>(Fault()); }
+
+// Released together by the event, so the faults come at one moment.
+HANDLE g_go = nullptr;
+DWORD WINAPI FaultOnSignal(void*) {
+    WaitForSingleObject(g_go, INFINITE);
+    return static_cast<DWORD>(Fault());
+}
 
 // Each call keeps a page of its own on the stack until there is none left.
 int Overflow(int depth) {
@@ -66,6 +74,14 @@ int main() {
     if (action == "fault-thread") {
         HANDLE t = CreateThread(nullptr, 0, FaultThread, nullptr, 0, nullptr);
         if (t) WaitForSingleObject(t, INFINITE);
+        return 2;
+    }
+    if (action == "fault-together") {
+        g_go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE threads[4];
+        for (HANDLE& t : threads) t = CreateThread(nullptr, 0, FaultOnSignal, nullptr, 0, nullptr);
+        SetEvent(g_go);
+        WaitForMultipleObjects(4, threads, TRUE, INFINITE);
         return 2;
     }
     if (action == "overflow") return Overflow(0) == 0 ? 2 : 2;
