@@ -107,8 +107,9 @@ void Uninstall() {
     if (module) FreeLibrary(module);
 }
 
-// Installs before WinMain (static initialisation of this file, which the
-// program brings in through the functions below) and removes after it.
+// Installs before WinMain (static initialisation of this file, whose object
+// the build puts into every program that links ZxAppCrash) and removes
+// after it (static destruction).
 struct Installer {
     Installer() { Install(); }
     ~Installer() { Uninstall(); }
