@@ -316,6 +316,15 @@ def make_marks(out):
     d.line([(14 * S, 7 * S), (8 * S, 13 * S)], fill=(255, 255, 255, 255), width=int(1.8 * S))
     save(shrink(img, 22, 20), out, "btn_curVE_delete.png")
 
+    # The crash report's mark (40 x 40): a red disc with a white
+    # exclamation mark, beside the heading that says the program stopped.
+    img = canvas(40, 40)
+    d = ImageDraw.Draw(img)
+    d.ellipse([2 * S, 2 * S, 38 * S - 1, 38 * S - 1], fill=rgba(DANGER))
+    d.rounded_rectangle([17.6 * S, 9 * S, 22.4 * S, 24.5 * S], radius=int(2.4 * S), fill=(255, 255, 255, 255))
+    d.ellipse([17.4 * S, 27.2 * S, 22.6 * S, 32.4 * S], fill=(255, 255, 255, 255))
+    save(shrink(img, 40, 40), out, "crash_mark.png")
+
     # Menu icons of the exit entry (16 x 16): plain and under the mouse.
     # The menu shows _2 normally and _1 under the mouse.
     for name, col in (("menu_icon_exit_2.png", TEXT_DIM), ("menu_icon_exit_1.png", DANGER_HOT)):

@@ -1,0 +1,34 @@
+// DumpReport.exe: started by the program's crash handler with the stamp of
+// the dump it wrote ("\\20140102030405006_ZxVCam"), it looks for that dump
+// beside itself (the program's folder) and in the per-user log folder, and
+// shows the report window until the user closes it.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "DumpReportDlg.h"
+#include "DuiLib/UIlib.h"
+#include "ZxCrashNames.h"
+#include "ZxLib/ZxLib.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const std::string argument = (argv && argc > 1) ? Charset::WString2String(argv[1]) : std::string();
+    LocalFree(argv);
+
+    Gdiplus::GdiplusStartupInput gdiIn;
+    ULONG_PTR gdiToken = 0;
+    Gdiplus::GdiplusStartup(&gdiToken, &gdiIn, nullptr);
+    DuiLib::CPaintManagerUI::SetInstance(instance);
+    DuiLib::CSkinMgr::SetSkinRootPath(Dir::GetZxPath(Dir::kPathResource) + "skin\\base\\");
+    {
+        CDumpReportDlg dlg(argument, ZxCrash::DumpFolders(Dir::GetCurrentPath()));
+        dlg.ShowModalDlg(nullptr, true);
+    }
+    DuiLib::CImageMgr::RemoveAll();
+    DuiLib::CPaintManagerUI::RemoveAllSharedFonts();
+    if (gdiToken) Gdiplus::GdiplusShutdown(gdiToken);
+    return 0;
+}

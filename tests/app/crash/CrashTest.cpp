@@ -1,0 +1,310 @@
+// The crash handler in real processes: ZxCrashProbe.exe links it as the
+// program does and crashes on request; the dump it leaves is read back
+// (name, header, type) and the report program it starts records its
+// command line (ZxCrashRecorder.exe, copied in as DumpReport.exe) or shows
+// its window (the real DumpReport.exe).
+#include <windows.h>
+#include <dbghelp.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "ZxCrashNames.h"
+#include "ZxLib/ZxLib.h"
+
+namespace {
+
+const DWORD kAccessViolation = 0xC0000005;
+const DWORD kBreakpoint = 0x80000003;
+const DWORD kStackOverflow = 0xC00000FD;
+const ULONG32 kDumpSignature = 0x504D444D;   // "MDMP"
+
+SYSTEMTIME Time(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s, WORD ms) {
+    SYSTEMTIME t{};
+    t.wYear = y;
+    t.wMonth = mo;
+    t.wDay = d;
+    t.wHour = h;
+    t.wMinute = mi;
+    t.wSecond = s;
+    t.wMilliseconds = ms;
+    return t;
+}
+
+std::string Bin() { return Dir::GetCurrentPath(); }
+
+// Runs a program of the build's bin folder and waits (at most a minute) for
+// its exit code; 0xFFFFFFFF when it did not start or did not end.
+DWORD RunProgram(const std::string& exe, const std::string& args) {
+    std::wstring cmd = Charset::String2WString("\"" + Bin() + exe + "\" " + args);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0xFFFFFFFF;
+    DWORD code = 0xFFFFFFFF;
+    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    else TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+// "--program-dir" and the folder in quotes, without its trailing backslash
+// (which would escape the closing quote).
+std::string ProgramDirArg(std::string dir) {
+    while (!dir.empty() && dir.back() == '\\') dir.pop_back();
+    return "--program-dir \"" + dir + "\"";
+}
+
+std::vector<std::string> Dumps(const std::string& folder) {
+    std::vector<std::string> found;
+    Dir::FindAllFiles(found, folder, "*.dmp", Dir::kFindFiles);
+    return found;
+}
+
+bool ReadHeader(const std::string& path, MINIDUMP_HEADER& header) {
+    std::string bytes;
+    if (!File::ReadAll(path, bytes) || bytes.size() < sizeof(header)) return false;
+    memcpy(&header, bytes.data(), sizeof(header));
+    return true;
+}
+
+ULONGLONG Ms(const SYSTEMTIME& t) {
+    FILETIME ft;
+    SystemTimeToFileTime(&t, &ft);
+    return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000;
+}
+
+// The local time a dump's 17 digits give.
+bool StampTime(const std::string& name, SYSTEMTIME& t) {
+    if (name.size() < 17) return false;
+    for (int i = 0; i < 17; ++i)
+        if (name[i] < '0' || name[i] > '9') return false;
+    auto num = [&](int at, int n) { return static_cast<WORD>(std::stoi(name.substr(at, n))); };
+    t = Time(num(0, 4), num(4, 2), num(6, 2), num(8, 2), num(10, 2), num(12, 2), num(14, 3));
+    return true;
+}
+
+// A program folder of the test's own with the recording stand-in of the
+// report program in it, and the event the stand-in sets when it runs.
+struct ProgramFolder {
+    std::string dir;
+    HANDLE started = nullptr;
+
+    explicit ProgramFolder(const std::string& name) {
+        dir = zxtest::MakeTempDir(name);
+        CopyFileW(Charset::String2WString(Bin() + "ZxCrashRecorder.exe").c_str(),
+                  Charset::String2WString(dir + "DumpReport.exe").c_str(), FALSE);
+        const std::wstring event = L"ZxCrashTest-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                   Charset::String2WString(name);
+        started = CreateEventW(nullptr, TRUE, FALSE, event.c_str());
+        SetEnvironmentVariableW(L"ZXCRASH_TEST_EVENT", event.c_str());
+    }
+    ~ProgramFolder() {
+        SetEnvironmentVariableW(L"ZXCRASH_TEST_EVENT", nullptr);
+        CloseHandle(started);
+    }
+    bool ReportStarted(DWORD ms) const { return WaitForSingleObject(started, ms) == WAIT_OBJECT_0; }
+    // The report program's arguments as it received them.
+    std::vector<std::string> ReportArgs() const {
+        std::vector<std::string> args;
+        const std::string line = zxtest::ReadFile(dir + "DumpReport.args");
+        int argc = 0;
+        wchar_t** argv = CommandLineToArgvW(Charset::String2WString(line).c_str(), &argc);
+        for (int i = 0; argv && i < argc; ++i) args.push_back(Charset::WString2String(argv[i]));
+        LocalFree(argv);
+        return args;
+    }
+};
+
+TEST(CrashNames, StampArgumentAndDumpNameOfOneCrash) {
+    const SYSTEMTIME t = Time(2014, 1, 2, 3, 4, 5, 6);
+    EXPECT_EQ(ZxCrash::DumpFileName(t, "ZxVCam", ".exe"), "20140102030405006_ZxVCam.exe.dmp");
+    EXPECT_EQ(ZxCrash::ReportArgument(t, "ZxVCam"), "\\20140102030405006_ZxVCam");
+    // Any length of name: the argument is the whole stamp, not a fixed
+    // number of characters.
+    EXPECT_EQ(ZxCrash::ReportArgument(t, "ZxCrashProbe"), "\\20140102030405006_ZxCrashProbe");
+    EXPECT_EQ(ZxCrash::ReportArgument(t, "Zx"), "\\20140102030405006_Zx");
+    EXPECT_EQ(ZxCrash::ReportArgument(t, "Zx VCam"), "\"\\20140102030405006_Zx VCam\"");
+    EXPECT_EQ(ZxCrash::DumpFileName(Time(2023, 12, 31, 23, 59, 59, 999), "维莫", ".exe"),
+              "20231231235959999_维莫.exe.dmp");
+}
+
+TEST(CrashNames, TheReportProgramTakesOnlyAStamp) {
+    EXPECT_EQ(ZxCrash::StampFromArgument("\\20140102030405006_ZxVCam"), "20140102030405006_ZxVCam");
+    EXPECT_EQ(ZxCrash::StampFromArgument("20140102030405006_ZxVCam"), "20140102030405006_ZxVCam");
+    EXPECT_EQ(ZxCrash::StampFromArgument("\\20140102030405006_Zx VCam"), "20140102030405006_Zx VCam");
+    for (const char* bad : {"", "\\", "\\2014010203040500_ZxVCam", "\\20140102030405006-ZxVCam",
+                            "\\20140102030405006_", "\\2014010203040500x_ZxVCam", "\\20140102030405006_..\\x",
+                            "\\20140102030405006_a/b", "\\20140102030405006_*", "\\20140102030405006_C:x"}) {
+        EXPECT_EQ(ZxCrash::StampFromArgument(bad), "") << bad;
+    }
+}
+
+TEST(CrashNames, OnlyTheExactDebugLevelSelectsTheDetailedDump) {
+    EXPECT_TRUE(ZxCrash::IsDebugLogLevel("debug"));
+    for (const char* other : {"Debug", "DEBUG", "debug ", " debug", "", "info", "debug1"})
+        EXPECT_FALSE(ZxCrash::IsDebugLogLevel(other)) << other;
+}
+
+TEST(CrashNames, FindsTheDumpOfAStampInTheFoldersInOrder) {
+    const std::string a = zxtest::MakeTempDir("find-a"), b = zxtest::MakeTempDir("find-b");
+    const std::string stamp = "20140102030405006_ZxVCam";
+    EXPECT_EQ(ZxCrash::FindDump(stamp, {a, b}), "");
+    ASSERT_TRUE(zxtest::WriteFile(b + stamp + ".exe.dmp", "MDMP"));
+    ASSERT_TRUE(zxtest::WriteFile(a + "20140102030405006_ZxVCamX.exe.dmp", "MDMP"));
+    EXPECT_EQ(ZxCrash::FindDump(stamp, {a, b}), b + stamp + ".exe.dmp") << "another program's dump is not it";
+    ASSERT_TRUE(zxtest::WriteFile(a + stamp + ".exe.dmp", "MDMP"));
+    EXPECT_EQ(ZxCrash::FindDump(stamp, {a, b}), a + stamp + ".exe.dmp") << "the program's folder comes first";
+    EXPECT_EQ(ZxCrash::FindDump("", {a, b}), "");
+}
+
+TEST(CrashHandler, IsInstalledBeforeMainWithDbgHelp) {
+    EXPECT_EQ(RunProgram("ZxCrashProbe.exe", "installed"), 0u);
+}
+
+// A fault (also on another thread, on several threads at once, a stack
+// overflow) writes one normal dump, named after the time and the program, beside
+// the program, and starts the report program there with the stamp.
+TEST(CrashHandler, AFaultLeavesADumpAndStartsTheReportWithItsStamp) {
+    zxtest::RedirectUserFolders("crash-fault");
+    const struct {
+        const char* action;
+        DWORD code;
+    } crashes[] = {{"fault", kAccessViolation}, {"fault-thread", kAccessViolation},
+                   {"fault-together", kAccessViolation}, {"overflow", kStackOverflow}};
+    // Wine: after a stack overflow the process ends with exit code 0
+    // whatever the filter answers (Windows ends it with the exception's
+    // code), so there only the dump and the report are checked.
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    for (const auto& crash : crashes) {
+        const std::string action = crash.action;
+        SCOPED_TRACE(action);
+        ProgramFolder program("fault-" + action);
+        SYSTEMTIME before, after;
+        GetLocalTime(&before);
+        const DWORD code = RunProgram("ZxCrashProbe.exe", ProgramDirArg(program.dir) + " " + action);
+        if (!(wine && crash.code == kStackOverflow)) {
+            EXPECT_EQ(code, crash.code) << "the process ends with the fault's code, without the system's error box";
+        }
+        GetLocalTime(&after);
+
+        const std::vector<std::string> dumps = Dumps(program.dir);
+        ASSERT_EQ(dumps.size(), 1u);
+        const std::string name = File::GetFileName(dumps[0]);
+        SYSTEMTIME when;
+        ASSERT_TRUE(StampTime(name, when)) << name;
+        EXPECT_EQ(name.substr(17), "_ZxCrashProbe.exe.dmp");
+        EXPECT_GE(Ms(when), Ms(before) - 1);
+        EXPECT_LE(Ms(when), Ms(after) + 1);
+        MINIDUMP_HEADER header{};
+        ASSERT_TRUE(ReadHeader(dumps[0], header));
+        EXPECT_EQ(header.Signature, kDumpSignature);
+        EXPECT_GT(header.NumberOfStreams, 0u);
+        EXPECT_EQ(header.Flags & MiniDumpWithDataSegs, 0u) << "no debug flag: a normal dump";
+        EXPECT_TRUE(Dumps(Dir::GetLogPath()).empty()) << "the program's folder was writable";
+
+        ASSERT_TRUE(program.ReportStarted(30000)) << "DumpReport.exe was started";
+        const std::vector<std::string> args = program.ReportArgs();
+        ASSERT_EQ(args.size(), 2u);
+        EXPECT_EQ(Dir::GetLongPath(args[0]), Dir::GetLongPath(program.dir + "DumpReport.exe"))
+            << "started from the program's folder by its full path";
+        EXPECT_EQ(args[1], "\\" + name.substr(0, name.size() - std::string(".exe.dmp").size()));
+        EXPECT_EQ(ZxCrash::FindDump(ZxCrash::StampFromArgument(args[1]), ZxCrash::DumpFolders(program.dir)),
+                  dumps[0]);
+    }
+}
+
+// The debug flag comes from LogMsg/realloglevel: "debug" exactly gives a dump
+// with the data segments, "Debug" does not.
+TEST(CrashHandler, OnlyTheDebugLevelAddsDataSegmentsToTheDump) {
+    for (const char* level : {"debug", "Debug", ""}) {
+        SCOPED_TRACE(level);
+        const std::string home = zxtest::RedirectUserFolders("crash-level");
+        const std::string ini = home + "AppData\\ZxVCam\\ZxVCam.ini";
+        Dir::MakeDir(File::GetParentPath(ini));
+        ASSERT_TRUE(zxtest::WriteFile(ini, std::string("[LogMsg]\r\nrealloglevel=") + level + "\r\n"));
+        ProgramFolder program("level");
+        EXPECT_EQ(RunProgram("ZxCrashProbe.exe", ProgramDirArg(program.dir) + " --settings fault"), kAccessViolation);
+        const std::vector<std::string> dumps = Dumps(program.dir);
+        ASSERT_EQ(dumps.size(), 1u);
+        MINIDUMP_HEADER header{};
+        ASSERT_TRUE(ReadHeader(dumps[0], header));
+        EXPECT_EQ((header.Flags & MiniDumpWithDataSegs) != 0, std::string(level) == "debug");
+        EXPECT_TRUE(program.ReportStarted(30000));
+    }
+}
+
+// A program folder nobody may write to (Z:\proc refuses new files under
+// Wine even for root) or that is gone: the dump goes to the log folder,
+// where the report program looks too.
+TEST(CrashHandler, AnUnwritableProgramFolderSendsTheDumpToTheLogFolder) {
+    const std::string scratch = zxtest::MakeTempDir("gone");
+    for (const std::string& dir : {std::string("Z:\\proc"), scratch + "missing"}) {
+        SCOPED_TRACE(dir);
+        ASSERT_FALSE(Dir::IsWritableDir(dir)) << "the test needs a folder that refuses new files";
+        zxtest::RedirectUserFolders("crash-log");
+        EXPECT_EQ(RunProgram("ZxCrashProbe.exe", ProgramDirArg(dir) + " fault"), kAccessViolation);
+        const std::vector<std::string> dumps = Dumps(Dir::GetLogPath());
+        ASSERT_EQ(dumps.size(), 1u);
+        const std::string name = File::GetFileName(dumps[0]);
+        MINIDUMP_HEADER header{};
+        ASSERT_TRUE(ReadHeader(dumps[0], header));
+        EXPECT_EQ(header.Signature, kDumpSignature);
+        EXPECT_EQ(ZxCrash::FindDump(name.substr(0, name.find('.')), ZxCrash::DumpFolders(dir)), dumps[0]);
+    }
+}
+
+// A breakpoint is passed on: the filter answers EXCEPTION_CONTINUE_SEARCH,
+// and a process that raises one ends with the breakpoint's code through the
+// system's own handling, leaving no dump and starting no report.
+//
+// Wine: a passed-on exception starts Wine's debugger (AeDebug "winedbg
+// --auto"), which on a display opens its crash dialog and waits for a
+// person. The dialog is switched off for this test (HKCU\Software\Wine\WineDbg,
+// ShowCrashDialog = 0, a key only Wine reads), so the debugger
+// prints its backtrace and ends the process with the exception's code, as
+// Windows ends it without a debugger.
+class NoCrashDialog {
+public:
+    NoCrashDialog() {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                            &m_key, nullptr) != ERROR_SUCCESS)
+            return;
+        DWORD size = sizeof(m_old);
+        m_had = RegQueryValueExW(m_key, L"ShowCrashDialog", nullptr, nullptr, reinterpret_cast<BYTE*>(&m_old),
+                                 &size) == ERROR_SUCCESS;
+        const DWORD off = 0;
+        RegSetValueExW(m_key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof(off));
+    }
+    ~NoCrashDialog() {
+        if (!m_key) return;
+        if (m_had)
+            RegSetValueExW(m_key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&m_old), sizeof(m_old));
+        else
+            RegDeleteValueW(m_key, L"ShowCrashDialog");
+        RegCloseKey(m_key);
+    }
+
+private:
+    HKEY m_key = nullptr;
+    DWORD m_old = 0;
+    bool m_had = false;
+};
+
+TEST(CrashHandler, ABreakpointIsPassedOn) {
+    zxtest::RedirectUserFolders("crash-breakpoint");
+    NoCrashDialog noDialog;
+    EXPECT_EQ(RunProgram("ZxCrashProbe.exe", "filter-breakpoint"), 100u + EXCEPTION_CONTINUE_SEARCH);
+    ProgramFolder program("breakpoint");
+    EXPECT_EQ(RunProgram("ZxCrashProbe.exe", ProgramDirArg(program.dir) + " breakpoint"), kBreakpoint);
+    EXPECT_TRUE(Dumps(program.dir).empty());
+    EXPECT_TRUE(Dumps(Dir::GetLogPath()).empty());
+    EXPECT_FALSE(program.ReportStarted(0));
+}
+
+}  // namespace
