@@ -9,7 +9,7 @@ mkdir -p "$ZX_HARNESS/harness"
 printf 'pcm.!default { type null }\n' > "$ZX_HARNESS/harness/alsa.conf"
 source "$here/wine-env.sh"
 
-PREFIX_VERSION=2
+PREFIX_VERSION=3
 stamp="$WINEPREFIX/.zx-prefix-$PREFIX_VERSION"
 exec 9>"$ZX_HARNESS/harness/prefix.lock"
 flock 9
@@ -28,6 +28,9 @@ done
 # makes for the device, so the preview never reaches the screen; the GDI
 # renderer blits to the screen as Windows does.
 "$ZX_WINE" reg add 'HKCU\Software\Wine\Direct3D' /v renderer /t REG_SZ /d gdi /f >/dev/null 2>&1
+# A test program that crashes must end rather than wait in Wine's crash
+# dialog on the virtual display until the test's time runs out.
+"$ZX_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 # Windows of tests must not wait on a window manager that is not there.
 "$ZX_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 "$WINESERVER" -w

@@ -37,7 +37,7 @@ LRESULT CDumpReportDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& 
     switch (m_state) {
         case State::kFound:
             SetText("label_heading", "程序意外退出");
-            SetText("label_message", "维莫美化视频遇到意外错误，已经关闭。");
+            SetText("label_message", "星河助手遇到意外错误，已经关闭。");
             SetText("label_detail", "出错时的状态已保存到下面的转储文件中，把它发给我们，可以帮助我们找到并修正问题。");
             SetText("label_dumpname", "转储文件：" + File::GetFileName(m_dumpPath));
             SetText("label_dumpfolder", DumpFolder());
@@ -45,7 +45,7 @@ LRESULT CDumpReportDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& 
             break;
         case State::kMissing:
             SetText("label_heading", "程序意外退出");
-            SetText("label_message", "维莫美化视频遇到意外错误，已经关闭。");
+            SetText("label_message", "星河助手遇到意外错误，已经关闭。");
             SetText("label_detail", "没有找到这次出错的转储文件（" + m_stamp + "），它可能没能写入磁盘。");
             Show("dumpinfo", false);
             Show("BtnOpenFolder", false);
@@ -53,7 +53,7 @@ LRESULT CDumpReportDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& 
         case State::kNoStamp:
             SetText("label_heading", "没有要报告的错误");
             SetText("label_message", m_argument.empty() ? "没有指定转储文件。" : "参数不是转储文件的标记：" + m_argument);
-            SetText("label_detail", "维莫美化视频意外退出时会启动本程序，并告诉它这次的转储文件。");
+            SetText("label_detail", "星河助手意外退出时会启动本程序，并告诉它这次的转储文件。");
             Show("dumpinfo", false);
             Show("BtnOpenFolder", false);
             break;

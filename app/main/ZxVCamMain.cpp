@@ -1,4 +1,5 @@
-// The entry of ZxVCam.exe: one copy at a time, GDI+ and the log, the module
+// The entry of ZxVCam.exe (its crash handler is installed before this runs,
+// see ZxCrash.h): one copy at a time, GDI+ and the log, the module
 // bus and through it the kernel, the skin folder, the main window and its
 // message loop; then everything down again in the reverse order, the kernel
 // only after the main window is gone (so no notification can reach it) and
@@ -8,6 +9,7 @@
 
 #include "DuiLib/UIlib.h"
 #include "SingleInstance.h"
+#include "ZxCrash.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -30,10 +32,11 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     if (!AfxGetDataDllManager()->LoadDataLibraries(0))
         YL_Log("Speed.txt", 3, "main", "the data libraries did not all load; the program runs without them");
 
+    // The crash handler (installed before this function ran) writes the
+    // program's global data into its dumps only when asked to.
     std::string level;
     AfxGetConfigManager()->GetString("LogMsg", "realloglevel", level);
-    const bool debug = level == "debug";
-    (void)debug;
+    ZxCrash::SetDebugFlag(ZxCrash::IsDebugLogLevel(level));
 
     DuiLib::CSkinMgr::SetSkinRootPath(Dir::GetZxPath(Dir::kPathResource) + "skin\\");
     DuiLib::CPaintManagerUI::SetInstance(hInstance);
