@@ -242,14 +242,7 @@ bool CWndVideoShow::LoadButtonImages() {
 }
 
 void CWndVideoShow::OnCreate() {
-    BITMAPINFOHEADER& h = m_previewInfo.bmiHeader;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = kWidth;
-    h.biHeight = kHeight;
-    h.biPlanes = 1;
-    h.biBitCount = 24;
-    h.biCompression = BI_RGB;
-    h.biSizeImage = kImageSize;
+    VideoFrameFormatInit(m_previewInfo, kWidth, kHeight);
     m_previewBits.assign(kImageSize, 0);
     LoadButtonImages();
 
