@@ -38,6 +38,29 @@ const CFactoryTemplate kTemplates[] = {
 };
 constexpr int kTemplateCount = sizeof(kTemplates) / sizeof(kTemplates[0]);
 
+// The device's own "DevicePath": programs that key capture devices on it
+// (rather than on the friendly name) tell the camera apart from every other
+// device by it. The form of a software device's moniker name in the video
+// input category, with the filter's class identifier: unique, the same for
+// the 64- and the 32-bit module and the same in every version.
+const wchar_t kDevicePath[] =
+    L"@device:sw:{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\{69FB58B5-10C3-4597-8320-5F2DFC0A6A0B}";
+
+// Writes the device path into the registered device's property bag.
+HRESULT WriteDevicePath(IMoniker* device) {
+    IPropertyBag* bag = nullptr;
+    HRESULT hr = device->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag));
+    if (FAILED(hr)) return hr;
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(kDevicePath);
+    hr = value.bstrVal ? bag->Write(L"DevicePath", &value) : E_OUTOFMEMORY;
+    VariantClear(&value);
+    bag->Release();
+    return hr;
+}
+
 HRESULT CreateMapper(IFilterMapper2** mapper) {
     return CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                             reinterpret_cast<void**>(mapper));
@@ -68,9 +91,13 @@ STDAPI DllRegisterServer() {
     record.dwMerit = MERIT_NORMAL;
     record.cPins = 1;
     record.rgPins = &kPins;
-    hr = mapper->RegisterFilter(CLSID_ZXVCam, ZXVCAM_NAME, nullptr, &CLSID_VideoInputDeviceCategory, ZXVCAM_NAME,
+    // The device's moniker is asked for, to give it its device path.
+    IMoniker* device = nullptr;
+    hr = mapper->RegisterFilter(CLSID_ZXVCam, ZXVCAM_NAME, &device, &CLSID_VideoInputDeviceCategory, ZXVCAM_NAME,
                                 &record);
     mapper->Release();
+    if (SUCCEEDED(hr) && device) hr = WriteDevicePath(device);
+    if (device) device->Release();
     return hr;
 }
 

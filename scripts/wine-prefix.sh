@@ -18,6 +18,15 @@ flock 9
 echo "wine-prefix: creating $WINEPREFIX"
 rm -rf "$WINEPREFIX"
 "$ZX_WINE" wineboot -i >"$ZX_HARNESS/harness/wineboot.log" 2>&1
+# Wine links the user's Desktop, Documents, Pictures and the like to the
+# Unix home folder; a test (or an installer's desktop shortcut) would then
+# write outside the build tree. Plain folders inside the prefix instead.
+for link in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then
+    rm -f "$link"
+    mkdir -p "$link"
+  fi
+done
 # GDI+ draws no text at all unless the faces the program names resolve.
 for face in "宋体" "SimSun" "微软雅黑" "Microsoft YaHei" "Tahoma" "新宋体" "NSimSun" "Times New Roman"; do
   "$ZX_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1

@@ -84,6 +84,9 @@ TEST_F(Registration, Regsvr32MakesTheCameraAppearWithOneOutputPinAndRemovesIt) {
     EXPECT_EQ(L"ZXVCam", ReadString(legacy, L"FriendlyName"));
     EXPECT_EQ(L"ZXVCam", ReadString(device, L"FriendlyName"));
     EXPECT_EQ(clsid, ReadString(device, L"CLSID"));
+    // A device path of its own, for programs that key devices on it.
+    EXPECT_EQ(L"@device:sw:" + DShowGuidString(CLSID_VideoInputDeviceCategory) + L"\\" + clsid,
+              ReadString(device, L"DevicePath"));
 
     // A client binds the device's moniker to the filter.
     {
