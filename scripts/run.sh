@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Sets up the machine (once), builds, and runs the program as a user runs
-# it: the capture filter registered in the build's Wine prefix (64-bit, and
-# 32-bit where this machine runs 32-bit code), the launcher's "Path" value
-# naming the build's program folder, and ZxVCam.exe started on the current
-# display, or on the build's virtual display when there is none.
+# it: the build's installer (build/package/ZxVCamSetup.exe) installs it
+# silently into the build's Wine prefix, as a user's installer does (both
+# filters registered, each by its own regsvr32, and the launcher's "Path"
+# value), and the installed ZxVCam.exe is started on the current display,
+# or on the build's virtual display when there is none.
 #
 #   run.sh                  runs until the program is closed
 #   run.sh --seconds N      after N seconds: a screenshot of the main window
@@ -38,16 +39,20 @@ source "$here/wine-env.sh"
 finish() { [ "$virtual" = 1 ] && bash "$here/harness.sh" stop "$build" >/dev/null || true; }
 trap finish EXIT
 
-bash "$here/filter-register.sh" "$build" register
-"$ZX_WINE" reg add 'HKCU\SOFTWARE\orbian\ZXVCAM' /v Path /t REG_SZ /d "$(zx_winpath "$build/bin")" /f >/dev/null
-echo "run: the launcher starts $(zx_winpath "$build/bin")\\ZxVCam.exe"
+# The installer does not start another copy of itself, so wine returns when
+# it has ended; a regsvr32 that failed shows in its exit code.
+"$ZX_WINE" "$(zx_winpath "$build/package/ZxVCamSetup.exe")" /S
+installed='C:\Program Files\ZxVCam'
+echo "run: installed into $installed"
+program_exe="$installed\ZxVCam.exe"
+check_exe="$installed\ZxCamCheck.exe"
 
 mkdir -p "$build/run"
 if [ "$seconds" = 0 ]; then
-  exec "$ZX_WINE" "$build/bin/ZxVCam.exe"
+  exec "$ZX_WINE" "$program_exe"
 fi
 
-"$ZX_WINE" "$build/bin/ZxVCam.exe" >"$build/run/program.out" 2>&1 &
+"$ZX_WINE" "$program_exe" >"$build/run/program.out" 2>&1 &
 program=$!
 geometry=$("$ZX_WINE" "$build/bin/ZxVCamCtl.exe" wait 60 | tr -d '\r')
 echo "run: $geometry"
@@ -56,9 +61,10 @@ read -r _ x y w h <<<"$geometry"
 import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$build/run/main.png"
 echo "run: screenshot $build/run/main.png"
 client=0
-"$ZX_WINE" "$build/bin/ZxCamCheck.exe" --frames 40 --save "$(zx_winpath "$build/run/client.bmp")" \
-  2>&1 | tr -d '\r' | grep -E '^(camera|program|fps|frames|frame-age-ms|picture|saved|result):' | sed 's/^/run: client /' \
-  || client=1
+# Into a file, not a pipe: under Wine a program the camera starts would hold
+# a pipe's write end open.
+"$ZX_WINE" "$check_exe" --frames 40 --save "$(zx_winpath "$build/run/client.bmp")" >"$build/run/client.txt" 2>&1 || client=1
+tr -d '\r' <"$build/run/client.txt" | grep -E '^(camera|program|fps|frames|frame-age-ms|picture|saved|result):' | sed 's/^/run: client /' || true
 # The logo's plain lower-left block (5 pixels in from the corner) shows
 # the client got the program's finished frames.
 if /usr/bin/python3 - "$build/run/client.bmp" <<'PY'
