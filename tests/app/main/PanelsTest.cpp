@@ -3,6 +3,8 @@
 // prefix: driven by real window messages on the virtual display, checked in
 // the kernel modules they drive and in the controls they show.
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include "DealCamera.h"
 #include "DialogsTestSupport.h"
@@ -15,6 +17,7 @@
 #include "TestDeviceSupport.h"
 #include "TestSupport.h"
 #include "TileLayoutVSSlide.h"
+#include "VCamTestSupport.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -29,6 +32,45 @@ namespace {
 template <class T>
 T* Module(const char* name) {
     return static_cast<T*>(AfxGetDataManager()->GetData(name));
+}
+
+// Pumps this thread's messages until test holds; false after timeoutMs.
+template <class Test>
+bool PumpUntil(Test test, DWORD timeoutMs = 15000) {
+    const DWORD end = GetTickCount() + timeoutMs;
+    while (!test()) {
+        if (static_cast<int>(end - GetTickCount()) <= 0) return false;
+        Pump(20);
+    }
+    return true;
+}
+
+// A 24-bit BMP file as a capture client wrote it.
+struct Bmp {
+    int width = 0, height = 0;   // height < 0: rows top-down
+    std::vector<BYTE> bits;
+    bool Load(const std::string& path) {
+        const std::string data = zxtest::ReadFile(path);
+        if (data.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return false;
+        BITMAPINFOHEADER info;
+        std::memcpy(&info, data.data() + sizeof(BITMAPFILEHEADER), sizeof info);
+        if (info.biBitCount != 24) return false;
+        width = info.biWidth;
+        height = info.biHeight;
+        bits.assign(data.begin() + sizeof(BITMAPFILEHEADER) + sizeof info, data.end());
+        return bits.size() >= static_cast<size_t>(Stride()) * std::abs(height);
+    }
+    int Stride() const { return (width * 3 + 3) & ~3; }
+    // 0xRRGGBB at (x, y), y counted from the top of the picture.
+    DWORD At(int x, int y) const {
+        const int row = height > 0 ? height - 1 - y : y;
+        const BYTE* p = &bits[static_cast<size_t>(row) * Stride() + x * 3];
+        return static_cast<DWORD>(p[2]) << 16 | static_cast<DWORD>(p[1]) << 8 | p[0];
+    }
+};
+
+int Distance(DWORD a, DWORD b) {
+    return std::abs(R(a) - R(b)) + std::abs(G(a) - G(b)) + std::abs(B(a) - B(b));
 }
 
 std::vector<std::string> Items(CComboUI* combo) {
@@ -85,6 +127,19 @@ protected:
         w->pm().UpdateNow();
     }
     CComboUI* Combo(const char* name) { return w->FindAs<CComboUI>(name, "Combo"); }
+    // Opens a combo box's list with the mouse and clicks its item index.
+    void ChooseInList(const char* name, int index) {
+        ClickNow(name);
+        Pump();
+        CComboUI* combo = Combo(name);
+        HWND list = combo ? combo->GetDropWindow() : nullptr;
+        ASSERT_TRUE(list) << name << " opens its list";
+        const LPARAM at = MAKELPARAM(20, 1 + combo->GetItemHeight() * index + combo->GetItemHeight() / 2);
+        SendMessageW(list, WM_MOUSEMOVE, 0, at);
+        SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(list, WM_LBUTTONUP, 0, at);
+        Pump();
+    }
     CSliderUI* Slider(const char* name) { return w->FindAs<CSliderUI>(name, "Slider"); }
     std::string Text(const std::string& name) { return w->Find(name) ? w->Find(name)->GetText() : "<none>"; }
     bool Has(const std::string& name) { return w->Find(name) != nullptr; }
@@ -413,6 +468,106 @@ TEST_F(PanelsTest, TypingACaptionShowsEachKeyAtOnce) {
         SendMessageW(edit, WM_CHAR, keys[i], 0);
         EXPECT_EQ(text->GetText(), WString2String(keys.substr(0, i + 1))) << "after key " << i;
     }
+}
+
+// The must-show: the whole session through the window's controls, and a
+// DirectShow client in another process sees its result.
+TEST_F(PanelsTest, ASessionThroughTheWindowReachesACaptureClientInAnotherProcess) {
+    vct::RegisteredFilter filter;
+    ASSERT_EQ(filter.result(), S_OK);
+    vct::ProgramFolderSetting noProgram(nullptr);   // the program is this test; nothing to start
+    Open();
+
+    ClickNow("btnOpenCamera");
+    // The window's close-camera button once the camera module says it is open.
+    auto* cameraButtons = w->FindAs<CTabLayoutUI>("tablayoutbtnCameraOpen_Close", "TabLayout");
+    ASSERT_TRUE(cameraButtons);
+    ASSERT_TRUE(PumpUntil([&] { return cameraButtons->GetCurSel() == 1; }));
+    ChooseInList("MC_comboFormatSize", 1);
+    ASSERT_EQ(CurrentSize(), "1280x720");
+    ClickNow("MC_checkboxThin");
+    const RECT track = w->Find("MC_sliderThin")->GetPos();
+    w->Click(POINT{track.left + (track.right - track.left) * 2 / 3, (track.top + track.bottom) / 2});
+    ASSERT_TRUE(thin->GetEnable());
+    const int ratio = thin->GetStretchRatio();
+    ASSERT_GE(ratio, 15);
+
+    EffectsPage("VE_optionPendant");
+    ClickNow("VEPendant_titleItem_1");   // 日系: red x 0.86, green x 1.07
+    EffectsPage("VE_optionVideoText");
+    ChooseInList("VEText_comboTextState", VIDEOEFFECTTEXT_STILL);
+    ClickNow("VEText_checkboxEnable");
+    EffectsPage("VE_optionBorder");
+    ClickNow("VEBorder_titleItem_0");
+    Pump();
+    ASSERT_EQ(pendant->GetPendant(), 1);
+    ASSERT_TRUE(text->GetEnable());
+    ASSERT_EQ(text->GetMoveDirection(), VIDEOEFFECTTEXT_STILL);
+    ASSERT_EQ(border->GetBorder(), 0);
+    for (int n = 0; n < 3; ++n) EXPECT_TRUE(Has("VECurUse_ContanerItem_Label_" + std::to_string(n))) << n;
+
+    const std::string picture = home + "client.bmp";
+    const std::wstring cmd = L"\"" + String2WString(Dir::GetCurrentPath() + "ZxVCamSnapshot.exe") + L"\" \"" +
+                             String2WString(picture) + L"\" 20";
+    STARTUPINFOW si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = cmd;
+    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    // The window keeps running while the client captures.
+    while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) Pump();
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    ASSERT_EQ(code, 0u);
+
+    Bmp shot;
+    ASSERT_TRUE(shot.Load(picture));
+    ASSERT_EQ(shot.width, 640);
+    ASSERT_EQ(std::abs(shot.height), 480);
+    // The camera's white quarter (upper right) through the filter: red
+    // lowered to about 219, green and blue stay full.
+    const DWORD white = shot.At(420, 200);
+    EXPECT_NEAR(R(white), 219, 12) << std::hex << white;
+    EXPECT_GT(G(white), 240) << std::hex << white;
+    EXPECT_GT(B(white), 240) << std::hex << white;
+    // Its red quarter (lower left): 219, 0, 0.
+    const DWORD red = shot.At(200, 330);
+    EXPECT_NEAR(R(red), 219, 12) << std::hex << red;
+    EXPECT_LT(G(red) + B(red), 30) << std::hex << red;
+
+    // Thinning: the grey band over the top eighth (60 rows) loses 2 x ratio
+    // rows and the rest is stretched back, so at most that many rows stand
+    // above the white quarter (the border lies over the first few).
+    int above = 0;
+    while (above < 240 && Distance(shot.At(420, above), white) > 40) ++above;
+    const int thinned = (60 - 2 * ratio) * 480 / (480 - 4 * ratio);
+    EXPECT_LT(above, 50) << "60 rows without thinning";
+    EXPECT_LE(above, std::max(thinned, 30) + 4) << "ratio " << ratio;
+
+    // The border over the edges, the middle left alone: the edge pixels
+    // beside the white and red quarters are neither.
+    int framed = 0;
+    for (const POINT& p : {POINT{2, 200}, POINT{637, 200}, POINT{2, 330}, POINT{637, 330}}) {
+        const DWORD px = shot.At(p.x, p.y);
+        const DWORD inner = p.y < 240 ? (p.x < 320 ? shot.At(200, 200) : white) : (p.x < 320 ? red : shot.At(420, 330));
+        if (Distance(px, inner) > 90) ++framed;
+    }
+    EXPECT_GE(framed, 3) << "the border's frame at the sides";
+
+    // The caption: a dark band at the bottom edge with the white text in
+    // it, over the red and green quarters.
+    int textPixels = 0, darkened = 0;
+    for (int y = 440; y < 470; ++y)
+        for (int x = 40; x < 600; ++x) {
+            const DWORD px = shot.At(x, y);
+            if (R(px) > 200 && G(px) > 200 && B(px) > 200) ++textPixels;
+            if (R(px) + G(px) + B(px) < 200) ++darkened;
+        }
+    EXPECT_GT(textPixels, 100) << "white caption text";
+    EXPECT_GT(darkened, 1000) << "the caption's dark band";
+    // Kept for a person to look at.
+    std::printf("client picture: %s (thinning %d, %d rows above the white quarter)\n", picture.c_str(), ratio, above);
 }
 
 }  // namespace
