@@ -77,6 +77,10 @@ void CDealCamera::FillCameras() {
         for (const CameraEntry& entry : cameras) AddItem(combo, entry.name, false);
         if (!current.empty()) combo->SelectItemByText(current, false);
     }
+    // Without a camera the boxes and the property button are shown
+    // disabled rather than as empty boxes that seem to offer something.
+    for (const char* name : {"MC_comboCameras", "MC_comboFormatSize", "MC_btnAjustCamera"})
+        if (CControlUI* c = m_pm->FindControl(name)) c->SetEnabled(!cameras.empty());
     FillFrameSizes();
 }
 
