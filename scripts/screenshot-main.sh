@@ -29,6 +29,8 @@ shot() {
   rm -rf "$work/$name"
   mkdir -p "$work/$name/data" "$work/$name/cache" "$work/$name/log"
   local log="$work/$name.out"
+  # The line of an earlier run must not count as this run's.
+  rm -f "$log"
   ZXVCAM_DATA_DIR="$(zx_winpath "$work/$name/data")\\" ZXVCAM_CACHE_DIR="$(zx_winpath "$work/$name/cache")\\" \
   ZXVCAM_LOG_DIR="$(zx_winpath "$work/$name/log")\\" \
     "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after 12000 >"$log" 2>&1 &
