@@ -29,6 +29,7 @@ inline int VideoFrameStride(const VideoFrameFormat& format) {
 // Fills a format record for width x height at 24 bits, rows bottom-up.
 inline void VideoFrameFormatInit(VideoFrameFormat& format, int width, int height) {
     ZeroMemory(&format, sizeof(format));
+    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     format.bmiHeader.biWidth = width;
     format.bmiHeader.biHeight = height;
     format.bmiHeader.biPlanes = 1;

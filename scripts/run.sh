@@ -7,8 +7,12 @@
 #
 #   run.sh                  runs until the program is closed
 #   run.sh --seconds N      after N seconds: a screenshot of the main window
-#                           (build/run/main.png), then the program ends
-#                           through its tray menu ("退出"), as a user ends it
+#                           (build/run/main.png); a video-call-like client in
+#                           another process (ZxCamCheck) opens the camera
+#                           "ZXVCam", counts the program's frames and saves
+#                           one (build/run/client.bmp, checked for the logo);
+#                           then the program ends through its tray menu
+#                           ("退出"), as a user ends it
 set -euo pipefail
 root=$(dirname "$(dirname "$(readlink -f "$0")")")
 seconds=0
@@ -51,6 +55,25 @@ sleep "$seconds"
 read -r _ x y w h <<<"$geometry"
 import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$build/run/main.png"
 echo "run: screenshot $build/run/main.png"
+client=0
+"$ZX_WINE" "$build/bin/ZxCamCheck.exe" --frames 40 --save "$(zx_winpath "$build/run/client.bmp")" \
+  2>&1 | tr -d '\r' | grep -E '^(camera|program|fps|frames|frame-age-ms|picture|saved|result):' | sed 's/^/run: client /' \
+  || client=1
+# The logo's plain lower-left block (5 pixels in from the corner) shows
+# the client got the program's finished frames.
+if /usr/bin/python3 - "$build/run/client.bmp" <<'PY'
+import sys
+from PIL import Image
+im = Image.open(sys.argv[1]).convert("RGB")
+w, h = im.size
+px = [im.getpixel((x, h - 1 - y)) for x in range(6, 13) for y in range(6, 13)]
+ok = all(abs(r - 240) < 24 and abs(g - 130) < 24 and b < 50 for r, g, b in px)
+print("run: client picture %dx%d, logo %s" % (w, h, "present" if ok else "MISSING"))
+sys.exit(0 if ok else 1)
+PY
+then :; else client=1; fi
 "$ZX_WINE" "$build/bin/ZxVCamCtl.exe" tray-exit
-wait "$program"
-echo "run: ZxVCam.exe ended with exit code $?"
+status=0
+wait "$program" || status=$?
+echo "run: ZxVCam.exe ended with exit code $status"
+[ "$status" = 0 ] && [ "$client" = 0 ]

@@ -17,12 +17,8 @@ for exe in DumpReport ZxCrashProbe; do
   [ -f "$bin/$exe.exe" ] || { echo "screenshot: $bin/$exe.exe not built (cmake --build $ZX_HARNESS --target $exe)" >&2; exit 1; }
 done
 
-started=0
-if [ ! -s "$ZX_HARNESS/harness/xvfb.pid" ] || ! kill -0 "$(cat "$ZX_HARNESS/harness/xvfb.pid")" 2>/dev/null; then
-  bash "$here/harness.sh" start "$ZX_HARNESS" >/dev/null
-  started=1
-fi
-source "$here/wine-env.sh"
+source "$here/display.sh"
+zx_display_up
 work="$ZX_HARNESS/scratch/screenshot-crash"
 rm -rf "$work"
 mkdir -p "$work/program" "$out"
@@ -41,7 +37,7 @@ cleanup() {
   set +e
   if [ -n "$pid" ]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; fi
   rm -f "$logdir/$stamp.exe.dmp"
-  if [ "$started" = 1 ]; then bash "$here/harness.sh" stop "$ZX_HARNESS" >/dev/null; fi
+  zx_display_down
 }
 trap cleanup EXIT
 

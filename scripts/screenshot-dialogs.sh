@@ -15,12 +15,8 @@ skin=${3:-0}
 exe="$ZX_HARNESS/bin/DialogShow.exe"
 [ -f "$exe" ] || { echo "screenshot: $exe not built (cmake --build $ZX_HARNESS --target DialogShow)" >&2; exit 1; }
 
-started=0
-if [ ! -s "$ZX_HARNESS/harness/xvfb.pid" ] || ! kill -0 "$(cat "$ZX_HARNESS/harness/xvfb.pid")" 2>/dev/null; then
-  bash "$here/harness.sh" start "$ZX_HARNESS" >/dev/null
-  started=1
-fi
-source "$here/wine-env.sh"
+source "$here/display.sh"
+zx_display_up
 work="$ZX_HARNESS/scratch/screenshot-dialogs"
 rm -rf "$work"
 mkdir -p "$work/data" "$work/cache" "$work/log" "$out"
@@ -56,5 +52,5 @@ convert "$work/setup.png" "$work/setup-voice.png" -background '#0B111C' -splice 
 cp "$work/skins.png" "$out/dialog-skins.png"
 cp "$work/clips.png" "$out/dialog-clips.png"
 cp "$work/tip.png" "$out/dialog-tip.png"
-[ "$started" = 1 ] && bash "$here/harness.sh" stop "$ZX_HARNESS" >/dev/null
+zx_display_down
 echo "screenshot: $out/dialog-setup.png $out/dialog-skins.png $out/dialog-clips.png $out/dialog-tip.png"

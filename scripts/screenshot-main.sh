@@ -14,12 +14,8 @@ out=$(readlink -m "${2:-$here/../docs}")
 exe="$ZX_HARNESS/bin/ZxMainDemo.exe"
 [ -f "$exe" ] || { echo "screenshot: $exe not built (cmake --build $ZX_HARNESS --target ZxMainDemo)" >&2; exit 1; }
 
-started=0
-if [ ! -s "$ZX_HARNESS/harness/xvfb.pid" ] || ! kill -0 "$(cat "$ZX_HARNESS/harness/xvfb.pid")" 2>/dev/null; then
-  bash "$here/harness.sh" start "$ZX_HARNESS" >/dev/null
-  started=1
-fi
-source "$here/wine-env.sh"
+source "$here/display.sh"
+zx_display_up
 work="$ZX_HARNESS/scratch/screenshot-main"
 mkdir -p "$out"
 
@@ -52,6 +48,6 @@ shot main-tray tray 940 640
 shot main-effect-filter filter 940 566
 shot main-effect-caption caption 940 566
 shot main-effect-border border 940 566
-[ "$started" = 1 ] && bash "$here/harness.sh" stop "$ZX_HARNESS" >/dev/null
+zx_display_down
 echo "screenshot: $out/main-idle.png $out/main-camera.png $out/main-recording.png $out/main-tray.png" \
   "$out/main-effect-filter.png $out/main-effect-caption.png $out/main-effect-border.png"

@@ -14,12 +14,8 @@ exe="$ZX_HARNESS/bin/Gallery.exe"
 [ -f "$exe" ] || { echo "screenshot: $exe not built (cmake --build $ZX_HARNESS --target Gallery)" >&2; exit 1; }
 
 # Use the running harness of the folder, or start one for this run.
-started=0
-if [ ! -s "$ZX_HARNESS/harness/xvfb.pid" ] || ! kill -0 "$(cat "$ZX_HARNESS/harness/xvfb.pid")" 2>/dev/null; then
-  bash "$here/harness.sh" start "$ZX_HARNESS" >/dev/null
-  started=1
-fi
-source "$here/wine-env.sh"
+source "$here/display.sh"
+zx_display_up
 mkdir -p "$ZX_HARNESS/scratch/screenshot" "$(dirname "$out")"
 export ZXVCAM_LOG_DIR="$(zx_winpath "$ZX_HARNESS/scratch/screenshot")"
 
@@ -49,5 +45,5 @@ done
 sleep 2
 import -display "$DISPLAY" -window root -crop 760x500+0+0 +repage "$out2"
 wait "$pid" || true
-[ "$started" = 1 ] && bash "$here/harness.sh" stop "$ZX_HARNESS" >/dev/null
+zx_display_down
 echo "screenshot: $out $out2"

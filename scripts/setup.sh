@@ -19,7 +19,7 @@ PACKAGES=(
   wine wine64 wine32:i386 xvfb xauth x11-utils
   cmake ninja-build pkg-config nasm
   fonts-wqy-microhei imagemagick googletest python3 python3-pil
-  sox espeak-ng
+  sox espeak-ng nsis
 )
 
 missing=()

@@ -3,15 +3,7 @@
 #include <cstring>
 
 CControlVideoShow::CControlVideoShow() : m_bits(kImageSize, 255), m_dest{20, 35, 20 + kWidth, 35 + kHeight}, m_hasPicture(false) {
-    std::memset(&m_info, 0, sizeof(m_info));
-    BITMAPINFOHEADER& h = m_info.bmiHeader;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = kWidth;
-    h.biHeight = kHeight;
-    h.biPlanes = 1;
-    h.biBitCount = 24;
-    h.biCompression = BI_RGB;
-    h.biSizeImage = kImageSize;
+    VideoFrameFormatInit(m_info, kWidth, kHeight);
 }
 
 void* CControlVideoShow::GetInterface(const std::string& name) {

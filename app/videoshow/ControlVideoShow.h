@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "DuiLib/UIlib.h"
+#include "VideoFrame.h"
 
 class CControlVideoShow : public DuiLib::CControlUI {
 public:

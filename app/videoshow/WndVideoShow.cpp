@@ -60,6 +60,7 @@ CWndVideoShow::~CWndVideoShow() {
 bool CWndVideoShow::OnNotifyFrameSize(const VideoFrameFormat& format) {
     const BITMAPINFOHEADER& h = format.bmiHeader;
     m_scaler.Drop();
+    m_composedValid = false;
     m_srcWidth = m_srcHeight = m_srcBitCount = 0;
     if (h.biWidth == kWidth && h.biHeight == kHeight) return true;
     // Any other size is scaled; an unknown bit count leaves no scaler, and
@@ -81,6 +82,18 @@ void CWndVideoShow::DealVideo(BYTE* frame, const VideoFrameFormat* format, int s
     m_lastStreamType = streamType;
     if (!frame || !format || m_previewBits.empty()) return;
     const BITMAPINFOHEADER& h = format->bmiHeader;
+    // The composed picture depends on the frame and on what is drawn over
+    // it; when neither changed (the default picture at rest) the picture is
+    // kept, and Present alone decides whether to draw it again.
+    const ComposeKey key{streamType, m_recordState.load(), m_recordKind.load(), m_recordSeconds.load(),
+                         m_blink.load(), m_buttonLook.load()};
+    const size_t frameBytes = h.biSizeImage;
+    if (m_composedValid && key == m_composedKey && frameBytes == m_lastFrame.size() &&
+        std::memcmp(frame, m_lastFrame.data(), frameBytes) == 0) {
+        Present();
+        return;
+    }
+    m_composedValid = false;
     if (h.biWidth == kWidth && h.biHeight == kHeight) {
         const DWORD size = h.biSizeImage < static_cast<DWORD>(kImageSize) ? h.biSizeImage : kImageSize;
         std::memcpy(m_previewBits.data(), frame, size);
@@ -111,6 +124,9 @@ void CWndVideoShow::DealVideo(BYTE* frame, const VideoFrameFormat* format, int s
     }
     if (m_recordState == ZXV_RECORD_RECORDING) DrawRecordBar();
     if (streamType == VIDEO_STREAM_NONE) PaintOpenCameraButton();
+    m_lastFrame.assign(frame, frame + frameBytes);
+    m_composedKey = key;
+    m_composedValid = true;
     Present();
 }
 
@@ -217,6 +233,7 @@ void CWndVideoShow::OnProgress(eZXVRecordType) {
 bool CWndVideoShow::LoadButtonImages() {
     bool all = true;
     std::lock_guard<std::mutex> lock(m_buttonLock);
+    m_composedValid = false;
     for (int i = 0; i < 3; ++i) {
         m_buttonPixels[i].clear();
         TImageInfo* image = CImageMgr::GetImage(kButtonImages[i]);
@@ -242,14 +259,7 @@ bool CWndVideoShow::LoadButtonImages() {
 }
 
 void CWndVideoShow::OnCreate() {
-    BITMAPINFOHEADER& h = m_previewInfo.bmiHeader;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biWidth = kWidth;
-    h.biHeight = kHeight;
-    h.biPlanes = 1;
-    h.biBitCount = 24;
-    h.biCompression = BI_RGB;
-    h.biSizeImage = kImageSize;
+    VideoFrameFormatInit(m_previewInfo, kWidth, kHeight);
     m_previewBits.assign(kImageSize, 0);
     LoadButtonImages();
 

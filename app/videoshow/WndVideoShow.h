@@ -94,6 +94,23 @@ private:
     std::atomic<unsigned> m_recordSeconds;
     std::atomic<bool> m_blink;
 
+    // What the composed picture was made from: the frame and the state of
+    // the bar and the button (frame thread; new button pictures from the
+    // UI thread make it invalid).
+    struct ComposeKey {
+        int streamType, recordState, recordKind;
+        unsigned recordSeconds;
+        bool blink;
+        int buttonLook;
+        bool operator==(const ComposeKey& o) const {
+            return streamType == o.streamType && recordState == o.recordState && recordKind == o.recordKind &&
+                   recordSeconds == o.recordSeconds && blink == o.blink && buttonLook == o.buttonLook;
+        }
+    };
+    ComposeKey m_composedKey{};
+    std::vector<BYTE> m_lastFrame;
+    std::atomic<bool> m_composedValid{false};
+
     // The picture last put on the screen, to leave an unchanged one alone;
     // kRefreshFrames unchanged frames (a second) are drawn once all the same.
     static const int kRefreshFrames = 20;

@@ -132,13 +132,20 @@ void CVideoMgr::FrameThread() {
             m_pCallBack->OnVideoFormat(m_format);
             m_formatChanged = false;
         }
-        DWORD wait = WaitForMultipleObjects(2, events, FALSE, 5);
+        // Asleep until the next point of the frame grid (a stop or a source
+        // wakes it at once): polling every few milliseconds instead cost
+        // several percent of a core at rest, mostly in waking up.
+        const long long due = clock + kFrameMs - NowMs();
+        DWORD wait = WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(due > 1 ? (due < kFrameMs ? due : kFrameMs) : 1));
         if (wait == WAIT_OBJECT_0) break;  // stop wins when both are set
         long long now = NowMs();
         if (now - clock > kMaxCatchUpMs) clock = now - kFrameMs;
         if (wait == WAIT_OBJECT_0 + 1) {
             if (now - clock < kFrameMs) {
-                Sleep(5);
+                // A source is current (its event stays set): wait out the
+                // rest of the frame for the stop event alone.
+                const long long rest = clock + kFrameMs - now;
+                if (WaitForSingleObject(m_hStopEvent, static_cast<DWORD>(rest > 1 ? rest : 1)) == WAIT_OBJECT_0) break;
                 continue;
             }
             clock += kFrameMs;

@@ -106,12 +106,16 @@ bool CZxScaler::Build(int srcWidth, int srcHeight, int dstWidth, int dstHeight, 
     m_dstWidth = dstWidth;
     m_dstHeight = dstHeight;
     m_filter = filter;
+    m_halve = filter == ZxScaleFilter::Area && srcWidth == 2 * dstWidth && srcHeight == 2 * dstHeight;
+    if (m_halve) m_pairSums.assign(static_cast<size_t>(srcWidth) * 3, 0);
     m_ready = true;
     return true;
 }
 
 void CZxScaler::Drop() {
     m_ready = false;
+    m_halve = false;
+    m_pairSums.clear();
     m_srcWidth = m_srcHeight = m_dstWidth = m_dstHeight = 0;
     m_x = Axis();
     m_y = Axis();
@@ -129,8 +133,34 @@ bool CZxScaler::UsesSse2() const {
     return !m_plain && m_x.taps % 2 == 0 && m_y.taps % 2 == 0 && zxscale::Sse2Available();
 }
 
+void CZxScaler::Halve(const uint8_t* source, uint8_t* destination) {
+    const bool sse2 = !m_plain && zxscale::Sse2Available();
+    const size_t srcStride = Stride(m_srcWidth), dstStride = Stride(m_dstWidth);
+    const size_t rowBytes = static_cast<size_t>(m_srcWidth) * 3;
+    uint16_t* sums = m_pairSums.data();
+    for (int j = 0; j < m_dstHeight; ++j) {
+        const uint8_t* a = source + srcStride * static_cast<size_t>(2 * j);
+        const uint8_t* b = a + srcStride;
+        // Down first, then across: pixel x takes the sums of source pixels
+        // 2x and 2x + 1.
+        if (sse2) zxscale::PairSumSse2(a, b, static_cast<int>(rowBytes), sums);
+        else zxscale::PairSumPlain(a, b, static_cast<int>(rowBytes), sums);
+        uint8_t* out = destination + dstStride * static_cast<size_t>(j);
+        const uint16_t* p = sums;
+        for (int x = 0; x < m_dstWidth; ++x, p += 6, out += 3) {
+            out[0] = static_cast<uint8_t>((p[0] + p[3] + 2) >> 2);
+            out[1] = static_cast<uint8_t>((p[1] + p[4] + 2) >> 2);
+            out[2] = static_cast<uint8_t>((p[2] + p[5] + 2) >> 2);
+        }
+    }
+}
+
 bool CZxScaler::Scale(const uint8_t* source, uint8_t* destination) {
     if (!m_ready || !source || !destination) return false;
+    if (m_halve) {
+        Halve(source, destination);
+        return true;
+    }
     const bool sse2 = UsesSse2();
     const size_t srcStride = Stride(m_srcWidth), dstStride = Stride(m_dstWidth);
     const int rowBytes = m_srcWidth * 3;
@@ -152,6 +182,10 @@ bool CZxScaler::Scale(const uint8_t* source, uint8_t* destination) {
 }
 
 namespace zxscale {
+
+void PairSumPlain(const uint8_t* a, const uint8_t* b, int bytes, uint16_t* out) {
+    for (int i = 0; i < bytes; ++i) out[i] = static_cast<uint16_t>(a[i] + b[i]);
+}
 
 void VerticalPlain(const uint8_t* const* rows, const int16_t* weights, int taps, int bytes, int16_t* out) {
     for (int b = 0; b < bytes; ++b) {

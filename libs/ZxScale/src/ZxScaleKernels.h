@@ -23,4 +23,8 @@ void HorizontalPlain(const int16_t* row, const int* start, const int16_t* weight
 void VerticalSse2(const uint8_t* const* rows, const int16_t* weights, int taps, int bytes, int16_t* out);
 void HorizontalSse2(const int16_t* row, const int* start, const int32_t* pairs, int taps, int dstWidth, uint8_t* out);
 
+// Halving: out[i] = a[i] + b[i] for bytes bytes (two rows summed down).
+void PairSumPlain(const uint8_t* a, const uint8_t* b, int bytes, uint16_t* out);
+void PairSumSse2(const uint8_t* a, const uint8_t* b, int bytes, uint16_t* out);
+
 }  // namespace zxscale

@@ -79,4 +79,18 @@ void HorizontalSse2(const int16_t* row, const int* start, const int32_t* pairs, 
     }
 }
 
+void PairSumSse2(const uint8_t* a, const uint8_t* b, int bytes, uint16_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 16 <= bytes; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                         _mm_add_epi16(_mm_unpacklo_epi8(x, zero), _mm_unpacklo_epi8(y, zero)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8),
+                         _mm_add_epi16(_mm_unpackhi_epi8(x, zero), _mm_unpackhi_epi8(y, zero)));
+    }
+    for (; i < bytes; ++i) out[i] = static_cast<uint16_t>(a[i] + b[i]);
+}
+
 }  // namespace zxscale

@@ -96,6 +96,30 @@ TEST(ZxScale, Sse2PathGivesTheSameBytesAsThePlainPath) {
     }
 }
 
+TEST(ZxScale, HalvingIsTheRoundedMeanOfEachTwoByTwoBlock) {
+    struct Case {
+        int sw, sh;
+    };
+    // The common 640 x 480 and a width whose rows are padded on both sides.
+    for (const Case c : {Case{640, 480}, Case{334, 98}}) {
+        const int dw = c.sw / 2, dh = c.sh / 2;
+        const std::vector<uint8_t> source = Noise(c.sw, c.sh, static_cast<unsigned>(c.sw));
+        const std::vector<uint8_t> out = Scaled(source, c.sw, c.sh, dw, dh, ZxScaleFilter::Area);
+        const size_t ss = CZxScaler::Stride(c.sw), ds = CZxScaler::Stride(dw);
+        int wrong = 0;
+        for (int y = 0; y < dh; ++y)
+            for (int x = 0; x < dw; ++x)
+                for (int ch = 0; ch < 3; ++ch) {
+                    const size_t a = ss * (2 * y) + 3 * (2 * x) + ch;
+                    const int mean = (source[a] + source[a + 3] + source[a + ss] + source[a + ss + 3] + 2) / 4;
+                    if (out[ds * y + 3 * x + ch] != mean) ++wrong;
+                }
+        EXPECT_EQ(wrong, 0) << c.sw << "x" << c.sh;
+        for (int y = 0; y < dh && ds > static_cast<size_t>(dw) * 3; ++y)
+            EXPECT_EQ(0xCD, out[ds * y + static_cast<size_t>(dw) * 3]) << "padding left alone";
+    }
+}
+
 TEST(ZxScale, FlatPicturesStayFlatAndPaddingIsLeftAlone) {
     // 170 x 3 bytes = 510, padded to 512: the two padding bytes of each
     // destination row are not written.
