@@ -9,7 +9,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 #include "DuiLib/UIlib.h"
@@ -39,19 +38,17 @@ public:
     void OnTextEnable(bool enabled) override;
     void OnBorderChanged(int id, const std::string& name) override;
 
-    // Asks the user for a colour, starting from black. True with the chosen
-    // colour (a COLORREF, top byte 0xFF) when the user confirms.
-    bool ChooseColour(COLORREF& chosen);
-
-    // Shows entry n of the strip with a text, or takes it away.
-    void ShowInUse(int n, const std::string& text);
-    void HideInUse(int n);
-
     // The page of "tabVideoEffect" (0 filters, 1 caption, 2 borders); the
     // caption and border pages are filled at their first visit.
     void ShowPage(int page);
 
 private:
+    // Asks the user for a colour, starting from black. True with the chosen
+    // colour (a COLORREF, top byte 0xFF) when the user confirms.
+    bool ChooseColour(COLORREF& chosen);
+    // Shows entry n of the strip with a text, or takes it away.
+    void ShowInUse(int n, const std::string& text);
+    void HideInUse(int n);
     void FillFontNames();
     void FillFontSizes();
     void FillFilterTiles();
