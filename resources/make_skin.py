@@ -273,6 +273,21 @@ def make_inputs(out):
             d.ellipse([4.5 * S, 4.5 * S, 11.5 * S - 1, 11.5 * S - 1], fill=rgba(ACCENT))
         save(shrink(img, 16, 16), out, "radio_%s.png" % state)
 
+    # Check boxes (16 x 16): a rounded square; checked fills it with the
+    # accent and draws a white tick.
+    for state in ("normal", "hot", "selected"):
+        img = canvas(16, 16)
+        d = ImageDraw.Draw(img)
+        if state == "selected":
+            d.rounded_rectangle([1 * S, 1 * S, 15 * S - 1, 15 * S - 1], radius=3 * S, fill=rgba(ACCENT))
+            d.line([(4.2 * S, 8.2 * S), (7 * S, 11 * S), (12 * S, 5.2 * S)], fill=rgba((255, 255, 255)),
+                   width=int(2 * S), joint="curve")
+        else:
+            rim = LINE_HOT if state == "hot" else TEXT_DIM
+            d.rounded_rectangle([1 * S, 1 * S, 15 * S - 1, 15 * S - 1], radius=3 * S, fill=rgba(BASE),
+                                outline=rgba(rim), width=int(1.5 * S))
+        save(shrink(img, 16, 16), out, "check_%s.png" % state)
+
     # Page tabs: nothing when idle, a soft patch when hot, an accent bar
     # under the text when selected (stretched with corner='2,2,2,4').
     save(Image.new("RGBA", (40, 32), (0, 0, 0, 0)), out, "tab_normal.png")

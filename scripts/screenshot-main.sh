@@ -2,7 +2,8 @@
 # Screenshots of the main window, under the build folder's virtual display:
 # idle (the default picture with the open-camera button), with the test
 # camera open, while recording video (the bar over the picture), and the
-# tray menu. The window is the program's own, built by ZxMainDemo.exe (a
+# tray menu; and the effects page with the camera open and a filter, the
+# caption and a border chosen through it, on each of its three pages. The window is the program's own, built by ZxMainDemo.exe (a
 # test tool) with the kernel loaded; user folders are temporary and the test
 # camera and microphone are registered in the prefix only for the run.
 # Usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER]   (default docs/)
@@ -24,6 +25,8 @@ shot() {
   rm -rf "$work/$name"
   mkdir -p "$work/$name/data" "$work/$name/cache" "$work/$name/log"
   local log="$work/$name.out"
+  # The line of an earlier run must not count as this run's.
+  rm -f "$log"
   ZXVCAM_DATA_DIR="$(zx_winpath "$work/$name/data")\\" ZXVCAM_CACHE_DIR="$(zx_winpath "$work/$name/cache")\\" \
   ZXVCAM_LOG_DIR="$(zx_winpath "$work/$name/log")\\" \
     "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after 12000 >"$log" 2>&1 &
@@ -42,5 +45,9 @@ shot main-idle idle 940 566
 shot main-camera camera 940 566
 shot main-recording record 940 566
 shot main-tray tray 940 640
+shot main-effect-filter filter 940 566
+shot main-effect-caption caption 940 566
+shot main-effect-border border 940 566
 zx_display_down
-echo "screenshot: $out/main-idle.png $out/main-camera.png $out/main-recording.png $out/main-tray.png"
+echo "screenshot: $out/main-idle.png $out/main-camera.png $out/main-recording.png $out/main-tray.png" \
+  "$out/main-effect-filter.png $out/main-effect-caption.png $out/main-effect-border.png"

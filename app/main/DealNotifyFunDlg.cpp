@@ -12,9 +12,14 @@ const DWORD kSelectedFill = 0x30000000;
 void CDealNotifyFunDlg::Attach(CPaintManagerUI* pm) {
     m_pm = pm;
     if (CControlUI* area = m_pm ? m_pm->FindControl("vFunWnd") : nullptr) area->AddNotifier(this);
+    if (!m_pm) return;
+    m_dealVideoEffect.Init(m_pm);
+    m_dealCamera.Init(m_pm);
 }
 
 void CDealNotifyFunDlg::Detach() {
+    m_dealVideoEffect.Uninit();
+    m_dealCamera.Uninit();
     if (CControlUI* area = m_pm ? m_pm->FindControl("vFunWnd") : nullptr) area->RemoveNotifier(this);
 }
 

@@ -4,13 +4,16 @@
 // recorded sounds, photos) when a recording or a snapshot starts.
 #pragma once
 
+#include "DealCamera.h"
+#include "DealVideoEffect.h"
 #include "DuiLib/UIlib.h"
 
 class CDealNotifyFunDlg : public DuiLib::INotifyUI {
 public:
-    // Remembers the window's paint manager and listens to "vFunWnd".
+    // Remembers the window's paint manager, listens to "vFunWnd" and
+    // initialises the panels of the pages: effects first, then camera.
     void Attach(DuiLib::CPaintManagerUI* pm);
-    // Stops listening (the main window's OnDestroy).
+    // Stops listening and lets the panels go (the main window's OnDestroy).
     void Detach();
     void Notify(DuiLib::TNotifyUI& msg) override;
 
@@ -24,8 +27,12 @@ public:
     void ShowMyPhotos() { ShowVideoSrcList("optionVideoSrcMyPhoto"); }
 
     DuiLib::CPaintManagerUI* GetPaintManager() const { return m_pm; }
+    CDealCamera& GetCameraPanel() { return m_dealCamera; }
+    CDealVideoEffect& GetVideoEffectPanel() { return m_dealVideoEffect; }
 
 private:
     void ShowVideoSrcList(const char* option);
     DuiLib::CPaintManagerUI* m_pm = nullptr;
+    CDealVideoEffect m_dealVideoEffect;
+    CDealCamera m_dealCamera;
 };

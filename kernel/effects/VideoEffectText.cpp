@@ -1,6 +1,7 @@
 #include "VideoEffectText.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "AutoLock.h"
@@ -109,6 +110,7 @@ bool CVideoEffectText::Init() {
 }
 
 void CVideoEffectText::UnInit() {
+    StopTextSaver();
     if (!m_bInit) return;
     // Whatever the enabled state says, make sure the chain no longer holds
     // this effect before its drawing objects go (removing a stranger is a
@@ -501,7 +503,70 @@ void CVideoEffectText::SetText(const std::string& text) {
         InvalidateCoverage();
         UpdateLayoutAndCoverage();
     }
-    SaveString("Text", wide);
+    QueueTextSave(wide);
+}
+
+void CVideoEffectText::SetTextSaveDelay(DWORD ms) {
+    std::lock_guard<std::mutex> lock(m_saveMutex);
+    m_textSaveDelay = ms;
+}
+
+void CVideoEffectText::QueueTextSave(const std::wstring& text) {
+    {
+        std::lock_guard<std::mutex> lock(m_saveMutex);
+        m_pendingText = text;
+        m_bSavePending = true;
+        ++m_textChanges;
+        m_bSaverStop = false;
+        if (!m_saver.joinable()) m_saver = std::thread(&CVideoEffectText::TextSaverLoop, this);
+    }
+    m_saveCv.notify_all();
+}
+
+void CVideoEffectText::TextSaverLoop() {
+    std::unique_lock<std::mutex> lock(m_saveMutex);
+    for (;;) {
+        m_saveCv.wait(lock, [this] { return m_bSavePending || m_bSaverStop; });
+        if (m_bSaverStop) return;   // StopTextSaver writes what is left
+        // Wait for a pause in the typing: every new text starts the wait
+        // again.
+        const unsigned seen = m_textChanges;
+        const auto delay = std::chrono::milliseconds(m_textSaveDelay);
+        if (m_saveCv.wait_for(lock, delay, [&] { return m_bSaverStop || m_textChanges != seen; })) continue;
+        const std::wstring text = m_pendingText;
+        m_bSavePending = false;
+        m_bSaving = true;
+        lock.unlock();
+        SaveString("Text", text);
+        lock.lock();
+        m_bSaving = false;
+        m_saveCv.notify_all();
+    }
+}
+
+void CVideoEffectText::StopTextSaver() {
+    std::wstring text;
+    bool write = false;
+    {
+        std::lock_guard<std::mutex> lock(m_saveMutex);
+        m_bSaverStop = true;
+    }
+    m_saveCv.notify_all();
+    if (m_saver.joinable()) m_saver.join();
+    {
+        std::lock_guard<std::mutex> lock(m_saveMutex);
+        write = m_bSavePending;
+        text = m_pendingText;
+        m_bSavePending = false;
+    }
+    if (write) SaveString("Text", text);
+    m_saveCv.notify_all();
+}
+
+bool CVideoEffectText::WaitTextSaved(DWORD timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_saveMutex);
+    return m_saveCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [this] { return !m_bSavePending && !m_bSaving; });
 }
 
 std::string CVideoEffectText::GetText() {

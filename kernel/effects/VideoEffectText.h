@@ -1,7 +1,9 @@
 // The caption "modVideoEffectText": one line of user text on a
 // half-transparent band across the frame, still or scrolling sideways. Its
 // settings live in the configuration section "VEText" and are written the
-// moment they change.
+// moment they change, except the text: typed one key at a time, it is drawn
+// at once but written by a saver thread after a pause in the typing (and at
+// UnInit), so a slow disk never holds up the typing.
 //
 // GDI+ lays out and renders the text; the rendered glyph coverage is kept
 // between frames (it changes only with the text and the font), so a frame
@@ -11,8 +13,11 @@
 
 #include <windows.h>
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AutoLock.h"
@@ -30,8 +35,16 @@ public:
     // GDI+ must be started.
     bool Init();
     // Leaves the chain and the bus and frees the drawing objects; the saved
-    // settings (the enabled state too) stay for the next start.
+    // settings (the enabled state too) stay for the next start. A text not
+    // yet written is written first.
     void UnInit();
+
+    // How long the typing must pause before the text is written (500 ms
+    // unless changed).
+    void SetTextSaveDelay(DWORD ms);
+    // Waits until the last text given to SetText is written; false when
+    // that takes longer than timeoutMs.
+    bool WaitTextSaved(DWORD timeoutMs);
 
     // IDataVideoEffectText
     void SetEnable(bool enable) override;
@@ -121,9 +134,25 @@ private:
     void Save(const char* key, uint32_t value);
     void SaveBool(const char* key, bool value);
     void SaveString(const char* key, const std::wstring& value);
+    // The text saver: hands a text over, the thread's loop, and the last
+    // write with the thread stopped.
+    void QueueTextSave(const std::wstring& text);
+    void TextSaverLoop();
+    void StopTextSaver();
 
     CRITICAL_SECTION m_lock;
     bool m_bInit;
+
+    // The text saver's state, under m_saveMutex.
+    std::mutex m_saveMutex;
+    std::condition_variable m_saveCv;
+    std::thread m_saver;
+    std::wstring m_pendingText;
+    bool m_bSavePending = false;
+    bool m_bSaving = false;
+    bool m_bSaverStop = false;
+    unsigned m_textChanges = 0;
+    DWORD m_textSaveDelay = 500;
 
     // Settings.
     bool m_bEnable;

@@ -378,7 +378,10 @@ void CCamera::StopCamera() {
     CloseCameraInternal();
 }
 
-void CCamera::ShowPropertyPage(HWND owner) { m_oCameraCapture.ShowPropertyPage(owner, m_currentIndex); }
+void CCamera::ShowPropertyPage(HWND owner) {
+    if (m_currentIndex < 0 || !m_oCameraCapture.ShowPropertyPage(owner, m_currentIndex))
+        YL_Log(kLog, 1, kModule, "ShowPropertyPage(%d): the camera has no property pages to show", m_currentIndex);
+}
 
 void CCamera::GetFrame(BYTE* destination, int length) {
     if (!destination || length <= 0) return;

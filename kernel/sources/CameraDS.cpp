@@ -464,8 +464,8 @@ void CCameraDS::GetFrameSizes(std::string& out) {
     Unlock();
 }
 
-void CCameraDS::ShowPropertyPage(HWND owner, int index) {
-    if (!owner) return;
+bool CCameraDS::ShowPropertyPage(HWND owner, int index) {
+    if (!owner) return false;
     IBaseFilter* filter = nullptr;
     Lock();
     if (m_device) {
@@ -476,20 +476,24 @@ void CCameraDS::ShowPropertyPage(HWND owner, int index) {
     if (!filter) {
         IMoniker* moniker = nullptr;
         EnumCaptureDevices(CLSID_VideoInputDeviceCategory, true, index, &moniker);
-        if (!moniker) return;
+        if (!moniker) return false;
         moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter));
         moniker->Release();
-        if (!filter) return;
+        if (!filter) return false;
     }
+    bool shown = false;
     ISpecifyPropertyPages* pages = nullptr;
     if (SUCCEEDED(filter->QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&pages))) && pages) {
         CAUUID uuids = {0, nullptr};
-        if (SUCCEEDED(pages->GetPages(&uuids))) {
+        // A driver that names no page gets no empty frame.
+        if (SUCCEEDED(pages->GetPages(&uuids)) && uuids.cElems > 0) {
             IUnknown* unknown = filter;
-            OleCreatePropertyFrame(owner, 30, 30, nullptr, 1, &unknown, uuids.cElems, uuids.pElems, 0, 0, nullptr);
-            CoTaskMemFree(uuids.pElems);
+            shown = SUCCEEDED(
+                OleCreatePropertyFrame(owner, 30, 30, nullptr, 1, &unknown, uuids.cElems, uuids.pElems, 0, 0, nullptr));
         }
+        CoTaskMemFree(uuids.pElems);
         pages->Release();
     }
     filter->Release();
+    return shown;
 }

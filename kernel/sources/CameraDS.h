@@ -78,9 +78,10 @@ public:
     // the text is left alone when the camera is not open.
     void GetFrameSizes(std::string& out);
 
-    // Shows the device's own property pages, owned by the window (nothing
-    // without one): the open camera's, else device index's.
-    void ShowPropertyPage(HWND owner, int index);
+    // Shows the device's own property pages, modal over the window: the
+    // open camera's, else device index's. False (nothing shown) without a
+    // window, without such a device, or when it names no page.
+    bool ShowPropertyPage(HWND owner, int index);
 
     // Serialises QueryFrame (and the use of its buffer) with CloseCamera,
     // OpenCamera and the other graph operations. Recursive.

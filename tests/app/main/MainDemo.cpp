@@ -3,7 +3,10 @@
 // program with the kernel loaded, as ZxVCam.exe builds it, and driven with
 // real mouse messages. With the test camera and microphone registered in
 // the prefix for the camera and recording moments.
-//   ZxMainDemo.exe --demo idle|camera|record|tray [--at X,Y] [--exit-after MS]
+//   ZxMainDemo.exe --demo idle|camera|record|tray|filter|caption|border
+//                  [--at X,Y] [--exit-after MS]
+// The last three open the camera, choose a border, switch the caption on
+// and choose a filter on the effects page, and end on that effect's page.
 // Prints "demo shown" when the moment is on the screen.
 #include <windows.h>
 #include <shellapi.h>
@@ -78,6 +81,21 @@ void CALLBACK StepTimer(HWND, UINT, UINT_PTR id, DWORD) {
     } else if (g_demo == "record" && g_step == 10) {
         KillTimer(nullptr, id);
         Shown();
+    } else if (g_demo == "filter" || g_demo == "caption" || g_demo == "border") {
+        // One click a tick, as a user would go through the effects page.
+        static const char* const kClicks[] = {"optionVideoEffect", "VE_optionBorder", "VEBorder_titleItem_0",
+                                              "VE_optionVideoText", "VEText_checkboxEnable", "VE_optionPendant",
+                                              "VEPendant_titleItem_1"};
+        const int n = g_step - 2;
+        if (n >= 0 && n < static_cast<int>(sizeof kClicks / sizeof kClicks[0])) {
+            ClickControl(kClicks[n]);
+        } else if (n == 7) {
+            if (g_demo == "caption") ClickControl("VE_optionVideoText");
+            else if (g_demo == "border") ClickControl("VE_optionBorder");
+        } else if (n == 9) {
+            KillTimer(nullptr, id);
+            Shown();
+        }
     }
 }
 
@@ -112,7 +130,7 @@ int main() {
     int status = 0;
     {
         std::unique_ptr<tdev::TestDevices> devices;
-        if (g_demo == "camera" || g_demo == "record") {
+        if (g_demo != "idle" && g_demo != "tray") {
             devices = std::make_unique<tdev::TestDevices>();
             devices->AddCamera(L"ZxTestCamera0", L"USB 测试摄像头");
             devices->AddMicrophone(L"ZxTestMicrophone0", L"测试麦克风", 660, 6000);

@@ -116,6 +116,7 @@ TEST_F(TextTest, StartsWithTheDefaultsSavesEveryChangeAtOnceAndRestoresIt) {
                   "维莫虚拟摄像头|宋体|size=20 bui=000 colours=FFFFFFFF/FF000000 move=0/100 pos=0 alpha=127 on=0");
 
         text.SetText("Hello 字幕");
+        ASSERT_TRUE(text.WaitTextSaved(10000));
         std::string stored;
         EXPECT_TRUE(AfxGetConfigManager()->GetString("VEText", "Text", stored) && stored == "Hello 字幕");
         text.SetFont("Tahoma");
@@ -148,6 +149,41 @@ TEST_F(TextTest, StartsWithTheDefaultsSavesEveryChangeAtOnceAndRestoresIt) {
               "Hello 字幕|Tahoma|size=33 bui=111 colours=00123456/00654321 move=2/42 pos=50 alpha=200 on=1");
     EXPECT_EQ(kernel.chain.Count(), 1u) << "an enabled caption joins the chain at start";
     again.UnInit();
+}
+
+TEST_F(TextTest, TypingIsDrawnAtOnceAndTheTextIsWrittenAfterAPauseOrAtUnInit) {
+    kt::TestKernal kernel;
+    std::string stored;
+    {
+        CVideoEffectText text;
+        ASSERT_TRUE(text.Init());
+        text.SetTextSaveDelay(60000);   // no pause long enough during the test
+        std::string typed;
+        for (const char* key : {"H", "e", "l", "l", "o", " ", "字", "幕"}) {
+            typed += key;
+            text.SetText(typed);
+            EXPECT_EQ(text.GetText(), typed) << "each keystroke reaches the caption at once";
+        }
+        EXPECT_EQ(zxtest::ReadFile(m_ini).find("Text=H"), std::string::npos)
+            << "nothing written while the typing goes on";
+        EXPECT_FALSE(text.WaitTextSaved(0));
+        text.UnInit();
+        EXPECT_NE(zxtest::ReadFile(m_ini).find("Text=Hello 字幕"), std::string::npos) << "UnInit writes the last text";
+
+        // After a pause the saver writes the newest text, once.
+        ASSERT_TRUE(text.Init());
+        text.SetTextSaveDelay(50);
+        text.SetText("A");
+        text.SetText("AB");
+        ASSERT_TRUE(text.WaitTextSaved(10000));
+        EXPECT_TRUE(AfxGetConfigManager()->GetString("VEText", "Text", stored));
+        EXPECT_EQ(stored, "AB");
+        EXPECT_NE(zxtest::ReadFile(m_ini).find("Text=AB"), std::string::npos);
+        text.SetText("ABC");
+    }   // the destructor's UnInit writes the last text too
+    ZxConfigSetFile(m_ini.c_str());
+    EXPECT_TRUE(AfxGetConfigManager()->GetString("VEText", "Text", stored));
+    EXPECT_EQ(stored, "ABC");
 }
 
 TEST_F(TextTest, DamagedSettingsKeepTheDefaultsWithALogLineAndStayInTheFile) {
