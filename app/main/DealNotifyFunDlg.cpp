@@ -12,10 +12,12 @@ const DWORD kSelectedFill = 0x30000000;
 void CDealNotifyFunDlg::Attach(CPaintManagerUI* pm) {
     m_pm = pm;
     if (CControlUI* area = m_pm ? m_pm->FindControl("vFunWnd") : nullptr) area->AddNotifier(this);
+    if (m_pm) m_videoSrc.Init(m_pm);
 }
 
 void CDealNotifyFunDlg::Detach() {
     if (CControlUI* area = m_pm ? m_pm->FindControl("vFunWnd") : nullptr) area->RemoveNotifier(this);
+    m_videoSrc.Uninit();
 }
 
 void CDealNotifyFunDlg::Notify(TNotifyUI& msg) {

@@ -4,13 +4,16 @@
 // recorded sounds, photos) when a recording or a snapshot starts.
 #pragma once
 
+#include "DealVideoSrc.h"
 #include "DuiLib/UIlib.h"
 
 class CDealNotifyFunDlg : public DuiLib::INotifyUI {
 public:
-    // Remembers the window's paint manager and listens to "vFunWnd".
+    // Remembers the window's paint manager, listens to "vFunWnd" and
+    // initialises the panels of its pages.
     void Attach(DuiLib::CPaintManagerUI* pm);
-    // Stops listening (the main window's OnDestroy).
+    // Stops listening and uninitialises the panels (the main window's
+    // OnDestroy).
     void Detach();
     void Notify(DuiLib::TNotifyUI& msg) override;
 
@@ -24,8 +27,10 @@ public:
     void ShowMyPhotos() { ShowVideoSrcList("optionVideoSrcMyPhoto"); }
 
     DuiLib::CPaintManagerUI* GetPaintManager() const { return m_pm; }
+    CDealVideoSrc& GetVideoSrc() { return m_videoSrc; }
 
 private:
     void ShowVideoSrcList(const char* option);
     DuiLib::CPaintManagerUI* m_pm = nullptr;
+    CDealVideoSrc m_videoSrc;
 };
