@@ -2,7 +2,8 @@
 # Screenshots of the main window, under the build folder's virtual display:
 # idle (the default picture with the open-camera button), with the test
 # camera open, while recording video (the bar over the picture), and the
-# tray menu. The window is the program's own, built by ZxMainDemo.exe (a
+# tray menu; the video-source page with each of its five lists filled, a
+# context menu, and the record preview of a video, a sound and a photo. The window is the program's own, built by ZxMainDemo.exe (a
 # test tool) with the kernel loaded; user folders are temporary and the test
 # camera and microphone are registered in the prefix only for the run.
 # Usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER]   (default docs/)
@@ -22,7 +23,7 @@ source "$here/wine-env.sh"
 work="$ZX_HARNESS/scratch/screenshot-main"
 mkdir -p "$out"
 
-# shot NAME DEMO WIDTH HEIGHT
+# shot NAME DEMO WIDTH HEIGHT [EXIT_AFTER_MS]
 shot() {
   local name=$1 demo=$2 w=$3 h=$4
   rm -rf "$work/$name"
@@ -30,9 +31,9 @@ shot() {
   local log="$work/$name.out"
   ZXVCAM_DATA_DIR="$(zx_winpath "$work/$name/data")\\" ZXVCAM_CACHE_DIR="$(zx_winpath "$work/$name/cache")\\" \
   ZXVCAM_LOG_DIR="$(zx_winpath "$work/$name/log")\\" \
-    "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after 12000 >"$log" 2>&1 &
+    "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after "${5:-12000}" >"$log" 2>&1 &
   local pid=$!
-  for _ in $(seq 300); do
+  for _ in $(seq 600); do
     grep -q "demo shown" "$log" 2>/dev/null && break
     sleep 0.1
   done
@@ -46,5 +47,9 @@ shot main-idle idle 940 566
 shot main-camera camera 940 566
 shot main-recording record 940 566
 shot main-tray tray 940 640
+# The video-source moments make their media first (about 12 s).
+for demo in vsrc-media vsrc-slides vsrc-videos vsrc-audio vsrc-photos vsrc-menu preview-video preview-audio preview-photo; do
+  shot "main-$demo" "$demo" 940 566 40000
+done
 [ "$started" = 1 ] && bash "$here/harness.sh" stop "$ZX_HARNESS" >/dev/null
-echo "screenshot: $out/main-idle.png $out/main-camera.png $out/main-recording.png $out/main-tray.png"
+echo "screenshot: $out/main-*.png"

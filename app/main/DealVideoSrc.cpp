@@ -227,6 +227,9 @@ CTileLayoutVSSlideItem* CDealVideoSrc::AddTile(CTileLayoutVSSlide* layout, const
     tile->SetToolTip(text);
     tile->SetTextColor(0xFFFFFFFF);
     tile->SetTextPadding(textPadding);
+    // Record names are wider than a tile: cut with an ellipsis rather than
+    // spilling over the neighbours (the tool tip has the whole name).
+    tile->SetAttribute("endellipsis", "true");
     tile->SetContextMenuUsed(true);
     tile->SetIcon(icon, kIconRect);
     if (front) {
@@ -506,6 +509,8 @@ void CDealVideoSrc::OnRecordNotify(TNotifyUI& msg, const std::string& name, int 
         ShowRecordPreview(type, id, false);
     } else if (msg.sType == "delete" && name == group + "tilelayout") {
         DeleteSelectedRecords(type);
+    } else if (msg.sType == "recordpreview" && name == group + "tilelayout") {
+        ShowRecordPreview(type, static_cast<int>(msg.lParam), true);
     }
 }
 
@@ -656,7 +661,10 @@ void CDealVideoSrc::OnRecordState(eZXVRecordState state, eZXVRecordType type) {
         tile->SetIcon(kAudioThumbnail, kIconRect);
     }
     if (records) tile->SetExtraText(Hms(records->GetRecordDuration(type, id)));
-    ShowRecordPreview(type, id, true);
+    // The preview opens once this message is through, so the rest of the
+    // window (the main window's own record buttons observe the same
+    // message) shows the stopped recording behind the dialog.
+    m_pm->SendNotify(RecordLayout(type), "recordpreview", static_cast<WPARAM>(type), static_cast<LPARAM>(id), true);
 }
 
 void CDealVideoSrc::OnProgress(eZXVRecordType type) {
