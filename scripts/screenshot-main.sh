@@ -2,8 +2,11 @@
 # Screenshots of the main window, under the build folder's virtual display:
 # idle (the default picture with the open-camera button), with the test
 # camera open, while recording video (the bar over the picture), and the
-# tray menu; and the effects page with the camera open and a filter, the
-# caption and a border chosen through it, on each of its three pages. The window is the program's own, built by ZxMainDemo.exe (a
+# tray menu; the effects page with the camera open and a filter, the
+# caption and a border chosen through it, on each of its three pages; the
+# video-source page with its lists filled, a context menu, and the record
+# preview of a video, a sound and a photo. The window is the program's own,
+# built by ZxMainDemo.exe (a
 # test tool) with the kernel loaded; user folders are temporary and the test
 # camera and microphone are registered in the prefix only for the run.
 # Usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER]   (default docs/)
@@ -19,7 +22,7 @@ zx_display_up
 work="$ZX_HARNESS/scratch/screenshot-main"
 mkdir -p "$out"
 
-# shot NAME DEMO WIDTH HEIGHT
+# shot NAME DEMO WIDTH HEIGHT [EXIT_AFTER_MS]
 shot() {
   local name=$1 demo=$2 w=$3 h=$4
   rm -rf "$work/$name"
@@ -29,9 +32,9 @@ shot() {
   rm -f "$log"
   ZXVCAM_DATA_DIR="$(zx_winpath "$work/$name/data")\\" ZXVCAM_CACHE_DIR="$(zx_winpath "$work/$name/cache")\\" \
   ZXVCAM_LOG_DIR="$(zx_winpath "$work/$name/log")\\" \
-    "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after 12000 >"$log" 2>&1 &
+    "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after "${5:-12000}" >"$log" 2>&1 &
   local pid=$!
-  for _ in $(seq 300); do
+  for _ in $(seq 600); do
     grep -q "demo shown" "$log" 2>/dev/null && break
     sleep 0.1
   done
@@ -48,6 +51,9 @@ shot main-tray tray 940 640
 shot main-effect-filter filter 940 566
 shot main-effect-caption caption 940 566
 shot main-effect-border border 940 566
+# The video-source moments make their media first (about 12 s).
+for demo in vsrc-media vsrc-slides vsrc-videos vsrc-audio vsrc-photos vsrc-menu preview-video preview-audio preview-photo; do
+  shot "main-$demo" "$demo" 940 566 40000
+done
 zx_display_down
-echo "screenshot: $out/main-idle.png $out/main-camera.png $out/main-recording.png $out/main-tray.png" \
-  "$out/main-effect-filter.png $out/main-effect-caption.png $out/main-effect-border.png"
+echo "screenshot: $out/main-*.png"

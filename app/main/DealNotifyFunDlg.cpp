@@ -15,12 +15,14 @@ void CDealNotifyFunDlg::Attach(CPaintManagerUI* pm) {
     if (!m_pm) return;
     m_dealVideoEffect.Init(m_pm);
     m_dealCamera.Init(m_pm);
+    m_videoSrc.Init(m_pm);
 }
 
 void CDealNotifyFunDlg::Detach() {
     m_dealVideoEffect.Uninit();
     m_dealCamera.Uninit();
     if (CControlUI* area = m_pm ? m_pm->FindControl("vFunWnd") : nullptr) area->RemoveNotifier(this);
+    m_videoSrc.Uninit();
 }
 
 void CDealNotifyFunDlg::Notify(TNotifyUI& msg) {

@@ -6,12 +6,13 @@
 
 #include "DealCamera.h"
 #include "DealVideoEffect.h"
+#include "DealVideoSrc.h"
 #include "DuiLib/UIlib.h"
 
 class CDealNotifyFunDlg : public DuiLib::INotifyUI {
 public:
     // Remembers the window's paint manager, listens to "vFunWnd" and
-    // initialises the panels of the pages: effects first, then camera.
+    // initialises the panels of the pages: effects, camera, video sources.
     void Attach(DuiLib::CPaintManagerUI* pm);
     // Stops listening and lets the panels go (the main window's OnDestroy).
     void Detach();
@@ -29,10 +30,12 @@ public:
     DuiLib::CPaintManagerUI* GetPaintManager() const { return m_pm; }
     CDealCamera& GetCameraPanel() { return m_dealCamera; }
     CDealVideoEffect& GetVideoEffectPanel() { return m_dealVideoEffect; }
+    CDealVideoSrc& GetVideoSrc() { return m_videoSrc; }
 
 private:
     void ShowVideoSrcList(const char* option);
     DuiLib::CPaintManagerUI* m_pm = nullptr;
     CDealVideoEffect m_dealVideoEffect;
     CDealCamera m_dealCamera;
+    CDealVideoSrc m_videoSrc;
 };

@@ -2,11 +2,17 @@
 // screenshots in docs/ are taken of it): the window is built in this
 // program with the kernel loaded, as ZxVCam.exe builds it, and driven with
 // real mouse messages. With the test camera and microphone registered in
-// the prefix for the camera and recording moments.
-//   ZxMainDemo.exe --demo idle|camera|record|tray|filter|caption|border
-//                  [--at X,Y] [--exit-after MS]
-// The last three open the camera, choose a border, switch the caption on
-// and choose a filter on the effects page, and end on that effect's page.
+// the prefix for the camera, recording, effect and video-source moments.
+//   ZxMainDemo.exe --demo idle|camera|record|tray|filter|caption|border|
+//                  vsrc-media|vsrc-slides|vsrc-videos|vsrc-audio|
+//                  vsrc-photos|vsrc-menu|preview-video|preview-audio|
+//                  preview-photo [--at X,Y] [--exit-after MS]
+// filter, caption and border open the camera, choose a border, switch the
+// caption on and choose a filter on the effects page, and end on that
+// effect's page. The video-source moments first make their media with the
+// kernel itself (recordings and snapshots of the test camera, copies of
+// them as media files, pictures for the slides), then show a list, a
+// context menu or the record preview.
 // Prints "demo shown" when the moment is on the screen.
 #include <windows.h>
 #include <shellapi.h>
@@ -17,7 +23,12 @@
 #include <string>
 
 #include "DuiLib/UIlib.h"
+#include "IDataCamera.h"
+#include "IDataMediaList.h"
+#include "IDataRecordList.h"
+#include "IDataSlideList.h"
 #include "TestDeviceSupport.h"
+#include "TileLayoutVSSlide.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
@@ -48,6 +59,227 @@ void Shown() {
     std::fflush(stdout);
 }
 
+bool IsSourceDemo() { return g_demo.compare(0, 5, "vsrc-") == 0 || g_demo.compare(0, 8, "preview-") == 0; }
+
+template <class T>
+T* Module(const char* name) {
+    return static_cast<T*>(AfxGetDataManager()->GetData(name));
+}
+
+// Runs this thread's messages for ms (the kernel works meanwhile).
+void PumpFor(int ms) {
+    const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
+    MSG msg;
+    while (static_cast<int>(end - GetTickCount()) > 0) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
+}
+
+// A picture for the slide show: a soft two-colour gradient with a circle.
+void WriteSlide(const std::string& path, Gdiplus::Color from, Gdiplus::Color to) {
+    Gdiplus::Bitmap bmp(640, 480, PixelFormat24bppRGB);
+    {
+        Gdiplus::Graphics g(&bmp);
+        g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        Gdiplus::LinearGradientBrush ground(Gdiplus::Point(0, 0), Gdiplus::Point(640, 480), from, to);
+        g.FillRectangle(&ground, 0, 0, 640, 480);
+        Gdiplus::SolidBrush sun(Gdiplus::Color(170, 255, 240, 200));
+        g.FillEllipse(&sun, 380, 90, 160, 160);
+    }
+    CLSID png{};
+    UINT n = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&n, &size);
+    std::vector<BYTE> buf(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.data());
+    Gdiplus::GetImageEncoders(n, size, codecs);
+    for (UINT i = 0; i < n; ++i)
+        if (wcscmp(codecs[i].MimeType, L"image/png") == 0) png = codecs[i].Clsid;
+    bmp.Save(String2WString(path).c_str(), &png, nullptr);
+}
+
+// The media the video-source moments show, made with the kernel before the
+// window opens: three video recordings and two sound recordings of the
+// test camera and microphone, four snapshots, copies of the videos as
+// media files and five pictures for the slide show.
+void MakeSourceMedia() {
+    auto* camera = Module<IDataCamera>(ZX_MOD_CAMERA);
+    auto* records = Module<IDataRecordList>(ZX_MOD_RECORDLIST);
+    auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST);
+    auto* slides = Module<IDataSlideList>(ZX_MOD_SLIDELIST);
+    if (!camera || !records || !media || !slides) return;
+    camera->StartCamera();
+    PumpFor(1200);
+    std::vector<std::string> videos;
+    for (int i = 0; i < 3; ++i) {
+        records->StartRecord(ZXV_RECORD_VIDEO);
+        PumpFor(2300 + 2000 * i);
+        const int id = records->GetRecordingId(ZXV_RECORD_VIDEO);
+        videos.push_back(records->GetRecordPath(ZXV_RECORD_VIDEO, id));
+        records->StopRecord();
+        PumpFor(300);
+    }
+    for (int i = 0; i < 2; ++i) {
+        records->StartRecord(ZXV_RECORD_AUDIO);
+        PumpFor(1200 + 1000 * i);
+        records->StopRecord();
+        PumpFor(200);
+    }
+    for (int i = 0; i < 4; ++i) {
+        records->TakeSnapshot();
+        PumpFor(500);
+        records->EndSnapshot();
+        PumpFor(300);
+    }
+    const std::string folder = Dir::GetZxPath(Dir::kPathUserData) + "Media\\";
+    Dir::MakeDir(folder);
+    const char* const names[] = {"周末旅行.flv", "会议记录.flv", "生日聚会.flv", "小猫.flv", "日落.flv"};
+    std::vector<std::string> files;
+    for (size_t i = 0; i < 5; ++i) {
+        files.push_back(folder + names[i]);
+        CopyFileW(String2WString(videos[i % videos.size()]).c_str(), String2WString(files.back()).c_str(), FALSE);
+    }
+    media->AddFiles(files);
+    const char* const slideNames[] = {"海边.png", "森林.png", "晚霞.png", "雪山.png", "城市.png"};
+    const Gdiplus::Color colours[5][2] = {
+        {Gdiplus::Color(255, 20, 90, 160), Gdiplus::Color(255, 120, 200, 230)},
+        {Gdiplus::Color(255, 20, 80, 40), Gdiplus::Color(255, 120, 180, 90)},
+        {Gdiplus::Color(255, 90, 30, 90), Gdiplus::Color(255, 240, 140, 60)},
+        {Gdiplus::Color(255, 60, 80, 110), Gdiplus::Color(255, 230, 235, 245)},
+        {Gdiplus::Color(255, 30, 30, 50), Gdiplus::Color(255, 200, 120, 40)}};
+    std::vector<std::string> pictures;
+    for (int i = 0; i < 5; ++i) {
+        pictures.push_back(folder + slideNames[i]);
+        WriteSlide(pictures.back(), colours[i][0], colours[i][1]);
+    }
+    slides->AddFiles(pictures);
+    // The window starts with the camera closed, as it believes.
+    camera->StopCamera();
+    PumpFor(800);
+}
+
+// The control of a skinned window under the mouse: real messages at its
+// centre; dbl adds a double click.
+void MouseOn(HWND h, CControlUI* c, bool dbl = false, bool right = false) {
+    if (!c) return;
+    const RECT rc = c->GetPos();
+    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    PostMessageW(h, WM_MOUSEMOVE, 0, at);
+    if (right) {
+        PostMessageW(h, WM_RBUTTONDOWN, MK_RBUTTON, at);
+        PostMessageW(h, WM_RBUTTONUP, 0, at);
+        return;
+    }
+    PostMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(h, WM_LBUTTONUP, 0, at);
+    if (dbl) {
+        PostMessageW(h, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        PostMessageW(h, WM_LBUTTONUP, 0, at);
+    }
+}
+
+CControlUI* FirstTile(const char* layout, int index = 0) {
+    CControlUI* c = g_pMainDlg->FindControl(layout);
+    auto* tiles = c ? static_cast<CTileLayoutVSSlide*>(c->GetInterface("CTileLayoutBtn")) : nullptr;
+    return tiles ? tiles->GetItemAt(index) : nullptr;
+}
+
+HWND FindPreview() { return FindWindowW(L"CRecordPreview", nullptr); }
+
+// Plays the recording in the preview dialog once it is up, then shows it.
+void CALLBACK PreviewTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    static int ticks = 0;
+    HWND h = FindPreview();
+    if (!h) return;
+    auto* dlg = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(h));
+    if (!dlg) return;
+    ++ticks;
+    if (ticks == 1 && g_demo != "preview-photo") MouseOn(h, dlg->FindControl("btnPlayMedia"));
+    if (ticks == 4) {
+        PostMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(2, 200));
+        KillTimer(nullptr, id);
+        Shown();
+    }
+}
+
+// Hovers the third entry of the context menu once it is up.
+void CALLBACK ContextMenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND menu = CMenuUI::GetActiveMenuWindow();
+    if (!menu) return;
+    KillTimer(nullptr, id);
+    SendMessageW(menu, WM_MOUSEMOVE, 0, MAKELPARAM(60, 4 + 2 * 30 + 15));
+    Shown();
+}
+
+void SourceStep(UINT_PTR id) {
+    const HWND h = g_pMainDlg->GetHWND();
+    static const struct {
+        const char* demo;
+        const char* option;
+    } kLists[] = {{"vsrc-media", "optionVideoSrcMediaFile"}, {"vsrc-slides", "optionVideoSrcImage"},
+                  {"vsrc-videos", "optionVideoSrcMyRecordV"}, {"vsrc-audio", "optionVideoSrcMyRecordA"},
+                  {"vsrc-photos", "optionVideoSrcMyPhoto"}, {"vsrc-menu", "optionVideoSrcMyRecordV"},
+                  {"preview-video", "optionVideoSrcMyRecordV"}, {"preview-audio", "optionVideoSrcMyRecordA"},
+                  {"preview-photo", "optionVideoSrcMyPhoto"}};
+    if (g_step == 1) {
+        ClickControl("optionVideoSrc");
+        for (const auto& l : kLists)
+            if (g_demo == l.demo) ClickControl(l.option);
+        return;
+    }
+    if (g_step != 3) return;
+    KillTimer(nullptr, id);
+    if (g_demo == "vsrc-media") {
+        // One file playing (its tile counts down), another selected.
+        if (CControlUI* tile = FirstTile("VSMediaFile_tilelayout", 2)) {
+            if (auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST)) media->Play(static_cast<int>(tile->GetTag()));
+        }
+        if (CControlUI* c = g_pMainDlg->FindControl("VSMediaFile_tilelayout"))
+            if (auto* tiles = static_cast<CTileLayoutVSSlide*>(c->GetInterface("CTileLayoutBtn"))) tiles->SelectItem(3);
+        SetTimer(nullptr, 0, 2500, [](HWND, UINT, UINT_PTR t, DWORD) {
+            KillTimer(nullptr, t);
+            SendMessageW(g_pMainDlg->GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 300));
+            Shown();
+        });
+    } else if (g_demo == "vsrc-menu") {
+        MouseOn(h, FirstTile("VSMyRecordV_tilelayout", 0), false, true);
+        SetTimer(nullptr, 0, 100, ContextMenuTimer);
+    } else if (g_demo == "preview-video") {
+        // A fresh recording: the dialog with the rename bar.
+        ClickControl("VSMyRecordV_btnBeginRecord");
+        SetTimer(nullptr, 0, 2600, [](HWND, UINT, UINT_PTR t, DWORD) {
+            KillTimer(nullptr, t);
+            SetTimer(nullptr, 0, 400, PreviewTimer);
+            ClickControl("VSMyRecordV_btnEndRecord");
+        });
+    } else if (g_demo == "preview-audio") {
+        MouseOn(h, FirstTile("VSMyRecordA_tilelayout", 1), true);
+        SetTimer(nullptr, 0, 400, PreviewTimer);
+    } else if (g_demo == "preview-photo") {
+        MouseOn(h, FirstTile("VSMyPhoto_tilelayout", 0), true);
+        SetTimer(nullptr, 0, 400, PreviewTimer);
+    } else {
+        // The list as loaded (the slides load in the background), one tile
+        // selected.
+        SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR t, DWORD) {
+            static int waited = 0;
+            const char* layout = g_demo == "vsrc-slides"   ? "VSSlide_tilelayout"
+                                 : g_demo == "vsrc-videos" ? "VSMyRecordV_tilelayout"
+                                 : g_demo == "vsrc-audio"  ? "VSMyRecordA_tilelayout"
+                                                           : "VSMyPhoto_tilelayout";
+            CControlUI* c = g_pMainDlg->FindControl(layout);
+            auto* tiles = c ? static_cast<CTileLayoutVSSlide*>(c->GetInterface("CTileLayoutBtn")) : nullptr;
+            if (!tiles || (tiles->GetCount() < 2 && ++waited < 40)) return;
+            KillTimer(nullptr, t);
+            tiles->SelectItem(1);
+            Shown();
+        });
+    }
+}
+
 // Hovers the exit entry of the tray menu once it is up.
 void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
     HWND menu = CMenuUI::GetActiveMenuWindow();
@@ -60,6 +292,10 @@ void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
 // The moments, one step a timer tick.
 void CALLBACK StepTimer(HWND, UINT, UINT_PTR id, DWORD) {
     ++g_step;
+    if (IsSourceDemo()) {
+        SourceStep(id);
+        return;
+    }
     if (g_demo == "idle" || g_demo == "tray") {
         KillTimer(nullptr, id);
         if (g_demo == "idle") {
@@ -102,6 +338,12 @@ void CALLBACK StepTimer(HWND, UINT, UINT_PTR id, DWORD) {
 void CALLBACK ExitTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     if (HWND menu = CMenuUI::GetActiveMenuWindow()) SendMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (HWND preview = FindPreview()) {
+        // The modal preview goes first; the window follows on the next tick.
+        PostMessageW(preview, WM_CLOSE, 0, 0);
+        SetTimer(nullptr, 0, 500, ExitTimer);
+        return;
+    }
     if (g_pMainDlg && g_pMainDlg->GetHWND()) {
         if (g_demo == "record") ClickControl("btnRecordVideoEnd");
         DestroyWindow(g_pMainDlg->GetHWND());
@@ -145,6 +387,7 @@ int main() {
                 AfxGetConfigManager()->SetString("VSRecord", key, records.c_str(), 0);
             AfxGetConfigManager()->SetString("AudioSetup", "AudioInputDev", "测试麦克风", 0);
         }
+        if (IsSourceDemo()) MakeSourceMedia();
         CSkinMgr::SetSkinRootPath(Dir::GetZxPath(Dir::kPathResource) + "skin\\");
         CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
         g_pMainDlg = new CZxVCamDlg;

@@ -1,0 +1,607 @@
+// The video-source page and the record preview dialog in the main window,
+// built in the test program with the whole kernel loaded: the lists filled
+// by the real modules, driven with real mouse messages on the virtual
+// display, recordings made from the test microphone.
+#include <set>
+
+#include "DealVideoSrc.h"
+#include "DialogsTestSupport.h"
+#include "IDataMediaList.h"
+#include "IDataPreview.h"
+#include "IDataRecordList.h"
+#include "IDataSlideList.h"
+#include "MediaTestSupport.h"
+#include "RecordPreview.h"
+#include "TestDeviceSupport.h"
+#include "TileLayoutVSSlide.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxModConfig/ZxModConfig.h"
+#include "ZxMusicCore/ZxMusicCore.h"
+#include "ZxVCamDlg.h"
+
+using namespace DuiLib;
+using namespace dlgtest;
+
+namespace {
+
+// Pumps this thread's messages until pred holds or timeoutMs passes.
+template <class Pred>
+bool WaitFor(Pred pred, int timeoutMs = 10000) {
+    const DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
+    while (!pred()) {
+        if (static_cast<int>(end - GetTickCount()) <= 0) return false;
+        Pump(10);
+    }
+    return true;
+}
+
+// Answers every message tip of this process while alive, keeping its text.
+class TipWatcher {
+public:
+    TipWatcher() {
+        s_self = this;
+        m_timer = SetTimer(nullptr, 0, 40, OnTimer);
+    }
+    ~TipWatcher() {
+        KillTimer(nullptr, m_timer);
+        s_self = nullptr;
+    }
+    std::vector<std::string> texts;
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+        if (s_self) EnumThreadWindows(GetCurrentThreadId(), OnWindow, 0);
+    }
+    static BOOL CALLBACK OnWindow(HWND h, LPARAM) {
+        wchar_t cls[64] = {};
+        GetClassNameW(h, cls, 64);
+        if (wcscmp(cls, L"CZxVMsgTip") != 0 || !IsWindowVisible(h) || s_self->m_seen.count(h)) return TRUE;
+        s_self->m_seen.insert(h);
+        auto* dlg = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(h));
+        s_self->texts.push_back(dlg && dlg->FindControl("label_msgtext") ? dlg->FindControl("label_msgtext")->GetText()
+                                                                         : "<none>");
+        PostMessageW(h, WM_CLOSE, 0, 0);
+        return TRUE;
+    }
+    static TipWatcher* s_self;
+    UINT_PTR m_timer;
+    std::set<HWND> m_seen;
+};
+TipWatcher* TipWatcher::s_self = nullptr;
+
+// Chooses entry index of the next menu shown (-1: dismisses it with
+// Escape), with real mouse messages on its window.
+std::unique_ptr<WhenShown> ChooseInMenu(int index, std::vector<std::string>* entries = nullptr) {
+    return std::make_unique<WhenShown>(L"ZxDuiMenu", L"", [index, entries](HWND m) {
+        (void)entries;
+        if (index < 0) {
+            SendMessageW(m, WM_KEYDOWN, VK_ESCAPE, 0);
+            return;
+        }
+        // The entries start below a 4-pixel inset, 30 pixels each.
+        const LPARAM at = MAKELPARAM(40, 4 + 30 * index + 15);
+        SendMessageW(m, WM_MOUSEMOVE, 0, at);
+        SendMessageW(m, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(m, WM_LBUTTONUP, 0, at);
+    });
+}
+
+CTileLayoutVSSlideItem* TileAt(CTileLayoutVSSlide* layout, int i) {
+    CControlUI* c = layout ? layout->GetItemAt(i) : nullptr;
+    return c ? static_cast<CTileLayoutVSSlideItem*>(c->GetInterface("CTileLayoutVSSlideItem")) : nullptr;
+}
+
+bool HasIcon(CTileLayoutVSSlideItem* tile, const std::string& picture) {
+    return tile && tile->GetForeImage().find(picture) != std::string::npos;
+}
+
+class VideoSrcTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        home = FreshUserFolders("vsrc_" + name);
+        records = home + "Records\\";
+        Dir::MakeDir(records);
+        for (const char* key : {"VideoDir", "AudioDir", "ImageDir"})
+            AfxGetConfigManager()->SetString("VSRecord", key, records.c_str(), 0);
+        AfxGetConfigManager()->SetString("AudioSetup", "AudioInputDev", "测试麦克风", 0);
+    }
+    void LoadKernel() {
+        ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
+        media = static_cast<IDataMediaList*>(AfxGetDataManager()->GetData(ZX_MOD_MEDIALIST));
+        slides = static_cast<IDataSlideList*>(AfxGetDataManager()->GetData(ZX_MOD_SLIDELIST));
+        recordList = static_cast<IDataRecordList*>(AfxGetDataManager()->GetData(ZX_MOD_RECORDLIST));
+        ASSERT_TRUE(media && slides && recordList);
+    }
+    void TearDown() override {
+        CDealVideoSrc::s_shellRunner = nullptr;
+        if (media) media->Stop();
+        w.reset();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        AfxGetDataDllManager()->UnloadDataLibraries();
+        ZxConfigSetFile(nullptr);
+        CoUninitialize();
+    }
+    void Open() {
+        w = std::make_unique<OpenDialog<CZxVCamDlg>>();
+        w->Click("optionVideoSrc");
+        w->pm().UpdateNow();
+    }
+    void ShowList(const char* option) {
+        w->Click(option);
+        w->pm().UpdateNow();
+    }
+    CTileLayoutVSSlide* Layout(const char* name) { return w->FindAs<CTileLayoutVSSlide>(name, "CTileLayoutBtn"); }
+    int Count(const char* layout) { return Layout(layout) ? Layout(layout)->GetCount() : -1; }
+    CDealVideoSrc& Panel() { return w->dlg.GetFunDlg().GetVideoSrc(); }
+    std::string Text(const char* name) { return w->Find(name) ? w->Find(name)->GetText() : "<none>"; }
+    int Page(const char* tab) {
+        auto* t = w->FindAs<CTabLayoutUI>(tab, "TabLayout");
+        return t ? t->GetCurSel() : -100;
+    }
+    // Media files of the pattern, seconds long, added to the playlist; their ids.
+    std::vector<int> AddClips(const std::vector<std::string>& names, int seconds) {
+        struct Items : IDataMediaListObserver {
+            void OnItem(int id, const std::string&, const std::string&, bool added) override {
+                if (added) ids.push_back(id);
+            }
+            std::vector<int> ids;
+        } items;
+        std::vector<std::string> paths;
+        for (const std::string& n : names) {
+            paths.push_back(home + n);
+            Dir::MakeDir(File::GetParentPath(paths.back()));
+            EXPECT_TRUE(mediatest::RecordPattern(paths.back(), 160, 120, seconds * 20)) << n;
+        }
+        AfxGetMessageManager()->AttachObserver(ZX_MOD_MEDIALIST_OB, &items, OBSERVER_MODE_DIRECT);
+        media->AddFiles(paths);
+        AfxGetMessageManager()->DetachObserver(ZX_MOD_MEDIALIST_OB, &items);
+        return items.ids;
+    }
+    // Right-clicks a tile and chooses menu entry index.
+    void TileMenu(CControlUI* tile, int index) {
+        auto menu = ChooseInMenu(index);
+        w->pm().UpdateNow();
+        w->RightClick(w->Center(tile));
+        EXPECT_TRUE(menu->Done());
+    }
+
+    std::string home, records;
+    IDataMediaList* media = nullptr;
+    IDataSlideList* slides = nullptr;
+    IDataRecordList* recordList = nullptr;
+    std::unique_ptr<OpenDialog<CZxVCamDlg>> w;
+};
+
+TEST_F(VideoSrcTest, TheMediaListIsFilledAtStartWithNamesLengthsAndThumbnails) {
+    LoadKernel();
+    const std::vector<int> ids = AddClips({"甲.flv", "乙.flv"}, 2);
+    ASSERT_EQ(ids.size(), 2u);
+    Open();
+    auto* layout = Layout("VSMediaFile_tilelayout");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 2; }));
+    for (int i = 0; i < 2; ++i) {
+        CTileLayoutVSSlideItem* tile = TileAt(layout, i);
+        ASSERT_NE(tile, nullptr);
+        EXPECT_EQ(static_cast<int>(tile->GetTag()), ids[static_cast<size_t>(i)]) << "in list order";
+        EXPECT_EQ(tile->GetName(), "VSMediaFile_ListItem_" + std::to_string(ids[static_cast<size_t>(i)]));
+        EXPECT_EQ(tile->GetText(), i == 0 ? "甲" : "乙");
+        EXPECT_EQ(tile->GetExtraText(), "00:00:02");
+        std::string thumb;
+        media->GetItemThumbnail(ids[static_cast<size_t>(i)], thumb);
+        EXPECT_TRUE(HasIcon(tile, thumb));
+        EXPECT_NE(CImageMgr::GetImage(thumb), nullptr) << "loaded into the image manager under its path";
+        EXPECT_EQ(tile->GetFixedWidth(), 84);
+        EXPECT_EQ(tile->GetFixedHeight(), 92);
+    }
+    // A file added now goes to the front.
+    const std::vector<int> later = AddClips({"丙.flv"}, 1);
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 3; }));
+    EXPECT_EQ(static_cast<int>(TileAt(layout, 0)->GetTag()), later.at(0));
+    EXPECT_EQ(TileAt(layout, 0)->GetIndex(), 0);
+}
+
+TEST_F(VideoSrcTest, DeletingThreeTilesKeepsThePlayingOneWithOneTip) {
+    LoadKernel();
+    const std::vector<int> ids = AddClips({"a.flv", "b.flv", "c.flv"}, 10);
+    ASSERT_EQ(ids.size(), 3u);
+    Open();
+    auto* layout = Layout("VSMediaFile_tilelayout");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 3; }));
+    ASSERT_TRUE(media->Play(ids[1]));
+    ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() != nullptr; }));
+    layout->SelectItems({0, 1, 2});
+    TipWatcher tips;
+    w->Click("VSMediaFile_btnDelete");
+    ASSERT_TRUE(WaitFor([&] { return !tips.texts.empty(); }));
+    Pump(100);
+    EXPECT_EQ(tips.texts, std::vector<std::string>{"不能删除正在播放的视频"}) << "one tip for the playing file";
+    ASSERT_EQ(layout->GetCount(), 1);
+    EXPECT_EQ(static_cast<int>(TileAt(layout, 0)->GetTag()), ids[1]);
+    // The playlist was told to drop exactly the other two, files kept.
+    EXPECT_EQ(media->GetItemPath(ids[0]), "");
+    EXPECT_EQ(media->GetItemPath(ids[2]), "");
+    EXPECT_EQ(media->GetItemPath(ids[1]), home + "b.flv");
+    EXPECT_TRUE(File::IsExistFile(home + "a.flv"));
+    EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_PLAYING);
+}
+
+TEST_F(VideoSrcTest, ThePlayingTileCountsDownAndStoppingRestoresItsLength) {
+    LoadKernel();
+    const std::vector<int> ids = AddClips({"countdown.flv"}, 10);
+    Open();
+    auto* layout = Layout("VSMediaFile_tilelayout");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
+    CTileLayoutVSSlideItem* tile = TileAt(layout, 0);
+    EXPECT_EQ(tile->GetExtraText(), "00:00:10");
+    w->DoubleClick(w->Center(tile));
+    ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() == tile; }));
+    // Each position message shows the time left.
+    ASSERT_TRUE(WaitFor([&] { return tile->GetExtraText() == "-00:00:09"; }));
+    ASSERT_TRUE(WaitFor([&] { return tile->GetExtraText() == "-00:00:08"; }));
+    w->Click("VSMediaFile_btnStop");
+    ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() == nullptr; }));
+    EXPECT_EQ(tile->GetExtraText(), "00:00:10");
+    EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_STOPPED);
+}
+
+TEST_F(VideoSrcTest, AMissingFileShowsItsTipAndTheInvalidIconOnDoubleClick) {
+    LoadKernel();
+    AddClips({"gone.flv"}, 1);
+    Open();
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
+    ASSERT_TRUE(File::RemoveFile(home + "gone.flv"));
+    CTileLayoutVSSlideItem* tile = TileAt(Layout("VSMediaFile_tilelayout"), 0);
+    TipWatcher tips;
+    w->DoubleClick(w->Center(tile));
+    ASSERT_TRUE(WaitFor([&] { return !tips.texts.empty(); }));
+    EXPECT_EQ(tips.texts.at(0), "该文件不存在，无法播放");
+    EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid.png")) << tile->GetForeImage();
+    EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_STOPPED);
+}
+
+TEST_F(VideoSrcTest, OpeningTheFolderOfADeletedFileOpensItsNearestParent) {
+    LoadKernel();
+    AddClips({"keep\\sub\\clip.flv"}, 1);
+    Open();
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
+    std::vector<CDealVideoSrc::ShellCommand> commands;
+    CDealVideoSrc::s_shellRunner = [&](const CDealVideoSrc::ShellCommand& c) { commands.push_back(c); };
+    CTileLayoutVSSlideItem* tile = TileAt(Layout("VSMediaFile_tilelayout"), 0);
+
+    // The file is there: the file manager with the file selected.
+    TileMenu(tile, 1);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0].file, "explorer.exe");
+    EXPECT_EQ(commands[0].params, "/select,\"" + home + "keep\\sub\\clip.flv\"");
+    EXPECT_FALSE(HasIcon(tile, "recordVideo_thumbnail_invalid.png"));
+
+    // File and folder gone: the nearest folder that still exists.
+    ASSERT_TRUE(File::RemoveFile(home + "keep\\sub\\clip.flv"));
+    ASSERT_TRUE(RemoveDirectoryW(String2WString(home + "keep\\sub").c_str()));
+    TileMenu(tile, 1);
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[1].file, home + "keep\\");
+    EXPECT_EQ(commands[1].params, "");
+    EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid.png"));
+
+    // Forward slashes are read as backslashes; nothing left opens nothing.
+    EXPECT_EQ(CDealVideoSrc::FolderCommand("Q:/no/such/file.flv").file, "");
+    std::string slashed = home + "keep/x/y.flv";
+    EXPECT_EQ(CDealVideoSrc::FolderCommand(slashed).file, home + "keep\\");
+}
+
+TEST_F(VideoSrcTest, ThePlayModeMenusSetTheModeAndTheButtonText) {
+    LoadKernel();
+    media->SetPlayMode(1);
+    Open();
+    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "列表循环") << "read at start";
+    {
+        auto menu = ChooseInMenu(2);
+        w->Click("VSMediaFile_btnListMode");
+        EXPECT_TRUE(menu->Done());
+    }
+    EXPECT_EQ(media->GetPlayMode(), 2);
+    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
+    {
+        auto menu = ChooseInMenu(-1);
+        w->Click("VSMediaFile_btnListMode");
+        EXPECT_TRUE(menu->Done());
+    }
+    EXPECT_EQ(media->GetPlayMode(), 2) << "a dismissed menu changes nothing";
+    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
+
+    ShowList("optionVideoSrcImage");
+    EXPECT_EQ(Text("VSSlide_btnPlayMode"), CDealVideoSrc::SlideModeName(slides->GetPlayMode()));
+    {
+        auto menu = ChooseInMenu(2);
+        w->Click("VSSlide_btnPlayMode");
+        EXPECT_TRUE(menu->Done());
+    }
+    EXPECT_EQ(slides->GetPlayMode(), 2);
+    EXPECT_EQ(Text("VSSlide_btnPlayMode"), "随机播放");
+}
+
+TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnly) {
+    LoadKernel();
+    std::vector<std::string> pictures;
+    for (int i = 0; i < 3; ++i) {
+        pictures.push_back(home + "slide" + std::to_string(i) + ".png");
+        ASSERT_TRUE(WritePicture(pictures.back(), 64, 48, 0xFF204080 + static_cast<DWORD>(i) * 0x300000));
+    }
+    struct Loaded : IDataSlideListObserver {
+        void OnItemLoaded(int, bool loaded, const std::string&, const std::string&, bool) override { n += loaded; }
+        int n = 0;
+    } loaded;
+    AfxGetMessageManager()->AttachObserver(ZX_MOD_SLIDELIST_OB, &loaded, OBSERVER_MODE_DIRECT);
+    slides->AddFiles({pictures[0], pictures[1]});
+    ASSERT_TRUE(WaitFor([&] { return loaded.n == 2; }));
+    AfxGetMessageManager()->DetachObserver(ZX_MOD_SLIDELIST_OB, &loaded);
+    // The module starts again from its list file, as at a program start.
+    AfxGetDataDllManager()->UnloadDataLibraries();
+    LoadKernel();
+
+    Open();
+    Pump(200);
+    EXPECT_EQ(Count("VSSlide_tilelayout"), 0) << "nothing before the first visit";
+    ShowList("optionVideoSrcImage");
+    EXPECT_EQ(Page("TabVideoSrc"), 1);
+    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 2; }));
+    CTileLayoutVSSlideItem* first = TileAt(Layout("VSSlide_tilelayout"), 0);
+    const std::set<std::string> names{first->GetText(), TileAt(Layout("VSSlide_tilelayout"), 1)->GetText()};
+    EXPECT_EQ(names, (std::set<std::string>{"slide0", "slide1"}));
+    EXPECT_EQ(first->GetFixedHeight(), 79);
+
+    ShowList("optionVideoSrcMediaFile");
+    EXPECT_EQ(Page("TabVideoSrc"), 0);
+    ShowList("optionVideoSrcImage");
+    // A picture added after the second visit arrives after anything that
+    // visit could have loaded again.
+    slides->AddFiles({pictures[2]});
+    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") >= 3; }));
+    Pump(300);
+    EXPECT_EQ(Count("VSSlide_tilelayout"), 3) << "the second visit only switched the page";
+    EXPECT_EQ(TileAt(Layout("VSSlide_tilelayout"), 0)->GetText(), "slide2") << "a new picture goes to the front";
+}
+
+// Recordings with the test microphone (and the default picture).
+class VideoSrcRecordTest : public VideoSrcTest {
+protected:
+    void SetUp() override {
+        VideoSrcTest::SetUp();
+        devices = std::make_unique<tdev::TestDevices>();
+        ASSERT_TRUE(devices->Ok());
+        ASSERT_TRUE(devices->AddMicrophone(L"ZxTestMicrophone0", L"测试麦克风", 660, 6000));
+        LoadKernel();
+    }
+    void TearDown() override {
+        VideoSrcTest::TearDown();
+        devices.reset();
+    }
+    // Records about seconds from the video page; act runs in the preview
+    // dialog that opens at the stop. The new record's id.
+    int RecordVideo(int seconds, std::function<void(CRecordPreview&)> act) {
+        ShowList("optionVideoSrcMyRecordV");
+        w->Click("VSMyRecordV_btnBeginRecord");
+        int id = -1;
+        EXPECT_TRUE(WaitFor([&] { return Panel().GetRecordingTile(0) != nullptr; }));
+        if (CTileLayoutVSSlideItem* tile = Panel().GetRecordingTile(0)) {
+            id = static_cast<int>(tile->GetTag());
+            EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_Recording.png"));
+            EXPECT_EQ(Page("tablayoutRecordVideoBegin_End"), 1);
+            EXPECT_FALSE(w->Find("VSMyRecordA_btnBeginRecord")->IsEnabled());
+            // The live time.
+            char text[16];
+            std::snprintf(text, sizeof text, "00:00:%02d", seconds);
+            EXPECT_TRUE(WaitFor([&] { return tile->GetExtraText() == text; }, (seconds + 5) * 1000))
+                << tile->GetExtraText();
+        }
+        bool shown = false;
+        WhenShown preview(L"CRecordPreview", L"", [&](HWND h) {
+            shown = true;
+            auto* dlg = dynamic_cast<CRecordPreview*>(CWindowWnd::FromHandle(h));
+            if (dlg) act(*dlg);
+            if (IsWindow(h)) PostMessageW(h, WM_CLOSE, 0, 0);
+        });
+        w->pm().UpdateNow();
+        w->Click("VSMyRecordV_btnEndRecord");
+        EXPECT_TRUE(WaitFor([&] { return shown; }));
+        Pump(100);
+        EXPECT_EQ(Page("tablayoutRecordVideoBegin_End"), 0);
+        EXPECT_TRUE(w->Find("VSMyRecordA_btnBeginRecord")->IsEnabled());
+        return id;
+    }
+    std::string EditText(CRecordPreview& dlg) {
+        CControlUI* e = dlg.FindControl("editpreviewRename");
+        return e ? e->GetText() : "<none>";
+    }
+    std::unique_ptr<tdev::TestDevices> devices;
+};
+
+TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRefusals) {
+    Open();
+    // Another file already carries the name tried third.
+    ASSERT_TRUE(mediatest::RecordPattern(records + "已有.flv", 160, 120, 10));
+    std::vector<std::string> tipTexts;
+    std::string shownName;
+    bool hadRenameBar = false;
+    const int id = RecordVideo(2, [&](CRecordPreview& dlg) {
+        hadRenameBar = dlg.FindControl("horizontallayoutRename") != nullptr;
+        shownName = EditText(dlg);
+        EXPECT_EQ(dlg.FindControl("previewWndTitle")->GetText(), "视频预览");
+        EXPECT_EQ(dlg.FindControl("btnAddToList")->GetText(), "添加到视频列表");
+        TipWatcher tips;
+        for (const char* bad : {"", "a:b", "已有"}) {
+            dlg.FindControl("editpreviewRename")->SetText(bad);
+            const size_t before = tips.texts.size();
+            ClickIn(dlg.GetHWND(), "btnSave");
+            EXPECT_TRUE(WaitFor([&] { return tips.texts.size() > before; })) << bad;
+            EXPECT_TRUE(IsWindow(dlg.GetHWND())) << "refused: the dialog stays for " << bad;
+        }
+        tipTexts = tips.texts;
+        dlg.FindControl("editpreviewRename")->SetText("我的录像");
+        ClickIn(dlg.GetHWND(), "btnSave");
+    });
+    ASSERT_NE(id, -1);
+    EXPECT_TRUE(hadRenameBar);
+    EXPECT_EQ(shownName.size(), 15u) << "the automatic name MMDD_hhmmssmmmm: " << shownName;
+    ASSERT_EQ(tipTexts.size(), 3u);
+    EXPECT_NE(tipTexts[2].find("同名"), std::string::npos) << tipTexts[2];
+    EXPECT_TRUE(File::IsExistFile(records + "已有.flv")) << "nothing lost";
+    EXPECT_EQ(recordList->GetRecordPath(0, id), records + "我的录像.flv");
+    EXPECT_TRUE(File::IsExistFile(records + "我的录像.flv"));
+    CControlUI* tile = w->Find("VSMyRecordV_Item_" + std::to_string(id));
+    ASSERT_NE(tile, nullptr);
+    EXPECT_EQ(tile->GetText(), "我的录像");
+    EXPECT_EQ(Panel().GetRecordingTile(0), nullptr);
+    auto* item = static_cast<CTileLayoutVSSlideItem*>(tile->GetInterface("CTileLayoutVSSlideItem"));
+    EXPECT_TRUE(HasIcon(item, recordList->GetRecordThumbnail(0, id))) << "the final thumbnail: " << item->GetForeImage();
+    EXPECT_FALSE(recordList->GetRecordThumbnail(0, id).empty());
+
+    // An older recording: no rename bar; the caption's close only closes.
+    bool bar = true;
+    int result = 0;
+    {
+        WhenShown preview(L"CRecordPreview", L"", [&](HWND h) {
+            auto* dlg = dynamic_cast<CRecordPreview*>(CWindowWnd::FromHandle(h));
+            bar = dlg->FindControl("horizontallayoutRename") != nullptr;
+            ClickIn(h, "BtnClose");
+            result = dlg->GetResult();
+        });
+        w->DoubleClick(w->Center(tile));
+        EXPECT_TRUE(preview.Done());
+    }
+    EXPECT_FALSE(bar);
+    EXPECT_EQ(result, CRecordPreview::kResultClose);
+    EXPECT_TRUE(File::IsExistFile(records + "我的录像.flv"));
+    EXPECT_NE(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr);
+
+    // "添加到视频列表" puts it into the media list.
+    TileMenu(tile, 2);
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
+    EXPECT_EQ(media->GetItemPath(static_cast<int>(TileAt(Layout("VSMediaFile_tilelayout"), 0)->GetTag())),
+              records + "我的录像.flv");
+}
+
+TEST_F(VideoSrcRecordTest, TheCaptionCloseDiscardsAFreshRecording) {
+    Open();
+    std::string path;
+    int result = 0;
+    const int id = RecordVideo(1, [&](CRecordPreview& dlg) {
+        path = dlg.GetFilePath();
+        EXPECT_TRUE(File::IsExistFile(path));
+        ClickIn(dlg.GetHWND(), "BtnClose");
+        result = dlg.GetResult();
+    });
+    ASSERT_NE(id, -1);
+    EXPECT_EQ(result, CRecordPreview::kResultDelete);
+    EXPECT_FALSE(File::IsExistFile(path)) << "the file is gone";
+    EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr) << "and its tile";
+    EXPECT_EQ(recordList->GetRecordPath(0, id), "");
+}
+
+TEST_F(VideoSrcRecordTest, PlayingToTheEndReturnsToTheStoppedLookAndSeekingWhilePausedDoesNothing) {
+    Open();
+    const int id = RecordVideo(2, [](CRecordPreview& dlg) { ClickIn(dlg.GetHWND(), "btnClose"); });
+    ASSERT_NE(id, -1);
+    CControlUI* tile = w->Find("VSMyRecordV_Item_" + std::to_string(id));
+    ASSERT_NE(tile, nullptr);
+    bool pictured = false, seekIgnored = false, stoppedLook = false;
+    DWORD endSeen = 0, stoppedAt = 0;
+    WhenShown preview(L"CRecordPreview", L"", [&](HWND h) {
+        auto* dlg = dynamic_cast<CRecordPreview*>(CWindowWnd::FromHandle(h));
+        auto* video = static_cast<CControlVideoShow*>(dlg->FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
+        auto* position = static_cast<CSliderUI*>(dlg->FindControl("PlayerPosition")->GetInterface("Slider"));
+        auto* preview = static_cast<IDataPreview*>(AfxGetDataManager()->GetData(ZX_MOD_RECORDPREVIEW));
+        EXPECT_EQ(dlg->GetDuration(), 2);
+        EXPECT_EQ(dlg->FindControl("TotalPos")->GetText(), "00:00:02");
+        ClickIn(h, "btnPlayMedia");
+        EXPECT_EQ(dlg->GetPlayState(), 0);
+        pictured = WaitFor([&] { return video->HasPicture(); }, 5000);
+        // Paused: moving the position slider does not seek.
+        ClickIn(h, "btnPauseMedia");
+        EXPECT_EQ(dlg->GetPlayState(), 1);
+        const int pausedAt = preview->GetPreviewTime();
+        position->SetValue(position->GetMaxValue() * 9 / 10);
+        dlg->GetPaintManager().SendNotify(position, "valuechanged");
+        Pump(300);
+        seekIgnored = preview->GetPreviewTime() == pausedAt;
+        ClickIn(h, "btnPlayMedia");
+        WaitFor([&] { return preview->GetPreviewTime() >= 2 || dlg->GetPlayState() == 2; }, 8000);
+        endSeen = GetTickCount();
+        WaitFor([&] { return dlg->GetPlayState() == 2; }, 8000);
+        stoppedAt = GetTickCount();
+        auto* playPause = static_cast<CTabLayoutUI*>(dlg->FindControl("tablayoutFoldPlay_Pause")->GetInterface("TabLayout"));
+        stoppedLook = dlg->GetPlayState() == 2 && playPause->GetCurSel() == 0 &&
+                      dlg->FindControl("CurPos")->GetText() == "00:00:00" && position->GetValue() == 0;
+        ClickIn(h, "btnClose");
+    }, 20000);
+    w->DoubleClick(w->Center(tile));
+    EXPECT_TRUE(preview.Done());
+    EXPECT_TRUE(pictured) << "the worker's frames reach the picture";
+    EXPECT_TRUE(seekIgnored);
+    EXPECT_TRUE(stoppedLook);
+    // Four 800 ms ticks without progress after the last whole second.
+    EXPECT_LE(stoppedAt - endSeen, 4500u);
+    std::printf("end of the recording detected %lu ms after its last second\n",
+                static_cast<unsigned long>(stoppedAt - endSeen));
+}
+
+TEST_F(VideoSrcRecordTest, ASnapshotFromThePhotoPageGoesIntoTheSlideList) {
+    Open();
+    ShowList("optionVideoSrcMyPhoto");
+    w->Click("VSMyPhoto_btnSnapshot");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
+    CTileLayoutVSSlideItem* photo = TileAt(Layout("VSMyPhoto_tilelayout"), 0);
+    EXPECT_EQ(photo->GetFixedHeight(), 64);
+    const std::string path = recordList->GetRecordPath(2, static_cast<int>(photo->GetTag()));
+    EXPECT_TRUE(File::IsExistFile(path));
+
+    // The photo's preview: no play controls, no rename bar, the picture.
+    SIZE size{};
+    bool picture = false, controls = true;
+    std::string addText;
+    {
+        WhenShown preview(L"CRecordPreview", L"", [&](HWND h) {
+            auto* dlg = dynamic_cast<CRecordPreview*>(CWindowWnd::FromHandle(h));
+            RECT rc;
+            GetWindowRect(h, &rc);
+            size = SIZE{rc.right - rc.left, rc.bottom - rc.top};
+            controls = dlg->FindControl("previewPlayControl") != nullptr;
+            auto* video = static_cast<CControlVideoShow*>(dlg->FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
+            picture = video->HasPicture();
+            addText = dlg->FindControl("btnAddToList")->GetText();
+            ClickIn(h, "btnClose");
+        });
+        w->DoubleClick(w->Center(photo));
+        EXPECT_TRUE(preview.Done());
+    }
+    EXPECT_FALSE(controls);
+    EXPECT_TRUE(picture);
+    EXPECT_EQ(addText, "添加到图片列表");
+    EXPECT_EQ(size.cx, 432);
+    EXPECT_EQ(size.cy, 476 - 30 - 40);
+
+    TileMenu(photo, 2);   // "添加到图片列表"
+    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 1; }));
+    EXPECT_EQ(slides->GetItemPath(static_cast<int>(TileAt(Layout("VSSlide_tilelayout"), 0)->GetTag())), path);
+}
+
+TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
+    const std::string dir = FreshUserFolders("vsrc_rename");
+    ASSERT_TRUE(WritePicture(dir + "taken.jpg", 8, 8, 0xFF000000));
+    const std::string current = dir + "0101_0000000000.jpg";
+    EXPECT_EQ(CRecordPreview::RenameProblem("new name", dir, ".jpg", current), "");
+    EXPECT_EQ(CRecordPreview::RenameProblem("0101_0000000000", dir, ".jpg", current), "") << "unchanged";
+    EXPECT_NE(CRecordPreview::RenameProblem("", dir, ".jpg", current), "");
+    EXPECT_NE(CRecordPreview::RenameProblem("   ", dir, ".jpg", current), "");
+    for (const char* bad : {"a\\b", "a/b", "a:b", "a*b", "a?b", "a\"b", "a<b", "a>b", "a|b", "ends.", "CON", "lpt1.x"})
+        EXPECT_NE(CRecordPreview::RenameProblem(bad, dir, ".jpg", current), "") << bad;
+    EXPECT_NE(CRecordPreview::RenameProblem("TAKEN", dir, ".jpg", current), "") << "Windows names ignore case";
+    EXPECT_EQ(CRecordPreview::RenameProblem("taken", dir, ".flv", current), "") << "another extension is free";
+}
+
+}  // namespace
