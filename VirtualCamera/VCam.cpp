@@ -329,17 +329,29 @@ HRESULT CVCamStream::FillBuffer(IMediaSample* sample) {
 
     REFERENCE_TIME streamTime = 0;
     const bool clocked = m_pFilter->StreamTime(&streamTime);
-    if (!m_pacing || clocked != m_clocked) {
+    if (!m_pacing) {
+        // The time base is chosen once per run: switching it in the middle
+        // (a clock reading that failed for a moment) would start the stamps
+        // again from another origin.
         m_pacing = true;
         m_clocked = clocked;
         m_origin = Now();
         m_slot = clocked && streamTime > 0 ? (streamTime + interval - 1) / interval : 0;
         m_tookFrame = false;
         m_lastFresh = Now() - kWriterQuiet;
+        m_lastStreamTime = clocked ? streamTime : 0;
+        m_lastStreamAt = Now();
     }
     auto timeNow = [this, &streamTime]() {
-        if (m_clocked && m_pFilter->StreamTime(&streamTime)) return streamTime;
-        return Now() - m_origin;
+        if (!m_clocked) return Now() - m_origin;
+        if (m_pFilter->StreamTime(&streamTime)) {
+            m_lastStreamTime = streamTime;
+            m_lastStreamAt = Now();
+            return streamTime;
+        }
+        // The graph's clock did not answer this time: its time goes on
+        // from the last reading.
+        return m_lastStreamTime + (Now() - m_lastStreamAt);
     };
     REFERENCE_TIME now = timeNow();
     REFERENCE_TIME due = m_slot * interval;

@@ -125,6 +125,8 @@ private:
     bool m_pacing = false;
     bool m_clocked = false;  // the grid is in the graph's stream time
     REFERENCE_TIME m_origin = 0;
+    REFERENCE_TIME m_lastStreamTime = 0;   // the graph clock's last reading
+    REFERENCE_TIME m_lastStreamAt = 0;     // and when it was taken (Now)
     LONGLONG m_slot = 0;
     bool m_tookFrame = false;
     uint32_t m_lastFrame = 0;
