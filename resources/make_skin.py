@@ -372,7 +372,9 @@ def placeholder(w, h, top, bottom, glyph, text=None, badge=None):
     for y in range(h):
         f = y / max(1, h - 1)
         d.line([(0, y), (w, y)], fill=rgba(tuple(round(a + (b - a) * f) for a, b in zip(top, bottom))))
-    size = min(w, h) * 3 // 5
+    # At most the size the icons are drawn at (24 x 4), so a big picture's
+    # icon is not an enlarged, jagged one.
+    size = min(min(w, h) * 3 // 5, 24 * S)
     img.alpha_composite(icon(glyph, TEXT_DIM, size), ((w - size) // 2, (h - size) // 2 - (6 if text else 0)))
     if text:
         f = ImageFont.truetype(FONT, 11)
