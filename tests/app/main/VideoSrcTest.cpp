@@ -2,7 +2,9 @@
 // built in the test program with the whole kernel loaded: the lists filled
 // by the real modules, driven with real mouse messages on the virtual
 // display, recordings made from the test microphone.
+#include <atomic>
 #include <set>
+#include <thread>
 
 #include "DealVideoSrc.h"
 #include "DialogsTestSupport.h"
@@ -14,6 +16,7 @@
 #include "RecordPreview.h"
 #include "TestDeviceSupport.h"
 #include "TileLayoutVSSlide.h"
+#include "VCamTestSupport.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
@@ -611,3 +614,148 @@ TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
 }
 
 }  // namespace
+
+namespace {
+
+// A capture client of "ZXVCam" on a thread of its own (a multithreaded
+// apartment, as client programs run their graphs): it runs the graph until
+// a frame showing the media pattern's red quadrant arrives or the time is
+// up.
+class PatternClient {
+public:
+    PatternClient() {
+        m_thread = std::thread([this] {
+            vct::ComScope com(COINIT_MULTITHREADED);
+            vct::Graph graph;
+            if (!com.Ok() || FAILED(graph.Build()) || FAILED(graph.Run())) {
+                m_done = true;
+                return;
+            }
+            int width = 0, height = 0;
+            graph.ConnectedSize(width, height);
+            struct Size {
+                int w, h;
+            } size{width, height};
+            vct::Frame frame;
+            m_seen = graph.collector.WaitForFrame(
+                [](const vct::Frame& f, const void* ctx) {
+                    const auto* s = static_cast<const Size*>(ctx);
+                    return f.bytes.size() >= static_cast<size_t>(mediatest::Stride(s->w) * s->h) &&
+                           mediatest::RedQuadrant(f.bytes.data(), s->w, s->h) >= 0;
+                },
+                &size, 30000, frame);
+            graph.Stop();
+            graph.TearDown();
+            m_done = true;
+        });
+    }
+    ~PatternClient() {
+        if (m_thread.joinable()) m_thread.join();
+    }
+    bool Done() const { return m_done; }
+    bool Seen() const { return m_seen; }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_done{false};
+    std::atomic<bool> m_seen{false};
+};
+
+// Chooses files in the next open-file dialog as a user types them: the
+// folder first (the dialog goes there), then the quoted names.
+std::unique_ptr<WhenShown> ChooseFilesIn(const std::string& folder, const std::vector<std::string>& names) {
+    return std::make_unique<WhenShown>(L"#32770", L"", [folder, names](HWND dlg) {
+        const int kFileName = 0x47C;   // the dialog's file name box (cmb13)
+        SetDlgItemTextW(dlg, kFileName, String2WString(folder).c_str());
+        SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+        Pump(300);
+        std::string quoted;
+        for (const std::string& n : names) quoted += "\"" + n + "\" ";
+        SetDlgItemTextW(dlg, kFileName, String2WString(quoted).c_str());
+        SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+    });
+}
+
+}  // namespace
+
+// The whole way through the page with real window messages: three media
+// files chosen in the open-file dialog, one played (a capture client of the
+// virtual camera sees its picture), 5 s of the test camera recorded with
+// the microphone and kept under a new name, that recording added to the
+// media list, a snapshot added to the slide list; then the program starts
+// again and every result is on disk and in the lists.
+TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
+    ASSERT_TRUE(devices->AddCamera(L"ZxTestCamera0", L"USB 测试摄像头"));
+    const std::string clips = home + "片段\\";
+    Dir::MakeDir(clips);
+    for (const char* n : {"一.flv", "二.flv", "三.flv"})
+        ASSERT_TRUE(mediatest::RecordPattern(clips + n, 160, 120, 120)) << n;
+    vct::RegisteredFilter filter;
+    ASSERT_EQ(filter.result(), S_OK);
+    Open();
+
+    // Three files through the open-file dialog.
+    {
+        auto chooser = ChooseFilesIn(clips, {"一.flv", "二.flv", "三.flv"});
+        w->Click("VSMediaFile_btnAdd");
+        EXPECT_TRUE(chooser->Done());
+    }
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 3; }));
+
+    // One played: a client of the virtual camera sees the file's pattern.
+    {
+        PatternClient client;
+        w->DoubleClick(w->Center(TileAt(Layout("VSMediaFile_tilelayout"), 0)));
+        EXPECT_TRUE(WaitFor([&] { return client.Done(); }, 40000));
+        EXPECT_TRUE(client.Seen()) << "the file's picture through ZXVCam";
+    }
+    w->Click("VSMediaFile_btnStop");
+    ASSERT_TRUE(WaitFor([&] { return media->GetPlayState() == MEDIALIST_STATE_STOPPED; }));
+
+    // 5 s of the test camera with the microphone, kept as "会议片段".
+    w->Click("btnOpenCamera");
+    const int id = RecordVideo(5, [&](CRecordPreview& dlg) {
+        dlg.FindControl("editpreviewRename")->SetText("会议片段");
+        ClickIn(dlg.GetHWND(), "btnSave");
+    });
+    ASSERT_NE(id, -1);
+    const std::string kept = records + "会议片段.flv";
+    ASSERT_TRUE(File::IsExistFile(kept));
+    TileMenu(w->Find("VSMyRecordV_Item_" + std::to_string(id)), 2);   // "添加到视频列表"
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 4; }));
+
+    // A snapshot into the slide list.
+    ShowList("optionVideoSrcMyPhoto");
+    w->Click("VSMyPhoto_btnSnapshot");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
+    CControlUI* photo = TileAt(Layout("VSMyPhoto_tilelayout"), 0);
+    const std::string snapshot = recordList->GetRecordPath(2, static_cast<int>(photo->GetTag()));
+    TileMenu(photo, 2);   // "添加到图片列表"
+    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 1; }));
+
+    // The program again.
+    w.reset();
+    AfxGetDataDllManager()->UnloadDataLibraries();
+    LoadKernel();
+    Open();
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 4; }));
+    std::set<std::string> paths;
+    for (int i = 0; i < 4; ++i) {
+        const int item = static_cast<int>(TileAt(Layout("VSMediaFile_tilelayout"), i)->GetTag());
+        paths.insert(media->GetItemPath(item));
+        if (media->GetItemPath(item) == kept) {
+            EXPECT_EQ(TileAt(Layout("VSMediaFile_tilelayout"), i)->GetText(), "会议片段");
+            EXPECT_NEAR(media->GetItemDuration(item), 5, 1);
+        }
+    }
+    EXPECT_EQ(paths, (std::set<std::string>{clips + "一.flv", clips + "二.flv", clips + "三.flv", kept}));
+    ShowList("optionVideoSrcMyRecordV");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMyRecordV_tilelayout") == 1; }));
+    EXPECT_EQ(TileAt(Layout("VSMyRecordV_tilelayout"), 0)->GetText(), "会议片段");
+    ShowList("optionVideoSrcImage");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 1; }));
+    EXPECT_EQ(slides->GetItemPath(static_cast<int>(TileAt(Layout("VSSlide_tilelayout"), 0)->GetTag())), snapshot);
+    ShowList("optionVideoSrcMyPhoto");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
+    EXPECT_TRUE(File::IsExistFile(snapshot));
+}
