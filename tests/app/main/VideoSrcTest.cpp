@@ -626,10 +626,12 @@ TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
 namespace {
 
 // A hang guard for a long scripted case: the case names each step as it
-// starts; when one step outlasts its limit, the guard prints the step and
-// the windows this process shows, runs the clean-ups it was given (the
-// registrations the case made in the prefix) and ends the process with a
-// failure, so a hang becomes a failing run that leaves the prefix as it was.
+// starts; when one step outlasts its limit (well beyond the deadlines of
+// the waits inside it, which fail the case by themselves), the guard
+// prints the step and the windows this process shows, runs the clean-ups
+// it was given (the registrations the case made in the prefix) and ends
+// the process with a failure, so a hang becomes a failing run that leaves
+// the prefix as it was.
 class HangGuard {
 public:
     HangGuard() : m_thread([this] { Watch(); }) {}
@@ -641,7 +643,7 @@ public:
         m_changed.notify_all();
         m_thread.join();
     }
-    void Step(const std::string& name, int limitMs = 60000) {
+    void Step(const std::string& name, int limitMs = 120000) {
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_step = name;
@@ -968,7 +970,11 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     EXPECT_TRUE(File::IsExistFile(kept));
     EXPECT_NE(fresh, kept);
     EXPECT_FALSE(File::IsExistFile(fresh)) << "renamed, not copied: " << fresh;
+    // 5 s by the kernel's own recording time: the file lasts about that.
     EXPECT_NEAR(recordList->GetRecordDuration(ZXV_RECORD_VIDEO, id), 5, 1);
+    const double fileSeconds = LibRecorder::FFGetTotalTm(kept.c_str());
+    EXPECT_NEAR(fileSeconds, 5.0, 1.0);
+    std::printf("the kept recording's file lasts %.2f s\n", fileSeconds);
     ASSERT_NE(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr);
     EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(id))->GetText(), "会议片段");
 
