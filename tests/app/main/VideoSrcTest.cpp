@@ -897,9 +897,9 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     // The camera module lists the cameras when it loads, as at a program start.
     AfxGetDataDllManager()->UnloadDataLibraries();
     LoadKernel();
-    // The filter in the prefix while the case runs, and removed on every way
-    // out: by the object at a return or a failed assertion, by the guard when
-    // a step hangs. The filter starts no program: this test is the program.
+    // The test devices and the filter are in the prefix while the case runs
+    // and removed on every way out: by their objects at a return or a failed
+    // assertion, by the guard when a step hangs.
     guard.OnHang([this] {
         devices->RemoveAll();
         tdev::RunRegsvr32(Dir::GetCurrentPath() + "ZxTestDevices.dll", false);
@@ -907,6 +907,8 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     vct::RegisteredFilter filter;
     guard.OnHang([] { vct::CallRegistration(false); });
     ASSERT_EQ(filter.result(), S_OK);
+    // The filter starts no program when a client runs: this test is the
+    // program (a prefix where the installer ran names the installed one).
     vct::ProgramFolderSetting noProgram(nullptr);
     Open();
 
