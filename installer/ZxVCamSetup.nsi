@@ -63,6 +63,8 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_WELCOMEFINISHPAGE_BITMAP "wizard.bmp"
 !define MUI_UNWELCOMEFINISHPAGE_BITMAP "wizard.bmp"
 !define MUI_ABORTWARNING
+; The files page stays until Next, so what was done can be read.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
 !define MUI_FINISHPAGE_RUN "$INSTDIR\ZxVCam.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ZxVCam now"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\ZxCamCheck.exe"
