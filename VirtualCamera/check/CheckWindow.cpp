@@ -149,12 +149,14 @@ int CheckWindow::Run(HINSTANCE instance, int show) {
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     wc.hbrBackground = m_baseBrush;
     wc.lpszClassName = kWindowClass;
     RegisterClassExW(&wc);
     wc.lpfnWndProc = &CheckWindow::VideoProc;
     wc.hbrBackground = nullptr;
-    wc.hIcon = nullptr;
+    wc.hIcon = wc.hIconSm = nullptr;
     wc.lpszClassName = kVideoClass;
     RegisterClassExW(&wc);
 
@@ -263,13 +265,13 @@ void CheckWindow::Layout() {
     const int videoHeight = std::max(h - S(kVideoTop) - S(kFiguresHeight) - S(14), S(60));
     place(kIdVideo, left, S(kVideoTop), inner, videoHeight);
     int y = S(kVideoTop) + videoHeight + S(16);
-    const int column = inner / 3;
+    // The rate and the age are short; the stream's line is the longest.
     const int ids[3][2] = {{kIdFpsLabel, kIdFps}, {kIdAgeLabel, kIdAge}, {kIdStreamLabel, kIdStream}};
+    const int starts[4] = {0, inner * 26 / 100, inner * 56 / 100, inner};
     for (int i = 0; i < 3; ++i) {
-        const int x = left + i * column;
-        const int cx = i == 2 ? inner - 2 * column : column - S(12);
-        place(ids[i][0], x, y, cx, S(18));
-        place(ids[i][1], x, y + S(19), cx, S(22));
+        const int cx = starts[i + 1] - starts[i] - (i < 2 ? S(12) : 0);
+        place(ids[i][0], left + starts[i], y, cx, S(18));
+        place(ids[i][1], left + starts[i], y + S(19), cx, S(22));
     }
     y += S(48);
     place(kIdProgramLabel, left, y, inner, S(18));
