@@ -1,4 +1,4 @@
-; The ZxVCam installer: the program, its kernel and libraries, its
+﻿; The ZxVCam installer: the program, its kernel and libraries, its
 ; resources, the camera check tool and both capture filter modules (64- and
 ; 32-bit, each registered with the regsvr32 of its own bitness), the launch
 ; folder "Path" for the installing user, shortcuts, and an entry in the
@@ -9,6 +9,8 @@
 ;            [-DHAVE_DUMPREPORT] ZxVCamSetup.nsi
 ; STAGE holds the 64-bit files at its top and the 32-bit ones in x86\.
 
+; Saved as UTF-8 with a byte-order mark, so makensis reads the Chinese
+; texts as UTF-8 whatever the build machine's locale.
 Unicode true
 ; A 64-bit installer: the program is 64-bit, and the 64-bit regsvr32 and
 ; registry are then the installer's own.
@@ -72,6 +74,9 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !define MUI_UNCOMPONENTSPAGE_NODESC
 
+; What this installer does, in place of the generic text (which wrapped
+; the version onto a line of its own and asked to close every program).
+!define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -83,6 +88,9 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "SimpChinese"
+
+LangString WelcomeText ${LANG_ENGLISH} "This installs ZxVCam and its camera, ZXVCam, for 64-bit and 32-bit programs.$\r$\n$\r$\nIf ZxVCam is running, Setup closes it first. Your settings, lists and recordings are kept.$\r$\n$\r$\nClick Next to continue."
+LangString WelcomeText ${LANG_SIMPCHINESE} "本向导将安装 ZxVCam 及其摄像头 ZXVCam，64 位和 32 位程序均可使用。$\r$\n$\r$\n如果 ZxVCam 正在运行，安装程序会先将其关闭。您的设置、列表和录制文件都会保留。$\r$\n$\r$\n单击“下一步”继续。"
 
 ; --- helpers --------------------------------------------------------------------
 
