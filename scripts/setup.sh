@@ -22,7 +22,8 @@ PACKAGES=(
   sox espeak-ng nsis
   # Wine's own fonts: Marlett draws the caption buttons, check marks and
   # arrows of standard windows (only recommended by wine, so
-  # --no-install-recommends would leave it out and they show as letters).
+  # --no-install-recommends would leave it out and they show as letters;
+  # wine-prefix.sh puts it into each prefix).
   fonts-wine
 )
 
