@@ -85,6 +85,6 @@ wait "$check_pid" || true
 "$ZX_WINE" "$inst_win\\Uninstall.exe" >"$work/uninstall.out" 2>&1 &
 step wait "ZxVCam" "Uninstalling from" >/dev/null
 step click "ZxVCam" 1
-shot uninstaller "ZxVCam" "Check the components"
+shot uninstaller "ZxVCam" "unless you tick the box"
 step click "ZxVCam" 2
 step closed "ZxVCam" || true
