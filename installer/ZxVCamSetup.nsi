@@ -1,4 +1,4 @@
-; The ZxVCam installer: the program, its kernel and libraries, its
+﻿; The ZxVCam installer: the program, its kernel and libraries, its
 ; resources, the camera check tool and both capture filter modules (64- and
 ; 32-bit, each registered with the regsvr32 of its own bitness), the launch
 ; folder "Path" for the installing user, shortcuts, and an entry in the
@@ -9,6 +9,8 @@
 ;            [-DHAVE_DUMPREPORT] ZxVCamSetup.nsi
 ; STAGE holds the 64-bit files at its top and the 32-bit ones in x86\.
 
+; Saved as UTF-8 with a byte-order mark, so makensis reads the Chinese
+; texts as UTF-8 whatever the build machine's locale.
 Unicode true
 ; A 64-bit installer: the program is 64-bit, and the 64-bit regsvr32 and
 ; registry are then the installer's own.
@@ -44,6 +46,9 @@ InstallDir "$PROGRAMFILES64\${PRODUCT}"
 InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 BrandingText "${PRODUCT} ${VERSION}"
+; What was done stays readable on the files pages.
+ShowInstDetails show
+ShowUninstDetails show
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey "ProductName" "${PRODUCT}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
@@ -63,24 +68,37 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_WELCOMEFINISHPAGE_BITMAP "wizard.bmp"
 !define MUI_UNWELCOMEFINISHPAGE_BITMAP "wizard.bmp"
 !define MUI_ABORTWARNING
+; The files page stays until Next, so what was done can be read.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
 !define MUI_FINISHPAGE_RUN "$INSTDIR\ZxVCam.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start ZxVCam now"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\ZxCamCheck.exe"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Check the camera now"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
-!define MUI_UNCOMPONENTSPAGE_NODESC
 
+; What this installer does, in place of the generic text (which wrapped
+; the version onto a line of its own and asked to close every program).
+!define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
+; The uninstaller's one choice, across the page's whole width (no
+; description box, which left the box's text cut off), said plainly.
+!define MUI_COMPONENTSPAGE_NODESC
+!define MUI_COMPONENTSPAGE_TEXT_TOP "$(UnComponentsText)"
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 
 !insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "SimpChinese"
+
+LangString WelcomeText ${LANG_ENGLISH} "This installs ZxVCam and its camera, ZXVCam, for 64-bit and 32-bit programs.$\r$\n$\r$\nIf ZxVCam is running, Setup closes it first. Your settings, lists and recordings are kept.$\r$\n$\r$\nClick Next to continue."
+LangString UnComponentsText ${LANG_ENGLISH} "ZxVCam and its camera are removed. Your recordings, lists and settings stay unless you tick the box below."
+LangString UnComponentsText ${LANG_SIMPCHINESE} "将卸载 ZxVCam 及其摄像头。除非勾选下面的选项，您的录制文件、列表和设置都会保留。"
+LangString WelcomeText ${LANG_SIMPCHINESE} "本向导将安装 ZxVCam 及其摄像头 ZXVCam，64 位和 32 位程序均可使用。$\r$\n$\r$\n如果 ZxVCam 正在运行，安装程序会先将其关闭。您的设置、列表和录制文件都会保留。$\r$\n$\r$\n单击“下一步”继续。"
 
 ; --- helpers --------------------------------------------------------------------
 

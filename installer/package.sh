@@ -34,8 +34,9 @@ done
 sed 's/$/\r/' "$here/README.txt" > "$stage/README.txt"
 cp "$root/resources/ZxVCam.ico" "$out/stage/ZxVCam.ico"
 
-# The installer.
-( cd "$here" && makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$out/ZxVCamSetup.exe" \
+# The installer. makensis 3.08 crashes under the plain C locale (seen here
+# with LC_ALL=C, on this script unchanged), so it gets a UTF-8 one.
+( cd "$here" && LC_ALL=C.UTF-8 makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$out/ZxVCamSetup.exe" \
     "${nsis_defs[@]}" ZxVCamSetup.nsi )
 # The portable zip: the same files in a folder ZxVCam.
 rm -f "$out/ZxVCam-portable.zip"

@@ -20,6 +20,11 @@ PACKAGES=(
   cmake ninja-build pkg-config nasm
   fonts-wqy-microhei imagemagick googletest python3 python3-pil
   sox espeak-ng nsis
+  # Wine's own fonts: Marlett draws the caption buttons, check marks and
+  # arrows of standard windows (only recommended by wine, so
+  # --no-install-recommends would leave it out and they show as letters;
+  # wine-prefix.sh puts it into each prefix).
+  fonts-wine
 )
 
 missing=()

@@ -9,7 +9,7 @@ mkdir -p "$ZX_HARNESS/harness"
 printf 'pcm.!default { type null }\n' > "$ZX_HARNESS/harness/alsa.conf"
 source "$here/wine-env.sh"
 
-PREFIX_VERSION=3
+PREFIX_VERSION=4
 stamp="$WINEPREFIX/.zx-prefix-$PREFIX_VERSION"
 exec 9>"$ZX_HARNESS/harness/prefix.lock"
 flock 9
@@ -27,6 +27,12 @@ for link in "$WINEPREFIX"/drive_c/users/*/*; do
     mkdir -p "$link"
   fi
 done
+# Wine draws the caption buttons, check marks and arrows of standard windows
+# with Marlett; the copy in its data folder (fonts-wine) is not found by
+# Wine 8 here, one in the prefix's Fonts folder is.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
 # GDI+ draws no text at all unless the faces the program names resolve.
 for face in "宋体" "SimSun" "微软雅黑" "Microsoft YaHei" "Tahoma" "新宋体" "NSimSun" "Times New Roman"; do
   "$ZX_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1

@@ -1,7 +1,7 @@
 # Tests of the 32-bit tree, run from the 64-bit tree's ctest in the same
 # Wine prefix. Where the machine cannot run 32-bit code at all, the wrapper
 # reports that and the test is counted as skipped (exit code 77).
-set(ZX_X86_TESTS ZxLibTests ZxShareMemTests ZxScaleTests ZxCamSrcTests ZxCamSrcStreamTests)
+set(ZX_X86_TESTS ZxLibTests ZxShareMemTests ZxScaleTests ZxCamSrcTests ZxCamSrcStreamTests ZxCamCheckWindowTests)
 foreach(t ${ZX_X86_TESTS})
   add_test(NAME x86.${t}
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${ZX_HARNESS_DIR} --x86 ${ZX_X86_BIN_DIR}/${t}.exe --gtest_color=no)

@@ -357,6 +357,8 @@ HRESULT Client::Run() {
         m_newestAgeMs = -1;
         m_ageCount = 0;
         m_ageSum = m_ageMax = 0;
+        // A picture of an earlier run may have another size.
+        m_picture.clear();
     }
     const HRESULT hr = m_control->Run();
     if (FAILED(hr)) return hr;

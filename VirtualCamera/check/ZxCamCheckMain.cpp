@@ -1,6 +1,8 @@
 // ZxCamCheck.exe: shows whether the camera "ZXVCam" works, as a video-call
 // program would see it. A console program, so scripts and support get its
-// lines and its exit code (ConsoleCheck.h gives the command line).
+// lines and its exit code (ConsoleCheck.h gives the command line); without
+// console arguments (as the Start-menu shortcut starts it) it shows its
+// window instead (CheckWindow.h).
 #include <windows.h>
 #include <objbase.h>
 
@@ -8,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "CheckWindow.h"
 #include "ConsoleCheck.h"
 
 namespace {
@@ -39,7 +42,21 @@ int wmain(int argc, wchar_t** argv) {
     // The graph's filters are free-threaded; the Sample Grabber calls back
     // on the streaming thread.
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return camcheck::kExitGraph;
-    const int code = camcheck::RunConsole(options);
+    int code = 0;
+    if (options.console) {
+        code = camcheck::RunConsole(options);
+    } else {
+        // Started from a shortcut, the console is the program's own: it
+        // goes, and only the window stays. Started from a command prompt,
+        // the prompt keeps its console.
+        DWORD processes[2];
+        if (GetConsoleProcessList(processes, 2) == 1) FreeConsole();
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        GetStartupInfoW(&startup);
+        const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
+        code = camcheck::RunWindow(GetModuleHandleW(nullptr), show);
+    }
     CoUninitialize();
     return code;
 }

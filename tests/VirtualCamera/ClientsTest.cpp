@@ -30,58 +30,14 @@ constexpr double kFrameSeconds = 0.05;
 // Frame n has every byte n % 250 + 1 (never 0, the black of no frame).
 uint8_t FrameValue(int n) { return static_cast<uint8_t>(n % 250 + 1); }
 
-// Writes numbered 640 x 480 frames into the real channel: at 20 a second on
-// a grid of real time, or back to back, until stopped or count are written.
-// With signalEveryMs the channel's event is also signalled every millisecond.
-class NumberedWriter {
+// Frame n: every byte FrameValue(n).
+void FillNumbered(uint8_t* pixels, int n) { std::memset(pixels, FrameValue(n), 921600); }
+
+// Writes numbered frames (vct::ChannelWriter's arguments after the fill).
+class NumberedWriter : public vct::ChannelWriter {
 public:
-    NumberedWriter(bool paced, int count = 0, bool signalEveryMs = false) {
-        m_thread = std::thread([this, paced, count, signalEveryMs] { Run(paced, count, signalEveryMs); });
-    }
-    ~NumberedWriter() { Stop(); }
-    void Stop() {
-        m_stop = true;
-        if (m_thread.joinable()) m_thread.join();
-    }
-    void WaitDone() {
-        if (m_thread.joinable()) m_thread.join();
-    }
-    int Written() const { return m_written; }
-
-private:
-    void Run(bool paced, int count, bool signalEveryMs) {
-        CShareMem channel;
-        if (!channel.Open(kShareMemFileName, kShareMemSize)) return;
-        HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, Charset::String2WString(kShareMemReadEvent).c_str());
-        std::vector<uint8_t> packet(kShareMemHeaderSize + 921600);
-        const double start = vct::NowUs();
-        double lastSignal = start;
-        for (int n = 0; !m_stop && (count == 0 || n < count); ++n) {
-            std::memset(packet.data() + kShareMemHeaderSize, FrameValue(n), 921600);
-            ShareMemMakeHeader(packet.data(), 921600, ShareMemNow());
-            channel.Write(packet.data(), static_cast<DWORD>(packet.size()));
-            m_written = n + 1;
-            if (!paced) continue;
-            const double next = start + (n + 1) * 50000.0;
-            for (double now = vct::NowUs(); now < next && !m_stop; now = vct::NowUs()) {
-                if (signalEveryMs) {
-                    if (now - lastSignal >= 1000 && event) {
-                        SetEvent(event);
-                        lastSignal = now;
-                    }
-                    Sleep(1);
-                } else {
-                    const DWORD ms = static_cast<DWORD>((next - now) / 1000);
-                    Sleep(ms > 0 ? ms : 1);
-                }
-            }
-        }
-        if (event) CloseHandle(event);
-    }
-
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_written{0};
-    std::thread m_thread;
+    explicit NumberedWriter(bool paced, int count = 0, bool signalEveryMs = false)
+        : vct::ChannelWriter(&FillNumbered, paced, count, signalEveryMs) {}
 };
 
 // What one client saw, and the figures the tests look at.

@@ -1,5 +1,9 @@
 // Stands in for the main program in the launcher tests: appends its own
 // path and command line to "launched.txt" in its folder, then exits.
+// With a file "hold.txt" beside it, it then also keeps the main program's
+// single-instance mutex as the program does (ending at once when another
+// copy holds it) until the event "ZxLaunchProbe_Release" is set, or a
+// minute has passed, so a test sees "the program runs".
 #include <windows.h>
 
 #include <string>
@@ -20,5 +24,11 @@ int main() {
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
+    if (GetFileAttributesW((folder + L"hold.txt").c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"ZxLaunchProbe_Release");
+    HANDLE single = CreateMutexW(nullptr, FALSE, L"Velmo_ZxVCam_2014-1-2");
+    if (single && GetLastError() != ERROR_ALREADY_EXISTS && release) WaitForSingleObject(release, 60000);
+    if (single) CloseHandle(single);
+    if (release) CloseHandle(release);
     return 0;
 }

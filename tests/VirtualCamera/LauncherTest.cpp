@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include <dshow.h>
+
+#include <aclapi.h>
 
 #include "ShareMem.h"
 #include "VCam.h"
@@ -177,6 +180,122 @@ TEST_F(Launcher, ConnectingStartsNothingAndEachRunStartsItOnce) {
     const std::string marker = WaitForLaunches(root, 2);
     Sleep(500);  // a third start, if there were one, would show by now
     EXPECT_EQ(2u, CountLines(zxtest::ReadFile(root + "launched.txt"))) << "one start per run: " << marker;
+}
+
+// Gives the launch key a protected DACL that grants the current user
+// KEY_READ and nothing else while alive, and puts the key's DACL back
+// afterwards (the owner may always change the DACL).
+class ReadOnlyLaunchKey {
+public:
+    ReadOnlyLaunchKey() {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kVCamProgramKey, 0, READ_CONTROL | WRITE_DAC, &key) != ERROR_SUCCESS) return;
+        DWORD size = 0;
+        RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+        m_old.resize(size);
+        if (size == 0 || RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, m_old.data(), &size) != ERROR_SUCCESS) {
+            RegCloseKey(key);
+            return;
+        }
+        HANDLE token = nullptr;
+        std::vector<BYTE> user(256);
+        DWORD userSize = 0;
+        const bool haveUser = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                              GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &userSize);
+        if (token) CloseHandle(token);
+        if (haveUser) {
+            PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+            m_acl.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(sid));
+            SECURITY_DESCRIPTOR sd;
+            PACL acl = reinterpret_cast<PACL>(m_acl.data());
+            m_applied = InitializeAcl(acl, static_cast<DWORD>(m_acl.size()), ACL_REVISION) &&
+                        AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ, sid) &&
+                        InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+                        SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE) &&
+                        SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED) &&
+                        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
+        }
+        RegCloseKey(key);
+    }
+    ~ReadOnlyLaunchKey() {
+        HKEY key = nullptr;
+        if (m_old.empty() || RegOpenKeyExW(HKEY_CURRENT_USER, kVCamProgramKey, 0, WRITE_DAC, &key) != ERROR_SUCCESS) return;
+        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, m_old.data());
+        RegCloseKey(key);
+    }
+    ReadOnlyLaunchKey(const ReadOnlyLaunchKey&) = delete;
+    ReadOnlyLaunchKey& operator=(const ReadOnlyLaunchKey&) = delete;
+    bool Applied() const { return m_applied; }
+
+    // The key's DACL now: its number of entries and the mask of the first.
+    static void Read(DWORD& entries, ACCESS_MASK& first) {
+        entries = 0;
+        first = 0;
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kVCamProgramKey, 0, READ_CONTROL, &key) != ERROR_SUCCESS) return;
+        DWORD size = 0;
+        RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+        std::vector<BYTE> sd(size ? size : 1);
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL acl = nullptr;
+        ACL_SIZE_INFORMATION info = {};
+        void* ace = nullptr;
+        if (size && RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, sd.data(), &size) == ERROR_SUCCESS &&
+            GetSecurityDescriptorDacl(sd.data(), &present, &acl, &defaulted) && present && acl &&
+            GetAclInformation(acl, &info, sizeof(info), AclSizeInformation)) {
+            entries = info.AceCount;
+            if (entries && GetAce(acl, 0, &ace)) first = reinterpret_cast<ACCESS_ALLOWED_ACE*>(ace)->Mask;
+        }
+        RegCloseKey(key);
+    }
+
+private:
+    std::vector<BYTE> m_old, m_acl;
+    bool m_applied = false;
+};
+
+// An administrator may leave the launch key readable only: the filter asks
+// for no more than read access (KEY_QUERY_VALUE), so a client's graph still
+// starts the program.
+TEST_F(Launcher, LaunchKeyTheUserMayOnlyReadStillStartsTheProgram) {
+    const std::string root = zxtest::MakeTempDir("launch-read-only");
+    ASSERT_TRUE(CopyProbe(root + "ZXVCam.exe"));
+    vct::ProgramFolderSetting setting(Charset::String2WString(root).c_str());
+    vct::ComScope com;
+    vct::RegisteredFilter filter;
+    ASSERT_EQ(S_OK, filter.result());
+    {
+        ReadOnlyLaunchKey readOnly;
+        ASSERT_TRUE(readOnly.Applied());
+        DWORD entries = 0;
+        ACCESS_MASK mask = 0;
+        ReadOnlyLaunchKey::Read(entries, mask);
+        EXPECT_EQ(1u, entries);
+        EXPECT_EQ(static_cast<ACCESS_MASK>(KEY_READ), mask);
+        // The key refuses what the DACL does not grant, and gives read access.
+        HKEY key = nullptr;
+        const LONG write = RegOpenKeyExW(HKEY_CURRENT_USER, kVCamProgramKey, 0, KEY_SET_VALUE, &key);
+        if (write == ERROR_SUCCESS) RegCloseKey(key);
+        EXPECT_EQ(ERROR_ACCESS_DENIED, write) << "a write access the DACL does not grant was given";
+        const LONG all = RegOpenKeyExW(HKEY_CURRENT_USER, kVCamProgramKey, 0, KEY_ALL_ACCESS, &key);
+        if (all == ERROR_SUCCESS) RegCloseKey(key);
+        EXPECT_EQ(ERROR_ACCESS_DENIED, all) << "all access (what the filter once asked for) was given";
+        EXPECT_EQ(root.substr(0, root.size() - 1), VCamProgramFolder());
+
+        // A client opens the camera from the device enumerator and runs it.
+        vct::Graph graph;
+        ASSERT_EQ(S_OK, graph.Build());
+        ASSERT_TRUE(SUCCEEDED(graph.Run()));
+        const std::string marker = WaitForLaunches(root);
+        graph.Stop();
+        graph.TearDown();
+        EXPECT_EQ(1u, CountLines(marker)) << "the camera did not start the program: " << marker;
+    }
+    // The key's own DACL is back: the value can be written again (and is,
+    // by the setting's clean-up).
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kVCamProgramKey, 0, KEY_SET_VALUE, &key));
+    if (key) RegCloseKey(key);
 }
 
 TEST(LauncherFolder, ReadsThePathValueOfTheCurrentUser) {

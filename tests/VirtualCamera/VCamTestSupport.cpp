@@ -413,6 +413,50 @@ int KernelHost::Wait(DWORD timeoutMs) {
     return static_cast<int>(code);
 }
 
+ChannelWriter::ChannelWriter(Fill fill, bool paced, int count, bool signalEveryMs) {
+    m_thread = std::thread([this, fill, paced, count, signalEveryMs] { Run(fill, paced, count, signalEveryMs); });
+}
+
+void ChannelWriter::Stop() {
+    m_stop = true;
+    WaitDone();
+}
+
+void ChannelWriter::WaitDone() {
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void ChannelWriter::Run(Fill fill, bool paced, int count, bool signalEveryMs) {
+    constexpr DWORD kImage = kWidth * kHeight * 3;
+    CShareMem channel;
+    if (!channel.Open(kShareMemFileName, kShareMemSize)) return;
+    HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, Charset::String2WString(kShareMemReadEvent).c_str());
+    std::vector<uint8_t> packet(kShareMemHeaderSize + kImage);
+    const double start = NowUs();
+    double lastSignal = start;
+    for (int n = 0; !m_stop && (count == 0 || n < count); ++n) {
+        fill(packet.data() + kShareMemHeaderSize, n);
+        ShareMemMakeHeader(packet.data(), kImage, ShareMemNow());
+        channel.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        m_written = n + 1;
+        if (!paced) continue;
+        const double next = start + (n + 1) * 50000.0;
+        for (double now = NowUs(); now < next && !m_stop; now = NowUs()) {
+            if (signalEveryMs) {
+                if (now - lastSignal >= 1000 && event) {
+                    SetEvent(event);
+                    lastSignal = now;
+                }
+                Sleep(1);
+            } else {
+                const DWORD ms = static_cast<DWORD>((next - now) / 1000);
+                Sleep(ms > 0 ? ms : 1);
+            }
+        }
+    }
+    if (event) CloseHandle(event);
+}
+
 bool ReadPublishedFrame(std::vector<uint8_t>& pixels, int& sizeCode, DWORD timeoutMs) {
     CShareMem channel;
     if (!channel.Open(kShareMemFileName, kShareMemSize)) return false;

@@ -9,9 +9,11 @@
 #include <dshow.h>
 
 #include <cstdint>
+#include <atomic>
 #include <mutex>
 #include <condition_variable>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DShowBase/DShowGuids.h"
@@ -211,6 +213,30 @@ public:
 
 private:
     HANDLE m_process = nullptr;
+};
+
+// Writes 640 x 480 frames into the real channel from a thread of its own:
+// at 20 a second on a grid of real time, or back to back, until stopped or
+// count are written. fill paints frame n (921600 bytes, blue-green-red,
+// rows bottom-up). With signalEveryMs the channel's event is also signalled
+// every millisecond.
+class ChannelWriter {
+public:
+    typedef void (*Fill)(uint8_t* pixels, int n);
+    static constexpr int kWidth = 640, kHeight = 480;
+    ChannelWriter(Fill fill, bool paced, int count = 0, bool signalEveryMs = false);
+    ~ChannelWriter() { Stop(); }
+    ChannelWriter(const ChannelWriter&) = delete;
+    ChannelWriter& operator=(const ChannelWriter&) = delete;
+    void Stop();
+    void WaitDone();
+    int Written() const { return m_written; }
+
+private:
+    void Run(Fill fill, bool paced, int count, bool signalEveryMs);
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_written{0};
+    std::thread m_thread;
 };
 
 // Reads one published frame from the real channel (header checked),

@@ -74,7 +74,7 @@ reg_value() {  # KEY VALUE [/reg:32]: the value's data, or nothing
 
 # --- an older version ---------------------------------------------------------
 echo "== the previous version, silently"
-( cd "$root/installer" && makensis -V1 -DVERSION=0.9.0 -DSTAGE="$stage" -DOUTFILE="$work/ZxVCamSetup-0.9.0.exe" \
+( cd "$root/installer" && LC_ALL=C.UTF-8 makensis -V1 -DVERSION=0.9.0 -DSTAGE="$stage" -DOUTFILE="$work/ZxVCamSetup-0.9.0.exe" \
     $( [ -f "$stage/DumpReport.exe" ] && echo -DHAVE_DUMPREPORT ) ZxVCamSetup.nsi )
 wine "$work/ZxVCamSetup-0.9.0.exe" /S
 settle

@@ -1,0 +1,237 @@
+// ZxCamCheck.exe's window, started as the Start-menu shortcut starts it (no
+// arguments) in a process of its own on the virtual display, with a writer
+// of a known picture on the channel and a stand-in for the main program in
+// the launch folder: the window shows that picture (pixels read from the
+// screen inside its video area), its figures (read from its controls) move
+// on, the camera's start of the program shows, choosing another size in
+// its drop-down reconnects at that size, and closing it ends the process
+// with exit code 0.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <functional>
+#include <string>
+
+#include "CheckWindow.h"
+#include "ShareMem.h"
+#include "TestSupport.h"
+#include "VCamTestSupport.h"
+#include "ZxLib/ZxLib.h"
+
+namespace {
+
+// The picture's four quadrants as the eye sees them, 0xRRGGBB.
+constexpr unsigned kTopLeft = 0xE03C28, kTopRight = 0x28B450, kBottomLeft = 0x3250DC, kBottomRight = 0xF0DC32;
+
+void FillQuadrants(uint8_t* pixels, int) {
+    const int w = vct::ChannelWriter::kWidth, h = vct::ChannelWriter::kHeight;
+    for (int row = 0; row < h; ++row) {  // bottom-up: row 0 is the bottom
+        const bool top = row >= h / 2;
+        for (int x = 0; x < w; ++x) {
+            const unsigned c = top ? (x < w / 2 ? kTopLeft : kTopRight) : (x < w / 2 ? kBottomLeft : kBottomRight);
+            uint8_t* p = pixels + (static_cast<size_t>(row) * w + x) * 3;
+            p[0] = c & 0xFF;
+            p[1] = (c >> 8) & 0xFF;
+            p[2] = (c >> 16) & 0xFF;
+        }
+    }
+}
+
+// Polls cond until it holds or timeoutMs pass (the bound only guards
+// against a hang); whether it held.
+bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (cond()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
+std::wstring Text(HWND control) {
+    wchar_t text[512] = {};
+    // WM_GETTEXT goes to the other process's window, as a screen reader asks.
+    SendMessageTimeoutW(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+    return text;
+}
+
+std::string Utf8(const std::wstring& text) { return Charset::WString2String(text); }
+
+// The number of frames in the stream figure, "RGB24 W × H · N frames".
+long long FrameCount(const std::wstring& stream) {
+    const size_t dot = stream.find(L'\u00B7');
+    return dot == std::wstring::npos ? -1 : std::wcstoll(stream.c_str() + dot + 1, nullptr, 10);
+}
+
+bool Near(COLORREF screen, unsigned rgb) {
+    const int r = GetRValue(screen), g = GetGValue(screen), b = GetBValue(screen);
+    return std::abs(r - static_cast<int>(rgb >> 16)) <= 8 && std::abs(g - static_cast<int>((rgb >> 8) & 0xFF)) <= 8 &&
+           std::abs(b - static_cast<int>(rgb & 0xFF)) <= 8;
+}
+
+// The centres of the picture's quadrants on the screen, read from the screen
+// itself, as "TL TR BL BR" in 0xRRGGBB; true when they are the writer's.
+bool PictureOnScreen(HWND video, int width, int height, std::string& seen) {
+    RECT r;
+    GetWindowRect(video, &r);
+    // The picture fits the area in its own proportions, centred.
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    int pw = w, ph = w * height / width;
+    if (ph > h) {
+        ph = h;
+        pw = h * width / height;
+    }
+    const int x0 = r.left + (w - pw) / 2, y0 = r.top + (h - ph) / 2;
+    HDC screen = GetDC(nullptr);
+    const COLORREF tl = GetPixel(screen, x0 + pw / 4, y0 + ph / 4);
+    const COLORREF tr = GetPixel(screen, x0 + pw * 3 / 4, y0 + ph / 4);
+    const COLORREF bl = GetPixel(screen, x0 + pw / 4, y0 + ph * 3 / 4);
+    const COLORREF br = GetPixel(screen, x0 + pw * 3 / 4, y0 + ph * 3 / 4);
+    ReleaseDC(nullptr, screen);
+    char text[96];
+    auto rgb = [](COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c); };
+    std::snprintf(text, sizeof(text), "%06X %06X %06X %06X", rgb(tl), rgb(tr), rgb(bl), rgb(br));
+    seen = text;
+    return Near(tl, kTopLeft) && Near(tr, kTopRight) && Near(bl, kBottomLeft) && Near(br, kBottomRight);
+}
+
+struct FindWindowOf {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK VisitWindow(HWND w, LPARAM lp) {
+    auto* f = reinterpret_cast<FindWindowOf*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    wchar_t cls[64] = {};
+    GetClassNameW(w, cls, 64);
+    if (owner == f->pid && std::wcscmp(cls, camcheck::kWindowClass) == 0 && IsWindowVisible(w)) {
+        f->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WindowOf(DWORD pid) {
+    FindWindowOf find = {pid, nullptr};
+    EnumWindows(&VisitWindow, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+// The drop-down's item whose text starts with prefix, or -1.
+int FindItem(HWND combo, const std::wstring& prefix) {
+    const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t text[256] = {};
+        if (SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= 256) continue;
+        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        if (std::wstring(text).compare(0, prefix.size(), prefix) == 0) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+TEST(CheckWindow, ShowsTheLivePictureAndItsFiguresFollowsTheChosenSizeAndClosesCleanly) {
+    vct::ComScope com;
+    vct::RegisteredFilter filter;
+    ASSERT_EQ(S_OK, filter.result());
+    vct::RedirectFilterLog("check-window");
+    // The stand-in program, which holds the program's single-instance
+    // mutex once the camera has started it.
+    const std::string folder = zxtest::MakeTempDir("check-window-program");
+    ASSERT_TRUE(CopyFileW(Charset::String2WString(Dir::GetCurrentPath() + "ZxLaunchProbe.exe").c_str(),
+                          Charset::String2WString(folder + "ZXVCam.exe").c_str(), FALSE));
+    zxtest::WriteFile(folder + "hold.txt", "hold");
+    vct::ProgramFolderSetting setting(Charset::String2WString(folder).c_str());
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"ZxLaunchProbe_Release");
+    ASSERT_NE(nullptr, release);
+
+    vct::ChannelWriter writer(&FillQuadrants, true);
+
+    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxCamCheck.exe") + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    struct Ender {
+        HANDLE process, release;
+        ~Ender() {
+            SetEvent(release);
+            if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, 99);
+            CloseHandle(process);
+            CloseHandle(release);
+        }
+    } ender{pi.hProcess, release};
+
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (window = WindowOf(pi.dwProcessId)) != nullptr; }, 30000))
+        << "no window of ZxCamCheck";
+    HWND video = GetDlgItem(window, camcheck::kIdVideo), formats = GetDlgItem(window, camcheck::kIdFormats);
+    HWND fps = GetDlgItem(window, camcheck::kIdFps), age = GetDlgItem(window, camcheck::kIdAge);
+    HWND stream = GetDlgItem(window, camcheck::kIdStream), program = GetDlgItem(window, camcheck::kIdProgram);
+    ASSERT_TRUE(video && formats && fps && age && stream && program);
+
+    // Every format the camera offers is in the drop-down, 640 x 480 chosen.
+    EXPECT_EQ(24, SendMessageW(formats, CB_GETCOUNT, 0, 0));
+    const int vga = FindItem(formats, L"640 \u00D7 480");
+    const int quarter = FindItem(formats, L"320 \u00D7 240");
+    ASSERT_GE(vga, 0);
+    ASSERT_GE(quarter, 0);
+    EXPECT_EQ(vga, SendMessageW(formats, CB_GETCURSEL, 0, 0));
+
+    // The stream at that size, frames counting.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const std::wstring s = Text(stream);
+            return s.rfind(L"RGB24 640 \u00D7 480", 0) == 0 && FrameCount(s) >= 10;
+        },
+        30000))
+        << Utf8(Text(stream));
+    // The camera started the program (the stand-in), and the window says so.
+    EXPECT_TRUE(WaitUntil([&] { return Text(program).find(L"the camera started it") != std::wstring::npos; }, 30000))
+        << Utf8(Text(program));
+    // The picture the writer publishes, in the video area.
+    std::string seen;
+    EXPECT_TRUE(WaitUntil([&] { return PictureOnScreen(video, 640, 480, seen); }, 10000)) << seen;
+    // The figures move on: more frames, a rate, an age in milliseconds.
+    const long long before = FrameCount(Text(stream));
+    EXPECT_TRUE(WaitUntil([&] { return FrameCount(Text(stream)) > before; }, 10000)) << Utf8(Text(stream));
+    EXPECT_TRUE(WaitUntil([&] { return std::wcstod(Text(fps).c_str(), nullptr) > 0; }, 10000)) << Utf8(Text(fps));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const std::wstring a = Text(age);
+            return a.size() > 3 && a.compare(a.size() - 3, 3, L" ms") == 0;
+        },
+        10000))
+        << Utf8(Text(age));
+
+    // Another size: the graph is built again at that size.
+    SendMessageW(formats, CB_SETCURSEL, static_cast<WPARAM>(quarter), 0);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(camcheck::kIdFormats, CBN_SELCHANGE), reinterpret_cast<LPARAM>(formats));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const std::wstring s = Text(stream);
+            return s.rfind(L"RGB24 320 \u00D7 240", 0) == 0 && FrameCount(s) >= 5;
+        },
+        30000))
+        << Utf8(Text(stream));
+    EXPECT_TRUE(WaitUntil([&] { return PictureOnScreen(video, 320, 240, seen); }, 10000)) << seen;
+
+    // The program ends: the window follows.
+    SetEvent(release);
+    EXPECT_TRUE(WaitUntil([&] { return Text(program).rfind(L"not running", 0) == 0; }, 10000)) << Utf8(Text(program));
+
+    // Closed, the process ends by itself, with 0.
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 30000)) << "ZxCamCheck did not end after its window closed";
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    EXPECT_EQ(0u, code);
+}
+
+}  // namespace
