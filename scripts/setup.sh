@@ -20,6 +20,7 @@ PACKAGES=(
   cmake ninja-build pkg-config nasm
   fonts-wqy-microhei imagemagick googletest python3 python3-pil
   sox espeak-ng nsis
+  clang libclang-rt-14-dev
 )
 
 missing=()
