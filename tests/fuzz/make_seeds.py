@@ -3,7 +3,8 @@
 
 The seeds are made here by hand, from the formats as this program writes
 them; run again after a change, and commit the result. Inputs that once made
-a target fail are kept beside them as regression-*.bin (added by hand)."""
+a target fail are kept beside them as regression-*.bin (copied there from
+the fuzzer's findings by hand; this script leaves them alone)."""
 import os
 import struct
 
