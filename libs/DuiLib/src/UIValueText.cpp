@@ -10,13 +10,14 @@ namespace DuiLib {
 bool ParseIntList(const std::string& text, int* out, int count) {
     const char* p = text.c_str();
     const char* const last = p + text.size();
+    std::vector<int> read(static_cast<size_t>(count > 0 ? count : 0));
     for (int i = 0; i < count; ++i) {
         while (*p == ' ' || *p == '\t') ++p;
         char* end = nullptr;
         errno = 0;
         const long long v = std::strtoll(p, &end, 10);
         if (end == p || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
-        out[i] = static_cast<int>(v);
+        read[static_cast<size_t>(i)] = static_cast<int>(v);
         p = end;
         while (*p == ' ' || *p == '\t') ++p;
         if (i + 1 < count) {
@@ -25,7 +26,9 @@ bool ParseIntList(const std::string& text, int* out, int count) {
         }
     }
     // The whole text: a zero byte inside it does not end it early.
-    return p == last;
+    if (p != last) return false;
+    for (int i = 0; i < count; ++i) out[i] = read[static_cast<size_t>(i)];
+    return true;
 }
 
 bool ParseBool(const std::string& text, bool& out) {

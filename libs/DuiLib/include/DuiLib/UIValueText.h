@@ -11,8 +11,8 @@
 namespace DuiLib {
 
 // Reads exactly count decimal integers separated by commas, blanks around
-// each allowed; false when the text holds anything else or a number outside
-// the 32-bit range.
+// each allowed; false (out untouched) when the text holds anything else or a
+// number outside the 32-bit range.
 bool ParseIntList(const std::string& text, int* out, int count);
 // "true"/"false" (also "1"/"0").
 bool ParseBool(const std::string& text, bool& out);
