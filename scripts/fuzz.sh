@@ -57,7 +57,9 @@ for t in "${targets[@]}"; do
   seeds="$root/tests/fuzz/corpus/$t"
   work="$build/corpus/$t"
   findings="$build/findings/$t"
-  log="$build/logs/$t.log"
+  # Each run reads its own log (another run may share the build folder);
+  # the last one is kept as <target>.log.
+  log="$build/logs/$t.$$.log"
   mkdir -p "$work" "$findings" "$(dirname "$log")"
   limit=(-runs="$runs")
   [ -z "$seconds" ] || limit=(-max_total_time="$seconds")
@@ -71,6 +73,8 @@ for t in "${targets[@]}"; do
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   found=$(( $(find "$findings" -type f | wc -l) - before ))
   if [ "$rc" -ne 0 ] && [ "$found" -eq 0 ]; then found=1; fi
+  mv -f "$log" "$build/logs/$t.log"
+  log="$build/logs/$t.log"
   printf '%-20s %12s %10s %9s\n' "$t" "${execs:-?}" "$elapsed" "$found"
   if [ "$found" -ne 0 ]; then
     status=1
