@@ -25,6 +25,7 @@ PACKAGES=(
   # --no-install-recommends would leave it out and they show as letters;
   # wine-prefix.sh puts it into each prefix).
   fonts-wine
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -22,6 +22,18 @@
 constexpr uint32_t kFrameCodeUnitBytes = 14400;
 constexpr uint32_t kFrameHeaderBytes = 12;
 
+// The channel's mapping: its size, and the control block at its end (a
+// marker and the sequence number, 32 bits each, on an 8-byte boundary in the
+// last 16 bytes).
+constexpr uint32_t kFrameChannelBytes = 4915300;
+constexpr uint32_t kFrameControlBytes = 16;
+constexpr uint32_t FrameControlOffset(uint32_t mappingSize) {
+    return (mappingSize - kFrameControlBytes) & ~static_cast<uint32_t>(7);
+}
+// The largest image a header of the real channel may announce: no packet
+// reaches the control block.
+constexpr uint32_t kFrameMaxImageBytes = FrameControlOffset(kFrameChannelBytes) - kFrameHeaderBytes;
+
 // The size code of an image of imageSize bytes: (int)sqrt(imageSize / 14400)
 // with an unsigned integer division and the root truncated. 8 for 921600,
 // 4 for 230400, 0 below 14400.
@@ -66,3 +78,16 @@ inline FrameHeader FrameReadHeader(const uint8_t* header) {
     h.imageSize = FrameGetU32(header + 8);
     return h;
 }
+
+// Fills the first 12 bytes of packet with the header of an image of
+// imageSize bytes stamped with time. Writes nothing and returns false when the
+// size code would be 0 or less, or the image does not fit the channel.
+bool FrameMakeHeader(uint8_t* packet, uint32_t imageSize, int32_t time);
+
+// Checks a 12-byte header the way every reader does: both valid flags set, a
+// positive size code, a non-zero time stamp of the second now or the one
+// before, and an image size from 1 to kFrameMaxImageBytes that is exactly the
+// 24-bit picture the code names ((code x 80) x (code x 60) pixels,
+// code x code x 14400 bytes), so image size + 12 never exceeds the channel.
+// On success sets imageSize to the stated image size.
+bool FrameHeaderValid(const uint8_t* header, int32_t now, uint32_t& imageSize);

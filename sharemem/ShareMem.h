@@ -51,15 +51,14 @@ inline constexpr char kShareMemFileName[] = "VCAM_SHARE_MEM_FILE_NAME";
 inline constexpr char kShareMemReadEvent[] = "ZXVCAM_READEVENT_INFORM";
 // Auto-reset; both sides hold it open, nobody signals or waits on it.
 inline constexpr char kShareMemWriteEvent[] = "ZXVCAM_WRITEEVENT_INFORM";
-constexpr DWORD kShareMemSize = 4915300;
+constexpr DWORD kShareMemSize = kFrameChannelBytes;
 constexpr DWORD kShareMemHeaderSize = kFrameHeaderBytes;
-// The control block at the end of every mapping: a marker and the sequence
-// number, 32 bits each, on an 8-byte boundary in the last 16 bytes.
-constexpr DWORD kShareMemControlSize = 16;
-constexpr DWORD ControlOffset(DWORD mappingSize) { return (mappingSize - kShareMemControlSize) & ~static_cast<DWORD>(7); }
+// The control block at the end of every mapping (FrameSize.h).
+constexpr DWORD kShareMemControlSize = kFrameControlBytes;
+constexpr DWORD ControlOffset(DWORD mappingSize) { return FrameControlOffset(mappingSize); }
 // The largest image a header of the real channel may announce: no packet
 // reaches the control block.
-constexpr DWORD kShareMemMaxImageSize = ControlOffset(kShareMemSize) - kShareMemHeaderSize;
+constexpr DWORD kShareMemMaxImageSize = kFrameMaxImageBytes;
 
 // The size code of an image of imageSize bytes: (int)sqrt(imageSize / 14400)
 // with an unsigned integer division and the root truncated. 8 for 921600.
@@ -68,18 +67,9 @@ int ShareMemSizeCode(uint32_t imageSize);
 // The current calendar time in seconds, low 32 bits, as the header stores it.
 int32_t ShareMemNow();
 
-// Fills the first 12 bytes of packet with the header of an image of
-// imageSize bytes stamped with time. Writes nothing and returns false when the
-// size code would be 0 or less, or the image does not fit the channel.
+// The header rules of FrameSize.h (FrameMakeHeader, FrameHeaderValid) under
+// the channel's names.
 bool ShareMemMakeHeader(uint8_t* packet, uint32_t imageSize, int32_t time);
-
-// Checks a 12-byte header the way every reader does: both valid flags set, a
-// positive size code, a non-zero time stamp of the second now or the one
-// before, and an image size
-// from 1 to kShareMemMaxImageSize that is exactly the 24-bit picture the code
-// names ((code x 80) x (code x 60) pixels, code x code x 14400 bytes), so
-// image size + 12 never exceeds the channel. On success sets imageSize to
-// the stated image size.
 bool ShareMemHeaderValid(const uint8_t* header, int32_t now, uint32_t& imageSize);
 
 // A frame found in the mapping by BeginRead: the checked copy of its header,

@@ -7,6 +7,7 @@
 #include "DialogCommon.h"
 #include "IDataCamera.h"
 #include "IDataVEFaceThin.h"
+#include "ZxLib/ZxLib.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 using namespace DuiLib;
@@ -32,12 +33,6 @@ void AddItem(CComboUI* combo, const std::string& text, bool withData) {
     item->SetText(text);
     if (withData) item->SetUserData(text);
     combo->Add(item);
-}
-
-std::string SizeText(int width, int height) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%dx%d", width, height);
-    return text;
 }
 
 std::string Number(int value) {
@@ -93,8 +88,8 @@ void CDealCamera::FillFrameSizes() {
     int width = 0, height = 0;
     camera->GetFrameSize(width, height);
     combo->RemoveAll();
-    for (size_t i = 0; i < widths.size() && i < heights.size(); ++i) AddItem(combo, SizeText(widths[i], heights[i]), true);
-    combo->SelectItemByText(SizeText(width, height), false);
+    for (size_t i = 0; i < widths.size() && i < heights.size(); ++i) AddItem(combo, SizeText::Format(widths[i], heights[i]), true);
+    combo->SelectItemByText(SizeText::Format(width, height), false);
 }
 
 void CDealCamera::FillFaceThin() {
@@ -113,13 +108,9 @@ void CDealCamera::FillFaceThin() {
 }
 
 void CDealCamera::ChooseFrameSize(const std::string& text) {
-    const size_t x = text.find('x');
-    if (x == std::string::npos || text.find('x', x + 1) != std::string::npos) return;
-    const std::string w = text.substr(0, x), h = text.substr(x + 1);
-    if (w.empty() || h.empty()) return;
-    if (IDataCamera* camera = Camera())
-        camera->SetFrameSize(static_cast<int>(std::strtod(w.c_str(), nullptr)),
-                             static_cast<int>(std::strtod(h.c_str(), nullptr)));
+    int width = 0, height = 0;
+    if (!SizeText::Parse(text, width, height)) return;
+    if (IDataCamera* camera = Camera()) camera->SetFrameSize(width, height);
 }
 
 void CDealCamera::ShowPropertyPage() {

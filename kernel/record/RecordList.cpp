@@ -177,14 +177,8 @@ void CRecordList::SaveList(int type) {
 void CRecordList::LoadList(int type) {
     const std::string file = ListFilePath(type);
     std::vector<std::string> paths;
-    if (!CListFile::Load(file, paths, LIST_FILE_WITH_COUNT)) {
-        // Missing, unreadable or short of its count: the list starts empty.
-        if (File::IsExistFile(file)) {
-            YL_Log(kLog, 2, kModule, "LoadList: %s is damaged and was removed", file.c_str());
-            DeleteFileUtf8(file);
-        }
-        return;
-    }
+    // Missing or damaged (then set aside as "<file>.bad"): the list starts empty.
+    CListFile::LoadOrSetAside(file, paths, LIST_FILE_WITH_COUNT, kLog, kModule);
     bool dirty = false;
     for (const std::string& path : paths) {
         if (!File::IsExistFile(path)) {

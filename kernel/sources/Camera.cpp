@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxModConfig/ZxModConfig.h"
 
@@ -325,22 +326,7 @@ void CCamera::GetAllFrameSize(std::vector<int>& widths, std::vector<int>& height
     std::string text;
     m_oCameraCapture.GetFrameSizes(text);
     YL_Log(kLog, 0, kModule, "GetAllFrameSize返回%s", text.c_str());
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('|', at);
-        if (end == std::string::npos) end = text.size();
-        const std::string piece = text.substr(at, end - at);
-        const size_t x = piece.find('x');
-        if (x != std::string::npos && piece.find('x', x + 1) == std::string::npos) {
-            const int w = std::atoi(piece.substr(0, x).c_str());
-            const int h = std::atoi(piece.substr(x + 1).c_str());
-            if (w != 0 && h != 0) {
-                widths.push_back(w);
-                heights.push_back(h);
-            }
-        }
-        at = end + 1;
-    }
+    SizeText::ParseList(text, widths, heights);
     if (!wasRunning) m_oCameraCapture.CloseCamera();
 }
 

@@ -453,10 +453,8 @@ void CCameraDS::GetFrameSizes(std::string& out) {
             std::vector<int> widths, heights;
             CapabilitySizes(config, widths, heights);
             for (size_t i = 0; i < widths.size(); ++i) {
-                char piece[32];
-                std::snprintf(piece, sizeof(piece), "%dx%d", widths[i], heights[i]);
                 if (!out.empty()) out += "|";
-                out += piece;
+                out += SizeText::Format(widths[i], heights[i]);
             }
             config->Release();
         }

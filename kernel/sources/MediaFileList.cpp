@@ -63,9 +63,10 @@ bool CMediaFileList::Init(int width, int height) {
         m_height = height;
     }
     // The saved list: files that vanished or give no thumbnail any more are
-    // dropped, and the file is written again without them.
+    // dropped, and the file is written again without them. A damaged file
+    // is set aside and the list starts empty.
     std::vector<std::string> paths;
-    CListFile::Load(ListFilePath(), paths, LIST_FILE_NO_COUNT);
+    CListFile::LoadOrSetAside(ListFilePath(), paths, LIST_FILE_NO_COUNT, kLog, kModule);
     bool dropped = false;
     for (const std::string& path : paths) {
         MediaItem item;

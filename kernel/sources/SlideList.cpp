@@ -10,6 +10,8 @@
 
 namespace {
 
+const char kLog[] = "ZxVVideoSrc.txt";
+const char kModule[] = "CSlideList";
 const char kSection[] = "VSSlide";
 const char kKeyPlayMode[] = "PlayMode";
 const int kFramesPerSecond = 20;
@@ -100,7 +102,7 @@ void CSlideList::SaveList() {
         // when it is loaded, rather than being overwritten.
         // The file is read once, before the first write changes it.
         if (!m_savedRead) {
-            CListFile::Load(ListFilePath(), m_savedPaths, LIST_FILE_NO_COUNT);
+            CListFile::LoadOrSetAside(ListFilePath(), m_savedPaths, LIST_FILE_NO_COUNT, kLog, kModule);
             m_savedRead = true;
         }
         for (const std::string& p : m_savedPaths)
@@ -115,7 +117,7 @@ IDataVideoMgr* CSlideList::VideoMgr() {
 
 void CSlideList::LoadList() {
     std::vector<std::string> paths;
-    CListFile::Load(ListFilePath(), paths, LIST_FILE_NO_COUNT);
+    CListFile::LoadOrSetAside(ListFilePath(), paths, LIST_FILE_NO_COUNT, kLog, kModule);
     m_oEngine.AddPaths(paths, true);
     m_listLoaded = true;
 }

@@ -3,6 +3,9 @@
 #include "GdiPlus.h"
 #include "TestSupport.h"
 #include "ZxLib/ZxLib.h"
+#include "ZxLog/ZxLog.h"
+
+#include <random>
 
 namespace kt {
 
@@ -110,6 +113,39 @@ unsigned PixelAt(const std::vector<BYTE>& frame, int width, int x, int yFromBott
     size_t stride = static_cast<size_t>(VideoFrameStride(width, 24));
     const BYTE* p = &frame[stride * yFromBottom + 3 * static_cast<size_t>(x)];
     return (unsigned(p[2]) << 16) | (unsigned(p[1]) << 8) | p[0];
+}
+
+std::vector<std::string> DamagedListFiles(const std::vector<std::string>& paths, eListFileLayout layout) {
+    std::mt19937 random(21);
+    std::string noise(300, '\0');
+    for (char& c : noise) c = static_cast<char>(random() & 0xFF);
+    const std::string good = CListFile::Format(paths, layout);
+    return {noise, good.substr(0, good.size() - 3)};
+}
+
+bool ReadWholeList(const std::string& file, eListFileLayout layout, std::vector<std::string>& paths) {
+    bool whole = false;
+    std::string bytes;
+    return File::ReadAll(file, bytes) && CListFile::Parse(bytes, paths, layout, &whole) && whole;
+}
+
+std::string StaleTempOf(const std::string& file) {
+    // No process has this id: Windows gives out multiples of four.
+    return file + ".tmp4294967285_1";
+}
+
+size_t LogLinesWith(const std::string& logName, const std::string& text) {
+    LogFlush(5000);
+    std::string log;
+    File::ReadAll(Dir::GetLogPath() + logName, log);
+    size_t n = 0, at = 0;
+    while (at < log.size()) {
+        size_t end = log.find('\n', at);
+        if (end == std::string::npos) end = log.size();
+        if (log.substr(at, end - at).find(text) != std::string::npos) ++n;
+        at = end + 1;
+    }
+    return n;
 }
 
 }  // namespace kt

@@ -12,6 +12,7 @@
 
 #include "IDataKernal.h"
 #include "IVideoDeal.h"
+#include "ListFile.h"
 #include "VideoDealChain.h"
 
 namespace kt {
@@ -74,5 +75,20 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms);
 
 // Frame pixel (x, y), y counted from the bottom row, as 0xRRGGBB.
 unsigned PixelAt(const std::vector<BYTE>& frame, int width, int x, int yFromBottom);
+
+// The damaged list files a user may meet, for a list of the given layout:
+// random bytes, and the good file of paths cut short inside its last entry.
+std::vector<std::string> DamagedListFiles(const std::vector<std::string>& paths, eListFileLayout layout);
+
+// True when the file is one whole list; its entries in paths.
+bool ReadWholeList(const std::string& file, eListFileLayout layout, std::vector<std::string>& paths);
+
+// The name of a temporary file that a save cut short by a crash left beside
+// file: one written by a process that has ended.
+std::string StaleTempOf(const std::string& file);
+
+// How many lines of the log file (in the log folder) hold text; pending log
+// lines are written first.
+size_t LogLinesWith(const std::string& logName, const std::string& text);
 
 }  // namespace kt

@@ -1,13 +1,11 @@
 // The skin file reader: a strict, small XML parser. Any fault (an
 // unclosed element, a mismatched end tag, a broken attribute, a stray '<')
-// stops the parse with the line it was found on.
+// stops the parse with the line it was found on. No Windows headers here
+// (the file is read in UIUtil.cpp), so the parser also builds natively.
 #include "DuiLib/UIMarkup.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-
-#include "DuiLib/UIDefine.h"
 
 namespace DuiLib {
 
@@ -122,11 +120,15 @@ private:
         else if (e == "quot") out += '"';
         else if (e == "apos") out += '\'';
         else if (e.size() > 1 && e[0] == '#') {
-            unsigned long cp = 0;
-            char* end = nullptr;
-            if (e[1] == 'x' || e[1] == 'X') cp = std::strtoul(e.c_str() + 2, &end, 16);
-            else cp = std::strtoul(e.c_str() + 1, &end, 10);
-            if (!end || *end != '\0' || cp == 0 || cp > 0x10FFFF) return Fail("broken character reference");
+            // Digits only (no sign or blank, which strtoul would take), and
+            // a Unicode scalar value: no surrogate, which has no UTF-8 form.
+            const bool hex = e[1] == 'x' || e[1] == 'X';
+            const std::string digits = e.substr(hex ? 2 : 1);
+            if (digits.empty() || digits.size() > 8 ||
+                digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos)
+                return Fail("broken character reference");
+            const unsigned long cp = std::strtoul(digits.c_str(), nullptr, hex ? 16 : 10);
+            if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return Fail("broken character reference");
             AppendUtf8(out, static_cast<unsigned>(cp));
         } else {
             return Fail("unknown entity &" + e + ";");
@@ -224,22 +226,6 @@ bool CMarkup::Load(const std::string& xml) {
     m_errorLine = p.errorLine;
     if (!m_valid) m_root = CMarkupNode();
     return m_valid;
-}
-
-bool CMarkup::LoadFromFile(const std::string& path) {
-    m_valid = false;
-    FILE* f = _wfopen(ToW(path).c_str(), L"rb");
-    if (!f) {
-        m_error = "cannot open the file";
-        m_errorLine = 0;
-        return false;
-    }
-    std::string data;
-    char buf[16384];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
-    fclose(f);
-    return Load(data);
 }
 
 }  // namespace DuiLib

@@ -62,31 +62,6 @@ TImageInfo* FromGdiplusBitmap(Gdiplus::Bitmap* src, const std::string& name) {
     return img.release();
 }
 
-// Splits "file='a.png' dest='0,0,10,10'" into key/value pairs; a plain
-// name without quotes is the file.
-std::vector<std::pair<std::string, std::string>> SplitImageString(const std::string& s) {
-    std::vector<std::pair<std::string, std::string>> out;
-    if (s.find('\'') == std::string::npos) {
-        out.emplace_back("file", s);
-        return out;
-    }
-    size_t i = 0;
-    while (i < s.size()) {
-        while (i < s.size() && (s[i] == ' ' || s[i] == ',')) ++i;
-        size_t eq = s.find('=', i);
-        if (eq == std::string::npos) break;
-        std::string key = s.substr(i, eq - i);
-        while (!key.empty() && key.back() == ' ') key.pop_back();
-        size_t q1 = s.find('\'', eq);
-        if (q1 == std::string::npos) break;
-        size_t q2 = s.find('\'', q1 + 1);
-        if (q2 == std::string::npos) break;
-        out.emplace_back(key, s.substr(q1 + 1, q2 - q1 - 1));
-        i = q2 + 1;
-    }
-    return out;
-}
-
 Gdiplus::Graphics& MeasureGraphics() {
     static Gdiplus::Bitmap* bmp = new Gdiplus::Bitmap(1, 1, PixelFormat32bppPARGB);
     static Gdiplus::Graphics* g = new Gdiplus::Graphics(bmp);
@@ -392,23 +367,7 @@ TImageInfo* CRenderEngine::CreateImage(int cx, int cy, const DWORD* argb) {
     return img;
 }
 
-DWORD CRenderEngine::GetColorValue(const std::string& text) {
-    std::string s = text;
-    while (!s.empty() && s.front() == ' ') s.erase(s.begin());
-    if (s.empty()) return 0;
-    int base = 10;
-    if (s[0] == '#') {
-        s = s.substr(1);
-        base = 16;
-        if (s.size() == 6) s = "FF" + s;
-    } else if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        s = s.substr(2);
-        base = 16;
-    }
-    char* end = nullptr;
-    unsigned long long v = std::strtoull(s.c_str(), &end, base);
-    return static_cast<DWORD>(v);
-}
+DWORD CRenderEngine::GetColorValue(const std::string& text) { return ParseColor(text); }
 
 void CRenderEngine::DrawColor(Gdiplus::Graphics& g, const RECT& rc, DWORD argb) {
     if ((argb >> 24) == 0 || RectEmpty(rc)) return;

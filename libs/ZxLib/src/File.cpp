@@ -44,9 +44,15 @@ bool ReadAll(const std::string& path, std::string& out, size_t maxBytes) {
     return ok;
 }
 
+namespace {
+// The temporary file of a write: "<name>.tmp<process id>_<thread id>", so
+// two threads or processes never share one, and a stale one names its writer.
+const char kTempMark[] = ".tmp";
+}  // namespace
+
 bool WriteAllAtomic(const std::string& path, const std::string& data) {
     std::wstring target = String2WString(path);
-    std::wstring temp = target + L".tmp" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+    std::wstring temp = target + String2WString(kTempMark) + std::to_wstring(GetCurrentProcessId()) + L"_" +
                         std::to_wstring(GetCurrentThreadId());
     HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -63,6 +69,31 @@ bool WriteAllAtomic(const std::string& path, const std::string& data) {
     if (ok) ok = MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok) DeleteFileW(temp.c_str());
     return ok;
+}
+
+void RemoveStaleTemps(const std::string& path) {
+    const std::string prefix = GetFileName(path) + kTempMark;
+    std::vector<std::string> found;
+    if (prefix.size() == sizeof(kTempMark) - 1 ||
+        !Dir::FindAllFiles(found, GetParentPath(path), prefix + "*", Dir::kFindFiles))
+        return;
+    for (const std::string& temp : found) {
+        // The writer's process id: the digits after the mark, up to '_'.
+        const std::string rest = GetFileName(temp).substr(prefix.size());
+        const size_t bar = rest.find('_');
+        if (bar == 0 || bar == std::string::npos || bar > 10 ||
+            rest.find_first_not_of("0123456789") != bar || rest.find_first_not_of("0123456789", bar + 1) != std::string::npos)
+            continue;
+        const unsigned long long pid = std::stoull(rest.substr(0, bar));
+        if (pid > 0xFFFFFFFFull) continue;
+        if (pid == GetCurrentProcessId()) continue;
+        if (HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid))) {
+            const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+            CloseHandle(process);
+            if (running) continue;
+        }
+        DeleteFileW(String2WString(temp).c_str());
+    }
 }
 
 bool RemoveFile(const std::string& path) { return DeleteFileW(String2WString(path).c_str()) != 0; }

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 
+#include <windows.h>
+
+#include "KernelTestSupport.h"
 #include "ListFile.h"
 #include "TestSupport.h"
 #include "ZxLib/ZxLib.h"
@@ -18,7 +21,8 @@ std::string Entry(const std::string& path) { return U32(static_cast<uint32_t>(pa
 
 class ListFileTest : public testing::Test {
 protected:
-    void SetUp() override { m_dir = zxtest::MakeTempDir("listfile"); }
+    // The log folder too is the test's own.
+    void SetUp() override { m_dir = zxtest::RedirectUserFolders("listfile"); }
     std::string File(const char* name) { return m_dir + name; }
     std::string m_dir;
 };
@@ -95,6 +99,71 @@ TEST_F(ListFileTest, AFileThatCannotBeCreatedIsLeftAlone) {
     ASSERT_TRUE(Dir::MakeDir(File("dir.dat")));
     CListFile::Save(File("dir.dat"), {"a"}, LIST_FILE_NO_COUNT);
     EXPECT_TRUE(Dir::IsDirectory(File("dir.dat")));
+}
+
+TEST_F(ListFileTest, OnlyBytesThatAreExactlyOneListAreWhole) {
+    const std::string a = "ver1.0" + Entry("C:\\a.avi") + Entry("b");
+    const std::string b = "ver1.0" + U32(2) + Entry("C:\\a.avi") + Entry("b");
+    struct Case {
+        const char* what;
+        std::string bytes;
+        eListFileLayout layout;
+        bool whole;
+    } cases[] = {
+        {"a good list", a, LIST_FILE_NO_COUNT, true},
+        {"a good counted list", b, LIST_FILE_WITH_COUNT, true},
+        {"the bare header", "ver1.0", LIST_FILE_NO_COUNT, true},
+        {"a byte too many", a + "x", LIST_FILE_NO_COUNT, false},
+        {"cut inside a length", a.substr(0, a.size() - 3), LIST_FILE_NO_COUNT, false},
+        {"cut inside a path", a.substr(0, a.size() - 1), LIST_FILE_NO_COUNT, false},
+        {"an entry over the limit", "ver1.0" + Entry(std::string(781, 'y')), LIST_FILE_NO_COUNT, false},
+        {"a count too large", "ver1.0" + U32(3) + Entry("a"), LIST_FILE_WITH_COUNT, false},
+        {"a count too small", "ver1.0" + U32(0) + Entry("a"), LIST_FILE_WITH_COUNT, false},
+        {"no count", "ver1.0", LIST_FILE_WITH_COUNT, false},
+        {"nothing", "", LIST_FILE_NO_COUNT, false},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> out;
+        bool whole = !c.whole;
+        CListFile::Parse(c.bytes, out, c.layout, &whole);
+        EXPECT_EQ(whole, c.whole) << c.what;
+    }
+}
+
+TEST_F(ListFileTest, ASaveReplacesTheOldListWholeAndLeavesNoTemporaryFile) {
+    ASSERT_TRUE(CListFile::Save(File("x.dat"), {"old", "list"}, LIST_FILE_WITH_COUNT));
+    ASSERT_TRUE(CListFile::Save(File("x.dat"), {"new"}, LIST_FILE_WITH_COUNT));
+    EXPECT_EQ(zxtest::ReadFile(File("x.dat")), "ver1.0" + U32(1) + Entry("new"));
+    std::vector<std::string> found;
+    ASSERT_TRUE(Dir::FindAllFiles(found, m_dir, "*", Dir::kFindFiles));
+    EXPECT_EQ(found, std::vector<std::string>{File("x.dat")});
+}
+
+TEST_F(ListFileTest, ADamagedListIsSetAsideAndOnlyADeadWritersTemporaryFileIsRemoved) {
+    const std::string file = File("x.dat");
+    const std::string noise = kt::DamagedListFiles({"a"}, LIST_FILE_NO_COUNT)[0];
+    ASSERT_TRUE(zxtest::WriteFile(file, noise));
+    ASSERT_TRUE(zxtest::WriteFile(file + ".bad", "an older damaged list"));
+    const std::string dead = kt::StaleTempOf(file);
+    const std::string live = file + ".tmp" + std::to_string(GetCurrentProcessId()) + "_7";
+    const std::string other = file + ".tmpnotes";
+    for (const std::string& temp : {dead, live, other}) ASSERT_TRUE(zxtest::WriteFile(temp, "ver1"));
+    std::vector<std::string> out{"stale"};
+    CListFile::LoadOrSetAside(file, out, LIST_FILE_NO_COUNT, "ListFileTest.txt", "ListFileTest");
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(File::IsExistFile(file));
+    EXPECT_EQ(zxtest::ReadFile(file + ".bad"), noise) << "the older .bad is replaced";
+    EXPECT_EQ(kt::LogLinesWith("ListFileTest.txt", file), 1u);
+    EXPECT_FALSE(File::IsExistFile(dead));
+    EXPECT_TRUE(File::IsExistFile(live)) << "this process may be writing it";
+    EXPECT_TRUE(File::IsExistFile(other)) << "not a temporary file of a save";
+    // A missing list starts empty without a word; a whole one loads.
+    CListFile::LoadOrSetAside(file, out, LIST_FILE_NO_COUNT, "ListFileTest.txt", "ListFileTest");
+    EXPECT_TRUE(out.empty());
+    ASSERT_TRUE(CListFile::Save(file, {"C:\\a.avi"}, LIST_FILE_NO_COUNT));
+    CListFile::LoadOrSetAside(file, out, LIST_FILE_NO_COUNT, "ListFileTest.txt", "ListFileTest");
+    EXPECT_EQ(out, std::vector<std::string>{"C:\\a.avi"});
+    EXPECT_EQ(kt::LogLinesWith("ListFileTest.txt", file), 1u);
 }
 
 }  // namespace

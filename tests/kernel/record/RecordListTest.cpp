@@ -202,6 +202,54 @@ TEST_F(RecordListTest, ASnapshotSavesTheFrameItWasTakenFrom) {
     EXPECT_EQ(CRecordList::ChainReferences(), 0);
 }
 
+TEST_F(RecordListTest, ADamagedListIsSetAsideWithOneLogLineAndTheListStartsEmpty) {
+    const std::string video = m_dirs[0] + "0101_0000000001.flv";
+    ASSERT_TRUE(mediatest::RecordPattern(video, 160, 120, 20));
+    const std::string picture = m_dirs[2] + "p.bmp";
+    ASSERT_TRUE(kt::WritePicture(picture, 320, 240, 0xFF2040E0, L"image/bmp"));
+    const std::string kept[3] = {video, Mp3("a.mp3", 1), picture};
+    for (size_t damage = 0; damage < 2; ++damage) {  // random bytes, then a good list cut short
+        // The list of the round before writes its lists as it ends.
+        if (m_list) m_list->UnInit();
+        m_list.reset();
+        std::string bytes[3];
+        size_t logged[3];
+        for (int type = 0; type < 3; ++type) {
+            const std::string file = CRecordList::ListFilePath(type);
+            bytes[type] = kt::DamagedListFiles({kept[type], kept[type]}, LIST_FILE_WITH_COUNT)[damage];
+            ASSERT_TRUE(zxtest::WriteFile(file, bytes[type]));
+            logged[type] = kt::LogLinesWith("ZxVRecord.txt", file);
+        }
+        CRecordList& list = Start();
+        for (int type = 0; type < 3; ++type) {
+            const std::string file = CRecordList::ListFilePath(type);
+            EXPECT_TRUE(list.GetRecords(type).empty()) << damage << " " << type;
+            EXPECT_EQ(zxtest::ReadFile(file + ".bad"), bytes[type]) << "the damaged file is kept as it was";
+            EXPECT_EQ(kt::LogLinesWith("ZxVRecord.txt", file), logged[type] + 1) << damage << " " << type;
+        }
+        // The next saves write whole lists that load back.
+        std::vector<BYTE> frame = Frame(25);
+        list.TakeSnapshot();
+        m_kernel->RunFrame(frame, VIDEO_STREAM_CAMERA);
+        list.EndSnapshot();
+        std::vector<RecordItem> pictures = list.GetRecords(ZXV_RECORD_IMAGE);
+        ASSERT_EQ(pictures.size(), 1u);
+        m_list->UnInit();
+        for (int type = 0; type < 3; ++type) {
+            std::vector<std::string> saved;
+            EXPECT_TRUE(kt::ReadWholeList(CRecordList::ListFilePath(type), LIST_FILE_WITH_COUNT, saved)) << type;
+            EXPECT_EQ(saved.size(), type == ZXV_RECORD_IMAGE ? 1u : 0u) << type;
+        }
+        std::vector<RecordItem> again = Start().GetRecords(ZXV_RECORD_IMAGE);
+        ASSERT_EQ(again.size(), 1u);
+        EXPECT_EQ(again[0].path, pictures[0].path);
+        m_list->DeleteRecords(ZXV_RECORD_IMAGE, {again[0].id}, true);
+        for (int type = 0; type < 3; ++type)
+            EXPECT_EQ(kt::LogLinesWith("ZxVRecord.txt", CRecordList::ListFilePath(type)), logged[type] + 1)
+                << "a whole list is read without a word";
+    }
+}
+
 TEST_F(RecordListTest, ListsLoadWhatStillExistsAndRewriteTheRest) {
     // Videos: one recorded file and one that was removed outside.
     const std::string video = m_dirs[0] + "0101_0000000001.flv";
@@ -231,7 +279,8 @@ TEST_F(RecordListTest, ListsLoadWhatStillExistsAndRewriteTheRest) {
     EXPECT_EQ(Saved(ZXV_RECORD_VIDEO), (std::vector<std::string>{video})) << "rewritten without the lost file";
 
     EXPECT_TRUE(list.GetRecords(ZXV_RECORD_AUDIO).empty());
-    EXPECT_FALSE(mediatest::FileExists(CRecordList::ListFilePath(ZXV_RECORD_AUDIO))) << "the damaged list is removed";
+    EXPECT_FALSE(mediatest::FileExists(CRecordList::ListFilePath(ZXV_RECORD_AUDIO))) << "the damaged list is set aside";
+    EXPECT_EQ(zxtest::ReadFile(CRecordList::ListFilePath(ZXV_RECORD_AUDIO) + ".bad"), bytes);
 
     std::vector<RecordItem> pictures = list.GetRecords(ZXV_RECORD_IMAGE);
     ASSERT_EQ(pictures.size(), 1u);

@@ -248,6 +248,55 @@ TEST_F(SlideListTest, SavedListSurvivesWritesBeforeItIsLoaded) {
     EXPECT_EQ(ReadList(), (std::vector<std::string>{a, b}));
 }
 
+TEST_F(SlideListTest, ADamagedListIsSetAsideWithOneLogLineAndTheListStartsEmpty) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen), c = Picture("c.png", kBlue);
+    const std::string file = CSlideList::ListFilePath();
+    for (const std::string& bytes : kt::DamagedListFiles({a, b}, LIST_FILE_NO_COUNT)) {
+        // Found damaged by the load of the slide page, and by a write
+        // before the list was ever loaded.
+        for (bool loadFirst : {true, false}) {
+            ASSERT_TRUE(zxtest::WriteFile(file, bytes));
+            const size_t logged = kt::LogLinesWith("ZxVVideoSrc.txt", file);
+            const size_t reports = m_recorder.LoadedCount();
+            {
+                CSlideList list;
+                Start(list);
+                if (loadFirst) list.LoadList();
+                list.AddFiles({c});
+                if (!loadFirst) list.LoadList();
+                ASSERT_TRUE(WaitLoaded(reports + 1));
+                std::vector<SlideEntry> items = list.GetItems();
+                ASSERT_EQ(items.size(), 1u);
+                EXPECT_EQ(items[0].path, c);
+                list.UnInit();
+            }
+            EXPECT_EQ(zxtest::ReadFile(file + ".bad"), bytes) << "the damaged file is kept as it was";
+            EXPECT_EQ(kt::LogLinesWith("ZxVVideoSrc.txt", file), logged + 1);
+            std::vector<std::string> saved;
+            EXPECT_TRUE(kt::ReadWholeList(file, LIST_FILE_NO_COUNT, saved));
+            EXPECT_EQ(saved, std::vector<std::string>{c});
+        }
+    }
+}
+
+TEST_F(SlideListTest, ASaveCutShortByACrashLeavesTheOldListWhole) {
+    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen);
+    WriteList({a, b});
+    const std::string temp = kt::StaleTempOf(CSlideList::ListFilePath());
+    ASSERT_TRUE(zxtest::WriteFile(temp, CListFile::Format({b}, LIST_FILE_NO_COUNT).substr(0, 9)));
+    CSlideList list;
+    Start(list);
+    list.LoadList();
+    ASSERT_TRUE(WaitLoaded(2));
+    std::vector<SlideEntry> items = list.GetItems();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].path, a);
+    EXPECT_EQ(items[1].path, b);
+    EXPECT_FALSE(File::IsExistFile(temp)) << "the crashed writer's temporary file is removed";
+    list.UnInit();
+    EXPECT_EQ(ReadList(), (std::vector<std::string>{a, b}));
+}
+
 TEST_F(SlideListTest, WritingWhileTheListLoadsLosesNothing) {
     std::vector<std::string> saved;
     for (int i = 0; i < 24; ++i) saved.push_back(Picture("p" + std::to_string(i) + ".png", 0xFF000000u + i));

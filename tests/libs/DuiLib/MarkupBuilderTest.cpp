@@ -52,6 +52,11 @@ TEST(DuiMarkup, RefusesDamagedDocumentsWithTheLine) {
         {"<A x='<'/>", 1, "'<'"},
         {"<A x='1'", 1, "unterminated"},
         {"<A>\n<!-- open\n</A>", 2, "comment"},
+        // A surrogate has no UTF-8 form; a sign or a blank is no digit.
+        {"<A x='&#xD800;'/>", 1, "character reference"},
+        {"<A x='&#+65;'/>", 1, "character reference"},
+        {"<A x='&# 65;'/>", 1, "character reference"},
+        {"<A x='&#x110000;'/>", 1, "character reference"},
     };
     for (const Case& c : cases) {
         CMarkup xml;

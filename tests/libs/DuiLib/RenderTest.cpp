@@ -26,6 +26,25 @@ TEST(DuiRender, ColourValues) {
     EXPECT_EQ(CRenderEngine::GetColorValue(""), 0u);
 }
 
+TEST(DuiRender, NumberValuesAreWholeTextsOf32BitNumbers) {
+    RECT rc{};
+    EXPECT_TRUE(ParseRect(" 1, -2 ,3 ,4", rc));
+    EXPECT_EQ(rc.left, 1);
+    EXPECT_EQ(rc.top, -2);
+    EXPECT_EQ(rc.bottom, 4);
+    SIZE sz{};
+    EXPECT_TRUE(ParseSize("-2147483648,2147483647", sz));
+    EXPECT_EQ(sz.cx, -2147483647 - 1);
+    EXPECT_EQ(sz.cy, 2147483647);
+    int n = 7;
+    EXPECT_FALSE(ParseInt("2147483648", n)) << "beyond 32 bits";
+    EXPECT_FALSE(ParseInt("-2147483649", n));
+    EXPECT_FALSE(ParseInt(std::string("5\0 9", 4), n)) << "a zero byte does not end the text";
+    EXPECT_FALSE(ParseRect("1,2,3", rc));
+    EXPECT_FALSE(ParseSize("1,2,", sz));
+    EXPECT_EQ(n, 7);
+}
+
 struct Canvas {
     Gdiplus::Bitmap bmp{40, 40, PixelFormat32bppPARGB};
     Gdiplus::Graphics g{&bmp};

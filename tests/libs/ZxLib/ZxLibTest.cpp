@@ -128,3 +128,28 @@ TEST(Dir, LongPathUndoesShortNamesAndKeepsWhatDoesNotExist) {
     EXPECT_EQ(Dir::GetLongPath(spelled), folder);
     EXPECT_EQ(Dir::GetLongPath(folder + "missing"), folder + "missing");
 }
+
+TEST(SizeText, ReadsExactlyWidthXHeightWithinTheLimit) {
+    EXPECT_EQ(SizeText::Format(1280, 720), "1280x720");
+    int w = 0, h = 0;
+    EXPECT_TRUE(SizeText::Parse("1280x720", w, h));
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 720);
+    EXPECT_TRUE(SizeText::Parse("16384x1", w, h));
+    for (const char* bad : {"", "x", "640x", "x480", "0x480", "640x0", "-640x480", " 640x480", "640x480 ", "1e3x720",
+                            "640.5x480", "640x480x2", "16385x720", "99999999999x720", "640X480"}) {
+        w = h = -1;
+        EXPECT_FALSE(SizeText::Parse(bad, w, h)) << bad;
+        EXPECT_EQ(w, -1) << bad;
+    }
+    std::vector<int> widths, heights;
+    SizeText::ParseList("640x480|junk||1280x720|0x0|", widths, heights);
+    EXPECT_EQ(widths, (std::vector<int>{640, 1280}));
+    EXPECT_EQ(heights, (std::vector<int>{480, 720}));
+}
+
+TEST(Charset, ValidUtf8) {
+    EXPECT_TRUE(Charset::IsValidUtf8("plain \xE4\xB8\xAD\xF0\x9F\x98\x80"));
+    for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x80", "\xFF"})
+        EXPECT_FALSE(Charset::IsValidUtf8(bad)) << bad;
+}

@@ -88,6 +88,23 @@ TEST(ArgList, AppenderKeepsOrderAndPositionsReadBack) {
     EXPECT_EQ(ArgAt<int>(args, 3), 1);
 }
 
+TEST(Variant, NumbersAnIntegerCannotHoldGiveZero) {
+    // Read from text or held as a double: beyond the range of int (or no
+    // number at all) there is no int to give.
+    EXPECT_EQ(Variant(std::string("1e300")).Get<int>(), 0);
+    EXPECT_EQ(Variant(-1e300).Get<int>(), 0);
+    EXPECT_EQ(Variant(2147483648.0).Get<int>(), 0);
+    EXPECT_EQ(Variant(std::numeric_limits<double>::quiet_NaN()).Get<int>(), 0);
+    EXPECT_FALSE(Variant(std::numeric_limits<double>::quiet_NaN()).Get<bool>());
+    EXPECT_EQ(Variant(std::numeric_limits<double>::infinity()).Get<eColourTest>(), COLOUR_RED);
+    EXPECT_EQ(Variant(-2147483648.0).Get<int>(), -2147483647 - 1);
+    EXPECT_EQ(Variant(2147483647.9).Get<int>(), 2147483647);
+    EXPECT_EQ(Variant(std::string("-7.9")).Get<int>(), -7);
+    // A double keeps its fraction.
+    EXPECT_EQ(Variant(std::string("2.5")).Get<double>(), 2.5);
+    EXPECT_EQ(Variant(true).Get<double>(), 1.0);
+}
+
 TEST(ArgList, EmptyAndMissingValuesReadAsZeroFalseEmpty) {
     ArgList args;
     args.push_back(Variant());

@@ -16,6 +16,8 @@ using std::min;
 
 #include <gdiplus.h>
 
+#include "DuiLib/UIValueText.h"
+
 namespace DuiLib {
 
 class CControlUI;
@@ -114,13 +116,11 @@ inline RECT RectDeflate(const RECT& rc, const RECT& by) {
 std::wstring ToW(const std::string& s);
 std::string ToU8(const std::wstring& s);
 
-// Parses "a,b,c,d" (four integers); false when the text does not hold four.
+// Parses "a,b,c,d" (four integers, as ParseIntList reads them); false when
+// the text does not hold four.
 bool ParseRect(const std::string& text, RECT& out);
 // Parses "a,b"; false when the text does not hold two integers.
 bool ParseSize(const std::string& text, SIZE& out);
-// "true"/"false" (also "1"/"0").
-bool ParseBool(const std::string& text, bool& out);
-bool ParseInt(const std::string& text, int& out);
 
 // Writes a line to the library's log ("DuiLib.txt").
 void DuiLog(int level, const char* module, const char* format, ...);

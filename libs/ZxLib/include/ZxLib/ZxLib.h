@@ -14,6 +14,10 @@ namespace Charset {
 // being dropped, so a damaged name still shows where it was damaged.
 std::wstring String2WString(const std::string& text);
 std::string WString2String(const std::wstring& text);
+// Whether the bytes are well-formed UTF-8: no stray or missing continuation
+// bytes, no over-long forms, no surrogates, nothing above U+10FFFF
+// (Utf8.cpp, plain C++).
+bool IsValidUtf8(const std::string& text);
 }  // namespace Charset
 
 namespace Dir {
@@ -105,6 +109,11 @@ bool ReadAll(const std::string& path, std::string& out, size_t maxBytes = 64u <<
 // so a reader never sees half a file and a failed write keeps the old one.
 bool WriteAllAtomic(const std::string& path, const std::string& data);
 
+// Removes the temporary files that WriteAllAtomic of a process that has
+// ended (a crash in the middle of a write) left beside path. Those of
+// running processes are left alone: they may be writing now.
+void RemoveStaleTemps(const std::string& path);
+
 bool RemoveFile(const std::string& path);
 
 // "C:\a\b.txt" -> "b.txt"; "C:\a\b.txt" -> "b"; "C:\a\b.txt" -> "C:\a\"
@@ -118,6 +127,21 @@ namespace Dir {
 // The file-name helper also under the folder functions' namespace.
 using File::GetFileNameWithoutExtension;
 }  // namespace Dir
+
+// The text of a picture size, "1280x720", as the camera's sizes are listed
+// and chosen. Plain C++ (SizeText.cpp), so it also builds natively.
+namespace SizeText {
+// Largest width or height taken from a text; no camera comes near it, and
+// width x height x 4 stays far inside an int.
+const int kMaxSide = 16384;
+std::string Format(int width, int height);
+// Exactly "<width>x<height>", each decimal digits only, from 1 to kMaxSide;
+// false (width and height untouched) otherwise.
+bool Parse(const std::string& text, int& width, int& height);
+// The sizes of a list "640x480|1280x720", in order; pieces that are no size
+// are skipped.
+void ParseList(const std::string& text, std::vector<int>& widths, std::vector<int>& heights);
+}  // namespace SizeText
 
 namespace Clock {
 // Milliseconds of a steady clock (the performance counter), with fractions;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -90,6 +91,16 @@ struct ConvertEnum {
     static double Number(E) { return 0.0; }
 };
 
+// The number type behind T: T itself, or an enumeration's underlying type.
+template <typename T, bool = std::is_enum<T>::value>
+struct NumberOf {
+    typedef T type;
+};
+template <typename T>
+struct NumberOf<T, true> {
+    typedef typename std::underlying_type<T>::type type;
+};
+
 template <typename T>
 using ConvertFor = typename std::conditional<std::is_enum<T>::value, ConvertEnum<T>, Convert<T>>::type;
 
@@ -150,10 +161,23 @@ private:
         return content->ToString();
     }
     template <typename T>
-    typename std::enable_if<std::is_arithmetic<T>::value || std::is_enum<T>::value, T>::type Fallback() const {
-        double d = content->ToDouble();
-        if (std::is_same<T, bool>::value) return static_cast<T>(d != 0.0);
-        return static_cast<T>(static_cast<long long>(d));
+    typename std::enable_if<std::is_floating_point<T>::value, T>::type Fallback() const {
+        return static_cast<T>(content->ToDouble());
+    }
+    // Integers and enumerations take the whole part of the number; one that
+    // T cannot hold (or no number at all, such as "nan" or "1e300" read from
+    // text) cannot become a T, and gives T().
+    template <typename T>
+    typename std::enable_if<std::is_integral<T>::value || std::is_enum<T>::value, T>::type Fallback() const {
+        const double d = content->ToDouble();
+        if (std::is_same<T, bool>::value) return static_cast<T>(d != 0.0 && !std::isnan(d));
+        typedef typename zxvariant::NumberOf<T>::type N;
+        const double whole = std::trunc(d);
+        // max() + 1 is a power of two, exact as a double (max() itself may not be).
+        if (!(whole >= static_cast<double>(std::numeric_limits<N>::min()) &&
+              whole < static_cast<double>(std::numeric_limits<N>::max()) + 1.0))
+            return T();
+        return static_cast<T>(static_cast<N>(whole));
     }
 
     placeholder* content;
