@@ -1,5 +1,7 @@
 #include "SlideEngine.h"
 
+#include <unordered_set>
+
 #include <cstdlib>
 #include <ctime>
 
@@ -225,16 +227,23 @@ std::vector<SlideEntry> CSlideEngine::GetItems() {
 std::vector<std::string> CSlideEngine::SavePaths() {
     std::lock_guard<std::mutex> g(m_listLock);
     std::vector<std::string> out;
+    // A path still waiting in a request may also be listed or wait in
+    // another one (the saved list read while an addition of the same
+    // picture is pending); its loader would skip it, so it is written once.
+    std::unordered_set<std::string> seen;
+    auto put = [&](const std::string& path) {
+        if (seen.insert(path).second) out.push_back(path);
+    };
     // Pending user additions: the newest request first, each one's last
     // path first, as their falling ids will sort them.
     for (auto r = m_requests.rbegin(); r != m_requests.rend(); ++r) {
         if ((*r)->fromList || (*r)->cancelled) continue;
-        for (size_t i = (*r)->paths.size(); i-- > (*r)->next;) out.push_back((*r)->paths[i]);
+        for (size_t i = (*r)->paths.size(); i-- > (*r)->next;) put((*r)->paths[i]);
     }
-    for (const auto& kv : m_list) out.push_back(kv.second.path);
+    for (const auto& kv : m_list) put(kv.second.path);
     for (const auto& r : m_requests) {
         if (!r->fromList || r->cancelled) continue;
-        for (size_t i = r->next; i < r->paths.size(); ++i) out.push_back(r->paths[i]);
+        for (size_t i = r->next; i < r->paths.size(); ++i) put(r->paths[i]);
     }
     return out;
 }
