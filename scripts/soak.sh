@@ -23,12 +23,15 @@
 #   stamp and the mark it carries, so distinct frames are changes of the
 #   mark, and a sample without a mark is black or damaged.
 # - handles and private memory of other processes: ZxProcStat (OpenProcess,
-#   GetProcessHandleCount, GetProcessMemoryInfo's PrivateUsage). Wine 8
-#   answers GetProcessHandleCount with 0, so the tool counts the process's
-#   entries in the system's handle table (NtQuerySystemInformation), which
-#   Wine fills from its server; PrivateUsage under Wine is the Linux
-#   process's resident anonymous memory plus swap. The cycling client
-#   measures itself (handle values probed, as the tests count handles).
+#   GetProcessHandleCount, GetProcessMemoryInfo), a Windows tool, so Wine
+#   answers; nothing is read from Linux's /proc. Wine 8 answers
+#   GetProcessHandleCount with 0, so the tool counts the process's entries in
+#   the system's handle table (NtQuerySystemInformation), which Wine fills
+#   from its server. Wine 8 leaves PrivateUsage 0 and fills PagefileUsage
+#   (the same commit charge on Windows) with the Linux process's resident
+#   anonymous memory plus swap, which the tool then reports. The cycling
+#   client measures itself the same way (its handle values probed, as the
+#   tests count handles).
 # - times: every process stamps its lines with the performance counter in
 #   microseconds, one clock for all processes of the machine. "Live again"
 #   is measured from the restarted host's first published frame to each

@@ -166,8 +166,11 @@ void PrintFigures(const char* when) {
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof(memory);
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
+    // Wine 8 leaves PrivateUsage 0 and fills PagefileUsage, which Windows
+    // reports as the same commit charge.
+    const SIZE_T privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
     std::printf("cycles: %s: handles %lu private %llu\n", when, static_cast<unsigned long>(vct::CountHandles()),
-                static_cast<unsigned long long>(memory.PrivateUsage));
+                static_cast<unsigned long long>(privateBytes));
     std::fflush(stdout);
 }
 

@@ -14,8 +14,10 @@
 // handle table instead (NtQuerySystemInformation with the extended handle
 // information, which Wine fills from its server's handle tables): the
 // entries whose owner is the process. Private memory is PrivateUsage of
-// GetProcessMemoryInfo (Wine takes it from the Linux process: resident
-// anonymous memory plus swap).
+// GetProcessMemoryInfo; Windows reports the same commit charge as
+// PagefileUsage, and Wine 8 fills only that one (from the Linux process:
+// its resident anonymous memory plus swap), so PagefileUsage stands in when
+// PrivateUsage is 0. Each line says which source answered.
 #include <windows.h>
 
 #include <psapi.h>
@@ -118,13 +120,22 @@ int Stat(int argc, char** argv) {
         }
         PROCESS_MEMORY_COUNTERS_EX memory = {};
         memory.cb = sizeof(memory);
-        const bool haveMemory = GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                                                     sizeof(memory)) != FALSE;
+        long long privateBytes = -1;
+        const char* memorySource = "none";
+        if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory))) {
+            // Windows gives both the same (the commit charge); Wine 8 leaves
+            // PrivateUsage 0 and, for another process, every counter.
+            if (memory.PrivateUsage > 0) {
+                privateBytes = static_cast<long long>(memory.PrivateUsage);
+                memorySource = "PrivateUsage";
+            } else if (memory.PagefileUsage > 0) {
+                privateBytes = static_cast<long long>(memory.PagefileUsage);
+                memorySource = "PagefileUsage";
+            }
+        }
         std::printf("%.0f pid %lu handles %ld via %s private %lld via %s\n", NowUs(), static_cast<unsigned long>(pid),
-                    count, count >= 0 ? handleSource : "none",
-                    haveMemory ? static_cast<long long>(memory.PrivateUsage) : -1LL,
-                    haveMemory ? "GetProcessMemoryInfo" : "none");
-        if (count < 0 || !haveMemory) result = 1;
+                    count, count >= 0 ? handleSource : "none", privateBytes, memorySource);
+        if (count < 0) result = 1;
         CloseHandle(process);
     }
     return result;
