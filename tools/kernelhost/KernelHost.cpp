@@ -32,16 +32,7 @@ BOOL WINAPI OnConsoleCtrl(DWORD) {
     return TRUE;
 }
 
-double NowUs() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency);
-}
+using framemark::NowUs;
 
 // Counts the finished frames the kernel hands to its consumers. It joins
 // after the channel's writer, so its first call comes once the first frame

@@ -28,18 +28,11 @@
 #include <cstring>
 #include <vector>
 
+#include "FrameMark.h"
+
 namespace {
 
-double NowUs() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency);
-}
+using framemark::NowUs;
 
 // The extended handle information of NtQuerySystemInformation (class 64).
 struct HandleEntry {
