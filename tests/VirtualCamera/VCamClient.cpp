@@ -18,21 +18,31 @@
 //         received-microseconds start valid-mark run frame-number
 //       Nothing is kept in memory per sample, so the process's own memory
 //       stays flat however long it runs.
-//   ZxVCamClient --cycles N
+//   ZxVCamClient --cycles N [--without-camera]
 //       N times: the graph built, run, one sample received (5 s at most),
 //       stopped and released; prints the failures and the process's handle
 //       count and private memory before the first cycle, after the first
-//       10 (every library loaded) and after the last.
+//       10 (every library loaded) and after the last, and the types of the
+//       handles that were added after the first 10.
+//       --without-camera: the same cycles without the camera, as a baseline
+//       of what the system's own parts keep: the video input devices
+//       enumerated (as finding the camera does) and the graph with grabber
+//       and renderer made and released, nothing run.
 //   ZxVCamClient --register | --unregister
 //       the filter's registration, as the tests do it.
 #include <windows.h>
 
 #include <psapi.h>
 
+#include <winternl.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <set>
+#include <string>
 
 #include "FrameMark.h"
 #include "VCamTestSupport.h"
@@ -162,6 +172,43 @@ public:
     HANDLE event;
 };
 
+// The handle values this process holds (values are multiples of 4; one
+// that names no handle fails GetHandleInformation), as CountHandles probes.
+std::set<ULONG_PTR> LiveHandles() {
+    std::set<ULONG_PTR> live;
+    for (ULONG_PTR value = 4; value < 0x40000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) live.insert(value);
+    }
+    return live;
+}
+
+// The object type of a handle ("Event", "Thread", ...), from NtQueryObject.
+std::string HandleType(HANDLE handle) {
+    typedef LONG(NTAPI * QueryObject)(HANDLE, int, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    // OBJECT_TYPE_INFORMATION starts with the type's name as a
+    // UNICODE_STRING; 2 is ObjectTypeInformation.
+    alignas(8) BYTE buffer[1024] = {};
+    if (!query || query(handle, 2, buffer, sizeof(buffer), nullptr) < 0) return "?";
+    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
+    if (!name->Buffer) return "?";
+    std::string type;
+    for (USHORT i = 0; i < name->Length / 2; ++i) type += static_cast<char>(name->Buffer[i] < 128 ? name->Buffer[i] : '?');
+    return type;
+}
+
+// Prints the types of the handles in now that were not in before.
+void PrintNewHandles(const std::set<ULONG_PTR>& before, const std::set<ULONG_PTR>& now) {
+    std::map<std::string, int> types;
+    for (ULONG_PTR value : now)
+        if (!before.count(value)) ++types[HandleType(reinterpret_cast<HANDLE>(value))];
+    std::printf("cycles: handles added since the warm-up, by type:");
+    for (const auto& t : types) std::printf(" %s %d", t.first.c_str(), t.second);
+    std::printf("%s\n", types.empty() ? " none" : "");
+}
+
 void PrintFigures(const char* when) {
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof(memory);
@@ -174,17 +221,23 @@ void PrintFigures(const char* when) {
     std::fflush(stdout);
 }
 
-int Cycles(int count) {
+int Cycles(int count, bool withCamera) {
     constexpr int kWarmUp = 10;
-    std::printf("cycles: pid %lu\n", GetCurrentProcessId());
+    std::printf("cycles: pid %lu%s\n", GetCurrentProcessId(), withCamera ? "" : ", without the camera");
     PrintFigures("before");
     SampleSignal signal;
+    std::set<ULONG_PTR> warmHandles;
     int failures = 0;
     const double start = vct::NowUs();
     for (int i = 1; i <= count; ++i) {
         const char* failed = nullptr;
         HRESULT hr = S_OK;
-        {
+        if (!withCamera) {
+            vct::VideoInputDevices();
+            vct::Graph graph;
+            graph.UseCallback(&signal);
+            if (FAILED(hr = graph.Create())) failed = "create";
+        } else {
             vct::Graph graph;
             graph.UseCallback(&signal);
             ResetEvent(signal.event);
@@ -201,13 +254,17 @@ int Cycles(int count) {
             ++failures;
             std::printf("cycles: cycle %d failed: %s (0x%08lx)\n", i, failed, static_cast<unsigned long>(hr));
         }
-        if (i == kWarmUp) PrintFigures("warm");
+        if (i == kWarmUp) {
+            PrintFigures("warm");
+            warmHandles = LiveHandles();
+        }
         if (i % 100 == 0) {
             std::printf("cycles: %d done, %.1f s\n", i, (vct::NowUs() - start) / 1e6);
             std::fflush(stdout);
         }
     }
     PrintFigures("after");
+    if (count >= kWarmUp) PrintNewHandles(warmHandles, LiveHandles());
     std::printf("cycles: %d cycles, %d failures, %.1f s\n", count, failures, (vct::NowUs() - start) / 1e6);
     return failures ? 1 : 0;
 }
@@ -223,7 +280,10 @@ int main(int argc, char** argv) {
     if (argc >= 2 && (std::strcmp(argv[1], "--soak") == 0 || std::strcmp(argv[1], "--cycles") == 0)) {
         vct::ComScope com(COINIT_MULTITHREADED);
         if (!com.Ok()) return 3;
-        if (argv[1][2] == 'c') return argc == 3 ? Cycles(std::atoi(argv[2])) : 2;
+        if (argv[1][2] == 'c') {
+            const bool without = argc == 4 && std::strcmp(argv[3], "--without-camera") == 0;
+            return argc == 3 || without ? Cycles(std::atoi(argv[2]), !without) : 2;
+        }
         if (argc != 5 || std::strcmp(argv[3], "--stop-event") != 0) return 2;
         return Soak(argv[2], argv[4]);
     }
