@@ -149,7 +149,13 @@ start_host() {
   echo "soak: kernel host run $run (pid $host_pid) publishing"
 }
 
-uptime | sed 's/^/soak: load at the start: /'
+# The machine's load: the load average, and the share of time runnable
+# tasks waited for a processor (Linux's pressure figures, where there are).
+load() {
+  echo "soak: load $1: $(uptime | sed 's/.*load average/load average/')$( [ -r /proc/pressure/cpu ] &&
+    sed -n 's/^some avg10=\([0-9.]*\) avg60=\([0-9.]*\) avg300=\([0-9.]*\).*/, processor waits: \2 % of the last minute, \3 % of 5 minutes/p' /proc/pressure/cpu)"
+}
+load "at the start"
 start_host 1
 client_jobs=()
 client_pids=()
@@ -174,12 +180,12 @@ stat_all() {
 }
 sleep 60
 stat_all stat-minute1
-uptime | sed 's/^/soak: load at minute 1: /'
+load "at minute 1"
 if [ "$minutes" -gt 1 ]; then
   sleep $(((minutes - 1) * 60))
 fi
 stat_all stat-end
-uptime | sed 's/^/soak: load at the end of the run: /'
+load "at the end of the run"
 
 echo "soak: $cycles connect/disconnect cycles of one client"
 "$ZX_WINE" "$(exe ZxVCamClient.exe)" --cycles "$cycles" 2>&1 | tr -d '\r' >"$out/cycles.txt" || true
@@ -203,7 +209,7 @@ sleep "$settle_seconds"
 for j in "${jobs_started[@]}"; do
   for _ in $(seq 300); do kill -0 "$j" 2>/dev/null || break; sleep 0.1; done
 done
-uptime | sed 's/^/soak: load at the end: /'
+load "at the end"
 
 /usr/bin/python3 - "$out" "$minutes" "$cycles" <<'PY'
 import os, re, sys
@@ -298,6 +304,14 @@ for n in range(1, 5):
     rate = distinct / seconds if seconds > 0 else 0
     row(label + " distinct frames per second", "%.2f (%d in %.1f s)" % (rate, distinct, seconds), ">= 19", rate >= 19)
     row(label + " worst single second", "%s distinct frames" % worst, "(shown)")
+    # The host numbers its frames one by one, so the numbers tell how many
+    # it published meanwhile: what the client missed beyond what the host
+    # never made.
+    marked = [s for s in window if s[2] and s[3] == 1]
+    if len(marked) >= 2:
+        published = marked[-1][4] - marked[0][4] + 1
+        row(label + " frames received of those published", "%d of %d (%.1f %%)" %
+            (distinct, published, distinct * 100.0 / published), "(shown)")
     unmarked = sum(1 for s in window if not s[2])
     row(label + " samples in the run", "%d (%.2f per s), %d unmarked" %
         (len(window), len(window) / seconds if seconds > 0 else 0, unmarked), "(shown)")
