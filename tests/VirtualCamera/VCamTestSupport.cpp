@@ -275,7 +275,7 @@ HRESULT Graph::Create() {
     wanted.SetSubtype(MEDIASUBTYPE_RGB24);
     m_grab->SetMediaType(&wanted);
     m_grab->SetBufferSamples(FALSE);
-    m_grab->SetCallback(&collector, 0);
+    m_grab->SetCallback(m_callback ? m_callback : &collector, 0);
 
     Ptr<IEnumPins> pins;
     if (FAILED(hr = m_grabber->EnumPins(&pins))) return hr;

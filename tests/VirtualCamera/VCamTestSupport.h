@@ -164,6 +164,9 @@ public:
     Graph& operator=(const Graph&) = delete;
 
     typedef HRESULT (*Select)(IAMStreamConfig*);
+    // Another receiver of the samples instead of collector (before Build or
+    // Create); it must outlive the graph.
+    void UseCallback(ISampleGrabberCB* callback) { m_callback = callback; }
     // Builds and connects the graph with the camera from the device
     // enumerator; before connecting, select (optional) runs on the camera's
     // IAMStreamConfig.
@@ -195,6 +198,7 @@ private:
     Ptr<IBaseFilter> m_camera, m_grabber, m_null;
     Ptr<ISampleGrabber> m_grab;
     Ptr<IPin> m_cameraOut, m_grabIn, m_grabOut, m_nullIn;
+    ISampleGrabberCB* m_callback = nullptr;
 };
 
 // SetFormat to the capability at index (GetStreamCaps).

@@ -1,7 +1,15 @@
 // A console host for the kernel: loads it through the data-library manager
 // exactly as the main program does, joins the chain as a frame consumer (as
 // the preview window does), prints once a second how many frames were
-// published, and stops cleanly on Ctrl+C or after --seconds N.
+// published, and stops cleanly on Ctrl+C, after --seconds N, or when the
+// named event of --stop-event NAME is set.
+//
+// --mark RUN puts a mark on every frame before it is published (FrameMark.h:
+// RUN and the frame's number), so camera clients can count distinct frames
+// and tell the frames of one host run from another's. The host prints its
+// process id and, on the performance counter in microseconds (the same
+// counter in every process), when it started and when its first frame was
+// published.
 #include <windows.h>
 
 #include <atomic>
@@ -9,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "FrameMark.h"
 #include "GdiPlus.h"
 #include "IDataKernal.h"
 #include "ZxLog/ZxLog.h"
@@ -23,28 +32,70 @@ BOOL WINAPI OnConsoleCtrl(DWORD) {
     return TRUE;
 }
 
-// Counts the finished frames the kernel hands to its consumers.
+using framemark::NowUs;
+
+// Counts the finished frames the kernel hands to its consumers. It joins
+// after the channel's writer, so its first call comes once the first frame
+// is in the channel.
 class CFrameCounter : public IVideoDeal {
 public:
     bool OnNotifyFrameSize(const VideoFrameFormat&) override { return true; }
-    void DealVideo(BYTE*, const VideoFrameFormat*, int) override { ++frames; }
+    void DealVideo(BYTE*, const VideoFrameFormat*, int) override {
+        if (frames == 0) firstUs = NowUs();
+        ++frames;
+        SetEvent(firstFrame);
+    }
     int GetDealType() override { return VIDEO_DEAL_OUTPUT; }
     std::atomic<long> frames{0};
+    std::atomic<double> firstUs{0};
+    HANDLE firstFrame = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
+// Marks each frame with the run and its number, ahead of every consumer
+// (the text effect's place, the last one before the output).
+class CFrameMarker : public IVideoDeal {
+public:
+    explicit CFrameMarker(uint32_t run) : m_run(run) {}
+    bool OnNotifyFrameSize(const VideoFrameFormat&) override { return true; }
+    void DealVideo(BYTE* frame, const VideoFrameFormat* format, int) override {
+        if (!frame || !format || format->bmiHeader.biBitCount != 24 || format->bmiHeader.biHeight <= 0) return;
+        framemark::Put(frame, format->bmiHeader.biWidth, format->bmiHeader.biHeight, m_run, m_number++);
+    }
+    int GetDealType() override { return VIDEO_DEAL_TEXT; }
+
+private:
+    uint32_t m_run;
+    uint32_t m_number = 0;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const double startUs = NowUs();
     double seconds = 0;  // 0: until Ctrl+C
+    const char* stopEvent = nullptr;
+    long markRun = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::atof(argv[++i]);
+        } else if (std::strcmp(argv[i], "--stop-event") == 0 && i + 1 < argc) {
+            stopEvent = argv[++i];
+        } else if (std::strcmp(argv[i], "--mark") == 0 && i + 1 < argc) {
+            markRun = std::atol(argv[++i]) & 0xFFFF;
         } else {
-            std::fprintf(stderr, "usage: ZxVKernelHost [--seconds N]\n");
+            std::fprintf(stderr, "usage: ZxVKernelHost [--seconds N] [--stop-event NAME] [--mark RUN]\n");
             return 2;
         }
     }
-    g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // A named manual-reset event lets another process stop the host cleanly;
+    // without a name only Ctrl+C and the time do.
+    g_stop = CreateEventA(nullptr, TRUE, FALSE, stopEvent);
+    if (!g_stop) {
+        std::fprintf(stderr, "kernel host: the stop event could not be made (error %lu)\n", GetLastError());
+        return 2;
+    }
+    std::printf("kernel host: pid %lu, started at %.0f us\n", GetCurrentProcessId(), startUs);
+    std::fflush(stdout);
     SetConsoleCtrlHandler(&OnConsoleCtrl, TRUE);
 
     Gdiplus::GdiplusStartupInput gdiplusInput;
@@ -63,6 +114,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     CFrameCounter counter;
+    CFrameMarker marker(static_cast<uint32_t>(markRun));
+    if (markRun >= 0) kernel->AddVideoDeal(&marker);
     kernel->AddVideoDeal(&counter);
     std::printf("kernel host: kernel running, publishing to the shared-memory channel%s\n",
                 seconds > 0 ? "" : " (Ctrl+C stops)");
@@ -73,14 +126,29 @@ int main(int argc, char** argv) {
     QueryPerformanceCounter(&start);
     long last = 0;
     int tick = 0;
+    bool firstReported = false;
     for (;;) {
         ++tick;
-        // Wake at whole seconds from the start, so each line covers 1 s.
-        QueryPerformanceCounter(&now);
-        double elapsed = double(now.QuadPart - start.QuadPart) / double(freq.QuadPart);
-        double until = (seconds > 0 && seconds < tick) ? seconds : tick;
-        DWORD wait = until > elapsed ? static_cast<DWORD>((until - elapsed) * 1000) : 0;
-        bool stopped = WaitForSingleObject(g_stop, wait) == WAIT_OBJECT_0;
+        // Wake at whole seconds from the start, so each line covers 1 s; the
+        // first frame's time is printed as soon as it is there.
+        const double until = (seconds > 0 && seconds < tick) ? seconds : tick;
+        bool stopped = false;
+        for (;;) {
+            QueryPerformanceCounter(&now);
+            const double elapsed = double(now.QuadPart - start.QuadPart) / double(freq.QuadPart);
+            const DWORD wait = until > elapsed ? static_cast<DWORD>((until - elapsed) * 1000) : 0;
+            HANDLE waits[2] = {g_stop, counter.firstFrame};
+            const DWORD woke = WaitForMultipleObjects(firstReported ? 1 : 2, waits, FALSE, wait);
+            if (woke == WAIT_OBJECT_0 + 1) {
+                firstReported = true;
+                std::printf("kernel host: first frame published at %.0f us (%.3f s after start)\n",
+                            counter.firstUs.load(), (counter.firstUs.load() - startUs) / 1e6);
+                std::fflush(stdout);
+                continue;
+            }
+            stopped = woke == WAIT_OBJECT_0;
+            break;
+        }
         long total = counter.frames;
         std::printf("%3d s: %ld frames published (%ld in all)\n", tick, total - last, total);
         std::fflush(stdout);
@@ -91,6 +159,7 @@ int main(int argc, char** argv) {
     double elapsed = double(now.QuadPart - start.QuadPart) / double(freq.QuadPart);
     long total = counter.frames;
     kernel->RemoveVideoDeal(&counter);
+    if (markRun >= 0) kernel->RemoveVideoDeal(&marker);
     AfxGetDataDllManager()->UnloadDataLibraries();
     std::printf("kernel host: %ld frames in %.2f s = %.2f frames per second; kernel stopped\n", total, elapsed,
                 elapsed > 0 ? total / elapsed : 0.0);
