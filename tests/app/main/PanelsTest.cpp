@@ -206,7 +206,7 @@ TEST_F(PanelsTest, WithoutCamerasTheListsStayEmptyAndDisabled) {
 TEST_F(PanelsTest, ThePropertyPagesOfACameraWithoutThemLogAndReturn) {
     Open();
     ClickNow("MC_btnAjustCamera");   // the test camera has no property pages
-    LogFlush(5000);
+    LogFlush(zxtest::kHangGuardMs);
     const std::string log = zxtest::ReadFile(Dir::GetLogPath() + "ZxVVideoSrc.txt");
     EXPECT_NE(log.find("no property pages"), std::string::npos) << log;
     EXPECT_TRUE(IsWindowEnabled(w->hwnd())) << "no frame was left over the window";
