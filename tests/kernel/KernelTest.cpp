@@ -1,9 +1,8 @@
 #include <windows.h>
 
-#include <atomic>
-
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "GdiPlus.h"

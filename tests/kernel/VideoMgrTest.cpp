@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 
 #include "KernelTestSupport.h"
@@ -85,26 +86,31 @@ protected:
         SetEnvironmentVariableW(L"ZXVCAM_RES_DIR", nullptr);
     }
     static bool WaitFrames(Sink& sink, int n) {
-        for (int i = 0; i < 400 && sink.Frames() < n; ++i) Sleep(10);
-        return sink.Frames() >= n;
+        return zxtest::WaitUntil([&] { return sink.Frames() >= n; });
     }
     std::string m_res;
     StreamTypeObserver m_observer;
 };
 
-TEST_F(VideoMgrTest, DefaultPictureAboutTwentyTimesASecond) {
+TEST_F(VideoMgrTest, DefaultPictureOnTheGridOfTwentyASecond) {
     ASSERT_TRUE(kt::WritePicture(m_res + "default.jpg", 640, 480, 0xFF204060, L"image/jpeg"));
     CVideoMgr mgr;
     Sink sink;
+    const ULONGLONG start = GetTickCount64();
     ASSERT_TRUE(mgr.Init(640, 480, &sink));
     EXPECT_EQ(AfxGetDataManager()->GetData("modVideoMgr"), &mgr);
-    Sleep(1000);
-    int frames = sink.Frames();
+    EXPECT_TRUE(WaitFrames(sink, 20));
     mgr.UnInit();
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    const int frames = sink.Frames();
     EXPECT_EQ(AfxGetDataManager()->GetData("modVideoMgr"), nullptr);
-    // 20 per second on the grid; the bounds only allow for a slow start.
-    EXPECT_GE(frames, 17);
-    EXPECT_LE(frames, 22);
+    // One frame per 50 ms point of the grid at most: a busy machine only
+    // delivers fewer (missed points are not made up beyond a second), so
+    // this bound holds under any load; how close the thread keeps to the
+    // rate is measured by the benchmarks, not here. (The tick count's
+    // 16 ms steps and the first point are what the 2 allow for.)
+    std::printf("  %d frames in %llu ms\n", frames, static_cast<unsigned long long>(elapsed));
+    EXPECT_LE(frames, static_cast<int>(elapsed / 50) + 2);
     EXPECT_EQ(sink.formats, 1);
     EXPECT_TRUE(sink.formatsBeforeFrames);
     EXPECT_EQ(sink.width, 640);
@@ -201,6 +207,8 @@ TEST_F(VideoMgrTest, AfterUnInitTheLastFrameIsTheDefaultPicture) {
     ASSERT_TRUE(WaitFrames(sink, 3));
     mgr.UnInit();
     int frames = sink.Frames();
+    // Nothing announces that nothing comes: more than two frame times pass
+    // before the count is looked at again.
     Sleep(120);
     std::lock_guard<std::mutex> g(sink.lock);
     EXPECT_EQ(sink.frames, frames) << "nothing is delivered after UnInit";
@@ -217,6 +225,8 @@ TEST_F(VideoMgrTest, FailingSourceStopsInitWithoutAFrameThread) {
     Sink sink;
     EXPECT_FALSE(mgr.Init(640, 480, &sink));
     EXPECT_EQ(AfxGetDataManager()->GetData("modVideoMgr"), &mgr) << "it stays registered";
+    // No thread means no frames: nothing announces that, so three frame
+    // times pass before the count is looked at.
     Sleep(150);
     EXPECT_EQ(sink.Frames(), 0);
     mgr.UnInit();
