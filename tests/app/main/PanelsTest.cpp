@@ -34,9 +34,10 @@ T* Module(const char* name) {
     return static_cast<T*>(AfxGetDataManager()->GetData(name));
 }
 
-// Pumps this thread's messages until test holds; false after timeoutMs.
+// Pumps this thread's messages until test holds; false after timeoutMs (a
+// guard against a hang).
 template <class Test>
-bool PumpUntil(Test test, DWORD timeoutMs = 15000) {
+bool PumpUntil(Test test, DWORD timeoutMs = zxtest::kHangGuardMs) {
     const DWORD end = GetTickCount() + timeoutMs;
     while (!test()) {
         if (static_cast<int>(end - GetTickCount()) <= 0) return false;
