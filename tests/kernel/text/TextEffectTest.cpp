@@ -493,7 +493,7 @@ TEST_F(TextTest, SettingsChangeSafelyWhileFramesRun) {
     text.SetEnable(true);
     text.SetTextPos(0);
     const int before = frames;
-    while (frames < before + 3) Sleep(1);
+    EXPECT_TRUE(zxtest::WaitUntil([&] { return frames >= before + 3; }));
     stop = true;
     frameThread.join();
     EXPECT_EQ(kernel.chain.Count(), 1u);
