@@ -299,7 +299,7 @@ TEST(Stream, ChosenSizesAreScaledFromTheKernelsPicture) {
         ASSERT_TRUE(graph.collector.WaitForFrame(&NotBlack, &size, 30000, scaled)) << step.width;
         // A few more, so this process's own reader has seen the frames too.
         const size_t from = graph.collector.Count();
-        ASSERT_TRUE(graph.collector.WaitFor(from + 3, 10000));
+        ASSERT_TRUE(graph.collector.WaitFor(from + 3, zxtest::kHangGuardMs));
         scaled = graph.collector.Last();
         ASSERT_EQ(size, scaled.bytes.size());
         const auto frames = published.Frames();
@@ -405,7 +405,7 @@ TEST(Stream, ConnectingTwoHundredTimesLeaksNoHandlesAndLetsTheModuleGo) {
     std::thread frames([&] {
         while (!stop) {
             writer.WriteFrame(8, 3);
-            Sleep(50);
+            Sleep(50);  // a kernel's pace
         }
     });
 
@@ -427,7 +427,7 @@ TEST(Stream, ConnectingTwoHundredTimesLeaksNoHandlesAndLetsTheModuleGo) {
         if (SUCCEEDED(hr) && i % 20 == 0) {
             graph.collector.Clear();
             EXPECT_EQ(S_OK, graph.Run()) << "cycle " << i;
-            EXPECT_TRUE(graph.collector.WaitFor(2, 10000)) << "cycle " << i;
+            EXPECT_TRUE(graph.collector.WaitFor(2, zxtest::kHangGuardMs)) << "cycle " << i;
             EXPECT_EQ(S_OK, graph.Stop());
         }
         graph.RemoveCamera();

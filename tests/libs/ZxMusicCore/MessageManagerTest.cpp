@@ -76,7 +76,7 @@ public:
             SetEvent(done);
         };
         PostThreadMessageW(id_, WM_APP, 0, reinterpret_cast<LPARAM>(&call));
-        WaitForSingleObject(done, 10000);
+        WaitForSingleObject(done, zxtest::kHangGuardMs);
         CloseHandle(done);
     }
     ~UiThread() {
