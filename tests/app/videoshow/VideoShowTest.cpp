@@ -8,6 +8,7 @@
 #include "IDataCamera.h"
 #include "IDataRecordList.h"
 #include "KernelTestSupport.h"
+#include "TestSupport.h"
 #include "WndVideoShow.h"
 #include "ZxLib/ZxLib.h"
 
