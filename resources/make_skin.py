@@ -217,8 +217,18 @@ ICONS = ["close", "min", "camera", "camera_off", "record", "stop", "stop_square"
 
 
 def icon(name, colour, size=24):
-    img = canvas(24, 24)
-    icon_painter(name)(ImageDraw.Draw(img), rgba(colour))
+    """The icon at size x size. Drawn at least twice as large as it ends up
+    and scaled down, so its edges are smooth at any size: up to 48 pixels
+    the usual S-fold drawing does, a larger icon is drawn larger still."""
+    global S
+    usual = S
+    if size * 2 > 24 * S:
+        S = usual * -(-size // 24)
+    try:
+        img = canvas(24, 24)
+        icon_painter(name)(ImageDraw.Draw(img), rgba(colour))
+    finally:
+        S = usual
     return shrink(img, size, size)
 
 
@@ -372,9 +382,8 @@ def placeholder(w, h, top, bottom, glyph, text=None, badge=None):
     for y in range(h):
         f = y / max(1, h - 1)
         d.line([(0, y), (w, y)], fill=rgba(tuple(round(a + (b - a) * f) for a, b in zip(top, bottom))))
-    # At most the size the icons are drawn at (24 x 4), so a big picture's
-    # icon is not an enlarged, jagged one.
-    size = min(min(w, h) * 3 // 5, 24 * S)
+    # A quiet mark: at most 96 pixels even in a big picture.
+    size = min(min(w, h) * 3 // 5, 96)
     img.alpha_composite(icon(glyph, TEXT_DIM, size), ((w - size) // 2, (h - size) // 2 - (6 if text else 0)))
     if text:
         f = ImageFont.truetype(FONT, 11)

@@ -34,15 +34,27 @@ shot() {
   ZXVCAM_LOG_DIR="$(zx_winpath "$work/$name/log")\\" \
     "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after "${5:-12000}" >"$log" 2>&1 &
   local pid=$!
-  for _ in $(seq 600); do
-    grep -q "demo shown" "$log" 2>/dev/null && break
+  # The moment is on the screen when the demo says so; the video-source
+  # moments first record their media, which takes much longer on a loaded
+  # machine, so there is no fixed limit: only the demo ending without the
+  # line (it ends by itself after --exit-after) stops the wait. A picture
+  # taken before the line would show an empty screen.
+  while ! grep -q "demo shown" "$log" 2>/dev/null; do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      echo "screenshot: $name: the demo ended without showing its moment (see $log); $out/$name.png not taken" >&2
+      failed=1
+      return 0
+    fi
     sleep 0.1
   done
-  sleep 0.8
+  # The demo has painted its windows before the line; a moment for the X
+  # server to take what Wine sent.
+  sleep 0.5
   import -display "$DISPLAY" -window root -crop "${w}x${h}+0+0" +repage "$out/$name.png"
   # The demo ends by itself, so it removes the test devices it registered.
   wait "$pid" 2>/dev/null || true
 }
+failed=0
 
 shot main-idle idle 940 566
 shot main-camera camera 940 566
@@ -57,3 +69,4 @@ for demo in vsrc-media vsrc-slides vsrc-videos vsrc-audio vsrc-photos vsrc-menu 
 done
 zx_display_down
 echo "screenshot: $out/main-*.png"
+exit "$failed"

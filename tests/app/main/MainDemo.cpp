@@ -11,12 +11,14 @@
 // caption on and choose a filter on the effects page, and end on that
 // effect's page. The video-source moments first make their media with the
 // kernel itself (recordings and snapshots of the test camera, copies of
-// them as media files, pictures for the slides), then show a list, a
-// context menu or the record preview.
+// them as media files, pictures for the slides), start the kernel again
+// so the window finds them in its lists as on a later day, then show a
+// list, a context menu or the record preview.
 // Prints "demo shown" when the moment is on the screen.
 #include <windows.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -54,7 +56,17 @@ void ClickControl(const char* name) {
     SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(5, 300));
 }
 
+BOOL CALLBACK PaintNow(HWND h, LPARAM) {
+    if (IsWindowVisible(h)) RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return TRUE;
+}
+
+// Every window of the moment is painted before the line, so a screenshot
+// taken when it appears shows the moment rather than a window still being
+// drawn.
 void Shown() {
+    EnumThreadWindows(GetCurrentThreadId(), PaintNow, 0);
+    GdiFlush();
     std::printf("demo shown\n");
     std::fflush(stdout);
 }
@@ -122,9 +134,10 @@ void MakeSourceMedia() {
         records->StopRecord();
         PumpFor(300);
     }
+    // Sound recordings long enough that the preview shows one half played.
     for (int i = 0; i < 2; ++i) {
         records->StartRecord(ZXV_RECORD_AUDIO);
-        PumpFor(1200 + 1000 * i);
+        PumpFor(2200 + 1000 * i);
         records->StopRecord();
         PumpFor(200);
     }
@@ -155,10 +168,28 @@ void MakeSourceMedia() {
         pictures.push_back(folder + slideNames[i]);
         WriteSlide(pictures.back(), colours[i][0], colours[i][1]);
     }
+    // The slides load in the background; each one loaded is reported.
+    struct Loaded : IDataSlideListObserver {
+        void OnItemLoaded(int, bool loaded, const std::string&, const std::string&, bool) override {
+            count += loaded ? 1 : 0;
+        }
+        std::atomic<int> count{0};
+    } loaded;
+    AfxGetMessageManager()->AttachObserver(ZX_MOD_SLIDELIST_OB, &loaded, OBSERVER_MODE_DIRECT);
     slides->AddFiles(pictures);
-    // The window starts with the camera closed, as it believes.
+    for (int waited = 0; loaded.count < 5 && waited < 200; ++waited) PumpFor(50);
+    AfxGetMessageManager()->DetachObserver(ZX_MOD_SLIDELIST_OB, &loaded);
     camera->StopCamera();
-    PumpFor(800);
+    PumpFor(300);
+}
+
+// The kernel started again, as the program starts on a later day: every
+// list comes from its file (the slide page reads its list at its first
+// visit; pictures added to a running kernel before the window watched were
+// reported to nobody).
+void RestartKernel() {
+    AfxGetDataDllManager()->UnloadDataLibraries();
+    AfxGetDataDllManager()->LoadDataLibraries(0);
 }
 
 // The control of a skinned window under the mouse: real messages at its
@@ -248,12 +279,17 @@ void SourceStep(UINT_PTR id) {
         MouseOn(h, FirstTile("VSMyRecordV_tilelayout", 0), false, true);
         SetTimer(nullptr, 0, 100, ContextMenuTimer);
     } else if (g_demo == "preview-video") {
-        // A fresh recording: the dialog with the rename bar.
-        ClickControl("VSMyRecordV_btnBeginRecord");
-        SetTimer(nullptr, 0, 2600, [](HWND, UINT, UINT_PTR t, DWORD) {
+        // A fresh recording of the camera: the dialog with the rename bar,
+        // playing what the camera showed.
+        ClickControl("btnOpenCamera");
+        SetTimer(nullptr, 0, 1000, [](HWND, UINT, UINT_PTR t, DWORD) {
             KillTimer(nullptr, t);
-            SetTimer(nullptr, 0, 400, PreviewTimer);
-            ClickControl("VSMyRecordV_btnEndRecord");
+            ClickControl("VSMyRecordV_btnBeginRecord");
+            SetTimer(nullptr, 0, 2600, [](HWND, UINT, UINT_PTR t2, DWORD) {
+                KillTimer(nullptr, t2);
+                SetTimer(nullptr, 0, 400, PreviewTimer);
+                ClickControl("VSMyRecordV_btnEndRecord");
+            });
         });
     } else if (g_demo == "preview-audio") {
         MouseOn(h, FirstTile("VSMyRecordA_tilelayout", 1), true);
@@ -387,7 +423,10 @@ int main() {
                 AfxGetConfigManager()->SetString("VSRecord", key, records.c_str(), 0);
             AfxGetConfigManager()->SetString("AudioSetup", "AudioInputDev", "测试麦克风", 0);
         }
-        if (IsSourceDemo()) MakeSourceMedia();
+        if (IsSourceDemo()) {
+            MakeSourceMedia();
+            RestartKernel();
+        }
         CSkinMgr::SetSkinRootPath(Dir::GetZxPath(Dir::kPathResource) + "skin\\");
         CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
         g_pMainDlg = new CZxVCamDlg;

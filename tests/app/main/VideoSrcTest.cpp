@@ -1,9 +1,18 @@
 // The video-source page and the record preview dialog in the main window,
 // built in the test program with the whole kernel loaded: the lists filled
 // by the real modules, driven with real mouse messages on the virtual
-// display, recordings made from the test microphone.
+// display, recordings made from the test microphone; a session through the
+// page seen by a capture client in another process.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <functional>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "DealVideoSrc.h"
 #include "DialogsTestSupport.h"
@@ -15,6 +24,7 @@
 #include "RecordPreview.h"
 #include "TestDeviceSupport.h"
 #include "TileLayoutVSSlide.h"
+#include "VCamTestSupport.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
@@ -37,13 +47,17 @@ bool WaitFor(Pred pred, int timeoutMs = static_cast<int>(zxtest::kHangGuardMs)) 
     return true;
 }
 
-// The seconds of a tile's "-00:00:SS" (the time left while playing).
-bool SecondsLeft(const std::string& text, int& seconds) {
+// The seconds of a tile's time "HH:MM:SS", or of "-HH:MM:SS" (the time
+// left while playing) when left is set.
+bool TileSeconds(const std::string& text, int& seconds, bool left = false) {
     int h = 0, m = 0, sec = 0;
-    if (text.size() != 9 || std::sscanf(text.c_str(), "-%2d:%2d:%2d", &h, &m, &sec) != 3) return false;
+    const char* format = left ? "-%2d:%2d:%2d" : "%2d:%2d:%2d";
+    if (text.size() != (left ? 9u : 8u) || std::sscanf(text.c_str(), format, &h, &m, &sec) != 3) return false;
     seconds = h * 3600 + m * 60 + sec;
     return true;
 }
+
+bool SecondsLeft(const std::string& text, int& seconds) { return TileSeconds(text, seconds, true); }
 
 // Answers every message tip of this process while alive, keeping its text.
 class TipWatcher {
@@ -412,10 +426,11 @@ protected:
             EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_Recording.png"));
             EXPECT_EQ(Page("tablayoutRecordVideoBegin_End"), 1);
             EXPECT_FALSE(w->Find("VSMyRecordA_btnBeginRecord")->IsEnabled());
-            // The live time.
-            char text[16];
-            std::snprintf(text, sizeof text, "00:00:%02d", seconds);
-            EXPECT_TRUE(WaitFor([&] { return tile->GetExtraText() == text; }, (seconds + 60) * 1000))
+            // The live time, until it shows the seconds asked for (a busy
+            // machine may pass one by).
+            int shown = 0;
+            EXPECT_TRUE(WaitFor([&] { return TileSeconds(tile->GetExtraText(), shown) && shown >= seconds; },
+                                (seconds + 60) * 1000))
                 << tile->GetExtraText();
         }
         bool shown = false;
@@ -633,3 +648,424 @@ TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
 }
 
 }  // namespace
+
+namespace {
+
+// A hang guard for a long scripted case: the case names each step as it
+// starts; when one step outlasts its limit (well beyond the deadlines of
+// the waits inside it, which fail the case by themselves), the guard
+// prints the step and the windows this process shows, runs the clean-ups
+// it was given (the registrations the case made in the prefix) and ends
+// the process with a failure, so a hang becomes a failing run that leaves
+// the prefix as it was.
+class HangGuard {
+public:
+    HangGuard() : m_thread([this] { Watch(); }) {}
+    ~HangGuard() {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_over = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    void Step(const std::string& name, int limitMs = 120000) {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_step = name;
+            m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        }
+        std::printf("[step] %s\n", name.c_str());
+        std::fflush(stdout);
+        m_changed.notify_all();
+    }
+    void OnHang(std::function<void()> cleanup) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_cleanups.push_back(std::move(cleanup));
+    }
+
+private:
+    static BOOL CALLBACK ListWindow(HWND h, LPARAM) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        if (pid != GetCurrentProcessId() || !IsWindowVisible(h)) return TRUE;
+        wchar_t cls[128] = {}, title[256] = {};
+        GetClassNameW(h, cls, 128);
+        GetWindowTextW(h, title, 256);
+        std::printf("  window %p class \"%s\" title \"%s\"\n", static_cast<void*>(h),
+                    WString2String(cls).c_str(), WString2String(title).c_str());
+        // A message tip says what it waits for (read while its thread is
+        // stuck in it).
+        if (wcscmp(cls, L"CZxVMsgTip") == 0)
+            if (auto* tip = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(h)))
+                if (CControlUI* text = tip->FindControl("label_msgtext"))
+                    std::printf("    tip text \"%s\"\n", text->GetText().c_str());
+        return TRUE;
+    }
+    void Watch() {
+        std::unique_lock<std::mutex> lock(m_lock);
+        while (!m_over) {
+            if (m_step.empty() || std::chrono::steady_clock::now() < m_deadline) {
+                if (m_step.empty()) m_changed.wait(lock);
+                else m_changed.wait_until(lock, m_deadline);
+                continue;
+            }
+            std::printf("HANG: the step \"%s\" did not end in time; windows shown:\n", m_step.c_str());
+            EnumWindows(ListWindow, 0);
+            std::fflush(stdout);
+            for (auto it = m_cleanups.rbegin(); it != m_cleanups.rend(); ++it) (*it)();
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+    }
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::string m_step;
+    std::chrono::steady_clock::time_point m_deadline;
+    std::vector<std::function<void()>> m_cleanups;
+    bool m_over = false;
+    std::thread m_thread;
+};
+
+// Chooses files in the next open-file dialog of this process as a user
+// does, one timer tick at a time (so it also runs inside the dialog's modal
+// loop and never blocks it): types the folder into the file-name box and
+// presses Open, waits until the dialog shows that folder, types the quoted
+// names and presses Open again. A message box of the dialog (a name it
+// cannot find, a folder it cannot open) or the deadline cancels the dialog
+// and is reported, so a step that goes wrong fails instead of hanging.
+class OpenFileDriver {
+public:
+    OpenFileDriver(const std::string& folder, const std::vector<std::string>& names, int timeoutMs = 30000)
+        : m_folder(String2WString(folder)), m_deadline(GetTickCount() + static_cast<DWORD>(timeoutMs)) {
+        while (!m_folder.empty() && m_folder.back() == L'\\') m_folder.pop_back();
+        for (const std::string& n : names) m_names += L"\"" + String2WString(n) + L"\" ";
+        s_self = this;
+        m_timer = SetTimer(nullptr, 0, 50, OnTimer);
+    }
+    ~OpenFileDriver() {
+        KillTimer(nullptr, m_timer);
+        s_self = nullptr;
+    }
+    bool Over() const { return m_state == kOver; }
+    // Empty when the dialog took the names and closed.
+    const std::string& Problem() const { return m_problem; }
+
+private:
+    enum State { kFindDialog, kInFolder, kClosing, kOver };
+    static const int kFileNameBox = 0x47C;   // cmb13, the file-name box of the common dialog
+
+    struct Search {
+        HWND dialog;   // the open-file dialog, or null while looking for it
+        HWND found;
+    };
+    // The open-file dialog (a dialog with the file-name box), or a message
+    // box owned by it.
+    static BOOL CALLBACK FindWindowOf(HWND h, LPARAM lp) {
+        auto* s = reinterpret_cast<Search*>(lp);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        wchar_t cls[32] = {};
+        GetClassNameW(h, cls, 32);
+        if (pid != GetCurrentProcessId() || !IsWindowVisible(h) || wcscmp(cls, L"#32770") != 0 || h == s->dialog)
+            return TRUE;
+        const bool isFileDialog = GetDlgItem(h, kFileNameBox) != nullptr;
+        if (s->dialog ? (!isFileDialog && GetWindow(h, GW_OWNER) == s->dialog) : isFileDialog) {
+            s->found = h;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    HWND Find(HWND dialog) {
+        Search s{dialog, nullptr};
+        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&s));
+        return s.found;
+    }
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+        if (s_self) s_self->Tick();
+    }
+    void Press(int id) { PostMessageW(GetDlgItem(m_dialog, id), BM_CLICK, 0, 0); }
+    std::wstring FolderShown() {
+        wchar_t path[MAX_PATH * 2] = {};
+        SendMessageW(m_dialog, CDM_GETFOLDERPATH, MAX_PATH * 2, reinterpret_cast<LPARAM>(path));
+        std::wstring p = path;
+        while (!p.empty() && p.back() == L'\\') p.pop_back();
+        return p;
+    }
+    void Fail(const std::string& why) {
+        m_problem = why;
+        if (m_dialog && IsWindow(m_dialog)) PostMessageW(m_dialog, WM_COMMAND, IDCANCEL, 0);
+        m_state = kOver;
+    }
+    void Tick() {
+        if (m_state == kOver) return;
+        if (m_dialog && !IsWindow(m_dialog)) {
+            if (m_state != kClosing) m_problem = "the dialog closed before the names were chosen";
+            m_state = kOver;
+            return;
+        }
+        if (HWND box = m_dialog ? Find(m_dialog) : nullptr) {
+            // A message box of the dialog: read it, answer it, give up.
+            const std::string text = WString2String(MessageBoxText(box));
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            Fail("the dialog said: " + text);
+            return;
+        }
+        if (static_cast<int>(GetTickCount() - m_deadline) > 0) {
+            const char* const kSteps[] = {"waiting for the dialog", "going to the folder", "closing"};
+            Fail(std::string("deadline passed while ") + kSteps[m_state]);
+            return;
+        }
+        switch (m_state) {
+        case kFindDialog:
+            m_dialog = Find(nullptr);
+            if (!m_dialog) return;
+            SetDlgItemTextW(m_dialog, kFileNameBox, m_folder.c_str());
+            Press(IDOK);
+            m_state = kInFolder;
+            break;
+        case kInFolder:
+            if (lstrcmpiW(FolderShown().c_str(), m_folder.c_str()) != 0) return;
+            SetDlgItemTextW(m_dialog, kFileNameBox, m_names.c_str());
+            Press(IDOK);
+            m_state = kClosing;
+            break;
+        default:
+            break;
+        }
+    }
+
+    static OpenFileDriver* s_self;
+    std::wstring m_folder, m_names;
+    DWORD m_deadline;
+    UINT_PTR m_timer = 0;
+    HWND m_dialog = nullptr;
+    State m_state = kFindDialog;
+    std::string m_problem;
+};
+OpenFileDriver* OpenFileDriver::s_self = nullptr;
+
+// The pattern's blue ground (the parts of a pattern frame that are not red).
+bool IsPatternBlue(const mediatest::Rgb& c) { return c.b > 150 && c.r < 90 && c.g < 120; }
+
+// A capture client of "ZXVCam" in a process of its own (ZxVCamSnapshot):
+// it writes the 20th sample it receives to picture. This thread's messages
+// keep running meanwhile; after timeoutMs the client is ended. Its exit
+// code, or -1 when it did not start or had to be ended.
+int RunCaptureClient(const std::string& picture, DWORD timeoutMs = 60000) {
+    std::wstring line = L"\"" + String2WString(Dir::GetCurrentPath() + "ZxVCamSnapshot.exe") + L"\" \"" +
+                        String2WString(picture) + L"\" 20";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    CloseHandle(pi.hThread);
+    const DWORD end = GetTickCount() + timeoutMs;
+    int code = -1;
+    for (;;) {
+        const int left = static_cast<int>(end - GetTickCount());
+        const DWORD wait = left > 0 ? MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, static_cast<DWORD>(left), QS_ALLINPUT)
+                                    : WAIT_TIMEOUT;
+        if (wait == WAIT_OBJECT_0) {
+            DWORD exitCode = 0;
+            GetExitCodeProcess(pi.hProcess, &exitCode);
+            code = static_cast<int>(exitCode);
+            break;
+        }
+        if (wait != WAIT_OBJECT_0 + 1) {
+            TerminateProcess(pi.hProcess, 99);
+            WaitForSingleObject(pi.hProcess, 5000);
+            break;
+        }
+        Pump(0);
+    }
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+// Types text into a DuiLib edit of a window as a user does: a click on it
+// (which opens its native edit), everything selected, one character a key.
+bool TypeInto(HWND window, const std::string& edit, const std::string& text) {
+    auto* dlg = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(window));
+    auto* control = dlg ? static_cast<CEditUI*>(dlg->FindControl(edit) ? dlg->FindControl(edit)->GetInterface("Edit")
+                                                                     : nullptr)
+                        : nullptr;
+    if (!control || !ClickIn(window, edit)) return false;
+    HWND native = control->GetNativeEditWindow();
+    if (!native) return false;
+    SendMessageW(native, EM_SETSEL, 0, -1);
+    for (wchar_t c : String2WString(text)) SendMessageW(native, WM_CHAR, c, 0);
+    return control->GetText() == text;
+}
+
+}  // namespace
+
+// The whole way through the page with real window messages: three media
+// files chosen in the open-file dialog, one played (a capture client of the
+// virtual camera in another process sees its picture), 5 s of the test
+// camera recorded with the microphone and kept under a new name in the
+// preview dialog, that recording added to the media list, a snapshot added
+// to the slide list; then the program starts again (a new kernel and main
+// window on the same data folder) and every result is on disk and in the
+// lists.
+TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
+    HangGuard guard;
+    // A message tip (a failure the window reports) is read and closed, so
+    // it fails the case below instead of holding the window's thread.
+    TipWatcher tips;
+    guard.Step("media files and devices");
+    const std::string clips = home + "片段\\";
+    Dir::MakeDir(clips);
+    // Long enough that the file still plays while the client looks.
+    for (const char* n : {"一.flv", "二.flv", "三.flv"})
+        ASSERT_TRUE(mediatest::RecordPattern(clips + n, 160, 120, 30 * 20)) << n;
+    ASSERT_TRUE(devices->AddCamera(L"ZxTestCamera0", L"USB 测试摄像头"));
+    // The camera module lists the cameras when it loads, as at a program start.
+    AfxGetDataDllManager()->UnloadDataLibraries();
+    LoadKernel();
+    // The test devices and the filter are in the prefix while the case runs
+    // and removed on every way out: by their objects at a return or a failed
+    // assertion, by the guard when a step hangs.
+    guard.OnHang([this] {
+        devices->RemoveAll();
+        tdev::RunRegsvr32(Dir::GetCurrentPath() + "ZxTestDevices.dll", false);
+    });
+    vct::RegisteredFilter filter;
+    guard.OnHang([] { vct::CallRegistration(false); });
+    ASSERT_EQ(filter.result(), S_OK);
+    // The filter starts no program when a client runs: this test is the
+    // program (a prefix where the installer ran names the installed one).
+    vct::ProgramFolderSetting noProgram(nullptr);
+    Open();
+
+    guard.Step("three files through the open-file dialog");
+    {
+        OpenFileDriver chooser(clips, {"一.flv", "二.flv", "三.flv"});
+        w->Click("VSMediaFile_btnAdd");
+        ASSERT_TRUE(WaitFor([&] { return chooser.Over(); }, 40000));
+        ASSERT_EQ(chooser.Problem(), "");
+    }
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 3; }));
+    std::set<std::string> names;
+    for (int i = 0; i < 3; ++i) names.insert(TileAt(Layout("VSMediaFile_tilelayout"), i)->GetText());
+    EXPECT_EQ(names, (std::set<std::string>{"一", "二", "三"}));
+
+    guard.Step("one played, seen by a capture client");
+    {
+        CTileLayoutVSSlideItem* tile = TileAt(Layout("VSMediaFile_tilelayout"), 1);
+        w->DoubleClick(w->Center(tile));
+        ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() == tile; }));
+        // The tile counts down once the kernel plays the file.
+        ASSERT_TRUE(WaitFor([&] { return tile->GetExtraText().compare(0, 1, "-") == 0; }));
+        const std::string picture = home + "client.bmp";
+        ASSERT_EQ(RunCaptureClient(picture), 0);
+        mediatest::Bitmap shot;
+        ASSERT_TRUE(mediatest::ReadBmp(picture, shot));
+        ASSERT_EQ(shot.width, 640);
+        ASSERT_EQ(shot.height, 480);
+        // The pattern: one red quadrant, the other three its blue ground.
+        const int red = mediatest::RedQuadrant(shot.rows.data(), shot.width, shot.height);
+        ASSERT_GE(red, 0) << "the file's red quadrant";
+        std::printf("the capture client saw the file's red quadrant %d\n", red);
+        for (int q = 0; q < 4; ++q) {
+            if (q == red) continue;
+            int x0, y0;
+            mediatest::QuadrantRect(q, shot.width, shot.height, x0, y0);
+            const mediatest::Rgb c =
+                mediatest::PixelAt(shot.rows.data(), shot.width, shot.height, x0 + shot.width / 4, y0 + shot.height / 4);
+            EXPECT_TRUE(IsPatternBlue(c)) << "quadrant " << q << ": " << c.r << "," << c.g << "," << c.b;
+        }
+    }
+    w->Click("VSMediaFile_btnStop");
+    ASSERT_TRUE(WaitFor([&] { return media->GetPlayState() == MEDIALIST_STATE_STOPPED; }));
+
+    guard.Step("5 s of the camera recorded and kept under a new name");
+    w->Click("btnOpenCamera");
+    auto* cameraButtons = w->FindAs<CTabLayoutUI>("tablayoutbtnCameraOpen_Close", "TabLayout");
+    ASSERT_TRUE(cameraButtons);
+    ASSERT_TRUE(WaitFor([&] { return cameraButtons->GetCurSel() == 1; })) << "the camera opened";
+    std::string fresh;
+    bool typed = false;
+    const int id = RecordVideo(5, [&](CRecordPreview& dlg) {
+        fresh = dlg.GetFilePath();
+        typed = TypeInto(dlg.GetHWND(), "editpreviewRename", "会议片段");
+        ClickIn(dlg.GetHWND(), "btnSave");
+    });
+    ASSERT_NE(id, -1);
+    EXPECT_TRUE(typed);
+    const std::string kept = records + "会议片段.flv";
+    ASSERT_EQ(recordList->GetRecordPath(ZXV_RECORD_VIDEO, id), kept);
+    EXPECT_TRUE(File::IsExistFile(kept));
+    EXPECT_NE(fresh, kept);
+    EXPECT_FALSE(File::IsExistFile(fresh)) << "renamed, not copied: " << fresh;
+    // 5 s by the kernel's own recording time: the file lasts that, and more
+    // when the stop came late (the frames go on meanwhile; a busy machine
+    // takes longer to carry the click out).
+    EXPECT_GE(recordList->GetRecordDuration(ZXV_RECORD_VIDEO, id), 4);
+    EXPECT_LE(recordList->GetRecordDuration(ZXV_RECORD_VIDEO, id), 30);
+    const double fileSeconds = LibRecorder::FFGetTotalTm(kept.c_str());
+    EXPECT_GE(fileSeconds, 4.9);
+    EXPECT_LE(fileSeconds, 30.0);
+    std::printf("the kept recording's file lasts %.2f s\n", fileSeconds);
+    ASSERT_NE(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr);
+    EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(id))->GetText(), "会议片段");
+
+    guard.Step("the recording added to the media list");
+    TileMenu(w->Find("VSMyRecordV_Item_" + std::to_string(id)), 2);   // "添加到视频列表"
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 4; }));
+    EXPECT_EQ(TileAt(Layout("VSMediaFile_tilelayout"), 0)->GetText(), "会议片段") << "a new file goes to the front";
+
+    guard.Step("a snapshot added to the slide list");
+    ShowList("optionVideoSrcMyPhoto");
+    w->Click("VSMyPhoto_btnSnapshot");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
+    CControlUI* photo = TileAt(Layout("VSMyPhoto_tilelayout"), 0);
+    const int photoId = static_cast<int>(photo->GetTag());
+    const std::string snapshot = recordList->GetRecordPath(ZXV_RECORD_IMAGE, photoId);
+    ASSERT_TRUE(File::IsExistFile(snapshot));
+    TileMenu(photo, 2);   // "添加到图片列表"
+    ShowList("optionVideoSrcImage");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 1; }));
+    w->Click("btnCloseCamera");
+
+    EXPECT_EQ(tips.texts, std::vector<std::string>{}) << "no failure reported by the window";
+
+    guard.Step("the program again");
+    w.reset();
+    AfxGetDataDllManager()->UnloadDataLibraries();
+    LoadKernel();
+    Open();
+    guard.Step("the lists after the restart");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 4; }));
+    std::set<std::string> paths;
+    for (int i = 0; i < 4; ++i) {
+        CTileLayoutVSSlideItem* tile = TileAt(Layout("VSMediaFile_tilelayout"), i);
+        const int item = static_cast<int>(tile->GetTag());
+        const std::string path = media->GetItemPath(item);
+        paths.insert(path);
+        EXPECT_TRUE(File::IsExistFile(path)) << path;
+        if (path == kept) {
+            EXPECT_EQ(tile->GetText(), "会议片段");
+            EXPECT_EQ(media->GetItemDuration(item), static_cast<int>(fileSeconds)) << "the file's own length";
+            std::printf("the kept recording lasts %d s as a media file\n", media->GetItemDuration(item));
+        } else {
+            EXPECT_EQ(tile->GetExtraText(), "00:00:30");
+        }
+    }
+    EXPECT_EQ(paths, (std::set<std::string>{clips + "一.flv", clips + "二.flv", clips + "三.flv", kept}));
+    ShowList("optionVideoSrcMyRecordV");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMyRecordV_tilelayout") == 1; }));
+    EXPECT_EQ(TileAt(Layout("VSMyRecordV_tilelayout"), 0)->GetText(), "会议片段");
+    EXPECT_EQ(recordList->GetRecordPath(ZXV_RECORD_VIDEO, static_cast<int>(TileAt(Layout("VSMyRecordV_tilelayout"), 0)->GetTag())),
+              kept);
+    ShowList("optionVideoSrcImage");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 1; }));
+    EXPECT_EQ(slides->GetItemPath(static_cast<int>(TileAt(Layout("VSSlide_tilelayout"), 0)->GetTag())), snapshot);
+    ShowList("optionVideoSrcMyPhoto");
+    ASSERT_TRUE(WaitFor([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
+    EXPECT_EQ(recordList->GetRecordPath(ZXV_RECORD_IMAGE, static_cast<int>(TileAt(Layout("VSMyPhoto_tilelayout"), 0)->GetTag())),
+              snapshot);
+    EXPECT_NE(PictureCentre(snapshot), 0xFFFFFFFFu) << "a picture that reads";
+    EXPECT_EQ(tips.texts, std::vector<std::string>{});
+    guard.Step("done");
+}
