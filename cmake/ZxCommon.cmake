@@ -35,8 +35,29 @@ endfunction()
 # A GoogleTest executable, run by ctest under Wine through the emulator
 # wrapper. Every test needs the harness (Wine prefix, persistent wineserver,
 # virtual display), which the fixtures "harness.start"/"harness.stop" provide.
+#
+# LOCKS names what the suite shares with other suites in the one prefix and
+# on the one display; ctest never runs two suites holding the same name at
+# once (RESOURCE_LOCK), so "ctest -j" is safe:
+#   zx_channel         the real frame channel (mapping "VCAM_SHARE_MEM_FILE_NAME"
+#                      and its events): the kernel, the kernel host, writers
+#                      and readers of the real names
+#   zx_program         the single-instance mutex, the main window's mark and
+#                      processes named ZxVCam.exe (the real program, or the
+#                      launch probes that stand in for it)
+#   zx_launch_key      HKCU\SOFTWARE\orbian\ZXVCAM "Path", which the filter
+#                      reads to start the program
+#   zx_capture_filter  the filter's registration in the prefix
+#   zx_test_devices    the prefix's list of capture devices: suites that
+#                      register the test devices, and suites that pick a
+#                      device from the list by name
+#   zx_display         the virtual display: suites that show windows, read
+#                      screen pixels, move the cursor or look for windows of
+#                      any process
+#   zx_process_names   suites that count or end processes by their file name
+# The 32-bit copies of a suite (tests/x86_tests.cmake) take the same locks.
 function(zx_add_gtest name)
-  cmake_parse_arguments(ZT "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ZT "" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
   add_executable(${name} ${ZT_SOURCES})
   target_link_libraries(${name} PRIVATE ${ZT_LIBS} zx_test_main)
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
@@ -44,4 +65,8 @@ function(zx_add_gtest name)
     set(ZT_TIMEOUT 120)
   endif()
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED Harness TIMEOUT ${ZT_TIMEOUT})
+  if(ZT_LOCKS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ZT_LOCKS}")
+  endif()
+  set_property(GLOBAL PROPERTY ZX_TEST_LOCKS_${name} "${ZT_LOCKS}")
 endfunction()

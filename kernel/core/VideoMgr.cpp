@@ -20,10 +20,14 @@ const int kFrameMs = 50;
 // frame back to back.
 const int kMaxCatchUpMs = 1000;
 
-// Milliseconds from the performance counter: steady and fine-grained.
-long long NowMs() { return static_cast<long long>(Clock::NowMs()); }
-
 }  // namespace
+
+// Milliseconds from the performance counter: steady and fine-grained.
+long long CVideoMgr::SystemClock::NowMs() { return static_cast<long long>(Clock::NowMs()); }
+
+DWORD CVideoMgr::SystemClock::Wait(DWORD count, const HANDLE* events, DWORD ms) {
+    return WaitForMultipleObjects(count, events, FALSE, ms);
+}
 
 CVideoMgr::CVideoMgr()
     : m_pCallBack(nullptr),
@@ -32,7 +36,8 @@ CVideoMgr::CVideoMgr()
       m_hStopEvent(nullptr),
       m_hSourceEvent(nullptr),
       m_hThread(nullptr),
-      m_runningCount(0) {
+      m_runningCount(0),
+      m_clock(&m_systemClock) {
     VideoFrameFormatInit(m_format, 640, 480);
     std::fill(m_sources, m_sources + 4, nullptr);
     m_sources[VIDEO_STREAM_CAMERA] = &m_oCamera;
@@ -124,7 +129,8 @@ void CVideoMgr::FrameThread() {
     // resolution is about 15 ms.
     timeBeginPeriod(1);
     std::vector<BYTE> work;
-    long long clock = NowMs();
+    IFrameClock* time = m_clock;
+    long long clock = time->NowMs();
     HANDLE events[2] = {m_hStopEvent, m_hSourceEvent};
     for (;;) {
         if (m_formatChanged) {
@@ -135,17 +141,19 @@ void CVideoMgr::FrameThread() {
         // Asleep until the next point of the frame grid (a stop or a source
         // wakes it at once): polling every few milliseconds instead cost
         // several percent of a core at rest, mostly in waking up.
-        const long long due = clock + kFrameMs - NowMs();
-        DWORD wait = WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(due > 1 ? (due < kFrameMs ? due : kFrameMs) : 1));
+        // A point already due is served without waiting (the events are
+        // still looked at).
+        const long long due = clock + kFrameMs - time->NowMs();
+        DWORD wait = time->Wait(2, events, static_cast<DWORD>(due > 0 ? (due < kFrameMs ? due : kFrameMs) : 0));
         if (wait == WAIT_OBJECT_0) break;  // stop wins when both are set
-        long long now = NowMs();
+        long long now = time->NowMs();
         if (now - clock > kMaxCatchUpMs) clock = now - kFrameMs;
         if (wait == WAIT_OBJECT_0 + 1) {
             if (now - clock < kFrameMs) {
                 // A source is current (its event stays set): wait out the
                 // rest of the frame for the stop event alone.
                 const long long rest = clock + kFrameMs - now;
-                if (WaitForSingleObject(m_hStopEvent, static_cast<DWORD>(rest > 1 ? rest : 1)) == WAIT_OBJECT_0) break;
+                if (time->Wait(1, &m_hStopEvent, static_cast<DWORD>(rest > 1 ? rest : 1)) == WAIT_OBJECT_0) break;
                 continue;
             }
             clock += kFrameMs;

@@ -14,6 +14,21 @@
 #include "SlideList.h"
 #include "VideoSource.h"
 
+// The frame thread's time: milliseconds of a steady clock, and the waits on
+// its events that end on that clock. Tests put a clock of their own in its
+// place to drive the frame grid step by step.
+class IFrameClock {
+public:
+    virtual long long NowMs() = 0;
+    // Waits until one of the count events is set or ms of this clock have
+    // passed: WAIT_OBJECT_0 + index (the lowest set one), WAIT_TIMEOUT or
+    // WAIT_FAILED, as WaitForMultipleObjects answers.
+    virtual DWORD Wait(DWORD count, const HANDLE* events, DWORD ms) = 0;
+
+protected:
+    ~IFrameClock() {}
+};
+
 class CVideoMgr : public IDataVideoMgr {
 public:
     CVideoMgr();
@@ -21,6 +36,9 @@ public:
 
     // Plugs a source in under its stream type (1 to 3), before Init.
     void SetSource(eVideoStreamType type, IVideoSource* source);
+    // The frame thread's clock, before Init (null: the performance counter
+    // and WaitForMultipleObjects).
+    void SetClock(IFrameClock* clock) { m_clock = clock ? clock : &m_systemClock; }
 
     bool Init(int width, int height, IVideoMgrCallBack* callback);
     void UnInit();
@@ -46,6 +64,12 @@ private:
     void FrameThread();
     void Deliver(BYTE* frame, int bytes, int streamType);
 
+    class SystemClock : public IFrameClock {
+    public:
+        long long NowMs() override;
+        DWORD Wait(DWORD count, const HANDLE* events, DWORD ms) override;
+    };
+
     // The sources it owns.
     CCamera m_oCamera;
     CMediaFileList m_oMediaFileList;
@@ -60,4 +84,6 @@ private:
     HANDLE m_hThread;
     std::atomic<int> m_runningCount;
     std::vector<BYTE> m_defaultPicture;
+    SystemClock m_systemClock;
+    IFrameClock* m_clock;
 };

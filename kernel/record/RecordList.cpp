@@ -465,8 +465,9 @@ void CRecordList::TakeSnapshot() {
 
 void CRecordList::EndSnapshot() { ReleaseRecordDeal(); }
 
-void CRecordList::ProgressTick() {
-    const DWORD now = GetTickCount();
+void CRecordList::ProgressTick() { ProgressTick(GetTickCount()); }
+
+void CRecordList::ProgressTick(DWORD now) {
     if (m_ticked && now - m_lastTick < kProgressEveryMs) return;
     m_ticked = true;
     m_lastTick = now;

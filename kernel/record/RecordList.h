@@ -32,8 +32,12 @@ public:
     // The kernel's calls. Init always succeeds.
     bool Init();
     void UnInit();
-    // The worker's 100 ms step: the progress notification.
+    // The worker's 100 ms step: the progress notification, at most once per
+    // 500 ms of the tick count.
     void ProgressTick();
+    // The same step at the tick count now (tests drive it with a clock of
+    // their own).
+    void ProgressTick(DWORD now);
     CAudioProcess& AudioProcess() { return m_oAudioProcess; }
 
     // IDataRecordList

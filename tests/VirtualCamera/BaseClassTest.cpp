@@ -249,7 +249,6 @@ TEST_F(BaseClasses, PinConnectsThroughTheGraphAndNegotiatesAnAllocator) {
     OAFilterState state;
     EXPECT_EQ(S_OK, control->GetState(10000, &state));
     EXPECT_EQ(State_Running, state);
-    Sleep(300);
     EXPECT_EQ(VFW_E_NOT_STOPPED, out->Disconnect());
     EXPECT_EQ(VFW_E_ALREADY_CONNECTED, out->Connect(in.get(), nullptr));
     // An unconnected pin of a running filter cannot connect either.

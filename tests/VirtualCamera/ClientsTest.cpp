@@ -25,7 +25,6 @@
 namespace {
 
 constexpr REFERENCE_TIME kFrameTime = 500000;  // 50 ms
-constexpr double kFrameSeconds = 0.05;
 
 // Frame n has every byte n % 250 + 1 (never 0, the black of no frame).
 uint8_t FrameValue(int n) { return static_cast<uint8_t>(n % 250 + 1); }
@@ -40,49 +39,53 @@ public:
         : vct::ChannelWriter(&FillNumbered, paced, count, signalEveryMs) {}
 };
 
-// What one client saw, and the figures the tests look at.
+// What one client saw. The figures over the receipt times are printed for
+// a person to read; the tests look only at what does not depend on how
+// busy the machine is (scripts/soak.sh measures the rates).
 struct Seen {
     std::vector<vct::Frame> frames;
     int mixed = 0;
-    // Distinct frames a second while frames were coming: changes of the
-    // frame number between consecutive samples, over the receipt times,
-    // leaving out the first second (graph start-up).
+    // Changes of the picture from sample to sample.
+    int changes = 0;
+    // Changes to a frame number that is not after the one before (a client
+    // handed an older frame), counted on the writer's numbers.
+    int backwards = 0;
+    // Samples whose stamps are off the grid of frame times, not one frame
+    // time long, or not after the stamps of the sample before.
+    int badStamps = 0;
+    // For the record: distinct frames a second over the receipt times after
+    // the first second, and the stamped time from the first sample to the last.
     double distinctPerSecond = 0;
-    // Stamped time against elapsed time from the first sample to the last,
-    // and how far the stamps drifted from the arrival times over the run:
-    // the median of (arrival - stamp) over the last 20 samples less that
-    // over the first 20 (medians, so one late delivery does not count).
-    double stampedSeconds = 0, elapsedSeconds = 0, driftSeconds = 0;
+    double stampedSeconds = 0;
 };
-
-double MedianOffset(const std::vector<vct::Frame>& frames, size_t from, size_t count) {
-    std::vector<double> offsets;
-    for (size_t i = from; i < from + count && i < frames.size(); ++i)
-        offsets.push_back(frames[i].receivedUs / 1e6 - frames[i].start / 1e7);
-    std::sort(offsets.begin(), offsets.end());
-    return offsets.empty() ? 0 : offsets[offsets.size() / 2];
-}
 
 Seen Summarise(std::vector<vct::Frame> frames) {
     Seen s;
     s.frames = std::move(frames);
-    if (s.frames.size() < 2) return s;
+    if (s.frames.empty()) return s;
     for (const vct::Frame& f : s.frames)
         if (!f.uniform) ++s.mixed;
     const double from = s.frames.front().receivedUs + 1e6;
-    int changes = 0;
+    int lateChanges = 0;
     double first = 0, last = 0;
     for (size_t i = 1; i < s.frames.size(); ++i) {
-        if (s.frames[i].receivedUs < from) continue;
-        if (first == 0) first = s.frames[i].receivedUs;
-        last = s.frames[i].receivedUs;
-        if (s.frames[i].first != s.frames[i - 1].first) ++changes;
+        const vct::Frame& f = s.frames[i];
+        const vct::Frame& before = s.frames[i - 1];
+        if (!f.timed || f.start % kFrameTime != 0 || f.end - f.start != kFrameTime || f.start < before.end)
+            ++s.badStamps;
+        if (f.first != before.first) {
+            ++s.changes;
+            // Values 1..250 go round; black (0) before the first frame is no number.
+            const int step = (f.first - before.first + 250) % 250;
+            if (before.first != 0 && (step == 0 || step >= 125)) ++s.backwards;
+        }
+        if (f.receivedUs < from) continue;
+        if (first == 0) first = f.receivedUs;
+        last = f.receivedUs;
+        if (f.first != before.first) ++lateChanges;
     }
-    if (last > first) s.distinctPerSecond = changes / ((last - first) / 1e6);
+    if (last > first) s.distinctPerSecond = lateChanges / ((last - first) / 1e6);
     s.stampedSeconds = (s.frames.back().start - s.frames.front().start) / 1e7;
-    s.elapsedSeconds = (s.frames.back().receivedUs - s.frames.front().receivedUs) / 1e6;
-    if (s.frames.size() >= 40)
-        s.driftSeconds = MedianOffset(s.frames, s.frames.size() - 20, 20) - MedianOffset(s.frames, 0, 20);
     return s;
 }
 
@@ -145,72 +148,80 @@ private:
     HANDLE m_process = nullptr;
 };
 
-void ExpectEveryFrameWholeAndOnTime(const Seen& s, const std::string& who) {
-    EXPECT_GT(s.frames.size(), 150u) << who;
+// A client that saw the picture change at least changes times, every
+// sample one whole frame, the frames in the writer's order and the stamps
+// consistent with each other: on the grid of frame times, one frame time
+// long, each after the one before (so n samples span at least n - 1 frame
+// times).
+void ExpectWholeFramesInOrder(const Seen& s, int changes, const std::string& who) {
+    std::printf("  %s: %zu samples, %d changes, %d mixed, %d backwards, %d bad stamps; %.2f distinct frames/s, "
+                "%.3f s stamped\n",
+                who.c_str(), s.frames.size(), s.changes, s.mixed, s.backwards, s.badStamps, s.distinctPerSecond,
+                s.stampedSeconds);
+    EXPECT_GE(s.changes, changes) << who;
     EXPECT_EQ(0, s.mixed) << who << ": samples holding two frames";
-    EXPECT_GE(s.distinctPerSecond, 19.0) << who;
-    EXPECT_GE(s.stampedSeconds, 9.0) << who;
-    EXPECT_NEAR(0.0, s.driftSeconds, kFrameSeconds) << who << ": stamped time is not elapsed time";
-    for (const vct::Frame& f : s.frames) {
-        ASSERT_EQ(kFrameTime, f.end - f.start) << who;
-    }
+    EXPECT_EQ(0, s.backwards) << who << ": an older frame after a newer one";
+    EXPECT_EQ(0, s.badStamps) << who;
+    ASSERT_FALSE(s.frames.empty()) << who;
+    EXPECT_TRUE(s.frames.front().timed) << who;
+    EXPECT_EQ(kFrameTime, s.frames.front().end - s.frames.front().start) << who;
 }
 
-TEST(Clients, FourClientsInFourProcessesGetEveryFrameWholeAndOnTime) {
+// Each client runs until the picture has changed this often.
+constexpr int kChanges = 40;
+
+TEST(Clients, FourClientsInFourProcessesGetWholeFramesInOrder) {
     NumberedWriter writer(true);
     const std::string folder = zxtest::MakeTempDir("four-clients");
     std::vector<std::unique_ptr<ClientProcess>> clients;
     std::vector<HANDLE> handles;
     for (int i = 0; i < 4; ++i) {
-        clients.emplace_back(new ClientProcess(folder + "client" + std::to_string(i) + ".txt", 10));
+        // 120 s only guard against a hang: each client ends when it has
+        // seen the picture change kChanges times.
+        clients.emplace_back(new ClientProcess(folder + "client" + std::to_string(i) + ".txt", 120, "1 changes=" +
+                                                                                                      std::to_string(kChanges)));
         ASSERT_TRUE(clients.back()->handle() != nullptr);
         handles.push_back(clients.back()->handle());
     }
-    // Only a guard against a hung client.
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(4, handles.data(), TRUE, 90000)) << "a client hung";
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(4, handles.data(), TRUE, 180000)) << "a client hung";
     writer.Stop();
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(0, clients[i]->ExitCode()) << "client " << i;
+        EXPECT_EQ(0, clients[i]->ExitCode()) << "client " << i << " (8: the picture did not change often enough)";
         const Seen s = Summarise(ReadClientFile(folder + "client" + std::to_string(i) + ".txt"));
-        std::printf("  client %d: %zu samples, %.2f distinct frames/s, %d mixed, %.3f s stamped in %.3f s, drift %.1f ms\n",
-                    i, s.frames.size(), s.distinctPerSecond, s.mixed, s.stampedSeconds, s.elapsedSeconds,
-                    s.driftSeconds * 1000);
-        ExpectEveryFrameWholeAndOnTime(s, "client " + std::to_string(i));
+        ExpectWholeFramesInOrder(s, kChanges, "client " + std::to_string(i));
     }
 }
 
-TEST(Clients, OneClientGetsEveryFrameWholeAndTenSecondsAreStampedTenSeconds) {
+TEST(Clients, OneClientGetsWholeFramesInOrderWithConsistentStamps) {
     NumberedWriter writer(true);
     vct::Graph graph;
     ASSERT_EQ(S_OK, graph.Build());
     ASSERT_EQ(S_OK, graph.Run());
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    WaitForSingleObject(never, 10000);  // ten seconds of capture
-    CloseHandle(never);
+    EXPECT_TRUE(graph.collector.WaitForChanges(kChanges, zxtest::kHangGuardMs));
     ASSERT_EQ(S_OK, graph.Stop());
-    const Seen s = Summarise(graph.collector.Since(0));
-    std::printf("  one client: %zu samples, %.2f distinct frames/s, %d mixed, %.3f s stamped in %.3f s, drift %.1f ms\n",
-                s.frames.size(), s.distinctPerSecond, s.mixed, s.stampedSeconds, s.elapsedSeconds,
-                s.driftSeconds * 1000);
-    ExpectEveryFrameWholeAndOnTime(s, "one client");
+    ExpectWholeFramesInOrder(Summarise(graph.collector.Since(0)), kChanges, "one client");
 }
 
 TEST(Clients, WriterAsFastAsItCanNeverGivesAMixedFrame) {
     vct::Graph graph;
     ASSERT_EQ(S_OK, graph.Build());
     ASSERT_EQ(S_OK, graph.Run());
-    ASSERT_TRUE(graph.collector.WaitFor(2, 20000));
+    ASSERT_TRUE(graph.collector.WaitFor(2, zxtest::kHangGuardMs));
     const size_t before = graph.collector.Count();
+    size_t after = before;
     {
-        NumberedWriter writer(false, 2000);
-        writer.WaitDone();
-        EXPECT_EQ(2000, writer.Written());
+        // Frames back to back until 20 samples were taken meanwhile.
+        NumberedWriter writer(false);
+        EXPECT_TRUE(graph.collector.WaitFor(before + 20, zxtest::kHangGuardMs));
+        writer.Stop();
+        after = graph.collector.Count();
+        std::printf("  %d frames back to back: %zu samples meanwhile\n", writer.Written(), after - before);
+        EXPECT_GT(writer.Written(), 0);
     }
-    const size_t after = graph.collector.Count();
     ASSERT_EQ(S_OK, graph.Stop());
     const Seen s = Summarise(graph.collector.Since(before));
-    std::printf("  2000 frames back to back: %zu samples meanwhile, %d mixed\n", after - before, s.mixed);
-    EXPECT_GT(after - before, 0u);
+    std::printf("  %d mixed\n", s.mixed);
+    EXPECT_GE(after - before, 20u);
     EXPECT_EQ(0, s.mixed);
 }
 
@@ -223,21 +234,21 @@ TEST(Clients, HostileWriterSignallingEveryMillisecondGetsNoExtraSamples) {
     ASSERT_EQ(S_OK, graph.builder()->QueryInterface(IID_IMediaFilter, graphFilter.out()));
     ASSERT_EQ(S_OK, graphFilter->SetSyncSource(nullptr));
     NumberedWriter writer(true, 0, true);
+    const double runAt = vct::NowUs();
     ASSERT_EQ(S_OK, graph.Run());
-    ASSERT_TRUE(graph.collector.WaitFor(5, 20000));
-    const size_t first = graph.collector.Count();
-    const double start = vct::NowUs();
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    WaitForSingleObject(never, 3000);
-    CloseHandle(never);
-    const size_t last = graph.collector.Count();
-    const double seconds = (vct::NowUs() - start) / 1e6;
+    ASSERT_TRUE(graph.collector.WaitFor(45, zxtest::kHangGuardMs));
+    // Taken before the stop: a stop ends the wait for a slot and lets the
+    // sample in hand go early, as it should.
+    const std::vector<vct::Frame> frames = graph.collector.Since(0);
     ASSERT_EQ(S_OK, graph.Stop());
-    const size_t samples = last - first;
-    std::printf("  event signalled every ms: %zu samples in %.2f s (the interval allows %.0f)\n", samples, seconds,
-                seconds / kFrameSeconds);
-    EXPECT_LE(static_cast<double>(samples), seconds / kFrameSeconds + 2);
-    EXPECT_GE(static_cast<double>(samples), seconds / kFrameSeconds * 0.8) << "the pace broke down";
+    // Extra samples for the extra signals would run ahead of their stamps.
+    const Seen s = Summarise(frames);
+    double worst = 0;
+    const int early = vct::SamplesBeforeTheirTime(frames, runAt, &worst);
+    std::printf("  event signalled every ms: %zu samples, %.3f s stamped, at most %.1f ms before their time\n",
+                s.frames.size(), s.stampedSeconds, worst / 1000);
+    EXPECT_EQ(0, early) << "samples before their time: the pace broke down";
+    EXPECT_EQ(0, s.badStamps);
 }
 
 size_t CountLines(const std::string& text) {
@@ -262,9 +273,10 @@ TEST(Clients, LauncherWritesNothingToTheClientsOutputAndStartsOncePerRun) {
     }
     EXPECT_EQ("", zxtest::ReadFile(stdoutPath)) << "the filter wrote to the client's standard output";
     const std::string marker = root + "launched.txt";
-    const DWORD start = GetTickCount();
-    while (CountLines(zxtest::ReadFile(marker)) < 2 && GetTickCount() - start < 15000) Sleep(50);
-    Sleep(500);  // a third start, if there were one, would show by now
+    // The client has ended, so every start it made is under way; each probe
+    // writes its line and ends, so once none runs the marker is complete.
+    EXPECT_TRUE(zxtest::WaitUntil([&] { return CountLines(zxtest::ReadFile(marker)) >= 2; }));
+    EXPECT_TRUE(vct::WaitUntilNoProcess(L"ZXVCam.exe", zxtest::kHangGuardMs));
     EXPECT_EQ(2u, CountLines(zxtest::ReadFile(marker))) << "one start per run: " << zxtest::ReadFile(marker);
 }
 

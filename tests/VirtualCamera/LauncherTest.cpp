@@ -29,12 +29,13 @@ size_t CountLines(const std::string& text) {
     return n;
 }
 
-// Waits until the probes of folder wrote count lines to their marker (the
-// bound only guards against a hang); the marker's text.
+// Waits until the probes of folder wrote count lines to their marker and no
+// probe runs any more (each writes its line, then ends), so the marker is
+// complete; the marker's text. The bound only guards against a hang.
 std::string WaitForLaunches(const std::string& folder, size_t count = 1) {
     const std::string marker = folder + "launched.txt";
-    const DWORD start = GetTickCount();
-    while (CountLines(zxtest::ReadFile(marker)) < count && GetTickCount() - start < 15000) Sleep(50);
+    zxtest::WaitUntil([&] { return CountLines(zxtest::ReadFile(marker)) >= count; });
+    vct::WaitUntilNoProcess(L"ZXVCam.exe", zxtest::kHangGuardMs);
     return zxtest::ReadFile(marker);
 }
 
@@ -116,7 +117,9 @@ TEST_F(Launcher, MissingOrEmptyFolderStartsNothingAndSaysSo) {
         EXPECT_FALSE(StartVCamSource(reader)) << (value ? "empty value" : "no value");
         EXPECT_TRUE(reader.IsOpen()) << "the channel opens all the same";
     }
-    Sleep(1500);
+    // A start would have been made inside StartVCamSource; once no probe
+    // runs, its line would be in the marker.
+    EXPECT_TRUE(vct::WaitUntilNoProcess(L"ZXVCam.exe", zxtest::kHangGuardMs));
     SetCurrentDirectoryW(oldDir);
     const std::string marker = zxtest::ReadFile(driveRoot + "launched.txt");
     File::RemoveFile(driveRoot + "launched.txt");
@@ -177,9 +180,9 @@ TEST_F(Launcher, ConnectingStartsNothingAndEachRunStartsItOnce) {
     graph->Disconnect(in.get());
     graph->RemoveFilter(camera.get());
     graph->RemoveFilter(null.get());
+    // The graph has stopped, so every start it made is under way.
     const std::string marker = WaitForLaunches(root, 2);
-    Sleep(500);  // a third start, if there were one, would show by now
-    EXPECT_EQ(2u, CountLines(zxtest::ReadFile(root + "launched.txt"))) << "one start per run: " << marker;
+    EXPECT_EQ(2u, CountLines(marker)) << "one start per run: " << marker;
 }
 
 // Gives the launch key a protected DACL that grants the current user

@@ -1,5 +1,8 @@
 #include "VCamTestSupport.h"
 
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -187,6 +190,7 @@ HRESULT STDMETHODCALLTYPE FrameCollector::SampleCB(double, IMediaSample* sample)
     }
     frame.timed = sample->GetTime(&frame.start, &frame.end) == S_OK;
     std::lock_guard<std::mutex> g(m_lock);
+    if (!m_frames.empty() && m_frames.back().first != frame.first) ++m_changes;
     m_frames.push_back(std::move(frame));
     // Only the newest 40 frames keep their bytes.
     while (m_frames.size() - m_keepFrom > 40) {
@@ -200,6 +204,11 @@ HRESULT STDMETHODCALLTYPE FrameCollector::SampleCB(double, IMediaSample* sample)
 bool FrameCollector::WaitFor(size_t count, DWORD timeoutMs) {
     std::unique_lock<std::mutex> g(m_lock);
     return m_changed.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return m_frames.size() >= count; });
+}
+
+bool FrameCollector::WaitForChanges(size_t count, DWORD timeoutMs) {
+    std::unique_lock<std::mutex> g(m_lock);
+    return m_changed.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return m_changes >= count; });
 }
 
 bool FrameCollector::WaitForFrame(bool (*test)(const Frame&, const void*), const void* context, DWORD timeoutMs,
@@ -242,6 +251,7 @@ void FrameCollector::Clear() {
     std::lock_guard<std::mutex> g(m_lock);
     m_frames.clear();
     m_keepFrom = 0;
+    m_changes = 0;
 }
 
 // --- the graph ---------------------------------------------------------------
@@ -485,6 +495,33 @@ bool AllZero(const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes)
         if (b) return false;
     return true;
+}
+
+int SamplesBeforeTheirTime(const std::vector<Frame>& frames, double runAtUs, double* worstUs) {
+    int early = 0;
+    double worst = -1e18;
+    for (const Frame& f : frames) {
+        const double ahead = runAtUs + static_cast<double>(f.start) / 10.0 - f.receivedUs;
+        worst = std::max(worst, ahead);
+        if (ahead > 20000) ++early;
+    }
+    if (worstUs) *worstUs = frames.empty() ? 0 : worst;
+    return early;
+}
+
+bool WaitUntilNoProcess(const std::wstring& exeName, DWORD timeoutMs) {
+    auto running = [&exeName] {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        if (snapshot == INVALID_HANDLE_VALUE) return true;
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof(entry);
+        bool found = false;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
+            found = lstrcmpiW(entry.szExeFile, exeName.c_str()) == 0;
+        CloseHandle(snapshot);
+        return found;
+    };
+    return zxtest::WaitUntil([&] { return !running(); }, timeoutMs);
 }
 
 DWORD CountHandles() {

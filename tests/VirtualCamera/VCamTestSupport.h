@@ -140,6 +140,10 @@ public:
 
     // Waits until count samples have arrived in all (false after timeoutMs).
     bool WaitFor(size_t count, DWORD timeoutMs);
+    // Waits until the picture has changed count times from sample to sample
+    // (the first byte differs from the sample's before; false after
+    // timeoutMs).
+    bool WaitForChanges(size_t count, DWORD timeoutMs);
     // Waits for a sample for which test is true; returns it in out.
     bool WaitForFrame(bool (*test)(const Frame&, const void*), const void* context, DWORD timeoutMs, Frame& out);
     size_t Count();
@@ -152,6 +156,7 @@ private:
     std::condition_variable m_changed;
     std::vector<Frame> m_frames;  // times of all, bytes of the newest ones only
     size_t m_keepFrom = 0;
+    size_t m_changes = 0;
 };
 
 // Our filter (from the device enumerator) -> Sample Grabber (RGB24 video) ->
@@ -200,6 +205,16 @@ private:
     Ptr<IPin> m_cameraOut, m_grabIn, m_grabOut, m_nullIn;
     ISampleGrabberCB* m_callback = nullptr;
 };
+
+// For a graph without a clock, run at runAtUs (NowUs, taken before Run):
+// a sample's stamp is then its slot on the grid of frame times from the
+// stream's first sample, which comes after Run, and the pin waits for each
+// slot, so no sample may arrive before runAtUs + its stamp. The number of
+// samples that did (20 ms allowed for the readings of the counter); worstUs
+// gets how far ahead the worst one was. A busy machine only makes samples
+// later, so this holds under any load; a pin that does not pace itself
+// soon runs ahead.
+int SamplesBeforeTheirTime(const std::vector<Frame>& frames, double runAtUs, double* worstUs);
 
 // SetFormat to the capability at index (GetStreamCaps).
 HRESULT SelectCaps(IAMStreamConfig* config, int index);
@@ -252,6 +267,11 @@ bool ReadPublishedFrame(std::vector<uint8_t>& pixels, int& sizeCode, DWORD timeo
 unsigned PixelAt(const std::vector<uint8_t>& picture, int width, int x, int yFromBottom);
 
 bool AllZero(const std::vector<uint8_t>& bytes);
+
+// Waits until no process of this prefix runs the program file named
+// exeName (compared without regard to case); false when one still runs
+// after timeoutMs.
+bool WaitUntilNoProcess(const std::wstring& exeName, DWORD timeoutMs);
 
 // The number of handles the process holds. GetProcessHandleCount where it
 // works; Wine 8 answers it with 0, so there the handle values are probed.

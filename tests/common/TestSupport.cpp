@@ -32,6 +32,15 @@ std::string RedirectUserFolders(const std::string& name) {
     return root;
 }
 
+bool WaitUntil(const std::function<bool()>& done, unsigned timeoutMs) {
+    const ULONGLONG start = GetTickCount64();
+    while (!done()) {
+        if (GetTickCount64() - start >= timeoutMs) return done();
+        Sleep(1);
+    }
+    return true;
+}
+
 bool WriteFile(const std::string& path, const std::string& bytes) { return File::WriteAllAtomic(path, bytes); }
 
 std::string ReadFile(const std::string& path) {

@@ -1,9 +1,19 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace zxtest {
+
+// How long a test waits for something that must happen before it calls it
+// a hang. Only a guard: a loaded machine makes things slow, never wrong, so
+// no test measures speed with it.
+constexpr unsigned kHangGuardMs = 30000;
+
+// Waits until done() is true, looking every millisecond or so; false only
+// when timeoutMs pass first (a hang).
+bool WaitUntil(const std::function<bool()>& done, unsigned timeoutMs = kHangGuardMs);
 
 // A fresh, empty folder for one test (ending in a backslash), inside the
 // scratch folder the test runner gives the program (ZXVCAM_TEST_TMP), so no

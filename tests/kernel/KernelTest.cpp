@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "GdiPlus.h"
@@ -59,13 +60,13 @@ TEST_F(LoadedKernelTest, LoadsRegistersPublishesAndLeavesTheDefaultPicture) {
     // joining before that is told when it comes, one joining after it at
     // once.
     ASSERT_TRUE(kernel->AddVideoDeal(&preview));
-    for (int i = 0; i < 300 && preview.lastWidth != 640; ++i) Sleep(10);
+    zxtest::WaitUntil([&] { return preview.lastWidth == 640; });
     EXPECT_EQ(preview.lastWidth, 640) << "told the current format";
     kt::RecordingDeal late(VIDEO_DEAL_OUTPUT);
     ASSERT_TRUE(kernel->AddVideoDeal(&late));
     EXPECT_EQ(late.lastWidth, 640) << "told the current format when joining";
     kernel->RemoveVideoDeal(&late);
-    for (int i = 0; i < 300 && preview.frames < 3; ++i) Sleep(10);
+    zxtest::WaitUntil([&] { return preview.frames >= 3; });
     ASSERT_GE(preview.frames, 3);
     std::vector<BYTE> idle;
     {
@@ -87,7 +88,14 @@ TEST_F(LoadedKernelTest, LoadsRegistersPublishesAndLeavesTheDefaultPicture) {
 
     kernel->RemoveVideoDeal(&preview);
     int seen = preview.frames;
-    Sleep(120);
+    // Frames go on to a consumer that stays: three of them have passed the
+    // removed one by.
+    {
+        kt::RecordingDeal other(VIDEO_DEAL_OUTPUT);
+        ASSERT_TRUE(kernel->AddVideoDeal(&other));
+        EXPECT_TRUE(zxtest::WaitUntil([&] { return other.frames >= 3; }));
+        kernel->RemoveVideoDeal(&other);
+    }
     EXPECT_EQ(preview.frames, seen) << "a removed consumer is not called again";
     ASSERT_TRUE(kernel->AddVideoDeal(&preview));
 
@@ -104,11 +112,13 @@ TEST_F(LoadedKernelTest, LoadsRegistersPublishesAndLeavesTheDefaultPicture) {
 class HangingKernel : public CZxVKernal {
 protected:
     void WorkerStep() override {
+        entered = true;
         if (hang) WaitForSingleObject(GetCurrentProcess(), INFINITE);
     }
 
 public:
     bool hang = true;
+    std::atomic<bool> entered{false};
 };
 
 TEST(Kernel, UnInitEndsAHungWorkerAndLogsIt) {
@@ -118,12 +128,12 @@ TEST(Kernel, UnInitEndsAHungWorkerAndLogsIt) {
         HangingKernel kernel;
         ASSERT_TRUE(kernel.Init());
         EXPECT_EQ(AfxGetDataManager()->GetData("modKernal"), static_cast<IDataKernal*>(&kernel));
-        Sleep(150);
+        ASSERT_TRUE(zxtest::WaitUntil([&] { return kernel.entered.load(); })) << "the worker never ran";
         kernel.UnInit();  // returns: the worker is ended after 2 s of waiting
         EXPECT_EQ(AfxGetDataManager()->GetData("modKernal"), nullptr);
         EXPECT_EQ(kernel.Chain().Count(), 0u);
     }
-    ASSERT_TRUE(LogFlush(5000));
+    ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     std::string log = zxtest::ReadFile(Dir::GetLogPath() + "ZxVKernal.txt");
     EXPECT_NE(log.find("UnInit::检测线程2秒内没有停止，调用TerminateThread关闭线程"), std::string::npos) << log;
 }
@@ -134,7 +144,7 @@ namespace {
 
 std::vector<BYTE> NextFrame(kt::RecordingDeal& preview) {
     int seen = preview.frames;
-    for (int i = 0; i < 300 && preview.frames < seen + 3; ++i) Sleep(10);
+    zxtest::WaitUntil([&] { return preview.frames >= seen + 3; });
     std::lock_guard<std::mutex> g(preview.lock);
     return preview.lastFrame;
 }

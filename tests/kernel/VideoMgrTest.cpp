@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 #include "KernelTestSupport.h"
@@ -71,6 +73,52 @@ public:
     std::vector<std::pair<int, int>> changes;
 };
 
+// A clock of the test's own for the frame thread: its time moves only when
+// the test moves it, and the thread's waits end on their events or on this
+// time. Advance returns once the thread has done everything due by then.
+class StepClock : public IFrameClock {
+public:
+    long long NowMs() override {
+        std::lock_guard<std::mutex> g(m_lock);
+        return m_now;
+    }
+    DWORD Wait(DWORD count, const HANDLE* events, DWORD ms) override {
+        std::unique_lock<std::mutex> l(m_lock);
+        const long long until = m_now + ms;
+        for (;;) {
+            l.unlock();
+            const DWORD r = WaitForMultipleObjects(count, events, FALSE, 0);
+            l.lock();
+            if (r != WAIT_TIMEOUT) return r;
+            if (m_now >= until) return WAIT_TIMEOUT;
+            // Nothing more is due before the time moves on.
+            m_idleAt = m_now;
+            m_moved.wait_for(l, std::chrono::milliseconds(1));
+        }
+    }
+    // Waits until the thread waits for a later time than now.
+    bool Settle() {
+        return zxtest::WaitUntil([this] {
+            std::lock_guard<std::mutex> g(m_lock);
+            return m_idleAt == m_now;
+        });
+    }
+    bool Advance(long long ms) {
+        {
+            std::lock_guard<std::mutex> g(m_lock);
+            m_now += ms;
+        }
+        m_moved.notify_all();
+        return Settle();
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_moved;
+    long long m_now = 1000000;
+    long long m_idleAt = -1;
+};
+
 class VideoMgrTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -85,26 +133,41 @@ protected:
         SetEnvironmentVariableW(L"ZXVCAM_RES_DIR", nullptr);
     }
     static bool WaitFrames(Sink& sink, int n) {
-        for (int i = 0; i < 400 && sink.Frames() < n; ++i) Sleep(10);
-        return sink.Frames() >= n;
+        return zxtest::WaitUntil([&] { return sink.Frames() >= n; });
     }
     std::string m_res;
     StreamTypeObserver m_observer;
 };
 
-TEST_F(VideoMgrTest, DefaultPictureAboutTwentyTimesASecond) {
+TEST_F(VideoMgrTest, DefaultPictureOnTheGridOfTwentyASecond) {
     ASSERT_TRUE(kt::WritePicture(m_res + "default.jpg", 640, 480, 0xFF204060, L"image/jpeg"));
+    StepClock clock;
     CVideoMgr mgr;
+    mgr.SetClock(&clock);
     Sink sink;
     ASSERT_TRUE(mgr.Init(640, 480, &sink));
     EXPECT_EQ(AfxGetDataManager()->GetData("modVideoMgr"), &mgr);
-    Sleep(1000);
-    int frames = sink.Frames();
+    ASSERT_TRUE(clock.Settle());
+    EXPECT_EQ(sink.Frames(), 0) << "the first point of the grid is one frame time after the start";
+    // One second in steps of 10 ms: a frame at every 50 ms point, no other.
+    for (int step = 1; step <= 100; ++step) {
+        ASSERT_TRUE(clock.Advance(10)) << "the frame thread hung";
+        ASSERT_EQ(sink.Frames(), step / 5) << "after " << step * 10 << " ms";
+    }
+    // Half a second at once (the thread was held up): the missed points
+    // are delivered at once.
+    ASSERT_TRUE(clock.Advance(500));
+    EXPECT_EQ(sink.Frames(), 30);
+    // Five seconds at once (the machine slept): a new grid from now, not a
+    // burst of a hundred frames.
+    ASSERT_TRUE(clock.Advance(5000));
+    EXPECT_EQ(sink.Frames(), 31);
+    ASSERT_TRUE(clock.Advance(49));
+    EXPECT_EQ(sink.Frames(), 31);
+    ASSERT_TRUE(clock.Advance(1));
+    EXPECT_EQ(sink.Frames(), 32);
     mgr.UnInit();
     EXPECT_EQ(AfxGetDataManager()->GetData("modVideoMgr"), nullptr);
-    // 20 per second on the grid; the bounds only allow for a slow start.
-    EXPECT_GE(frames, 17);
-    EXPECT_LE(frames, 22);
     EXPECT_EQ(sink.formats, 1);
     EXPECT_TRUE(sink.formatsBeforeFrames);
     EXPECT_EQ(sink.width, 640);
@@ -201,6 +264,8 @@ TEST_F(VideoMgrTest, AfterUnInitTheLastFrameIsTheDefaultPicture) {
     ASSERT_TRUE(WaitFrames(sink, 3));
     mgr.UnInit();
     int frames = sink.Frames();
+    // Nothing announces that nothing comes: more than two frame times pass
+    // before the count is looked at again.
     Sleep(120);
     std::lock_guard<std::mutex> g(sink.lock);
     EXPECT_EQ(sink.frames, frames) << "nothing is delivered after UnInit";
@@ -217,6 +282,8 @@ TEST_F(VideoMgrTest, FailingSourceStopsInitWithoutAFrameThread) {
     Sink sink;
     EXPECT_FALSE(mgr.Init(640, 480, &sink));
     EXPECT_EQ(AfxGetDataManager()->GetData("modVideoMgr"), &mgr) << "it stays registered";
+    // No thread means no frames: nothing announces that, so three frame
+    // times pass before the count is looked at.
     Sleep(150);
     EXPECT_EQ(sink.Frames(), 0);
     mgr.UnInit();

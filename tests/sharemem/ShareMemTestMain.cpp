@@ -22,9 +22,9 @@ int RunReaderProcess(int argc, char** argv) {
     if (!reader.Open(argv[2], kShareMemSize, argv[3], argv[4])) return kReaderOpenFailed;
     std::vector<uint8_t> buffer(kShareMemSize);
     // Each read waits at most 100 ms; the writer sends a frame every 50 ms,
-    // so a few attempts suffice. The bound only keeps a broken channel from
-    // hanging the test.
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    // so a few attempts suffice on any machine. The bound only keeps a broken
+    // channel from hanging the test.
+    for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 30000;) {
         DWORD length = 0;
         if (!reader.Read(buffer.data(), length)) continue;
         if (length != kFrameBytes + kShareMemHeaderSize) return kReaderWrongBytes;

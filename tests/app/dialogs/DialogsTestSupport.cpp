@@ -103,7 +103,7 @@ std::string FreshUserFolders(const std::string& name) {
 }
 
 std::string ReadProgramLog() {
-    LogFlush(5000);
+    LogFlush(zxtest::kHangGuardMs);
     return zxtest::ReadFile(Dir::GetLogPath() + "Speed.txt");
 }
 

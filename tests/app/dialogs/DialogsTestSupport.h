@@ -11,6 +11,7 @@
 #include <string>
 
 #include "ControlsTestSupport.h"
+#include "TestSupport.h"
 
 namespace dlgtest {
 
@@ -39,7 +40,7 @@ public:
 class WhenShown {
 public:
     WhenShown(const std::wstring& cls, const std::wstring& title, std::function<void(HWND)> act,
-              int timeoutMs = 10000);
+              int timeoutMs = static_cast<int>(zxtest::kHangGuardMs));
     ~WhenShown();
     bool Done() const { return m_done; }
 

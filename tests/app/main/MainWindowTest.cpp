@@ -21,20 +21,19 @@ void Tell(const char* group, int type, ArgList args) {
     Pump();   // mode-2 observers run through this thread's queue
 }
 
-// Runs this thread's messages; true when one of them asked the loop to end.
+// Runs this thread's messages until one of them asks the loop to end;
+// false when none does before the hang guard.
 bool PumpSeeingQuit() {
-    bool quit = false;
-    MSG msg;
-    for (int idle = 0; idle < 3; ++idle) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            idle = 0;
+    return zxtest::WaitUntil([] {
+        bool quit = false;
+        MSG msg;
+        while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) quit = true;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        Sleep(5);
-    }
-    return quit;
+        return quit;
+    });
 }
 
 template <class... T>
@@ -139,7 +138,7 @@ TEST_F(MainWindowTest, ThePreviewShowsTheKernelsPictureOverTheViewPort) {
     // The default picture with the open-camera button painted in: the
     // button's orange in the middle of its rectangle (165..315, 255..305).
     DWORD button = 0;
-    const DWORD end = GetTickCount() + 10000;
+    const DWORD end = GetTickCount() + zxtest::kHangGuardMs;
     do {
         Pump(20);
         button = ScreenPixel(preview.GetHWND(), 200, 268);

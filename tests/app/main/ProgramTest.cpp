@@ -58,7 +58,7 @@ HWND WaitForMainWindow(DWORD pid, DWORD ms) {
             GetWindowThreadProcessId(w, &owner);
             if (owner == pid && GetPropW(w, L"ZxVCamMainWnd") && IsWindowVisible(w)) return w;
         }
-        Sleep(50);
+        Sleep(50);  // between two looks at the window list
     } while (static_cast<int>(end - GetTickCount()) > 0);
     return nullptr;
 }
@@ -129,10 +129,7 @@ TEST_F(ProgramTest, AHungCopyIsEndedAndTheNextStartRuns) {
     Child stuck;
     ASSERT_TRUE(Start(hung, stuck));
     HANDLE held = nullptr;
-    for (int i = 0; i < 400 && !held; ++i) {
-        held = OpenMutexW(SYNCHRONIZE, FALSE, kMutex);
-        if (!held) Sleep(25);
-    }
+    zxtest::WaitUntil([&] { return (held = OpenMutexW(SYNCHRONIZE, FALSE, kMutex)) != nullptr; });
     ASSERT_NE(held, nullptr) << "the hung copy holds the mutex";
     CloseHandle(held);
 
@@ -142,7 +139,7 @@ TEST_F(ProgramTest, AHungCopyIsEndedAndTheNextStartRuns) {
     EXPECT_EQ(start.Wait(60000), 0);
     std::printf("[ program ] the start ended the hung copy after %.1f s (three looks 2 s apart)\n",
                 (GetTickCount() - t0) / 1000.0);
-    EXPECT_EQ(stuck.Wait(5000), 1) << "the hung copy was ended";
+    EXPECT_EQ(stuck.Wait(zxtest::kHangGuardMs), 1) << "the hung copy was ended";
     EXPECT_EQ(Count(Log("ZxVKernal.txt"), "ZxDllInit"), 0) << "that start loaded nothing";
 
     // The next start runs normally; with "exit" as the close behaviour the

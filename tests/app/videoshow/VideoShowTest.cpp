@@ -8,6 +8,7 @@
 #include "IDataCamera.h"
 #include "IDataRecordList.h"
 #include "KernelTestSupport.h"
+#include "TestSupport.h"
 #include "WndVideoShow.h"
 #include "ZxLib/ZxLib.h"
 
@@ -288,7 +289,7 @@ TEST_F(PreviewTest, RecordingBarShowsTheSoundTextAndItsDotBlinksWithProgress) {
     ArgList state;
     ArgAppender(state) << static_cast<int>(ZXV_RECORD_RECORDING) << static_cast<int>(ZXV_RECORD_AUDIO);
     AfxGetMessageManager()->NotifyEx(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_STATE, 0, state);
-    ASSERT_TRUE(kt::PumpUntil([&] { return wnd.BlinkOn(); }, 5000));
+    ASSERT_TRUE(kt::PumpUntil([&] { return wnd.BlinkOn(); }, zxtest::kHangGuardMs));
     Frame(f, VIDEO_STREAM_CAMERA);
     EXPECT_EQ(PicturePixel(wnd.PreviewBits(), 12, 12), 0xFF0000u) << "red right after the state message";
     EXPECT_TRUE(SameBar(wnd.PreviewBits(), ExpectedBar(plain, true, L"录音中... 00:00:00")));
@@ -299,7 +300,7 @@ TEST_F(PreviewTest, RecordingBarShowsTheSoundTextAndItsDotBlinksWithProgress) {
     for (unsigned dot : dots) {
         const bool before = wnd.BlinkOn();
         AfxGetMessageManager()->Notify(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_PROGRESS, progress);
-        ASSERT_TRUE(kt::PumpUntil([&] { return wnd.BlinkOn() != before; }, 5000));
+        ASSERT_TRUE(kt::PumpUntil([&] { return wnd.BlinkOn() != before; }, zxtest::kHangGuardMs));
         Frame(f, VIDEO_STREAM_CAMERA);
         EXPECT_EQ(PicturePixel(wnd.PreviewBits(), 12, 12), dot);
     }
@@ -318,7 +319,7 @@ TEST_F(PreviewTest, RecordingBarShowsTheSoundTextAndItsDotBlinksWithProgress) {
     ArgList stopped;
     ArgAppender(stopped) << static_cast<int>(ZXV_RECORD_STOPPED) << static_cast<int>(ZXV_RECORD_AUDIO);
     AfxGetMessageManager()->NotifyEx(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_STATE, 0, stopped);
-    ASSERT_TRUE(kt::PumpUntil([&] { return wnd.RecordState() == ZXV_RECORD_STOPPED; }, 5000));
+    ASSERT_TRUE(kt::PumpUntil([&] { return wnd.RecordState() == ZXV_RECORD_STOPPED; }, zxtest::kHangGuardMs));
     Frame(f, VIDEO_STREAM_CAMERA);
     EXPECT_EQ(std::memcmp(wnd.PreviewBits(), plain.data(), CWndVideoShow::kImageSize), 0);
 }

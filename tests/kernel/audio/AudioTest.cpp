@@ -34,7 +34,7 @@ public:
         threads.push_back(GetCurrentThreadId());
         m_changed.notify_all();
     }
-    bool WaitSamples(size_t n, int ms = 5000) {
+    bool WaitSamples(size_t n, int ms = static_cast<int>(zxtest::kHangGuardMs)) {
         std::unique_lock<std::mutex> l(m_lock);
         return m_changed.wait_for(l, std::chrono::milliseconds(ms), [&] { return samples.size() >= n; });
     }
@@ -169,6 +169,8 @@ TEST_F(AudioTest, BlocksReachTheRecorderBitIdenticalAtFullVolumeAndHalvedAtHalf)
         EXPECT_NE(recorder.threads.front(), GetCurrentThreadId()) << "delivered on the streaming thread";
     }
     const size_t delivered = recorder.samples.size();
+    // Nothing announces that no block comes after the stop: more than three
+    // blocks' time passes before the count.
     Sleep(150);
     EXPECT_EQ(recorder.samples.size(), delivered) << "nothing after the stop";
 

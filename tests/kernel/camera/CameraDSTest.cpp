@@ -12,6 +12,7 @@
 
 #include "CameraDS.h"
 #include "TestDeviceSupport.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -30,12 +31,12 @@ unsigned Pixel(const BYTE* frame, int width, int x, int y) {
 
 // Waits for a frame of the expected size.
 BYTE* WaitFrame(CCameraDS& camera, int expectBytes, int& size) {
-    for (int i = 0; i < 300; ++i) {
-        BYTE* frame = camera.QueryFrame(size);
-        if (frame && size == expectBytes) return frame;
-        Sleep(10);
-    }
-    return nullptr;
+    BYTE* frame = nullptr;
+    zxtest::WaitUntil([&] {
+        frame = camera.QueryFrame(size);
+        return frame && size == expectBytes;
+    });
+    return frame && size == expectBytes ? frame : nullptr;
 }
 
 class CameraDSTest : public testing::Test {
@@ -112,12 +113,10 @@ TEST_F(CameraDSTest, OpensAtTheNearestSizeAndDeliversThePattern) {
     // The bar in the top band moves: each query copies the newest sample.
     const size_t topRow = static_cast<size_t>(719) * 1280 * 3;
     const std::vector<BYTE> band(frame + topRow, frame + topRow + 1280 * 3);
-    bool moved = false;
-    for (int i = 0; i < 100 && !moved; ++i) {
-        Sleep(10);
+    const bool moved = zxtest::WaitUntil([&] {
         frame = camera.QueryFrame(size);
-        moved = frame && size == 1280 * 720 * 3 && !std::equal(band.begin(), band.end(), frame + topRow);
-    }
+        return frame && size == 1280 * 720 * 3 && !std::equal(band.begin(), band.end(), frame + topRow);
+    });
     EXPECT_TRUE(moved);
     EXPECT_EQ(camera.StopCapture(), 0);
     camera.CloseCamera();
@@ -178,8 +177,7 @@ TEST_F(CameraDSTest, CloseWhileAnotherThreadQueriesIsSafe) {
         ASSERT_TRUE(camera.OpenCamera(before, 1280, 720));
         ASSERT_EQ(camera.StartCapture(), 0);
         const int seen = frames;
-        for (int i = 0; i < 300 && frames == seen; ++i) Sleep(10);
-        EXPECT_GT(frames, seen);
+        EXPECT_TRUE(zxtest::WaitUntil([&] { return frames > seen; }));
         camera.CloseCamera();  // while the reader runs
     }
     stop = true;

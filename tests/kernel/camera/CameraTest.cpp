@@ -72,13 +72,11 @@ protected:
     }
     // Waits until the camera hands out a frame that differs from fill.
     static bool WaitFrame(CCamera& camera, std::vector<BYTE>& frame) {
-        for (int i = 0; i < 300; ++i) {
+        return zxtest::WaitUntil([&] {
             std::fill(frame.begin(), frame.end(), BYTE(0x55));
             camera.GetFrame(frame.data(), static_cast<int>(frame.size()));
-            if (frame[0] != 0x55 || frame[1] != 0x55) return true;
-            Sleep(10);
-        }
-        return false;
+            return frame[0] != 0x55 || frame[1] != 0x55;
+        });
     }
     tdev::TestDevices devices;
     CameraObserver observer;
@@ -204,7 +202,7 @@ TEST_F(CameraTest, OpeningAdoptsAndStoresTheSizeTheCameraChose) {
     camera.StopCamera();
     EXPECT_EQ(observer.States(), (std::vector<bool>{true, false}));
     camera.UnInit();
-    ASSERT_TRUE(LogFlush(5000));
+    ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     EXPECT_NE(zxtest::ReadFile(Dir::GetLogPath() + "ZxVVideoSrc.txt").find("GetAllFrameSize返回640x480|640x480"),
               std::string::npos)
         << "the same size in two pixel formats is listed twice";
@@ -270,12 +268,10 @@ TEST_F(CameraTest, FramesReachTheVideoManagerAsTheCameraStream) {
     ASSERT_NE(camera, nullptr);
     ASSERT_TRUE(camera->StartCamera());
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_CAMERA);
-    bool seen = false;
-    for (int i = 0; i < 300 && !seen; ++i) {
-        Sleep(10);
+    const bool seen = zxtest::WaitUntil([&] {
         std::lock_guard<std::mutex> g(sink.lock);
-        seen = sink.last.size() == 921600 && kt::PixelAt(sink.last, 640, 600, 10) == 0x00FF00u;
-    }
+        return sink.last.size() == 921600 && kt::PixelAt(sink.last, 640, 600, 10) == 0x00FF00u;
+    });
     EXPECT_TRUE(seen) << "camera frames reach the video manager's consumer";
     camera->StopCamera();
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_NONE);
@@ -300,7 +296,7 @@ TEST_F(CameraTest, ACameraThatIsGoneFailsToStartAndLogs) {
     EXPECT_TRUE(widths.empty());
     camera.StopCamera();
     camera.UnInit();
-    ASSERT_TRUE(LogFlush(5000));
+    ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     char expect[160];
     std::snprintf(expect, sizeof(expect), "OpenCameraInternal调用m_oCameraCapture.OpenCamera(%d)打开摄像头失败", before);
     EXPECT_NE(zxtest::ReadFile(Dir::GetLogPath() + "ZxVVideoSrc.txt").find(expect), std::string::npos);
@@ -320,13 +316,19 @@ TEST_F(CameraTest, SwitchingAndClosingWhileTheFrameThreadPullsIsSafe) {
             ++pulls;
         }
     });
+    // A few pulls of the frame thread between two steps, however slow the
+    // machine.
+    auto letItPull = [&pulls] {
+        const int from = pulls;
+        EXPECT_TRUE(zxtest::WaitUntil([&] { return pulls >= from + 3; }));
+    };
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(camera.StartCamera());
-        Sleep(60);
+        letItPull();
         camera.SetFrameSize(1280, 720);
-        Sleep(60);
+        letItPull();
         camera.SelectCamera(before + 1);
-        Sleep(60);
+        letItPull();
         camera.SelectCamera(before + 0);
         camera.SetFrameSize(640, 480);
         camera.StopCamera();
@@ -377,15 +379,13 @@ TEST(KernelCamera, TheChannelShowsTheCameraAfterStartAndTheDefaultPictureAfterSt
         ASSERT_TRUE(camera->StartCamera());
         const DWORD started = GetTickCount();
         DWORD firstCameraFrame = 0;
-        for (int i = 0; i < 500 && !firstCameraFrame; ++i) {
-            {
-                std::lock_guard<std::mutex> g(preview.lock);
-                if (preview.lastStreamType == VIDEO_STREAM_CAMERA && preview.lastFrame.size() == 921600 &&
-                    kt::PixelAt(preview.lastFrame, 640, 500, 100) == 0x00FF00u)
-                    firstCameraFrame = GetTickCount();
-            }
-            if (!firstCameraFrame) Sleep(5);
-        }
+        zxtest::WaitUntil([&] {
+            std::lock_guard<std::mutex> g(preview.lock);
+            if (preview.lastStreamType == VIDEO_STREAM_CAMERA && preview.lastFrame.size() == 921600 &&
+                kt::PixelAt(preview.lastFrame, 640, 500, 100) == 0x00FF00u)
+                firstCameraFrame = GetTickCount();
+            return firstCameraFrame != 0;
+        });
         ASSERT_NE(firstCameraFrame, 0u) << "the camera's picture reaches the chain";
         std::printf("first camera frame in the chain %lu ms after StartCamera returned\n",
                     static_cast<unsigned long>(firstCameraFrame - started));
@@ -398,9 +398,14 @@ TEST(KernelCamera, TheChannelShowsTheCameraAfterStartAndTheDefaultPictureAfterSt
         EXPECT_NE(probe.find("code=8 size=921600"), std::string::npos) << "scaled to 640 x 480: " << probe;
 
         camera->StopCamera();
-        Sleep(200);
-        auto pixelOf = [](const std::string& text) { return text.substr(text.find("pixel="), 12); };
-        EXPECT_EQ(pixelOf(kt::ProbeChannel(500, 100)), pixelOf(idleRight)) << "the default picture again";
+        auto pixelOf = [](const std::string& text) {
+            const size_t at = text.find("pixel=");
+            return at == std::string::npos ? text : text.substr(at, 12);
+        };
+        // The channel shows the default picture again once the frame thread
+        // has written one.
+        EXPECT_TRUE(zxtest::WaitUntil([&] { return pixelOf(kt::ProbeChannel(500, 100)) == pixelOf(idleRight); }))
+            << "the default picture again";
         EXPECT_EQ(pixelOf(kt::ProbeChannel(100, 300)), pixelOf(idleLeft));
         kernel->RemoveVideoDeal(&preview);
         AfxGetDataDllManager()->UnloadDataLibraries();

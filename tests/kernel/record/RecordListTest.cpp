@@ -378,8 +378,15 @@ TEST_F(RecordListTest, RecordsVideoWithSoundAndKeepsTheOneBeingRecorded) {
     EXPECT_EQ(thumb.width, 80);
 
     // A second start saves the first recording before it begins; its own
-    // record stays through a delete of everything.
-    Sleep(20);  // another millisecond, another name
+    // record stays through a delete of everything. Names go by the
+    // millisecond of the start: once the first one's has passed, the second
+    // start gets another name.
+    const std::string firstName = File::GetFileName(firstPath);
+    zxtest::WaitUntil([&] {
+        SYSTEMTIME t;
+        GetLocalTime(&t);
+        return CRecordList::RecordFileName(t, ZXV_RECORD_VIDEO) != firstName;
+    });
     ASSERT_EQ(list.StartRecord(ZXV_RECORD_VIDEO), 0);
     const int second = list.GetRecordingId(ZXV_RECORD_VIDEO);
     EXPECT_NE(second, first);
@@ -427,12 +434,14 @@ TEST_F(RecordListTest, RecordsSoundAlone) {
 
 namespace {
 
+// Notified directly, inside the step: keeps the step's clock reading.
 class ProgressTimes : public IDataRecordListObserver {
 public:
     void OnProgress(eZXVRecordType type) override {
-        times.push_back(GetTickCount());
+        times.push_back(now);
         types.push_back(type);
     }
+    DWORD now = 0;
     std::vector<DWORD> times;
     std::vector<int> types;
 };
@@ -441,21 +450,24 @@ TEST_F(RecordListTest, ProgressIsToldAtMostTwiceASecondWhileRecording) {
     ProgressTimes progress;
     AfxGetMessageManager()->AttachObserver(ZX_MOD_RECORDLIST_OB, &progress, OBSERVER_MODE_DIRECT);
     CRecordList& list = Start();
+    // The steps run on a clock of the test's own, 10 ms apart; the clock
+    // starts just below the tick count's wrap.
+    DWORD& now = progress.now;
+    now = 0xFFFFFF00u;
     // Stopped: the worker's steps say nothing.
-    for (int i = 0; i < 60; ++i, Sleep(10)) list.ProgressTick();
+    for (int i = 0; i < 60; ++i, now += 10) list.ProgressTick(now);
     EXPECT_TRUE(progress.times.empty());
 
     WithMicrophone();
     CRecordList& recording = Start();
     ASSERT_EQ(recording.StartRecord(ZXV_RECORD_VIDEO), 0);
     Feed(recording, 30);  // a second and a half recorded
-    for (int i = 0; i < 130; ++i, Sleep(10)) recording.ProgressTick();
+    // 1.3 s of steps: told at the first and then every 500 ms.
+    const DWORD from = now;
+    for (int i = 0; i < 130; ++i, now += 10) recording.ProgressTick(now);
     recording.StopRecord();
     AfxGetMessageManager()->DetachObserver(ZX_MOD_RECORDLIST_OB, &progress);
-    ASSERT_GE(progress.times.size(), 2u);
-    EXPECT_LE(progress.times.size(), 3u);
-    for (size_t i = 1; i < progress.times.size(); ++i)
-        EXPECT_GE(progress.times[i] - progress.times[i - 1], 490u) << "at most every 500 ms";
+    EXPECT_EQ(progress.times, (std::vector<DWORD>{from, from + 500, from + 1000}));
     for (int type : progress.types) EXPECT_EQ(type, ZXV_RECORD_VIDEO);
 }
 

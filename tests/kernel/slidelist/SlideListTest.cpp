@@ -99,16 +99,14 @@ protected:
         return path;
     }
     bool WaitLoaded(size_t n) {
-        for (int i = 0; i < 1000 && m_recorder.LoadedCount() < n; ++i) Sleep(5);
-        return m_recorder.LoadedCount() >= n;
+        return zxtest::WaitUntil([&] { return m_recorder.LoadedCount() >= n; });
     }
     void Start(CSlideList& list, int width = kW, int height = kH) {
         list.Engine().SetClock(&m_clock);
         ASSERT_TRUE(list.Init(width, height));
     }
     static bool WaitStep(CSlideList& list, int before) {
-        for (int i = 0; i < 2000 && list.Engine().StepCount() <= before; ++i) Sleep(1);
-        return list.Engine().StepCount() > before;
+        return zxtest::WaitUntil([&] { return list.Engine().StepCount() > before; });
     }
     // Plays and waits for the next step: at once when the show was not
     // playing, one frame interval later when it was.
@@ -166,6 +164,8 @@ TEST_F(SlideListTest, LaterAdditionsComeFirstAndDuplicatesAreSkipped) {
     // a again is skipped without a report; c is taken.
     list.AddFiles({a, c});
     ASSERT_TRUE(WaitLoaded(3));
+    // A report for the skipped copy would come right behind c's: nothing
+    // announces that none comes, so the loader gets a moment first.
     Sleep(50);
     {
         std::lock_guard<std::mutex> g(m_recorder.lock);
@@ -530,6 +530,9 @@ TEST_F(SlideListTest, PlayShowsTheRequestedPictureAndPauseHoldsIt) {
     EXPECT_EQ(list.GetPlayState(), SLIDE_STATE_PAUSED);
     int steps = list.Engine().StepCount();
     for (int i = 0; i < 50; ++i) m_clock.Advance(50);
+    // Paused, the render loop waits on its events in real time and never
+    // reads the clock, so nothing announces that it stays idle: real time
+    // passes (twenty of its waits) before the count.
     Sleep(100);
     EXPECT_EQ(list.Engine().StepCount(), steps) << "nothing is drawn while paused";
     // Back to playing: the show goes on from where it was, without a burst
@@ -620,11 +623,11 @@ TEST_F(SlideListTest, PlayMakesTheSlideShowTheVideoSource) {
     EXPECT_TRUE(list.Play(-1));
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_SLIDE);
     unsigned centre = 0;
-    for (int i = 0; i < 400 && centre != (kRed & 0xFFFFFFu); ++i) {
-        Sleep(10);
+    zxtest::WaitUntil([&] {
         std::lock_guard<std::mutex> g(sink.lock);
         if (!sink.last.empty()) centre = kt::PixelAt(sink.last, 640, 320, 240);
-    }
+        return centre == (kRed & 0xFFFFFFu);
+    });
     EXPECT_EQ(centre, kRed & 0xFFFFFFu);
     list.Stop();
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_NONE);

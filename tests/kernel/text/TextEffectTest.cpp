@@ -84,7 +84,7 @@ protected:
         ZxConfigSetFile(m_ini.c_str());
     }
     void TearDown() override {
-        LogFlush(2000);
+        LogFlush(zxtest::kHangGuardMs);
         ZxConfigSetFile(nullptr);
     }
     // Every setting of the caption in one line.
@@ -198,7 +198,7 @@ TEST_F(TextTest, DamagedSettingsKeepTheDefaultsWithALogLineAndStayInTheFile) {
     EXPECT_EQ(Settings(text), "|宋体|size=20 bui=000 colours=FFFFFFFF/FF000000 move=0/100 pos=0 alpha=127 on=0");
     text.UnInit();
     EXPECT_EQ(Stored("FontSize"), 300u) << "nothing is overwritten";
-    ASSERT_TRUE(LogFlush(2000));
+    ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     const std::string log = zxtest::ReadFile(Dir::GetLogPath() + "ZxVVideoEffect.txt");
     EXPECT_NE(log.find("FontSize=300"), std::string::npos) << log;
     EXPECT_NE(log.find("TextPos=500"), std::string::npos) << log;
@@ -493,7 +493,7 @@ TEST_F(TextTest, SettingsChangeSafelyWhileFramesRun) {
     text.SetEnable(true);
     text.SetTextPos(0);
     const int before = frames;
-    while (frames < before + 3) Sleep(1);
+    EXPECT_TRUE(zxtest::WaitUntil([&] { return frames >= before + 3; }));
     stop = true;
     frameThread.join();
     EXPECT_EQ(kernel.chain.Count(), 1u);

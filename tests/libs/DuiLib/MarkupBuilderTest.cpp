@@ -179,7 +179,7 @@ TEST(DuiBuilder, DamagedSkinFileLogsFileAndLineAndDoesNotCrash) {
         dlg.GetPaintManager().UpdateNow();
         DestroyWindow(h);
     }
-    ASSERT_TRUE(LogFlush(3000));
+    ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     std::string log = zxtest::ReadFile(root + "Local\\ZxVCam\\Log\\DuiLib.txt");
     EXPECT_NE(log.find("bad.xml:4: skin not loaded: end tag </VerticalLayout> does not match <Button>"),
               std::string::npos)
@@ -198,7 +198,7 @@ TEST(DuiBuilder, MissingPictureIsLoggedOnceAndDrawsNothing) {
     EXPECT_EQ(img->nX, 80);
     EXPECT_EQ(img->nY, 28);
     EXPECT_EQ(pm.GetImage(duitest::GallerySkinDir() + "btn_normal.png"), img) << "loaded once and shared";
-    ASSERT_TRUE(LogFlush(3000));
+    ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     std::string log = zxtest::ReadFile(root + "Local\\ZxVCam\\Log\\DuiLib.txt");
     size_t first = log.find("no_such_picture_here.png");
     ASSERT_NE(first, std::string::npos);

@@ -133,6 +133,18 @@ inline bool ReadBmp(const std::string& path, Bitmap& out) {
     return true;
 }
 
+// A player's position in seconds.
+inline double Position(LibReplay& p) {
+    double cur = 0, total = 0;
+    p.GetCurTm(cur, total);
+    return cur;
+}
+
+// Waits until the player's position is past seconds (false only on a hang).
+inline bool PlaysPast(LibReplay& p, double seconds) {
+    return zxtest::WaitUntil([&] { return Position(p) > seconds; });
+}
+
 inline bool FileExists(const std::string& path) {
     return GetFileAttributesW(Charset::String2WString(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

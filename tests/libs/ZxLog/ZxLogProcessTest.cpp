@@ -123,11 +123,7 @@ TEST_F(ZxLogProcessTest, UnloadingTheDllKeepsItsLinesAndEndsItsThread) {
         // Unloaded while lines are still queued: the DLL stays until its
         // writer has written them and ended.
         FreeLibrary(dll);
-        bool gone = false;
-        for (int wait = 0; wait < 600 && !gone; ++wait) {
-            gone = GetModuleHandleW(wcopy.c_str()) == nullptr;
-            if (!gone) Sleep(50);
-        }
+        const bool gone = zxtest::WaitUntil([&] { return GetModuleHandleW(wcopy.c_str()) == nullptr; });
         ASSERT_TRUE(gone) << "the DLL copy was never unloaded";
     }
     auto lines = ReadLog(dir_ + "Unload.txt");

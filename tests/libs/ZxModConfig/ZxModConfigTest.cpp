@@ -439,7 +439,7 @@ TEST_F(Config, FailedWritesReturnFalseLogAndKeepTheValue) {
     EXPECT_TRUE(Dir::IsDirectory(folder));
     EXPECT_FALSE(Dir::IsDirectory(folder + ".bad"));
 
-    ASSERT_TRUE(LogFlush(5000));
+    ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     std::string log = zxtest::ReadFile(Dir::GetLogPath() + "ZxModConfig.txt");
     EXPECT_NE(log.find("CConfigManager"), std::string::npos) << log;
     EXPECT_NE(log.find(missing), std::string::npos) << log;

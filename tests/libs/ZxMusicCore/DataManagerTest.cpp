@@ -115,7 +115,7 @@ TEST_F(DataDllManagerTest, MissingOrForeignLibrariesAreRefused) {
     EXPECT_EQ(dll->GetLoadedCount(), 1) << "the good one still loads";
     EXPECT_NE(AfxGetDataManager()->GetData("modTestLib"), nullptr);
     EXPECT_FALSE(LibraryLoaded(L"ZxTestNotDataLib.dll")) << "a library without ZxDllInit is unloaded again";
-    ASSERT_TRUE(LogFlush(5000));
+    ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     std::string log = zxtest::ReadFile(Dir::GetLogPath() + "ZxMusicCore.txt");
     EXPECT_NE(log.find("NoSuchLibrary.dll"), std::string::npos) << log;
     EXPECT_NE(log.find("ZxTestNotDataLib.dll has no ZxDllInit"), std::string::npos) << log;

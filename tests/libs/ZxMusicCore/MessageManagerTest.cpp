@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestSupport.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 namespace {
@@ -65,7 +66,7 @@ public:
                 DispatchMessageW(&msg);
             }
         });
-        while (!ready_) Sleep(1);
+        zxtest::WaitUntil([this] { return ready_.load(); });
     }
     // Runs a function on the thread and waits for it.
     void Run(std::function<void()> fn) {
@@ -75,7 +76,7 @@ public:
             SetEvent(done);
         };
         PostThreadMessageW(id_, WM_APP, 0, reinterpret_cast<LPARAM>(&call));
-        WaitForSingleObject(done, 10000);
+        WaitForSingleObject(done, zxtest::kHangGuardMs);
         CloseHandle(done);
     }
     ~UiThread() {
@@ -90,14 +91,6 @@ private:
     std::atomic<bool> ready_{false};
 };
 
-bool WaitFor(std::function<bool()> cond, int ms = 5000) {
-    for (int i = 0; i < ms; ++i) {
-        if (cond()) return true;
-        Sleep(1);
-    }
-    return cond();
-}
-
 TEST(MessageManager, ThreadModeRunsOnTheAttachingThreadInOrder) {
     Recorder rec;
     UiThread ui([&] { ASSERT_TRUE(Bus()->AttachObserver("modOrder_ob", &rec, OBSERVER_MODE_THREAD)); });
@@ -107,7 +100,7 @@ TEST(MessageManager, ThreadModeRunsOnTheAttachingThreadInOrder) {
     });
     other.join();
     for (int i = 200; i < 400; ++i) Send("modOrder_ob", 2, i);
-    ASSERT_TRUE(WaitFor([&] { return rec.Count() == 400; })) << rec.Count();
+    ASSERT_TRUE(zxtest::WaitUntil([&] { return rec.Count() == 400; })) << rec.Count();
     for (size_t i = 0; i < 400; ++i) {
         EXPECT_EQ(rec.values[i], static_cast<int>(i));
         EXPECT_EQ(rec.threads[i], ui.id());
@@ -132,6 +125,8 @@ TEST(MessageManager, ThreadModeWaitsForTheMessageLoopAndCopiesArguments) {
         t.join();
         args[0] = Variant(std::string("changed after notify"));
     }
+    // Only this thread's pumping could run the observers, and nothing
+    // announces that no other thread does: a moment passes first.
     Sleep(20);
     EXPECT_EQ(rec.Count(), 0u) << "nothing runs before this thread pumps its messages";
     Pump();
@@ -203,13 +198,16 @@ TEST(MessageManager, DetachWaitsForACallOnAnotherThread) {
     std::atomic<bool> inCall{false}, release{false}, finished{false};
     rec.onCall = [&](int) {
         inCall = true;
-        while (!release) Sleep(1);
-        Sleep(30);
+        zxtest::WaitUntil([&] { return release.load(); });
+        Sleep(30);  // a call that takes its time after the release
         finished = true;
     };
     ASSERT_TRUE(Bus()->AttachObserver("modWait_ob", &rec, OBSERVER_MODE_DIRECT));
     std::thread notifier([] { Send("modWait_ob", 1, 1); });
-    ASSERT_TRUE(WaitFor([&] { return inCall.load(); }));
+    ASSERT_TRUE(zxtest::WaitUntil([&] { return inCall.load(); }));
+    // Released a moment after Detach has begun to wait (nothing inside
+    // Detach can announce that; should Detach begin late, the call is over
+    // sooner and the test still holds).
     std::thread releaser([&] {
         Sleep(20);
         release = true;
