@@ -45,7 +45,14 @@ struct Mailbox {
 
 // Registrations whose OnMessage runs on the current thread right now,
 // innermost last; a detach from inside OnMessage must not wait for itself.
-thread_local std::vector<Registration*> t_calling;
+// Plain data only: a thread-local std::vector in this DLL (emulated
+// thread-local storage with a destructor run at thread exit) corrupted the
+// heap when threads that notified ended while others attached and detached
+// (seen under Wine with the mingw runtime). Calls nested deeper than
+// kMaxNesting are counted but not recorded; no observer nests that deep.
+const int kMaxNesting = 64;
+thread_local Registration* t_calling[kMaxNesting];
+thread_local int t_depth = 0;
 
 HMODULE ThisModule() {
     HMODULE module = nullptr;
@@ -190,9 +197,10 @@ private:
     void Call(const RegPtr& reg, int type, const ArgList& args, std::unique_lock<std::mutex>& lock) {
         ++reg->inflight;
         lock.unlock();
-        t_calling.push_back(reg.get());
+        if (t_depth < kMaxNesting) t_calling[t_depth] = reg.get();
+        ++t_depth;
         reg->observer->OnMessage(type, args);
-        t_calling.pop_back();
+        --t_depth;
         lock.lock();
         --reg->inflight;
         m_idle.notify_all();
@@ -225,7 +233,7 @@ private:
                 }
             }
         }
-        int own = static_cast<int>(std::count(t_calling.begin(), t_calling.end(), reg.get()));
+        int own = static_cast<int>(std::count(t_calling, t_calling + std::min(t_depth, kMaxNesting), reg.get()));
         m_idle.wait(lock, [&] { return reg->inflight <= own; });
         return destroy;
     }
