@@ -166,7 +166,9 @@ std::string TakeMessageBox(DWORD pid) {
 
 TEST_F(ProgramTest, ASlowFirstCopyIsWaitedForAndShownNotEnded) {
     // The first copy loads a data library that takes 8 s before its kernel
-    // and window: a copy still starting, not a hung one.
+    // and window: a copy still starting, not a hung one. With "exit" as the
+    // close behaviour (read at its start) the close command ends it.
+    AfxGetConfigManager()->SetInt("SetupBasic", "Close", 0);
     SetEnvironmentVariableW(L"ZXVCAM_DATA_LIBS", L"ZxSlowStart.dll;ZxVKernal.dll");
     Child first;
     const bool started = Start("\"" + program + "\"", first);
@@ -185,8 +187,6 @@ TEST_F(ProgramTest, ASlowFirstCopyIsWaitedForAndShownNotEnded) {
     const HWND main = WaitForMainWindow(first.pid, 1000);
     ASSERT_NE(main, nullptr) << "its window is shown";
     EXPECT_EQ(Count(Log("Speed.txt"), "WinMain LogInit"), 1) << "the second start started nothing itself";
-
-    AfxGetConfigManager()->SetInt("SetupBasic", "Close", 0);
     SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(first.Wait(60000), 0);
 }
@@ -194,6 +194,7 @@ TEST_F(ProgramTest, ASlowFirstCopyIsWaitedForAndShownNotEnded) {
 TEST_F(ProgramTest, AHungCopyIsEndedAndThisStartRuns) {
     Child stuck;
     ASSERT_NO_FATAL_FAILURE(StartHungCopy(stuck, ""));
+    AfxGetConfigManager()->SetInt("SetupBasic", "Close", 0);
     Child start;
     const DWORD t0 = GetTickCount();
     ASSERT_TRUE(Start("\"" + program + "\"", start));
@@ -203,7 +204,6 @@ TEST_F(ProgramTest, AHungCopyIsEndedAndThisStartRuns) {
                 (GetTickCount() - t0) / 1000.0);
     EXPECT_EQ(stuck.Wait(zxtest::kHangGuardMs), 1) << "the hung copy was ended";
     ASSERT_NE(main, nullptr);
-    AfxGetConfigManager()->SetInt("SetupBasic", "Close", 0);
     SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(start.Wait(60000), 0);
 }
