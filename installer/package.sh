@@ -26,7 +26,7 @@ fi
 for f in ZxCamSrc.dll ZxCamCheck.exe; do
   i686-w64-mingw32-strip --strip-debug -o "$stage/x86/$f" "$x86bin/$f"
 done
-cp "$bin/default.jpg" "$bin/Logo.png" "$stage/"
+cp "$bin/default.jpg" "$bin/Logo.png" "$bin/help.html" "$stage/"
 for d in filter pendant skin wav; do
   cp -r "$bin/$d" "$stage/$d"
 done

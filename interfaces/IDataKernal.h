@@ -1,11 +1,23 @@
 // "modKernal": the kernel's data module. Frame processors join and leave the
-// chain through it.
+// chain through it, and the program learns from it which of the user's
+// files could not be read and were set aside.
 #pragma once
+
+#include <string>
 
 #include "IVideoDeal.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 #define ZX_MOD_KERNAL "modKernal"
+#define ZX_MOD_KERNAL_OB "modKernal_ob"
+
+// "modKernal_ob" messages.
+enum {
+    // A list file could not be read and was kept aside as a copy (file,
+    // copy); the list started empty. TakeSetAsideFile gives each such file
+    // once, also those set aside before anyone observed.
+    KERNAL_MSG_FILE_SET_ASIDE = 1,
+};
 
 class IDataKernal : public IData {
 public:
@@ -14,4 +26,20 @@ public:
     // Once this returns the processor is never called again.
     virtual void RemoveVideoDeal(IVideoDeal* deal) = 0;
     virtual void RemoveAllVideoDeal() = 0;
+    // The oldest list file not yet taken that could not be read, and where
+    // its copy is; false when there is none left.
+    virtual bool TakeSetAsideFile(std::string& file, std::string& copy) {
+        (void)file;
+        (void)copy;
+        return false;
+    }
+};
+
+// Observer of "modKernal_ob" for the main program.
+class IDataKernalObserver : public IMessageObserver {
+public:
+    void OnMessage(int type, const ArgList&) override {
+        if (type == KERNAL_MSG_FILE_SET_ASIDE) OnFileSetAside();
+    }
+    virtual void OnFileSetAside() = 0;
 };

@@ -1,9 +1,7 @@
-// The web addresses the main window opens: the product's home page and its
-// feedback forum. Kept here, in one place, so an installer or a rebrand
-// changes them once.
+// What the title bar's "主页" button opens: the help page installed beside
+// the program (made from the README when the program is built).
 #pragma once
 
 namespace AppLinks {
-const char kHomePage[] = "https://zxvcam.example/";
-const char kFeedbackPage[] = "https://zxvcam.example/feedback";
+const char kHelpPage[] = "help.html";
 }  // namespace AppLinks

@@ -1,5 +1,7 @@
 #include "SingleInstance.h"
 
+#include <string>
+
 #include "DialogCommon.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxVCamDlg.h"
@@ -10,6 +12,17 @@ const wchar_t* const kMutexName = L"Velmo_ZxVCam_2014-1-2";
 
 namespace {
 
+// The running copy's process id, for a later start that finds no window.
+const wchar_t kPidMapping[] = L"Velmo_ZxVCam_2014-1-2_Pid";
+const wchar_t kCaption[] = L"星河助手";
+
+HANDLE g_pidMapping = nullptr;
+HANDLE g_recording = nullptr;
+
+std::wstring RecordingName(DWORD pid) {
+    return std::wstring(L"Velmo_ZxVCam_2014-1-2_Recording_") + std::to_wstring(pid);
+}
+
 // The other copy's main window: a top-level window carrying the mark.
 HWND FindMarkedWindow() {
     for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w && IsWindow(w); w = GetWindow(w, GW_HWNDNEXT))
@@ -17,9 +30,80 @@ HWND FindMarkedWindow() {
     return nullptr;
 }
 
+bool Answers(HWND w, DWORD ms) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, ms, &result) != 0;
+}
+
+// Opens (or makes) the shared process id; the handle stays open for the
+// life of the process.
+DWORD* PidSlot() {
+    if (!g_pidMapping)
+        g_pidMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(DWORD), kPidMapping);
+    if (!g_pidMapping) return nullptr;
+    static DWORD* view = nullptr;
+    if (!view) view = static_cast<DWORD*>(MapViewOfFile(g_pidMapping, FILE_MAP_WRITE, 0, 0, sizeof(DWORD)));
+    return view;
+}
+
+void PublishThisCopy() {
+    if (DWORD* slot = PidSlot()) InterlockedExchange(reinterpret_cast<volatile LONG*>(slot), GetCurrentProcessId());
+}
+
+DWORD PublishedPid() {
+    DWORD* slot = PidSlot();
+    return slot ? *slot : 0;
+}
+
+bool ProcessEnded(DWORD pid) {
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!h) return GetLastError() == ERROR_INVALID_PARAMETER;   // no such process
+    const bool ended = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    return ended;
+}
+
+bool EndProcess(DWORD pid) {
+    HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+    if (!h) return ProcessEnded(pid);
+    TerminateProcess(h, 1);
+    const bool ended = WaitForSingleObject(h, 5000) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    return ended;
+}
+
+// The other copy hangs. It is ended unless it records; this start then runs.
+Result EndHungCopy(DWORD pid, HANDLE mutex) {
+    if (pid && IsRecording(pid)) {
+        ZxDlg::Log(2, "main", "the copy %lu does not answer but records; it is left running",
+                   static_cast<unsigned long>(pid));
+        MessageBoxW(nullptr,
+                    L"星河助手已在运行并正在录制，但它现在没有响应。\n"
+                    L"为了不丢失录制的内容，没有结束它。请稍候再启动星河助手。",
+                    kCaption, MB_OK | MB_ICONWARNING);
+        if (mutex) CloseHandle(mutex);
+        return kOtherCopyRefused;
+    }
+    ZxDlg::Log(2, "main", "the copy %lu does not answer; ending it", static_cast<unsigned long>(pid));
+    // Without a known process (a copy that never published itself) every
+    // other copy of this program is ended, as there is no other way to it.
+    const bool ended = pid ? EndProcess(pid) : Process::KillOtherInstance();
+    if (!ended) {
+        MessageBoxW(nullptr,
+                    L"系统中还有维莫美化视频进程没有退出,\n请从任务管理器中关闭ZxVCam.exe进程,稍后再运行.",
+                    L"维莫美化视频", MB_OK);
+        if (mutex) CloseHandle(mutex);
+        return kOtherCopyRefused;
+    }
+    // The mutex stays open through this start's handle: it is now the one copy.
+    PublishThisCopy();
+    ZxDlg::Log(0, "main", "the hung copy was ended; this start runs");
+    return kRunThisCopy;
+}
+
 }  // namespace
 
-bool IsOtherInstanceRunning(DWORD attemptWaitMs) {
+Result Check(const Timing& timing) {
     // A null DACL: a copy started by another account (an elevated one, a
     // service) still opens the same mutex.
     SECURITY_DESCRIPTOR sd;
@@ -27,27 +111,57 @@ bool IsOtherInstanceRunning(DWORD attemptWaitMs) {
     SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
     SECURITY_ATTRIBUTES sa{sizeof(sa), &sd, FALSE};
     HANDLE mutex = CreateMutexW(&sa, FALSE, kMutexName);
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;   // kept open for the life of the process
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {   // kept open for the life of the process
+        PublishThisCopy();
+        return kRunThisCopy;
+    }
 
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    const ULONGLONG waitEnd = GetTickCount64() + timing.startWaitMs;
+    int unanswered = 0;
+    for (;;) {
         if (HWND other = FindMarkedWindow()) {
-            ShowWindow(other, SW_SHOWNORMAL);
-            SetForegroundWindow(other);
-            if (mutex) CloseHandle(mutex);
-            return true;
+            if (Answers(other, timing.answerMs)) {
+                ShowWindow(other, SW_SHOWNORMAL);
+                SetForegroundWindow(other);
+                if (mutex) CloseHandle(mutex);
+                return kOtherCopyShown;
+            }
+            if (!IsWindow(other)) continue;   // closed meanwhile: look again
+            if (++unanswered >= timing.tries) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(other, &pid);
+                return EndHungCopy(pid, mutex);
+            }
+            Sleep(timing.pauseMs);
+            continue;
         }
-        Sleep(attemptWaitMs);
+        unanswered = 0;
+        // No window yet: the other copy is starting (its kernel loads
+        // before its window exists), or it has ended meanwhile.
+        const DWORD pid = PublishedPid();
+        const bool gone = pid ? ProcessEnded(pid) : Process::CountOtherInstances() == 0;
+        if (gone) {
+            PublishThisCopy();
+            return kRunThisCopy;
+        }
+        if (GetTickCount64() >= waitEnd) return EndHungCopy(pid, mutex);
+        Sleep(200);   // between two looks for the window
     }
-    // No window after three tries: the other copy hangs.
-    ZxDlg::Log(2, "main", "another copy holds the mutex but shows no window; ending it");
-    if (!Process::KillOtherInstance()) {
-        Sleep(500);
-        if (!Process::KillOtherInstance())
-            MessageBoxW(nullptr,
-                        L"系统中还有维莫美化视频进程没有退出,\n请从任务管理器中关闭ZxVCam.exe进程,稍后再运行.",
-                        L"维莫美化视频", MB_OK);
+}
+
+void SetRecording(bool recording) {
+    if (recording && !g_recording) {
+        g_recording = CreateEventW(nullptr, TRUE, TRUE, RecordingName(GetCurrentProcessId()).c_str());
+    } else if (!recording && g_recording) {
+        CloseHandle(g_recording);
+        g_recording = nullptr;
     }
-    if (mutex) CloseHandle(mutex);
+}
+
+bool IsRecording(DWORD pid) {
+    HANDLE h = OpenEventW(SYNCHRONIZE, FALSE, RecordingName(pid).c_str());
+    if (!h) return false;
+    CloseHandle(h);
     return true;
 }
 

@@ -4,7 +4,9 @@
 
 #include "AppLinks.h"
 #include "DialogCommon.h"
+#include "Feedback.h"
 #include "IDataAudioProcess.h"
+#include "SingleInstance.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
@@ -21,6 +23,20 @@ const wchar_t* const CZxVCamDlg::kWindowMark = L"ZxVCamMainWnd";
 namespace {
 
 const int kIconResource = 107;
+// Posted to tell the user about list files set aside.
+const UINT kTellSetAsideMessage = WM_APP + 25;
+
+// The list a list file holds, as the user knows it.
+std::string ListName(const std::string& file) {
+    static const char* const kNames[][2] = {
+        {"MediaFileList.dat", "媒体文件列表"}, {"SlideFileList.dat", "图片列表"}, {"VideoList.dat", "录像列表"},
+        {"AudioList.dat", "录音列表"},         {"ImageList.dat", "照片列表"},
+    };
+    const std::string name = File::GetFileName(file);
+    for (const auto& n : kNames)
+        if (lstrcmpiA(name.c_str(), n[0]) == 0) return std::string(n[1]) + "（" + name + "）";
+    return name;
+}
 
 template <class T>
 T* Module(const char* name) {
@@ -59,11 +75,20 @@ CZxVCamDlg::~CZxVCamDlg() {
 
 LRESULT CZxVCamDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
     LRESULT res = CZxBaseDialog::OnCreate(uMsg, wParam, lParam, bHandled);
+    // Without its skin the window would open empty, with no control to use
+    // and no way to close it but the task manager: it is not made at all,
+    // and the program says why.
+    if (!FindControl("ViewPortWnd")) {
+        m_createFailure = "界面文件缺失或已损坏：\n" + ZxDlg::SkinFile("ZxVCam.xml") + "\n\n请重新安装星河助手。";
+        ZxDlg::Log(3, "CZxVCamDlg", "the main window's skin %s is missing or damaged",
+                   ZxDlg::SkinFile("ZxVCam.xml").c_str());
+        bHandled = TRUE;
+        return -1;
+    }
 
     LONG style = GetWindowLongW(m_hWnd, GWL_STYLE);
     style &= ~WS_MAXIMIZEBOX;
     SetWindowLongW(m_hWnd, GWL_STYLE, style | WS_SYSMENU | WS_THICKFRAME);
-    SetPropW(m_hWnd, kWindowMark, reinterpret_cast<HANDLE>(1));
     SetWindowTextW(m_hWnd, String2WString(kTitle).c_str());
 
     CControlUI* position = FindControl("PlayerPosition");
@@ -100,11 +125,18 @@ LRESULT CZxVCamDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHan
     messages->AttachObserver(ZX_MOD_MEDIALIST_OB, static_cast<IDataMediaListObserver*>(this), OBSERVER_MODE_THREAD);
     messages->AttachObserver(ZX_MOD_CAMERA_OB, static_cast<IDataCameraObserver*>(this), OBSERVER_MODE_THREAD);
     messages->AttachObserver(ZX_MOD_VIDEOMGR_OB, static_cast<IDataVideoMgrObserver*>(this), OBSERVER_MODE_THREAD);
+    messages->AttachObserver(ZX_MOD_KERNAL_OB, static_cast<IDataKernalObserver*>(this), OBSERVER_MODE_THREAD);
+    // Lists the kernel read before this window existed are told once the
+    // window shows.
+    PostMessage(kTellSetAsideMessage);
 
     if (auto* mic = ZxDlg::FindAs<CSliderUI>(*this, "sliderMic", "Slider"))
         if (auto* audio = Module<IDataAudioProcess>(ZX_MOD_AUDIOPROCESS)) mic->SetValue(audio->GetInputVol());
     if (auto* volume = ZxDlg::FindAs<CSliderUI>(*this, "sliderValume", "Slider"))
         if (auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST)) volume->SetValue(media->GetVolume());
+    // Marked last: a second start that finds the mark finds a whole window.
+    SetPropW(m_hWnd, kWindowMark, reinterpret_cast<HANDLE>(1));
+    m_created = true;
     return res;
 }
 
@@ -138,6 +170,10 @@ LRESULT CZxVCamDlg::OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHand
 }
 
 LRESULT CZxVCamDlg::OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    // A window whose creation failed set nothing up and ends no message
+    // loop: the program's message box about it comes next and must not be
+    // closed by WM_QUIT.
+    if (!m_created) return CZxBaseDialog::OnDestroy(uMsg, wParam, lParam, bHandled);
     m_funDlg.Detach();
     m_wndVideoShow.Uninit();
     if (m_audioEffect.GetHWND()) DestroyWindow(m_audioEffect.GetHWND());
@@ -148,7 +184,10 @@ LRESULT CZxVCamDlg::OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHa
     messages->DetachObserver(ZX_MOD_RECORDLIST_OB, static_cast<IDataRecordListObserver*>(this));
     messages->DetachObserver(ZX_MOD_CAMERA_OB, static_cast<IDataCameraObserver*>(this));
     messages->DetachObserver(ZX_MOD_VIDEOMGR_OB, static_cast<IDataVideoMgrObserver*>(this));
+    messages->DetachObserver(ZX_MOD_KERNAL_OB, static_cast<IDataKernalObserver*>(this));
     LRESULT res = CZxBaseDialog::OnDestroy(uMsg, wParam, lParam, bHandled);
+    SingleInstance::SetRecording(false);
+    m_created = false;
     PostQuitMessage(0);
     return res;
 }
@@ -184,6 +223,10 @@ LRESULT CZxVCamDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         SetWindowLongW(m_hWnd, GWL_STYLE, GetWindowLongW(m_hWnd, GWL_STYLE) | WS_THICKFRAME);
         return res;
     }
+    if (uMsg == kTellSetAsideMessage) {
+        TellSetAsideFiles();
+        return 0;
+    }
     if (uMsg == kTrayMessage) {
         if (!m_tray) AddTrayIcon();
         if (lParam == WM_LBUTTONUP) ShowMainWindow();
@@ -217,6 +260,51 @@ void CZxVCamDlg::ShowTrayMenu() {
 
 void CZxVCamDlg::ShowTip(const char* text) { ZxDlg::ShowMsgTip(m_hWnd, text); }
 
+void CZxVCamDlg::OnFileSetAside() { PostMessage(kTellSetAsideMessage); }
+
+void CZxVCamDlg::TellSetAsideFiles() {
+    // A tip is modal: a report that arrives meanwhile is taken by the loop
+    // below, not by a second one inside the tip.
+    if (m_tellingSetAside) return;
+    m_tellingSetAside = true;
+    std::string file, copy;
+    while (m_hWnd && AfxGetConfigManager()->TakeSetAsideFile(file, copy))
+        ShowTip(("设置文件（" + File::GetFileName(file) + "）无法读取，设置从默认值开始。\n原文件已另存为：\n" + copy)
+                    .c_str());
+    auto* kernal = Module<IDataKernal>(ZX_MOD_KERNAL);
+    while (m_hWnd && kernal && kernal->TakeSetAsideFile(file, copy))
+        ShowTip((ListName(file) + "已损坏，无法读取，列表从空开始。\n原文件已另存为：\n" + copy).c_str());
+    m_tellingSetAside = false;
+}
+
+void CZxVCamDlg::OpenHelpPage() {
+    const std::string page = Dir::GetCurrentPath() + AppLinks::kHelpPage;
+    if (!File::IsExistFile(page)) {
+        ZxDlg::Log(2, "CZxVCamDlg", "the help page %s is missing", page.c_str());
+        ShowTip(("帮助页面不存在：\n" + page + "\n请重新安装星河助手。").c_str());
+    } else if (!Url::OpenUrl(page, true)) {
+        ZxDlg::Log(2, "CZxVCamDlg", "no program opened the help page %s", page.c_str());
+        ShowTip(("无法打开帮助页面，请用浏览器打开：\n" + page).c_str());
+    }
+}
+
+std::string CZxVCamDlg::MakeFeedback(const std::string& folder) {
+    const std::string where = folder.empty() ? Feedback::DesktopFolder() : folder;
+    std::string zip, error;
+    if (where.empty() || !Feedback::MakeZip(where, zip, error)) {
+        ShowTip(("无法生成反馈文件：" + (where.empty() ? std::string("找不到桌面文件夹") : error)).c_str());
+        return std::string();
+    }
+    // The folder opens with the file selected, ready to be attached.
+    const std::wstring args = L"/select,\"" + String2WString(zip) + L"\"";
+    ShellExecuteW(m_hWnd, L"open", L"explorer.exe", args.c_str(), nullptr, SW_SHOWNORMAL);
+    ShowTip(("反馈文件已保存到桌面：\n" + File::GetFileName(zip) +
+             "\n请把这个文件连同问题的经过（做了什么、看到了什么）一起发送给我们。"
+             "文件里只有日志、设置和列表，没有您的录像、录音和照片。")
+                .c_str());
+    return zip;
+}
+
 void CZxVCamDlg::SelectPage(const char* tabLayout, int page) {
     if (auto* tab = ZxDlg::FindAs<CTabLayoutUI>(*this, tabLayout, "TabLayout")) tab->SelectItem(page);
 }
@@ -237,6 +325,9 @@ void CZxVCamDlg::Notify(TNotifyUI& msg) {
         return;
     }
     if (msg.sType != "click") return;
+    // A damaged settings file is set aside at the first change of a
+    // setting, which a click here (or a dialog it opens) makes.
+    PostMessage(kTellSetAsideMessage);
 
     auto* camera = Module<IDataCamera>(ZX_MOD_CAMERA);
     auto* records = Module<IDataRecordList>(ZX_MOD_RECORDLIST);
@@ -245,9 +336,9 @@ void CZxVCamDlg::Notify(TNotifyUI& msg) {
     if (name == "BtnClose") {
         SendMessage(WM_SYSCOMMAND, SC_CLOSE);
     } else if (name == "btnGoHome") {
-        Url::OpenUrl(AppLinks::kHomePage, true);
+        OpenHelpPage();
     } else if (name == "BtnFeedback") {
-        Url::OpenUrl(AppLinks::kFeedbackPage, true);
+        MakeFeedback();
     } else if (name == "BtnMin") {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
     } else if (name == "btnOpenCamera") {
@@ -331,6 +422,8 @@ void CZxVCamDlg::OnRecordState(eZXVRecordState state, eZXVRecordType type) {
     if (type != ZXV_RECORD_VIDEO && type != ZXV_RECORD_AUDIO) return;
     const bool video = type == ZXV_RECORD_VIDEO;
     const bool recording = state == ZXV_RECORD_RECORDING;
+    // A later start never ends this copy while it records.
+    SingleInstance::SetRecording(recording);
     SelectPage(video ? "tablayoutbtnRecordVideoBegin_End" : "tablayoutbtnRecordAudioBegin_End", recording ? 1 : 0);
     // One recording at a time: the other kind's start waits.
     EnableControl(video ? "btnRecordAudioBegin" : "btnRecordVideoBegin", !recording);

@@ -15,6 +15,7 @@
 #include "DialogBuilderCallbackEx.h"
 #include "DuiLib/UIlib.h"
 #include "IDataCamera.h"
+#include "IDataKernal.h"
 #include "IDataMediaList.h"
 #include "IDataRecordList.h"
 #include "IDataVideoMgr.h"
@@ -26,14 +27,16 @@ class CZxVCamDlg : public DuiLib::CZxBaseDialog,
                    public IDataRecordListObserver,
                    public IDataMediaListObserver,
                    public IDataCameraObserver,
-                   public IDataVideoMgrObserver {
+                   public IDataVideoMgrObserver,
+                   public IDataKernalObserver {
 public:
     // The tray icon's id and the message it sends the window.
     static const UINT kTrayIconId = 109;
     static const UINT kTrayMessage = 2557;
     // Its title and the tray tip.
     static const char* const kTitle;   // "星河助手"
-    // The window property that marks the main window for a second start.
+    // The window property that marks the main window for a second start,
+    // set once the window is made and about to be shown.
     static const wchar_t* const kWindowMark;   // L"ZxVCamMainWnd"
 
     CZxVCamDlg();
@@ -54,6 +57,7 @@ public:
     void OnPosition(int id, double seconds) override;
     void OnPlaying(int id) override;
     void OnState(eMediaFileListPlayState state) override;
+    void OnFileSetAside() override;
 
     // Shows the window from the tray (or wherever it is) and brings it to
     // the front.
@@ -67,11 +71,24 @@ public:
     CZxAudioEffectDlg& GetAudioEffectDlg() { return m_audioEffect; }
     CWndVideoShow& GetVideoShow() { return m_wndVideoShow; }
     bool HasTrayIcon() const { return m_tray && m_tray->hIcon; }
+    // "主页": opens the help page installed with the program.
+    void OpenHelpPage();
+    // "反馈": writes the feedback zip into the folder (the desktop when
+    // empty), opens the folder and says in the message tip what to send.
+    // The zip's path, or empty (the tip then says what failed).
+    std::string MakeFeedback(const std::string& folder = std::string());
+
+    // Why the window could not be made (its skin missing or damaged); empty
+    // when it was made or Windows itself refused the window.
+    const std::string& CreateFailure() const { return m_createFailure; }
 
 private:
     void AddTrayIcon();
     void RemoveTrayIcon();
     void ShowTip(const char* text);
+    // One message tip for each list file the kernel could not read and set
+    // aside, naming the list and its copy; each is told once.
+    void TellSetAsideFiles();
     // Selects a page of a tab layout by name; a missing layout is skipped.
     void SelectPage(const char* tabLayout, int page);
     void EnableControl(const char* name, bool enable);
@@ -89,6 +106,9 @@ private:
     HICON m_hIcon = nullptr;
     CSkinList m_skins;
     std::unique_ptr<NOTIFYICONDATAW> m_tray;
+    std::string m_createFailure;
+    bool m_created = false;
+    bool m_tellingSetAside = false;
 };
 
 // The program's one main window, for the tray and start-up code; null

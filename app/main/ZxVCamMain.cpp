@@ -3,9 +3,14 @@
 // bus and through it the kernel, the skin folder, the main window and its
 // message loop; then everything down again in the reverse order, the kernel
 // only after the main window is gone (so no notification can reach it) and
-// GDI+ last. The command line is ignored and the exit code is always 0.
+// GDI+ last. The command line is ignored. The exit code is 0, except when
+// the program could not start: a main window that cannot be made (after a
+// message box that says what failed), or another copy that hangs and could
+// not be ended.
 #include <windows.h>
 #include <objbase.h>
+
+#include <string>
 
 #include "DuiLib/UIlib.h"
 #include "SingleInstance.h"
@@ -17,7 +22,11 @@
 #include "ZxVCamDlg.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
-    if (SingleInstance::IsOtherInstanceRunning()) return 0;
+    switch (SingleInstance::Check()) {
+    case SingleInstance::kRunThisCopy: break;
+    case SingleInstance::kOtherCopyShown: return 0;
+    case SingleInstance::kOtherCopyRefused: return 1;
+    }
 
     Gdiplus::GdiplusStartupInput gdiplusInput;
     ULONG_PTR gdiplusToken = 0;
@@ -41,13 +50,22 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     DuiLib::CSkinMgr::SetSkinRootPath(Dir::GetZxPath(Dir::kPathResource) + "skin\\");
     DuiLib::CPaintManagerUI::SetInstance(hInstance);
 
+    int exitCode = 0;
     g_pMainDlg = new CZxVCamDlg;
     if (g_pMainDlg->Create(nullptr, "", g_pMainDlg->GetCreateWindowStyle(), 0, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT)) {
         g_pMainDlg->ShowWindow(true, true);
         DuiLib::CPaintManagerUI::MessageLoop();
     } else {
-        YL_Log("Speed.txt", 3, "main", "the main window could not be created");
+        // Without its window the program can do nothing: the user is told
+        // what failed rather than seeing nothing happen.
+        const DWORD error = GetLastError();
+        std::string cause = g_pMainDlg->CreateFailure();
+        if (cause.empty()) cause = "Windows 拒绝创建窗口（错误 " + std::to_string(error) + "）。";
+        YL_Log("Speed.txt", 3, "main", "the main window could not be created: %s", cause.c_str());
+        const std::wstring text = String2WString("星河助手无法启动：主窗口无法创建。\n\n" + cause);
+        MessageBoxW(nullptr, text.c_str(), String2WString(CZxVCamDlg::kTitle).c_str(), MB_OK | MB_ICONERROR);
+        exitCode = 2;
     }
 
     if (g_pMainDlg->GetHWND() && IsWindow(g_pMainDlg->GetHWND())) g_pMainDlg->SendMessage(WM_CLOSE);
@@ -59,5 +77,5 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     DuiLib::CImageMgr::RemoveAll();
     DuiLib::CPaintManagerUI::RemoveAllSharedFonts();
     if (gdiplusToken) Gdiplus::GdiplusShutdown(gdiplusToken);
-    return 0;
+    return exitCode;
 }

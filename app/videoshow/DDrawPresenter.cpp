@@ -25,6 +25,8 @@ void SafeRelease(T*& p) {
     p = nullptr;
 }
 
+std::atomic<CDDrawPresenter::DirectDrawCreateFn> g_directDrawCreate{nullptr};
+
 int ReadDesktopBitCount() {
     DEVMODEA mode;
     std::memset(&mode, 0, sizeof(mode));
@@ -78,6 +80,8 @@ bool CDDrawPresenter::IsReady() const {
     return m_draw && m_primary && m_offscreen;
 }
 
+void CDDrawPresenter::SetDirectDrawCreate(DirectDrawCreateFn create) { g_directDrawCreate = create; }
+
 bool CDDrawPresenter::Create(HWND hwnd, int width, int height, int x, int y) {
     std::lock_guard<std::recursive_mutex> objects(m_objectsLock);
     return CreateLocked(hwnd, width, height, x, y);
@@ -98,7 +102,8 @@ bool CDDrawPresenter::CreateLocked(HWND hwnd, int width, int height, int x, int 
     Count();
 
     IDirectDraw* first = nullptr;
-    HRESULT hr = DirectDrawCreate(nullptr, &first, nullptr);
+    const DirectDrawCreateFn create = g_directDrawCreate.load();
+    HRESULT hr = (create ? create : &DirectDrawCreate)(nullptr, &first, nullptr);
     if (FAILED(hr) || !first) {
         YL_Log(kLog, 2, kModule, "DirectDrawCreate failed (0x%08lX)", static_cast<unsigned long>(hr));
         return false;

@@ -43,6 +43,12 @@ public:
     bool RecreateIfDue();
 
     bool IsReady() const;
+
+    // The function that makes the DirectDraw object (DirectDrawCreate
+    // unless replaced; null puts it back). Lets a test refuse DirectDraw as
+    // a machine without it does.
+    typedef HRESULT(WINAPI* DirectDrawCreateFn)(GUID* device, LPDIRECTDRAW* out, IUnknown* outer);
+    static void SetDirectDrawCreate(DirectDrawCreateFn create);
     // Calls made on DirectDraw objects so far (creation, lock, unlock,
     // restore, blit): lets a test see that nothing reaches DirectDraw.
     long DDrawCallCount() const { return m_ddrawCalls.load(); }

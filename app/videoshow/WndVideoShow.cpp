@@ -202,13 +202,35 @@ void CWndVideoShow::Present() {
     if (same && !repaint && ++m_unchangedFrames < kRefreshFrames) return;
     m_unchangedFrames = 0;
     if (!m_presenter.SetFrame(m_previewBits.data(), kWidth, kHeight, 24)) return;
-    if (m_presenter.Draw()) {
+    bool shown = m_presenter.Draw();
+    if (!shown) {
+        m_presenter.RecreateIfDue();
+        shown = DrawThroughGdi();
+    }
+    if (shown) {
         std::memcpy(m_shown.data(), m_previewBits.data(), kImageSize);
         m_shownValid = true;
     } else {
         m_shownValid = false;
-        m_presenter.RecreateIfDue();
     }
+}
+
+bool CWndVideoShow::DrawThroughGdi() {
+    if (!m_hWnd) return false;
+    if (!m_gdiLogged) {
+        m_gdiLogged = true;
+        YL_Log(kLog, 2, kModule, "DirectDraw cannot show the preview; it is drawn through GDI");
+    }
+    HWND top = GetAncestor(m_hWnd, GA_ROOT);
+    if (top && IsIconic(top)) return true;
+    // A window's device context may be used from this (the frame) thread;
+    // the picture is bottom-up, as the header says.
+    HDC dc = GetDC(m_hWnd);
+    if (!dc) return false;
+    const int rows = SetDIBitsToDevice(dc, 0, 0, kWidth, kHeight, 0, 0, 0, kHeight, m_previewBits.data(),
+                                       &m_previewInfo, DIB_RGB_COLORS);
+    ReleaseDC(m_hWnd, dc);
+    return rows > 0;
 }
 
 // --- recording observer (UI thread) -------------------------------------------------

@@ -2,7 +2,7 @@
 // the kernel's frame chain as a consumer of finished frames, scales each
 // frame to a 480 x 360 picture, draws the recording bar while a recording
 // runs and the open-camera button while no source is active, and puts the
-// picture on screen with DirectDraw.
+// picture on screen with DirectDraw, or with GDI where DirectDraw cannot.
 #pragma once
 
 #include <windows.h>
@@ -77,6 +77,10 @@ private:
     void DrawRecordBar();
     void PaintOpenCameraButton();
     void Present();
+    // Puts the picture in the window with plain GDI, for when DirectDraw
+    // cannot (no DirectDraw, no surfaces on this desktop); says so once in
+    // the log.
+    bool DrawThroughGdi();
     static bool InButton(POINT pt);
     void ReleaseBarResources();
 
@@ -135,4 +139,5 @@ private:
 
     bool m_inChain;
     bool m_observing;
+    bool m_gdiLogged = false;
 };

@@ -1,5 +1,6 @@
 #include "ZxVKernal.h"
 
+#include "ListFile.h"
 #include "ThreadStop.h"
 #include "ZxLog/ZxLog.h"
 
@@ -87,6 +88,10 @@ bool CZxVKernal::AddVideoDeal(IVideoDeal* deal) { return m_oVideoDealChain.AddVi
 void CZxVKernal::RemoveVideoDeal(IVideoDeal* deal) { m_oVideoDealChain.RemoveVideoDeal(deal); }
 
 void CZxVKernal::RemoveAllVideoDeal() { m_oVideoDealChain.RemoveAllVideoDeal(); }
+
+// Every list of the kernel is read through CListFile, which keeps what it
+// had to set aside until the program asks.
+bool CZxVKernal::TakeSetAsideFile(std::string& file, std::string& copy) { return CListFile::TakeSetAside(file, copy); }
 
 void CZxVKernal::OnVideoData(BYTE* frame, int bytes, int streamType) { m_oVideoDealChain.OnFrame(frame, bytes, streamType); }
 

@@ -30,6 +30,7 @@ public:
     bool AddVideoDeal(IVideoDeal* deal) override;
     void RemoveVideoDeal(IVideoDeal* deal) override;
     void RemoveAllVideoDeal() override;
+    bool TakeSetAsideFile(std::string& file, std::string& copy) override;
 
     // IVideoMgrCallBack
     void OnVideoData(BYTE* frame, int bytes, int streamType) override;

@@ -47,10 +47,16 @@ public:
 
     // How the owners (media list, slide list, record lists) read their list:
     // a whole file gives its entries. A file that exists but is not a whole
-    // list is moved aside to "<file>.bad" (replacing an older one), so the
-    // user's data is kept, with one line in the owner's log, and the list
-    // starts empty. A missing file gives an empty list. Temporary files left
-    // beside it by a write that a crash cut short are removed.
+    // list is moved aside to "<file>.bad" (or, when that exists from an
+    // earlier time, "<file>.1.bad", "<file>.2.bad", ...: no copy is ever
+    // overwritten), so the user's data is kept, with one line in the owner's
+    // log, and the list starts empty; the file and its copy are kept for
+    // TakeSetAside and "modKernal_ob" is told. A missing file gives an empty
+    // list. Temporary files left beside it by a write that a crash cut short
+    // are removed.
     static void LoadOrSetAside(const std::string& file, std::vector<std::string>& paths, eListFileLayout layout,
                                const char* logName, const char* module);
+
+    // The oldest set-aside file not yet taken and its copy; false when none.
+    static bool TakeSetAside(std::string& file, std::string& copy);
 };

@@ -129,6 +129,15 @@ bool ReadWholeList(const std::string& file, eListFileLayout layout, std::vector<
     return File::ReadAll(file, bytes) && CListFile::Parse(bytes, paths, layout, &whole) && whole;
 }
 
+std::string NewestCopyOf(const std::string& file) {
+    std::string newest = file + ".bad";
+    for (int n = 1; File::IsExistFile(file + "." + std::to_string(n) + ".bad"); ++n)
+        newest = file + "." + std::to_string(n) + ".bad";
+    std::string bytes;
+    File::ReadAll(newest, bytes);
+    return bytes;
+}
+
 std::string StaleTempOf(const std::string& file) {
     // No process has this id: Windows gives out multiples of four.
     return file + ".tmp4294967285_1";

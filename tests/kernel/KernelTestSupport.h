@@ -83,6 +83,10 @@ std::vector<std::string> DamagedListFiles(const std::vector<std::string>& paths,
 // True when the file is one whole list; its entries in paths.
 bool ReadWholeList(const std::string& file, eListFileLayout layout, std::vector<std::string>& paths);
 
+// What the newest set-aside copy of a damaged list file holds ("<file>.bad",
+// then "<file>.1.bad", "<file>.2.bad", ...); empty when there is none.
+std::string NewestCopyOf(const std::string& file);
+
 // The name of a temporary file that a save cut short by a crash left beside
 // file: one written by a process that has ended.
 std::string StaleTempOf(const std::string& file);

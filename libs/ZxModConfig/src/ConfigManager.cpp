@@ -145,6 +145,20 @@ public:
         return Store(section, key, [value] { return std::string(value ? "1" : "0"); });
     }
 
+    bool TakeSetAsideFile(std::string& file, std::string& copy) override {
+        try {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_setAsideCopy.empty()) return false;
+            file = m_setAsideFile;
+            copy = m_setAsideCopy;
+            m_setAsideFile.clear();
+            m_setAsideCopy.clear();
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
     void SetFile(const char* path) {
         try {
             std::lock_guard<std::mutex> lock(m_mutex);
@@ -299,11 +313,15 @@ private:
         }
         std::wstring wpath = Charset::String2WString(m_path);
         if (m_moveAsidePending) {
+            // An earlier copy is never replaced: the next free number.
             std::string bad = m_path + ".bad";
-            if (MoveFileExW(wpath.c_str(), Charset::String2WString(bad).c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            for (int n = 1; GetFileAttributesW(Charset::String2WString(bad).c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+                bad = m_path + "." + std::to_string(n) + ".bad";
+            if (MoveFileExW(wpath.c_str(), Charset::String2WString(bad).c_str(), MOVEFILE_WRITE_THROUGH)) {
                 YL_Log(kLogFile, 2, kModule, "the settings file that could not be used was renamed to %s",
                        bad.c_str());
+                m_setAsideFile = m_path;
+                m_setAsideCopy = bad;
             } else {
                 DWORD error = GetLastError();
                 if (error != ERROR_FILE_NOT_FOUND) {
@@ -339,6 +357,7 @@ private:
     bool m_loaded = false;
     bool m_dirty = false;             // memory holds changes the file does not
     bool m_moveAsidePending = false;  // the file on disk could not be read
+    std::string m_setAsideFile, m_setAsideCopy;   // the last rename not yet taken
     zxcfg::IniDocument m_doc;
 };
 

@@ -1,7 +1,11 @@
 // The main window built in the test program with the whole kernel loaded,
 // as the program builds it: driven by real messages on the virtual display,
 // told of kernel changes through the real message manager.
+#include <algorithm>
+#include <map>
+
 #include "DialogsTestSupport.h"
+#include "Feedback.h"
 #include "IDataAudioProcess.h"
 #include "IDataMediaList.h"
 #include "MediaTestSupport.h"
@@ -348,6 +352,130 @@ TEST_F(MainWindowTest, TheTrayMenuShowsTheWindowOrEndsTheProgram) {
     }
     Pump();
     EXPECT_FALSE(IsWindow(h)) << "退出 closes the main window";
+}
+
+}  // namespace
+
+namespace {
+
+// Reads and closes every message tip this thread shows (polled by a timer,
+// so also inside the tips' modal loops), in the order they show.
+struct TipReader {
+    static std::vector<std::string>* said;
+    static std::vector<HWND> seen;
+    static void CALLBACK Poll(HWND, UINT, UINT_PTR, DWORD) {
+        HWND tip = FindWindowW(L"CZxVMsgTip", nullptr);
+        if (!tip || !IsWindowVisible(tip) || std::find(seen.begin(), seen.end(), tip) != seen.end()) return;
+        seen.push_back(tip);
+        auto* dlg = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(tip));
+        CControlUI* label = dlg ? dlg->FindControl("label_msgtext") : nullptr;
+        said->push_back(label ? label->GetText() : std::string("<no text>"));
+        if (!ClickIn(tip, "BtnOk")) PostMessageW(tip, WM_CLOSE, 0, 0);
+    }
+    explicit TipReader(std::vector<std::string>& out) {
+        said = &out;
+        seen.clear();
+        timer = SetTimer(nullptr, 0, 30, &Poll);
+    }
+    ~TipReader() { KillTimer(nullptr, timer); }
+    UINT_PTR timer;
+};
+std::vector<std::string>* TipReader::said = nullptr;
+std::vector<HWND> TipReader::seen;
+
+TEST_F(MainWindowTest, EachDamagedListIsToldOnceInATipNamingItsNumberedCopy) {
+    // Two lists damaged before the program starts: the playlist (with a
+    // copy from an earlier time beside it) and the recorded videos.
+    AfxGetDataDllManager()->UnloadDataLibraries();
+    const std::string data = Dir::GetZxPath(Dir::kPathUserData);
+    ASSERT_TRUE(Dir::MakeDir(data + "Record\\Dat\\"));
+    const std::string playlist = data + "MediaFileList.dat", videos = data + "Record\\Dat\\VideoList.dat";
+    ASSERT_TRUE(zxtest::WriteFile(playlist + ".bad", "an earlier copy"));
+    ASSERT_TRUE(zxtest::WriteFile(playlist, "ver1"));   // cut short inside its header
+    ASSERT_TRUE(zxtest::WriteFile(videos, "ver1.0\x05"));
+    ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
+
+    std::vector<std::string> said;
+    TipReader reader(said);
+    Open();
+    zxtest::WaitUntil([&] {
+        Pump();
+        return said.size() >= 2;
+    });
+    for (int i = 0; i < 20; ++i) Pump();   // nothing more is told
+    ASSERT_EQ(said.size(), 2u);
+    EXPECT_NE(said[0].find("媒体文件列表"), std::string::npos) << said[0];
+    EXPECT_NE(said[0].find(playlist + ".1.bad"), std::string::npos) << said[0];
+    EXPECT_NE(said[1].find("录像列表"), std::string::npos) << said[1];
+    EXPECT_NE(said[1].find(videos + ".bad"), std::string::npos) << said[1];
+    EXPECT_EQ(zxtest::ReadFile(playlist + ".bad"), "an earlier copy") << "the earlier copy is kept";
+    EXPECT_EQ(zxtest::ReadFile(playlist + ".1.bad"), "ver1");
+    EXPECT_EQ(zxtest::ReadFile(videos + ".bad"), std::string("ver1.0\x05"));
+}
+
+// The entries of a zip whose files are stored: name -> bytes; each one's
+// checksum checked with the system's own CRC-32 (ntdll). Empty on any fault.
+std::map<std::string, std::string> ReadStoredZip(const std::string& zip) {
+    typedef DWORD(WINAPI * Crc32Fn)(DWORD, const BYTE*, INT);
+    auto crc32 = reinterpret_cast<Crc32Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlComputeCrc32")));
+    auto u16 = [&](size_t at) { return static_cast<uint32_t>(static_cast<BYTE>(zip[at]) | static_cast<BYTE>(zip[at + 1]) << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    std::map<std::string, std::string> entries;
+    size_t at = 0;
+    while (at + 30 <= zip.size() && u32(at) == 0x04034B50) {
+        const uint32_t crc = u32(at + 14), size = u32(at + 18), nameLength = u16(at + 26), extra = u16(at + 28);
+        if (u16(at + 8) != 0 || u32(at + 22) != size || at + 30 + nameLength + extra + size > zip.size()) return {};
+        const std::string name = zip.substr(at + 30, nameLength);
+        const std::string bytes = zip.substr(at + 30 + nameLength + extra, size);
+        if (!crc32 || crc32(0, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<INT>(size)) != crc) return {};
+        entries[name] = bytes;
+        at += 30 + nameLength + extra + size;
+    }
+    // Then the central directory with one record per entry, and its end.
+    const size_t end = zip.size() - 22;
+    if (zip.size() < 22 || u32(end) != 0x06054B50 || u16(end + 10) != entries.size() || u32(end + 16) != at) return {};
+    return entries;
+}
+
+TEST_F(MainWindowTest, TheFeedbackZipHoldsLogsSettingsListsAndVersionButNoMedia) {
+    const std::string data = Dir::GetZxPath(Dir::kPathUserData);
+    ZxConfigSetFile((data + "ZxVCam.ini").c_str());
+    ASSERT_TRUE(AfxGetConfigManager()->SetInt("SetupBasic", "Close", 0));
+    ASSERT_TRUE(Dir::MakeDir(data + "Record\\Dat\\"));
+    const std::map<std::string, std::string> wanted = {
+        {"settings/ZxVCam.ini", data + "ZxVCam.ini"},
+        {"lists/MediaFileList.dat", data + "MediaFileList.dat"},
+        {"lists/MediaFileList.dat.bad", data + "MediaFileList.dat.bad"},
+        {"lists/Record/Dat/VideoList.dat", data + "Record\\Dat\\VideoList.dat"},
+        {"lists/Record/Dat/ImageList.dat.1.bad", data + "Record\\Dat\\ImageList.dat.1.bad"},
+    };
+    for (const auto& w : wanted)
+        if (w.first.find(".ini") == std::string::npos) ASSERT_TRUE(zxtest::WriteFile(w.second, "ver1.0 " + w.first));
+    // Recordings, sounds and pictures, also where lists and logs lie.
+    for (const char* media : {"Record\\0101_0000000001.flv", "Record\\a.mp3", "snap.jpg", "Record\\Dat\\p.png"})
+        ASSERT_TRUE(zxtest::WriteFile(data + media, "media"));
+    ASSERT_TRUE(zxtest::WriteFile(Dir::GetLogPath() + "shot.bmp", "media"));
+
+    const std::string folder = zxtest::MakeTempDir("feedback");
+    std::string zip, error;
+    ASSERT_TRUE(Feedback::MakeZip(folder, zip, error)) << error;
+    EXPECT_EQ(zip.compare(0, folder.size(), folder), 0) << zip;
+    const std::map<std::string, std::string> entries = ReadStoredZip(zxtest::ReadFile(zip));
+    ASSERT_FALSE(entries.empty()) << "a readable zip";
+    for (const auto& w : wanted) {
+        auto e = entries.find(w.first);
+        ASSERT_NE(e, entries.end()) << w.first;
+        EXPECT_EQ(e->second, zxtest::ReadFile(w.second)) << w.first;
+    }
+    ASSERT_TRUE(entries.count("version.txt"));
+    EXPECT_NE(entries.at("version.txt").find(std::string("ZxVCam ") + Feedback::Version()), std::string::npos);
+    ASSERT_TRUE(entries.count("logs/ZxVKernal.txt")) << "the kernel's log";
+    for (const auto& e : entries) {
+        const bool known = wanted.count(e.first) || e.first == "version.txt" ||
+                           (e.first.compare(0, 5, "logs/") == 0 && e.first.find(".txt") != std::string::npos);
+        EXPECT_TRUE(known) << "nothing else, no media: " << e.first;
+    }
 }
 
 }  // namespace

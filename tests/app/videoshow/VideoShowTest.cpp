@@ -471,3 +471,47 @@ TEST_F(PreviewTest, AnUnchangedPictureIsDrawnOnlyOnceASecondAndAfterAPaint) {
 }
 
 }  // namespace
+
+namespace {
+
+HRESULT WINAPI RefuseDirectDraw(GUID*, LPDIRECTDRAW* out, IUnknown*) {
+    if (out) *out = nullptr;
+    return DDERR_NODIRECTDRAWHW;
+}
+
+TEST_F(PreviewTest, WithDirectDrawRefusedThePictureReachesTheScreenThroughGdi) {
+    CDDrawPresenter::SetDirectDrawCreate(&RefuseDirectDraw);
+    struct Restore {
+        ~Restore() { CDDrawPresenter::SetDirectDrawCreate(nullptr); }
+    } restore;
+    ASSERT_FALSE(wnd.Presenter().Create(wnd.GetHWND(), kW, kH, 0, 0)) << "DirectDraw is refused";
+    const std::string logFile = Dir::GetLogPath() + "Speed.txt";
+    const std::string note = "drawn through GDI";
+    auto notes = [&] {
+        const std::string log = zxtest::ReadFile(logFile);
+        int n = 0;
+        for (size_t at = log.find(note); at != std::string::npos; at = log.find(note, at + 1)) ++n;
+        return n;
+    };
+    const int before = notes();
+
+    // Top half one colour, bottom half another, seen by no earlier test.
+    std::vector<BYTE> f = SolidFrame(640, 480, 0x12AB34);
+    const std::vector<BYTE> bottom = SolidFrame(640, 240, 0x5634CD);
+    std::memcpy(f.data(), bottom.data(), bottom.size());   // rows are bottom-up
+    std::vector<DWORD> screen;
+    kt::PumpUntil([&] {
+        Frame(f, VIDEO_STREAM_CAMERA);
+        screen = ScreenPixels(wnd.GetHWND());
+        return screen[10 * kW + 10] == 0x12AB34u;
+    }, 5000);
+    EXPECT_FALSE(wnd.Presenter().IsReady());
+    EXPECT_EQ(screen[10 * kW + 10], 0x12AB34u);
+    EXPECT_EQ(screen[170 * kW + 470], 0x12AB34u);
+    EXPECT_EQ(screen[190 * kW + 10], 0x5634CDu);
+    EXPECT_EQ(screen[350 * kW + 470], 0x5634CDu);
+    for (int i = 0; i < 3; ++i) Frame(f, VIDEO_STREAM_CAMERA);
+    EXPECT_EQ(notes() - before, 1) << "said once in the log";
+}
+
+}  // namespace

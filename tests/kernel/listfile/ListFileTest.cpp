@@ -139,7 +139,7 @@ TEST_F(ListFileTest, ASaveReplacesTheOldListWholeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(found, std::vector<std::string>{File("x.dat")});
 }
 
-TEST_F(ListFileTest, ADamagedListIsSetAsideAndOnlyADeadWritersTemporaryFileIsRemoved) {
+TEST_F(ListFileTest, ADamagedListIsSetAsideBesideEarlierCopiesAndOnlyADeadWritersTemporaryFileIsRemoved) {
     const std::string file = File("x.dat");
     const std::string noise = kt::DamagedListFiles({"a"}, LIST_FILE_NO_COUNT)[0];
     ASSERT_TRUE(zxtest::WriteFile(file, noise));
@@ -148,12 +148,28 @@ TEST_F(ListFileTest, ADamagedListIsSetAsideAndOnlyADeadWritersTemporaryFileIsRem
     const std::string live = file + ".tmp" + std::to_string(GetCurrentProcessId()) + "_7";
     const std::string other = file + ".tmpnotes";
     for (const std::string& temp : {dead, live, other}) ASSERT_TRUE(zxtest::WriteFile(temp, "ver1"));
+    std::string taken, copy;
+    while (CListFile::TakeSetAside(taken, copy)) {
+    }
     std::vector<std::string> out{"stale"};
     CListFile::LoadOrSetAside(file, out, LIST_FILE_NO_COUNT, "ListFileTest.txt", "ListFileTest");
     EXPECT_TRUE(out.empty());
     EXPECT_FALSE(File::IsExistFile(file));
-    EXPECT_EQ(zxtest::ReadFile(file + ".bad"), noise) << "the older .bad is replaced";
-    EXPECT_EQ(kt::LogLinesWith("ListFileTest.txt", file), 1u);
+    EXPECT_EQ(zxtest::ReadFile(file + ".bad"), "an older damaged list") << "an earlier copy is kept";
+    EXPECT_EQ(zxtest::ReadFile(file + ".1.bad"), noise);
+    // Damaged again: the next number.
+    ASSERT_TRUE(zxtest::WriteFile(file, "ver"));
+    CListFile::LoadOrSetAside(file, out, LIST_FILE_NO_COUNT, "ListFileTest.txt", "ListFileTest");
+    EXPECT_EQ(zxtest::ReadFile(file + ".2.bad"), "ver");
+    EXPECT_EQ(zxtest::ReadFile(file + ".1.bad"), noise);
+    // Each copy is told once, oldest first.
+    ASSERT_TRUE(CListFile::TakeSetAside(taken, copy));
+    EXPECT_EQ(taken, file);
+    EXPECT_EQ(copy, file + ".1.bad");
+    ASSERT_TRUE(CListFile::TakeSetAside(taken, copy));
+    EXPECT_EQ(copy, file + ".2.bad");
+    EXPECT_FALSE(CListFile::TakeSetAside(taken, copy));
+    EXPECT_EQ(kt::LogLinesWith("ListFileTest.txt", file), 2u);
     EXPECT_FALSE(File::IsExistFile(dead));
     EXPECT_TRUE(File::IsExistFile(live)) << "this process may be writing it";
     EXPECT_TRUE(File::IsExistFile(other)) << "not a temporary file of a save";
@@ -163,7 +179,8 @@ TEST_F(ListFileTest, ADamagedListIsSetAsideAndOnlyADeadWritersTemporaryFileIsRem
     ASSERT_TRUE(CListFile::Save(file, {"C:\\a.avi"}, LIST_FILE_NO_COUNT));
     CListFile::LoadOrSetAside(file, out, LIST_FILE_NO_COUNT, "ListFileTest.txt", "ListFileTest");
     EXPECT_EQ(out, std::vector<std::string>{"C:\\a.avi"});
-    EXPECT_EQ(kt::LogLinesWith("ListFileTest.txt", file), 1u);
+    EXPECT_EQ(kt::LogLinesWith("ListFileTest.txt", file), 2u);
+    EXPECT_FALSE(CListFile::TakeSetAside(taken, copy)) << "nothing more to tell";
 }
 
 }  // namespace

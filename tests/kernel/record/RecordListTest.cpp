@@ -224,7 +224,7 @@ TEST_F(RecordListTest, ADamagedListIsSetAsideWithOneLogLineAndTheListStartsEmpty
         for (int type = 0; type < 3; ++type) {
             const std::string file = CRecordList::ListFilePath(type);
             EXPECT_TRUE(list.GetRecords(type).empty()) << damage << " " << type;
-            EXPECT_EQ(zxtest::ReadFile(file + ".bad"), bytes[type]) << "the damaged file is kept as it was";
+            EXPECT_EQ(kt::NewestCopyOf(file), bytes[type]) << "the damaged file is kept as it was";
             EXPECT_EQ(kt::LogLinesWith("ZxVRecord.txt", file), logged[type] + 1) << damage << " " << type;
         }
         // The next saves write whole lists that load back.

@@ -270,7 +270,7 @@ TEST_F(SlideListTest, ADamagedListIsSetAsideWithOneLogLineAndTheListStartsEmpty)
                 EXPECT_EQ(items[0].path, c);
                 list.UnInit();
             }
-            EXPECT_EQ(zxtest::ReadFile(file + ".bad"), bytes) << "the damaged file is kept as it was";
+            EXPECT_EQ(kt::NewestCopyOf(file), bytes) << "the damaged file is kept as it was";
             EXPECT_EQ(kt::LogLinesWith("ZxVVideoSrc.txt", file), logged + 1);
             std::vector<std::string> saved;
             EXPECT_TRUE(kt::ReadWholeList(file, LIST_FILE_NO_COUNT, saved));

@@ -392,18 +392,26 @@ TEST_F(Config, DamagedOrHugeFileIsMovedAsideBeforeTheFirstWrite) {
     EXPECT_EQ(v, 5);
     EXPECT_EQ(FileBytes(), damaged) << "reading alone leaves the file alone";
 
+    std::string file, copy;
+    EXPECT_FALSE(m_cfg->TakeSetAsideFile(file, copy)) << "nothing set aside yet";
     ASSERT_TRUE(m_cfg->SetInt("Camera", "Height", 240));
-    EXPECT_EQ(zxtest::ReadFile(m_path + ".bad"), damaged) << "the user's file is kept, replacing an older copy";
+    EXPECT_EQ(zxtest::ReadFile(m_path + ".bad"), "an older one") << "an earlier copy is kept";
+    EXPECT_EQ(zxtest::ReadFile(m_path + ".1.bad"), damaged) << "the user's file is kept beside it";
     EXPECT_EQ(FileBytes(), "[Camera]\r\nHeight=240\r\n");
+    ASSERT_TRUE(m_cfg->TakeSetAsideFile(file, copy));
+    EXPECT_EQ(file, m_path);
+    EXPECT_EQ(copy, m_path + ".1.bad");
+    EXPECT_FALSE(m_cfg->TakeSetAsideFile(file, copy)) << "told once";
     ASSERT_TRUE(m_cfg->SetInt("Camera", "Height", 480));
-    EXPECT_EQ(zxtest::ReadFile(m_path + ".bad"), damaged) << "moved aside once, not again";
+    EXPECT_EQ(zxtest::ReadFile(m_path + ".1.bad"), damaged) << "moved aside once, not again";
+    EXPECT_FALSE(File::IsExistFile(m_path + ".2.bad"));
 
     // A huge file is not parsed either, and kept the same way.
     std::string huge = "[Camera]\r\nWidth=320\r\n;" + std::string((8u << 20), 'x') + "\r\n";
     UseFile(huge);
     EXPECT_FALSE(m_cfg->GetInt("Camera", "Width", v));
     ASSERT_TRUE(m_cfg->SetInt("Camera", "Width", 640));
-    EXPECT_EQ(File::GetFileSize(m_path + ".bad"), static_cast<int64_t>(huge.size()));
+    EXPECT_EQ(File::GetFileSize(m_path + ".2.bad"), static_cast<int64_t>(huge.size()));
     EXPECT_EQ(FileBytes(), "[Camera]\r\nWidth=640\r\n");
 }
 

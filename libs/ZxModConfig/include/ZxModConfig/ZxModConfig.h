@@ -69,6 +69,13 @@ public:
     // Written "1"/"0"; read from 1/0/true/false/yes/no in any case.
     virtual bool GetBool(const char* section, const char* key, bool& out) = 0;
     virtual bool SetBool(const char* section, const char* key, bool value) = 0;
+
+    // A settings file that could not be read is renamed before the first
+    // write to "<name>.bad" (or "<name>.1.bad", "<name>.2.bad", ... when an
+    // earlier copy is there: none is overwritten). Each such rename is
+    // given here once, for the program to tell the user: the file and its
+    // copy. False when there is nothing (left) to tell.
+    virtual bool TakeSetAsideFile(std::string& file, std::string& copy) = 0;
 };
 
 extern "C" {
