@@ -233,7 +233,11 @@ HRESULT CVCamStream::Active() {
     return hr;
 }
 
-HRESULT CVCamStream::Inactive() { return CSourceStream::Inactive(); }
+HRESULT CVCamStream::Inactive() {
+    const HRESULT hr = CSourceStream::Inactive();
+    if (hr == S_FALSE) VCamLog("Stop: the streaming thread is still inside the downstream filter; it ends by itself");
+    return hr;
+}
 
 REFERENCE_TIME CVCamStream::Now() {
     static const LONGLONG frequency = [] {
