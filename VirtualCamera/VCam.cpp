@@ -99,7 +99,6 @@ CVCamStream::CVCamStream(HRESULT* result, CVCam* parent, const wchar_t* pinName)
     GetMediaType(kVCamDefaultSizeCode, &m_mt);
     TakeFormat(m_mt);
     m_outputCode = m_format.code;
-    VCamLog("CVCamStream");
 }
 
 CVCamStream::~CVCamStream() {
@@ -112,13 +111,11 @@ CVCamStream::~CVCamStream() {
     delete[] m_output;
     m_read = m_output = nullptr;
     m_scaler.Drop();
-    VCamLog("~CVCamStream");
     m_channel.Close();
 }
 
 HRESULT STDMETHODCALLTYPE CVCamStream::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
-    VCamLog("QueryInterface");
     if (riid == IID_IAMStreamConfig) return GetInterface(static_cast<IAMStreamConfig*>(this), ppv);
     if (riid == IID_IKsPropertySet) return GetInterface(static_cast<IKsPropertySet*>(this), ppv);
     return CSourceStream::NonDelegatingQueryInterface(riid, ppv);
@@ -127,16 +124,13 @@ HRESULT STDMETHODCALLTYPE CVCamStream::NonDelegatingQueryInterface(REFIID riid, 
 void CVCamStream::TakeFormat(const CMediaType& mt) {
     StreamFormat f;
     VCamPixels pixels = VCamPixels::Rgb24;
-    const int deliverable = VCamDeliverableCode(mt, &pixels);
-    // RGB24 takes its size code from the sample size; the YUV formats,
-    // whose samples are smaller, from their size.
-    f.pixels = deliverable > 0 ? pixels : VCamPixels::Rgb24;
-    f.code = f.pixels == VCamPixels::Rgb24 ? VCamSizeCodeOfSampleSize(mt.lSampleSize) : deliverable;
-    // A sample never takes more than the picture of its code, nor more than
-    // the image its format describes.
-    const DWORD picture = f.code > 0 ? VCamPictureBytes(f.pixels, f.code) : 0;
-    const DWORD formatImage = VCamFormatImageSize(mt);
-    f.imageSize = std::min<DWORD>(formatImage ? std::min(picture, formatImage) : picture, kShareMemMaxImageSize);
+    // The picture is sized by the format block alone (width, height, bit
+    // count): the sample size a client writes into a type is no measure of
+    // the buffers the picture is scaled into.
+    const int code = VCamDeliverableCode(mt, &pixels);
+    f.pixels = code > 0 ? pixels : VCamPixels::Rgb24;
+    f.code = code;
+    f.imageSize = code > 0 ? std::min<DWORD>(VCamPictureBytes(f.pixels, code), kShareMemMaxImageSize) : 0;
     const VIDEOINFOHEADER* vih = VCamVideoInfo(mt);
     f.frameTime = VCamPacedFrameTime(vih ? vih->AvgTimePerFrame : kVCamFrameTime);
     CAutoLock lock(&m_formatLock);
@@ -149,14 +143,13 @@ CVCamStream::StreamFormat CVCamStream::CurrentFormat() {
 }
 
 HRESULT CVCamStream::GetMediaType(int position, CMediaType* mt) {
-    VCamLog("GetMediaType");
     if (!mt) return E_POINTER;
-    CAutoLock lock(m_pLock);
     if (position < 0) return E_INVALIDARG;
     if (position > kVCamMediaTypes) return VFW_S_NO_MORE_ITEMS;
     if (position == 0) {
+        CAutoLock lock(&m_typeLock);
         *mt = m_mt;
-        return S_OK;
+        return mt->cbFormat == m_mt.cbFormat ? S_OK : E_OUTOFMEMORY;
     }
     // The eight sizes of RGB24, then of YUY2, then of I420.
     const auto pixels = static_cast<VCamPixels>((position - 1) / kVCamSizeCodes);
@@ -165,27 +158,32 @@ HRESULT CVCamStream::GetMediaType(int position, CMediaType* mt) {
 }
 
 HRESULT CVCamStream::CheckMediaType(const CMediaType* mt) {
-    VCamLog("CheckMediaType");
     if (!mt) return E_POINTER;
-    CAutoLock lock(m_pLock);
-    if (*mt == m_mt) return S_OK;
+    // A type whose sizes disagree with its picture is refused whatever else
+    // it says: its buffers would not fit the picture.
+    if (VCamAgreeingCode(*mt) == 0) return E_INVALIDARG;
     // Until a client chooses a type through SetFormat, every type the pin
     // offers connects (a client that only takes YUY2 gets it from the list);
-    // after that only the chosen one.
-    if (!m_formatChosen && VCamDeliverableCode(*mt) > 0) return S_OK;
+    // after that only the chosen one. Only the type lock is taken: a
+    // downstream pin may ask this from inside the streaming thread's calls
+    // while a stop holds the state lock.
+    CAutoLock lock(&m_typeLock);
+    if (!m_formatChosen || *mt == m_mt) return S_OK;
     return E_INVALIDARG;
 }
 
 HRESULT CVCamStream::SetMediaType(const CMediaType* mt) {
-    VCamLog("SetMediaType");
     if (!mt) return E_POINTER;
-    // The size code follows from the sample size (TakeFormat, below).
-    if (mt->subtype == MEDIASUBTYPE_RGB24) {
-        VCamLogF("SetMediaType-lSampleSize:%lu,size:3", static_cast<unsigned long>(mt->lSampleSize));
-    } else if (mt->subtype == MEDIASUBTYPE_RGB32) {
-        VCamLogF("SetMediaType-lSampleSize:%lu,size:4", static_cast<unsigned long>(mt->lSampleSize));
+    // The connection's format, for diagnosis.
+    const VIDEOINFOHEADER* vih = VCamVideoInfo(*mt);
+    if (vih) {
+        VCamLogF("SetMediaType: %ldx%ld, %u bits, compression 0x%08lx, lSampleSize %lu, frame time %lld",
+                 static_cast<long>(vih->bmiHeader.biWidth), static_cast<long>(vih->bmiHeader.biHeight),
+                 static_cast<unsigned>(vih->bmiHeader.biBitCount),
+                 static_cast<unsigned long>(vih->bmiHeader.biCompression),
+                 static_cast<unsigned long>(mt->lSampleSize), static_cast<long long>(vih->AvgTimePerFrame));
     } else {
-        VCamLog("");
+        VCamLog("SetMediaType: not a video info type");
     }
     // The channel reader opens with the first type; the main program starts
     // when the graph runs (Active).
@@ -197,20 +195,24 @@ HRESULT CVCamStream::SetMediaType(const CMediaType* mt) {
 }
 
 HRESULT CVCamStream::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
-    VCamLog("DecideBufferSize");
     if (!allocator || !request) return E_POINTER;
     CAutoLock lock(m_pLock);
-    const VIDEOINFOHEADER* vih = VCamVideoInfo(m_mt);
-    DWORD imageSize = vih ? vih->bmiHeader.biSizeImage : 0;
-    // Formats may leave the image size 0; the format's own rule gives it.
-    if (imageSize == 0) imageSize = VCamFormatImageSize(m_mt);
-    if (imageSize == 0 || imageSize > kShareMemMaxImageSize) return E_FAIL;
+    // Buffers of the picture the format describes.
+    const DWORD imageSize = CurrentFormat().imageSize;
+    if (imageSize == 0 || imageSize > kShareMemMaxImageSize) {
+        VCamLog("DecideBufferSize: the connection's format has no picture the camera delivers");
+        return E_FAIL;
+    }
     request->cBuffers = 1;
     request->cbBuffer = static_cast<long>(imageSize);
     ALLOCATOR_PROPERTIES actual = {};
     const HRESULT hr = allocator->SetProperties(request, &actual);
     if (FAILED(hr)) return hr;
-    if (actual.cbBuffer < request->cbBuffer) return E_FAIL;
+    if (actual.cbBuffer < request->cbBuffer) {
+        VCamLogF("DecideBufferSize: the allocator gives %ld bytes a buffer, the picture needs %ld",
+                 actual.cbBuffer, request->cbBuffer);
+        return E_FAIL;
+    }
     return S_OK;
 }
 
@@ -221,19 +223,20 @@ HRESULT CVCamStream::OnThreadCreate() {
 }
 
 HRESULT CVCamStream::Active() {
+    // The reader opens before the streaming thread that uses it starts.
+    if (!ThreadExists() && !m_channel.IsOpen()) m_channel.Open(kShareMemFileName, kShareMemSize);
     const HRESULT hr = CSourceStream::Active();
     // Only a connected pin gets a streaming thread: a graph that runs
-    // without using the camera starts nothing.
-    if (SUCCEEDED(hr) && ThreadExists() && !m_started) {
-        m_started = true;
-        StartVCamSource(m_channel);
-    }
+    // without using the camera starts nothing. The start itself runs on a
+    // thread of its own, rarely and only when the program does not run.
+    if (SUCCEEDED(hr) && ThreadExists()) RequestVCamProgram();
     return hr;
 }
 
 HRESULT CVCamStream::Inactive() {
-    m_started = false;
-    return CSourceStream::Inactive();
+    const HRESULT hr = CSourceStream::Inactive();
+    if (hr == S_FALSE) VCamLog("Stop: the streaming thread is still inside the downstream filter; it ends by itself");
+    return hr;
 }
 
 REFERENCE_TIME CVCamStream::Now() {
@@ -281,7 +284,10 @@ bool CVCamStream::TakeNewestFrame(const StreamFormat& format) {
 void CVCamStream::FillSample(IMediaSample* sample, const StreamFormat& format) {
     BYTE* data = nullptr;
     const long capacity = sample->GetSize();
-    if (FAILED(sample->GetPointer(&data)) || !data || capacity <= 0) return;
+    if (FAILED(sample->GetPointer(&data)) || !data || capacity <= 0 || format.code <= 0) {
+        sample->SetActualDataLength(0);
+        return;
+    }
     const DWORD bytes = std::min<DWORD>(static_cast<DWORD>(capacity), format.imageSize);
     if (format.pixels == VCamPixels::Rgb24) {
         std::memcpy(data, m_output, bytes);
@@ -394,7 +400,6 @@ HRESULT STDMETHODCALLTYPE CVCamStream::Notify(IBaseFilter*, Quality) { return E_
 // --- IAMStreamConfig -----------------------------------------------------------
 
 HRESULT STDMETHODCALLTYPE CVCamStream::SetFormat(AM_MEDIA_TYPE* mt) {
-    VCamLog("SetFormat");
     if (!mt) return E_POINTER;
     // Only a type the pin can really deliver becomes current: anything else
     // would be accepted by CheckMediaType and then filled with a picture of
@@ -405,37 +410,99 @@ HRESULT STDMETHODCALLTYPE CVCamStream::SetFormat(AM_MEDIA_TYPE* mt) {
         VCamLog("SetFormat: not one of the offered sizes and pixel formats, refused");
         return VFW_E_INVALIDMEDIATYPE;
     }
+    // The sizes are those of the chosen picture whatever the client left
+    // there.
+    CMediaType chosen(*mt);
+    if (!chosen.pbFormat || chosen.cbFormat != mt->cbFormat) return E_OUTOFMEMORY;
+    auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(chosen.pbFormat);
+    vih->bmiHeader.biSizeImage = VCamPictureBytes(pixels, code);
+    chosen.SetSampleSize(vih->bmiHeader.biSizeImage);
+
+    IPin* peer = nullptr;
+    CMediaType previous;
+    bool previousChosen = false;
     {
         CAutoLock lock(m_pLock);
-        m_mt = *mt;
-        // The sample size is what the size code is taken from: make it the
-        // image size of the chosen picture whatever the client left there.
-        auto* vih = reinterpret_cast<VIDEOINFOHEADER*>(m_mt.pbFormat);
-        vih->bmiHeader.biSizeImage = VCamPictureBytes(pixels, code);
-        m_mt.SetSampleSize(vih->bmiHeader.biSizeImage);
-        m_formatChosen = true;
+        // A running or paused stream keeps its type: the buffers are sized
+        // for it, and the host sizes its own by what the pin reports.
+        if (m_pFilter->State() != State_Stopped) {
+            VCamLog("SetFormat: the graph is not stopped, refused");
+            return VFW_E_NOT_STOPPED;
+        }
+        peer = m_connected;
+        // The connected pin is asked first; nothing changes when it refuses.
+        if (peer && peer->QueryAccept(&chosen) != S_OK) {
+            VCamLog("SetFormat: the connected pin does not accept the type, refused");
+            return VFW_E_INVALIDMEDIATYPE;
+        }
+        previous = m_mt;
+        if (previous.cbFormat != m_mt.cbFormat) return E_OUTOFMEMORY;
+        previousChosen = m_formatChosen;
+        {
+            CAutoLock type(&m_typeLock);
+            m_mt = chosen;
+            m_formatChosen = true;
+        }
+        if (m_mt.cbFormat != chosen.cbFormat) {
+            CAutoLock type(&m_typeLock);
+            m_mt = previous;
+            m_formatChosen = previousChosen;
+            return E_OUTOFMEMORY;
+        }
+        if (!peer) {
+            TakeFormat(m_mt);
+            return S_OK;
+        }
+        peer->AddRef();
     }
     // Reconnecting runs outside the lock: the graph calls back into this pin
-    // (Disconnect, Connect), possibly from another thread.
-    IPin* peer = nullptr;
-    if (SUCCEEDED(ConnectedTo(&peer)) && peer) {
-        peer->Release();
-        IFilterGraph* graph = m_parent->Graph();
-        if (graph) graph->Reconnect(static_cast<IPin*>(this));
+    // (Disconnect, Connect), possibly from another thread. A reconnection
+    // that fails leaves the previous type, connected again.
+    HRESULT hr = Reconnect(peer, chosen);
+    if (FAILED(hr)) {
+        VCamLogF("SetFormat: the reconnection failed (0x%08lx), the previous type stays", static_cast<unsigned long>(hr));
+        {
+            CAutoLock lock(m_pLock);
+            CAutoLock type(&m_typeLock);
+            m_mt = previous;
+            m_formatChosen = previousChosen;
+            TakeFormat(m_mt);
+        }
+        if (FAILED(Reconnect(peer, previous))) VCamLog("SetFormat: the previous type did not connect again");
     }
-    return S_OK;
+    peer->Release();
+    return hr;
+}
+
+HRESULT CVCamStream::Reconnect(IPin* peer, const CMediaType& type) {
+    HRESULT hr = E_FAIL;
+    IFilterGraph* graph = m_parent->Graph();
+    IFilterGraph2* graph2 = nullptr;
+    if (graph && SUCCEEDED(graph->QueryInterface(IID_IFilterGraph2, reinterpret_cast<void**>(&graph2))) && graph2) {
+        hr = graph2->ReconnectEx(static_cast<IPin*>(this), &type);
+        graph2->Release();
+    } else if (graph) {
+        hr = graph->Reconnect(static_cast<IPin*>(this));
+    } else {
+        // A pin connected without a graph is reconnected directly.
+        peer->Disconnect();
+        Disconnect();
+        hr = Connect(peer, &type);
+    }
+    if (FAILED(hr)) return hr;
+    // The connection must be the one asked for.
+    CAutoLock lock(&m_typeLock);
+    return m_connected == peer && m_mt == type ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
 HRESULT STDMETHODCALLTYPE CVCamStream::GetFormat(AM_MEDIA_TYPE** mt) {
-    VCamLog("GetFormat");
     if (!mt) return E_POINTER;
-    CAutoLock lock(m_pLock);
+    CAutoLock lock(&m_typeLock);
     *mt = CreateMediaType(&m_mt);
     return *mt ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT STDMETHODCALLTYPE CVCamStream::GetNumberOfCapabilities(int* count, int* size) {
-    VCamLog("GetNumberOfCapabilities");
     if (!count || !size) return E_POINTER;
     *count = kVCamMediaTypes;
     *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
@@ -443,7 +510,6 @@ HRESULT STDMETHODCALLTYPE CVCamStream::GetNumberOfCapabilities(int* count, int* 
 }
 
 HRESULT STDMETHODCALLTYPE CVCamStream::GetStreamCaps(int index, AM_MEDIA_TYPE** mt, BYTE* caps) {
-    VCamLog("GetStreamCaps");
     if (!mt || !caps) return E_POINTER;
     *mt = nullptr;
     // Indexes follow GetNumberOfCapabilities: the eight RGB24 sizes (index 0
@@ -454,7 +520,7 @@ HRESULT STDMETHODCALLTYPE CVCamStream::GetStreamCaps(int index, AM_MEDIA_TYPE** 
     const int within = index % kVCamSizeCodes;
     const int code = pixels == VCamPixels::Rgb24 ? (within == 0 ? 4 : within) : within + 1;
 
-    CAutoLock lock(m_pLock);
+    CAutoLock lock(&m_typeLock);
     const VIDEOINFOHEADER* current = VCamVideoInfo(m_mt);
     const REFERENCE_TIME frameTime = current ? current->AvgTimePerFrame : kVCamFrameTime;
     CMediaType type(m_mt);

@@ -4,8 +4,12 @@
 //
 // The pin offers the eight sizes of VCamFormats.h in RGB24, YUY2 and I420
 // (640 x 480 RGB24 at 20 frames a second first chosen), and lets clients
-// choose through IAMStreamConfig; IKsPropertySet tells them it is a capture
-// pin. Every format operation writes its name to the debug log (VCamLog.h).
+// choose through IAMStreamConfig (while the graph is stopped, the connected
+// pin asked first); IKsPropertySet tells them it is a capture pin. Types
+// whose sizes disagree with their picture are refused, and every buffer the
+// picture fills is sized by the format block alone. Connections, formats and
+// failures go to the filter's log (VCamLog.h); the calls hosts make by the
+// thousand do not.
 //
 // The stream paces itself: one sample per frame interval of the chosen type,
 // on a grid of real time (the graph's stream time when it runs with a clock,
@@ -68,8 +72,8 @@ public:
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
     HRESULT FillBuffer(IMediaSample* sample) override;
     HRESULT OnThreadCreate() override;
-    // Leaving the stopped state starts the main program (once per run of
-    // the graph, not at every format negotiation).
+    // Leaving the stopped state asks for the main program to be started
+    // (VCamSource.h: on a thread of its own, rarely, when it does not run).
     HRESULT Active() override;
     HRESULT Inactive() override;
 
@@ -99,6 +103,9 @@ private:
         REFERENCE_TIME frameTime = 0;  // sample duration and pace, 20 ms to 5 s
     };
     void TakeFormat(const CMediaType& mt);
+    // Connects this pin to peer again with type (through the graph when the
+    // filter is in one); S_OK only when it is connected so.
+    HRESULT Reconnect(IPin* peer, const CMediaType& type);
     StreamFormat CurrentFormat();
     // Elapsed real time in 100 ns units.
     static REFERENCE_TIME Now();
@@ -131,9 +138,8 @@ private:
     bool m_tookFrame = false;
     uint32_t m_lastFrame = 0;
     REFERENCE_TIME m_lastFresh = 0;
-    // The main program was started for this run of the graph.
-    bool m_started = false;
-    // A client chose the type through SetFormat: only that one connects.
+    // A client chose the type through SetFormat: only that one connects
+    // (guarded by m_typeLock).
     bool m_formatChosen = false;
     CCritSec m_formatLock;
     StreamFormat m_format;

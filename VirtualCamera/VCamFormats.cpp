@@ -111,6 +111,17 @@ int VCamDeliverableCode(const AM_MEDIA_TYPE& mt, VCamPixels* pixelsOut) {
     return 0;
 }
 
+int VCamAgreeingCode(const AM_MEDIA_TYPE& mt, VCamPixels* pixelsOut) {
+    VCamPixels pixels = VCamPixels::Rgb24;
+    const int code = VCamDeliverableCode(mt, &pixels);
+    if (code == 0) return 0;
+    const DWORD picture = VCamPictureBytes(pixels, code);
+    const DWORD image = VCamVideoInfo(mt)->bmiHeader.biSizeImage;
+    if ((image != 0 && image != picture) || (mt.lSampleSize != 0 && mt.lSampleSize != picture)) return 0;
+    if (pixelsOut) *pixelsOut = pixels;
+    return code;
+}
+
 DWORD VCamFormatImageSize(const AM_MEDIA_TYPE& mt) {
     const VIDEOINFOHEADER* vih = VCamVideoInfo(mt);
     if (!vih) return 0;

@@ -63,6 +63,13 @@ const VIDEOINFOHEADER* VCamVideoInfo(const AM_MEDIA_TYPE& mt);
 // height for all), a positive frame time. Code 0 for any other type.
 int VCamDeliverableCode(const AM_MEDIA_TYPE& mt, VCamPixels* pixels = nullptr);
 
+// VCamDeliverableCode for a type whose sizes agree with its picture: the
+// format's image size (biSizeImage) and the sample size (lSampleSize) are
+// each 0 (not given) or exactly the bytes of the picture its width, height
+// and bit count describe. Code 0 for any other type: the picture, and so
+// every buffer it fills, is sized from the format block alone.
+int VCamAgreeingCode(const AM_MEDIA_TYPE& mt, VCamPixels* pixels = nullptr);
+
 // The image size of a type's format (bitmap rule over its header for RGB,
 // the YUV format's own size for YUY2 and I420), or 0 when it has no usable
 // VIDEOINFOHEADER.

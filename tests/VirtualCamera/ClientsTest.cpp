@@ -257,7 +257,7 @@ size_t CountLines(const std::string& text) {
     return n;
 }
 
-TEST(Clients, LauncherWritesNothingToTheClientsOutputAndStartsOncePerRun) {
+TEST(Clients, LauncherWritesNothingToTheClientsOutputAndStartsOnceForRunsCloseTogether) {
     const std::string root = zxtest::MakeTempDir("client-launch");
     ASSERT_TRUE(CopyFileW(Charset::String2WString(Dir::GetCurrentPath() + "ZxLaunchProbe.exe").c_str(),
                           Charset::String2WString(root + "ZXVCam.exe").c_str(), FALSE));
@@ -275,9 +275,10 @@ TEST(Clients, LauncherWritesNothingToTheClientsOutputAndStartsOncePerRun) {
     const std::string marker = root + "launched.txt";
     // The client has ended, so every start it made is under way; each probe
     // writes its line and ends, so once none runs the marker is complete.
-    EXPECT_TRUE(zxtest::WaitUntil([&] { return CountLines(zxtest::ReadFile(marker)) >= 2; }));
+    EXPECT_TRUE(zxtest::WaitUntil([&] { return CountLines(zxtest::ReadFile(marker)) >= 1; }));
     EXPECT_TRUE(vct::WaitUntilNoProcess(L"ZXVCam.exe", zxtest::kHangGuardMs));
-    EXPECT_EQ(2u, CountLines(zxtest::ReadFile(marker))) << "one start per run: " << zxtest::ReadFile(marker);
+    // The second run came within a few seconds of the first: one start.
+    EXPECT_EQ(1u, CountLines(zxtest::ReadFile(marker))) << zxtest::ReadFile(marker);
 }
 
 }  // namespace

@@ -106,10 +106,10 @@ TEST_F(Formats, PositionsZeroToTwentyFourThenNoMoreItems) {
     EXPECT_EQ(S_OK, pin->CheckMediaType(&last));
     EXPECT_EQ(E_POINTER, pin->CheckMediaType(nullptr));
 
-    const std::string log = zxtest::ReadFile(logPath);
-    EXPECT_NE(std::string::npos, log.find(": CVCamStream\r\n"));
-    EXPECT_NE(std::string::npos, log.find(": GetMediaType\r\n"));
-    EXPECT_NE(std::string::npos, log.find(": CheckMediaType\r\n"));
+    // Calls hosts make by the thousand leave the log alone.
+    const std::string log = vct::ReadFilterLog(logPath);
+    EXPECT_EQ(std::string::npos, log.find(": GetMediaType"));
+    EXPECT_EQ(std::string::npos, log.find(": CheckMediaType"));
 }
 
 TEST_F(Formats, EnumeratorHandsOutTheTypesAsCopies) {
@@ -222,10 +222,9 @@ TEST_F(Formats, SetFormatChangesTheCurrentTypeAndGetFormatCopiesIt) {
     EXPECT_EQ(333333, Vih(*mt).AvgTimePerFrame);
     DeleteMediaType(mt);
 
-    const std::string log = zxtest::ReadFile(logPath);
-    EXPECT_NE(std::string::npos, log.find(": SetFormat\r\n"));
-    EXPECT_NE(std::string::npos, log.find(": GetFormat\r\n"));
-    EXPECT_NE(std::string::npos, log.find(": GetStreamCaps\r\n"));
+    const std::string log = vct::ReadFilterLog(logPath);
+    EXPECT_EQ(std::string::npos, log.find(": GetFormat"));
+    EXPECT_EQ(std::string::npos, log.find(": GetStreamCaps"));
 }
 
 TEST_F(Formats, SetFormatRefusesWhatThePinCannotDeliver) {
@@ -274,7 +273,7 @@ TEST_F(Formats, SetFormatRefusesWhatThePinCannotDeliver) {
     EXPECT_EQ(230400u, mt->lSampleSize);
     EXPECT_EQ(230400u, Vih(*mt).bmiHeader.biSizeImage);
     DeleteMediaType(mt);
-    EXPECT_NE(std::string::npos, zxtest::ReadFile(logPath).find("SetFormat: not one of the offered"));
+    EXPECT_NE(std::string::npos, vct::ReadFilterLog(logPath).find("SetFormat: not one of the offered"));
 }
 
 TEST_F(Formats, PropertySetAnswersThePinCategoryOnly) {
@@ -353,7 +352,7 @@ TEST_F(Formats, PinIdentityAndQualityControl) {
     CLSID clsid = GUID_NULL;
     EXPECT_EQ(S_OK, filter->GetClassID(&clsid));
     EXPECT_EQ(CLSID_ZXVCam, clsid);
-    EXPECT_NE(std::string::npos, zxtest::ReadFile(logPath).find(": QueryInterface\r\n"));
+    EXPECT_EQ(std::string::npos, vct::ReadFilterLog(logPath).find(": QueryInterface"));
 }
 
 // A sample of the system's memory allocator with room for bytes.

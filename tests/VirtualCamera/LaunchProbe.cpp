@@ -1,5 +1,6 @@
 // Stands in for the main program in the launcher tests: appends its own
-// path and command line to "launched.txt" in its folder, then exits.
+// path, command line and current folder to "launched.txt" in its folder,
+// then exits.
 // With a file "hold.txt" beside it, it then also keeps the main program's
 // single-instance mutex as the program does (ending at once when another
 // copy holds it) until the event "ZxLaunchProbe_Release" is set, or a
@@ -13,7 +14,9 @@ int main() {
     const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
     std::wstring path(self, n);
     const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
-    const std::wstring line = path + L"|" + GetCommandLineW() + L"\r\n";
+    wchar_t current[MAX_PATH * 2] = {};
+    GetCurrentDirectoryW(MAX_PATH * 2, current);
+    const std::wstring line = path + L"|" + GetCommandLineW() + L"|" + current + L"\r\n";
     // UTF-8, so the test can read a folder name with any character.
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<size_t>(bytes), '\0');

@@ -41,9 +41,24 @@ std::string WaitForLaunches(const std::string& folder, size_t count = 1) {
 
 class Launcher : public testing::Test {
 protected:
-    void SetUp() override { logPath = vct::RedirectFilterLog("launcher"); }
+    void SetUp() override {
+        logPath = vct::RedirectFilterLog("launcher");
+        // Requests of earlier tests in this process must not hold this
+        // test's back.
+        ASSERT_TRUE(VCamWaitForLauncher(zxtest::kHangGuardMs));
+        VCamResetLauncher();
+    }
     std::string logPath;
 };
+
+// Lets the probes that keep the program's mutex end.
+void ReleaseHeldProbes() {
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"ZxLaunchProbe_Release");
+    if (release) {
+        SetEvent(release);
+        CloseHandle(release);
+    }
+}
 
 TEST_F(Launcher, FolderWithSpacesStartsZXVCamOfThatFolderAndNothingElse) {
     const std::string root = zxtest::MakeTempDir("launch");
@@ -65,7 +80,7 @@ TEST_F(Launcher, FolderWithSpacesStartsZXVCamOfThatFolderAndNothingElse) {
     EXPECT_NE(std::string::npos, marker.find("|\"" + program + "\"")) << "quoted command line: " << marker;
     EXPECT_EQ("", zxtest::ReadFile(root + "launched.txt")) << "the decoy in the parent folder ran";
 
-    const std::string log = zxtest::ReadFile(logPath);
+    const std::string log = vct::ReadFilterLog(logPath);
     EXPECT_NE(std::string::npos, log.find(": StartVCamSource\r\n")) << log;
     EXPECT_NE(std::string::npos, log.find(": \"" + program + "\"\r\n")) << log;
 }
@@ -128,7 +143,7 @@ TEST_F(Launcher, MissingOrEmptyFolderStartsNothingAndSaysSo) {
     EXPECT_TRUE(onDrive) << "could not give the test a current drive of its own";
     EXPECT_EQ("", marker) << "\\ZXVCam.exe of the current drive was started";
 
-    const std::string log = zxtest::ReadFile(logPath);
+    const std::string log = vct::ReadFilterLog(logPath);
     EXPECT_NE(std::string::npos, log.find(": StartVCamSource\r\n")) << log;
     EXPECT_NE(std::string::npos, log.find("main program not started")) << log;
 }
@@ -138,14 +153,16 @@ TEST_F(Launcher, ProgramMissingFromTheFolderIsLogged) {
     vct::ProgramFolderSetting setting(Charset::String2WString(root + "gone").c_str());
     CShareMem reader;
     EXPECT_FALSE(StartVCamSource(reader));
-    const std::string log = zxtest::ReadFile(logPath);
+    const std::string log = vct::ReadFilterLog(logPath);
     EXPECT_NE(std::string::npos, log.find("gone\\ZXVCam.exe\"\r\n")) << log;
     EXPECT_NE(std::string::npos, log.find("the main program did not start")) << log;
 }
 
-TEST_F(Launcher, ConnectingStartsNothingAndEachRunStartsItOnce) {
+TEST_F(Launcher, ConnectingStartsNothingAndManyRunsStartItOnceOffTheHostsThread) {
     const std::string root = zxtest::MakeTempDir("launch-connect");
     ASSERT_TRUE(CopyProbe(root + "ZXVCam.exe"));
+    // The probe keeps the program's mutex, as the program does.
+    ASSERT_TRUE(zxtest::WriteFile(root + "hold.txt", "1"));
     vct::ProgramFolderSetting setting(Charset::String2WString(root).c_str());
     vct::ComScope com;
     vct::Ptr<IBaseFilter> camera, null;
@@ -164,25 +181,35 @@ TEST_F(Launcher, ConnectingStartsNothingAndEachRunStartsItOnce) {
         graph->Disconnect(out.get());
         graph->Disconnect(in.get());
     }
+    EXPECT_TRUE(VCamWaitForLauncher(zxtest::kHangGuardMs));
+    EXPECT_EQ("", zxtest::ReadFile(root + "launched.txt"));
     ASSERT_EQ(S_OK, graph->ConnectDirect(out.get(), in.get(), nullptr));
-    // Each run of the graph starts the main program once.
+    // A host that pauses and stops again and again starts the program once:
+    // requests come at most once in a few seconds, and none while it runs.
+    // The start never runs on the host's thread.
     vct::Ptr<IMediaControl> control;
     ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaControl, control.out()));
-    for (int run = 0; run < 2; ++run) {
-        ASSERT_TRUE(SUCCEEDED(control->Run()));
-        OAFilterState state;
-        control->GetState(10000, &state);
-        control->Pause();
-        control->Run();
+    for (int cycle = 0; cycle < 5; ++cycle) {
+        ASSERT_TRUE(SUCCEEDED(control->Pause()));
         ASSERT_EQ(S_OK, control->Stop());
     }
+    zxtest::WaitUntil([&] { return CountLines(zxtest::ReadFile(root + "launched.txt")) >= 1; });
+    // Later requests find the program running.
+    VCamResetLauncher();
+    ASSERT_TRUE(SUCCEEDED(control->Pause()));
+    ASSERT_EQ(S_OK, control->Stop());
+    EXPECT_TRUE(VCamWaitForLauncher(zxtest::kHangGuardMs));
     graph->Disconnect(out.get());
     graph->Disconnect(in.get());
     graph->RemoveFilter(camera.get());
     graph->RemoveFilter(null.get());
-    // The graph has stopped, so every start it made is under way.
-    const std::string marker = WaitForLaunches(root, 2);
-    EXPECT_EQ(2u, CountLines(marker)) << "one start per run: " << marker;
+    ReleaseHeldProbes();
+    const std::string marker = WaitForLaunches(root, 1);
+    EXPECT_EQ(1u, CountLines(marker)) << "one start for many runs: " << marker;
+    const std::string log = vct::ReadFilterLog(logPath);
+    EXPECT_NE(std::string::npos, log.find("the main program runs already, not started again")) << log;
+    // The program runs in its own folder.
+    EXPECT_NE(std::string::npos, marker.find("\"|" + root.substr(0, root.size() - 1) + "\r\n")) << marker;
 }
 
 // Gives the launch key a protected DACL that grants the current user
@@ -264,9 +291,6 @@ TEST_F(Launcher, LaunchKeyTheUserMayOnlyReadStillStartsTheProgram) {
     const std::string root = zxtest::MakeTempDir("launch-read-only");
     ASSERT_TRUE(CopyProbe(root + "ZXVCam.exe"));
     vct::ProgramFolderSetting setting(Charset::String2WString(root).c_str());
-    vct::ComScope com;
-    vct::RegisteredFilter filter;
-    ASSERT_EQ(S_OK, filter.result());
     {
         ReadOnlyLaunchKey readOnly;
         ASSERT_TRUE(readOnly.Applied());
@@ -285,13 +309,12 @@ TEST_F(Launcher, LaunchKeyTheUserMayOnlyReadStillStartsTheProgram) {
         EXPECT_EQ(ERROR_ACCESS_DENIED, all) << "all access (what the filter once asked for) was given";
         EXPECT_EQ(root.substr(0, root.size() - 1), VCamProgramFolder());
 
-        // A client opens the camera from the device enumerator and runs it.
-        vct::Graph graph;
-        ASSERT_EQ(S_OK, graph.Build());
-        ASSERT_TRUE(SUCCEEDED(graph.Run()));
+        // The launcher of a client's graph starts the program from it (the
+        // graph's way there, on a thread of the filter's own, is the
+        // Clients suite's: the module's launcher waits a few seconds between
+        // starts, which tests of this process cannot reset).
+        EXPECT_TRUE(StartVCamProgram());
         const std::string marker = WaitForLaunches(root);
-        graph.Stop();
-        graph.TearDown();
         EXPECT_EQ(1u, CountLines(marker)) << "the camera did not start the program: " << marker;
     }
     // The key's own DACL is back: the value can be written again (and is,
@@ -299,6 +322,68 @@ TEST_F(Launcher, LaunchKeyTheUserMayOnlyReadStillStartsTheProgram) {
     HKEY key = nullptr;
     EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kVCamProgramKey, 0, KEY_SET_VALUE, &key));
     if (key) RegCloseKey(key);
+}
+
+bool Elevated() { return true; }
+bool NotElevated() { return false; }
+
+// Forces the client's elevation while alive.
+class ElevationSeam {
+public:
+    explicit ElevationSeam(bool elevated) { VCamSetElevationCheck(elevated ? &Elevated : &NotElevated); }
+    ~ElevationSeam() { VCamSetElevationCheck(nullptr); }
+};
+
+// The user's value keeps priority in an ordinary client, the machine-wide
+// one is read when the user has none; an elevated client reads the
+// machine-wide one only (any of the user's programs can change the user's).
+TEST(LauncherFolder, ElevatedClientsTakeOnlyTheMachineWideValue) {
+    struct Case {
+        bool elevated;
+        const wchar_t* user;
+        const wchar_t* machine;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {false, L"C:\\User", L"C:\\Machine", "C:\\User"},
+        {false, nullptr, L"C:\\Machine", "C:\\Machine"},
+        {false, L"", L"C:\\Machine\\", "C:\\Machine"},
+        {false, nullptr, nullptr, ""},
+        {true, L"C:\\User", L"C:\\Machine", "C:\\Machine"},
+        {true, L"C:\\User", nullptr, ""},
+    };
+    for (const Case& c : cases) {
+        ElevationSeam seam(c.elevated);
+        vct::ProgramFolderSetting user(c.user);
+        vct::ProgramFolderSetting machine(c.machine, HKEY_LOCAL_MACHINE);
+        EXPECT_EQ(c.folder, VCamProgramFolder()) << c.elevated << " " << (c.user ? "user" : "-") << " "
+                                                 << (c.machine ? "machine" : "-");
+    }
+}
+
+// An elevated client never starts what the user's value names; it starts
+// the machine-wide folder's program with the shell's rights, or nothing,
+// and says which.
+TEST_F(Launcher, ElevatedClientStartsTheMachineWideProgramUnelevatedOrNothing) {
+    const std::string userRoot = zxtest::MakeTempDir("launch-user");
+    const std::string machineRoot = zxtest::MakeTempDir("launch-machine");
+    ASSERT_TRUE(CopyProbe(userRoot + "ZXVCam.exe"));
+    ASSERT_TRUE(CopyProbe(machineRoot + "ZXVCam.exe"));
+    vct::ProgramFolderSetting user(Charset::String2WString(userRoot).c_str());
+    vct::ProgramFolderSetting machine(Charset::String2WString(machineRoot).c_str(), HKEY_LOCAL_MACHINE);
+    ElevationSeam seam(true);
+    const bool started = StartVCamProgram();
+    EXPECT_TRUE(vct::WaitUntilNoProcess(L"ZXVCam.exe", zxtest::kHangGuardMs));
+    EXPECT_EQ("", zxtest::ReadFile(userRoot + "launched.txt")) << "the user's program ran in an elevated client";
+    const std::string log = vct::ReadFilterLog(logPath);
+    if (started) {
+        EXPECT_EQ(1u, CountLines(WaitForLaunches(machineRoot)));
+        EXPECT_NE(std::string::npos, log.find("elevated client, the machine-wide folder, started with the shell's rights"))
+            << log;
+    } else {
+        EXPECT_EQ("", zxtest::ReadFile(machineRoot + "launched.txt"));
+        EXPECT_NE(std::string::npos, log.find("elevated client and no unelevated shell")) << log;
+    }
 }
 
 TEST(LauncherFolder, ReadsThePathValueOfTheCurrentUser) {

@@ -1,5 +1,7 @@
 #include "VCamTestSupport.h"
 
+#include "VCamLog.h"
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -110,33 +112,44 @@ HRESULT MakeFilterDirectly(IBaseFilter** filter) {
 }
 
 std::string RedirectFilterLog(const std::string& name) {
+    // Lines queued for the previous file go there first.
+    VCamLogFlush(zxtest::kHangGuardMs);
     const std::string path = zxtest::MakeTempDir(name) + "VCam.log";
     SetEnvironmentVariableW(L"ZXVCAM_FILTER_LOG", Charset::String2WString(path).c_str());
     return path;
 }
 
+std::string ReadFilterLog(const std::string& path) {
+    VCamLogFlush(zxtest::kHangGuardMs);
+    return zxtest::ReadFile(path);
+}
+
 namespace {
 const wchar_t kKey[] = L"SOFTWARE\\orbian\\ZXVCAM";
 
+// The machine-wide value is the 64-bit view's, which the filter reads first.
+REGSAM ViewOf(HKEY root) { return root == HKEY_LOCAL_MACHINE ? KEY_WOW64_64KEY : 0; }
+
 // Writes the program's folder value, or deletes it when folder is null.
-void WriteProgramFolder(const wchar_t* folder) {
+void WriteProgramFolder(HKEY root, const wchar_t* folder) {
     HKEY key = nullptr;
     if (folder) {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        if (RegCreateKeyExW(root, kKey, 0, nullptr, 0, KEY_WRITE | ViewOf(root), nullptr, &key, nullptr) ==
+            ERROR_SUCCESS) {
             RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
                            static_cast<DWORD>((wcslen(folder) + 1) * sizeof(wchar_t)));
             RegCloseKey(key);
         }
-    } else if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+    } else if (RegOpenKeyExW(root, kKey, 0, KEY_WRITE | ViewOf(root), &key) == ERROR_SUCCESS) {
         RegDeleteValueW(key, L"Path");
         RegCloseKey(key);
     }
 }
 }  // namespace
 
-ProgramFolderSetting::ProgramFolderSetting(const wchar_t* folder) {
+ProgramFolderSetting::ProgramFolderSetting(const wchar_t* folder, HKEY root) : m_root(root) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(root, kKey, 0, KEY_READ | ViewOf(root), &key) == ERROR_SUCCESS) {
         wchar_t value[1024] = {};
         DWORD bytes = sizeof(value) - sizeof(wchar_t);
         DWORD type = 0;
@@ -147,10 +160,12 @@ ProgramFolderSetting::ProgramFolderSetting(const wchar_t* folder) {
         }
         RegCloseKey(key);
     }
-    WriteProgramFolder(folder);
+    WriteProgramFolder(root, folder);
 }
 
-ProgramFolderSetting::~ProgramFolderSetting() { WriteProgramFolder(m_hadValue ? m_oldValue.c_str() : nullptr); }
+ProgramFolderSetting::~ProgramFolderSetting() {
+    WriteProgramFolder(m_root, m_hadValue ? m_oldValue.c_str() : nullptr);
+}
 
 // --- samples ---------------------------------------------------------------
 

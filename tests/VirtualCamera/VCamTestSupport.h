@@ -96,21 +96,25 @@ HRESULT FirstPin(IBaseFilter* filter, IPin** pin);
 // The filter made straight from its class in this process, without COM.
 HRESULT MakeFilterDirectly(IBaseFilter** filter);
 
-// Points the filter's debug log at a fresh file in the test's scratch folder
+// Points the filter's log at a fresh file in the test's scratch folder
 // and returns its path.
 std::string RedirectFilterLog(const std::string& name);
+// The filter's log once every line queued so far is written.
+std::string ReadFilterLog(const std::string& path);
 
 // Sets or deletes the main program's folder in the registry while alive,
-// and puts back what was there.
+// and puts back what was there: the current user's value, or the
+// machine-wide one (root HKEY_LOCAL_MACHINE).
 class ProgramFolderSetting {
 public:
-    // folder null: the value is deleted (and the key, when it was not there).
-    explicit ProgramFolderSetting(const wchar_t* folder);
+    // folder null: the value is deleted.
+    explicit ProgramFolderSetting(const wchar_t* folder, HKEY root = HKEY_CURRENT_USER);
     ~ProgramFolderSetting();
     ProgramFolderSetting(const ProgramFolderSetting&) = delete;
     ProgramFolderSetting& operator=(const ProgramFolderSetting&) = delete;
 
 private:
+    HKEY m_root;
     bool m_hadValue = false;
     std::wstring m_oldValue;
 };

@@ -20,11 +20,48 @@ void CSource::DeletePins() {
         CAutoLock lock(&m_stateLock);
         // Nobody may be streaming from a pin while it is deleted.
         for (CSourceStream* pin : m_pins) pin->Inactive();
-        m_state = State_Stopped;
+        SetState(State_Stopped);
+        CAutoLock info(&m_infoLock);
         pins.swap(m_pins);
         ++m_pinVersion;
     }
     for (CSourceStream* pin : pins) delete pin;
+}
+
+ULONG STDMETHODCALLTYPE CSource::NonDelegatingRelease() {
+    const LONG left = InterlockedDecrement(&m_ref);
+    if (left > 0) return static_cast<ULONG>(left);
+    if (left < 0) return 0;
+    // A destructor that hands out and releases a temporary reference to
+    // itself must not come here a second time.
+    m_ref = 1;
+    {
+        // Stop the streaming threads (a thread that calls this from inside
+        // the downstream filter, or one that does not come back in time, is
+        // only told to end); the last of them to end deletes the filter.
+        CAutoLock lock(&m_stateLock);
+        std::vector<CSourceStream*> pins;
+        {
+            CAutoLock info(&m_infoLock);
+            pins = m_pins;
+        }
+        for (CSourceStream* pin : pins) pin->Inactive();
+        SetState(State_Stopped);
+        SetRunning(false);
+    }
+    DropLife();
+    return 0;
+}
+
+void CSource::AddLife() { InterlockedIncrement(&m_life); }
+
+void CSource::DropLife() {
+    if (InterlockedDecrement(&m_life) == 0) delete this;
+}
+
+void CSource::SetState(FILTER_STATE state) {
+    CAutoLock info(&m_infoLock);
+    m_state = state;
 }
 
 HRESULT STDMETHODCALLTYPE CSource::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
@@ -50,7 +87,7 @@ HRESULT STDMETHODCALLTYPE CSource::Stop() {
             if (FAILED(hr) && SUCCEEDED(result)) result = hr;
         }
     }
-    m_state = State_Stopped;
+    SetState(State_Stopped);
     SetRunning(false);
     return result;
 }
@@ -96,7 +133,7 @@ HRESULT STDMETHODCALLTYPE CSource::Pause() {
             }
         }
     }
-    m_state = State_Paused;
+    SetState(State_Paused);
     SetRunning(false);
     return S_OK;
 }
@@ -113,13 +150,13 @@ HRESULT STDMETHODCALLTYPE CSource::Run(REFERENCE_TIME start) {
         m_running = true;
         m_paused = false;
     }
-    m_state = State_Running;
+    SetState(State_Running);
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CSource::GetState(DWORD /*milliseconds*/, FILTER_STATE* state) {
     if (!state) return E_POINTER;
-    CAutoLock lock(&m_stateLock);
+    CAutoLock lock(&m_infoLock);
     *state = m_state;
     return S_OK;
 }
@@ -139,7 +176,7 @@ HRESULT STDMETHODCALLTYPE CSource::SetSyncSource(IReferenceClock* clock) {
 
 HRESULT STDMETHODCALLTYPE CSource::GetSyncSource(IReferenceClock** clock) {
     if (!clock) return E_POINTER;
-    CAutoLock lock(&m_stateLock);
+    CAutoLock lock(&m_timeLock);
     *clock = m_clock;
     if (m_clock) m_clock->AddRef();
     return S_OK;
@@ -157,7 +194,7 @@ HRESULT STDMETHODCALLTYPE CSource::FindPin(LPCWSTR id, IPin** pin) {
     if (!pin) return E_POINTER;
     *pin = nullptr;
     if (!id) return E_POINTER;
-    CAutoLock lock(&m_stateLock);
+    CAutoLock lock(&m_infoLock);
     for (CSourceStream* p : m_pins) {
         if (p->Name() == id) return GetInterface(static_cast<IPin*>(p), reinterpret_cast<void**>(pin));
     }
@@ -166,7 +203,7 @@ HRESULT STDMETHODCALLTYPE CSource::FindPin(LPCWSTR id, IPin** pin) {
 
 HRESULT STDMETHODCALLTYPE CSource::QueryFilterInfo(FILTER_INFO* info) {
     if (!info) return E_POINTER;
-    CAutoLock lock(&m_stateLock);
+    CAutoLock lock(&m_infoLock);
     const size_t n = std::min<size_t>(m_name.size(), MAX_FILTER_NAME - 1);
     std::wmemcpy(info->achName, m_name.c_str(), n);
     info->achName[n] = L'\0';
@@ -177,6 +214,7 @@ HRESULT STDMETHODCALLTYPE CSource::QueryFilterInfo(FILTER_INFO* info) {
 
 HRESULT STDMETHODCALLTYPE CSource::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
     CAutoLock lock(&m_stateLock);
+    CAutoLock info(&m_infoLock);
     // Neither the graph nor its event sink is referenced: the graph holds
     // the filter, and a reference back would keep both alive for ever.
     m_graph = graph;
@@ -202,23 +240,23 @@ HRESULT STDMETHODCALLTYPE CSource::QueryVendorInfo(LPWSTR* info) {
 }
 
 int CSource::GetPinCount() {
-    CAutoLock lock(&m_stateLock);
+    CAutoLock lock(&m_infoLock);
     return static_cast<int>(m_pins.size());
 }
 
 CSourceStream* CSource::GetPin(int index) {
-    CAutoLock lock(&m_stateLock);
+    CAutoLock lock(&m_infoLock);
     if (index < 0 || index >= static_cast<int>(m_pins.size())) return nullptr;
     return m_pins[static_cast<size_t>(index)];
 }
 
 LONG CSource::PinVersion() {
-    CAutoLock lock(&m_stateLock);
+    CAutoLock lock(&m_infoLock);
     return m_pinVersion;
 }
 
 FILTER_STATE CSource::State() {
-    CAutoLock lock(&m_stateLock);
+    CAutoLock lock(&m_infoLock);
     return m_state;
 }
 
@@ -229,7 +267,7 @@ HRESULT CSource::NotifyEvent(long code, LONG_PTR param1, LONG_PTR param2) {
 }
 
 HRESULT CSource::AddPin(CSourceStream* pin) {
-    CAutoLock lock(&m_stateLock);
+    CAutoLock lock(&m_infoLock);
     try {
         m_pins.push_back(pin);
     } catch (...) {
@@ -240,7 +278,7 @@ HRESULT CSource::AddPin(CSourceStream* pin) {
 }
 
 void CSource::RemovePin(CSourceStream* pin) {
-    CAutoLock lock(&m_stateLock);
+    CAutoLock lock(&m_infoLock);
     auto it = std::find(m_pins.begin(), m_pins.end(), pin);
     if (it == m_pins.end()) return;
     m_pins.erase(it);

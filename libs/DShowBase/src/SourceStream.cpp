@@ -23,12 +23,19 @@ CSourceStream::CSourceStream(const wchar_t* objectName, HRESULT* result, CSource
 
 CSourceStream::~CSourceStream() {
     // The filter stops a pin before deleting it; this only guards a pin that
-    // is deleted on its own.
+    // is deleted on its own. A pin deleted while connected lets go of the
+    // downstream pin and of the allocator, which would otherwise keep the
+    // other filter alive.
     {
         CAutoLock lock(m_pLock);
         Inactive();
         ReleaseConnection();
+        BreakConnect();
     }
+    // A thread left to end by itself has ended: only it can delete the filter
+    // then, and it closes nothing after that.
+    if (m_thread) CloseHandle(m_thread);
+    m_thread = nullptr;
     m_pFilter->RemovePin(this);
     DeleteCriticalSection(&m_cmdLock);
 }
@@ -110,8 +117,11 @@ HRESULT CSourceStream::AttemptConnection(IPin* receivePin, const CMediaType& mt)
     HRESULT hr = CheckMediaType(&mt);
     if (hr != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
 
-    m_connected = receivePin;
-    m_connected->AddRef();
+    {
+        CAutoLock type(&m_typeLock);
+        m_connected = receivePin;
+        m_connected->AddRef();
+    }
     hr = SetMediaType(&mt);
     if (SUCCEEDED(hr)) {
         hr = receivePin->ReceiveConnection(static_cast<IPin*>(this), &mt);
@@ -171,10 +181,13 @@ HRESULT CSourceStream::BreakConnect() {
 }
 
 void CSourceStream::ReleaseConnection() {
-    if (m_connected) {
-        m_connected->Release();
+    IPin* connected = nullptr;
+    {
+        CAutoLock type(&m_typeLock);
+        connected = m_connected;
         m_connected = nullptr;
     }
+    if (connected) connected->Release();
 }
 
 HRESULT CSourceStream::DecideAllocator(IMemInputPin* pin, IMemAllocator** allocator) {
@@ -228,7 +241,7 @@ HRESULT STDMETHODCALLTYPE CSourceStream::Disconnect() {
 
 HRESULT STDMETHODCALLTYPE CSourceStream::ConnectedTo(IPin** pin) {
     if (!pin) return E_POINTER;
-    CAutoLock lock(m_pLock);
+    CAutoLock lock(&m_typeLock);
     *pin = m_connected;
     if (!m_connected) return VFW_E_NOT_CONNECTED;
     m_connected->AddRef();
@@ -237,7 +250,7 @@ HRESULT STDMETHODCALLTYPE CSourceStream::ConnectedTo(IPin** pin) {
 
 HRESULT STDMETHODCALLTYPE CSourceStream::ConnectionMediaType(AM_MEDIA_TYPE* mt) {
     if (!mt) return E_POINTER;
-    CAutoLock lock(m_pLock);
+    CAutoLock lock(&m_typeLock);
     if (!m_connected) {
         std::memset(mt, 0, sizeof(*mt));
         return VFW_E_NOT_CONNECTED;
@@ -306,8 +319,11 @@ HRESULT STDMETHODCALLTYPE CSourceStream::SetSink(IQualityControl* sink) {
 
 HRESULT CSourceStream::SetMediaType(const CMediaType* mt) {
     if (!mt) return E_POINTER;
-    m_mt = *mt;
-    return S_OK;
+    CMediaType copy(*mt);
+    if (mt->cbFormat && !copy.pbFormat) return E_OUTOFMEMORY;
+    CAutoLock type(&m_typeLock);
+    m_mt = copy;
+    return m_mt.cbFormat == mt->cbFormat ? S_OK : E_OUTOFMEMORY;
 }
 
 // --- delivery ---------------------------------------------------------------
@@ -334,7 +350,12 @@ HRESULT CSourceStream::Active() {
     CAutoLock lock(m_pLock);
     // An unconnected pin has nothing to stream to and stays idle.
     if (!m_connected) return S_OK;
-    if (m_thread) return S_OK;
+    if (m_thread) {
+        // A thread that was told to end but had not come back yet.
+        if (WaitForSingleObject(m_thread, kStreamStopWaitMs) != WAIT_OBJECT_0) return VFW_E_WRONG_STATE;
+        CloseHandle(m_thread);
+        m_thread = nullptr;
+    }
     if (!m_allocator) return VFW_E_NO_ALLOCATOR;
     HRESULT hr = m_allocator->Commit();
     if (FAILED(hr)) return hr;
@@ -343,22 +364,22 @@ HRESULT CSourceStream::Active() {
         EnterCriticalSection(&m_cmdLock);
         m_cmd = kCmdNone;
         m_replied = false;
+        m_threadEnded = false;
         LeaveCriticalSection(&m_cmdLock);
     }
-    DWORD id = 0;
-    m_thread = CreateThread(nullptr, 0, &CSourceStream::ThreadEntry, this, 0, &id);
+    // The thread keeps the filter (and this pin) alive until it ends.
+    m_pFilter->AddLife();
+    m_thread = CreateThread(nullptr, 0, &CSourceStream::ThreadEntry, this, 0, &m_threadId);
     if (!m_thread) {
         hr = HRESULT_FROM_WIN32(GetLastError());
+        m_pFilter->DropLife();
         m_allocator->Decommit();
         return FAILED(hr) ? hr : E_FAIL;
     }
     hr = CallWorker(kCmdInit);
     if (FAILED(hr)) {
-        // The thread ends itself after a failed start.
-        WaitForSingleObject(m_thread, INFINITE);
-        CloseHandle(m_thread);
-        m_thread = nullptr;
-        m_allocator->Decommit();
+        // The thread ends itself after a failed start (or is told to).
+        Inactive();
         return hr;
     }
     return CallWorker(kCmdPause);
@@ -368,25 +389,48 @@ HRESULT CSourceStream::Inactive() {
     CAutoLock lock(m_pLock);
     // Decommitting first releases a thread that waits for a free sample.
     if (m_allocator) m_allocator->Decommit();
-    if (m_thread) {
-        CallWorker(kCmdStop);
-        CallWorker(kCmdExit);
-        WaitForSingleObject(m_thread, INFINITE);
-        CloseHandle(m_thread);
-        m_thread = nullptr;
+    if (!m_thread) return S_OK;
+    if (GetCurrentThreadId() == m_threadId) {
+        // Called from the streaming thread itself (a last Release from inside
+        // the downstream filter): it ends when it is back in its loop.
+        EnterCriticalSection(&m_cmdLock);
+        m_cmd = kCmdExit;
+        WakeAllConditionVariable(&m_cmdChanged);
+        LeaveCriticalSection(&m_cmdLock);
+        return S_OK;
     }
+    // Nothing the thread can reach waits for the state lock, so it comes
+    // back unless the downstream filter keeps it; then it is left to end by
+    // itself, and keeps the filter alive until it has.
+    const ULONGLONG until = GetTickCount64() + kStreamStopWaitMs;
+    CallWorker(kCmdExit);
+    const ULONGLONG now = GetTickCount64();
+    const DWORD left = now < until ? static_cast<DWORD>(until - now) : 0;
+    if (WaitForSingleObject(m_thread, left) != WAIT_OBJECT_0) return S_FALSE;
+    CloseHandle(m_thread);
+    m_thread = nullptr;
     return S_OK;
 }
 
-HRESULT CSourceStream::CallWorker(Command command) {
+HRESULT CSourceStream::CallWorker(Command command, DWORD timeoutMs) {
     CAutoLock serial(&m_callLock);
+    const ULONGLONG until = GetTickCount64() + timeoutMs;
     EnterCriticalSection(&m_cmdLock);
     m_cmd = command;
     m_replied = false;
     WakeAllConditionVariable(&m_cmdChanged);
-    while (!m_replied) SleepConditionVariableCS(&m_cmdChanged, &m_cmdLock, INFINITE);
-    const HRESULT result = m_reply;
-    m_replied = false;
+    HRESULT result = VFW_E_TIMEOUT;
+    for (;;) {
+        if (m_replied) {
+            result = m_reply;
+            m_replied = false;
+            break;
+        }
+        if (m_threadEnded) break;
+        const ULONGLONG now = GetTickCount64();
+        if (now >= until) break;
+        SleepConditionVariableCS(&m_cmdChanged, &m_cmdLock, static_cast<DWORD>(until - now));
+    }
     LeaveCriticalSection(&m_cmdLock);
     return result;
 }
@@ -429,15 +473,45 @@ void CSourceStream::Reply(HRESULT result) {
     LeaveCriticalSection(&m_cmdLock);
 }
 
-DWORD WINAPI CSourceStream::ThreadEntry(void* self) { return static_cast<CSourceStream*>(self)->ThreadProc(); }
+DWORD WINAPI CSourceStream::ThreadEntry(void* self) {
+    // The module stays loaded while the thread runs its code, even when the
+    // thread outlives the filter's last reference.
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&CSourceStream::ThreadEntry),
+                       &module);
+    CSourceStream* pin = static_cast<CSourceStream*>(self);
+    CSource* filter = pin->m_pFilter;
+    const DWORD result = pin->ThreadProc();
+    EnterCriticalSection(&pin->m_cmdLock);
+    pin->m_threadEnded = true;
+    WakeAllConditionVariable(&pin->m_cmdChanged);
+    LeaveCriticalSection(&pin->m_cmdLock);
+    // The thread's share of the filter's life; the filter (with the pin) may
+    // be gone after this.
+    filter->DropLife();
+    if (module) FreeLibraryAndExitThread(module, result);
+    return result;
+}
 
 DWORD CSourceStream::ThreadProc() {
-    // The first command is always the start.
-    while (WaitCommand() != kCmdInit) Reply(E_UNEXPECTED);
+    // The first command is always the start (an exit may come first when
+    // the start was given up).
+    for (;;) {
+        const Command first = WaitCommand();
+        if (first == kCmdInit) break;
+        if (first == kCmdExit) {
+            Reply(S_OK);
+            return 1;
+        }
+        Reply(E_UNEXPECTED);
+    }
     HRESULT hr = OnThreadCreate();
     if (FAILED(hr)) {
         OnThreadDestroy();
+        // Told to end, it waits for that: whoever started it stops it.
         Reply(hr);
+        while (WaitCommand() != kCmdExit) Reply(E_UNEXPECTED);
+        Reply(S_OK);
         return 1;
     }
     Reply(S_OK);

@@ -12,14 +12,23 @@
 // pin's own if it offers one, else a memory allocator made here, sized by
 // DecideBufferSize and announced with IMemInputPin::NotifyAllocator.
 //
-// Locking: the filter's state lock (pStateLock) guards the state, the
-// connection and the media type; client threads take it for every state
-// change and format operation. The streaming thread never takes it, so a
-// Stop that holds the lock can wait for the thread to finish.
+// Locking: the filter's state lock (pStateLock) serialises state changes,
+// connections and format changes; client threads take it for those. The
+// streaming thread never takes it, nor does anything a downstream filter may
+// call back into while it receives a sample (QueryAccept,
+// ConnectionMediaType, ConnectedTo, the media types, GetState, the pins):
+// those take short locks of their own (a pin's type lock, the filter's info
+// lock) that nobody holds while waiting. So a Stop that holds the state lock
+// can wait for the thread to finish, and that wait is bounded: a thread that
+// does not come back from the downstream filter in kStreamStopWaitMs is left
+// to end by itself.
 //
 // Lifetime: a pin has no reference count of its own; its AddRef and Release
 // are the filter's, so a client holding a pin keeps the filter alive. The
-// filter deletes its pins when it is destroyed.
+// filter deletes its pins when it is destroyed, which happens when the last
+// reference is gone and no streaming thread runs any more: a last Release on
+// a streaming thread (from inside the downstream filter), or one while a
+// thread has not come back yet, leaves the deletion to that thread's end.
 #pragma once
 
 #include <windows.h>
@@ -41,6 +50,9 @@ public:
 
     DECLARE_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+    // The last reference stops the pins; the filter is deleted then, or by
+    // the end of the last streaming thread that still runs.
+    ULONG STDMETHODCALLTYPE NonDelegatingRelease() override;
 
     // IPersist
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
@@ -68,6 +80,8 @@ public:
     LONG PinVersion();
 
     CCritSec* pStateLock() { return &m_stateLock; }
+    // Held only briefly: the pins, the name, the graph and the state read.
+    CCritSec* pInfoLock() { return &m_infoLock; }
     FILTER_STATE State();
     // The graph the filter has joined (not referenced: the graph owns the
     // filter), or null.
@@ -91,7 +105,15 @@ protected:
     // base destructor does it otherwise.
     void DeletePins();
 
+    // Sets the state (under the state lock) so readers see it.
+    void SetState(FILTER_STATE state);
+    // One share of the object's life for the COM references and one for
+    // each running streaming thread; the last one to go deletes the filter.
+    void AddLife();
+    void DropLife();
+
     CCritSec m_stateLock;
+    CCritSec m_infoLock;
     FILTER_STATE m_state = State_Stopped;
     REFERENCE_TIME m_start = 0;
 
@@ -110,7 +132,11 @@ private:
     CLSID m_clsid;
     std::vector<CSourceStream*> m_pins;
     LONG m_pinVersion = 1;
+    volatile LONG m_life = 1;
 };
+
+// How long stopping waits for a streaming thread to come back.
+constexpr DWORD kStreamStopWaitMs = 5000;
 
 class CSourceStream : public CUnknown, public IPin, public IQualityControl {
 public:
@@ -178,6 +204,8 @@ public:
     IPin* GetConnected() const { return m_connected; }
     const std::wstring& Name() const { return m_pinName; }
     bool ThreadExists() const { return m_thread != nullptr; }
+    // True on the pin's own streaming thread.
+    bool OnStreamThread() const { return m_thread && GetCurrentThreadId() == m_threadId; }
 
 protected:
     // Connection steps; the defaults do what every output pin needs.
@@ -200,6 +228,9 @@ protected:
 
     CSource* m_pFilter;
     CCritSec* m_pLock;  // the filter's state lock
+    // Guards m_mt and m_connected for readers that must not wait for the
+    // state lock; writers hold the state lock as well.
+    CCritSec m_typeLock;
     CMediaType m_mt;    // the current media type
     IPin* m_connected = nullptr;
     IMemInputPin* m_input = nullptr;
@@ -217,19 +248,22 @@ private:
     static DWORD WINAPI ThreadEntry(void* self);
     DWORD ThreadProc();
     void StreamLoop();
-    // Client side: hands the thread one command and waits for its reply.
-    HRESULT CallWorker(Command command);
+    // Client side: hands the thread one command and waits (at most
+    // timeoutMs) for its reply; VFW_E_TIMEOUT when none came.
+    HRESULT CallWorker(Command command, DWORD timeoutMs = kStreamStopWaitMs);
     // Thread side.
     Command WaitCommand();
     Command PeekCommand();
     void Reply(HRESULT result);
 
     HANDLE m_thread = nullptr;
+    DWORD m_threadId = 0;
     CCritSec m_callLock;  // one command at a time
     CRITICAL_SECTION m_cmdLock;
     CONDITION_VARIABLE m_cmdChanged;
     Command m_cmd = kCmdNone;
     bool m_replied = false;
+    bool m_threadEnded = false;  // the thread is past its last use of the pin
     HRESULT m_reply = S_OK;
 };
 
