@@ -405,7 +405,8 @@ int CRecordList::MoveItemFile(int type, RecordItem& item, const std::string& pat
                static_cast<unsigned long>(error));
         if (error == ERROR_INVALID_DATA) return ZXV_RECORD_ERR_NO_FILE;
         const int problem = ProblemOf(error);
-        // A folder that is there but takes no new file cannot be written.
+        // A folder that is there but takes no new file cannot be written
+        // (Wine reports such a folder, e.g. Z:\proc, as "file not found").
         if (problem == ZXV_RECORD_ERR_FOLDER_MISSING && Dir::IsDirectory(File::GetParentPath(path)))
             return ZXV_RECORD_ERR_FOLDER_READONLY;
         return problem;
@@ -521,7 +522,8 @@ int CRecordList::RecorderProblem(const std::string& path, std::string& detail, b
     if (error != LIBREC_ERR_FILE) return ZXV_RECORD_ERR_WRITE;
     int problem = ProblemOf(system);
     // At the start, a folder that is there but takes no new file cannot be
-    // written (while recording, "not found" means the folder went away).
+    // written (Wine reports such a folder as "file not found"); while
+    // recording, "not found" means the folder went away.
     if (!midway && problem == ZXV_RECORD_ERR_FOLDER_MISSING && Dir::IsDirectory(detail))
         problem = ZXV_RECORD_ERR_FOLDER_READONLY;
     // A file that cannot be written for another reason is named itself.
