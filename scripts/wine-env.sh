@@ -8,6 +8,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # wave-in device, which is what every audio path needs.
 export ALSA_CONFIG_PATH="$ZX_HARNESS/harness/alsa.conf"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
+# Wine's recycle bin is the Unix user's trash under XDG_DATA_HOME: keep it
+# (and Wine's other desktop data) inside the build folder.
+export XDG_DATA_HOME="$ZX_HARNESS/harness/xdg-data"
+mkdir -p "$XDG_DATA_HOME" 2>/dev/null || true
 # The "wine" launcher is the 32-bit loader, which hands 64-bit programs on to
 # wine64. Where the kernel runs no 32-bit code at all, it cannot even start,
 # so 64-bit programs go straight to wine64 and 32-bit ones cannot run.

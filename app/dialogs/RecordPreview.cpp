@@ -271,19 +271,18 @@ void CRecordPreview::EndWithResult(int result, const std::string& text) {
 
 std::string CRecordPreview::RenameProblem(const std::string& name, const std::string& folder, const std::string& ext,
                                           const std::string& currentPath) {
-    if (name.empty() || name.find_first_not_of(' ') == std::string::npos) return "文件名不能为空";
-    for (unsigned char c : name)
-        if (c < 32 || std::strchr("\\/:*?\"<>|", c)) return "文件名不能包含下列字符：\\ / : * ? \" < > |";
-    if (name.back() == '.' || name.back() == ' ') return "文件名不能以点或空格结尾";
-    // The device names Windows keeps for itself, with or without an
-    // extension.
-    std::string stem = name.substr(0, name.find('.'));
-    for (char& c : stem) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    static const char* const kReserved[] = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5",
-                                            "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4",
-                                            "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
-    for (const char* r : kReserved)
-        if (stem == r) return "该文件名被系统保留，请换一个名字";
+    switch (RecordNameRule(name)) {
+    case 1:
+        return "文件名不能为空";
+    case 2:
+        return "文件名不能包含下列字符：\\ / : * ? \" < > |";
+    case 3:
+        return "文件名不能以点或空格结尾";
+    case 4:
+        return "该文件名被系统保留，请换一个名字";
+    default:
+        break;
+    }
     const std::string target = folder + name + ext;
     if (_wcsicmp(Charset::String2WString(target).c_str(), Charset::String2WString(currentPath).c_str()) != 0 &&
         File::IsExistFile(target))
@@ -302,9 +301,23 @@ void CRecordPreview::TryRename() {
     EndWithResult(kResultRename, name);
 }
 
+std::string CRecordPreview::SaveAsPath(int kind, const std::string& chosen, int filterIndex) {
+    // Photos are written in the format the user picked; a name without a
+    // picture extension gets the chosen format's.
+    if (kind != kPhoto) return chosen;
+    static const char* const kPictureExts[3] = {".bmp", ".jpg", ".png"};
+    std::string ext = Extension(chosen);
+    for (char& c : ext) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    if (ext == ".bmp" || ext == ".jpg" || ext == ".jpeg" || ext == ".png") return chosen;
+    const int i = filterIndex >= 1 && filterIndex <= 3 ? filterIndex - 1 : 0;
+    return chosen + kPictureExts[i];
+}
+
 void CRecordPreview::SaveAs() {
-    static const wchar_t* const kFilters[3] = {L"flv视频格式\0*.flv\0", L"mp3音频格式\0*.mp3\0", L"jpg图片格式\0*.jpg\0"};
-    static const wchar_t* const kExts[3] = {L"flv", L"mp3", L"jpg"};
+    static const wchar_t* const kFilters[3] = {
+        L"flv视频格式\0*.flv\0", L"mp3音频格式\0*.mp3\0",
+        L"BMP图片格式\0*.bmp\0JPEG图片格式\0*.jpg;*.jpeg\0PNG图片格式\0*.png\0"};
+    static const wchar_t* const kExts[3] = {L"flv", L"mp3", L"bmp"};
     const int kind = m_kind >= kVideo && m_kind <= kPhoto ? m_kind : kVideo;
     wchar_t file[261] = {};
     const std::wstring name = Charset::String2WString(File::GetFileName(m_path));
@@ -313,12 +326,14 @@ void CRecordPreview::SaveAs() {
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = m_hWnd;
     ofn.lpstrFilter = kFilters[kind];
+    ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
     ofn.nMaxFile = 261;
     ofn.lpstrDefExt = kExts[kind];
+    // The dialog asks before a file is replaced; the move then replaces it.
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameW(&ofn)) return;   // cancelled: the dialog stays
-    EndWithResult(kResultMove, Charset::WString2String(file));
+    EndWithResult(kResultMove, SaveAsPath(kind, Charset::WString2String(file), static_cast<int>(ofn.nFilterIndex)));
 }
 
 void CRecordPreview::Notify(TNotifyUI& msg) {
@@ -343,10 +358,9 @@ void CRecordPreview::Notify(TNotifyUI& msg) {
         return;
     }
     if (msg.sType != "click") return;
-    if (name == "BtnClose") {
-        // A fresh recording closed from the caption is discarded.
-        EndWithResult(m_justRecorded ? kResultDelete : kResultClose);
-    } else if (name == "btnClose") {
+    if (name == "BtnClose" || name == "btnClose") {
+        // The caption's close keeps a fresh recording, as the close button
+        // does: deleting it is the delete button's choice alone.
         EndWithResult(kResultClose);
     } else if (name == "btnAddToList") {
         EndWithResult(kResultAddToList);

@@ -38,8 +38,7 @@ public:
     ~CRecordPreview() override;
 
     // Before showing: the record (kind, id) of "modRecordList", and whether
-    // it was just recorded (then it can be renamed, and closing discards
-    // it). Videos and sound are handed to "modRecordPreview" and the frame
+    // it was just recorded (then it can be renamed). Videos and sound are handed to "modRecordPreview" and the frame
     // worker starts.
     void Open(int kind, int id, bool justRecorded);
     // Stops the frame worker and waits for it (also done when the window
@@ -64,6 +63,11 @@ public:
     // Why a new name cannot be used, or "" when it can: empty, characters
     // Windows forbids in a file name, a reserved device name, or another
     // file of that name already in folder with extension ext.
+    // The path a "save as" of a record of the kind ends with: a photo
+    // named without a picture extension gets that of the chosen filter
+    // (1 BMP, 2 JPEG, 3 PNG).
+    static std::string SaveAsPath(int kind, const std::string& chosen, int filterIndex);
+
     static std::string RenameProblem(const std::string& name, const std::string& folder, const std::string& ext,
                                      const std::string& currentPath);
 

@@ -11,6 +11,7 @@
 #include "RecordPreview.h"
 #include "TileLayoutVSSlide.h"
 #include "ZxLib/ZxLib.h"
+#include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 using namespace DuiLib;
@@ -491,7 +492,8 @@ void CDealVideoSrc::OnRecordNotify(TNotifyUI& msg, const std::string& name, int 
         if (name == group + "btnOpenDir") {
             records->OpenRecordDir(type);
         } else if (type != ZXV_RECORD_IMAGE && name == group + "btnBeginRecord") {
-            if (records->StartRecord(type) == 1) ShowTip("打开麦克风失败");
+            // A start that fails tells why through the problem message.
+            records->StartRecord(type);
         } else if (type != ZXV_RECORD_IMAGE && name == group + "btnEndRecord") {
             records->StopRecord();
         } else if (type == ZXV_RECORD_IMAGE && name == group + "btnSnapshot") {
@@ -509,6 +511,11 @@ void CDealVideoSrc::OnRecordNotify(TNotifyUI& msg, const std::string& name, int 
         ShowRecordPreview(type, id, false);
     } else if (msg.sType == "delete" && name == group + "tilelayout") {
         DeleteSelectedRecords(type);
+    } else if (msg.sType == "recordtip" && name == group + "tilelayout") {
+        if (m_pendingTips.empty()) return;
+        const std::string text = m_pendingTips.front();
+        m_pendingTips.erase(m_pendingTips.begin());
+        ShowTip(text.c_str());
     } else if (msg.sType == "recordpreview" && name == group + "tilelayout") {
         ShowRecordPreview(type, static_cast<int>(msg.lParam), true);
     }
@@ -595,14 +602,30 @@ void CDealVideoSrc::ShowRecordPreview(int type, int id, bool justRecorded) {
         }
         break;
     case CRecordPreview::kResultRename:
-    case CRecordPreview::kResultMove:
-        if (result == CRecordPreview::kResultRename) records->RenameRecord(type, id, text);
-        else records->MoveRecord(type, id, text);
+    case CRecordPreview::kResultMove: {
+        // The record changes only when its file moved; otherwise the user
+        // hears why and everything stays as it was.
+        const int problem = result == CRecordPreview::kResultRename ? records->RenameRecord(type, id, text)
+                                                                    : records->MoveRecord(type, id, text);
+        if (problem != ZXV_RECORD_OK) {
+            // A new name goes into the type's record folder.
+            std::string target = text;
+            if (result == CRecordPreview::kResultRename) {
+                std::string folder;
+                AfxGetConfigManager()->GetString("VSRecord", type == ZXV_RECORD_AUDIO ? "AudioDir" : "VideoDir",
+                                                 folder);
+                if (folder.empty()) folder = records->GetDefaultRecordDir(type);
+                target = Dir::WithSlash(folder) + text;
+            }
+            ShowTip(MoveProblemText(problem, target).c_str());
+            break;
+        }
         if (tile && type != ZXV_RECORD_IMAGE) {
             tile->SetText(records->GetRecordName(type, id));
             tile->SetToolTip(records->GetRecordName(type, id));
         }
         break;
+    }
     case CRecordPreview::kResultAddToList:
         if (type == ZXV_RECORD_VIDEO) {
             if (IDataMediaList* media = Media()) media->AddFiles({records->GetRecordPath(type, id)});
@@ -653,6 +676,12 @@ void CDealVideoSrc::OnRecordState(eZXVRecordState state, eZXVRecordType type) {
     recording = nullptr;
     const int id = static_cast<int>(tile->GetTag());
     IDataRecordList* records = Records();
+    // A recording with nothing in it was dropped by the recorder: its tile
+    // goes, and there is nothing to preview.
+    if (records && records->GetRecordPath(type, id).empty()) {
+        if (CTileLayoutVSSlide* layout = RecordLayout(type)) layout->Remove(tile);
+        return;
+    }
     if (video) {
         const std::string thumb = records ? records->GetRecordThumbnail(type, id) : std::string();
         LoadThumbnail(thumb);
@@ -674,6 +703,58 @@ void CDealVideoSrc::OnProgress(eZXVRecordType type) {
     if (!tile || !records) return;
     tile->SetExtraText(Hms(records->GetRecordTime()));
     tile->Invalidate();
+}
+
+std::string CDealVideoSrc::ProblemText(int type, int problem, const std::string& detail, bool midway) {
+    const std::string stopped = midway ? "，录制已停止" : "，无法录制";
+    switch (problem) {
+    case ZXV_RECORD_ERR_FOLDER_MISSING:
+        return (midway ? "录制文件夹已不存在：" : "录制文件夹不存在，也无法创建：") + detail +
+               (midway ? "，录制已停止" : "");
+    case ZXV_RECORD_ERR_FOLDER_READONLY:
+        return "录制文件夹无法写入：" + detail + stopped;
+    case ZXV_RECORD_ERR_DISK_FULL:
+        return "磁盘空间已满：" + detail + stopped;
+    case ZXV_RECORD_ERR_ENCODER:
+        return midway ? "编码器出错，录制已停止" : "编码器无法启动，无法录制";
+    case ZXV_RECORD_ERR_MICROPHONE:
+        return "录音需要麦克风：没有可用的麦克风，或打开麦克风失败";
+    case ZXV_RECORD_NOTE_NO_SOUND:
+        return "没有可用的麦克风，本次录像没有声音";
+    default:
+        if (type == ZXV_RECORD_IMAGE) return "无法保存照片：" + detail;
+        return "无法写入录制文件：" + detail + stopped;
+    }
+}
+
+std::string CDealVideoSrc::MoveProblemText(int problem, const std::string& target) {
+    const std::string folder = File::GetParentPath(target);
+    switch (problem) {
+    case ZXV_RECORD_ERR_EXISTS:
+        return "已有同名文件：" + target + "，未更改";
+    case ZXV_RECORD_ERR_BAD_NAME:
+        return "文件名不允许：" + File::GetFileName(target) + "，未更改";
+    case ZXV_RECORD_ERR_FOLDER_READONLY:
+        return folder.empty() ? "文件夹无法写入，未更改" : "文件夹无法写入：" + folder + "，未更改";
+    case ZXV_RECORD_ERR_FOLDER_MISSING:
+        return "文件夹不存在：" + folder + "，未更改";
+    case ZXV_RECORD_ERR_DISK_FULL:
+        return "磁盘空间已满：" + folder + "，未更改";
+    case ZXV_RECORD_ERR_NO_FILE:
+        return "录制文件已不存在，未更改";
+    default:
+        return "无法移动文件到：" + target + "，未更改";
+    }
+}
+
+void CDealVideoSrc::OnRecordProblem(eZXVRecordType type, eZXVRecordProblem problem, const std::string& detail,
+                                    bool midway) {
+    // A snapshot that failed ends the request as a taken one does.
+    if (type == ZXV_RECORD_IMAGE)
+        if (IDataRecordList* records = Records()) records->EndSnapshot();
+    if (!m_pm || !RecordLayout(type)) return;
+    m_pendingTips.push_back(ProblemText(type, problem, detail, midway));
+    m_pm->SendNotify(RecordLayout(type), "recordtip", static_cast<WPARAM>(type), 0, true);
 }
 
 // ---- folders ----

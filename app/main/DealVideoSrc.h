@@ -67,6 +67,13 @@ public:
     void OnRecord(eZXVRecordType type, int id, const std::string& thumbnail, bool isNew) override;
     void OnRecordState(eZXVRecordState state, eZXVRecordType type) override;
     void OnProgress(eZXVRecordType type) override;
+    void OnRecordProblem(eZXVRecordType type, eZXVRecordProblem problem, const std::string& detail,
+                         bool midway) override;
+
+    // The message tip for a recording's problem (detail: the folder or
+    // file it names), and for a rename or move of target that failed.
+    static std::string ProblemText(int type, int problem, const std::string& detail, bool midway);
+    static std::string MoveProblemText(int problem, const std::string& target);
 
     // The play-mode names of the media list (0..3) and the slide show
     // (0..2); null for other values.
@@ -126,6 +133,9 @@ private:
     CTileLayoutVSSlideItem* m_pPlayingItem = nullptr;
     CTileLayoutVSSlideItem* m_pRecordingVideo = nullptr;
     CTileLayoutVSSlideItem* m_pRecordingAudio = nullptr;
+    // Tips of recording problems, shown once the observer has returned
+    // (the tip is modal).
+    std::vector<std::string> m_pendingTips;
     // Pages 1 to 4 load their lists at their first visit. One panel lives
     // as long as the program's one main window, so these last as long as
     // the process; kept in the panel so that a window made anew (the tests

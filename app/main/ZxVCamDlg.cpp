@@ -355,8 +355,9 @@ void CZxVCamDlg::Notify(TNotifyUI& msg) {
         const bool video = name == "btnRecordVideoBegin";
         if (video) m_funDlg.ShowMyRecordVideos();
         else m_funDlg.ShowMyRecordAudios();
-        if (!records || records->StartRecord(video ? ZXV_RECORD_VIDEO : ZXV_RECORD_AUDIO) == 1)
-            ShowTip("打开麦克风失败");
+        // A start that fails tells why through the record list's problem
+        // message (the video-source page shows it).
+        if (records) records->StartRecord(video ? ZXV_RECORD_VIDEO : ZXV_RECORD_AUDIO);
     } else if (name == "btnRecordAudioEnd" || name == "btnRecordVideoEnd") {
         if (records) records->StopRecord();
     } else if (name == "btnRecordImage") {

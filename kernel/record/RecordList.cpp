@@ -38,21 +38,21 @@ int g_chainReferences = 0;
 
 IDataKernal* Kernel() { return static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL)); }
 
-bool MoveFileUtf8(const std::string& from, const std::string& to) {
-    return MoveFileW(Charset::String2WString(from).c_str(), Charset::String2WString(to).c_str()) != FALSE;
-}
-
-// Moves a record's file; the record follows only when the move succeeded.
-void MoveItemFile(RecordItem& item, const std::string& path) {
-    if (path == item.path) return;
-    if (MoveFileUtf8(item.path, path))
-        item.path = path;
-    else
-        YL_Log(kLog, 2, kModule, "moving %s to %s failed (%lu)", item.path.c_str(), path.c_str(),
-               static_cast<unsigned long>(GetLastError()));
-}
-
 bool DeleteFileUtf8(const std::string& path) { return DeleteFileW(Charset::String2WString(path).c_str()) != FALSE; }
+
+bool SamePath(const std::string& a, const std::string& b) {
+    return _wcsicmp(Charset::String2WString(a).c_str(), Charset::String2WString(b).c_str()) == 0;
+}
+
+long long FileSize(const std::string& path) { return File::GetFileSize(path); }
+
+std::string LowerExtension(const std::string& path) {
+    const std::string name = File::GetFileName(path);
+    const size_t dot = name.find_last_of('.');
+    std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+    for (char& c : ext) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
 
 }  // namespace
 
@@ -62,6 +62,7 @@ CRecordList::CRecordList()
       m_current(nullptr),
       m_firstFrame(false),
       m_snapshot(false),
+      m_writeFailed(false),
       m_lastElapsed(0),
       m_lastTick(0),
       m_ticked(false),
@@ -71,10 +72,12 @@ CRecordList::CRecordList()
     std::fill(m_nextId, m_nextId + 3, 0);
     InitializeCriticalSection(&m_listLock);
     InitializeCriticalSection(&m_recorderLock);
+    InitializeCriticalSection(&m_controlLock);
 }
 
 CRecordList::~CRecordList() {
     if (m_inited) UnInit();
+    DeleteCriticalSection(&m_controlLock);
     DeleteCriticalSection(&m_recorderLock);
     DeleteCriticalSection(&m_listLock);
 }
@@ -181,7 +184,8 @@ void CRecordList::LoadList(int type) {
     CListFile::LoadOrSetAside(file, paths, LIST_FILE_WITH_COUNT, kLog, kModule);
     bool dirty = false;
     for (const std::string& path : paths) {
-        if (!File::IsExistFile(path)) {
+        // Gone, or an empty file (nothing of a recording in it).
+        if (!File::IsExistFile(path) || FileSize(path) == 0) {
             dirty = true;
             continue;
         }
@@ -257,6 +261,15 @@ void CRecordList::NotifyState(int state, int type) {
     AfxGetMessageManager()->NotifyEx(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_STATE, 0, args);
 }
 
+void CRecordList::NotifyProblem(int type, int problem, const std::string& detail, bool midway) {
+    YL_Log(kLog, 2, kModule, "problem %d with a recording of type %d (%s)%s", problem, type, detail.c_str(),
+           midway ? ", stopped while recording" : "");
+    ArgList args;
+    ArgAppender(args) << static_cast<eZXVRecordType>(type) << static_cast<eZXVRecordProblem>(problem) << detail
+                      << midway;
+    AfxGetMessageManager()->NotifyEx(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_PROBLEM, 0, args);
+}
+
 bool CRecordList::EnumRecords(int type) {
     if (!ValidType(type)) return true;
     for (const RecordItem& item : GetRecords(type))
@@ -293,22 +306,145 @@ std::string CRecordList::GetRecordPath(int type, int id) {
     return item ? item->path : std::string();
 }
 
-void CRecordList::RenameRecord(int type, int id, const std::string& name) {
-    if (type != ZXV_RECORD_VIDEO && type != ZXV_RECORD_AUDIO) return;
-    const std::string path = GetRecordDir(type) + name + kExtensions[type];
-    CAutoLock lock(m_listLock);
-    RecordItem* item = Find(type, id);
-    if (!item) return;
-    MoveItemFile(*item, path);
-    item->name = name;
+int CRecordList::CheckFileName(const std::string& name) {
+    return RecordNameRule(name) == 0 ? ZXV_RECORD_OK : ZXV_RECORD_ERR_BAD_NAME;
 }
 
-void CRecordList::MoveRecord(int type, int id, const std::string& path) {
-    CAutoLock lock(m_listLock);
-    RecordItem* item = Find(type, id);
-    if (!item) return;
-    MoveItemFile(*item, path);
-    if (type != ZXV_RECORD_IMAGE) item->name = File::GetFileNameWithoutExtension(path);
+int CRecordList::ProblemOf(unsigned long error) {
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ZXV_RECORD_ERR_DISK_FULL;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_BAD_NETPATH:
+    case ERROR_NETNAME_DELETED:
+        return ZXV_RECORD_ERR_FOLDER_MISSING;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return ZXV_RECORD_ERR_FOLDER_READONLY;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return ZXV_RECORD_ERR_EXISTS;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ZXV_RECORD_ERR_BAD_NAME;
+    default:
+        return ZXV_RECORD_ERR_WRITE;
+    }
+}
+
+bool CRecordList::RecycleFile(const std::string& path) {
+    // The list of names ends with an empty one.
+    std::wstring from = Charset::String2WString(path);
+    from.push_back(L'\0');
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted && !File::IsExistFile(path);
+}
+
+// Moves a record's file; the record follows only when the file moved. A
+// picture whose new extension names another format is written anew in that
+// format. The list is saved at once, so it always names real files.
+int CRecordList::MoveItemFile(int type, RecordItem& item, const std::string& path, bool replace) {
+    if (path == item.path) return ZXV_RECORD_OK;
+    // The one being recorded is still being written.
+    if (&item == m_current.load()) return ZXV_RECORD_ERR_WRITE;
+    if (!File::IsExistFile(item.path)) return ZXV_RECORD_ERR_NO_FILE;
+    if (!replace && File::IsExistFile(path) && !SamePath(path, item.path)) return ZXV_RECORD_ERR_EXISTS;
+    const std::wstring from = Charset::String2WString(item.path), to = Charset::String2WString(path);
+    // Picture formats by extension: 0 JPEG, 1 BMP, 2 PNG, -1 another.
+    const auto formatOf = [](const std::string& file) {
+        const std::string ext = LowerExtension(file);
+        return ext == ".png" ? 2 : (ext == ".jpg" || ext == ".jpeg") ? 0 : ext == ".bmp" ? 1 : -1;
+    };
+    const int encoder = formatOf(path);
+    const std::string ext = LowerExtension(path);
+    const bool convert = type == ZXV_RECORD_IMAGE && encoder >= 0 && encoder != formatOf(item.path);
+    DWORD error = 0;
+    if (convert) {
+        static const wchar_t* const kMime[3] = {L"image/jpeg", L"image/bmp", L"image/png"};
+        std::unique_ptr<Gdiplus::Bitmap> picture(Gdiplus::Bitmap::FromFile(from.c_str()));
+        CLSID clsid;
+        // Written beside the target first, so a failed save leaves no
+        // half-made file where another one was.
+        const std::wstring part = to + L".part";
+        if (!picture || picture->GetLastStatus() != Gdiplus::Ok || !FindImageEncoder(kMime[encoder], clsid)) {
+            error = ERROR_INVALID_DATA;
+        } else if (picture->Save(part.c_str(), &clsid, nullptr) != Gdiplus::Ok) {
+            // GDI+ gives no Windows error: try the folder with a file of our own.
+            HANDLE h = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_WRITE_FAULT;
+            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+            DeleteFileW(part.c_str());
+        } else {
+            picture.reset();
+            if (!MoveFileExW(part.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+                error = GetLastError();
+                DeleteFileW(part.c_str());
+            } else if (!DeleteFileW(from.c_str())) {
+                YL_Log(kLog, 2, kModule, "%s stays beside its %s copy (%lu)", item.path.c_str(), ext.c_str(),
+                       static_cast<unsigned long>(GetLastError()));
+            }
+        }
+    } else {
+        const DWORD flags = MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+        if (!MoveFileExW(from.c_str(), to.c_str(), flags)) error = GetLastError();
+    }
+    if (error != 0) {
+        YL_Log(kLog, 2, kModule, "moving %s to %s failed (%lu)", item.path.c_str(), path.c_str(),
+               static_cast<unsigned long>(error));
+        if (error == ERROR_INVALID_DATA) return ZXV_RECORD_ERR_NO_FILE;
+        const int problem = ProblemOf(error);
+        // A folder that is there but takes no new file cannot be written
+        // (Wine reports such a folder, e.g. Z:\proc, as "file not found").
+        if (problem == ZXV_RECORD_ERR_FOLDER_MISSING && Dir::IsDirectory(File::GetParentPath(path)))
+            return ZXV_RECORD_ERR_FOLDER_READONLY;
+        return problem;
+    }
+    item.path = path;
+    return ZXV_RECORD_OK;
+}
+
+int CRecordList::RenameRecord(int type, int id, const std::string& name) {
+    if (type != ZXV_RECORD_VIDEO && type != ZXV_RECORD_AUDIO) return ZXV_RECORD_OK;
+    if (CheckFileName(name) != ZXV_RECORD_OK) return ZXV_RECORD_ERR_BAD_NAME;
+    const std::string path = GetRecordDir(type) + name + kExtensions[type];
+    int problem;
+    {
+        CAutoLock lock(m_listLock);
+        RecordItem* item = Find(type, id);
+        if (!item) return ZXV_RECORD_ERR_NO_FILE;
+        problem = MoveItemFile(type, *item, path, false);
+        if (problem == ZXV_RECORD_OK) item->name = name;
+    }
+    if (problem == ZXV_RECORD_OK) SaveList(type);
+    return problem;
+}
+
+int CRecordList::MoveRecord(int type, int id, const std::string& path) {
+    if (!ValidType(type)) return ZXV_RECORD_ERR_NO_FILE;
+    if (CheckFileName(File::GetFileName(path)) != ZXV_RECORD_OK) return ZXV_RECORD_ERR_BAD_NAME;
+    int problem;
+    {
+        CAutoLock lock(m_listLock);
+        RecordItem* item = Find(type, id);
+        if (!item) return ZXV_RECORD_ERR_NO_FILE;
+        problem = MoveItemFile(type, *item, path, true);
+        if (problem == ZXV_RECORD_OK && type != ZXV_RECORD_IMAGE)
+            item->name = File::GetFileNameWithoutExtension(path);
+    }
+    if (problem == ZXV_RECORD_OK) SaveList(type);
+    return problem;
 }
 
 void CRecordList::DeleteRecords(int type, const std::vector<int>& ids, bool deleteFiles) {
@@ -328,9 +464,9 @@ void CRecordList::DeleteRecords(int type, const std::vector<int>& ids, bool dele
             }
         }
         if (!removed) continue;
-        if (deleteFiles && !DeleteFileUtf8(removed->path))
-            YL_Log(kLog, 2, kModule, "DeleteRecords: %s not deleted (%lu)", removed->path.c_str(),
-                   static_cast<unsigned long>(GetLastError()));
+        // Into the recycle bin, from where the user can bring it back.
+        if (deleteFiles && File::IsExistFile(removed->path) && !RecycleFile(removed->path))
+            YL_Log(kLog, 2, kModule, "DeleteRecords: %s could not go to the recycle bin", removed->path.c_str());
         SaveList(type);
     }
 }
@@ -365,39 +501,88 @@ int CRecordList::ChainReferences() {
     return g_chainReferences;
 }
 
+int CRecordList::RecordFolderFor(int type, std::string& folder) {
+    std::string configured;
+    AfxGetConfigManager()->GetString(kSection, kDirKeys[type], configured);
+    // A chosen folder that is gone (a drive taken out) is told to the user
+    // rather than silently replaced: the choice stays for when it is back.
+    if (!configured.empty() && !Dir::IsDirectory(configured) && !Dir::MakeDir(configured)) {
+        folder = configured;
+        return ZXV_RECORD_ERR_FOLDER_MISSING;
+    }
+    folder = GetRecordDir(type);
+    return Dir::IsDirectory(folder) ? ZXV_RECORD_OK : ZXV_RECORD_ERR_FOLDER_MISSING;
+}
+
+int CRecordList::RecorderProblem(const std::string& path, std::string& detail, bool midway) {
+    unsigned long system = 0;
+    const int error = m_oRecorder.FFGetLastError(&system);
+    detail = File::GetParentPath(path);
+    if (error == LIBREC_ERR_ENCODER) return ZXV_RECORD_ERR_ENCODER;
+    if (error != LIBREC_ERR_FILE) return ZXV_RECORD_ERR_WRITE;
+    int problem = ProblemOf(system);
+    // At the start, a folder that is there but takes no new file cannot be
+    // written (Wine reports such a folder as "file not found"); while
+    // recording, "not found" means the folder went away.
+    if (!midway && problem == ZXV_RECORD_ERR_FOLDER_MISSING && Dir::IsDirectory(detail))
+        problem = ZXV_RECORD_ERR_FOLDER_READONLY;
+    // A file that cannot be written for another reason is named itself.
+    if (problem == ZXV_RECORD_ERR_WRITE || problem == ZXV_RECORD_ERR_EXISTS || problem == ZXV_RECORD_ERR_BAD_NAME) {
+        detail = path;
+        return ZXV_RECORD_ERR_WRITE;
+    }
+    return problem;
+}
+
 int CRecordList::StartRecord(int type) {
+    CAutoLock control(m_controlLock);
     StopRecord();
     if (type != ZXV_RECORD_VIDEO && type != ZXV_RECORD_AUDIO) return 1;
-    const std::string path = NewRecordPath(type);
-    m_firstFrame = false;
-    int opened;
-    {
-        CAutoLock lock(m_recorderLock);
-        opened = type == ZXV_RECORD_AUDIO
-                     ? m_oRecorder.FFAudioInit(path.c_str(), kChannels, kSampleRate, kSoundBitRate,
-                                               LIBSTREAM_CODEC_MP3)
-                     : m_oRecorder.FFVideoInit(path.c_str(), m_width, m_height, kFrameRate, kVideoBitRate, kChannels,
-                                               kSampleRate, kVideoAudioBitRate, LIBSTREAM_CODEC_AAC,
-                                               LIBSTREAM_CODEC_H264, 0, true, 3);
-    }
-    if (opened != 0) {
-        YL_Log(kLog, 3, kModule, "StartRecord: %s cannot be recorded", path.c_str());
-        DeleteFileUtf8(path);
+    std::string folder;
+    if (RecordFolderFor(type, folder) != ZXV_RECORD_OK) {
+        YL_Log(kLog, 3, kModule, "StartRecord: the record folder %s is missing", folder.c_str());
+        NotifyProblem(type, ZXV_RECORD_ERR_FOLDER_MISSING, folder, false);
         return 1;
     }
-    if (type == ZXV_RECORD_VIDEO) AddRecordDeal();
-    if (!m_oAudioProcess.StartAudioCapture(kSampleRate, kChannels, m_oRecorder.FFGetAudioInputSize())) {
-        // Nothing of the failed start is left behind: the recorder is
-        // closed, the chain let go and the half-made file removed.
-        YL_Log(kLog, 3, kModule, "StartRecord: the microphone did not start");
-        if (type == ZXV_RECORD_VIDEO) ReleaseRecordDeal();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const std::string path = folder + RecordFileName(now, type);
+    m_firstFrame = false;
+    m_writeFailed = false;
+    // Video: with the microphone's sound when the microphone starts,
+    // otherwise the picture alone (and the user is told once).
+    const auto open = [&](bool sound) {
+        CAutoLock lock(m_recorderLock);
+        return type == ZXV_RECORD_AUDIO
+                   ? m_oRecorder.FFAudioInit(path.c_str(), kChannels, kSampleRate, kSoundBitRate, LIBSTREAM_CODEC_MP3)
+                   : m_oRecorder.FFVideoInit(path.c_str(), m_width, m_height, kFrameRate, kVideoBitRate,
+                                             sound ? kChannels : 0, kSampleRate, kVideoAudioBitRate,
+                                             LIBSTREAM_CODEC_AAC, LIBSTREAM_CODEC_H264, 0, true, 3);
+    };
+    const auto failed = [&]() {
+        std::string detail;
+        const int problem = RecorderProblem(path, detail, false);
+        YL_Log(kLog, 3, kModule, "StartRecord: %s cannot be recorded", path.c_str());
+        DeleteFileUtf8(path);
+        NotifyProblem(type, problem, detail, false);
+        return 1;
+    };
+    if (open(true) != 0) return failed();
+    bool sound = m_oAudioProcess.StartAudioCapture(kSampleRate, kChannels, m_oRecorder.FFGetAudioInputSize());
+    if (!sound) {
+        YL_Log(kLog, 2, kModule, "StartRecord: the microphone did not start");
         {
             CAutoLock lock(m_recorderLock);
             m_oRecorder.FFUint();
         }
         DeleteFileUtf8(path);
-        return 1;
+        if (type == ZXV_RECORD_AUDIO) {
+            NotifyProblem(type, ZXV_RECORD_ERR_MICROPHONE, std::string(), false);
+            return 1;
+        }
+        if (open(false) != 0) return failed();
     }
+    if (type == ZXV_RECORD_VIDEO) AddRecordDeal();
     std::unique_ptr<RecordItem> item(new RecordItem);
     item->path = path;
     item->name = File::GetFileNameWithoutExtension(path);
@@ -414,10 +599,12 @@ int CRecordList::StartRecord(int type) {
     m_lastElapsed = 0;
     m_state = ZXV_RECORD_RECORDING;
     NotifyState(ZXV_RECORD_RECORDING, type);
+    if (!sound) NotifyProblem(type, ZXV_RECORD_NOTE_NO_SOUND, std::string(), false);
     return 0;
 }
 
 void CRecordList::StopRecord() {
+    CAutoLock control(m_controlLock);
     if (m_state == ZXV_RECORD_STOPPED) return;
     m_state = ZXV_RECORD_STOPPED;
     // The capture ends first, so no sound arrives while the file closes.
@@ -433,12 +620,42 @@ void CRecordList::StopRecord() {
     // The duration is read from the finished file, which holds everything
     // the encoder still had in hand at the stop.
     if (current) {
-        const int duration = static_cast<int>(LibRecorder::FFGetTotalTm(current->path.c_str()));
-        CAutoLock lock(m_listLock);
-        current->duration = duration;
+        const double seconds = LibRecorder::FFGetTotalTm(current->path.c_str());
+        // A file with nothing in it (the first writes already failed) is no
+        // recording: it leaves the list and the disk.
+        if (FileSize(current->path) <= 0 || seconds <= 0) {
+            YL_Log(kLog, 2, kModule, "StopRecord: %s holds nothing and is dropped", current->path.c_str());
+            DeleteFileUtf8(current->path);
+            CAutoLock lock(m_listLock);
+            auto& list = m_lists[type];
+            for (auto it = list.begin(); it != list.end(); ++it)
+                if (it->get() == current) {
+                    list.erase(it);
+                    break;
+                }
+        } else {
+            CAutoLock lock(m_listLock);
+            current->duration = static_cast<int>(seconds);
+        }
     }
     NotifyState(ZXV_RECORD_STOPPED, type);
     SaveList(type);
+}
+
+void CRecordList::StopAfterFailure() {
+    CAutoLock control(m_controlLock);
+    RecordItem* current = m_current;
+    if (m_state != ZXV_RECORD_RECORDING || !current) return;
+    const int type = m_type;
+    const std::string path = current->path;
+    std::string detail;
+    int problem;
+    {
+        CAutoLock lock(m_recorderLock);
+        problem = RecorderProblem(path, detail, true);
+    }
+    StopRecord();
+    NotifyProblem(type, problem, detail, true);
 }
 
 int CRecordList::GetRecordTime() {
@@ -468,6 +685,9 @@ void CRecordList::EndSnapshot() { ReleaseRecordDeal(); }
 void CRecordList::ProgressTick() { ProgressTick(GetTickCount()); }
 
 void CRecordList::ProgressTick(DWORD now) {
+    // A recording whose writes failed stops here, off the frame and sound
+    // threads (which hold the chain and the capture).
+    if (m_writeFailed.exchange(false)) StopAfterFailure();
     if (m_ticked && now - m_lastTick < kProgressEveryMs) return;
     m_ticked = true;
     m_lastTick = now;
@@ -504,7 +724,8 @@ void CRecordList::DealVideo(BYTE* frame, const VideoFrameFormat* format, int /*s
         CAutoLock lock(m_recorderLock);
         // Checked again under the lock: a stop may have closed the file.
         if (m_state == ZXV_RECORD_RECORDING) {
-            m_oRecorder.FFAppendVideo(frame, bytes);
+            if (m_oRecorder.FFAppendVideo(frame, bytes) != 0 && m_oRecorder.FFGetLastError() != LIBREC_OK)
+                m_writeFailed = true;
             if (!m_firstFrame) {
                 m_firstFrame = true;
                 if (RecordItem* current = m_current)
@@ -520,6 +741,12 @@ void CRecordList::SaveSnapshot(const BYTE* frame, int width, int height) {
     const std::string thumbnail = GetThumbnailPath(ZXV_RECORD_IMAGE, path);
     if (!LibRecorder::FFSaveAsBitmap(frame, width, height, width, height, path.c_str())) {
         YL_Log(kLog, 3, kModule, "TakeSnapshot: %s could not be written", path.c_str());
+        // The observers hear why (and end the snapshot they asked for).
+        const std::string folder = File::GetParentPath(path);
+        if (Dir::IsDirectory(folder))
+            NotifyProblem(ZXV_RECORD_IMAGE, ZXV_RECORD_ERR_WRITE, path, false);
+        else
+            NotifyProblem(ZXV_RECORD_IMAGE, ZXV_RECORD_ERR_FOLDER_MISSING, folder, false);
         return;
     }
     // The ".jpg" thumbnail holds a BMP, which every reader of pictures takes.
@@ -542,5 +769,7 @@ void CRecordList::OnAudioProcess(double /*sampleTime*/, BYTE* data, int length) 
     if (!data || length <= 0) return;
     if (m_state != ZXV_RECORD_RECORDING || (m_type != ZXV_RECORD_VIDEO && m_type != ZXV_RECORD_AUDIO)) return;
     CAutoLock lock(m_recorderLock);
-    if (m_state == ZXV_RECORD_RECORDING) m_oRecorder.FFAppendAudio(data, length);
+    if (m_state == ZXV_RECORD_RECORDING && m_oRecorder.FFAppendAudio(data, length) != 0 &&
+        m_oRecorder.FFGetLastError() != LIBREC_OK)
+        m_writeFailed = true;
 }

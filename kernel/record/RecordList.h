@@ -44,10 +44,10 @@ public:
     bool EnumRecords(int type) override;
     int GetRecordDuration(int type, int id) override;
     std::string GetRecordName(int type, int id) override;
-    void RenameRecord(int type, int id, const std::string& name) override;
+    int RenameRecord(int type, int id, const std::string& name) override;
     std::string GetRecordThumbnail(int type, int id) override;
     std::string GetRecordPath(int type, int id) override;
-    void MoveRecord(int type, int id, const std::string& path) override;
+    int MoveRecord(int type, int id, const std::string& path) override;
     void DeleteRecords(int type, const std::vector<int>& ids, bool deleteFiles) override;
     void OpenRecordDir(int type) override;
     int StartRecord(int type) override;
@@ -81,6 +81,14 @@ public:
                                      int height);
     // How many reasons the recorder has to be in the chain.
     static int ChainReferences();
+    // Why a name cannot be a file name (ZXV_RECORD_ERR_BAD_NAME), or
+    // ZXV_RECORD_OK: empty, characters Windows forbids, a trailing dot or
+    // space, a reserved device name.
+    static int CheckFileName(const std::string& name);
+    // The problem a failed file operation's Windows error stands for.
+    static int ProblemOf(unsigned long systemError);
+    // Moves a file to the recycle bin (undoable). True when it went.
+    static bool RecycleFile(const std::string& path);
 
 private:
     CRecordList(const CRecordList&);
@@ -92,6 +100,14 @@ private:
     void SaveList(int type);
     void NotifyRecord(int type, int id, const std::string& thumbnail, bool isNew);
     void NotifyState(int state, int type);
+    void NotifyProblem(int type, int problem, const std::string& detail, bool midway);
+    // The folder a new recording of the type goes to; a configured folder
+    // that is missing and cannot be made is reported, not replaced.
+    int RecordFolderFor(int type, std::string& folder);
+    // The recorder's failure as a problem and its detail.
+    int RecorderProblem(const std::string& path, std::string& detail, bool midway);
+    void StopAfterFailure();
+    int MoveItemFile(int type, RecordItem& item, const std::string& path, bool replace);
     void AddRecordDeal();
     void ReleaseRecordDeal();
     std::string NewRecordPath(int type);
@@ -107,6 +123,12 @@ private:
     std::atomic<RecordItem*> m_current;
     bool m_firstFrame;
     std::atomic<bool> m_snapshot;
+    // An append failed (a write or the encoder): the worker's next step
+    // stops the recording.
+    std::atomic<bool> m_writeFailed;
+    // Starts and stops (from the user's thread and, after a failure, from
+    // the worker) never overlap.
+    CRITICAL_SECTION m_controlLock;
     std::atomic<int> m_lastElapsed;
     DWORD m_lastTick;
     bool m_ticked;

@@ -47,6 +47,30 @@ struct Encoder {
     AVStream* stream = nullptr;
 };
 
+// Writes past this many bytes of a recording file fail (tests); -1: never.
+std::atomic<long long> g_faultAfter{-1};
+std::atomic<unsigned long> g_faultError{0};
+
+const int kIoBuffer = 64 * 1024;
+
+// The end of the last packet of a file whose header gives no duration (a
+// recording cut short before it could be finished), in seconds from the
+// file's start.
+double ScanDuration(AVFormatContext* fmt) {
+    const double start = fmt->start_time != AV_NOPTS_VALUE ? fmt->start_time / double(AV_TIME_BASE) : 0;
+    double end = 0;
+    AVPacket* pkt = av_packet_alloc();
+    while (pkt && av_read_frame(fmt, pkt) >= 0) {
+        const AVStream* st = fmt->streams[pkt->stream_index];
+        const int64_t at = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+        if (at != AV_NOPTS_VALUE)
+            end = std::max(end, (at + std::max<int64_t>(pkt->duration, 0)) * av_q2d(st->time_base) - start);
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    return end;
+}
+
 }  // namespace
 
 struct LibRecorder::Impl {
@@ -63,6 +87,9 @@ struct LibRecorder::Impl {
     int width = 0, height = 0, frameRate = 20, channels = 1, sampleRate = 44100, frameSamples = 1024;
     int64_t frames = 0, samples = 0;
     bool failed = false;  // a write failed: later appends are dropped
+    int lastError = LIBREC_OK;      // LibRecorderError of the last start or failure
+    unsigned long systemError = 0;  // its Windows error, for a file failure
+    HANDLE file = INVALID_HANDLE_VALUE;
     bool warnedShort = false;
     bool created = false;  // this recording made the file
     std::atomic<double> elapsed{0};  // ElapsedMs, for FFGetTotalTm of an open file
@@ -72,6 +99,16 @@ struct LibRecorder::Impl {
     int OpenFile(const std::string& file, bool withVideo, int w, int h, int fps, int vbr,
                  int ch, int rate, int abr, AVCodecID audioId, int threads, bool lowDelay, int keySeconds);
     void Close(bool finish);
+    void Fail(int error, unsigned long system) {
+        if (lastError == LIBREC_OK) {
+            lastError = error;
+            systemError = system;
+        }
+    }
+    bool OpenSink(const std::string& file);
+    void CloseSink();
+    static int WritePacket(void* opaque, uint8_t* buf, int size);
+    static int64_t SeekPacket(void* opaque, int64_t offset, int whence);
     double ElapsedMs() const {
         double v = video.ctx ? frames * 1000.0 / frameRate : 0;
         double a = audio.ctx ? samples * 1000.0 / sampleRate : 0;
@@ -83,6 +120,8 @@ bool LibRecorder::Impl::Write(Encoder& enc, AVFrame* frame) {
     int rc = avcodec_send_frame(enc.ctx, frame);
     if (rc < 0 && rc != AVERROR_EOF) {
         Log(2, kModule, "encoder refused a frame of %s: %s", path.c_str(), ErrText(rc).c_str());
+        Fail(LIBREC_ERR_ENCODER, 0);
+        failed = true;
         return false;
     }
     AVPacket* pkt = av_packet_alloc();
@@ -92,6 +131,7 @@ bool LibRecorder::Impl::Write(Encoder& enc, AVFrame* frame) {
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) break;
         if (rc < 0) {
             Log(2, kModule, "encoder failed on %s: %s", path.c_str(), ErrText(rc).c_str());
+            Fail(LIBREC_ERR_ENCODER, 0);
             ok = false;
             break;
         }
@@ -100,6 +140,7 @@ bool LibRecorder::Impl::Write(Encoder& enc, AVFrame* frame) {
         rc = av_interleaved_write_frame(out, pkt);
         if (rc < 0) {
             Log(2, kModule, "cannot write %s: %s", path.c_str(), ErrText(rc).c_str());
+            Fail(LIBREC_ERR_FILE, 0);  // the writer has set the Windows error already
             ok = false;
             break;
         }
@@ -153,6 +194,7 @@ int LibRecorder::Impl::OpenFile(const std::string& file, bool withVideo, int w, 
         const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
         if (!codec) {
             Log(2, kModule, "no H.264 encoder");
+            Fail(LIBREC_ERR_ENCODER, 0);
             return -1;
         }
         // The encoder takes even sizes; an odd frame is scaled by one pixel.
@@ -178,6 +220,7 @@ int LibRecorder::Impl::OpenFile(const std::string& file, bool withVideo, int w, 
         av_dict_free(&opts);
         if (rc < 0) {
             Log(2, kModule, "cannot start H.264 at %dx%d: %s", w, h, ErrText(rc).c_str());
+            Fail(LIBREC_ERR_ENCODER, 0);
             return -1;
         }
         avcodec_parameters_from_context(video.stream->codecpar, c);
@@ -191,11 +234,12 @@ int LibRecorder::Impl::OpenFile(const std::string& file, bool withVideo, int w, 
                              nullptr);
         if (!sws) return -1;
     }
-    {
+    if (ch > 0) {
         const AVCodec* codec = audioId == AV_CODEC_ID_MP3 ? avcodec_find_encoder_by_name("libmp3lame")
                                                           : avcodec_find_encoder(audioId);
         if (!codec) {
             Log(2, kModule, "no encoder for sound codec %d", static_cast<int>(audioId));
+            Fail(LIBREC_ERR_ENCODER, 0);
             return -1;
         }
         audio.stream = avformat_new_stream(out, nullptr);
@@ -211,6 +255,7 @@ int LibRecorder::Impl::OpenFile(const std::string& file, bool withVideo, int w, 
         if (rc < 0) {
             Log(2, kModule, "cannot start %s at %d Hz, %d channels, %d b/s: %s", codec->name, rate, ch, abr,
                 ErrText(rc).c_str());
+            Fail(LIBREC_ERR_ENCODER, 0);
             return -1;
         }
         avcodec_parameters_from_context(audio.stream->codecpar, c);
@@ -229,6 +274,7 @@ int LibRecorder::Impl::OpenFile(const std::string& file, bool withVideo, int w, 
             swr_init(swr) < 0) {
             av_channel_layout_uninit(&layout);
             Log(2, kModule, "cannot convert sound for %s", codec->name);
+            Fail(LIBREC_ERR_ENCODER, 0);
             return -1;
         }
         av_channel_layout_uninit(&layout);
@@ -236,15 +282,16 @@ int LibRecorder::Impl::OpenFile(const std::string& file, bool withVideo, int w, 
     frameRate = fps;
     channels = ch;
     sampleRate = rate;
-    rc = avio_open(&out->pb, file.c_str(), AVIO_FLAG_WRITE);
-    if (rc < 0) {
-        Log(2, kModule, "cannot create %s: %s", file.c_str(), ErrText(rc).c_str());
-        return -1;
-    }
+    if (!OpenSink(file)) return -1;
     created = true;
     rc = avformat_write_header(out, nullptr);
+    if (rc >= 0) {
+        avio_flush(out->pb);
+        rc = out->pb->error;
+    }
     if (rc < 0) {
         Log(2, kModule, "cannot start %s: %s", file.c_str(), ErrText(rc).c_str());
+        Fail(LIBREC_ERR_FILE, 0);
         return -1;
     }
     key = PathKey(file);
@@ -253,6 +300,74 @@ int LibRecorder::Impl::OpenFile(const std::string& file, bool withVideo, int w, 
     g_open[key] = &elapsed;
     Log(0, kModule, "recording %s", file.c_str());
     return 0;
+}
+
+// The file is written with Windows calls rather than FFmpeg's own file
+// protocol, so that a failed write keeps its Windows error (a full disk and a
+// folder that went away are told apart).
+bool LibRecorder::Impl::OpenSink(const std::string& name) {
+    file = CreateFileW(Charset::String2WString(name).c_str(), GENERIC_WRITE | GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        Log(2, kModule, "cannot create %s (%lu)", name.c_str(), static_cast<unsigned long>(error));
+        Fail(LIBREC_ERR_FILE, error);
+        return false;
+    }
+    unsigned char* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
+    out->pb = buffer ? avio_alloc_context(buffer, kIoBuffer, 1, this, nullptr, &Impl::WritePacket, &Impl::SeekPacket)
+                     : nullptr;
+    if (!out->pb) {
+        av_free(buffer);
+        CloseHandle(file);
+        file = INVALID_HANDLE_VALUE;
+        DeleteFileW(Charset::String2WString(name).c_str());
+        Fail(LIBREC_ERR_FILE, ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    return true;
+}
+
+void LibRecorder::Impl::CloseSink() {
+    if (out && out->pb) {
+        avio_flush(out->pb);
+        av_freep(&out->pb->buffer);
+        avio_context_free(&out->pb);
+    }
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+}
+
+int LibRecorder::Impl::WritePacket(void* opaque, uint8_t* buf, int size) {
+    Impl& r = *static_cast<Impl*>(opaque);
+    LARGE_INTEGER zero{}, at{};
+    SetFilePointerEx(r.file, zero, &at, FILE_CURRENT);
+    DWORD want = static_cast<DWORD>(size), error = 0;
+    const long long limit = g_faultAfter.load();
+    if (limit >= 0 && at.QuadPart + size > limit) {
+        want = at.QuadPart >= limit ? 0 : static_cast<DWORD>(limit - at.QuadPart);
+        error = g_faultError.load();
+    }
+    DWORD written = 0;
+    if (want > 0 && !WriteFile(r.file, buf, want, &written, nullptr)) error = GetLastError();
+    if (error == 0 && written == static_cast<DWORD>(size)) return size;
+    if (error == 0) error = ERROR_WRITE_FAULT;
+    Log(2, kModule, "writing %s failed after %lld bytes (%lu)", r.path.c_str(),
+        static_cast<long long>(at.QuadPart + written), static_cast<unsigned long>(error));
+    r.Fail(LIBREC_ERR_FILE, error);
+    return AVERROR(EIO);
+}
+
+int64_t LibRecorder::Impl::SeekPacket(void* opaque, int64_t offset, int whence) {
+    Impl& r = *static_cast<Impl*>(opaque);
+    LARGE_INTEGER size{};
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE) return GetFileSizeEx(r.file, &size) ? size.QuadPart : -1;
+    const DWORD method = whence == SEEK_CUR ? FILE_CURRENT : whence == SEEK_END ? FILE_END : FILE_BEGIN;
+    LARGE_INTEGER to, at{};
+    to.QuadPart = offset;
+    return SetFilePointerEx(r.file, to, &at, method) ? at.QuadPart : -1;
 }
 
 void LibRecorder::Impl::Close(bool finish) {
@@ -269,8 +384,8 @@ void LibRecorder::Impl::Close(bool finish) {
         if (rc < 0) Log(2, kModule, "cannot finish %s: %s", path.c_str(), ErrText(rc).c_str());
         else Log(0, kModule, "finished %s, %.1f s", path.c_str(), ElapsedMs() / 1000.0);
     }
+    CloseSink();
     if (out) {
-        if (out->pb) avio_closep(&out->pb);
         avformat_free_context(out);
         out = nullptr;
     }
@@ -305,14 +420,20 @@ int LibRecorder::FFVideoInit(const char* path, int width, int height, int frameR
                              bool lowDelay, int keySeconds) {
     FFUint();
     std::lock_guard<std::mutex> lock(m_impl->mu);
+    m_impl->lastError = LIBREC_OK;
+    m_impl->systemError = 0;
+    const bool sound = channels != 0;
     if (!HasFileName(path) || width < 2 || height < 2 || width > 8192 || height > 8192 || frameRate <= 0 ||
-        frameRate > 240 || videoBitRate <= 0 || channels < 1 || channels > 2 || sampleRate < 8000 ||
-        sampleRate > 192000 || audioBitRate <= 0) {
+        frameRate > 240 || videoBitRate <= 0 || channels < 0 || channels > 2 ||
+        (sound && (sampleRate < 8000 || sampleRate > 192000 || audioBitRate <= 0))) {
+        m_impl->Fail(LIBREC_ERR_ARGS, 0);
         Log(2, kModule, "FFVideoInit refused: %dx%d at %d, %d b/s, %d ch %d Hz %d b/s", width, height, frameRate,
             videoBitRate, channels, sampleRate, audioBitRate);
         return -1;
     }
-    if (audioCodec != LIBSTREAM_CODEC_AAC || (videoCodec != LIBSTREAM_CODEC_H264 && videoCodec != AV_CODEC_ID_H264)) {
+    if ((sound && audioCodec != LIBSTREAM_CODEC_AAC) ||
+        (videoCodec != LIBSTREAM_CODEC_H264 && videoCodec != AV_CODEC_ID_H264)) {
+        m_impl->Fail(LIBREC_ERR_ARGS, 0);
         Log(2, kModule, "FFVideoInit: only H.264 (%d) with AAC (%d) is recorded, not %d with %d",
             LIBSTREAM_CODEC_H264, LIBSTREAM_CODEC_AAC, videoCodec, audioCodec);
         return -1;
@@ -328,12 +449,16 @@ int LibRecorder::FFVideoInit(const char* path, int width, int height, int frameR
 int LibRecorder::FFAudioInit(const char* path, int channels, int sampleRate, int bitRate, int codec) {
     FFUint();
     std::lock_guard<std::mutex> lock(m_impl->mu);
+    m_impl->lastError = LIBREC_OK;
+    m_impl->systemError = 0;
     if (!HasFileName(path) || channels < 1 || channels > 2 || sampleRate < 8000 || sampleRate > 48000 ||
         bitRate <= 0) {
+        m_impl->Fail(LIBREC_ERR_ARGS, 0);
         Log(2, kModule, "FFAudioInit refused: %d ch %d Hz %d b/s", channels, sampleRate, bitRate);
         return -1;
     }
     if (codec != LIBSTREAM_CODEC_MP3) {
+        m_impl->Fail(LIBREC_ERR_ARGS, 0);
         Log(2, kModule, "FFAudioInit: only MP3 (%d) is recorded, not %d", LIBSTREAM_CODEC_MP3, codec);
         return -1;
     }
@@ -387,6 +512,17 @@ double LibRecorder::GetCurTm() {
     return m_impl->ElapsedMs();
 }
 
+int LibRecorder::FFGetLastError(unsigned long* systemError) {
+    std::lock_guard<std::mutex> lock(m_impl->mu);
+    if (systemError) *systemError = m_impl->systemError;
+    return m_impl->lastError;
+}
+
+void LibRecorder::FFInjectWriteFault(long long afterBytes, unsigned long systemError) {
+    g_faultError = systemError;
+    g_faultAfter = afterBytes < 0 ? -1 : afterBytes;
+}
+
 void LibRecorder::FFUint() {
     std::lock_guard<std::mutex> lock(m_impl->mu);
     m_impl->Close(true);
@@ -406,6 +542,7 @@ double LibRecorder::FFGetTotalTm(const char* path) {
     if (!fmt) return 0;
     // A file without a single packet lasts nothing, whatever its header says.
     double d = HasPacket(fmt) ? InputDuration(fmt) : 0;
+    if (d <= 0) d = ScanDuration(fmt);
     avformat_close_input(&fmt);
     return d;
 }

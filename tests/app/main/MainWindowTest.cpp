@@ -282,7 +282,7 @@ TEST_F(MainWindowTest, FailuresAreToldInTheMessageTip) {
     Open();
     // No camera in this prefix, and Wine's own microphone cannot capture.
     for (const auto& c : {std::make_pair("btnOpenCamera", "打开摄像头失败"),
-                          std::make_pair("btnRecordAudioBegin", "打开麦克风失败")}) {
+                          std::make_pair("btnRecordAudioBegin", "录音需要麦克风：没有可用的麦克风，或打开麦克风失败")}) {
         SCOPED_TRACE(c.first);
         std::string said;
         WhenShown tip(L"CZxVMsgTip", L"", [&](HWND h) {
@@ -291,7 +291,11 @@ TEST_F(MainWindowTest, FailuresAreToldInTheMessageTip) {
             if (!ClickIn(h, "BtnOk")) PostMessageW(h, WM_CLOSE, 0, 0);
         });
         w->Click(c.first);
-        EXPECT_TRUE(tip.Done());
+        // The recorder's cause arrives through its observers' queue.
+        EXPECT_TRUE(zxtest::WaitUntil([&] {
+            Pump(10);
+            return tip.Done();
+        }));
         EXPECT_EQ(said, c.second);
     }
     EXPECT_EQ(Page("tabMain"), 1) << "the recorded-sound list was shown first";

@@ -519,10 +519,11 @@ TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRef
               records + "我的录像.flv");
 }
 
-TEST_F(VideoSrcRecordTest, TheCaptionCloseDiscardsAFreshRecording) {
+TEST_F(VideoSrcRecordTest, TheCaptionCloseKeepsAFreshRecordingAndDeletingRecyclesIt) {
     Open();
     std::string path;
     int result = 0;
+    std::vector<std::string> tipTexts;
     const int id = RecordVideo(1, [&](CRecordPreview& dlg) {
         path = dlg.GetFilePath();
         EXPECT_TRUE(File::IsExistFile(path));
@@ -530,9 +531,45 @@ TEST_F(VideoSrcRecordTest, TheCaptionCloseDiscardsAFreshRecording) {
         result = dlg.GetResult();
     });
     ASSERT_NE(id, -1);
-    EXPECT_EQ(result, CRecordPreview::kResultDelete);
-    EXPECT_FALSE(File::IsExistFile(path)) << "the file is gone";
-    EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr) << "and its tile";
+    EXPECT_EQ(result, CRecordPreview::kResultClose);
+    EXPECT_TRUE(File::IsExistFile(path)) << "the file is kept";
+    CControlUI* tile = w->Find("VSMyRecordV_Item_" + std::to_string(id));
+    ASSERT_NE(tile, nullptr) << "and its tile";
+    EXPECT_EQ(recordList->GetRecordPath(0, id), path);
+
+    // A rename the record folder cannot take: the tip names the folder and
+    // the recording stays as it was.
+    const char* unwritable = "Z:\\proc\\";
+    if (Dir::IsDirectory(unwritable)) {
+        const std::string name = tile->GetText();
+        TipWatcher tips;
+        const int second = RecordVideo(1, [&](CRecordPreview& dlg) {
+            AfxGetConfigManager()->SetString("VSRecord", "VideoDir", unwritable, 0);
+            dlg.FindControl("editpreviewRename")->SetText("新名字");
+            ClickIn(dlg.GetHWND(), "btnSave");
+        });
+        EXPECT_TRUE(WaitFor([&] { return !tips.texts.empty(); }));
+        AfxGetConfigManager()->SetString("VSRecord", "VideoDir", records.c_str(), 0);
+        ASSERT_EQ(tips.texts.size(), 1u);
+        EXPECT_NE(tips.texts[0].find("无法写入"), std::string::npos) << tips.texts[0];
+        EXPECT_NE(tips.texts[0].find(unwritable), std::string::npos) << tips.texts[0];
+        const std::string kept = recordList->GetRecordPath(0, second);
+        EXPECT_TRUE(File::IsExistFile(kept));
+        EXPECT_EQ(File::GetParentPath(kept), records);
+        EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(second))->GetText(),
+                  File::GetFileNameWithoutExtension(kept));
+        EXPECT_EQ(tile->GetText(), name);
+    }
+
+    // The preview's delete moves the file to the recycle bin.
+    {
+        WhenShown preview(L"CRecordPreview", L"", [&](HWND h) { ClickIn(h, "btnDelete"); });
+        w->DoubleClick(w->Center(tile));
+        EXPECT_TRUE(preview.Done());
+    }
+    EXPECT_FALSE(File::IsExistFile(path));
+    EXPECT_TRUE(mediatest::InRecycleBin(File::GetFileName(path)));
+    EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr);
     EXPECT_EQ(recordList->GetRecordPath(0, id), "");
 }
 
@@ -645,6 +682,12 @@ TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
         EXPECT_NE(CRecordPreview::RenameProblem(bad, dir, ".jpg", current), "") << bad;
     EXPECT_NE(CRecordPreview::RenameProblem("TAKEN", dir, ".jpg", current), "") << "Windows names ignore case";
     EXPECT_EQ(CRecordPreview::RenameProblem("taken", dir, ".flv", current), "") << "another extension is free";
+
+    // A photo saved without a picture extension takes the chosen format's.
+    EXPECT_EQ(CRecordPreview::SaveAsPath(CRecordPreview::kPhoto, "C:\\a\\p", 3), "C:\\a\\p.png");
+    EXPECT_EQ(CRecordPreview::SaveAsPath(CRecordPreview::kPhoto, "C:\\a\\p.v1", 2), "C:\\a\\p.v1.jpg");
+    EXPECT_EQ(CRecordPreview::SaveAsPath(CRecordPreview::kPhoto, "C:\\a\\p.JPEG", 3), "C:\\a\\p.JPEG");
+    EXPECT_EQ(CRecordPreview::SaveAsPath(CRecordPreview::kVideo, "C:\\a\\v", 1), "C:\\a\\v");
 }
 
 }  // namespace

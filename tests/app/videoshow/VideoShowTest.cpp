@@ -52,10 +52,10 @@ public:
     bool EnumRecords(int) override { return false; }
     int GetRecordDuration(int, int) override { return 0; }
     std::string GetRecordName(int, int) override { return ""; }
-    void RenameRecord(int, int, const std::string&) override {}
+    int RenameRecord(int, int, const std::string&) override { return 0; }
     std::string GetRecordThumbnail(int, int) override { return ""; }
     std::string GetRecordPath(int, int) override { return ""; }
-    void MoveRecord(int, int, const std::string&) override {}
+    int MoveRecord(int, int, const std::string&) override { return 0; }
     void DeleteRecords(int, const std::vector<int>&, bool) override {}
     void OpenRecordDir(int) override {}
     int StartRecord(int) override { return 1; }

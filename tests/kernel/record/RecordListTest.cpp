@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "GdiPlus.h"
 #include "KernelTestSupport.h"
 #include "ListFile.h"
 #include "MediaTestSupport.h"
@@ -33,6 +34,11 @@ public:
         Add(Said{RECORDLIST_MSG_STATE, state, type, "", false});
     }
     void OnProgress(eZXVRecordType type) override { Add(Said{RECORDLIST_MSG_PROGRESS, type, 0, "", false}); }
+    // a: type, b: problem, text: detail, isNew: midway.
+    void OnRecordProblem(eZXVRecordType type, eZXVRecordProblem problem, const std::string& detail,
+                         bool midway) override {
+        Add(Said{RECORDLIST_MSG_PROBLEM, type, problem, detail, midway});
+    }
     std::vector<Said> Of(int message) {
         std::lock_guard<std::mutex> g(lock);
         std::vector<Said> out;
@@ -53,6 +59,16 @@ private:
     std::mutex lock;
     std::vector<Said> said;
 };
+
+// The stream flags of an FLV file's header: 1 video, 4 sound.
+int FlvStreams(const std::string& path) {
+    const std::string bytes = zxtest::ReadFile(path);
+    return bytes.size() >= 5 && bytes.compare(0, 3, "FLV") == 0 ? static_cast<unsigned char>(bytes[4]) : -1;
+}
+
+// Wine's Unix /proc (Z:\proc) refuses new files even to root: a folder
+// nobody can write to.
+const char kUnwritable[] = "Z:\\proc\\";
 
 class RecordListTest : public testing::Test {
 protected:
@@ -200,6 +216,32 @@ TEST_F(RecordListTest, ASnapshotSavesTheFrameItWasTakenFrom) {
     EXPECT_EQ(m_kernel->chain.Count(), 0u);
     list.EndSnapshot();  // one too many changes nothing
     EXPECT_EQ(CRecordList::ChainReferences(), 0);
+
+    // Saved elsewhere as another picture format: written in that format,
+    // and the list names the real file.
+    struct Format {
+        const char* name;
+        GUID format;
+    };
+    const Format formats[] = {{"照片.png", Gdiplus::ImageFormatPNG},
+                              {"照片.jpg", Gdiplus::ImageFormatJPEG},
+                              {"照片.bmp", Gdiplus::ImageFormatBMP}};
+    std::string was = path;
+    for (const Format& f : formats) {
+        SCOPED_TRACE(f.name);
+        const std::string to = m_home + f.name;
+        ASSERT_EQ(list.MoveRecord(ZXV_RECORD_IMAGE, id, to), ZXV_RECORD_OK);
+        EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_IMAGE, id), to);
+        EXPECT_FALSE(mediatest::FileExists(was));
+        Gdiplus::Bitmap written(Charset::String2WString(to).c_str());
+        ASSERT_EQ(written.GetLastStatus(), Gdiplus::Ok);
+        GUID raw{};
+        written.GetRawFormat(&raw);
+        EXPECT_TRUE(IsEqualGUID(raw, f.format));
+        EXPECT_EQ(written.GetWidth(), 640u);
+        EXPECT_EQ(Saved(ZXV_RECORD_IMAGE), (std::vector<std::string>{to}));
+        was = to;
+    }
 }
 
 TEST_F(RecordListTest, ADamagedListIsSetAsideWithOneLogLineAndTheListStartsEmpty) {
@@ -300,7 +342,7 @@ TEST_F(RecordListTest, ListsLoadWhatStillExistsAndRewriteTheRest) {
 }
 
 TEST_F(RecordListTest, RenameMoveAndDelete) {
-    const std::string first = Mp3("first.mp3", 1), second = Mp3("second.mp3", 1);
+    const std::string first = Mp3("first.mp3", 1), second = Mp3("second.mp3", 1), taken = Mp3("taken.mp3", 2);
     CListFile::Save(CRecordList::ListFilePath(ZXV_RECORD_AUDIO), {first, second}, LIST_FILE_WITH_COUNT);
     CRecordList& list = Start();
     std::vector<RecordItem> sounds = list.GetRecords(ZXV_RECORD_AUDIO);
@@ -309,51 +351,190 @@ TEST_F(RecordListTest, RenameMoveAndDelete) {
     EXPECT_EQ(list.GetRecordName(ZXV_RECORD_AUDIO, a), "first");
     EXPECT_EQ(list.GetRecordThumbnail(ZXV_RECORD_AUDIO, a), "") << "sound has no picture";
 
-    // A new name keeps the sound's extension and moves the file along.
-    list.RenameRecord(ZXV_RECORD_AUDIO, a, "会议 纪要");
+    // A new name keeps the sound's extension and moves the file along; the
+    // list names the new file at once.
+    EXPECT_EQ(list.RenameRecord(ZXV_RECORD_AUDIO, a, "会议 纪要"), ZXV_RECORD_OK);
+    const std::string renamed = m_dirs[1] + "会议 纪要.mp3";
     EXPECT_EQ(list.GetRecordName(ZXV_RECORD_AUDIO, a), "会议 纪要");
-    EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_AUDIO, a), m_dirs[1] + "会议 纪要.mp3");
-    EXPECT_TRUE(mediatest::FileExists(m_dirs[1] + "会议 纪要.mp3"));
+    EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_AUDIO, a), renamed);
+    EXPECT_TRUE(mediatest::FileExists(renamed));
     EXPECT_FALSE(mediatest::FileExists(first));
+    EXPECT_EQ(Saved(ZXV_RECORD_AUDIO), (std::vector<std::string>{renamed, second}));
+
+    // Refused renames and moves leave the file and the record as they were
+    // and say why.
+    struct Refused {
+        bool rename;
+        std::string to;
+        int problem;
+    };
+    std::vector<Refused> refused = {{true, "taken", ZXV_RECORD_ERR_EXISTS},
+                                    {true, "a:b", ZXV_RECORD_ERR_BAD_NAME},
+                                    {true, "CON", ZXV_RECORD_ERR_BAD_NAME},
+                                    {false, m_home + "no\\such\\folder\\x.mp3", ZXV_RECORD_ERR_FOLDER_MISSING},
+                                    {false, m_home + "a|b.mp3", ZXV_RECORD_ERR_BAD_NAME}};
+    if (Dir::IsDirectory(kUnwritable)) refused.push_back({false, std::string(kUnwritable) + "x.mp3",
+                                                          ZXV_RECORD_ERR_FOLDER_READONLY});
+    for (const Refused& r : refused) {
+        SCOPED_TRACE(r.to);
+        EXPECT_EQ(r.rename ? list.RenameRecord(ZXV_RECORD_AUDIO, a, r.to) : list.MoveRecord(ZXV_RECORD_AUDIO, a, r.to),
+                  r.problem);
+        EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_AUDIO, a), renamed);
+        EXPECT_EQ(list.GetRecordName(ZXV_RECORD_AUDIO, a), "会议 纪要");
+        EXPECT_TRUE(mediatest::FileExists(renamed));
+        EXPECT_GE(LibRecorder::FFGetTotalTm(taken.c_str()), 1.9) << "the other file is untouched";
+    }
+    // A rename into a record folder that cannot be written.
+    if (Dir::IsDirectory(kUnwritable)) {
+        AfxGetConfigManager()->SetString("VSRecord", "AudioDir", kUnwritable, 0);
+        EXPECT_EQ(list.RenameRecord(ZXV_RECORD_AUDIO, a, "新名字"), ZXV_RECORD_ERR_FOLDER_READONLY);
+        EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_AUDIO, a), renamed);
+        EXPECT_EQ(list.GetRecordName(ZXV_RECORD_AUDIO, a), "会议 纪要");
+        AfxGetConfigManager()->SetString("VSRecord", "AudioDir", m_dirs[1].c_str(), 0);
+    }
 
     // Moving elsewhere renames it after the new file.
     const std::string moved = m_home + "elsewhere.mp3";
-    list.MoveRecord(ZXV_RECORD_AUDIO, b, moved);
+    EXPECT_EQ(list.MoveRecord(ZXV_RECORD_AUDIO, b, moved), ZXV_RECORD_OK);
     EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_AUDIO, b), moved);
     EXPECT_EQ(list.GetRecordName(ZXV_RECORD_AUDIO, b), "elsewhere");
     EXPECT_TRUE(mediatest::FileExists(moved));
-    // A move that fails keeps the path.
-    list.MoveRecord(ZXV_RECORD_AUDIO, b, m_home + "no\\such\\folder\\x.mp3");
-    EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_AUDIO, b), moved);
-
-    list.DeleteRecords(ZXV_RECORD_AUDIO, {b, 999}, true);
+    // A move onto a file the user agreed to replace replaces it.
+    EXPECT_EQ(list.MoveRecord(ZXV_RECORD_AUDIO, b, taken), ZXV_RECORD_OK);
+    EXPECT_EQ(list.GetRecordPath(ZXV_RECORD_AUDIO, b), taken);
     EXPECT_FALSE(mediatest::FileExists(moved));
+    EXPECT_LT(LibRecorder::FFGetTotalTm(taken.c_str()), 1.5) << "the one-second recording is there now";
+
+    // Deleting moves the file to the recycle bin.
+    list.DeleteRecords(ZXV_RECORD_AUDIO, {b, 999}, true);
+    EXPECT_FALSE(mediatest::FileExists(taken));
+    EXPECT_TRUE(mediatest::InRecycleBin("taken.mp3"));
     list.DeleteRecords(ZXV_RECORD_AUDIO, {a}, false);
-    EXPECT_TRUE(mediatest::FileExists(m_dirs[1] + "会议 纪要.mp3")) << "kept when not asked";
+    EXPECT_TRUE(mediatest::FileExists(renamed)) << "kept when not asked";
     EXPECT_TRUE(list.GetRecords(ZXV_RECORD_AUDIO).empty());
     EXPECT_TRUE(Saved(ZXV_RECORD_AUDIO).empty());
 }
 
-TEST_F(RecordListTest, PicturesAreNoRecordingAndAFailedMicrophoneLeavesNothing) {
+TEST_F(RecordListTest, WithoutAMicrophoneVideoRecordsSilentlyAndSoundIsRefused) {
     CRecordList& list = Start();
     EXPECT_EQ(list.StartRecord(ZXV_RECORD_IMAGE), 1);
     EXPECT_EQ(list.StartRecord(9), 1);
     // A microphone that cannot start: a device that does not exist.
     list.AudioProcess().SetInputDev(99);
-    EXPECT_EQ(list.StartRecord(ZXV_RECORD_VIDEO), 1);
     EXPECT_EQ(list.StartRecord(ZXV_RECORD_AUDIO), 1);
-    EXPECT_EQ(CRecordList::ChainReferences(), 0);
-    EXPECT_EQ(m_kernel->chain.Count(), 0u);
-    EXPECT_TRUE(list.GetRecords(ZXV_RECORD_VIDEO).empty());
+    std::vector<Said> problems = m_journal.Of(RECORDLIST_MSG_PROBLEM);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].a, ZXV_RECORD_AUDIO);
+    EXPECT_EQ(problems[0].b, ZXV_RECORD_ERR_MICROPHONE);
     EXPECT_TRUE(list.GetRecords(ZXV_RECORD_AUDIO).empty());
-    EXPECT_TRUE(m_journal.Of(RECORDLIST_MSG_RECORD).empty());
-    EXPECT_TRUE(m_journal.Of(RECORDLIST_MSG_STATE).empty());
-    for (int type = 0; type < 2; ++type) {
-        std::vector<std::string> files;
-        Dir::FindAllFiles(files, m_dirs[type], "*", Dir::kFindFiles);
-        EXPECT_TRUE(files.empty()) << "no half-made file is left";
+    std::vector<std::string> files;
+    Dir::FindAllFiles(files, m_dirs[1], "*", Dir::kFindFiles);
+    EXPECT_TRUE(files.empty()) << "no half-made file is left";
+
+    // A video records the picture alone, and says so once.
+    ASSERT_EQ(list.StartRecord(ZXV_RECORD_VIDEO), 0);
+    const int id = list.GetRecordingId(ZXV_RECORD_VIDEO);
+    ASSERT_GE(id, 0);
+    problems = m_journal.Of(RECORDLIST_MSG_PROBLEM);
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[1].a, ZXV_RECORD_VIDEO);
+    EXPECT_EQ(problems[1].b, ZXV_RECORD_NOTE_NO_SOUND);
+    EXPECT_FALSE(problems[1].isNew);
+    Feed(list, 20);
+    list.StopRecord();
+    const std::string path = list.GetRecordPath(ZXV_RECORD_VIDEO, id);
+    EXPECT_EQ(FlvStreams(path), 1) << "a video stream and no sound stream";
+    EXPECT_GE(LibRecorder::FFGetTotalTm(path.c_str()), 0.9);
+    EXPECT_EQ(m_journal.Of(RECORDLIST_MSG_PROBLEM).size(), 2u);
+    EXPECT_EQ(CRecordList::ChainReferences(), 0);
+    EXPECT_EQ(Saved(ZXV_RECORD_VIDEO), (std::vector<std::string>{path}));
+}
+
+TEST_F(RecordListTest, ARecordFolderThatIsMissingOrCannotBeWrittenIsNamedAndNothingIsLeft) {
+    WithMicrophone();
+    CRecordList& list = Start();
+    // A folder that cannot be made: below a file.
+    ASSERT_TRUE(File::WriteAllAtomic(m_home + "a-file", "x"));
+    std::vector<std::pair<std::string, int>> folders = {{m_home + "a-file\\Video\\", ZXV_RECORD_ERR_FOLDER_MISSING}};
+    if (Dir::IsDirectory(kUnwritable)) folders.push_back({kUnwritable, ZXV_RECORD_ERR_FOLDER_READONLY});
+    for (const auto& f : folders) {
+        SCOPED_TRACE(f.first);
+        m_journal.Clear();
+        AfxGetConfigManager()->SetString("VSRecord", "VideoDir", f.first.c_str(), 0);
+        EXPECT_EQ(list.StartRecord(ZXV_RECORD_VIDEO), 1);
+        std::vector<Said> problems = m_journal.Of(RECORDLIST_MSG_PROBLEM);
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].b, f.second);
+        EXPECT_EQ(Dir::WithSlash(problems[0].text), f.first) << "the folder is named";
+        EXPECT_FALSE(problems[0].isNew);
+        EXPECT_TRUE(m_journal.Of(RECORDLIST_MSG_RECORD).empty());
+        std::string kept;
+        AfxGetConfigManager()->GetString("VSRecord", "VideoDir", kept);
+        EXPECT_EQ(kept, f.first) << "the user's choice stays";
     }
-    EXPECT_EQ(list.GetRecordingId(ZXV_RECORD_VIDEO), -1);
+    EXPECT_TRUE(list.GetRecords(ZXV_RECORD_VIDEO).empty());
+    EXPECT_EQ(CRecordList::ChainReferences(), 0);
+    EXPECT_FALSE(list.AudioProcess().IsCapturing());
+}
+
+TEST_F(RecordListTest, WritesThatFailMidwayStopTheRecordingAndKeepWhatWasWritten) {
+    WithMicrophone();
+    CRecordList& list = Start();
+    struct Fault {
+        long long after;
+        unsigned long error;
+        int problem;
+        bool midway;
+    };
+    // The disk fills up, the folder goes away while recording; a disk
+    // that is full from the start.
+    const Fault faults[] = {{96 * 1024, ERROR_DISK_FULL, ZXV_RECORD_ERR_DISK_FULL, true},
+                            {96 * 1024, ERROR_PATH_NOT_FOUND, ZXV_RECORD_ERR_FOLDER_MISSING, true},
+                            {0, ERROR_DISK_FULL, ZXV_RECORD_ERR_DISK_FULL, false}};
+    DWORD now = 0;
+    for (const Fault& f : faults) {
+        SCOPED_TRACE(f.error);
+        m_journal.Clear();
+        LibRecorder::FFInjectWriteFault(f.after, f.error);
+        const int started = list.StartRecord(ZXV_RECORD_VIDEO);
+        const int id = list.GetRecordingId(ZXV_RECORD_VIDEO);
+        // Frames until the worker's step finds the failure and stops.
+        for (int i = 0; i < 400 && list.GetRecordingId(ZXV_RECORD_VIDEO) != -1; ++i) {
+            Feed(list, 1);
+            list.ProgressTick(now += 1000);
+        }
+        LibRecorder::FFInjectWriteFault(-1, 0);
+        std::vector<Said> problems = m_journal.Of(RECORDLIST_MSG_PROBLEM);
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].b, f.problem);
+        EXPECT_EQ(Dir::WithSlash(problems[0].text), m_dirs[0]);
+        EXPECT_EQ(problems[0].isNew, f.midway);
+        if (!f.midway) {
+            EXPECT_EQ(started, 1);
+            continue;
+        }
+        ASSERT_EQ(started, 0);
+        EXPECT_EQ(list.GetRecordingId(ZXV_RECORD_VIDEO), -1) << "stopped by itself";
+        EXPECT_EQ(CRecordList::ChainReferences(), 0);
+        EXPECT_FALSE(list.AudioProcess().IsCapturing());
+        // What was written is a file that plays, and stays in the list.
+        const std::string path = list.GetRecordPath(ZXV_RECORD_VIDEO, id);
+        ASSERT_FALSE(path.empty());
+        EXPECT_LE(File::GetFileSize(path), f.after);
+        EXPECT_GT(list.GetRecordDuration(ZXV_RECORD_VIDEO, id) + LibRecorder::FFGetTotalTm(path.c_str()), 0.0);
+        LibReplay player;
+        ASSERT_EQ(player.Init(path.c_str(), 160, 120, false, true), 0);
+        std::vector<unsigned char> picture(mediatest::Stride(160) * 120);
+        EXPECT_TRUE(zxtest::WaitUntil(
+            [&] { return player.QueryFrame(picture.data(), static_cast<unsigned>(picture.size())) > 0; }));
+        player.Uint();
+        EXPECT_EQ(Saved(ZXV_RECORD_VIDEO).front(), path);
+    }
+    // Nothing empty is left, in the list or in the folder.
+    std::vector<std::string> files;
+    Dir::FindAllFiles(files, m_dirs[0], "*", Dir::kFindFiles);
+    EXPECT_EQ(files.size(), list.GetRecords(ZXV_RECORD_VIDEO).size());
+    for (const RecordItem& r : list.GetRecords(ZXV_RECORD_VIDEO)) EXPECT_GT(File::GetFileSize(r.path), 0) << r.path;
 }
 
 TEST_F(RecordListTest, RecordsVideoWithSoundAndKeepsTheOneBeingRecorded) {

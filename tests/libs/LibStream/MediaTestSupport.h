@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cmath>
 #include <cstring>
@@ -147,6 +148,39 @@ inline bool PlaysPast(LibReplay& p, double seconds) {
 
 inline bool FileExists(const std::string& path) {
     return GetFileAttributesW(Charset::String2WString(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// True when the shell's recycle bin holds an item of that name (the name
+// with or without its extension, as the shell shows it).
+inline bool InRecycleBin(const std::string& name) {
+    const std::wstring wanted = Charset::String2WString(name);
+    const std::wstring stem = wanted.substr(0, wanted.find_last_of(L'.'));
+    bool found = false;
+    const HRESULT com = CoInitialize(nullptr);
+    LPITEMIDLIST bin = nullptr;
+    IShellFolder* desktop = nullptr;
+    IShellFolder* folder = nullptr;
+    IEnumIDList* items = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, &bin)) &&
+        SUCCEEDED(SHGetDesktopFolder(&desktop)) &&
+        SUCCEEDED(desktop->BindToObject(bin, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder))) &&
+        folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &items) == S_OK) {
+        LPITEMIDLIST item = nullptr;
+        while (!found && items->Next(1, &item, nullptr) == S_OK) {
+            STRRET text;
+            if (SUCCEEDED(folder->GetDisplayNameOf(item, SHGDN_INFOLDER, &text)) && text.uType == STRRET_WSTR) {
+                found = wanted == text.pOleStr || stem == text.pOleStr;
+                CoTaskMemFree(text.pOleStr);
+            }
+            CoTaskMemFree(item);
+        }
+    }
+    if (items) items->Release();
+    if (folder) folder->Release();
+    if (desktop) desktop->Release();
+    CoTaskMemFree(bin);
+    if (SUCCEEDED(com)) CoUninitialize();
+    return found;
 }
 
 }  // namespace mediatest

@@ -162,11 +162,15 @@ TEST(LibRecorder, RefusesWhatItCannotRecord) {
     // A folder that does not exist: refused, nothing left behind.
     std::string missing = dir + "无此目录\\x.flv";
     EXPECT_EQ(OpenRecording(rec, missing), -1);
+    unsigned long system = 0;
+    EXPECT_EQ(rec.FFGetLastError(&system), LIBREC_ERR_FILE) << "the cause is kept";
+    EXPECT_EQ(system, static_cast<unsigned long>(ERROR_PATH_NOT_FOUND));
     // A frame shorter than the format is refused; a whole one is taken.
     ASSERT_EQ(OpenRecording(rec, p), 0);
     EXPECT_EQ(rec.FFAppendVideo(f.data(), static_cast<int>(f.size()) - 1), -1);
     EXPECT_EQ(rec.FFAppendVideo(nullptr, static_cast<int>(f.size())), -1);
     EXPECT_EQ(rec.FFAppendVideo(f.data(), static_cast<int>(f.size())), 0);
+    EXPECT_EQ(rec.FFGetLastError(), LIBREC_OK) << "a short frame is no failure of the file";
     rec.FFUint();
     EXPECT_NEAR(LibRecorder::FFGetTotalTm(p.c_str()), 0.05, 0.06);
 }

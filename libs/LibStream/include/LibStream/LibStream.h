@@ -69,9 +69,19 @@ private:
     Impl* m_impl;
 };
 
+// Why a recording could not start, or why its appends stopped being taken.
+enum LibRecorderError {
+    LIBREC_OK = 0,
+    LIBREC_ERR_FILE = 1,     // the file could not be created or written (see the Windows error)
+    LIBREC_ERR_ENCODER = 2,  // an encoder could not start or failed
+    LIBREC_ERR_ARGS = 3,     // values the recorder does not take
+};
+
 // One recorder: an FLV file with H.264 video and AAC sound, or an MP3 file.
 // Appends may come from two threads at once (frames and sound); appends and
-// FFUint are serialised.
+// FFUint are serialised. The file is written through Windows file calls;
+// once a write fails (a full disk, a folder gone) later appends are refused,
+// and what was written stays in the file.
 class LIBSTREAM_API LibRecorder {
 public:
     LibRecorder();
@@ -81,7 +91,9 @@ public:
 
     // Starts an FLV recording of width x height frames at frameRate with
     // videoBitRate b/s, and 16-bit PCM sound of channels x sampleRate coded
-    // at audioBitRate b/s. audioCodec must be AAC, videoCodec H.264.
+    // at audioBitRate b/s; channels 0 records the picture alone (no sound
+    // stream; the sound values are then ignored). audioCodec must be AAC,
+    // videoCodec H.264.
     // threads: encoder threads (0 automatic); lowDelay: no frame delay in
     // the encoder; keySeconds: at most this many seconds between key frames
     // (0: 10 s). Returns 0, or -1 (nothing is left open).
@@ -103,6 +115,18 @@ public:
 
     // Recorded time in milliseconds.
     double GetCurTm();
+
+    // Why the last FFVideoInit or FFAudioInit failed, or why appends are
+    // refused since (LibRecorderError; LIBREC_OK while all is well). A file
+    // failure gives its Windows error in systemError (0 otherwise). Kept
+    // until the next start.
+    int FFGetLastError(unsigned long* systemError = nullptr);
+
+    // Fault injection for tests of the callers: from now on every write
+    // that would take a recording file of this process past afterBytes
+    // bytes writes only up to there and fails with systemError, as a full
+    // disk does. A negative afterBytes ends it.
+    static void FFInjectWriteFault(long long afterBytes, unsigned long systemError);
 
     // Codes what is left and closes the file, which then plays. Safe to call
     // again or without a recording.
