@@ -23,6 +23,11 @@ void HorizontalPlain(const int16_t* row, const int* start, const int16_t* weight
 void VerticalSse2(const uint8_t* const* rows, const int16_t* weights, int taps, int bytes, int16_t* out);
 void HorizontalSse2(const int16_t* row, const int* start, const int32_t* pairs, int taps, int dstWidth, uint8_t* out);
 
+// Halving across: pixel x of out from pixels 2x and 2x + 1 of row at 8192
+// each, which is (p + q + 128) >> 8 per sample. scratch holds 6 dstWidth +
+// 16 bytes; row has 8 more samples than 6 dstWidth.
+void PairsAcrossSse2(const int16_t* row, int dstWidth, uint8_t* scratch, uint8_t* out);
+
 // Halving: out[i] = a[i] + b[i] for bytes bytes (two rows summed down).
 void PairSumPlain(const uint8_t* a, const uint8_t* b, int bytes, uint16_t* out);
 void PairSumSse2(const uint8_t* a, const uint8_t* b, int bytes, uint16_t* out);

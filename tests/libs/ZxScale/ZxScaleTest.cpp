@@ -85,9 +85,11 @@ TEST(ZxScale, Sse2PathGivesTheSameBytesAsThePlainPath) {
     struct Case {
         int sw, sh, dw, dh;
     };
-    // Shrinking and enlarging, odd widths (padded rows), one-pixel sides.
+    // Shrinking and enlarging, odd widths (padded rows), one-pixel sides,
+    // half the width (the camera's 1280 x 720).
     for (const Case c : {Case{640, 480, 320, 240}, Case{640, 480, 560, 420}, Case{1440, 1080, 80, 60},
-                         Case{160, 120, 640, 480}, Case{333, 97, 101, 55}, Case{7, 5, 3, 2}, Case{640, 480, 2, 2}}) {
+                         Case{160, 120, 640, 480}, Case{333, 97, 101, 55}, Case{7, 5, 3, 2}, Case{640, 480, 2, 2},
+                         Case{1280, 720, 640, 480}, Case{14, 9, 7, 5}}) {
         const std::vector<uint8_t> source = Noise(c.sw, c.sh, static_cast<unsigned>(c.sw * 31 + c.dw));
         for (const ZxScaleFilter filter : {ZxScaleFilter::Bilinear, ZxScaleFilter::Area}) {
             const auto fast = Scaled(source, c.sw, c.sh, c.dw, c.dh, filter, false);
