@@ -22,30 +22,18 @@ source "$here/display.sh"
 # harness is up while the benchmarks run (started here only when it is not).
 zx_display_up
 
-program_key='HKCU\SOFTWARE\orbian\ZXVCAM'
-saved_path=""
-had_path=0
-cleaning=0
+finished=0
 cleanup() {
-  [ "$cleaning" = 1 ] && return
-  cleaning=1
+  [ "$finished" = 1 ] && return
+  finished=1
   set +e
-  if [ "$had_path" = 1 ]; then
-    "$ZX_WINE" reg add "$program_key" /v Path /t REG_SZ /d "$saved_path" /f >/dev/null 2>&1 ||
-      echo "bench: the launcher's Path could not be put back: $saved_path" >&2
-  fi
+  zx_path_restore
   zx_display_down
 }
 trap cleanup EXIT
 trap 'echo "bench: interrupted" >&2; exit 130' INT TERM
-
-if value=$("$ZX_WINE" reg query "$program_key" /v Path 2>/dev/null | tr -d '\r' | sed -n 's/^ *Path *REG_SZ *//p') &&
-   [ -n "$value" ]; then
-  saved_path=$value
-  had_path=1
-  "$ZX_WINE" reg delete "$program_key" /v Path /f >/dev/null 2>&1
-  echo "bench: the launcher's Path ($saved_path) is set aside for the run"
-fi
+zx_path_aside
+if [ "$zx_path_had" = 1 ]; then echo "bench: the launcher's Path ($zx_path_saved) is set aside for the run"; fi
 
 echo "bench: load average before: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
 status=0
