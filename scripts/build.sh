@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # Sets up the machine (once), then configures and builds both trees:
-# build/ (64-bit, everything) and build/x86 (the 32-bit filter).
+# build/ (64-bit) and build/x86 (the 32-bit filter).
+#
+#   build.sh                 everything, the tests and benchmarks included
+#   build.sh TARGET...       only those targets and what they need; the
+#                            32-bit tree then builds only what
+#                            ZX_X86_TARGETS names (everything when unset)
 set -euo pipefail
 root=$(dirname "$(dirname "$(readlink -f "$0")")")
 build="${ZX_BUILD_DIR:-$root/build}"
@@ -15,4 +20,8 @@ if [ ! -f "$build/build.ninja" ] || \
     -DCMAKE_BUILD_TYPE="${ZX_BUILD_TYPE:-RelWithDebInfo}" \
     -DZX_DEPS_PREFIX="$deps_prefix"
 fi
-cmake --build "$build" -j "$(nproc)"
+if [ $# -gt 0 ]; then
+  cmake --build "$build" -j "$(nproc)" --target "$@"
+else
+  cmake --build "$build" -j "$(nproc)"
+fi

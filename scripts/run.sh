@@ -23,7 +23,10 @@ while [ $# -gt 0 ]; do
     *) echo "usage: run.sh [--seconds N]" >&2; exit 2 ;;
   esac
 done
-bash "$root/scripts/build.sh"
+# Only what runs here: the program (with its kernel, libraries and crash
+# reporter), both filters and the camera check (the installer carries them),
+# the installer itself and the control tool; scripts/test.sh builds the rest.
+ZX_X86_TARGETS="ZxCamSrc ZxCamCheck" bash "$root/scripts/build.sh" ZxVCamPackages ZxVCamCtl
 build="${ZX_BUILD_DIR:-$root/build}"
 export ZX_HARNESS="$build"
 here="$root/scripts"

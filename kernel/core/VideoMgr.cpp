@@ -15,10 +15,6 @@ namespace {
 const char kLog[] = "ZxVVideoSrc.txt";
 const char kModule[] = "CVideoMgr";
 const int kFrameMs = 50;
-// A frame thread that falls further behind than this (the machine slept, a
-// debugger stopped it) starts a new grid instead of delivering every missed
-// frame back to back.
-const int kMaxCatchUpMs = 1000;
 
 }  // namespace
 
@@ -147,7 +143,10 @@ void CVideoMgr::FrameThread() {
         DWORD wait = time->Wait(2, events, static_cast<DWORD>(due > 0 ? (due < kFrameMs ? due : kFrameMs) : 0));
         if (wait == WAIT_OBJECT_0) break;  // stop wins when both are set
         long long now = time->NowMs();
-        if (now - clock > kMaxCatchUpMs) clock = now - kFrameMs;
+        // A thread that missed points of its grid (it was held up, the
+        // machine slept) rejoins the grid at its latest point: one frame now
+        // and the next on time, not every missed frame back to back.
+        if (now - clock >= 2 * kFrameMs) clock += ((now - clock) / kFrameMs - 1) * kFrameMs;
         if (wait == WAIT_OBJECT_0 + 1) {
             if (now - clock < kFrameMs) {
                 // A source is current (its event stays set): wait out the

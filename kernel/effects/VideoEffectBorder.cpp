@@ -248,24 +248,8 @@ bool CVideoEffectBorder::RenderOverlay(Gdiplus::Image* image, const GUID& dimens
     Gdiplus::Rect all(0, 0, width, height);
     Gdiplus::BitmapData data;
     if (canvas.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok) return false;
-    for (int y = 0; y < height; ++y) {
-        const UINT32* row = reinterpret_cast<const UINT32*>(static_cast<const BYTE*>(data.Scan0) +
-                                                             static_cast<ptrdiff_t>(data.Stride) * y);
-        int x = 0;
-        while (x < width) {
-            while (x < width && (row[x] >> 24) == 0) ++x;
-            int start = x;
-            while (x < width && (row[x] >> 24) != 0) ++x;
-            if (x > start) {
-                BorderOverlay::Span span = {y, start, x - start, out.pixels.size()};
-                out.spans.push_back(span);
-                out.pixels.insert(out.pixels.end(), row + start, row + x);
-            }
-        }
-    }
+    out.Collect(static_cast<const BYTE*>(data.Scan0), data.Stride, width, height);
     canvas.UnlockBits(&data);
-    out.width = width;
-    out.height = height;
     return true;
 }
 
@@ -294,29 +278,7 @@ const BorderOverlay* CVideoEffectBorder::CurrentOverlay(int width, int height) {
 }
 
 void CVideoEffectBorder::BlendOverlay(const BorderOverlay& overlay, BYTE* frame, int stride) {
-    // Source over destination with premultiplied source:
-    // d = s + d * (255 - a) / 255, rounded.
-    for (const BorderOverlay::Span& span : overlay.spans) {
-        // Frame rows are bottom-up.
-        BYTE* dst = frame + static_cast<ptrdiff_t>(stride) * (overlay.height - 1 - span.y) + 3 * span.x;
-        const UINT32* src = &overlay.pixels[span.offset];
-        for (int i = 0; i < span.count; ++i, dst += 3) {
-            const UINT32 p = src[i];
-            const UINT32 a = p >> 24;
-            if (a == 255) {
-                dst[0] = static_cast<BYTE>(p);
-                dst[1] = static_cast<BYTE>(p >> 8);
-                dst[2] = static_cast<BYTE>(p >> 16);
-            } else {
-                const UINT32 keep = 255 - a;
-                for (int c = 0; c < 3; ++c) {
-                    UINT32 t = dst[c] * keep + 128;
-                    UINT32 v = ((p >> (8 * c)) & 0xFF) + ((t + (t >> 8)) >> 8);
-                    dst[c] = static_cast<BYTE>(v > 255 ? 255 : v);
-                }
-            }
-        }
-    }
+    overlay.BlendInto(frame, overlay.width, overlay.height, stride, 0, 0);
 }
 
 void CVideoEffectBorder::ReleaseBorderImage() {

@@ -14,22 +14,12 @@
 #include "GdiPlus.h"
 #include "IDataVEBorder.h"
 #include "IVideoDeal.h"
+#include "OverlayBlend.h"
 
 // One frame of the border picture stretched to the frame size, kept as the
 // runs of pixels that are not fully transparent (premultiplied BGRA), so a
 // video frame only touches the pixels the border covers.
-struct BorderOverlay {
-    struct Span {
-        int y;          // row, 0 = top
-        int x;          // first column
-        int count;      // pixels in the run
-        size_t offset;  // index of the first pixel in pixels
-    };
-    int width = 0;
-    int height = 0;
-    std::vector<Span> spans;
-    std::vector<UINT32> pixels;
-};
+using BorderOverlay = PremultipliedOverlay;
 
 class CVideoEffectBorder : public IDataVEBorder, public IVideoDeal {
 public:

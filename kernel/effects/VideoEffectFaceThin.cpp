@@ -2,6 +2,11 @@
 
 #include <cstring>
 
+#if defined(_M_X64) || defined(__x86_64__) || defined(__SSE2__)
+#include <emmintrin.h>
+#define ZX_FACETHIN_SSE2 1
+#endif
+
 #include "ChannelScale.h"
 #include "IDataKernal.h"
 #include "ZxLog/ZxLog.h"
@@ -16,6 +21,29 @@ const char kSection[] = "VEFaceThin";
 int ClampRatio(int ratio) { return ratio < 0 ? 0 : (ratio > 100 ? 100 : ratio); }
 
 IDataKernal* Kernal() { return static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL)); }
+
+// out = (a x (256 - weight) + b x weight + 128) >> 8 for bytes bytes, weight
+// 1 to 255: sixteen bytes at a time in 16-bit lanes (the sum stays below
+// 65536, so the unsigned shift gives the same bytes), the rest one by one.
+void BlendRows(const BYTE* a, const BYTE* b, unsigned weight, size_t bytes, BYTE* out) {
+    const unsigned keep = 256 - weight;
+    size_t i = 0;
+#ifdef ZX_FACETHIN_SSE2
+    const __m128i zero = _mm_setzero_si128(), round = _mm_set1_epi16(128);
+    const __m128i wa = _mm_set1_epi16(static_cast<short>(keep)), wb = _mm_set1_epi16(static_cast<short>(weight));
+    for (; i + 16 <= bytes; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const __m128i lo = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(x, zero), wa),
+                                                       _mm_mullo_epi16(_mm_unpacklo_epi8(y, zero), wb)), round);
+        const __m128i hi = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(x, zero), wa),
+                                                       _mm_mullo_epi16(_mm_unpackhi_epi8(y, zero), wb)), round);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                         _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)));
+    }
+#endif
+    for (; i < bytes; ++i) out[i] = static_cast<BYTE>((a[i] * keep + b[i] * weight + 128) >> 8);
+}
 
 }  // namespace
 
@@ -144,8 +172,7 @@ void CVideoEffectFaceThin::Thin(BYTE* frame, const VideoFrameFormat& format, int
         } else if (weight >= 256) {
             std::memcpy(out, b, rowBytes);
         } else {
-            const unsigned keep = 256 - weight;
-            for (size_t i = 0; i < rowBytes; ++i) out[i] = static_cast<BYTE>((a[i] * keep + b[i] * weight + 128) >> 8);
+            BlendRows(a, b, weight, rowBytes, out);
         }
     }
 }

@@ -46,6 +46,28 @@ bool CVideoEffectLogo::OnNotifyFrameSize(const VideoFrameFormat& format) {
     m_height = static_cast<float>(m_pImageLogo->GetHeight());
     m_x = 5;
     m_y = static_cast<float>(format.bmiHeader.biHeight) - m_height - 5;
+    if (!m_overlayReady) m_overlayReady = PrepareOverlay();
+    return true;
+}
+
+bool CVideoEffectLogo::PrepareOverlay() {
+    const int width = static_cast<int>(m_width), height = static_cast<int>(m_height);
+    if (width <= 0 || height <= 0) return false;
+    Gdiplus::Bitmap canvas(width, height, PixelFormat32bppPARGB);
+    if (canvas.GetLastStatus() != Gdiplus::Ok) return false;
+    {
+        Gdiplus::Graphics graphics(&canvas);
+        graphics.Clear(Gdiplus::Color(0, 0, 0, 0));
+        const Gdiplus::RectF dest(0, 0, m_width, m_height);
+        if (graphics.DrawImage(m_pImageLogo, dest, 0, 0, m_width, m_height, Gdiplus::UnitPixel, m_pAttributes) !=
+            Gdiplus::Ok)
+            return false;
+    }
+    Gdiplus::Rect all(0, 0, width, height);
+    Gdiplus::BitmapData data;
+    if (canvas.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok) return false;
+    m_overlay.Collect(static_cast<const BYTE*>(data.Scan0), data.Stride, width, height);
+    canvas.UnlockBits(&data);
     return true;
 }
 
@@ -59,6 +81,15 @@ void CVideoEffectLogo::DrawLogo(BYTE* frame, const VideoFrameFormat* format) {
         return;
     }
     if (!frame || !format || m_bLoadFailed) return;
+    const int width = format->bmiHeader.biWidth, height = format->bmiHeader.biHeight;
+    if (width <= 0 || height <= 0 || format->bmiHeader.biBitCount != 24) return;
+    if (m_overlayReady) {
+        m_overlay.BlendInto(frame, width, height, VideoFrameStride(*format), static_cast<int>(m_x),
+                            static_cast<int>(m_y));
+        return;
+    }
+    // No prepared logo (GDI+ could not draw it into a bitmap of its own):
+    // drawn straight over the frame.
     Gdiplus::Bitmap* bitmap = NewFrameBitmap(frame, *format);
     if (!bitmap) return;
     {

@@ -1,11 +1,14 @@
 // The logo: a fixed picture ("Logo.png" in the resource folder) stamped at its
-// natural size 5 pixels from the left and bottom edges of every frame.
+// natural size 5 pixels from the left and bottom edges of every frame. GDI+
+// draws it once, into a premultiplied bitmap of its own size; every frame
+// only blends those pixels in.
 #pragma once
 
 #include <string>
 
 #include "GdiPlus.h"
 #include "IVideoDeal.h"
+#include "OverlayBlend.h"
 
 class CVideoEffectLogo : public IVideoDeal {
 public:
@@ -28,6 +31,7 @@ private:
     CVideoEffectLogo& operator=(const CVideoEffectLogo&);
 
     void SetLogoAlpha(float alpha);
+    bool PrepareOverlay();
     void DrawLogo(BYTE* frame, const VideoFrameFormat* format);
 
     Gdiplus::Image* m_pImageLogo;
@@ -36,4 +40,8 @@ private:
     bool m_bLoadFailed;
     float m_x, m_y, m_width, m_height;
     Gdiplus::ImageAttributes* m_pAttributes;
+    // The logo as drawn with m_pAttributes; prepared when the frame size is
+    // announced (the chain's lock keeps frames out meanwhile).
+    PremultipliedOverlay m_overlay;
+    bool m_overlayReady = false;
 };

@@ -377,10 +377,18 @@ void CCamera::GetFrame(BYTE* destination, int length) {
     if (sample && size > 0) {
         // The graph's own size: the capture size after every open.
         const int w = m_oCameraCapture.GetWidth(), h = m_oCameraCapture.GetHeight();
+        const int rows = std::abs(h);
         if (w == m_outputWidth && h == m_outputHeight) {
             std::memcpy(destination, sample, static_cast<size_t>(std::min(length, size)));
+        } else if (w >= m_outputWidth && rows >= m_outputHeight &&
+                   static_cast<size_t>(size) >= CZxScaler::PictureBytes(w, rows) &&
+                   static_cast<size_t>(length) >= CZxScaler::PictureBytes(m_outputWidth, m_outputHeight) &&
+                   (m_shrink.Matches(w, rows, m_outputWidth, m_outputHeight, ZxScaleFilter::Area) ||
+                    m_shrink.Build(w, rows, m_outputWidth, m_outputHeight, ZxScaleFilter::Area))) {
+            // Rows as they come, as DirectDraw copies them.
+            m_shrink.Scale(sample, destination);
         } else {
-            m_scaler.Scale(sample, size, w, std::abs(h), destination, length, m_outputWidth, m_outputHeight, 24);
+            m_scaler.Scale(sample, size, w, rows, destination, length, m_outputWidth, m_outputHeight, 24);
         }
     }
     m_oCameraCapture.Unlock();

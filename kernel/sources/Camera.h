@@ -15,6 +15,7 @@
 #include "IDataCamera.h"
 #include "IDataVideoMgr.h"
 #include "VideoSource.h"
+#include "ZxScale/ZxScale.h"
 
 // Stretches one DIB picture onto another size with DirectDraw: two
 // off-screen surfaces in system memory and a Blt between them, a plain
@@ -110,4 +111,8 @@ private:
     bool m_inited;
     // Used on the frame thread only, under the capture layer's lock.
     CCameraFrameScaler m_scaler;
+    // A camera picture larger than the output on both sides is shrunk by
+    // area averaging (every camera pixel counts once, several times faster
+    // than DirectDraw's stretch); DirectDraw stretches the rest.
+    CZxScaler m_shrink;
 };

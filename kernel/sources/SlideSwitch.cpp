@@ -2,21 +2,39 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <cstdint>
 #include <cstring>
 
 #include "VideoFrame.h"
 
+#if defined(_M_X64) || defined(__x86_64__) || defined(__SSE2__)
+#include <emmintrin.h>
+#define ZX_SLIDE_SSE2 1
+#endif
+
 namespace {
 
+// count pixels of a 32-bit picture row into a 24-bit one: a four-byte copy
+// per pixel (its fourth byte is overwritten by the next pixel), the last
+// pixel by three bytes so nothing past the run is written.
+void CopyRun(BYTE* out, const BYTE* src, int count) {
+    if (count <= 0) return;
+    for (int i = 0; i + 1 < count; ++i) std::memcpy(out + 3 * i, src + 4 * i, 4);
+    std::memcpy(out + 3 * (count - 1), src + 4 * (count - 1), 3);
+}
+
 // One output row from the pictures' row y (counted from the top): columns
-// [0, width) take each pixel from "to" when incoming(x), else from "from".
+// [0, width) take each pixel from "to" when incoming(x), else from "from";
+// each run of pixels from one picture is copied at once.
 template <typename Incoming>
 void ComposeRow(BYTE* out, const BYTE* from, const BYTE* to, int width, Incoming incoming) {
-    for (int x = 0; x < width; ++x) {
-        const BYTE* src = incoming(x) ? to + 4 * x : from + 4 * x;
-        out[3 * x] = src[0];
-        out[3 * x + 1] = src[1];
-        out[3 * x + 2] = src[2];
+    int start = 0;
+    while (start < width) {
+        const bool in = incoming(start);
+        int end = start + 1;
+        while (end < width && incoming(end) == in) ++end;
+        CopyRun(out + 3 * start, (in ? to : from) + 4 * start, end - start);
+        start = end;
     }
 }
 
@@ -106,25 +124,47 @@ void CSlideSwitchTop::Compose(BYTE* output, int width, int height, const SlidePi
 }
 
 void CSlideSwitchGradient::Compose(BYTE* output, int width, int height, const SlidePictures& pictures, float p) {
-    // trunc(p x incoming + (1 - p) x outgoing) in single precision: the two
-    // products come from tables, their float sum is the same as computing it
-    // per channel.
-    float in[256], out[256];
-    const float q = 1.0f - p;
-    for (int v = 0; v < 256; ++v) {
-        in[v] = p * static_cast<float>(v);
-        out[v] = q * static_cast<float>(v);
-    }
+    // p x incoming + (1 - p) x outgoing, truncated, with the weights in 14-bit
+    // fixed point (16384 in all, so the first and last steps give the
+    // pictures exactly). The rounded weight is off by at most half a unit,
+    // which moves a mix by less than 128 units of 1 / 16384; adding 128
+    // before truncating keeps mixes that are whole numbers whole, and every
+    // other mix of a step k / 30 lies at least 1 / 30 from a whole number.
+    // So the bytes are the truncated exact mix: the single-precision mix's,
+    // or one level above where its rounding fell just short of a whole
+    // number.
+    const int in = static_cast<int>(p * 16384.0f + 0.5f);
+    const int weightIn = in < 0 ? 0 : (in > 16384 ? 16384 : in), weightOut = 16384 - weightIn;
     Rows rows(output, width, height, pictures);
     for (int r = 0; r < height; ++r) {
         BYTE* o = rows.Out(r);
         const BYTE* f = rows.From(r);
         const BYTE* t = rows.To(r);
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const float sum = in[t[4 * x + c]] + out[f[4 * x + c]];
-                o[3 * x + c] = static_cast<BYTE>(static_cast<int>(sum));
-            }
+        int x = 0;
+#ifdef ZX_SLIDE_SSE2
+        // Four pixels at a time: incoming and outgoing bytes paired in 16-bit
+        // lanes, both weights applied and summed by one multiply-add.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i weights = _mm_set1_epi32(weightOut << 16 | weightIn), half = _mm_set1_epi32(128);
+        for (; x + 5 <= width; x += 4) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 4 * x));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(f + 4 * x));
+            const __m128i alo = _mm_unpacklo_epi8(a, zero), ahi = _mm_unpackhi_epi8(a, zero);
+            const __m128i blo = _mm_unpacklo_epi8(b, zero), bhi = _mm_unpackhi_epi8(b, zero);
+            const __m128i s0 = _mm_srli_epi32(_mm_add_epi32(half, _mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), weights)), 14);
+            const __m128i s1 = _mm_srli_epi32(_mm_add_epi32(half, _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), weights)), 14);
+            const __m128i s2 = _mm_srli_epi32(_mm_add_epi32(half, _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), weights)), 14);
+            const __m128i s3 = _mm_srli_epi32(_mm_add_epi32(half, _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), weights)), 14);
+            alignas(16) uint32_t mixed[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(mixed),
+                            _mm_packus_epi16(_mm_packs_epi32(s0, s1), _mm_packs_epi32(s2, s3)));
+            // Four bytes per pixel; the fifth pixel (there is one) follows.
+            for (int k = 0; k < 4; ++k) std::memcpy(o + 3 * (x + k), &mixed[k], 4);
+        }
+#endif
+        for (; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                o[3 * x + c] = static_cast<BYTE>((t[4 * x + c] * weightIn + f[4 * x + c] * weightOut + 128) >> 14);
     }
 }
 
@@ -146,14 +186,23 @@ void CSlideSwitchGrid::Compose(BYTE* output, int width, int height, const SlideP
     const int ch = height / m_rows > 0 ? height / m_rows : 1;
     const int iw = Part(cw, p), ih = Part(ch, p);
     const int ox = (cw - iw) / 2, oy = (ch - ih) / 2;
+    // Which columns lie inside their cell's square, worked out once a step.
+    m_columnsIn.resize(static_cast<size_t>(width));
+    for (int x = 0; x < width; ++x) {
+        const int cx = x % cw;
+        m_columnsIn[static_cast<size_t>(x)] = ox <= cx && cx <= ox + iw;
+    }
+    const std::vector<char>& columns = m_columnsIn;
     Rows rows(output, width, height, pictures);
     for (int r = 0; r < height; ++r) {
         const int cy = r % ch;
         const bool band = oy <= cy && cy <= oy + ih;
-        ComposeRow(rows.Out(r), rows.From(r), rows.To(r), width, [&](int x) {
-            const int cx = x % cw;
-            return band && ox <= cx && cx <= ox + iw;
-        });
+        if (!band) {
+            CopyRun(rows.Out(r), rows.From(r), width);
+            continue;
+        }
+        ComposeRow(rows.Out(r), rows.From(r), rows.To(r), width,
+                   [&](int x) { return columns[static_cast<size_t>(x)] != 0; });
     }
 }
 

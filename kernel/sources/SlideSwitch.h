@@ -118,6 +118,7 @@ protected:
 private:
     int m_columns;
     int m_rows;
+    std::vector<char> m_columnsIn;  // per column: inside its cell's square this step
 };
 
 // The seven transitions and the order they are shown in: a pool of those not

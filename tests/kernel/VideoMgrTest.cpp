@@ -154,18 +154,21 @@ TEST_F(VideoMgrTest, DefaultPictureOnTheGridOfTwentyASecond) {
         ASSERT_TRUE(clock.Advance(10)) << "the frame thread hung";
         ASSERT_EQ(sink.Frames(), step / 5) << "after " << step * 10 << " ms";
     }
-    // Half a second at once (the thread was held up): the missed points
-    // are delivered at once.
-    ASSERT_TRUE(clock.Advance(500));
-    EXPECT_EQ(sink.Frames(), 30);
-    // Five seconds at once (the machine slept): a new grid from now, not a
-    // burst of a hundred frames.
-    ASSERT_TRUE(clock.Advance(5000));
-    EXPECT_EQ(sink.Frames(), 31);
-    ASSERT_TRUE(clock.Advance(49));
-    EXPECT_EQ(sink.Frames(), 31);
-    ASSERT_TRUE(clock.Advance(1));
-    EXPECT_EQ(sink.Frames(), 32);
+    // Held up for half a second, for five seconds (the machine slept), and
+    // for 120 ms off the grid: one frame at once, not a burst of the missed
+    // ones, and the next on the grid's next point.
+    struct Stall {
+        int ms, toNextPoint;
+    };
+    int frames = 20;
+    for (const Stall stall : {Stall{500, 50}, Stall{5000, 50}, Stall{120, 30}}) {
+        ASSERT_TRUE(clock.Advance(stall.ms));
+        EXPECT_EQ(sink.Frames(), ++frames) << "after a stall of " << stall.ms << " ms";
+        ASSERT_TRUE(clock.Advance(stall.toNextPoint - 1));
+        EXPECT_EQ(sink.Frames(), frames);
+        ASSERT_TRUE(clock.Advance(1));
+        EXPECT_EQ(sink.Frames(), ++frames) << "the grid's next point after the stall of " << stall.ms << " ms";
+    }
     mgr.UnInit();
     EXPECT_EQ(AfxGetDataManager()->GetData("modVideoMgr"), nullptr);
     EXPECT_EQ(sink.formats, 1);

@@ -107,6 +107,14 @@ bool CZxScaler::Build(int srcWidth, int srcHeight, int dstWidth, int dstHeight, 
     m_dstHeight = dstHeight;
     m_filter = filter;
     m_halve = filter == ZxScaleFilter::Area && srcWidth == 2 * dstWidth && srcHeight == 2 * dstHeight;
+    // Area averaging to exactly half the width (1280 x 720 to 640 x 480):
+    // each pixel the two below it at 8192 each, which the SSE2 path sums
+    // directly instead of weighing pixel by pixel.
+    m_pairsAcross = filter == ZxScaleFilter::Area && srcWidth == 2 * dstWidth && m_x.taps == 2;
+    for (int x = 0; m_pairsAcross && x < dstWidth; ++x)
+        m_pairsAcross = m_x.start[static_cast<size_t>(x)] == 2 * x && m_x.weights[2 * static_cast<size_t>(x)] == 8192 &&
+                        m_x.weights[2 * static_cast<size_t>(x) + 1] == 8192;
+    if (m_pairsAcross) m_pairBytes.assign(static_cast<size_t>(srcWidth) * 3 + 16, 0);
     if (m_halve) m_pairSums.assign(static_cast<size_t>(srcWidth) * 3, 0);
     m_ready = true;
     return true;
@@ -115,6 +123,8 @@ bool CZxScaler::Build(int srcWidth, int srcHeight, int dstWidth, int dstHeight, 
 void CZxScaler::Drop() {
     m_ready = false;
     m_halve = false;
+    m_pairsAcross = false;
+    m_pairBytes.clear();
     m_pairSums.clear();
     m_srcWidth = m_srcHeight = m_dstWidth = m_dstHeight = 0;
     m_x = Axis();
@@ -172,6 +182,10 @@ bool CZxScaler::Scale(const uint8_t* source, uint8_t* destination) {
         uint8_t* out = destination + dstStride * static_cast<size_t>(j);
         if (sse2) {
             zxscale::VerticalSse2(rows, wy, m_y.taps, rowBytes, m_row.data());
+            if (m_pairsAcross) {
+                zxscale::PairsAcrossSse2(m_row.data(), m_dstWidth, m_pairBytes.data(), out);
+                continue;
+            }
             zxscale::HorizontalSse2(m_row.data(), m_x.start.data(), m_xPairs.data(), m_x.taps, m_dstWidth, out);
         } else {
             zxscale::VerticalPlain(rows, wy, m_y.taps, rowBytes, m_row.data());

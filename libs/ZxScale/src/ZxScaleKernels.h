@@ -23,8 +23,30 @@ void HorizontalPlain(const int16_t* row, const int* start, const int16_t* weight
 void VerticalSse2(const uint8_t* const* rows, const int16_t* weights, int taps, int bytes, int16_t* out);
 void HorizontalSse2(const int16_t* row, const int* start, const int32_t* pairs, int taps, int dstWidth, uint8_t* out);
 
+// Halving across: pixel x of out from pixels 2x and 2x + 1 of row at 8192
+// each, which is (p + q + 128) >> 8 per sample. scratch holds 6 dstWidth +
+// 16 bytes; row has 8 more samples than 6 dstWidth.
+void PairsAcrossSse2(const int16_t* row, int dstWidth, uint8_t* scratch, uint8_t* out);
+
 // Halving: out[i] = a[i] + b[i] for bytes bytes (two rows summed down).
 void PairSumPlain(const uint8_t* a, const uint8_t* b, int bytes, uint16_t* out);
 void PairSumSse2(const uint8_t* a, const uint8_t* b, int bytes, uint16_t* out);
+
+}  // namespace zxscale
+
+namespace zxscale {
+
+// Conversion rows of 24-bit pixels, the SSE2 path: each converts a run of
+// pixels from the start of the row (never reading past the row's
+// 3 x width bytes) and returns how many it did, a multiple of 4; the plain
+// path does the rest. The results are exactly the plain path's.
+// YUY2: one row into out.
+int Yuy2RowSse2(const uint8_t* bgr, int width, uint8_t* out);
+// 4:2:0: two rows into two luma rows and one chroma row; chroma sample i
+// goes to u[i * step] and v[i * step] (step 1 planes, 2 interleaved).
+int Yuv420RowsSse2(const uint8_t* top, const uint8_t* bottom, int width, uint8_t* yTop, uint8_t* yBottom, uint8_t* u,
+                   uint8_t* v, int step);
+// RGB32: alpha 255.
+int Rgb32RowSse2(const uint8_t* bgr, int width, uint8_t* out);
 
 }  // namespace zxscale

@@ -79,6 +79,31 @@ void HorizontalSse2(const int16_t* row, const int* start, const int32_t* pairs, 
     }
 }
 
+void PairsAcrossSse2(const int16_t* row, int dstWidth, uint8_t* scratch, uint8_t* out) {
+    // Every sample plus the one three on (the same channel of the next
+    // pixel), rounded to a byte; pixel x then takes bytes 6x to 6x + 2.
+    // The sums stay below 65536, so they are added and shifted unsigned.
+    const int samples = 6 * dstWidth;
+    const __m128i round = _mm_set1_epi16(128);
+    int i = 0;
+    for (; i + 16 <= samples; i += 16) {
+        const __m128i a = _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)),
+                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + 3)));
+        const __m128i b = _mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + 8)),
+                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + 11)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(scratch + i),
+                         _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(a, round), 8),
+                                          _mm_srli_epi16(_mm_add_epi16(b, round), 8)));
+    }
+    for (; i < samples; ++i) {
+        const int v = (static_cast<uint16_t>(row[i]) + static_cast<uint16_t>(row[i + 3]) + 128) >> 8;
+        scratch[i] = static_cast<uint8_t>(v > 255 ? 255 : v);
+    }
+    // Four bytes per pixel, the fourth overwritten by the next pixel.
+    for (int x = 0; x + 1 < dstWidth; ++x) std::memcpy(out + 3 * x, scratch + 6 * x, 4);
+    std::memcpy(out + 3 * (dstWidth - 1), scratch + 6 * (dstWidth - 1), 3);
+}
+
 void PairSumSse2(const uint8_t* a, const uint8_t* b, int bytes, uint16_t* out) {
     const __m128i zero = _mm_setzero_si128();
     int i = 0;

@@ -1,5 +1,6 @@
 // The scaler against PIL's resize of the same picture, its SSE2 path against
-// its plain path, and the YUV conversion against the exact BT.601 formulas.
+// its plain path, and the colour conversions against the exact BT.601
+// formulas and against their plain paths.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -84,9 +85,11 @@ TEST(ZxScale, Sse2PathGivesTheSameBytesAsThePlainPath) {
     struct Case {
         int sw, sh, dw, dh;
     };
-    // Shrinking and enlarging, odd widths (padded rows), one-pixel sides.
+    // Shrinking and enlarging, odd widths (padded rows), one-pixel sides,
+    // half the width (the camera's 1280 x 720).
     for (const Case c : {Case{640, 480, 320, 240}, Case{640, 480, 560, 420}, Case{1440, 1080, 80, 60},
-                         Case{160, 120, 640, 480}, Case{333, 97, 101, 55}, Case{7, 5, 3, 2}, Case{640, 480, 2, 2}}) {
+                         Case{160, 120, 640, 480}, Case{333, 97, 101, 55}, Case{7, 5, 3, 2}, Case{640, 480, 2, 2},
+                         Case{1280, 720, 640, 480}, Case{14, 9, 7, 5}}) {
         const std::vector<uint8_t> source = Noise(c.sw, c.sh, static_cast<unsigned>(c.sw * 31 + c.dw));
         for (const ZxScaleFilter filter : {ZxScaleFilter::Bilinear, ZxScaleFilter::Area}) {
             const auto fast = Scaled(source, c.sw, c.sh, c.dw, c.dh, filter, false);
@@ -216,6 +219,51 @@ TEST(ZxYuv, Yuy2AndI420AreWithinOneLevelOfTheExactConversion) {
     EXPECT_EQ(235, i420[static_cast<size_t>(h - 1) * w + 2]);
     EXPECT_FALSE(ZxBgrToYuy2(bgr.data(), 159, 120, yuy2.data())) << "odd width";
     EXPECT_FALSE(ZxBgrToI420(bgr.data(), 160, 119, i420.data())) << "odd height";
+}
+
+// Every conversion's SSE2 path gives the plain path's bytes (rows of every
+// length the four-pixel steps leave a rest of, and padded rows); NV12 is
+// I420's chroma interleaved, RGB32 the pixels with alpha 255.
+TEST(ZxYuv, EveryConversionGivesThePlainPathsBytesAndTheFormatsAgree) {
+    struct Size {
+        int w, h;
+    };
+    for (const Size s : {Size{640, 480}, Size{2, 2}, Size{4, 2}, Size{6, 4}, Size{8, 2}, Size{10, 6}, Size{34, 4}}) {
+        const std::vector<uint8_t> bgr = Noise(s.w, s.h, static_cast<unsigned>(s.w * 7 + s.h));
+        using Convert = bool (*)(const uint8_t*, int, int, uint8_t*, ZxConvertPath);
+        struct Format {
+            const char* name;
+            Convert convert;
+            size_t bytes;
+        };
+        std::vector<std::vector<uint8_t>> best;
+        for (const Format f : {Format{"YUY2", ZxBgrToYuy2, ZxYuy2Bytes(s.w, s.h)},
+                               Format{"I420", ZxBgrToI420, ZxI420Bytes(s.w, s.h)},
+                               Format{"NV12", ZxBgrToNv12, ZxNv12Bytes(s.w, s.h)},
+                               Format{"RGB32", ZxBgrToRgb32, ZxRgb32Bytes(s.w, s.h)}}) {
+            std::vector<uint8_t> fast(f.bytes, 0xCD), plain(f.bytes, 0x5A);
+            ASSERT_TRUE(f.convert(bgr.data(), s.w, s.h, fast.data(), ZxConvertPath::Best));
+            ASSERT_TRUE(f.convert(bgr.data(), s.w, s.h, plain.data(), ZxConvertPath::Plain));
+            EXPECT_TRUE(fast == plain) << f.name << " " << s.w << "x" << s.h;
+            best.push_back(fast);
+        }
+        const std::vector<uint8_t>&i420 = best[1], &nv12 = best[2], &rgb32 = best[3];
+        const size_t luma = static_cast<size_t>(s.w) * s.h, quarter = luma / 4;
+        EXPECT_TRUE(std::equal(i420.begin(), i420.begin() + static_cast<long>(luma), nv12.begin()));
+        for (size_t i = 0; i < quarter; ++i) {
+            ASSERT_EQ(i420[luma + i], nv12[luma + 2 * i]) << "U " << i;
+            ASSERT_EQ(i420[luma + quarter + i], nv12[luma + 2 * i + 1]) << "V " << i;
+        }
+        for (int y = 0; y < s.h; ++y)
+            for (int x = 0; x < s.w; ++x) {
+                const uint8_t* p = &bgr[CZxScaler::Stride(s.w) * y + 3 * x];
+                const uint8_t* q = &rgb32[(static_cast<size_t>(y) * s.w + x) * 4];
+                ASSERT_TRUE(p[0] == q[0] && p[1] == q[1] && p[2] == q[2] && q[3] == 255) << x << "," << y;
+            }
+    }
+    uint8_t byte = 0;
+    EXPECT_FALSE(ZxBgrToNv12(&byte, 2, 3, &byte)) << "odd height";
+    EXPECT_FALSE(ZxBgrToRgb32(&byte, 0, 1, &byte)) << "no width";
 }
 
 }  // namespace

@@ -63,6 +63,11 @@ private:
     bool m_halve = false;
     std::vector<uint16_t> m_pairSums;   // one row of vertical pair sums
 
+    // Area averaging to exactly half the width: the horizontal pass sums
+    // neighbouring pixels (SSE2 path), through one row of bytes.
+    bool m_pairsAcross = false;
+    std::vector<uint8_t> m_pairBytes;
+
     bool m_ready = false;
     bool m_plain = false;
     int m_srcWidth = 0, m_srcHeight = 0, m_dstWidth = 0, m_dstHeight = 0;

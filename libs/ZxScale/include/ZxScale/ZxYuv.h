@@ -1,19 +1,43 @@
 // Conversion of 24-bit pictures (blue-green-red, rows bottom-up, padded to 4
-// bytes) to the YUV formats capture clients ask for: YUY2 (4:2:2 packed,
-// Y0 U Y1 V) and I420 (4:2:0 planar: Y, then U, then V at half width and half
-// height). BT.601 with limited range (Y 16 to 235, U and V 16 to 240), rows
-// top-down as those formats always are. Chroma is taken from the mean of the
-// pixels it covers (2 for YUY2, 2 x 2 for I420).
+// bytes) to the formats capture clients ask for: YUY2 (4:2:2 packed,
+// Y0 U Y1 V), I420 (4:2:0 planar: Y, then U, then V at half width and half
+// height), NV12 (4:2:0: Y, then U and V interleaved at half width and half
+// height) and RGB32 (blue-green-red-alpha). The YUV formats are BT.601 with
+// limited range (Y 16 to 235, U and V 16 to 240), rows top-down as those
+// formats always are; chroma is taken from the mean of the pixels it covers
+// (2 for YUY2, 2 x 2 for I420 and NV12). RGB32 keeps the rows in the order
+// they come (a bottom-up picture stays bottom-up, as both bitmap formats
+// are) and sets alpha to 255.
+//
+// Each conversion has an SSE2 path, taken where the processor has it (always
+// on x64), which gives exactly the bytes of the plain C path.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-// Bytes of a whole picture in each format (width and height even).
+// Bytes of a whole picture in each format (width and height even for the
+// YUV formats).
 size_t ZxYuy2Bytes(int width, int height);
 size_t ZxI420Bytes(int width, int height);
+size_t ZxNv12Bytes(int width, int height);
+size_t ZxRgb32Bytes(int width, int height);
 
-// Width and height must be even and positive; false otherwise, with nothing
-// written. destination holds the Bytes of its format.
-bool ZxBgrToYuy2(const uint8_t* bgrBottomUp, int width, int height, uint8_t* destination);
-bool ZxBgrToI420(const uint8_t* bgrBottomUp, int width, int height, uint8_t* destination);
+// Which path a conversion takes: the fastest the processor runs, or the plain
+// C one (for comparing the two).
+enum class ZxConvertPath { Best, Plain };
+
+// Whether Best takes the SSE2 path on this processor.
+bool ZxConvertUsesSse2();
+
+// For the YUV formats width and height must be even and positive, for RGB32
+// positive; false otherwise, with nothing written. destination holds the
+// Bytes of its format.
+bool ZxBgrToYuy2(const uint8_t* bgrBottomUp, int width, int height, uint8_t* destination,
+                 ZxConvertPath path = ZxConvertPath::Best);
+bool ZxBgrToI420(const uint8_t* bgrBottomUp, int width, int height, uint8_t* destination,
+                 ZxConvertPath path = ZxConvertPath::Best);
+bool ZxBgrToNv12(const uint8_t* bgrBottomUp, int width, int height, uint8_t* destination,
+                 ZxConvertPath path = ZxConvertPath::Best);
+bool ZxBgrToRgb32(const uint8_t* bgr, int width, int height, uint8_t* destination,
+                  ZxConvertPath path = ZxConvertPath::Best);
