@@ -119,12 +119,24 @@ KEY="ffmpeg-${V_FFMPEG}_x264-${V_X264}_lame-${V_LAME}_${OPT_HASH}"
 KEY=${KEY//[^A-Za-z0-9._+-]/_}
 PREFIX="$ROOT/$KEY"
 
-if [ -f "$PREFIX/.complete" ]; then
-  ln -sfn "$KEY" "$ROOT/current"
-  say "cached $PREFIX"
-  echo "$PREFIX"
-  exit 0
+cached() {
+  if [ -f "$PREFIX/.complete" ]; then
+    ln -sfn "$KEY" "$ROOT/current"
+    say "cached $PREFIX"
+    echo "$PREFIX"
+    exit 0
+  fi
+}
+cached
+# Two builds on one machine (two clones, or a build and a test run) share the
+# cache: one builds, the other waits for it and then takes what it built.
+mkdir -p "$ROOT"
+exec 9>"$ROOT/.lock"
+if ! flock -n 9; then
+  say "another build of the media libraries runs; waiting for it"
+  flock 9
 fi
+cached
 
 # --- Build -------------------------------------------------------------------
 start=$(date +%s)

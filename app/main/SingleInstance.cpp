@@ -1,6 +1,7 @@
 #include "SingleInstance.h"
 
 #include "DialogCommon.h"
+#include "ZxLib/ObjectSecurity.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxVCamDlg.h"
 
@@ -20,13 +21,11 @@ HWND FindMarkedWindow() {
 }  // namespace
 
 bool IsOtherInstanceRunning(DWORD attemptWaitMs) {
-    // A null DACL: a copy started by another account (an elevated one, a
-    // service) still opens the same mutex.
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
-    SECURITY_ATTRIBUTES sa{sizeof(sa), &sd, FALSE};
-    HANDLE mutex = CreateMutexW(&sa, FALSE, kMutexName);
+    // The user's descriptor (ZxLib/ObjectSecurity.h): every copy of this
+    // user opens it, elevated or not, and no other account can take or
+    // change it (a null DACL let any process hold or re-secure it).
+    ObjectSecurity::SharedObjectSecurity security(ObjectSecurity::Kind::Mutex);
+    HANDLE mutex = CreateMutexW(security.Attributes(), FALSE, kMutexName);
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;   // kept open for the life of the process
 
     for (int attempt = 0; attempt < 3; ++attempt) {
