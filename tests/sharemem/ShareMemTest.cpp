@@ -792,8 +792,10 @@ void ExpectUsersDescriptor(HANDLE object, Kind kind, const char* what) {
     // Nobody else, and no reader, may write: only the user and LocalSystem
     // hold a right beyond reading.
     EXPECT_EQ(0u, ObjectSecurity::ReaderRights(kind) &
-                      (kind == Kind::Mapping ? DWORD(SECTION_MAP_WRITE | SECTION_EXTEND_SIZE | WRITE_DAC | WRITE_OWNER)
-                                             : DWORD(EVENT_MODIFY_STATE | WRITE_DAC | WRITE_OWNER)));
+                      (WRITE_DAC | WRITE_OWNER | DELETE |
+                       (kind == Kind::Mapping ? DWORD(SECTION_MAP_WRITE | SECTION_EXTEND_SIZE)
+                        : kind == Kind::Event ? DWORD(EVENT_MODIFY_STATE)
+                                              : DWORD(MUTEX_MODIFY_STATE))));
 
     ASSERT_TRUE(sacl);
     ASSERT_EQ(1, sacl->AceCount);
