@@ -78,6 +78,9 @@ inst_win='C:\Program Files\ZxVCam'
 appdata_win=$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
 appdata=$(wine winepath -u "$appdata_win" 2>/dev/null | tr -d '\r')
 appdata=${appdata%/}
+localappdata_win=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+localappdata=$(wine winepath -u "$localappdata_win" 2>/dev/null | tr -d '\r')
+localappdata=${localappdata%/}
 
 # "wine reg" is the 32-bit reg.exe where the prefix has both, so the 64-bit
 # view is asked for by name.
@@ -146,13 +149,20 @@ printf '[VSRecord]\r\nVideoDir=C:\\ZxVRecord\\Video\\\r\n[SetupBasic]\r\nTestMar
 head -c 4096 /dev/urandom > "$drive_c/ZxVRecord/Video/0101_1200000000.flv"
 # The record list: "ver1.0", the count and each path with its length
 # (32-bit little-endian).
-/usr/bin/python3 - "$appdata/ZxVCam/Record/Dat/VideoList.dat" "$appdata/ZxVCam/MediaFileList.dat" <<'PY'
-import struct, sys
+# The camera starts the program while the upgrade runs; it keeps a
+# recording in its list only with a thumbnail (the file here is no real
+# video), so the recording gets one in the thumbnail cache, named by the MD5
+# text of its path.
+/usr/bin/python3 - "$appdata/ZxVCam/Record/Dat/VideoList.dat" "$appdata/ZxVCam/MediaFileList.dat" \
+    "$localappdata/ZxVCam/Cache/RecordThumbnailVideo" <<'PY'
+import hashlib, os, struct, sys
 path = b"C:\\ZxVRecord\\Video\\0101_1200000000.flv"
 open(sys.argv[1], "wb").write(b"ver1.0" + struct.pack("<I", 1) + struct.pack("<I", len(path)) + path)
 open(sys.argv[2], "wb").write(b"ver1.0")
+os.makedirs(sys.argv[3], exist_ok=True)
+open(os.path.join(sys.argv[3], hashlib.md5(path).hexdigest() + ".bmp"), "wb").write(b"BM")
 PY
-ini_sum=$(md5sum < "$appdata/ZxVCam/ZxVCam.ini")
+ini_before=$(tr -d '\r' < "$appdata/ZxVCam/ZxVCam.ini")
 list_sum=$(md5sum < "$appdata/ZxVCam/Record/Dat/VideoList.dat")
 
 # --- this build over it, the camera held by a video program -----------------------
@@ -183,7 +193,11 @@ fi
 
 # The video program ends, and the machine restarts.
 release_camera ZxInstallHold1
-wine taskkill /F /IM ZxVCam.exe >/dev/null 2>&1 || true
+# Ended by its process id: the 32-bit taskkill "wine" finds cannot see the
+# names of 64-bit processes.
+for pid in $(processes | awk 'tolower($1) == "zxvcam.exe" { print $3 }'); do
+  wine "$(zx_winpath "$procstat_exe")" kill "$pid" >/dev/null 2>&1 || true
+done
 wait_process ZxVCam.exe gone || fail "the program did not end"
 wine wineboot -r >/dev/null 2>&1
 [ ! -e "$instdir/$aside" ] && ! pending_renames | grep -qF ZxCamSrc && pass "the restart removed the old module" \
@@ -194,7 +208,12 @@ entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninsta
 [ "$entries" = 1 ] && pass "one entry in the list of installed programs" || fail "$entries entries in the list of installed programs"
 [ "$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZxVCam' Publisher)" != "" ] \
   && pass "the entry names a publisher" || fail "no publisher"
-[ "$(md5sum < "$appdata/ZxVCam/ZxVCam.ini")" = "$ini_sum" ] && pass "the upgrade kept the settings" || fail "the upgrade changed the settings"
+# Every setting is still there (the program may add its own).
+kept=1
+while IFS= read -r line; do
+  tr -d '\r' < "$appdata/ZxVCam/ZxVCam.ini" | grep -qxF -- "$line" || kept=0
+done <<< "$ini_before"
+[ "$kept" = 1 ] && pass "the upgrade kept the settings" || fail "the upgrade changed the settings"
 [ "$(md5sum < "$appdata/ZxVCam/Record/Dat/VideoList.dat")" = "$list_sum" ] && [ -f "$appdata/ZxVCam/MediaFileList.dat" ] \
   && pass "the upgrade kept the lists" || fail "the upgrade lost the lists"
 
