@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "ZxLib/ObjectSecurity.h"
 #include "ZxLib/ZxLib.h"
 
 namespace {
@@ -79,7 +80,10 @@ void WriteBatch(const std::vector<std::string>& lines, unsigned long dropped) {
     // append at an end it read before, so two writers could overwrite each
     // other's line, and the cap needs the size and the write together. This
     // is the filter's own thread: a host's thread never waits here.
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"ZxVCam-FilterLog");
+    // The user's descriptor: an elevated client and an ordinary one of the
+    // same user share the lock, whichever made it first.
+    ObjectSecurity::SharedObjectSecurity security(ObjectSecurity::Kind::Mutex);
+    HANDLE mutex = CreateMutexW(security.Attributes(), FALSE, L"ZxVCam-FilterLog");
     const bool owned = mutex && WaitForSingleObject(mutex, kFileMutexWaitMs) != WAIT_TIMEOUT;
     HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,8 +1,10 @@
 ﻿; The ZxVCam installer: the program, its kernel and libraries, its
 ; resources, the camera check tool and both capture filter modules (64- and
 ; 32-bit, each registered with the regsvr32 of its own bitness), the launch
-; folder "Path" for the installing user, shortcuts, and an entry in the
-; system's list of installed programs. /S installs silently.
+; folder "Path" for every user and for the installing one, shortcuts for all
+; users, and an entry in the system's list of installed programs. /S
+; installs silently; /S /RUN also starts the program afterwards, as the
+; finish page's "Start ZxVCam now" does.
 ;
 ; Built by the build (installer/CMakeLists.txt) with:
 ;   makensis -DVERSION=x.y.z -DSTAGE=<folder of the files> -DOUTFILE=<setup.exe>
@@ -70,8 +72,11 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_ABORTWARNING
 ; The files page stays until Next, so what was done can be read.
 !define MUI_FINISHPAGE_NOAUTOCLOSE
-!define MUI_FINISHPAGE_RUN "$INSTDIR\ZxVCam.exe"
+; Started as the interactive user, un-elevated, never with the installer's
+; rights (StartProgramAsUser).
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start ZxVCam now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartProgramAsUser
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\ZxCamCheck.exe"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Check the camera now"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
@@ -155,7 +160,109 @@ FunctionEnd
 !insertmacro FindRegSvr32 ""
 !insertmacro FindRegSvr32 "un."
 
+; The launch folder "Path" machine-wide, in both registry views (the 64-bit
+; filter reads the 64-bit view, the 32-bit one the 32-bit view): the camera
+; of every user finds the program there when the user has no value of his
+; own, and only administrators can change it.
+!macro WriteMachinePath
+  SetRegView 32
+  WriteRegStr HKLM "${LAUNCH_KEY}" "Path" "$INSTDIR"
+  SetRegView 64
+  WriteRegStr HKLM "${LAUNCH_KEY}" "Path" "$INSTDIR"
+!macroend
+
+!macro DeleteMachinePath
+  SetRegView 32
+  DeleteRegValue HKLM "${LAUNCH_KEY}" "Path"
+  DeleteRegKey /ifempty HKLM "${LAUNCH_KEY}"
+  DeleteRegKey /ifempty HKLM "SOFTWARE\orbian"
+  SetRegView 64
+  DeleteRegValue HKLM "${LAUNCH_KEY}" "Path"
+  DeleteRegKey /ifempty HKLM "${LAUNCH_KEY}"
+  DeleteRegKey /ifempty HKLM "SOFTWARE\orbian"
+!macroend
+
+; The shortcuts, in the context SetShellVarContext chose.
+!macro DeleteShortcuts
+  Delete "$SMPROGRAMS\${PRODUCT}\ZxVCam.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Check the camera.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Check the camera (32-bit).lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\Uninstall ZxVCam.lnk"
+  RMDir "$SMPROGRAMS\${PRODUCT}"
+  Delete "$DESKTOP\ZxVCam.lnk"
+!macroend
+
+; A camera module (ZxCamSrc.dll) into place, though a running video
+; program (a browser, a call program with the camera open) may hold the old
+; one. Windows lets a loaded module be renamed but neither overwritten nor
+; deleted: a held module is renamed aside (NAME.oldN) and deleted at the
+; next restart, and the new one takes its name at once, so the camera is
+; registered with the new file and the programs that hold the old one keep
+; using it until they close it. When even the rename fails, the new module
+; waits beside it (NAME.new) and replaces it at the next restart.
+; $HeldModules collects what waits for a restart.
+Var HeldModules
+Var NeedsRestart
+!macro PlaceCameraModule SRC DEST LABEL
+  ${If} ${FileExists} "${DEST}"
+    ClearErrors
+    Delete "${DEST}"
+    ${If} ${Errors}
+      ; Held: an aside name that is free (an earlier one may still be held).
+      StrCpy $R8 1
+      ${Do}
+        StrCpy $R7 "${DEST}.old$R8"
+        Delete "$R7"
+        ${IfNot} ${FileExists} "$R7"
+          ${Break}
+        ${EndIf}
+        IntOp $R8 $R8 + 1
+      ${Loop}
+      ClearErrors
+      Rename "${DEST}" "$R7"
+      ${IfNot} ${Errors}
+        ; MOVEFILE_DELAY_UNTIL_REBOOT with no target: deleted at the restart.
+        ; (Delete /REBOOTOK would ask for a restart on the finish page,
+        ; which nothing here needs: the new module works at once.)
+        System::Call 'kernel32::MoveFileExW(w "$R7", p 0, i 4) i .r0'
+        DetailPrint "${LABEL} is in use by a running program: the old file is removed at the next restart"
+        StrCpy $HeldModules "$HeldModules$\r$\n${LABEL}: in use; the camera uses the new file now, the old one is removed at the next restart."
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  ${If} ${FileExists} "${DEST}"
+    ; Neither deleted nor renamed: the new module replaces it at the restart.
+    File "/oname=${DEST}.new" "${SRC}"
+    Rename /REBOOTOK "${DEST}.new" "${DEST}"
+    DetailPrint "${LABEL} is locked: the new file replaces it at the next restart"
+    StrCpy $HeldModules "$HeldModules$\r$\n${LABEL}: locked; the camera keeps the old file until the next restart, then uses the new one."
+    StrCpy $NeedsRestart 1
+  ${Else}
+    File "/oname=${DEST}" "${SRC}"
+  ${EndIf}
+!macroend
+
+; A camera module and what was set aside of it removed; a module still held
+; by a running program goes at the next restart.
+!macro RemoveCameraModule DEST LABEL
+  Delete "${DEST}.old*"
+  Delete "${DEST}.new"
+  ClearErrors
+  Delete "${DEST}"
+  ${If} ${Errors}
+  ${OrIf} ${FileExists} "${DEST}"
+    Delete /REBOOTOK "${DEST}"
+    DetailPrint "${LABEL} is in use by a running program: it is removed at the next restart"
+    StrCpy $HeldModules "$HeldModules$\r$\n${LABEL}: in use; the camera is no longer registered, the file is removed at the next restart."
+  ${EndIf}
+  ${If} ${FileExists} "${DEST}.old*"
+    Delete /REBOOTOK "${DEST}.old*"
+  ${EndIf}
+!macroend
+
 ; --- install ----------------------------------------------------------------------
+
+Var StartAfterInstall
 
 Function .onInit
   ${IfNot} ${RunningX64}
@@ -163,6 +270,32 @@ Function .onInit
     Abort
   ${EndIf}
   SetRegView 64
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/RUN" $R1
+  ${IfNot} ${Errors}
+    StrCpy $StartAfterInstall 1
+  ${EndIf}
+FunctionEnd
+
+; Starts the program as the interactive user, un-elevated, through the
+; desktop shell (ZxStartAsUser, carried by the installer): the program then
+; has the user's rights, as if started from the Start menu, and not the
+; installer's administrator rights (with which its shared objects and
+; settings would be out of reach of the user's ordinary programs). When no
+; shell runs, nothing is started and the user is told.
+Function StartProgramAsUser
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\ZxStartAsUser.exe" "${STAGE}\..\ZxStartAsUser.exe"
+  nsExec::ExecToStack '"$PLUGINSDIR\ZxStartAsUser.exe" "$INSTDIR\ZxVCam.exe"'
+  Pop $0
+  Pop $1
+  DetailPrint "Starting ZxVCam as the signed-in user: $1"
+  ${If} $0 != 0
+  ${AndIf} $0 != 1
+  ${AndIf} $0 != 2
+    MessageBox MB_OK|MB_ICONINFORMATION "ZxVCam could not be started for the signed-in user. Start it from the Start menu." /SD IDOK
+  ${EndIf}
 FunctionEnd
 
 Section "ZxVCam" SecMain
@@ -183,6 +316,8 @@ Section "ZxVCam" SecMain
 
   SetOutPath "$INSTDIR"
   SetOverwrite on
+  StrCpy $HeldModules ""
+  StrCpy $NeedsRestart 0
   File "${STAGE}\ZxVCam.exe"
   File "${STAGE}\ZxVKernal.dll"
   File "${STAGE}\ZxMusicCore.dll"
@@ -190,7 +325,7 @@ Section "ZxVCam" SecMain
   File "${STAGE}\ZxLog.dll"
   File "${STAGE}\LibStream.dll"
   File "${STAGE}\LibWaveOut.dll"
-  File "${STAGE}\ZxCamSrc.dll"
+  !insertmacro PlaceCameraModule "${STAGE}\ZxCamSrc.dll" "$INSTDIR\ZxCamSrc.dll" "ZxCamSrc.dll (64-bit camera)"
   File "${STAGE}\ZxCamCheck.exe"
 !ifdef HAVE_DUMPREPORT
   File "${STAGE}\DumpReport.exe"
@@ -204,7 +339,7 @@ Section "ZxVCam" SecMain
   File /r "${STAGE}\skin"
   File /r "${STAGE}\wav"
   SetOutPath "$INSTDIR\x86"
-  File "${STAGE}\x86\ZxCamSrc.dll"
+  !insertmacro PlaceCameraModule "${STAGE}\x86\ZxCamSrc.dll" "$INSTDIR\x86\ZxCamSrc.dll" "x86\ZxCamSrc.dll (32-bit camera)"
   File "${STAGE}\x86\ZxCamCheck.exe"
   SetOutPath "$INSTDIR"
 
@@ -229,13 +364,16 @@ Section "ZxVCam" SecMain
     DetailPrint "This system runs no 32-bit programs: the 32-bit camera is not registered"
   ${EndIf}
 
-  ; The folder the camera starts the program from, for this user (the
-  ; filter reads it under HKEY_CURRENT_USER). Other users of the machine:
-  ; see README.txt.
+  ; The folder the camera starts the program from: machine-wide for every
+  ; user, and for the installing user (whose own value comes first).
+  !insertmacro WriteMachinePath
   WriteRegStr HKCU "${LAUNCH_KEY}" "Path" "$INSTDIR"
 
-  ; Shortcuts for the installing user.
+  ; Shortcuts for all users; those an older version made for the installing
+  ; user alone go.
   SetShellVarContext current
+  !insertmacro DeleteShortcuts
+  SetShellVarContext all
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortCut "$SMPROGRAMS\${PRODUCT}\ZxVCam.lnk" "$INSTDIR\ZxVCam.exe" "" "$INSTDIR\ZxVCam.exe" 0
   CreateShortCut "$SMPROGRAMS\${PRODUCT}\Check the camera.lnk" "$INSTDIR\ZxCamCheck.exe" "" "$INSTDIR\ZxCamCheck.exe" 0
@@ -258,6 +396,18 @@ Section "ZxVCam" SecMain
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" "$0"
+
+  ${If} $HeldModules != ""
+    ${If} $NeedsRestart == 1
+      MessageBox MB_OK|MB_ICONINFORMATION "A program holds the camera. Restart Windows to finish the update of the camera:$HeldModules" /SD IDOK
+    ${Else}
+      MessageBox MB_OK|MB_ICONINFORMATION "A program holds the camera. The camera is updated and works; the old file is removed at the next restart:$HeldModules" /SD IDOK
+    ${EndIf}
+  ${EndIf}
+  ${If} ${Silent}
+  ${AndIf} $StartAfterInstall == 1
+    Call StartProgramAsUser
+  ${EndIf}
 SectionEnd
 
 ; --- uninstall --------------------------------------------------------------------
@@ -269,6 +419,7 @@ FunctionEnd
 Section "un.ZxVCam" UnSecMain
   SectionIn RO
   SetRegView 64
+  StrCpy $HeldModules ""
   Call un.StopProgram
 
   !insertmacro RegSvr "$SYSDIR\regsvr32.exe" "/u" "$INSTDIR\ZxCamSrc.dll"
@@ -278,6 +429,7 @@ Section "un.ZxVCam" UnSecMain
   ${EndIf}
 
   ; The launch folder, and the key when nothing else is left in it.
+  !insertmacro DeleteMachinePath
   DeleteRegValue HKCU "${LAUNCH_KEY}" "Path"
   DeleteRegKey /ifempty HKCU "${LAUNCH_KEY}"
   DeleteRegKey /ifempty HKCU "SOFTWARE\orbian"
@@ -290,7 +442,7 @@ Section "un.ZxVCam" UnSecMain
   Delete "$INSTDIR\ZxLog.dll"
   Delete "$INSTDIR\LibStream.dll"
   Delete "$INSTDIR\LibWaveOut.dll"
-  Delete "$INSTDIR\ZxCamSrc.dll"
+  !insertmacro RemoveCameraModule "$INSTDIR\ZxCamSrc.dll" "ZxCamSrc.dll (64-bit camera)"
   Delete "$INSTDIR\ZxCamCheck.exe"
   Delete "$INSTDIR\DumpReport.exe"
   Delete "$INSTDIR\default.jpg"
@@ -301,21 +453,23 @@ Section "un.ZxVCam" UnSecMain
   RMDir /r "$INSTDIR\pendant"
   RMDir /r "$INSTDIR\skin"
   RMDir /r "$INSTDIR\wav"
-  Delete "$INSTDIR\x86\ZxCamSrc.dll"
+  !insertmacro RemoveCameraModule "$INSTDIR\x86\ZxCamSrc.dll" "x86\ZxCamSrc.dll (32-bit camera)"
   Delete "$INSTDIR\x86\ZxCamCheck.exe"
-  RMDir "$INSTDIR\x86"
+  RMDir /REBOOTOK "$INSTDIR\x86"
   Delete "$INSTDIR\Uninstall.exe"
-  RMDir "$INSTDIR"
+  RMDir /REBOOTOK "$INSTDIR"
 
+  ; Shortcuts for all users, and those of an older version for this user.
+  SetShellVarContext all
+  !insertmacro DeleteShortcuts
   SetShellVarContext current
-  Delete "$SMPROGRAMS\${PRODUCT}\ZxVCam.lnk"
-  Delete "$SMPROGRAMS\${PRODUCT}\Check the camera.lnk"
-  Delete "$SMPROGRAMS\${PRODUCT}\Check the camera (32-bit).lnk"
-  Delete "$SMPROGRAMS\${PRODUCT}\Uninstall ZxVCam.lnk"
-  RMDir "$SMPROGRAMS\${PRODUCT}"
-  Delete "$DESKTOP\ZxVCam.lnk"
+  !insertmacro DeleteShortcuts
 
   DeleteRegKey HKLM "${UNINST_KEY}"
+
+  ${If} $HeldModules != ""
+    MessageBox MB_OK|MB_ICONINFORMATION "ZxVCam is removed. A program still holds the camera; what it holds is removed at the next restart:$HeldModules" /SD IDOK
+  ${EndIf}
 SectionEnd
 
 ; Unticked unless the user ticks it: this user's recordings, lists,

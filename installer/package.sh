@@ -33,6 +33,9 @@ done
 # The short text, with Windows line ends.
 sed 's/$/\r/' "$here/README.txt" > "$stage/README.txt"
 cp "$root/resources/ZxVCam.ico" "$out/stage/ZxVCam.ico"
+# The installer's own helper (it starts the program un-elevated), beside the
+# folder that is installed and zipped, not in it.
+x86_64-w64-mingw32-strip --strip-debug -o "$out/stage/ZxStartAsUser.exe" "$bin/ZxStartAsUser.exe"
 
 # The installer. makensis 3.08 crashes under the plain C locale (seen here
 # with LC_ALL=C, on this script unchanged), so it gets a UTF-8 one.

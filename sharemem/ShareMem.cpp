@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "ZxLib/ObjectSecurity.h"
 #include "ZxLib/ZxLib.h"
 
 namespace {
@@ -32,6 +33,20 @@ LONG LoadWord(volatile LONG* word) {
     const LONG value = *word;
     MemoryBarrier();
     return value;
+}
+
+// Creates the auto-reset, unsignalled event or opens the existing one. A
+// process that may only wait on it (a sandboxed reader) opens it with the
+// rights it has: waiting, and signalling when it is allowed to (a reader
+// passes a wake-up on; without that right, waiting readers still look at the
+// sequence number every few milliseconds).
+HANDLE OpenChannelEvent(const char* name, SECURITY_ATTRIBUTES* security) {
+    const std::wstring wide = Charset::String2WString(name);
+    HANDLE event = CreateEventW(security, FALSE, FALSE, wide.c_str());
+    if (event || GetLastError() != ERROR_ACCESS_DENIED) return event;
+    event = OpenEventW(SYNCHRONIZE | EVENT_MODIFY_STATE, FALSE, wide.c_str());
+    if (!event) event = OpenEventW(SYNCHRONIZE, FALSE, wide.c_str());
+    return event;
 }
 
 }  // namespace
@@ -64,16 +79,32 @@ bool CShareMem::Open(const char* name, DWORD size, const char* readEventName, co
     if (size < kShareMemHeaderSize + kShareMemControlSize || ControlOffset(size) < kShareMemHeaderSize) return false;
 
     const std::wstring mappingName = Charset::String2WString(name);
+    // Whoever comes first creates the objects with the user's descriptor
+    // (ZxLib/ObjectSecurity.h): every process of the user opens them, elevated
+    // or not, whichever side created them; a low-integrity or restricted
+    // process of the user may read and wait.
+    ObjectSecurity::SharedObjectSecurity mappingSecurity(ObjectSecurity::Kind::Mapping);
+    ObjectSecurity::SharedObjectSecurity eventSecurity(ObjectSecurity::Kind::Event);
     // Backed by the paging file. When the mapping exists already this returns
     // a handle to it (with its own size) and reports ERROR_ALREADY_EXISTS;
     // that handle is as good as one from OpenFileMapping with all access and
     // cannot lose a race against the other side closing its last handle.
-    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, mappingName.c_str());
+    bool readOnly = false;
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, mappingSecurity.Attributes(), PAGE_READWRITE, 0, size,
+                                        mappingName.c_str());
+    if (!mapping && GetLastError() == ERROR_ACCESS_DENIED) {
+        // It exists, and this process may only read it (a sandboxed reader):
+        // a reader needs no more.
+        mapping = OpenFileMappingW(FILE_MAP_READ, FALSE, mappingName.c_str());
+        if (!mapping) return false;
+        SetLastError(ERROR_ALREADY_EXISTS);
+        readOnly = true;
+    }
     if (!mapping) return false;
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
 
     // Fails when an existing mapping is smaller than size.
-    void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, size);
+    void* view = MapViewOfFile(mapping, readOnly ? FILE_MAP_READ : FILE_MAP_ALL_ACCESS, 0, 0, size);
     if (!view) {
         CloseHandle(mapping);
         return false;
@@ -82,8 +113,8 @@ bool CShareMem::Open(const char* name, DWORD size, const char* readEventName, co
     // a later opener keeps the frame that is there.
     if (created) std::memset(view, 0, size);
 
-    HANDLE writeEvent = CreateEventW(nullptr, FALSE, FALSE, Charset::String2WString(writeEventName).c_str());
-    HANDLE readEvent = CreateEventW(nullptr, FALSE, FALSE, Charset::String2WString(readEventName).c_str());
+    HANDLE writeEvent = OpenChannelEvent(writeEventName, eventSecurity.Attributes());
+    HANDLE readEvent = OpenChannelEvent(readEventName, eventSecurity.Attributes());
     if (!writeEvent || !readEvent) {
         if (readEvent) CloseHandle(readEvent);
         if (writeEvent) CloseHandle(writeEvent);
@@ -97,6 +128,7 @@ bool CShareMem::Open(const char* name, DWORD size, const char* readEventName, co
     m_hReadEvent = readEvent;
     m_hWriteEvent = writeEvent;
     m_viewSize = size;
+    m_bReadOnly = readOnly;
     m_bOpen = true;
     m_lastRead = 0;
     m_readAny = false;
@@ -115,6 +147,7 @@ void CShareMem::Close() {
     m_pView = nullptr;
     m_hMapping = nullptr;
     m_viewSize = 0;
+    m_bReadOnly = false;
     m_bOpen = false;
 }
 
@@ -127,7 +160,7 @@ volatile LONG* CShareMem::MarkerWord() const {
 volatile LONG* CShareMem::SequenceWord() const { return MarkerWord() + 1; }
 
 bool CShareMem::Write(const void* bytes, DWORD length) {
-    if (!m_bOpen || !m_pView || !bytes || length > FrameArea()) return false;
+    if (!m_bOpen || m_bReadOnly || !m_pView || !bytes || length > FrameArea()) return false;
     volatile LONG* sequence = SequenceWord();
 
     // Take the channel: from an even number to the odd one after it. An odd

@@ -97,7 +97,9 @@ public:
     // view), and creates or opens both events. False when this object is
     // already open (the first mapping stays), when size cannot hold a header
     // and the control block, or when any of the objects cannot be created or
-    // mapped.
+    // mapped. Objects it creates get the user's descriptor
+    // (ZxLib/ObjectSecurity.h); existing ones this process may only read are
+    // opened for reading (IsReadOnly).
     bool Open(const char* name, DWORD size);
 
     // The same with other event names, so that a private channel (a test, a
@@ -110,7 +112,8 @@ public:
     // Copies length bytes to the start of the mapping, between the two steps
     // of the sequence number, and signals the read event. A length that
     // would reach the control block is refused: nothing is copied and
-    // nothing signalled. The result is always false; callers ignore it.
+    // nothing signalled; so is every write of a read-only side. The result
+    // is always false; callers ignore it.
     bool Write(const void* bytes, DWORD length);
 
     // Waits up to 100 ms for a frame this reader has not read yet (not when
@@ -145,6 +148,9 @@ public:
     bool WaitForFrame(uint32_t seen, DWORD timeoutMs);
 
     bool IsOpen() const { return m_bOpen; }
+    // Opened for reading only: the objects existed and this process may only
+    // read and wait (a low-integrity or restricted reader). Write does nothing.
+    bool IsReadOnly() const { return m_bReadOnly; }
 
 private:
     volatile LONG* SequenceWord() const;
@@ -157,6 +163,7 @@ private:
     HANDLE m_hReadEvent = nullptr;
     HANDLE m_hWriteEvent = nullptr;
     bool m_bOpen = false;
+    bool m_bReadOnly = false;
     // Bytes in the view, so neither side copies past the mapping.
     DWORD m_viewSize = 0;
     // The number of the frame Read returned last.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "DialogCommon.h"
+#include "ZxLib/ObjectSecurity.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxVCamDlg.h"
 
@@ -38,8 +39,11 @@ bool Answers(HWND w, DWORD ms) {
 // Opens (or makes) the shared process id; the handle stays open for the
 // life of the process.
 DWORD* PidSlot() {
-    if (!g_pidMapping)
-        g_pidMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(DWORD), kPidMapping);
+    if (!g_pidMapping) {
+        ObjectSecurity::SharedObjectSecurity security(ObjectSecurity::Kind::Mapping);
+        g_pidMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, security.Attributes(), PAGE_READWRITE, 0,
+                                          sizeof(DWORD), kPidMapping);
+    }
     if (!g_pidMapping) return nullptr;
     static DWORD* view = nullptr;
     if (!view) view = static_cast<DWORD*>(MapViewOfFile(g_pidMapping, FILE_MAP_WRITE, 0, 0, sizeof(DWORD)));
@@ -104,15 +108,16 @@ Result EndHungCopy(DWORD pid, HANDLE mutex) {
 }  // namespace
 
 Result Check(const Timing& timing) {
-    // A null DACL: a copy started by another account (an elevated one, a
-    // service) still opens the same mutex.
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);
-    SECURITY_ATTRIBUTES sa{sizeof(sa), &sd, FALSE};
-    HANDLE mutex = CreateMutexW(&sa, FALSE, kMutexName);
-    if (GetLastError() != ERROR_ALREADY_EXISTS) {   // kept open for the life of the process
-        PublishThisCopy();
+    // The user's descriptor (ZxLib/ObjectSecurity.h): every copy of this
+    // user opens it, elevated or not, and no other account can take or
+    // change it (a null DACL let any process hold or re-secure it).
+    ObjectSecurity::SharedObjectSecurity security(ObjectSecurity::Kind::Mutex);
+    HANDLE mutex = CreateMutexW(security.Attributes(), FALSE, kMutexName);
+    const DWORD created = GetLastError();
+    // Refused access means the mutex exists and belongs to a copy of another
+    // account in this session: another copy runs, as with ERROR_ALREADY_EXISTS.
+    if (created != ERROR_ALREADY_EXISTS && !(mutex == nullptr && created == ERROR_ACCESS_DENIED)) {
+        PublishThisCopy();   // the mutex is kept open for the life of the process
         return kRunThisCopy;
     }
 
@@ -151,7 +156,8 @@ Result Check(const Timing& timing) {
 
 void SetRecording(bool recording) {
     if (recording && !g_recording) {
-        g_recording = CreateEventW(nullptr, TRUE, TRUE, RecordingName(GetCurrentProcessId()).c_str());
+        ObjectSecurity::SharedObjectSecurity security(ObjectSecurity::Kind::Event);
+        g_recording = CreateEventW(security.Attributes(), TRUE, TRUE, RecordingName(GetCurrentProcessId()).c_str());
     } else if (!recording && g_recording) {
         CloseHandle(g_recording);
         g_recording = nullptr;

@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
 # The installer as users get it, in a fresh Wine prefix under the build
 # tree (BUILD_DIR/installtest): an older version installed silently, then
-# this build's installer silently over it (the upgrade), then the checks,
-# then the silent uninstall.
+# this build's installer silently over it (the upgrade, with /RUN as the
+# finish page's "Start ZxVCam now"), then the checks, then the silent
+# uninstall. A video program holds the camera during the upgrade and the
+# uninstall.
 #   - the files are where they belong, the camera is listed for 64-bit
 #     clients (and 32-bit ones where this machine runs 32-bit code), the
-#     launch folder "Path" names the install folder;
+#     launch folder "Path" names the install folder for the user and
+#     machine-wide in both registry views, the shortcuts are for all users;
+#   - the program the installer starts is started by the desktop shell (its
+#     parent is explorer.exe), not by the elevated installer;
+#   - the camera module held by a running client is renamed aside and
+#     deleted at the next restart (wineboot -r here), the new one is in
+#     place and registered at once, and the camera works after the restart;
+#     uninstalling with the module held unregisters the camera at once and
+#     removes the module at the restart;
 #   - the installed check tool, with the program closed, reports it not
 #     running, then started by the camera, and the program's picture;
 #   - the upgrade keeps the settings and lists and leaves one entry in the
@@ -20,6 +30,10 @@ root=$(dirname "$(dirname "$here")")
 setup="$build/package/ZxVCamSetup.exe"
 stage="$build/package/stage/ZxVCam"
 [ -f "$setup" ] || { echo "installer-test: $setup is not built"; exit 1; }
+# The camera client that holds the camera, and the tool that stops it.
+client_exe="$build/bin/ZxVCamClient.exe"
+procstat_exe="$build/bin/ZxProcStat.exe"
+for f in "$client_exe" "$procstat_exe"; do [ -f "$f" ] || { echo "installer-test: $f is not built"; exit 1; }; done
 
 work="$build/installtest"
 failures=0
@@ -64,12 +78,60 @@ inst_win='C:\Program Files\ZxVCam'
 appdata_win=$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
 appdata=$(wine winepath -u "$appdata_win" 2>/dev/null | tr -d '\r')
 appdata=${appdata%/}
+localappdata_win=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+localappdata=$(wine winepath -u "$localappdata_win" 2>/dev/null | tr -d '\r')
+localappdata=${localappdata%/}
 
 # "wine reg" is the 32-bit reg.exe where the prefix has both, so the 64-bit
 # view is asked for by name.
 reg_value() {  # KEY VALUE [/reg:32]: the value's data, or nothing
   { wine reg query "$1" /v "$2" ${3:-/reg:64} 2>/dev/null || true; } | tr -d '\r' |
     awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+}
+
+# The processes of the prefix: name, parent and process id, one a line.
+processes() {
+  { wine wmic process get Name,ParentProcessId,ProcessId 2>/dev/null || true; } | iconv -f UTF-16 -t UTF-8 2>/dev/null |
+    tr -d '\r' | awk 'NR > 1 && NF == 3 { print $1, $2, $3 }'
+}
+# Waits (a hang guard only) until a process of that name runs, or with
+# "gone" until none does.
+wait_process() {  # NAME [gone]
+  for _ in $(seq 120); do
+    if processes | awk -v n="$1" 'tolower($1) == tolower(n) { found = 1 } END { exit !found }'; then
+      [ "${2:-}" = gone ] || return 0
+    else
+      [ "${2:-}" = gone ] && return 0
+    fi
+    sleep 0.5
+  done
+  return 1
+}
+# A video program with the camera open, in a process of its own, until its
+# stop event is set: it holds the installed camera module.
+hold_pid=""
+hold_camera() {  # NAME
+  wine "$(zx_winpath "$client_exe")" --soak "$(zx_winpath "$work/$1.samples")" --stop-event "$1" > "$work/$1.txt" 2>&1 &
+  hold_pid=$!
+  for _ in $(seq 600); do
+    grep -q 'samples' "$work/$1.txt" 2>/dev/null && return 0
+    kill -0 "$hold_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+release_camera() {  # NAME
+  wine "$(zx_winpath "$procstat_exe")" signal "$1" >/dev/null 2>&1 || true
+  wait "$hold_pid" 2>/dev/null || true
+}
+pending_renames() {
+  { wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations /reg:64 2>/dev/null || true; } |
+    tr -d '\r'
+}
+clsid='{69FB58B5-10C3-4597-8320-5F2DFC0A6A0B}'
+registered_module() {  # /reg:64 or /reg:32: the file the camera's class names
+  { wine reg query "HKCR\\CLSID\\${clsid}\\InprocServer32" /ve "$1" 2>/dev/null || true; } | tr -d '\r' |
+    awk '/REG_SZ/ { sub(/^.*REG_SZ[ \t]+/, ""); print }'
 }
 
 # --- an older version ---------------------------------------------------------
@@ -87,26 +149,71 @@ printf '[VSRecord]\r\nVideoDir=C:\\ZxVRecord\\Video\\\r\n[SetupBasic]\r\nTestMar
 head -c 4096 /dev/urandom > "$drive_c/ZxVRecord/Video/0101_1200000000.flv"
 # The record list: "ver1.0", the count and each path with its length
 # (32-bit little-endian).
-/usr/bin/python3 - "$appdata/ZxVCam/Record/Dat/VideoList.dat" "$appdata/ZxVCam/MediaFileList.dat" <<'PY'
-import struct, sys
+# The camera starts the program while the upgrade runs; it keeps a
+# recording in its list only with a thumbnail (the file here is no real
+# video), so the recording gets one in the thumbnail cache, named by the MD5
+# text of its path.
+/usr/bin/python3 - "$appdata/ZxVCam/Record/Dat/VideoList.dat" "$appdata/ZxVCam/MediaFileList.dat" \
+    "$localappdata/ZxVCam/Cache/RecordThumbnailVideo" <<'PY'
+import hashlib, os, struct, sys
 path = b"C:\\ZxVRecord\\Video\\0101_1200000000.flv"
 open(sys.argv[1], "wb").write(b"ver1.0" + struct.pack("<I", 1) + struct.pack("<I", len(path)) + path)
 open(sys.argv[2], "wb").write(b"ver1.0")
+os.makedirs(sys.argv[3], exist_ok=True)
+open(os.path.join(sys.argv[3], hashlib.md5(path).hexdigest() + ".bmp"), "wb").write(b"BM")
 PY
-ini_sum=$(md5sum < "$appdata/ZxVCam/ZxVCam.ini")
+ini_before=$(tr -d '\r' < "$appdata/ZxVCam/ZxVCam.ini")
 list_sum=$(md5sum < "$appdata/ZxVCam/Record/Dat/VideoList.dat")
 
-# --- this build over it -----------------------------------------------------------
-echo "== this build over it, silently"
-wine "$setup" /S
-settle
+# --- this build over it, the camera held by a video program -----------------------
+echo "== this build over it, silently, while a video program holds the camera"
+hold_camera ZxInstallHold1 && pass "a video program holds the camera" || fail "the camera client did not start: $(cat "$work/ZxInstallHold1.txt")"
+set +e
+wine "$setup" /S /RUN
+rc=$?
+set -e
+[ "$rc" = 0 ] && pass "the upgrade succeeded with the module held" || fail "the upgrade exit $rc"
+cmp -s "$instdir/ZxCamSrc.dll" "$stage/ZxCamSrc.dll" && pass "the new camera module is in place" \
+  || fail "the camera module was not replaced"
+aside=$(cd "$instdir" && ls ZxCamSrc.dll.old* 2>/dev/null | head -1 || true)
+[ -n "$aside" ] && pending_renames | grep -qF "ZxVCam\\$aside" \
+  && pass "the held module is set aside as $aside, deleted at the restart" || fail "no held module set aside ('$aside')"
+[ "$(registered_module /reg:64)" = "$inst_win\ZxCamSrc.dll" ] && pass "the camera is registered with the new module" \
+  || fail "the camera's module is '$(registered_module /reg:64)'"
+
+# "Start ZxVCam now": started by the shell, with the user's rights.
+if wait_process ZxVCam.exe; then
+  explorer_pid=$(processes | awk 'tolower($1) == "explorer.exe" { print $3 }' | head -1)
+  parent=$(processes | awk 'tolower($1) == "zxvcam.exe" { print $2 }' | head -1)
+  [ -n "$parent" ] && [ "$parent" = "$explorer_pid" ] && pass "the program was started by the shell (explorer.exe, $parent)" \
+    || fail "the program's parent is $parent, the shell is $explorer_pid"
+else
+  fail "the installer did not start the program"
+fi
+
+# The video program ends, and the machine restarts.
+release_camera ZxInstallHold1
+# Ended by its process id: the 32-bit taskkill "wine" finds cannot see the
+# names of 64-bit processes.
+for pid in $(processes | awk 'tolower($1) == "zxvcam.exe" { print $3 }'); do
+  wine "$(zx_winpath "$procstat_exe")" kill "$pid" >/dev/null 2>&1 || true
+done
+wait_process ZxVCam.exe gone || fail "the program did not end"
+wine wineboot -r >/dev/null 2>&1
+[ ! -e "$instdir/$aside" ] && ! pending_renames | grep -qF ZxCamSrc && pass "the restart removed the old module" \
+  || fail "the old module is left after the restart"
 version=$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZxVCam' DisplayVersion)
 [ -n "$version" ] && [ "$version" != 0.9.0 ] && pass "upgraded to $version" || fail "the upgrade left version '$version'"
 entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /reg:64 2>/dev/null | tr -d '\r' | grep -ci '\\ZxVCam$' || true)
 [ "$entries" = 1 ] && pass "one entry in the list of installed programs" || fail "$entries entries in the list of installed programs"
 [ "$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZxVCam' Publisher)" != "" ] \
   && pass "the entry names a publisher" || fail "no publisher"
-[ "$(md5sum < "$appdata/ZxVCam/ZxVCam.ini")" = "$ini_sum" ] && pass "the upgrade kept the settings" || fail "the upgrade changed the settings"
+# Every setting is still there (the program may add its own).
+kept=1
+while IFS= read -r line; do
+  tr -d '\r' < "$appdata/ZxVCam/ZxVCam.ini" | grep -qxF -- "$line" || kept=0
+done <<< "$ini_before"
+[ "$kept" = 1 ] && pass "the upgrade kept the settings" || fail "the upgrade changed the settings"
 [ "$(md5sum < "$appdata/ZxVCam/Record/Dat/VideoList.dat")" = "$list_sum" ] && [ -f "$appdata/ZxVCam/MediaFileList.dat" ] \
   && pass "the upgrade kept the lists" || fail "the upgrade lost the lists"
 
@@ -123,11 +230,19 @@ for d in filter pendant skin wav; do
   [ "$n_src" = "$n_dst" ] || fail "$d: $n_dst of $n_src files installed"
 done
 [ "$failures" = 0 ] && pass "every file in place"
-startmenu=$(find "$drive_c/users" -path '*Start Menu/Programs/ZxVCam/*.lnk' | wc -l)
-desktop=$(find "$drive_c/users" -ipath '*Desktop/ZxVCam.lnk' | wc -l)
-[ "$startmenu" = 4 ] && [ "$desktop" = 1 ] && pass "shortcuts" || fail "$startmenu Start-menu and $desktop desktop shortcuts"
+# For all users: the common Start menu and the public desktop, none in the
+# installing user's own profile.
+startmenu=$(find "$drive_c/ProgramData" -path '*Start Menu/Programs/ZxVCam/*.lnk' | wc -l)
+desktop=$(find "$drive_c/users/Public" -ipath '*Desktop/ZxVCam.lnk' | wc -l)
+own=$(find "$drive_c/users" -path "$drive_c/users/Public" -prune -o -path '*ZxVCam*.lnk' -print | wc -l)
+[ "$startmenu" = 4 ] && [ "$desktop" = 1 ] && [ "$own" = 0 ] && pass "shortcuts for all users" \
+  || fail "$startmenu all-users Start-menu, $desktop public desktop and $own per-user shortcuts"
 path_value=$(reg_value 'HKCU\SOFTWARE\orbian\ZXVCAM' Path)
 [ "$path_value" = "$inst_win" ] && pass "Path = $path_value" || fail "Path is '$path_value', not '$inst_win'"
+for view in /reg:64 /reg:32; do
+  machine=$(reg_value 'HKLM\SOFTWARE\orbian\ZXVCAM' Path $view)
+  [ "$machine" = "$inst_win" ] && pass "machine-wide Path ($view) = $machine" || fail "machine-wide Path ($view) is '$machine'"
+done
 
 # --- the check tool, with the program closed -------------------------------------
 echo "== the check tool (64-bit), the program closed"
@@ -166,12 +281,34 @@ else
 fi
 
 # --- uninstall ----------------------------------------------------------------------
-echo "== uninstall, silently (the program still running)"
+echo "== uninstall, silently (the program still running, a video program holding the camera)"
+hold_camera ZxInstallHold2 || fail "the camera client did not start: $(cat "$work/ZxInstallHold2.txt")"
 wine "$inst_win\\Uninstall.exe" /S
+# It hands over to a copy of itself in the temporary folder; the camera
+# client keeps running, so this waits for the uninstall entry to go and for
+# that copy to end.
+for _ in $(seq 240); do
+  [ -z "$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZxVCam' DisplayName)" ] && break
+  sleep 0.5
+done
+for _ in $(seq 240); do
+  processes | awk '$1 == "Un.exe" || $1 ~ /^(Au_|Un_)/ { found = 1 } END { exit !found }' || break
+  sleep 0.5
+done
+wine reg query "HKCR\\CLSID\\$clsid" /reg:64 >/dev/null 2>&1 && fail "held: the camera is still registered" \
+  || pass "held: the camera is unregistered at once"
+[ -f "$instdir/ZxCamSrc.dll" ] && pending_renames | grep -qF 'ZxVCam\ZxCamSrc.dll' \
+  && pass "held: the module is removed at the restart" || fail "held: the module is neither gone nor queued"
+[ "$(find "$instdir" -type f | wc -l)" = 1 ] && pass "held: everything else is gone" \
+  || fail "held: $(find "$instdir" -type f | wc -l) files left"
+release_camera ZxInstallHold2
+wine wineboot -r >/dev/null 2>&1
 settle
 remaining=$( { find "$instdir" -type f 2>/dev/null || true; } | wc -l)
 [ ! -e "$instdir" ] && pass "the install folder is gone" || fail "$remaining files left in the install folder"
 [ -z "$(reg_value 'HKCU\SOFTWARE\orbian\ZXVCAM' Path)" ] && pass "the Path value is gone" || fail "the Path value is left"
+[ -z "$(reg_value 'HKLM\SOFTWARE\orbian\ZXVCAM' Path /reg:64)" ] && [ -z "$(reg_value 'HKLM\SOFTWARE\orbian\ZXVCAM' Path /reg:32)" ] \
+  && pass "the machine-wide Path values are gone" || fail "a machine-wide Path value is left"
 if wine reg query 'HKCR\CLSID\{69FB58B5-10C3-4597-8320-5F2DFC0A6A0B}' /reg:64 >/dev/null 2>&1 ||
    wine reg query 'HKCR\CLSID\{69FB58B5-10C3-4597-8320-5F2DFC0A6A0B}' /reg:32 >/dev/null 2>&1; then
   fail "the filter's class is still registered"

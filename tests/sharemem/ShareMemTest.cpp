@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <aclapi.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include "ShareMem.h"
 #include "ShareMemTestSupport.h"
 #include "TestSupport.h"
+#include "ZxLib/ObjectSecurity.h"
 #include "ZxLib/ZxLib.h"
 
 using shmtest::kFrameBytes;
@@ -720,4 +722,280 @@ TEST(ShareMemChannel, FrameWrittenJustBeforeTheSecondTurnsIsRead) {
     const std::vector<uint8_t> old = NumberedPacket(10, ShareMemNow() - 3);
     writer.Write(old.data(), static_cast<DWORD>(old.size()));
     EXPECT_FALSE(reader.Read(dest.data(), length));
+}
+
+// --- who may open the channel ------------------------------------------------
+
+namespace {
+
+using ObjectSecurity::Kind;
+
+std::vector<BYTE> TokenUserSid() {
+    HANDLE token = nullptr;
+    std::vector<BYTE> data;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return data;
+    DWORD length = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &length);
+    data.resize(length);
+    if (!GetTokenInformation(token, TokenUser, data.data(), length, &length)) data.clear();
+    CloseHandle(token);
+    if (data.empty()) return data;
+    PSID sid = reinterpret_cast<TOKEN_USER*>(data.data())->User.Sid;
+    return std::vector<BYTE>(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
+}
+
+std::vector<BYTE> KnownSid(WELL_KNOWN_SID_TYPE type) {
+    std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+    DWORD length = static_cast<DWORD>(sid.size());
+    EXPECT_TRUE(CreateWellKnownSid(type, nullptr, sid.data(), &length));
+    sid.resize(length);
+    return sid;
+}
+
+// One allowed ACE as read back: its SID and rights.
+struct Grant {
+    std::vector<BYTE> sid;
+    DWORD rights;
+};
+
+// Checks the descriptor of an object as Windows reports it: owner, a
+// protected DACL of exactly the expected grants, and the label.
+void ExpectUsersDescriptor(HANDLE object, Kind kind, const char* what) {
+    SCOPED_TRACE(what);
+    PSID owner = nullptr;
+    PACL dacl = nullptr, sacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              GetSecurityInfo(object, SE_KERNEL_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION,
+                              &owner, nullptr, &dacl, &sacl, &sd));
+    const std::vector<BYTE> user = TokenUserSid();
+    ASSERT_FALSE(user.empty());
+    ASSERT_TRUE(owner && EqualSid(owner, const_cast<BYTE*>(user.data()))) << "owner is the user";
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(sd, &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing inherited";
+
+    const Grant expected[] = {{user, ObjectSecurity::OwnerRights(kind)},
+                              {KnownSid(WinLocalSystemSid), ObjectSecurity::OwnerRights(kind)},
+                              {KnownSid(WinRestrictedCodeSid), ObjectSecurity::ReaderRights(kind)}};
+    ASSERT_TRUE(dacl);
+    ASSERT_EQ(3, dacl->AceCount);
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+        EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, ace->Header.AceType) << "ACE " << i << " allows";
+        EXPECT_TRUE(EqualSid(&ace->SidStart, const_cast<BYTE*>(expected[i].sid.data()))) << "ACE " << i;
+        EXPECT_EQ(expected[i].rights, ace->Mask) << "ACE " << i;
+    }
+    // Nobody else, and no reader, may write: only the user and LocalSystem
+    // hold a right beyond reading.
+    EXPECT_EQ(0u, ObjectSecurity::ReaderRights(kind) &
+                      (WRITE_DAC | WRITE_OWNER | DELETE |
+                       (kind == Kind::Mapping ? DWORD(SECTION_MAP_WRITE | SECTION_EXTEND_SIZE)
+                        : kind == Kind::Event ? DWORD(EVENT_MODIFY_STATE)
+                                              : DWORD(MUTEX_MODIFY_STATE))));
+
+    ASSERT_TRUE(sacl);
+    ASSERT_EQ(1, sacl->AceCount);
+    SYSTEM_MANDATORY_LABEL_ACE* label = nullptr;
+    ASSERT_TRUE(GetAce(sacl, 0, reinterpret_cast<void**>(&label)));
+    EXPECT_EQ(SYSTEM_MANDATORY_LABEL_ACE_TYPE, label->Header.AceType);
+    EXPECT_EQ(static_cast<DWORD>(SYSTEM_MANDATORY_LABEL_NO_WRITE_UP), label->Mask);
+    PSID level = &label->SidStart;
+    ASSERT_EQ(1, *GetSidSubAuthorityCount(level));
+    EXPECT_EQ(static_cast<DWORD>(SECURITY_MANDATORY_MEDIUM_RID), *GetSidSubAuthority(level, 0));
+    LocalFree(sd);
+}
+
+HANDLE OpenForSecurity(const std::string& name, bool mapping) {
+    const std::wstring wide = Charset::String2WString(name);
+    return mapping ? OpenFileMappingW(READ_CONTROL, FALSE, wide.c_str()) : OpenEventW(READ_CONTROL, FALSE, wide.c_str());
+}
+
+// The calling thread runs under a token made from the process's own for as
+// long as this lives.
+class Impersonation {
+public:
+    explicit Impersonation(HANDLE token) : m_active(token && SetThreadToken(nullptr, token)) {}
+    ~Impersonation() {
+        if (m_active) RevertToSelf();
+    }
+    bool active() const { return m_active; }
+
+private:
+    bool m_active;
+};
+
+// The process's token at low integrity, or restricted to the RESTRICTED SID
+// (as a sandbox makes them), ready to impersonate.
+HANDLE SandboxToken(bool lowIntegrity) {
+    HANDLE process = nullptr, made = nullptr, impersonation = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &process)) return nullptr;
+    if (lowIntegrity) {
+        DuplicateTokenEx(process, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenImpersonation, &impersonation);
+        std::vector<BYTE> low = KnownSid(WinLowLabelSid);
+        TOKEN_MANDATORY_LABEL label{};
+        label.Label.Attributes = SE_GROUP_INTEGRITY;
+        label.Label.Sid = low.data();
+        if (impersonation)
+            EXPECT_TRUE(SetTokenInformation(impersonation, TokenIntegrityLevel, &label,
+                                            static_cast<DWORD>(sizeof(label) + low.size())));
+    } else {
+        std::vector<BYTE> restricted = KnownSid(WinRestrictedCodeSid);
+        SID_AND_ATTRIBUTES restricting{restricted.data(), 0};
+        if (CreateRestrictedToken(process, 0, 0, nullptr, 0, nullptr, 1, &restricting, &made)) {
+            DuplicateTokenEx(made, TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenImpersonation, &impersonation);
+            CloseHandle(made);
+        }
+    }
+    CloseHandle(process);
+    return impersonation;
+}
+
+// Whether this system holds a token like that to its limits: it may not
+// signal an event the user owns with default label (low integrity), or may
+// not even wait on one whose DACL names the user alone (restricted). Wine 8
+// does neither.
+bool SandboxEnforced(HANDLE token, bool lowIntegrity) {
+    const std::vector<BYTE> user = TokenUserSid();
+    BYTE aclBytes[256];
+    PACL acl = reinterpret_cast<PACL>(aclBytes);
+    InitializeAcl(acl, sizeof(aclBytes), ACL_REVISION);
+    AddAccessAllowedAce(acl, ACL_REVISION, EVENT_ALL_ACCESS, const_cast<BYTE*>(user.data()));
+    SECURITY_DESCRIPTOR sd;
+    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
+    SECURITY_ATTRIBUTES sa{sizeof(sa), &sd, FALSE};
+    const std::wstring name = L"ZxShmTest-probe-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE probe = CreateEventW(&sa, FALSE, FALSE, name.c_str());
+    HANDLE opened = nullptr;
+    {
+        Impersonation as(token);
+        opened = OpenEventW(lowIntegrity ? EVENT_MODIFY_STATE : SYNCHRONIZE, FALSE, name.c_str());
+    }
+    const bool enforced = probe && !opened;
+    if (opened) CloseHandle(opened);
+    if (probe) CloseHandle(probe);
+    return enforced;
+}
+
+}  // namespace
+
+TEST(ShareMemSecurity, EveryObjectCarriesTheUsersDescriptor) {
+    // The channel's objects as the side that comes first creates them.
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    const struct {
+        const std::string& name;
+        bool mapping;
+    } channel[] = {{names.mapping, true}, {names.readEvent, false}, {names.writeEvent, false}};
+    for (const auto& object : channel) {
+        HANDLE h = OpenForSecurity(object.name, object.mapping);
+        ASSERT_TRUE(h) << object.name;
+        ExpectUsersDescriptor(h, object.mapping ? Kind::Mapping : Kind::Event, object.name.c_str());
+        CloseHandle(h);
+    }
+    // The program's single-instance mutex is made the same way.
+    ObjectSecurity::SharedObjectSecurity mutexSecurity(Kind::Mutex);
+    HANDLE mutex = CreateMutexW(mutexSecurity.Attributes(), FALSE,
+                                Charset::String2WString(names.mapping + "-mutex").c_str());
+    ASSERT_TRUE(mutex);
+    ExpectUsersDescriptor(mutex, Kind::Mutex, "mutex");
+    CloseHandle(mutex);
+}
+
+TEST(ShareMemSecurity, ReaderAllowedOnlyToReadOpensTheChannelReadOnly) {
+    // Objects this process may only read and wait on, as a low-integrity or
+    // sandboxed reader finds the channel: the creator's handles keep every
+    // right and write a frame.
+    const ChannelNames names = UniqueChannel();
+    const std::vector<BYTE> user = TokenUserSid();
+    auto readOnlyFor = [&](DWORD rights, std::vector<BYTE>& acl, SECURITY_DESCRIPTOR& sd, SECURITY_ATTRIBUTES& sa) {
+        acl.resize(256);
+        InitializeAcl(reinterpret_cast<PACL>(acl.data()), 256, ACL_REVISION);
+        AddAccessAllowedAce(reinterpret_cast<PACL>(acl.data()), ACL_REVISION, rights, const_cast<BYTE*>(user.data()));
+        InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&sd, TRUE, reinterpret_cast<PACL>(acl.data()), FALSE);
+        sa = {sizeof(sa), &sd, FALSE};
+    };
+    std::vector<BYTE> mapAcl, eventAcl;
+    SECURITY_DESCRIPTOR mapSd, eventSd;
+    SECURITY_ATTRIBUTES mapSa, eventSa;
+    readOnlyFor(ObjectSecurity::ReaderRights(Kind::Mapping), mapAcl, mapSd, mapSa);
+    readOnlyFor(ObjectSecurity::ReaderRights(Kind::Event), eventAcl, eventSd, eventSa);
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, &mapSa, PAGE_READWRITE, 0, kShareMemSize,
+                                        Charset::String2WString(names.mapping).c_str());
+    ASSERT_TRUE(mapping);
+    uint8_t* view = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, kShareMemSize));
+    ASSERT_TRUE(view);
+    HANDLE readEvent = CreateEventW(&eventSa, FALSE, FALSE, Charset::String2WString(names.readEvent).c_str());
+    HANDLE writeEvent = CreateEventW(&eventSa, FALSE, FALSE, Charset::String2WString(names.writeEvent).c_str());
+    ASSERT_TRUE(readEvent && writeEvent);
+
+    CShareMem reader;
+    ASSERT_TRUE(OpenChannel(reader, names)) << "a reader that may only read still opens the channel";
+    EXPECT_TRUE(reader.IsReadOnly());
+    const std::vector<uint8_t> pixels = Pattern(kFrameBytes, 26);
+    std::vector<uint8_t> dest(kShareMemSize);
+    DWORD length = 0;
+    EXPECT_TRUE(ReadWithinOneSecond(
+        [&](int32_t now) {
+            const std::vector<uint8_t> packet = MakePacket(pixels, now);
+            std::memcpy(view, packet.data(), packet.size());
+            SetEvent(readEvent);
+        },
+        reader, dest.data(), kShareMemSize, length));
+    EXPECT_EQ(kFrameBytes + kShareMemHeaderSize, length);
+    EXPECT_EQ(0, std::memcmp(dest.data() + kShareMemHeaderSize, pixels.data(), kFrameBytes));
+    // Its writes go nowhere.
+    const std::vector<uint8_t> other = MakePacket(Pattern(kFrameBytes, 27), ShareMemNow());
+    reader.Write(other.data(), static_cast<DWORD>(other.size()));
+    EXPECT_EQ(0, std::memcmp(view + kShareMemHeaderSize, pixels.data(), kFrameBytes));
+
+    reader.Close();
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    CloseHandle(readEvent);
+    CloseHandle(writeEvent);
+}
+
+TEST(ShareMemSecurity, LowIntegrityAndRestrictedReadersReadTheChannel) {
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer;
+    ASSERT_TRUE(OpenChannel(writer, names));
+    for (const bool lowIntegrity : {true, false}) {
+        SCOPED_TRACE(lowIntegrity ? "low integrity" : "restricted");
+        HANDLE token = SandboxToken(lowIntegrity);
+        ASSERT_TRUE(token);
+        const bool enforced = SandboxEnforced(token, lowIntegrity);
+        if (!enforced)
+            std::printf("  [note] %s tokens are not held to their limits here (Wine): the reader gets every right\n",
+                        lowIntegrity ? "low-integrity" : "restricted");
+        CShareMem reader;
+        {
+            Impersonation as(token);
+            ASSERT_TRUE(as.active());
+            ASSERT_TRUE(OpenChannel(reader, names));
+            if (enforced) {
+                EXPECT_TRUE(reader.IsReadOnly());
+                HANDLE writable = OpenFileMappingW(FILE_MAP_WRITE, FALSE, Charset::String2WString(names.mapping).c_str());
+                EXPECT_FALSE(writable) << "a sandboxed reader may not write frames";
+                if (writable) CloseHandle(writable);
+            }
+        }
+        const std::vector<uint8_t> pixels = Pattern(kFrameBytes, lowIntegrity ? 30 : 31);
+        std::vector<uint8_t> dest(kShareMemSize);
+        DWORD length = 0;
+        EXPECT_TRUE(ReadWithinOneSecond(
+            [&](int32_t now) {
+                const std::vector<uint8_t> packet = MakePacket(pixels, now);
+                writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+            },
+            reader, dest.data(), kShareMemSize, length));
+        EXPECT_EQ(0, std::memcmp(dest.data() + kShareMemHeaderSize, pixels.data(), kFrameBytes));
+        CloseHandle(token);
+    }
 }
