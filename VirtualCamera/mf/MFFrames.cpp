@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "GlobalChannel.h"
 #include "ZxScale/ZxRgbOut.h"
 #include "ZxScale/ZxYuv.h"
 
@@ -77,26 +78,32 @@ void MFDrawPlaceholder(std::vector<uint8_t>& out) {
 }
 
 bool CMFFrames::WaitForNewFrame(DWORD timeoutMs) {
-    if (!m_channel.IsOpen()) return false;
-    return m_channel.WaitForFrame(m_lastSequence, timeoutMs);
+    // The channel the program publishes into is the one to wait on.
+    if (!m_lastFrom || !m_lastFrom->IsOpen()) return false;
+    return m_lastFrom->WaitForFrame(m_lastSequence, timeoutMs);
 }
 
-bool CMFFrames::TakeChannelFrame(int code, Taken& taken) {
-    if (!m_tried) {
-        // Opened at the first picture, never before: a reader attaches to the
-        // program's channel (or creates it empty, as the DirectShow camera
-        // does, for the program to find).
-        m_tried = true;
-        m_channel.Open(kShareMemFileName, kShareMemSize);
-    }
-    if (!m_channel.IsOpen()) return false;
+void CMFFrames::OpenChannels() {
+    if (m_tried) return;
+    // Opened at the first picture, never before. The cross-session objects
+    // are made with their own security first, so opening them as a reader
+    // only attaches; the session's channel is attached to (or created
+    // empty, as the DirectShow camera does, for the program to find).
+    m_tried = true;
+    if (m_globalObjects.Create())
+        m_global.Open(kGlobalChannelFileName, kShareMemSize, kGlobalChannelReadEvent, kGlobalChannelWriteEvent);
+    m_local.Open(kShareMemFileName, kShareMemSize);
+}
+
+bool CMFFrames::TakeChannelFrame(CShareMem& channel, int code, Taken& taken) {
+    if (!channel.IsOpen()) return false;
     const int width = code * 80, height = code * 60;
     const size_t bytes = CZxScaler::PictureBytes(width, height);
     // A frame overwritten while it was read is thrown away and the newest
     // one read again; a writer that keeps overwriting gives up the turn.
     for (int attempt = 0; attempt < 3; ++attempt) {
         ShareMemFrame frame;
-        if (!m_channel.BeginRead(frame, ShareMemNow())) return false;
+        if (!channel.BeginRead(frame, ShareMemNow())) return false;
         if (frame.code == code && frame.imageSize == bytes) {
             std::memcpy(m_rgb.data(), frame.pixels, bytes);
         } else {
@@ -106,10 +113,11 @@ bool CMFFrames::TakeChannelFrame(int code, Taken& taken) {
                 return false;
             if (!m_scaler.Scale(frame.pixels, m_rgb.data())) return false;
         }
-        if (m_channel.EndRead(frame)) {
+        if (channel.EndRead(frame)) {
             taken.live = true;
             taken.sequence = frame.sequence;
             m_lastSequence = frame.sequence;
+            m_lastFrom = &channel;
             return true;
         }
     }
@@ -138,7 +146,9 @@ bool CMFFrames::Fill(const MFVideoFormat& format, uint8_t* destination, Taken& t
     taken = Taken();
     const int width = format.Width(), height = format.Height();
     m_rgb.resize(CZxScaler::PictureBytes(width, height));
-    if (!TakeChannelFrame(format.code, taken)) TakePlaceholder(format.code);
+    OpenChannels();
+    if (!TakeChannelFrame(m_global, format.code, taken) && !TakeChannelFrame(m_local, format.code, taken))
+        TakePlaceholder(format.code);
     switch (format.pixels) {
         case MFPixels::Yuy2: return ZxBgrToYuy2(m_rgb.data(), width, height, destination);
         case MFPixels::Rgb32: return ZxBgrToBgrxTopDown(m_rgb.data(), width, height, destination);

@@ -1,8 +1,12 @@
 // What the Media Foundation camera puts into each sample: the newest whole
-// frame of the program's shared-memory channel, scaled to the chosen size
-// and converted to the chosen pixel format; when the channel holds no
-// current frame (the program is not running), the placeholder picture that
-// tells the user so.
+// frame the program published, scaled to the chosen size and converted to
+// the chosen pixel format; when there is no current frame (the program is
+// not running), the placeholder picture that tells the user so.
+//
+// Frames come from the cross-session channel (GlobalChannel.h), which this
+// side creates, when it holds a current one (the program in another session
+// than the Frame Server's); else from the program's channel of this session
+// (the camera read in the user's own session, as the check tool does).
 //
 // One object per stream, used by the stream's delivery thread only. Nothing
 // is opened or drawn until the first picture is asked for, so a source that
@@ -13,6 +17,7 @@
 #include <vector>
 
 #include "MFFormats.h"
+#include "MFGlobalChannel.h"
 #include "ShareMem.h"
 #include "ZxScale/ZxScale.h"
 
@@ -37,10 +42,14 @@ public:
     bool Fill(const MFVideoFormat& format, uint8_t* destination, Taken& taken);
 
 private:
-    bool TakeChannelFrame(int code, Taken& taken);
+    bool TakeChannelFrame(CShareMem& channel, int code, Taken& taken);
     void TakePlaceholder(int code);
+    void OpenChannels();
 
-    CShareMem m_channel;
+    CMFGlobalObjects m_globalObjects;
+    CShareMem m_global;  // the cross-session channel, when it could be made
+    CShareMem m_local;   // the program's channel of this session
+    CShareMem* m_lastFrom = nullptr;  // the channel of the last frame taken
     bool m_tried = false;
     uint32_t m_lastSequence = 0;
     CZxScaler m_scaler;

@@ -10,16 +10,21 @@
 #include <mfidl.h>
 #include <mfreadwrite.h>
 #include <devicetopology.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "MFFormats.h"
+#include "GlobalChannel.h"
 #include "MFFrames.h"
+#include "MFGlobalChannel.h"
 #include "MFGuids.h"
 #include "MFTestPattern.h"
 #include "ShareMem.h"
@@ -621,4 +626,85 @@ TEST_F(MFTest, CheckToolReadsTheCamera) {
     EXPECT_EQ(tr.g, at(480, 100)[1]);
     EXPECT_EQ(bl.b, at(100, 400)[0]);
     EXPECT_GE(mftest::PhaseOfGrey(at(100, 100)[1]), 0);
+}
+
+namespace {
+
+// The DACL of a named object, in text form; empty when it cannot be read.
+std::wstring DaclOf(HANDLE object) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                        &sd) != ERROR_SUCCESS)
+        return L"";
+    LPWSTR text = nullptr;
+    std::wstring out;
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                             nullptr)) {
+        out = text;
+        LocalFree(text);
+    }
+    LocalFree(sd);
+    return out;
+}
+
+std::wstring Wide(const char* text) { return std::wstring(text, text + strlen(text)); }
+
+// A DACL text as the system writes it back (the same rights may be spelt in
+// more than one way).
+std::wstring Canonical(const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr)) return L"?";
+    LPWSTR text = nullptr;
+    std::wstring out = L"?";
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                             nullptr)) {
+        out = text;
+        LocalFree(text);
+    }
+    LocalFree(sd);
+    return out;
+}
+
+}  // namespace
+
+// A started source makes the cross-session channel (not before it is
+// started), each object with its designed security read back; frames
+// published there by the program reach the camera's samples even when the
+// session's own channel has none.
+TEST_F(MFTest, CrossSessionChannel) {
+    ASSERT_TRUE(ChannelQuiet());
+    Camera cam;
+    ASSERT_EQ(S_OK, cam.Open());
+    HANDLE early = OpenFileMappingW(READ_CONTROL, FALSE, Wide(kGlobalChannelFileName).c_str());
+    EXPECT_EQ(nullptr, early) << "made before the first sample";
+    if (early) CloseHandle(early);
+    ASSERT_EQ(S_OK, SelectType(cam.reader.get(), 2 * kMFSizeCodes));  // RGB32 640x480
+    Read read;
+    ASSERT_TRUE(ReadOne(cam.reader.get(), read));
+
+    HANDLE mapping = OpenFileMappingW(READ_CONTROL, FALSE, Wide(kGlobalChannelFileName).c_str());
+    ASSERT_NE(nullptr, mapping);
+    EXPECT_EQ(Canonical(kMFGlobalMappingSddl), DaclOf(mapping));
+    CloseHandle(mapping);
+    for (const char* name : {kGlobalChannelReadEvent, kGlobalChannelWriteEvent}) {
+        HANDLE event = OpenEventW(READ_CONTROL, FALSE, Wide(name).c_str());
+        ASSERT_NE(nullptr, event) << name;
+        EXPECT_EQ(Canonical(kMFGlobalEventSddl), DaclOf(event)) << name;
+        CloseHandle(event);
+    }
+
+    // The program's side: it attaches to what exists and publishes there.
+    CShareMem global;
+    ASSERT_TRUE(global.Open(kGlobalChannelFileName, kShareMemSize, kGlobalChannelReadEvent, kGlobalChannelWriteEvent));
+    std::vector<uint8_t> packet(kShareMemHeaderSize + 921600);
+    bool seen = false;
+    std::vector<LONGLONG> stamps;
+    for (int i = 0; i < 60 && !seen; ++i) {
+        mftest::FillFrame(packet.data() + kShareMemHeaderSize, 7);
+        ASSERT_TRUE(ShareMemMakeHeader(packet.data(), 921600, ShareMemNow()));
+        global.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        ASSERT_TRUE(ReadOne(cam.reader.get(), read));
+        seen = PatternPhase(MFFormatAt(2 * kMFSizeCodes), read.bytes) == 7;
+    }
+    EXPECT_TRUE(seen);
 }
