@@ -112,6 +112,23 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstrin
     return true;
 }
 
+bool ReportPicture(const Options& o, const std::vector<uint8_t>* pixels, int width, int height, bool& black) {
+    black = !pixels || IsBlack(*pixels);
+    if (pixels) {
+        Line(L"picture: %ls (mean level %.1f)", black ? L"black" : L"image", MeanLevel(*pixels));
+    } else {
+        Line(L"picture: none");
+    }
+    if (o.savePath.empty()) return true;
+    if (pixels && SaveBmp(o.savePath, *pixels, width, height)) {
+        Line(L"saved: %ls %dx%d", o.savePath.c_str(), width, height);
+        return true;
+    }
+    Line(L"saved: failed to write %ls", o.savePath.c_str());
+    Line(L"result: save failed");
+    return false;
+}
+
 int RunConsole(const Options& o) {
     if (o.mf) return RunMFConsole(o);
     Line(L"check: ZxCamCheck %d-bit", static_cast<int>(sizeof(void*) * 8));
@@ -256,21 +273,8 @@ int RunConsole(const Options& o) {
     std::vector<uint8_t> pixels;
     int width = 0, height = 0;
     const bool picture = client.NewestPicture(pixels, width, height);
-    const bool black = !picture || IsBlack(pixels);
-    if (picture) {
-        Line(L"picture: %ls (mean level %.1f)", black ? L"black" : L"image", MeanLevel(pixels));
-    } else {
-        Line(L"picture: none");
-    }
-    if (!o.savePath.empty()) {
-        if (picture && SaveBmp(o.savePath, pixels, width, height)) {
-            Line(L"saved: %ls %dx%d", o.savePath.c_str(), width, height);
-        } else {
-            Line(L"saved: failed to write %ls", o.savePath.c_str());
-            Line(L"result: save failed");
-            return kExitSave;
-        }
-    }
+    bool black = true;
+    if (!ReportPicture(o, picture ? &pixels : nullptr, width, height, black)) return kExitSave;
     if (!enough) {
         Line(L"result: only %llu of %d frames within %.0f s", static_cast<unsigned long long>(counted), o.frames,
              o.timeoutSeconds);

@@ -66,4 +66,9 @@ const wchar_t* Running(bool running);
 // The mean of a picture's bytes, 0 to 255: a figure for "it shows black".
 double MeanLevel(const std::vector<uint8_t>& pixels);
 
+// The "picture" line for the newest picture (null: none arrived; black
+// tells whether it is all black) and, with --save, the picture saved and the
+// "saved" line. False, after the "result" line, when it could not be saved.
+bool ReportPicture(const Options& o, const std::vector<uint8_t>* pixels, int width, int height, bool& black);
+
 }  // namespace camcheck

@@ -18,12 +18,6 @@ namespace camcheck {
 
 namespace {
 
-template <class T>
-void SafeRelease(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
 const DWORD kVideo = static_cast<DWORD>(MF_SOURCE_READER_FIRST_VIDEO_STREAM);
 
 std::wstring AttributeText(IMFAttributes* a, REFGUID key) {
@@ -283,22 +277,8 @@ int ReadCamera(const Options& o) {
         }
         Line(L"stamps: %ls", backwards ? L"not increasing" : L"increasing");
         Line(L"program: %ls", Running(ProgramRunning()));
-        const bool picture = !pixels.empty();
-        const bool black = !picture || IsBlack(pixels);
-        if (picture) {
-            Line(L"picture: %ls (mean level %.1f)", black ? L"black" : L"image", MeanLevel(pixels));
-        } else {
-            Line(L"picture: none");
-        }
-        if (!o.savePath.empty()) {
-            if (picture && SaveBmp(o.savePath, pixels, o.width, o.height)) {
-                Line(L"saved: %ls %dx%d", o.savePath.c_str(), o.width, o.height);
-            } else {
-                Line(L"saved: failed to write %ls", o.savePath.c_str());
-                Line(L"result: save failed");
-                code = kExitSave;
-            }
-        }
+        bool black = true;
+        if (!ReportPicture(o, pixels.empty() ? nullptr : &pixels, o.width, o.height, black)) code = kExitSave;
         if (code == kExitOk) {
             if (readFailed) {
                 Line(L"result: reading failed (0x%08lX)", static_cast<unsigned long>(hr));

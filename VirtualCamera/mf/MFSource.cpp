@@ -20,6 +20,29 @@ void SafeRelease(T*& p) {
 // What a camera without a property set, method set or event set answers.
 const HRESULT kKsNotFound = HRESULT_FROM_WIN32(ERROR_SET_NOT_FOUND);
 
+// The event-generator calls of the source and of the stream: once the owner
+// is shut down they answer MF_E_SHUTDOWN; else they go to the owner's queue
+// under the owner's lock, except GetEvent, which may wait for an event and
+// so waits outside it.
+template <class Call>
+HRESULT OnQueue(std::mutex& lock, const bool& shutdown, IMFMediaEventQueue* queue, Call call) {
+    std::lock_guard<std::mutex> guard(lock);
+    if (shutdown) return MF_E_SHUTDOWN;
+    return call(queue);
+}
+
+HRESULT WaitOnQueue(std::mutex& lock, const bool& shutdown, IMFMediaEventQueue* queue, DWORD flags,
+                    IMFMediaEvent** event) {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (shutdown) return MF_E_SHUTDOWN;
+        queue->AddRef();
+    }
+    const HRESULT hr = queue->GetEvent(flags, event);
+    queue->Release();
+    return hr;
+}
+
 }  // namespace
 
 void ZxMFObjectCreated() { InterlockedIncrement(&g_objects); }
@@ -71,35 +94,20 @@ STDMETHODIMP_(ULONG) CZxMFStream::Release() {
 }
 
 STDMETHODIMP CZxMFStream::GetEvent(DWORD flags, IMFMediaEvent** event) {
-    IMFMediaEventQueue* queue = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_shutdown) return MF_E_SHUTDOWN;
-        queue = m_queue;
-        queue->AddRef();
-    }
-    // Not under the lock: this may wait for an event.
-    const HRESULT hr = queue->GetEvent(flags, event);
-    queue->Release();
-    return hr;
+    return WaitOnQueue(m_lock, m_shutdown, m_queue, flags, event);
 }
 
 STDMETHODIMP CZxMFStream::BeginGetEvent(IMFAsyncCallback* callback, IUnknown* state) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_shutdown) return MF_E_SHUTDOWN;
-    return m_queue->BeginGetEvent(callback, state);
+    return OnQueue(m_lock, m_shutdown, m_queue, [&](IMFMediaEventQueue* q) { return q->BeginGetEvent(callback, state); });
 }
 
 STDMETHODIMP CZxMFStream::EndGetEvent(IMFAsyncResult* result, IMFMediaEvent** event) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_shutdown) return MF_E_SHUTDOWN;
-    return m_queue->EndGetEvent(result, event);
+    return OnQueue(m_lock, m_shutdown, m_queue, [&](IMFMediaEventQueue* q) { return q->EndGetEvent(result, event); });
 }
 
 STDMETHODIMP CZxMFStream::QueueEvent(MediaEventType type, REFGUID extended, HRESULT status, const PROPVARIANT* value) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_shutdown) return MF_E_SHUTDOWN;
-    return m_queue->QueueEventParamVar(type, extended, status, value);
+    return OnQueue(m_lock, m_shutdown, m_queue,
+                   [&](IMFMediaEventQueue* q) { return q->QueueEventParamVar(type, extended, status, value); });
 }
 
 STDMETHODIMP CZxMFStream::GetMediaSource(IMFMediaSource** source) {
@@ -247,7 +255,6 @@ bool CZxMFStream::WaitUntil(std::unique_lock<std::mutex>& lock, LONGLONG target)
 }
 
 void CZxMFStream::Deliver() {
-    std::vector<uint8_t> picture;
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
         m_wake.wait(lock, [this] { return m_endWorker || !m_tokens.empty(); });
@@ -278,18 +285,17 @@ void CZxMFStream::Deliver() {
         // rate gets every frame rather than one twice and the next never.
         m_frames.WaitForNewFrame(static_cast<DWORD>(kMFFrameTime / 20000));
         const LONGLONG stamp = MFGetSystemTime();
-        picture.resize(format.Bytes());
-        CMFFrames::Taken taken;
-        const bool filled = m_frames.Fill(format, picture.data(), taken);
         IMFSample* sample = nullptr;
         IMFMediaBuffer* buffer = nullptr;
-        HRESULT hr = filled ? MFCreateMemoryBuffer(format.Bytes(), &buffer) : E_FAIL;
+        HRESULT hr = MFCreateMemoryBuffer(format.Bytes(), &buffer);
         BYTE* data = nullptr;
         if (SUCCEEDED(hr)) hr = buffer->Lock(&data, nullptr, nullptr);
         if (SUCCEEDED(hr)) {
-            memcpy(data, picture.data(), format.Bytes());
+            // The picture is made straight into the sample's memory.
+            CMFFrames::Taken taken;
+            const bool filled = m_frames.Fill(format, data, taken);
             buffer->Unlock();
-            hr = buffer->SetCurrentLength(format.Bytes());
+            hr = filled ? buffer->SetCurrentLength(format.Bytes()) : E_FAIL;
         }
         if (SUCCEEDED(hr)) hr = MFCreateSample(&sample);
         if (SUCCEEDED(hr)) hr = sample->AddBuffer(buffer);
@@ -409,34 +415,20 @@ STDMETHODIMP_(ULONG) CZxMFSource::Release() {
 }
 
 STDMETHODIMP CZxMFSource::GetEvent(DWORD flags, IMFMediaEvent** event) {
-    IMFMediaEventQueue* queue = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_shutdown) return MF_E_SHUTDOWN;
-        queue = m_queue;
-        queue->AddRef();
-    }
-    const HRESULT hr = queue->GetEvent(flags, event);
-    queue->Release();
-    return hr;
+    return WaitOnQueue(m_lock, m_shutdown, m_queue, flags, event);
 }
 
 STDMETHODIMP CZxMFSource::BeginGetEvent(IMFAsyncCallback* callback, IUnknown* state) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_shutdown) return MF_E_SHUTDOWN;
-    return m_queue->BeginGetEvent(callback, state);
+    return OnQueue(m_lock, m_shutdown, m_queue, [&](IMFMediaEventQueue* q) { return q->BeginGetEvent(callback, state); });
 }
 
 STDMETHODIMP CZxMFSource::EndGetEvent(IMFAsyncResult* result, IMFMediaEvent** event) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_shutdown) return MF_E_SHUTDOWN;
-    return m_queue->EndGetEvent(result, event);
+    return OnQueue(m_lock, m_shutdown, m_queue, [&](IMFMediaEventQueue* q) { return q->EndGetEvent(result, event); });
 }
 
 STDMETHODIMP CZxMFSource::QueueEvent(MediaEventType type, REFGUID extended, HRESULT status, const PROPVARIANT* value) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_shutdown) return MF_E_SHUTDOWN;
-    return m_queue->QueueEventParamVar(type, extended, status, value);
+    return OnQueue(m_lock, m_shutdown, m_queue,
+                   [&](IMFMediaEventQueue* q) { return q->QueueEventParamVar(type, extended, status, value); });
 }
 
 STDMETHODIMP CZxMFSource::GetCharacteristics(DWORD* characteristics) {

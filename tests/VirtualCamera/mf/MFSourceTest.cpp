@@ -630,40 +630,37 @@ TEST_F(MFTest, CheckToolReadsTheCamera) {
 
 namespace {
 
-// The DACL of a named object, in text form; empty when it cannot be read.
+// The DACL of a security descriptor in text form (the descriptor is freed).
+std::wstring DaclText(PSECURITY_DESCRIPTOR sd) {
+    LPWSTR text = nullptr;
+    std::wstring out;
+    if (sd && ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                                   &text, nullptr)) {
+        out = text;
+        LocalFree(text);
+    }
+    if (sd) LocalFree(sd);
+    return out;
+}
+
+// The DACL of a named object; empty when it cannot be read.
 std::wstring DaclOf(HANDLE object) {
     PSECURITY_DESCRIPTOR sd = nullptr;
     if (GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
                         &sd) != ERROR_SUCCESS)
         return L"";
-    LPWSTR text = nullptr;
-    std::wstring out;
-    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
-                                                             nullptr)) {
-        out = text;
-        LocalFree(text);
-    }
-    LocalFree(sd);
-    return out;
+    return DaclText(sd);
 }
-
-std::wstring Wide(const char* text) { return std::wstring(text, text + strlen(text)); }
 
 // A DACL text as the system writes it back (the same rights may be spelt in
 // more than one way).
 std::wstring Canonical(const wchar_t* sddl) {
     PSECURITY_DESCRIPTOR sd = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr)) return L"?";
-    LPWSTR text = nullptr;
-    std::wstring out = L"?";
-    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
-                                                             nullptr)) {
-        out = text;
-        LocalFree(text);
-    }
-    LocalFree(sd);
-    return out;
+    return DaclText(sd);
 }
+
+std::wstring Wide(const char* text) { return std::wstring(text, text + strlen(text)); }
 
 }  // namespace
 
