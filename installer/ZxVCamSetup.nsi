@@ -314,6 +314,13 @@ Section "ZxVCam" SecMain
     !insertmacro RegSvr "$R9" "/u" "$INSTDIR\x86\ZxCamSrc.dll"
   ${EndIf}
 
+  ; The Media Foundation camera of an older installation leaves the
+  ; virtual-camera service before its module is replaced.
+  ${If} ${FileExists} "$INSTDIR\ZxCamMFReg.exe"
+    nsExec::ExecToLog '"$INSTDIR\ZxCamMFReg.exe" --remove'
+    Pop $0
+  ${EndIf}
+
   SetOutPath "$INSTDIR"
   SetOverwrite on
   StrCpy $HeldModules ""
@@ -362,6 +369,22 @@ Section "ZxVCam" SecMain
     ${EndIf}
   ${Else}
     DetailPrint "This system runs no 32-bit programs: the 32-bit camera is not registered"
+  ${EndIf}
+
+  ; The Media Foundation camera, for Windows 11's own camera list: its
+  ; module registered for the machine (the Frame Server reads the machine's
+  ; classes), then added to the virtual-camera service. Where there is no
+  ; such service (before Windows 11) the tool says so and succeeds: the
+  ; DirectShow camera serves every program there. The Frame Server may hold
+  ; the old module as a video program holds the filter.
+  !insertmacro PlaceCameraModule "${STAGE}\ZxCamMF.dll" "$INSTDIR\ZxCamMF.dll" "ZxCamMF.dll (Windows 11 camera)"
+  File "${STAGE}\ZxCamMFReg.exe"
+  !insertmacro RegSvr "$SYSDIR\regsvr32.exe" "" "$INSTDIR\ZxCamMF.dll"
+  ${If} $0 != 0
+    DetailPrint "regsvr32 failed on ZxCamMF.dll (exit $0): no Media Foundation camera"
+  ${Else}
+    nsExec::ExecToLog '"$INSTDIR\ZxCamMFReg.exe" --add'
+    Pop $0
   ${EndIf}
 
   ; The folder the camera starts the program from: machine-wide for every
@@ -427,6 +450,13 @@ Section "un.ZxVCam" UnSecMain
   ${If} $R9 != ""
     !insertmacro RegSvr "$R9" "/u" "$INSTDIR\x86\ZxCamSrc.dll"
   ${EndIf}
+
+  ; The Media Foundation camera leaves the service, then its class goes.
+  nsExec::ExecToLog '"$INSTDIR\ZxCamMFReg.exe" --remove'
+  Pop $0
+  !insertmacro RegSvr "$SYSDIR\regsvr32.exe" "/u" "$INSTDIR\ZxCamMF.dll"
+  !insertmacro RemoveCameraModule "$INSTDIR\ZxCamMF.dll" "ZxCamMF.dll (Windows 11 camera)"
+  Delete "$INSTDIR\ZxCamMFReg.exe"
 
   ; The launch folder, and the key when nothing else is left in it.
   !insertmacro DeleteMachinePath

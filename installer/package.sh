@@ -13,7 +13,7 @@ rm -rf "$out/stage"
 mkdir -p "$stage/x86"
 
 files=(ZxVCam.exe ZxVKernal.dll ZxMusicCore.dll ZxModConfig.dll ZxLog.dll LibStream.dll LibWaveOut.dll
-       ZxCamSrc.dll ZxCamCheck.exe)
+       ZxCamSrc.dll ZxCamCheck.exe ZxCamMF.dll ZxCamMFReg.exe)
 for f in "${files[@]}"; do
   x86_64-w64-mingw32-strip --strip-debug -o "$stage/$f" "$bin/$f"
 done

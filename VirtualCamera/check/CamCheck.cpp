@@ -10,12 +10,6 @@ namespace camcheck {
 
 namespace {
 
-template <class T>
-void SafeRelease(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
 void FreeType(AM_MEDIA_TYPE* mt) {
     if (!mt) return;
     if (mt->cbFormat && mt->pbFormat) CoTaskMemFree(mt->pbFormat);

@@ -26,6 +26,13 @@
 
 namespace camcheck {
 
+// Releases a COM pointer when it holds one and clears it.
+template <class T>
+void SafeRelease(T*& p) {
+    if (p) p->Release();
+    p = nullptr;
+}
+
 // The camera the program publishes to.
 inline constexpr wchar_t kCameraName[] = L"ZXVCam";
 // The main program's single-instance mutex: it exists while a copy runs.

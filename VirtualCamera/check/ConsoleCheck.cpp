@@ -8,12 +8,11 @@
 #include <string>
 
 #include "CamCheck.h"
+#include "MFCheck.h"
 
 #include <strsafe.h>
 
 namespace camcheck {
-
-namespace {
 
 // One line on standard output, UTF-8, flushed at once so a script that
 // reads the output sees each line as it happens.
@@ -36,7 +35,6 @@ void Line(const wchar_t* format, ...) {
 
 const wchar_t* Running(bool running) { return running ? L"running" : L"not running"; }
 
-// The mean of the picture's bytes, 0 to 255: a figure for "it shows black".
 double MeanLevel(const std::vector<uint8_t>& pixels) {
     if (pixels.empty()) return 0;
     unsigned long long sum = 0;
@@ -44,11 +42,10 @@ double MeanLevel(const std::vector<uint8_t>& pixels) {
     return static_cast<double>(sum) / static_cast<double>(pixels.size());
 }
 
-}  // namespace
-
 const wchar_t* UsageText() {
-    return L"usage: ZxCamCheck [--console] [--frames N] [--save FILE.bmp] [--size WxH] [--list]\n"
+    return L"usage: ZxCamCheck [--console] [--mf] [--frames N] [--save FILE.bmp] [--size WxH] [--list]\n"
            L"                  [--timeout SECONDS] [--device NAME]\n"
+           L"--mf opens the camera the Media Foundation way (RGB32) instead of DirectShow's.\n"
            L"Opens the camera as a video-call program does, lists its formats, and counts\n"
            L"N frames (20) of the chosen size (640x480) once the program's frames arrive:\n"
            L"frames per second, the age of the newest frame, whether the program runs.\n"
@@ -69,6 +66,8 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstrin
             o.help = true;
         } else if (a == L"--console") {
             o.console = true;
+        } else if (a == L"--mf") {
+            o.console = o.mf = true;
         } else if (a == L"--list") {
             o.console = o.listOnly = true;
         } else if (a == L"--frames" && hasValue) {
@@ -113,7 +112,25 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstrin
     return true;
 }
 
+bool ReportPicture(const Options& o, const std::vector<uint8_t>* pixels, int width, int height, bool& black) {
+    black = !pixels || IsBlack(*pixels);
+    if (pixels) {
+        Line(L"picture: %ls (mean level %.1f)", black ? L"black" : L"image", MeanLevel(*pixels));
+    } else {
+        Line(L"picture: none");
+    }
+    if (o.savePath.empty()) return true;
+    if (pixels && SaveBmp(o.savePath, *pixels, width, height)) {
+        Line(L"saved: %ls %dx%d", o.savePath.c_str(), width, height);
+        return true;
+    }
+    Line(L"saved: failed to write %ls", o.savePath.c_str());
+    Line(L"result: save failed");
+    return false;
+}
+
 int RunConsole(const Options& o) {
+    if (o.mf) return RunMFConsole(o);
     Line(L"check: ZxCamCheck %d-bit", static_cast<int>(sizeof(void*) * 8));
 
     HRESULT hr = S_OK;
@@ -256,21 +273,8 @@ int RunConsole(const Options& o) {
     std::vector<uint8_t> pixels;
     int width = 0, height = 0;
     const bool picture = client.NewestPicture(pixels, width, height);
-    const bool black = !picture || IsBlack(pixels);
-    if (picture) {
-        Line(L"picture: %ls (mean level %.1f)", black ? L"black" : L"image", MeanLevel(pixels));
-    } else {
-        Line(L"picture: none");
-    }
-    if (!o.savePath.empty()) {
-        if (picture && SaveBmp(o.savePath, pixels, width, height)) {
-            Line(L"saved: %ls %dx%d", o.savePath.c_str(), width, height);
-        } else {
-            Line(L"saved: failed to write %ls", o.savePath.c_str());
-            Line(L"result: save failed");
-            return kExitSave;
-        }
-    }
+    bool black = true;
+    if (!ReportPicture(o, picture ? &pixels : nullptr, width, height, black)) return kExitSave;
     if (!enough) {
         Line(L"result: only %llu of %d frames within %.0f s", static_cast<unsigned long long>(counted), o.frames,
              o.timeoutSeconds);

@@ -10,6 +10,7 @@
 //     --timeout S      seconds to wait for the program's frames and the
 //                      counted samples together (30)
 //     --device NAME    the device to open ("ZXVCam")
+//     --mf             open it the Media Foundation way (MFCheck.h)
 //
 // The console mode writes one "key: value" line per finding, in this order:
 // check, devices, device and device-path per device, camera, launch-folder,
@@ -19,6 +20,7 @@
 // Exit codes: the kExit constants below.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,7 @@ struct Options {
     std::wstring savePath;
     std::wstring device = L"ZXVCam";
     bool help = false;
+    bool mf = false;
 };
 
 // Parses the arguments (without the program name). False with a message in
@@ -53,5 +56,19 @@ const wchar_t* UsageText();
 
 // Runs the console mode; the exit code.
 int RunConsole(const Options& options);
+
+// One "key: value" line on standard output, UTF-8, flushed at once.
+void Line(const wchar_t* format, ...);
+
+// "running" or "not running".
+const wchar_t* Running(bool running);
+
+// The mean of a picture's bytes, 0 to 255: a figure for "it shows black".
+double MeanLevel(const std::vector<uint8_t>& pixels);
+
+// The "picture" line for the newest picture (null: none arrived; black
+// tells whether it is all black) and, with --save, the picture saved and the
+// "saved" line. False, after the "result" line, when it could not be saved.
+bool ReportPicture(const Options& o, const std::vector<uint8_t>* pixels, int width, int height, bool& black);
 
 }  // namespace camcheck

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "GlobalChannel.h"
 #include "IDataKernal.h"
 
 CVCamera::CVCamera() : m_packet(kShareMemSize, 0) {}
@@ -19,6 +20,7 @@ void CVCamera::UnInit() {
     IDataKernal* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL));
     if (kernel) kernel->RemoveVideoDeal(this);
     m_shareMem.Close();
+    m_globalChannel.Close();
     m_frameCopy.clear();
 }
 
@@ -36,4 +38,21 @@ void CVCamera::DealVideo(BYTE* frame, const VideoFrameFormat* format, int /*stre
     if (!ShareMemMakeHeader(m_packet.data(), imageSize, ShareMemNow())) return;
     std::memcpy(m_packet.data() + kShareMemHeaderSize, m_frameCopy.data(), std::min<size_t>(m_frameCopy.size(), imageSize));
     m_shareMem.Write(m_packet.data(), imageSize + kShareMemHeaderSize);
+    FindGlobalChannel();
+    if (m_globalChannel.IsOpen()) m_globalChannel.Write(m_packet.data(), imageSize + kShareMemHeaderSize);
+}
+
+void CVCamera::FindGlobalChannel() {
+    if (m_globalChannel.IsOpen()) return;
+    const DWORD now = GetTickCount();
+    if (m_globalLooked && now - m_lastGlobalLook < 1000) return;
+    m_globalLooked = true;
+    m_lastGlobalLook = now;
+    // Only an existing channel is opened: one this program created would
+    // carry its own default security, which the camera's service could not
+    // open.
+    HANDLE existing = OpenFileMappingA(FILE_MAP_WRITE, FALSE, kGlobalChannelFileName);
+    if (!existing) return;
+    CloseHandle(existing);
+    m_globalChannel.Open(kGlobalChannelFileName, kShareMemSize, kGlobalChannelReadEvent, kGlobalChannelWriteEvent);
 }

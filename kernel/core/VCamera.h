@@ -1,6 +1,8 @@
 // The frame writer: the last processor of the chain. It copies every
 // finished frame, behind its 12-byte header, into the shared-memory channel
-// that every instance of the capture filter reads.
+// that every instance of the capture filter reads, and into the
+// cross-session copy of it (GlobalChannel.h) whenever the Media Foundation
+// camera has made one.
 #pragma once
 
 #include <vector>
@@ -26,7 +28,14 @@ private:
     CVCamera(const CVCamera&);
     CVCamera& operator=(const CVCamera&);
 
+    // Attaches to the cross-session channel when it exists (looked for at
+    // most once a second; never created here).
+    void FindGlobalChannel();
+
     CShareMem m_shareMem;
+    CShareMem m_globalChannel;
+    DWORD m_lastGlobalLook = 0;
+    bool m_globalLooked = false;
     std::vector<BYTE> m_packet;     // header + picture, the size of the channel
     std::vector<BYTE> m_frameCopy;  // stride x height of the announced format
 };

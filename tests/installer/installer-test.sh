@@ -220,7 +220,7 @@ done <<< "$ini_before"
 # --- the files, the registration, the value --------------------------------------
 echo "== what is installed"
 for f in ZxVCam.exe ZxVKernal.dll ZxMusicCore.dll ZxModConfig.dll ZxLog.dll LibStream.dll LibWaveOut.dll \
-         ZxCamSrc.dll ZxCamCheck.exe default.jpg Logo.png README.txt Uninstall.exe \
+         ZxCamSrc.dll ZxCamCheck.exe ZxCamMF.dll ZxCamMFReg.exe default.jpg Logo.png README.txt Uninstall.exe \
          x86/ZxCamSrc.dll x86/ZxCamCheck.exe skin wav filter pendant; do
   [ -e "$instdir/$f" ] || fail "$f is not installed"
 done
@@ -237,6 +237,9 @@ desktop=$(find "$drive_c/users/Public" -ipath '*Desktop/ZxVCam.lnk' | wc -l)
 own=$(find "$drive_c/users" -path "$drive_c/users/Public" -prune -o -path '*ZxVCam*.lnk' -print | wc -l)
 [ "$startmenu" = 4 ] && [ "$desktop" = 1 ] && [ "$own" = 0 ] && pass "shortcuts for all users" \
   || fail "$startmenu all-users Start-menu, $desktop public desktop and $own per-user shortcuts"
+mf_model=$(reg_value 'HKLM\SOFTWARE\Classes\CLSID\{DADBD189-16A5-4450-986F-92BF9FAD0262}\InprocServer32' ThreadingModel)
+[ "$mf_model" = Both ] && pass "the Media Foundation camera is registered for the machine" \
+  || fail "the Media Foundation camera's class is not registered (threading model '$mf_model')"
 path_value=$(reg_value 'HKCU\SOFTWARE\orbian\ZXVCAM' Path)
 [ "$path_value" = "$inst_win" ] && pass "Path = $path_value" || fail "Path is '$path_value', not '$inst_win'"
 for view in /reg:64 /reg:32; do
@@ -315,6 +318,9 @@ if wine reg query 'HKCR\CLSID\{69FB58B5-10C3-4597-8320-5F2DFC0A6A0B}' /reg:64 >/
 else
   pass "the filter's class is gone"
 fi
+[ -z "$(reg_value 'HKLM\SOFTWARE\Classes\CLSID\{DADBD189-16A5-4450-986F-92BF9FAD0262}\InprocServer32' ThreadingModel)" ] \
+  && pass "the Media Foundation camera's class is gone" || fail "the Media Foundation camera's class is left"
+
 set +e
 wine "$(zx_winpath "$build/bin/ZxCamCheck.exe")" --list > "$work/after.txt" 2>&1
 rc=$?

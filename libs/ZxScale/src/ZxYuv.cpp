@@ -120,12 +120,15 @@ bool ZxBgrToNv12(const uint8_t* bgr, int width, int height, uint8_t* destination
     return To420(bgr, width, height, destination, path, true);
 }
 
-bool ZxBgrToRgb32(const uint8_t* bgr, int width, int height, uint8_t* destination, ZxConvertPath path) {
+namespace {
+
+// RGB32 rows in the source's order, or turned over (flip).
+bool Rgb32Rows(const uint8_t* bgr, int width, int height, uint8_t* destination, ZxConvertPath path, bool flip) {
     if (!Usable(bgr, width, height, destination)) return false;
     const bool sse2 = Sse2(path);
     const size_t stride = CZxScaler::Stride(width);
     for (int y = 0; y < height; ++y) {
-        const uint8_t* s = bgr + stride * static_cast<size_t>(y);
+        const uint8_t* s = bgr + stride * static_cast<size_t>(flip ? height - 1 - y : y);
         uint8_t* d = destination + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
         int x = sse2 ? zxscale::Rgb32RowSse2(s, width, d) : 0;
         for (; x < width; ++x) {
@@ -136,4 +139,15 @@ bool ZxBgrToRgb32(const uint8_t* bgr, int width, int height, uint8_t* destinatio
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool ZxBgrToRgb32(const uint8_t* bgr, int width, int height, uint8_t* destination, ZxConvertPath path) {
+    return Rgb32Rows(bgr, width, height, destination, path, false);
+}
+
+bool ZxBgrToRgb32TopDown(const uint8_t* bgrBottomUp, int width, int height, uint8_t* destination,
+                         ZxConvertPath path) {
+    return Rgb32Rows(bgrBottomUp, width, height, destination, path, true);
 }

@@ -41,3 +41,7 @@ bool ZxBgrToNv12(const uint8_t* bgrBottomUp, int width, int height, uint8_t* des
                  ZxConvertPath path = ZxConvertPath::Best);
 bool ZxBgrToRgb32(const uint8_t* bgr, int width, int height, uint8_t* destination,
                   ZxConvertPath path = ZxConvertPath::Best);
+// RGB32 with the rows turned over: a bottom-up picture comes out top-down,
+// as Media Foundation lays out a positive stride.
+bool ZxBgrToRgb32TopDown(const uint8_t* bgrBottomUp, int width, int height, uint8_t* destination,
+                         ZxConvertPath path = ZxConvertPath::Best);
