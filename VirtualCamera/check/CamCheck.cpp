@@ -346,13 +346,7 @@ HRESULT Client::Run() {
     if (!m_control) return E_UNEXPECTED;
     {
         std::lock_guard<std::mutex> g(m_lock);
-        m_samples = 0;
-        m_arrivals.clear();
-        m_newestAgeMs = -1;
-        m_ageCount = 0;
-        m_ageSum = m_ageMax = 0;
-        // A picture of an earlier run may have another size.
-        m_picture.clear();
+        ClearFigures();
     }
     const HRESULT hr = m_control->Run();
     if (FAILED(hr)) return hr;
@@ -393,11 +387,33 @@ HRESULT STDMETHODCALLTYPE Client::QueryInterface(REFIID riid, void** ppv) {
 }
 
 HRESULT STDMETHODCALLTYPE Client::SampleCB(double, IMediaSample* sample) {
-    const double now = NowUs();
-    const double age = m_watch.NewestAgeMs();
     BYTE* data = nullptr;
     const long length = sample->GetActualDataLength();
     const bool have = SUCCEEDED(sample->GetPointer(&data)) && data && length > 0;
+    Record(have ? data : nullptr, have ? static_cast<size_t>(length) : 0);
+    return S_OK;
+}
+
+void Client::ClearFigures() {
+    m_samples = 0;
+    m_arrivals.clear();
+    m_newestAgeMs = -1;
+    m_ageCount = 0;
+    m_ageSum = m_ageMax = 0;
+    // A picture of an earlier run may have another size.
+    m_picture.clear();
+}
+
+void Client::Restart(int width, int height) {
+    std::lock_guard<std::mutex> g(m_lock);
+    ClearFigures();
+    m_width = width;
+    m_height = height;
+}
+
+void Client::Record(const BYTE* picture, size_t length) {
+    const double now = NowUs();
+    const double age = m_watch.NewestAgeMs();
     std::lock_guard<std::mutex> g(m_lock);
     ++m_samples;
     m_arrivals.push_back(now);
@@ -409,9 +425,8 @@ HRESULT STDMETHODCALLTYPE Client::SampleCB(double, IMediaSample* sample) {
         m_ageSum += age;
         m_ageMax = std::max(m_ageMax, age);
     }
-    if (have) m_picture.assign(data, data + length);
+    if (picture && length > 0) m_picture.assign(picture, picture + length);
     m_arrived.notify_all();
-    return S_OK;
 }
 
 bool Client::WaitSamples(uint64_t count, DWORD timeoutMs) {

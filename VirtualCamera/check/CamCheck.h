@@ -148,6 +148,12 @@ public:
     // The newest picture: 24-bit, bottom-up, rows padded to four bytes.
     bool NewestPicture(std::vector<uint8_t>& pixels, int& width, int& height);
 
+    // The figures kept for a stream another reader delivers (the Media
+    // Foundation way): Restart before it runs, at its size; Record for each
+    // sample's picture (24-bit, bottom-up) as it arrives.
+    void Restart(int width, int height);
+    void Record(const BYTE* picture, size_t length);
+
     // ISampleGrabberCB; the object lives on the stack or as a member, so
     // the counts are fixed.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
@@ -157,6 +163,8 @@ public:
     HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE*, LONG) override { return E_NOTIMPL; }
 
 private:
+    void ClearFigures();  // under m_lock
+
     IGraphBuilder* m_graph = nullptr;
     ICaptureGraphBuilder2* m_builder = nullptr;
     IMediaControl* m_control = nullptr;

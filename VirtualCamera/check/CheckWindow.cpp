@@ -3,11 +3,13 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cwchar>
 #include <string>
 #include <vector>
 
 #include "CamCheck.h"
+#include "MFCheck.h"
 
 #include <strsafe.h>
 
@@ -109,7 +111,12 @@ private:
     void MakeFonts();
     void Layout();
     void OpenCamera();
+    void OpenMFCamera();
     void Connect(int width, int height);
+    void ConnectMF(int width, int height);
+    void StopMF();
+    void ReadMF();
+    void ShowError(const wchar_t* what, HRESULT hr);
     void ShowPicture();
     void ShowFigures();
     void PaintVideo(HDC dc, const RECT& area);
@@ -117,13 +124,21 @@ private:
     void DrawItem(const DRAWITEMSTRUCT& item);
 
     HINSTANCE m_instance = nullptr;
-    HWND m_window = nullptr, m_video = nullptr, m_formats = nullptr;
+    HWND m_window = nullptr, m_video = nullptr, m_formats = nullptr, m_way = nullptr;
     WNDPROC m_comboProc = nullptr;
     int m_dpi = 96;
     HFONT m_text = nullptr, m_title = nullptr, m_hint = nullptr;
     HBRUSH m_baseBrush = nullptr, m_listBrush = nullptr;
 
     Client m_client;
+    // The Media Foundation way: the reader, read on a thread of its own
+    // (its reads block until a sample comes), which records each picture
+    // in m_client's figures.
+    bool m_mf = false;
+    MFReader m_reader{false};
+    std::thread m_mfThread;
+    std::atomic<bool> m_mfStop{false};
+    std::atomic<HRESULT> m_mfError{S_OK};
     bool m_open = false, m_running = false;
     std::vector<Format> m_formatList;
     std::wstring m_message;             // shown in the video area without a picture
@@ -203,10 +218,11 @@ void CheckWindow::MakeFonts() {
         HFONT f = id == kIdTitle ? m_title : (id >= kIdFormatLabel || id == kIdSubtitle) ? m_hint : m_text;
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
     }
-    if (m_formats) {
+    for (HWND combo : {m_formats, m_way}) {
+        if (!combo) continue;
         // The closed drop-down is an input, 30 px high; its items a little less.
-        SendMessageW(m_formats, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), S(kControlHeight) - 6);
-        SendMessageW(m_formats, CB_SETITEMHEIGHT, 0, S(24));
+        SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), S(kControlHeight) - 6);
+        SendMessageW(combo, CB_SETITEMHEIGHT, 0, S(24));
     }
 }
 
@@ -222,11 +238,24 @@ void CheckWindow::Create() {
                             : L"opened as a 32-bit video-call program opens it",
          label, kIdSubtitle);
     make(L"STATIC", L"Format", label | SS_CENTERIMAGE, kIdFormatLabel);
-    m_formats = make(L"COMBOBOX", L"",
-                     CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP, kIdFormats);
-    m_comboProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(m_formats, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CheckWindow::ComboProc)));
-    SetWindowLongPtrW(m_formats, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    const DWORD combo = CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP;
+    m_formats = make(L"COMBOBOX", L"", combo, kIdFormats);
+    m_way = make(L"COMBOBOX", L"", combo, kIdWay);
+    for (HWND c : {m_formats, m_way}) {
+        m_comboProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(c, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CheckWindow::ComboProc)));
+        SetWindowLongPtrW(c, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    if (sizeof(void*) == 8) {
+        SendMessageW(m_way, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"DirectShow"));
+        SendMessageW(m_way, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Media Foundation"));
+    } else {
+        // The Media Foundation camera is a 64-bit module: a 32-bit program
+        // never reads it, so this check cannot either.
+        SendMessageW(m_way, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"DirectShow (Media Foundation: 64-bit only)"));
+        EnableWindow(m_way, FALSE);
+    }
+    SendMessageW(m_way, CB_SETCURSEL, 0, 0);
     m_video = CreateWindowExW(0, kVideoClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, m_window,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdVideo)), m_instance, this);
     make(L"STATIC", L"Frames per second", label, kIdFpsLabel);
@@ -260,7 +289,9 @@ void CheckWindow::Layout() {
     place(kIdSubtitle, left + title.cx + S(12), S(18), std::max(inner - static_cast<int>(title.cx) - S(12), S(10)), S(20));
     // The format line.
     place(kIdFormatLabel, left, S(46), S(56), S(kControlHeight));
-    place(kIdFormats, left + S(60), S(46), std::min(S(300), inner - S(60)), S(360));
+    const int formats = std::min(S(300), inner - S(60));
+    place(kIdFormats, left + S(60), S(46), formats, S(360));
+    place(kIdWay, left + S(72) + formats, S(46), std::max(inner - S(72) - formats, S(10)), S(120));
     // The picture, then two rows of figures under it.
     const int videoHeight = std::max(h - S(kVideoTop) - S(kFiguresHeight) - S(14), S(60));
     place(kIdVideo, left, S(kVideoTop), inner, videoHeight);
@@ -280,24 +311,35 @@ void CheckWindow::Layout() {
 }
 
 void CheckWindow::OpenCamera() {
-    // Exactly the console mode's way in: the device from the system device
-    // enumerator, bound to its filter, then the capture graph.
-    HRESULT hr = m_client.Open(kCameraName);
-    if (hr == VFW_E_NOT_FOUND) {
-        m_message = L"ZXVCam is not among the video input devices. Install ZxVCam, or register ZxCamSrc.dll.";
-        EnableWindow(m_formats, FALSE);
+    StopMF();
+    m_reader.Close();
+    m_client.Close();
+    m_open = m_running = false;
+    m_pixels.clear();
+    m_formatList.clear();
+    SendMessageW(m_formats, CB_RESETCONTENT, 0, 0);
+    EnableWindow(m_formats, TRUE);
+    if (m_mf) {
+        OpenMFCamera();
+    } else {
+        // Exactly the console mode's way in: the device from the system
+        // device enumerator, bound to its filter, then the capture graph.
+        const HRESULT hr = m_client.Open(kCameraName);
+        if (hr == VFW_E_NOT_FOUND) {
+            m_message = L"ZXVCam is not among the video input devices. Install ZxVCam, or register ZxCamSrc.dll.";
+            EnableWindow(m_formats, FALSE);
+        } else if (FAILED(hr)) {
+            ShowError(L"The camera could not be opened", hr);
+        } else {
+            m_open = true;
+            m_formatList = m_client.Formats();
+        }
+    }
+    if (!m_open) {
         InvalidateRect(m_video, nullptr, FALSE);
+        ShowFigures();
         return;
     }
-    if (FAILED(hr)) {
-        wchar_t code[32];
-        StringCchPrintfW(code, 32, L"0x%08lX", static_cast<unsigned long>(hr));
-        m_message = std::wstring(L"The camera could not be opened (") + code + L").";
-        InvalidateRect(m_video, nullptr, FALSE);
-        return;
-    }
-    m_open = true;
-    m_formatList = m_client.Formats();
     int chosen = -1;
     for (const Format& f : m_formatList) {
         wchar_t text[128];
@@ -319,6 +361,90 @@ void CheckWindow::OpenCamera() {
     Connect(f.width, f.height);
 }
 
+void CheckWindow::ShowError(const wchar_t* what, HRESULT hr) {
+    wchar_t text[160];
+    StringCchPrintfW(text, 160, L"%ls (0x%08lX).", what, static_cast<unsigned long>(hr));
+    m_message = text;
+}
+
+void CheckWindow::OpenMFCamera() {
+    // Exactly the --mf console mode's way in; its types become the
+    // drop-down's formats.
+    std::wstring how;
+    const HRESULT hr = m_reader.Open(kCameraName, how);
+    if (hr == MF_E_NOT_FOUND) {
+        m_message = L"The Media Foundation camera is neither among the system's cameras nor could ZxCamMF.dll be "
+                    L"loaded. Install ZxVCam with its Media Foundation camera.";
+        EnableWindow(m_formats, FALSE);
+        return;
+    }
+    if (FAILED(hr)) {
+        ShowError(L"The camera could not be opened the Media Foundation way", hr);
+        return;
+    }
+    m_open = true;
+    const std::vector<MFReader::Type>& types = m_reader.Types();
+    for (size_t i = 0; i < types.size(); ++i) {
+        Format f;
+        f.index = static_cast<int>(i);
+        f.subtype = types[i].subtype;
+        f.width = types[i].width;
+        f.height = types[i].height;
+        f.interval = types[i].fps > 0 ? static_cast<REFERENCE_TIME>(1e7 / types[i].fps + 0.5) : 0;
+        m_formatList.push_back(f);
+    }
+}
+
+void CheckWindow::ConnectMF(int width, int height) {
+    // A new size: the reader is made again, as a program that changes its
+    // resolution does.
+    StopMF();
+    m_reader.Close();
+    std::wstring how;
+    HRESULT hr = m_reader.Open(kCameraName, how);
+    if (SUCCEEDED(hr)) hr = m_reader.Select(width, height);
+    if (hr == E_INVALIDARG) {
+        m_message = L"The camera does not offer this size in RGB32.";
+    } else if (FAILED(hr)) {
+        ShowError(L"The camera's source reader failed", hr);
+    } else {
+        m_client.Restart(width, height);
+        m_launchFolder = LaunchFolder();
+        m_programBefore = ProgramRunning();
+        m_startedAfterS = -1;
+        m_runUs = NowUs();
+        m_mfStop = false;
+        m_mfError = S_OK;
+        m_mfThread = std::thread(&CheckWindow::ReadMF, this);
+        m_running = true;
+        m_message = L"Waiting for the first frame\u2026";
+    }
+}
+
+void CheckWindow::ReadMF() {
+    // The source and the reader are free-threaded: this thread joins the
+    // process's multithreaded apartment the window's thread is in.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    std::vector<uint8_t> picture;
+    while (!m_mfStop) {
+        LONGLONG stamp = 0;
+        const HRESULT hr = m_reader.Read(picture, stamp);
+        if (FAILED(hr)) {
+            m_mfError = hr;
+            break;
+        }
+        if (hr == S_OK) m_client.Record(picture.data(), picture.size());
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+}
+
+void CheckWindow::StopMF() {
+    // A read ends with the next sample, which the camera sends at its rate
+    // (the placeholder when there is no frame), so the thread ends soon.
+    m_mfStop = true;
+    if (m_mfThread.joinable()) m_mfThread.join();
+}
+
 void CheckWindow::Connect(int width, int height) {
     // A new size: the graph is built again around the device, as a program
     // that changes its resolution does.
@@ -326,6 +452,12 @@ void CheckWindow::Connect(int width, int height) {
     m_pixels.clear();
     m_width = m_height = 0;
     m_shownSamples = 0;
+    if (m_mf) {
+        ConnectMF(width, height);
+        InvalidateRect(m_video, nullptr, FALSE);
+        ShowFigures();
+        return;
+    }
     HRESULT hr = m_client.Open(kCameraName);
     if (SUCCEEDED(hr)) hr = m_client.Select(width, height);
     if (hr == E_INVALIDARG) {
@@ -339,9 +471,7 @@ void CheckWindow::Connect(int width, int height) {
         m_running = SUCCEEDED(hr);
     }
     if (!m_running && hr != E_INVALIDARG) {
-        wchar_t text[96];
-        StringCchPrintfW(text, 96, L"The camera's graph failed (0x%08lX).", static_cast<unsigned long>(hr));
-        m_message = text;
+        ShowError(L"The camera's graph failed", hr);
     } else if (m_running) {
         m_message = L"Waiting for the first frame\u2026";
     }
@@ -351,6 +481,17 @@ void CheckWindow::Connect(int width, int height) {
 
 void CheckWindow::ShowPicture() {
     if (!m_running) return;
+    const HRESULT failed = m_mfError;
+    if (m_mf && FAILED(failed)) {
+        // The Media Foundation stream ended or failed: the reason instead
+        // of a picture that no longer changes.
+        StopMF();
+        m_running = false;
+        m_pixels.clear();
+        ShowError(L"Reading the camera failed", failed);
+        InvalidateRect(m_video, nullptr, FALSE);
+        return;
+    }
     uint64_t samples = 0;
     double last = 0;
     m_client.Clock(samples, last);
@@ -391,7 +532,7 @@ void CheckWindow::ShowFigures() {
         SetText(age, f.newestAgeMs >= 0 ? L"no new frame for a second" : L"no frame from ZxVCam yet");
     }
     wchar_t text[128];
-    StringCchPrintfW(text, 128, L"RGB24 %d \u00D7 %d \u00B7 %llu frames", f.width, f.height,
+    StringCchPrintfW(text, 128, L"%ls %d \u00D7 %d \u00B7 %llu frames", m_mf ? L"RGB32" : L"RGB24", f.width, f.height,
              static_cast<unsigned long long>(f.samples));
     SetText(stream, text);
 }
@@ -532,7 +673,7 @@ LRESULT CheckWindow::Handle(UINT message, WPARAM wp, LPARAM lp) {
         return TRUE;
     }
     case WM_DRAWITEM:
-        if (wp == static_cast<WPARAM>(kIdFormats)) {
+        if (wp == static_cast<WPARAM>(kIdFormats) || wp == static_cast<WPARAM>(kIdWay)) {
             DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
             return TRUE;
         }
@@ -548,9 +689,19 @@ LRESULT CheckWindow::Handle(UINT message, WPARAM wp, LPARAM lp) {
             InvalidateRect(m_formats, nullptr, FALSE);
             return 0;
         }
-        if (LOWORD(wp) == kIdFormats && (HIWORD(wp) == CBN_DROPDOWN || HIWORD(wp) == CBN_CLOSEUP ||
-                                         HIWORD(wp) == CBN_SETFOCUS || HIWORD(wp) == CBN_KILLFOCUS)) {
+        if (LOWORD(wp) == kIdWay && HIWORD(wp) == CBN_SELCHANGE) {
+            const bool mf = SendMessageW(m_way, CB_GETCURSEL, 0, 0) == 1 && sizeof(void*) == 8;
+            if (mf != m_mf) {
+                m_mf = mf;
+                OpenCamera();
+            }
+            InvalidateRect(m_way, nullptr, FALSE);
             InvalidateRect(m_formats, nullptr, FALSE);
+            return 0;
+        }
+        if ((LOWORD(wp) == kIdFormats || LOWORD(wp) == kIdWay) && (HIWORD(wp) == CBN_DROPDOWN || HIWORD(wp) == CBN_CLOSEUP ||
+                                         HIWORD(wp) == CBN_SETFOCUS || HIWORD(wp) == CBN_KILLFOCUS)) {
+            InvalidateRect(reinterpret_cast<HWND>(lp), nullptr, FALSE);
             return 0;
         }
         break;
@@ -564,6 +715,8 @@ LRESULT CheckWindow::Handle(UINT message, WPARAM wp, LPARAM lp) {
         KillTimer(m_window, kTimerPicture);
         KillTimer(m_window, kTimerFigures);
         m_running = false;
+        StopMF();
+        m_reader.Close();
         m_client.Close();
         PostQuitMessage(0);
         return 0;

@@ -1,5 +1,7 @@
 // ZxCamCheck's window: the camera opened as the console mode opens it (the
-// same Client), every format it offers in a drop-down, and for the chosen
+// same Client, or with the second drop-down the same Media Foundation reader
+// as --mf; the 64-bit check only, as the Media Foundation camera is 64-bit),
+// every format it offers in a drop-down, and for the chosen
 // size the live picture with its figures: frames per second, the age of the
 // newest frame, the connected stream, and whether the main program runs
 // (and whether the camera started it). Plain Win32, painted in the
@@ -20,6 +22,7 @@ inline constexpr wchar_t kWindowClass[] = L"ZxCamCheckWindow";
 enum : int {
     kIdVideo = 100,    // the picture (a child window of its own class)
     kIdFormats = 101,  // the drop-down of formats; item data = capability index
+    kIdWay = 102,      // the way in: item 0 DirectShow, item 1 Media Foundation (64-bit)
     kIdTitle = 110,    // "ZXVCam" and what the window does
     kIdFps = 120,      // frames per second, "20.0" ("-" before two samples)
     kIdAge = 121,      // the newest frame's age, "35 ms" (or why there is none)

@@ -29,7 +29,9 @@ std::wstring AttributeText(IMFAttributes* a, REFGUID key) {
     return out;
 }
 
-std::wstring SubtypeText(const GUID& subtype) {
+}  // namespace
+
+std::wstring MFSubtypeName(const GUID& subtype) {
     if (subtype == MFVideoFormat_NV12) return L"NV12";
     if (subtype == MFVideoFormat_YUY2) return L"YUY2";
     if (subtype == MFVideoFormat_RGB32) return L"RGB32";
@@ -40,10 +42,12 @@ std::wstring SubtypeText(const GUID& subtype) {
     return text;
 }
 
+namespace {
+
 // The camera from the system's list of video capture devices (on Windows
 // 11 the Frame Server's virtual cameras are among them); null when it is
 // not listed.
-IMFMediaSource* FromDeviceList(const std::wstring& name) {
+IMFMediaSource* FromDeviceList(const std::wstring& name, bool log) {
     IMFAttributes* query = nullptr;
     if (FAILED(MFCreateAttributes(&query, 1))) return nullptr;
     query->SetGUID(MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE, MF_DEVSOURCE_ATTRIBUTE_SOURCE_TYPE_VIDCAP_GUID);
@@ -52,14 +56,14 @@ IMFMediaSource* FromDeviceList(const std::wstring& name) {
     const HRESULT hr = MFEnumDeviceSources(query, &devices, &count);
     query->Release();
     if (FAILED(hr)) {
-        Line(L"mf-devices: the system's device list failed (0x%08lX)", static_cast<unsigned long>(hr));
+        if (log) Line(L"mf-devices: the system's device list failed (0x%08lX)", static_cast<unsigned long>(hr));
         return nullptr;
     }
-    Line(L"mf-devices: %u", count);
+    if (log) Line(L"mf-devices: %u", count);
     IMFMediaSource* source = nullptr;
     for (UINT32 i = 0; i < count; ++i) {
         const std::wstring friendly = AttributeText(devices[i], MF_DEVSOURCE_ATTRIBUTE_FRIENDLY_NAME);
-        Line(L"mf-device: %ls", friendly.c_str());
+        if (log) Line(L"mf-device: %ls", friendly.c_str());
         // The service adds its own words to the name ("ZXVCam Windows
         // Virtual Camera"), so the name is matched at its start.
         if (!source && friendly.compare(0, name.size(), name) == 0) {
@@ -117,84 +121,139 @@ void ToBgrBottomUp(const BYTE* data, DWORD length, int width, int height, std::v
     }
 }
 
-struct Session {
-    HMODULE module = nullptr;
-    IMFMediaSource* source = nullptr;
-    IMFSourceReader* reader = nullptr;
-    ~Session() {
-        SafeRelease(reader);
-        if (source) source->Shutdown();
-        SafeRelease(source);
-        if (module) FreeLibrary(module);
-    }
-};
-
 }  // namespace
+
+HRESULT MFReader::Open(const std::wstring& device, std::wstring& how) {
+    Close();
+    HRESULT hr = MFStartup(MF_VERSION, MFSTARTUP_NOSOCKET);
+    if (FAILED(hr)) {
+        if (m_log) Line(L"media-foundation: failed to start (0x%08lX)", static_cast<unsigned long>(hr));
+        return hr;
+    }
+    m_started = true;
+    m_source = FromDeviceList(device, m_log);
+    if (m_source) {
+        how = L"the system's camera list";
+    } else {
+        m_source = Directly(how, m_module);
+        if (!m_source) return MF_E_NOT_FOUND;
+    }
+    hr = MFCreateSourceReaderFromMediaSource(m_source, nullptr, &m_reader);
+    if (FAILED(hr)) return hr;
+    for (DWORD i = 0;; ++i) {
+        IMFMediaType* type = nullptr;
+        if (FAILED(m_reader->GetNativeMediaType(kVideo, i, &type))) break;
+        Type t;
+        UINT32 w = 0, h = 0, num = 0, den = 0;
+        type->GetGUID(MF_MT_SUBTYPE, &t.subtype);
+        MFGetAttributeSize(type, MF_MT_FRAME_SIZE, &w, &h);
+        MFGetAttributeRatio(type, MF_MT_FRAME_RATE, &num, &den);
+        t.width = static_cast<int>(w);
+        t.height = static_cast<int>(h);
+        t.fps = den ? static_cast<double>(num) / den : 0.0;
+        m_types.push_back(t);
+        type->Release();
+    }
+    return S_OK;
+}
+
+HRESULT MFReader::Select(int width, int height) {
+    if (!m_reader) return E_UNEXPECTED;
+    for (DWORD i = 0; i < m_types.size(); ++i) {
+        const Type& t = m_types[i];
+        if (t.subtype != MFVideoFormat_RGB32 || t.width != width || t.height != height) continue;
+        IMFMediaType* type = nullptr;
+        HRESULT hr = m_reader->GetNativeMediaType(kVideo, i, &type);
+        if (SUCCEEDED(hr)) hr = m_reader->SetCurrentMediaType(kVideo, nullptr, type);
+        SafeRelease(type);
+        if (SUCCEEDED(hr)) {
+            m_width = width;
+            m_height = height;
+        }
+        return hr;
+    }
+    return E_INVALIDARG;
+}
+
+HRESULT MFReader::Read(std::vector<uint8_t>& picture, LONGLONG& stamp) {
+    if (!m_reader || m_width <= 0) return E_UNEXPECTED;
+    DWORD index = 0, flags = 0;
+    IMFSample* sample = nullptr;
+    HRESULT hr = m_reader->ReadSample(kVideo, 0, &index, &flags, &stamp, &sample);
+    if (SUCCEEDED(hr) && (flags & MF_SOURCE_READERF_ERROR)) hr = E_FAIL;
+    if (SUCCEEDED(hr) && (flags & MF_SOURCE_READERF_ENDOFSTREAM)) hr = MF_E_END_OF_STREAM;
+    if (FAILED(hr) || !sample) {
+        SafeRelease(sample);
+        return FAILED(hr) ? hr : S_FALSE;
+    }
+    IMFMediaBuffer* buffer = nullptr;
+    BYTE* data = nullptr;
+    DWORD length = 0;
+    if (SUCCEEDED(sample->ConvertToContiguousBuffer(&buffer)) && SUCCEEDED(buffer->Lock(&data, nullptr, &length))) {
+        ToBgrBottomUp(data, length, m_width, m_height, picture);
+        buffer->Unlock();
+    }
+    SafeRelease(buffer);
+    SafeRelease(sample);
+    return S_OK;
+}
+
+void MFReader::Close() {
+    SafeRelease(m_reader);
+    if (m_source) m_source->Shutdown();
+    SafeRelease(m_source);
+    if (m_module) FreeLibrary(m_module);
+    m_module = nullptr;
+    m_types.clear();
+    m_width = m_height = 0;
+    if (m_started) MFShutdown();
+    m_started = false;
+}
 
 namespace {
 
-// The check itself, between the start and the end of Media Foundation (the
-// session's objects go before the end).
+// The check itself; the reader's objects and Media Foundation go at its end.
 int ReadCamera(const Options& o) {
     HRESULT hr = S_OK;
     int code = kExitOk;
     {
-        Session s;
-        s.source = FromDeviceList(o.device);
-        if (s.source) {
-            Line(L"camera: %ls found in the system's camera list", o.device.c_str());
-        } else {
-            std::wstring how;
-            s.source = Directly(how, s.module);
-            if (!s.source) {
-                Line(L"camera: %ls is not in the system's camera list and its source could not be created",
-                     o.device.c_str());
-                Line(L"result: no camera");
-                return kExitNoCamera;
-            }
-            Line(L"camera: %ls created directly from %ls", o.device.c_str(), how.c_str());
+        MFReader reader(true);
+        std::wstring how;
+        hr = reader.Open(o.device, how);
+        if (!reader.Started()) {
+            Line(L"result: no camera");
+            return kExitNoCamera;
         }
-        hr = MFCreateSourceReaderFromMediaSource(s.source, nullptr, &s.reader);
+        if (hr == MF_E_NOT_FOUND) {
+            Line(L"camera: %ls is not in the system's camera list and its source could not be created",
+                 o.device.c_str());
+            Line(L"result: no camera");
+            return kExitNoCamera;
+        }
         if (FAILED(hr)) {
             Line(L"reader: failed (0x%08lX)", static_cast<unsigned long>(hr));
             Line(L"result: graph failed");
             return kExitGraph;
         }
+        Line(L"camera: %ls %ls %ls", o.device.c_str(),
+             how == L"the system's camera list" ? L"found in" : L"created directly from", how.c_str());
         // The formats the camera offers, in its order.
-        std::vector<IMFMediaType*> types;
-        for (DWORD i = 0;; ++i) {
-            IMFMediaType* type = nullptr;
-            if (FAILED(s.reader->GetNativeMediaType(kVideo, i, &type))) break;
-            types.push_back(type);
-        }
+        const std::vector<MFReader::Type>& types = reader.Types();
         Line(L"formats: %u", static_cast<unsigned>(types.size()));
-        IMFMediaType* chosen = nullptr;
-        for (size_t i = 0; i < types.size(); ++i) {
-            GUID subtype = GUID_NULL;
-            UINT32 w = 0, h = 0, num = 0, den = 0;
-            types[i]->GetGUID(MF_MT_SUBTYPE, &subtype);
-            MFGetAttributeSize(types[i], MF_MT_FRAME_SIZE, &w, &h);
-            MFGetAttributeRatio(types[i], MF_MT_FRAME_RATE, &num, &den);
-            Line(L"format: %u %ls %ux%u %.2f fps", static_cast<unsigned>(i), SubtypeText(subtype).c_str(), w, h,
-                 den ? static_cast<double>(num) / den : 0.0);
-            if (!chosen && subtype == MFVideoFormat_RGB32 && static_cast<int>(w) == o.width &&
-                static_cast<int>(h) == o.height)
-                chosen = types[i];
-        }
+        for (size_t i = 0; i < types.size(); ++i)
+            Line(L"format: %u %ls %dx%d %.2f fps", static_cast<unsigned>(i), MFSubtypeName(types[i].subtype).c_str(),
+                 types[i].width, types[i].height, types[i].fps);
         if (o.listOnly) {
-            for (IMFMediaType* t : types) t->Release();
             Line(L"program: %ls", Running(ProgramRunning()));
             Line(L"result: ok");
             return kExitOk;
         }
-        if (!chosen) {
-            for (IMFMediaType* t : types) t->Release();
+        hr = reader.Select(o.width, o.height);
+        if (hr == E_INVALIDARG) {
             Line(L"size: %dx%d RGB32 is not offered", o.width, o.height);
             Line(L"result: size not offered");
             return kExitUsage;
         }
-        hr = s.reader->SetCurrentMediaType(kVideo, nullptr, chosen);
-        for (IMFMediaType* t : types) t->Release();
         if (FAILED(hr)) {
             Line(L"size: %dx%d RGB32 refused (0x%08lX)", o.width, o.height, static_cast<unsigned long>(hr));
             Line(L"result: graph failed");
@@ -223,29 +282,17 @@ int ReadCamera(const Options& o) {
             const double now = NowUs();
             if (!counting && now - startUs > timeoutUs) break;
             if (counting && (counted >= static_cast<uint64_t>(o.frames) || now - countStartUs > countLimitUs)) break;
-            DWORD index = 0, flags = 0;
             LONGLONG stamp = 0;
-            IMFSample* sample = nullptr;
-            hr = s.reader->ReadSample(kVideo, 0, &index, &flags, &stamp, &sample);
-            if (FAILED(hr) || (flags & (MF_SOURCE_READERF_ERROR | MF_SOURCE_READERF_ENDOFSTREAM))) {
-                SafeRelease(sample);
+            hr = reader.Read(pixels, stamp);
+            if (FAILED(hr)) {
                 readFailed = true;
                 break;
             }
-            if (!sample) continue;
+            if (hr == S_FALSE) continue;
             const double arrival = NowUs();
             const double age = watch.NewestAgeMs();
             if (stamp <= lastStamp && lastStamp != 0) ++backwards;
             lastStamp = stamp;
-            IMFMediaBuffer* buffer = nullptr;
-            BYTE* data = nullptr;
-            DWORD length = 0;
-            if (SUCCEEDED(sample->ConvertToContiguousBuffer(&buffer)) && SUCCEEDED(buffer->Lock(&data, nullptr, &length))) {
-                ToBgrBottomUp(data, length, o.width, o.height, pixels);
-                buffer->Unlock();
-            }
-            SafeRelease(buffer);
-            SafeRelease(sample);
             if (!counting) {
                 if (age >= 0 && age < 1000) {
                     // The program's frames arrive: the count starts with the
@@ -302,15 +349,7 @@ int ReadCamera(const Options& o) {
 
 int RunMFConsole(const Options& o) {
     Line(L"check: ZxCamCheck %d-bit, Media Foundation", static_cast<int>(sizeof(void*) * 8));
-    const HRESULT hr = MFStartup(MF_VERSION, MFSTARTUP_NOSOCKET);
-    if (FAILED(hr)) {
-        Line(L"media-foundation: failed to start (0x%08lX)", static_cast<unsigned long>(hr));
-        Line(L"result: no camera");
-        return kExitNoCamera;
-    }
-    const int code = ReadCamera(o);
-    MFShutdown();
-    return code;
+    return ReadCamera(o);
 }
 
 }  // namespace camcheck

@@ -5,7 +5,9 @@
 // screen inside its video area), its figures (read from its controls) move
 // on, the camera's start of the program shows, choosing another size in
 // its drop-down reconnects at that size, and closing it ends the process
-// with exit code 0.
+// with exit code 0. Chosen the Media Foundation way (64-bit), it shows the
+// writer's picture read through the camera's media source; the 32-bit check
+// says that way is 64-bit only.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -135,6 +137,50 @@ int FindItem(HWND combo, const std::wstring& prefix) {
     return -1;
 }
 
+// ZxCamCheck.exe started as the Start-menu shortcut starts it, and its
+// window; ended at the end (release set first, for a stand-in program).
+struct CheckProcess {
+    PROCESS_INFORMATION pi = {};
+    HWND window = nullptr;
+    HANDLE release = nullptr;
+    bool Start() {
+        std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxCamCheck.exe") + L"\"";
+        STARTUPINFOW si = {};
+        si.cb = sizeof(si);
+        if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+        CloseHandle(pi.hThread);
+        return WaitUntil([&] { return (window = WindowOf(pi.dwProcessId)) != nullptr; }, 30000);
+    }
+    // Closes the window; the process's exit code once it ended by itself.
+    DWORD Close() {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        DWORD code = 99;
+        if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+        return code;
+    }
+    ~CheckProcess() {
+        if (release) SetEvent(release);
+        if (pi.hProcess) {
+            if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
+            CloseHandle(pi.hProcess);
+        }
+        if (release) CloseHandle(release);
+    }
+};
+
+// Waits until the stream figure starts with prefix ("RGB24 640 × 480") and
+// counts at least frames frames.
+bool StreamShows(HWND stream, const wchar_t* prefix, long long frames) {
+    return WaitUntil(
+        [&] {
+            const std::wstring s = Text(stream);
+            return s.rfind(prefix, 0) == 0 && FrameCount(s) >= frames;
+        },
+        30000);
+}
+
+bool EndsWithMs(const std::wstring& a) { return a.size() > 3 && a.compare(a.size() - 3, 3, L" ms") == 0; }
+
 TEST(CheckWindow, ShowsTheLivePictureAndItsFiguresFollowsTheChosenSizeAndClosesCleanly) {
     vct::ComScope com;
     vct::RegisteredFilter filter;
@@ -147,30 +193,14 @@ TEST(CheckWindow, ShowsTheLivePictureAndItsFiguresFollowsTheChosenSizeAndClosesC
                           Charset::String2WString(folder + "ZXVCam.exe").c_str(), FALSE));
     zxtest::WriteFile(folder + "hold.txt", "hold");
     vct::ProgramFolderSetting setting(Charset::String2WString(folder).c_str());
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, L"ZxLaunchProbe_Release");
+    CheckProcess check;
+    HANDLE release = check.release = CreateEventW(nullptr, TRUE, FALSE, L"ZxLaunchProbe_Release");
     ASSERT_NE(nullptr, release);
 
     vct::ChannelWriter writer(&FillQuadrants, true);
 
-    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxCamCheck.exe") + L"\"";
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
-    struct Ender {
-        HANDLE process, release;
-        ~Ender() {
-            SetEvent(release);
-            if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) TerminateProcess(process, 99);
-            CloseHandle(process);
-            CloseHandle(release);
-        }
-    } ender{pi.hProcess, release};
-
-    HWND window = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (window = WindowOf(pi.dwProcessId)) != nullptr; }, 30000))
-        << "no window of ZxCamCheck";
+    ASSERT_TRUE(check.Start()) << "no window of ZxCamCheck";
+    HWND window = check.window;
     HWND video = GetDlgItem(window, camcheck::kIdVideo), formats = GetDlgItem(window, camcheck::kIdFormats);
     HWND fps = GetDlgItem(window, camcheck::kIdFps), age = GetDlgItem(window, camcheck::kIdAge);
     HWND stream = GetDlgItem(window, camcheck::kIdStream), program = GetDlgItem(window, camcheck::kIdProgram);
@@ -185,13 +215,7 @@ TEST(CheckWindow, ShowsTheLivePictureAndItsFiguresFollowsTheChosenSizeAndClosesC
     EXPECT_EQ(vga, SendMessageW(formats, CB_GETCURSEL, 0, 0));
 
     // The stream at that size, frames counting.
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            const std::wstring s = Text(stream);
-            return s.rfind(L"RGB24 640 \u00D7 480", 0) == 0 && FrameCount(s) >= 10;
-        },
-        30000))
-        << Utf8(Text(stream));
+    ASSERT_TRUE(StreamShows(stream, L"RGB24 640 \u00D7 480", 10)) << Utf8(Text(stream));
     // The camera started the program (the stand-in), and the window says so.
     EXPECT_TRUE(WaitUntil([&] { return Text(program).find(L"the camera started it") != std::wstring::npos; }, 30000))
         << Utf8(Text(program));
@@ -202,24 +226,12 @@ TEST(CheckWindow, ShowsTheLivePictureAndItsFiguresFollowsTheChosenSizeAndClosesC
     const long long before = FrameCount(Text(stream));
     EXPECT_TRUE(WaitUntil([&] { return FrameCount(Text(stream)) > before; }, 10000)) << Utf8(Text(stream));
     EXPECT_TRUE(WaitUntil([&] { return std::wcstod(Text(fps).c_str(), nullptr) > 0; }, 10000)) << Utf8(Text(fps));
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            const std::wstring a = Text(age);
-            return a.size() > 3 && a.compare(a.size() - 3, 3, L" ms") == 0;
-        },
-        10000))
-        << Utf8(Text(age));
+    EXPECT_TRUE(WaitUntil([&] { return EndsWithMs(Text(age)); }, 10000)) << Utf8(Text(age));
 
     // Another size: the graph is built again at that size.
     SendMessageW(formats, CB_SETCURSEL, static_cast<WPARAM>(quarter), 0);
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(camcheck::kIdFormats, CBN_SELCHANGE), reinterpret_cast<LPARAM>(formats));
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            const std::wstring s = Text(stream);
-            return s.rfind(L"RGB24 320 \u00D7 240", 0) == 0 && FrameCount(s) >= 5;
-        },
-        30000))
-        << Utf8(Text(stream));
+    EXPECT_TRUE(StreamShows(stream, L"RGB24 320 \u00D7 240", 5)) << Utf8(Text(stream));
     EXPECT_TRUE(WaitUntil([&] { return PictureOnScreen(video, 320, 240, seen); }, 10000)) << seen;
 
     // The program ends: the window follows.
@@ -227,11 +239,37 @@ TEST(CheckWindow, ShowsTheLivePictureAndItsFiguresFollowsTheChosenSizeAndClosesC
     EXPECT_TRUE(WaitUntil([&] { return Text(program).rfind(L"not running", 0) == 0; }, 10000)) << Utf8(Text(program));
 
     // Closed, the process ends by itself, with 0.
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 30000)) << "ZxCamCheck did not end after its window closed";
-    DWORD code = 99;
-    GetExitCodeProcess(pi.hProcess, &code);
-    EXPECT_EQ(0u, code);
+    EXPECT_EQ(0u, check.Close());
+}
+
+TEST(CheckWindow, TheMediaFoundationWayShowsTheWritersPicture) {
+    vct::ComScope com;
+    vct::ChannelWriter writer(&FillQuadrants, true);
+    CheckProcess check;
+    ASSERT_TRUE(check.Start()) << "no window of ZxCamCheck";
+    HWND way = GetDlgItem(check.window, camcheck::kIdWay), video = GetDlgItem(check.window, camcheck::kIdVideo);
+    HWND stream = GetDlgItem(check.window, camcheck::kIdStream), fps = GetDlgItem(check.window, camcheck::kIdFps);
+    HWND age = GetDlgItem(check.window, camcheck::kIdAge);
+    ASSERT_TRUE(way && video && stream && fps && age);
+#ifdef _WIN64
+    const int mf = FindItem(way, L"Media Foundation");
+    ASSERT_EQ(1, mf);
+    SendMessageW(way, CB_SETCURSEL, static_cast<WPARAM>(mf), 0);
+    SendMessageW(check.window, WM_COMMAND, MAKEWPARAM(camcheck::kIdWay, CBN_SELCHANGE), reinterpret_cast<LPARAM>(way));
+    // The camera's source read at 640 x 480 RGB32, frames counting, the
+    // writer's picture on the screen, a rate and an age.
+    EXPECT_TRUE(StreamShows(stream, L"RGB32 640 \u00D7 480", 5)) << Utf8(Text(stream));
+    std::string seen;
+    EXPECT_TRUE(WaitUntil([&] { return PictureOnScreen(video, 640, 480, seen); }, 10000)) << seen;
+    EXPECT_TRUE(WaitUntil([&] { return std::wcstod(Text(fps).c_str(), nullptr) > 0; }, 10000)) << Utf8(Text(fps));
+    EXPECT_TRUE(WaitUntil([&] { return EndsWithMs(Text(age)); }, 10000)) << Utf8(Text(age));
+#else
+    // No Media Foundation camera for 32-bit programs: the choice says so.
+    EXPECT_EQ(1, SendMessageW(way, CB_GETCOUNT, 0, 0));
+    EXPECT_FALSE(IsWindowEnabled(way));
+    EXPECT_GE(FindItem(way, L"DirectShow (Media Foundation: 64-bit only)"), 0);
+#endif
+    EXPECT_EQ(0u, check.Close());
 }
 
 }  // namespace
