@@ -463,6 +463,8 @@ Section "un.ZxVCam" UnSecMain
   DeleteRegValue HKCU "${LAUNCH_KEY}" "Path"
   DeleteRegKey /ifempty HKCU "${LAUNCH_KEY}"
   DeleteRegKey /ifempty HKCU "SOFTWARE\orbian"
+  ; The uninstalling user's start with Windows, set in the setup dialog.
+  DeleteRegValue HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "ZxVCam"
 
   ; Exactly what was installed; anything the user put in the folder stays.
   Delete "$INSTDIR\ZxVCam.exe"

@@ -40,8 +40,8 @@ shot() {
   wait "$pid" 2>/dev/null || true
 }
 
-shot setup 540 404 --dialog setup
-shot setup-voice 540 404 --dialog setup-voice
+shot setup 540 460 --dialog setup
+shot setup-voice 540 460 --dialog setup-voice
 shot skins 470 392 --dialog skins --mouse 180,110
 shot clips 456 184 --dialog clips --mouse 84,78
 shot tip 360 184 --dialog tip --text "打开摄像头失败"

@@ -1,5 +1,6 @@
 #include "ZxVSetupDlg.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "DialogCommon.h"
@@ -15,6 +16,7 @@ namespace {
 const char kSectionBasic[] = "SetupBasic";
 const char kKeyClose[] = "Close";
 const char kSectionRecord[] = "VSRecord";
+const char kStartOption[] = "setupBasic_checkStartWithWindows";
 
 // The three kinds of recording: the edit box and button of each, and its key.
 struct RecordDirRow {
@@ -42,6 +44,58 @@ int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM, LPARAM data) {
 
 }  // namespace
 
+namespace StartWithWindows {
+
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kValueName[] = L"ZxVCam";
+const wchar_t kTraySwitch[] = L"/tray";
+
+bool IsOn() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    const bool present = RegQueryValueExW(key, kValueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return present;
+}
+
+bool Set(bool on) {
+    HKEY key = nullptr;
+    LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (rc == ERROR_SUCCESS) {
+        if (on) {
+            wchar_t path[MAX_PATH * 2] = {};
+            const DWORD n = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+            if (n == 0 || n >= ARRAYSIZE(path)) {
+                rc = ERROR_INSUFFICIENT_BUFFER;
+            } else {
+                const std::wstring command = L"\"" + std::wstring(path) + L"\" " + kTraySwitch;
+                rc = RegSetValueExW(key, kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+            }
+        } else {
+            rc = RegDeleteValueW(key, kValueName);
+            if (rc == ERROR_FILE_NOT_FOUND) rc = ERROR_SUCCESS;
+        }
+        RegCloseKey(key);
+    }
+    if (rc != ERROR_SUCCESS)
+        ZxDlg::Log(2, "CZxVSetupDlg", "the Run entry could not be %s (error %ld)", on ? "written" : "removed",
+                   static_cast<long>(rc));
+    return rc == ERROR_SUCCESS;
+}
+
+bool StartedInTray() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return false;
+    bool tray = false;
+    for (int i = 1; i < argc && !tray; ++i) tray = lstrcmpiW(argv[i], kTraySwitch) == 0;
+    LocalFree(argv);
+    return tray;
+}
+
+}  // namespace StartWithWindows
+
 CZxVSetupDlg::CZxVSetupDlg() {
     SetWindowClassName("CZxVSetupDlg");
     SetXMLPath(ZxDlg::SkinFile("ZxVSetup.xml"));
@@ -56,6 +110,8 @@ LRESULT CZxVSetupDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bH
     cfg->GetInt(kSectionBasic, kKeyClose, close, 1);
     const char* option = close != 0 ? "setupBasic_checkCloseHide" : "setupBasic_checkCloseExit";
     if (auto* opt = ZxDlg::FindAs<DuiLib::COptionUI>(*this, option, "Option")) opt->Selected(true, false);
+    if (auto* start = ZxDlg::FindAs<DuiLib::COptionUI>(*this, kStartOption, "Option"))
+        start->Selected(StartWithWindows::IsOn(), false);
 
     auto* records = Module<IDataRecordList>("modRecordList");
     for (int kind = 0; kind < 3; ++kind) {
@@ -95,6 +151,14 @@ void CZxVSetupDlg::OnBasicNotify(DuiLib::TNotifyUI& msg) {
         AfxGetConfigManager()->SetInt(kSectionBasic, kKeyClose, 1);
     } else if (name == "setupBasic_checkCloseExit") {
         AfxGetConfigManager()->SetInt(kSectionBasic, kKeyClose, 0);
+    } else if (name == kStartOption) {
+        auto* start = static_cast<DuiLib::COptionUI*>(msg.pSender->GetInterface("Option"));
+        if (!start) return;
+        if (!StartWithWindows::Set(start->IsSelected())) {
+            // The tick keeps showing what Windows will really do.
+            start->Selected(StartWithWindows::IsOn(), false);
+            ZxDlg::ShowMsgTip(m_hWnd, "无法更改开机启动设置");
+        }
     } else {
         for (int kind = 0; kind < 3; ++kind)
             if (name == kRecordDirs[kind].button) ChooseRecordDir(kind);

@@ -1,12 +1,32 @@
-// The setup dialog: what the close button does, where recordings, sound
-// recordings and snapshots are saved, and which microphone and playback
-// device are used. Every change takes effect and is stored at once; there is
+// The setup dialog: what the close button does, whether the program starts
+// with Windows, where recordings, sound recordings and snapshots are saved,
+// and which microphone and playback device are used. Every change takes effect and is stored at once; there is
 // no OK or Cancel.
 #pragma once
 
 #include <string>
 
 #include "DuiLib/UIlib.h"
+
+// Starting with Windows: a value of the current user's Run key that starts
+// this program file with the tray switch, so it comes up hidden in the tray
+// and publishes as usual. The registry is the truth: a value removed by
+// another tool reads as off.
+namespace StartWithWindows {
+
+extern const wchar_t kRunKey[];     // under HKEY_CURRENT_USER
+extern const wchar_t kValueName[];  // L"ZxVCam"
+extern const wchar_t kTraySwitch[]; // L"/tray"
+
+// Whether the Run value exists.
+bool IsOn();
+// Writes the value (the quoted path of this program file, then the switch)
+// or removes it. False when the registry refused; the reason is logged.
+bool Set(bool on);
+// Whether this process was started with the tray switch.
+bool StartedInTray();
+
+}  // namespace StartWithWindows
 
 class CZxVSetupDlg : public DuiLib::CZxBaseDialog {
 public:

@@ -3,7 +3,9 @@
 // bus and through it the kernel, the skin folder, the main window and its
 // message loop; then everything down again in the reverse order, the kernel
 // only after the main window is gone (so no notification can reach it) and
-// GDI+ last. The command line is ignored. The exit code is 0, except when
+// GDI+ last. The command line holds at most the tray switch ("/tray", what
+// the start-with-Windows entry passes): the main window then starts hidden,
+// with its tray icon, and the kernel publishes as usual. The exit code is 0, except when
 // the program could not start: a main window that cannot be made (after a
 // message box that says what failed), or another copy that hangs and could
 // not be ended.
@@ -20,6 +22,7 @@
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 #include "ZxVCamDlg.h"
+#include "ZxVSetupDlg.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     switch (SingleInstance::Check()) {
@@ -54,7 +57,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     g_pMainDlg = new CZxVCamDlg;
     if (g_pMainDlg->Create(nullptr, "", g_pMainDlg->GetCreateWindowStyle(), 0, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT)) {
-        g_pMainDlg->ShowWindow(true, true);
+        if (StartWithWindows::StartedInTray())
+            YL_Log("Speed.txt", 0, "main", "WinMain: started with the tray switch; the main window stays hidden");
+        else
+            g_pMainDlg->ShowWindow(true, true);
         DuiLib::CPaintManagerUI::MessageLoop();
     } else {
         // Without its window the program can do nothing: the user is told

@@ -20,8 +20,9 @@
 #     running, then started by the camera, and the program's picture;
 #   - the upgrade keeps the settings and lists and leaves one entry in the
 #     list of installed programs, with the new version;
-#   - uninstalling removes the registration, the files and the value and
-#     keeps the settings, the lists and a recording.
+#   - uninstalling removes the registration, the files, the value and the
+#     user's start-with-Windows entry and keeps the settings, the lists and
+#     a recording.
 # Usage: installer-test.sh BUILD_DIR
 set -euo pipefail
 build=$(readlink -m "$1")
@@ -286,6 +287,10 @@ fi
 # --- uninstall ----------------------------------------------------------------------
 echo "== uninstall, silently (the program still running, a video program holding the camera)"
 hold_camera ZxInstallHold2 || fail "the camera client did not start: $(cat "$work/ZxInstallHold2.txt")"
+# Start with Windows, as the setup dialog's tick leaves it.
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+wine reg add "$run_key" /v ZxVCam /d "\"$inst_win\\ZxVCam.exe\" /tray" /f >/dev/null 2>&1
+[ -n "$(reg_value "$run_key" ZxVCam)" ] || fail "the Run value could not be written"
 wine "$inst_win\\Uninstall.exe" /S
 # It hands over to a copy of itself in the temporary folder; the camera
 # client keeps running, so this waits for the uninstall entry to go and for
@@ -310,6 +315,8 @@ settle
 remaining=$( { find "$instdir" -type f 2>/dev/null || true; } | wc -l)
 [ ! -e "$instdir" ] && pass "the install folder is gone" || fail "$remaining files left in the install folder"
 [ -z "$(reg_value 'HKCU\SOFTWARE\orbian\ZXVCAM' Path)" ] && pass "the Path value is gone" || fail "the Path value is left"
+[ -z "$(reg_value "$run_key" ZxVCam)" ] && pass "the start-with-Windows value is gone" \
+  || { fail "the start-with-Windows value is left"; wine reg delete "$run_key" /v ZxVCam /f >/dev/null 2>&1 || true; }
 [ -z "$(reg_value 'HKLM\SOFTWARE\orbian\ZXVCAM' Path /reg:64)" ] && [ -z "$(reg_value 'HKLM\SOFTWARE\orbian\ZXVCAM' Path /reg:32)" ] \
   && pass "the machine-wide Path values are gone" || fail "a machine-wide Path value is left"
 if wine reg query 'HKCR\CLSID\{69FB58B5-10C3-4597-8320-5F2DFC0A6A0B}' /reg:64 >/dev/null 2>&1 ||

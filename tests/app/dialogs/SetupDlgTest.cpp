@@ -1,4 +1,5 @@
-// The setup dialog with its shipped skin: the close options, the record
+// The setup dialog with its shipped skin: the close options, starting with
+// Windows (the current user's Run value), the record
 // folders (chosen, checked and stored), the real folder browser, and the
 // voice page with the whole kernel loaded and the test microphones
 // registered.
@@ -84,6 +85,58 @@ TEST(SetupDlg, CloseOptionsShowAndWriteTheSetting) {
     EXPECT_EQ(tab->GetCurSel(), 1);
     again.Click("optionsetupBasic");
     EXPECT_EQ(tab->GetCurSel(), 0);
+}
+
+// The current user's Run value of the program ("<none>" when absent);
+// value nullptr removes it, anything else writes it.
+std::wstring RunValue() {
+    wchar_t data[1024] = {};
+    DWORD size = sizeof data;
+    if (RegGetValueW(HKEY_CURRENT_USER, StartWithWindows::kRunKey, L"ZxVCam", RRF_RT_REG_SZ, nullptr, data, &size) !=
+        ERROR_SUCCESS)
+        return L"<none>";
+    return data;
+}
+void SetRunValue(const wchar_t* value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, StartWithWindows::kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    if (value)
+        RegSetValueExW(key, L"ZxVCam", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                       static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+    else
+        RegDeleteValueW(key, L"ZxVCam");
+    RegCloseKey(key);
+}
+
+TEST(SetupDlg, StartWithWindowsWritesRemovesAndShowsTheRunValue) {
+    FreshUserFolders("setup_start");
+    SetRunValue(nullptr);
+    const char kStart[] = "setupBasic_checkStartWithWindows";
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    {
+        OpenDialog<CZxVSetupDlg> w;
+        EXPECT_FALSE(IsSelected(w, kStart)) << "off by default";
+        w.Click(kStart);
+        EXPECT_TRUE(IsSelected(w, kStart));
+        EXPECT_EQ(RunValue(), L"\"" + std::wstring(exe) + L"\" /tray") << "this program file, quoted, hidden in the tray";
+    }
+    SetRunValue(nullptr);  // removed by another tool
+    {
+        OpenDialog<CZxVSetupDlg> w;
+        EXPECT_FALSE(IsSelected(w, kStart)) << "the registry is the truth";
+    }
+    SetRunValue(L"\"C:\\ZxVCam\\ZxVCam.exe\" /tray");
+    {
+        OpenDialog<CZxVSetupDlg> w;
+        EXPECT_TRUE(IsSelected(w, kStart)) << "an entry made elsewhere shows ticked";
+        w.Click(kStart);
+        EXPECT_FALSE(IsSelected(w, kStart));
+        EXPECT_EQ(RunValue(), L"<none>") << "unticking removes the value";
+    }
+    SetRunValue(nullptr);  // a later prefix start must not run anything
 }
 
 // The kernel loaded into the test program, as the program loads it.

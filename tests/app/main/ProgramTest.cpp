@@ -1,16 +1,19 @@
 // The real ZxVCam.exe started as a user starts it: one copy at a time (a
 // second start shows the first copy's window and ends, also when that copy
 // is slow to start), a hung copy ended unless it records, a start without
-// its main window, and the way out (the kernel unloaded before GDI+ goes,
-// exit code 0).
+// its main window, a start with Windows (hidden in the tray), and the way
+// out (the kernel unloaded before GDI+ goes, exit code 0).
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
+#include "VCamTestSupport.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -50,16 +53,23 @@ bool Start(const std::string& commandLine, Child& child) {
     return true;
 }
 
+// The marked main window of that process (only a shown one when shown is
+// true); nullptr when there is none.
+HWND FindMainWindow(DWORD pid, bool shown) {
+    for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid && GetPropW(w, L"ZxVCamMainWnd") && (!shown || IsWindowVisible(w))) return w;
+    }
+    return nullptr;
+}
+
 // The marked main window of that process once it is shown, waited for up
 // to ms.
 HWND WaitForMainWindow(DWORD pid, DWORD ms) {
     const DWORD end = GetTickCount() + ms;
     do {
-        for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == pid && GetPropW(w, L"ZxVCamMainWnd") && IsWindowVisible(w)) return w;
-        }
+        if (HWND w = FindMainWindow(pid, true)) return w;
         Sleep(50);  // between two looks at the window list
     } while (static_cast<int>(end - GetTickCount()) > 0);
     return nullptr;
@@ -122,6 +132,38 @@ TEST_F(ProgramTest, ASecondStartShowsTheFirstWindowAndEnds) {
     EXPECT_LE(unloaded, gdiplus) << "the kernel is unloaded before GDI+ goes";
 }
 
+// Started by the start-with-Windows entry: the main window stays hidden,
+// the tray icon is there and the kernel publishes; the icon's click shows
+// the window.
+TEST_F(ProgramTest, TheTraySwitchStartsHiddenInTheTrayAndPublishes) {
+    Child child;
+    ASSERT_TRUE(Start("\"" + program + "\" /tray", child));
+    std::vector<uint8_t> frame;
+    int sizeCode = 0;
+    ASSERT_TRUE(vct::ReadPublishedFrame(frame, sizeCode, 60000)) << "the kernel publishes";
+    EXPECT_FALSE(vct::AllZero(frame)) << "the idle picture";
+    // Past the point where a start without the switch shows its window.
+    ASSERT_TRUE(zxtest::WaitUntil([&] { return Log("Speed.txt").find("main window stays hidden") != std::string::npos; }))
+        << Log("Speed.txt");
+    const HWND main = FindMainWindow(child.pid, false);
+    ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(IsWindowVisible(main));
+    // The shell holds the icon: a change of nothing succeeds only on an
+    // icon that exists (and fails on an id the program never added).
+    const UINT kTrayIconId = 109, kTrayMessage = 2557;  // the main window's
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = main;
+    icon.uID = kTrayIconId;
+    EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &icon)) << "the tray icon is there";
+    icon.uID = kTrayIconId + 1;
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &icon));
+    SendMessageW(main, kTrayMessage, kTrayIconId, WM_LBUTTONUP);
+    EXPECT_TRUE(IsWindowVisible(main)) << "the icon's click shows the window";
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(child.Wait(60000), 0);
+}
+
 // A stand-in for a hung copy (ZxHungCopy.exe) started under the program's
 // name, once it holds the mutex.
 void StartHungCopy(Child& stuck, const char* argument) {
@@ -130,14 +172,8 @@ void StartHungCopy(Child& stuck, const char* argument) {
     ASSERT_TRUE(CopyFileW(String2WString(Dir::GetCurrentPath() + "ZxHungCopy.exe").c_str(),
                           String2WString(hung).c_str(), FALSE));
     ASSERT_TRUE(Start("\"" + hung + "\" " + argument, stuck));
-    ASSERT_TRUE(zxtest::WaitUntil([&] {
-        for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == stuck.pid && GetPropW(w, L"ZxVCamMainWnd")) return true;
-        }
-        return false;
-    })) << "the hung copy holds the mutex and its marked window";
+    ASSERT_TRUE(zxtest::WaitUntil([&] { return FindMainWindow(stuck.pid, false) != nullptr; }))
+        << "the hung copy holds the mutex and its marked window";
 }
 
 // The message box a process shows: its text, and it is closed. Empty when
