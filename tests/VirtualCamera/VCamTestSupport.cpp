@@ -127,44 +127,54 @@ std::string ReadFilterLog(const std::string& path) {
 namespace {
 const wchar_t kKey[] = L"SOFTWARE\\orbian\\ZXVCAM";
 
-// The machine-wide value is the 64-bit view's, which the filter reads first.
-REGSAM ViewOf(HKEY root) { return root == HKEY_LOCAL_MACHINE ? KEY_WOW64_64KEY : 0; }
-
-// Writes the program's folder value, or deletes it when folder is null.
-void WriteProgramFolder(HKEY root, const wchar_t* folder) {
+// Writes the program's folder value in one registry view, or deletes it
+// when folder is null.
+void WriteProgramFolder(HKEY root, REGSAM view, const wchar_t* folder) {
     HKEY key = nullptr;
     if (folder) {
-        if (RegCreateKeyExW(root, kKey, 0, nullptr, 0, KEY_WRITE | ViewOf(root), nullptr, &key, nullptr) ==
-            ERROR_SUCCESS) {
+        if (RegCreateKeyExW(root, kKey, 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr) == ERROR_SUCCESS) {
             RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
                            static_cast<DWORD>((wcslen(folder) + 1) * sizeof(wchar_t)));
             RegCloseKey(key);
         }
-    } else if (RegOpenKeyExW(root, kKey, 0, KEY_WRITE | ViewOf(root), &key) == ERROR_SUCCESS) {
+    } else if (RegOpenKeyExW(root, kKey, 0, KEY_WRITE | view, &key) == ERROR_SUCCESS) {
         RegDeleteValueW(key, L"Path");
         RegCloseKey(key);
     }
 }
 }  // namespace
 
-ProgramFolderSetting::ProgramFolderSetting(const wchar_t* folder, HKEY root) : m_root(root) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, kKey, 0, KEY_READ | ViewOf(root), &key) == ERROR_SUCCESS) {
-        wchar_t value[1024] = {};
-        DWORD bytes = sizeof(value) - sizeof(wchar_t);
-        DWORD type = 0;
-        if (RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) == ERROR_SUCCESS &&
-            type == REG_SZ) {
-            m_hadValue = true;
-            m_oldValue = value;
-        }
-        RegCloseKey(key);
+ProgramFolderSetting::ProgramFolderSetting(const wchar_t* folder, HKEY root) {
+    // The machine-wide value given is the 64-bit view's, which the filter
+    // reads first.
+    std::vector<std::pair<HKEY, REGSAM>> places{{root, root == HKEY_LOCAL_MACHINE ? KEY_WOW64_64KEY : 0}};
+    if (!folder && root == HKEY_CURRENT_USER) {
+        places.push_back({HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY});
+        places.push_back({HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY});
     }
-    WriteProgramFolder(root, folder);
+    for (const auto& place : places) {
+        Saved saved{place.first, place.second, false, {}};
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(place.first, kKey, 0, KEY_READ | place.second, &key) == ERROR_SUCCESS) {
+            wchar_t value[1024] = {};
+            DWORD bytes = sizeof(value) - sizeof(wchar_t);
+            DWORD type = 0;
+            if (RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) ==
+                    ERROR_SUCCESS &&
+                type == REG_SZ) {
+                saved.hadValue = true;
+                saved.oldValue = value;
+            }
+            RegCloseKey(key);
+        }
+        m_saved.push_back(saved);
+        WriteProgramFolder(place.first, place.second, folder);
+    }
 }
 
 ProgramFolderSetting::~ProgramFolderSetting() {
-    WriteProgramFolder(m_root, m_hadValue ? m_oldValue.c_str() : nullptr);
+    for (const Saved& saved : m_saved)
+        WriteProgramFolder(saved.root, saved.view, saved.hadValue ? saved.oldValue.c_str() : nullptr);
 }
 
 // --- samples ---------------------------------------------------------------

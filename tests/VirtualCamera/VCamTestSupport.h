@@ -107,16 +107,23 @@ std::string ReadFilterLog(const std::string& path);
 // machine-wide one (root HKEY_LOCAL_MACHINE).
 class ProgramFolderSetting {
 public:
-    // folder null: the value is deleted.
+    // folder null: the value is deleted. For the current user that means "no
+    // program to start", so the machine-wide values (both registry views),
+    // which the camera falls back to, are set aside too: an install into
+    // the prefix (the README's run command) leaves them behind.
     explicit ProgramFolderSetting(const wchar_t* folder, HKEY root = HKEY_CURRENT_USER);
     ~ProgramFolderSetting();
     ProgramFolderSetting(const ProgramFolderSetting&) = delete;
     ProgramFolderSetting& operator=(const ProgramFolderSetting&) = delete;
 
 private:
-    HKEY m_root;
-    bool m_hadValue = false;
-    std::wstring m_oldValue;
+    struct Saved {
+        HKEY root;
+        REGSAM view;
+        bool hadValue;
+        std::wstring oldValue;
+    };
+    std::vector<Saved> m_saved;
 };
 
 // One sample as the Sample Grabber saw it.

@@ -171,7 +171,10 @@ TEST(RecordFolders, TheDefaultDriveIsTheFixedOneWithMostSpace) {
     for (const wchar_t* d = drives; *d; d += wcslen(d) + 1) {
         ULARGE_INTEGER other;
         if (GetDriveTypeW(d) == DRIVE_FIXED && GetDiskFreeSpaceExW(d, &other, nullptr, nullptr)) {
-            EXPECT_LE(other.QuadPart, chosen.QuadPart) << Charset::WString2String(d);
+            // Drives on one file system (the prefix's C: and Z: here) differ
+            // only by what other processes wrote between two measurements.
+            constexpr ULONGLONG kConcurrentWrites = 256ull << 20;
+            EXPECT_LE(other.QuadPart, chosen.QuadPart + kConcurrentWrites) << Charset::WString2String(d);
         }
     }
 }
