@@ -310,8 +310,16 @@ void CSlideEngine::RenderThread() {
     HANDLE events[3] = {m_hStopEvent, m_hResizeEvent, m_hPlayEvent};
     DWORD scheduled = m_clock.load()->Now();
     for (;;) {
-        DWORD r = WaitForMultipleObjects(3, events, FALSE, 5);
+        // Asleep until something happens: the play event stays set while
+        // the show plays, so a stopped or paused show costs nothing (a
+        // short polling wait here woke the thread 200 times a second).
+        DWORD r = WaitForMultipleObjects(3, events, FALSE, INFINITE);
         if (r == WAIT_OBJECT_0) break;
+        if (r == WAIT_FAILED) {
+            // The events are gone: nothing more can be waited for (and an
+            // endless wait must not turn into a busy loop).
+            break;
+        }
         if (r == WAIT_OBJECT_0 + 1) {
             Resize();
             continue;
@@ -332,7 +340,9 @@ void CSlideEngine::RenderThread() {
             RenderStep();
             ++m_stepCount;
         } else {
-            clock->Wait(5);
+            // Until the next step is due, not in short polls.
+            const DWORD rest = scheduled + m_intervalMs - now;
+            clock->Wait(rest < m_intervalMs ? rest : m_intervalMs);
         }
     }
     --m_running;
