@@ -23,8 +23,7 @@ mkdir -p "$out"
 
 # The display of the build folder's harness (started for this run if need be).
 ZX_HARNESS="$build"
-source "$here/display.sh"
-zx_display_up
+source "$here/screenshot-lib.sh"
 display=$DISPLAY
 
 # A fresh prefix of its own, as a user's first installation.
@@ -52,9 +51,8 @@ shot() {
   step move "$title" 0 0 "$text"
   rect=$(step wait "$title" "$text")
   read -r x y w h <<<"$rect"
-  # The page has no event for "painted"; a moment for the last repaint.
-  sleep 1
-  import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$out/$name.png"
+  # The page has no event for "painted": grabbed once the screen holds still.
+  zx_grab "$out/$name.png" "$w" "$h" "$x" "$y"
   echo "screenshot: $out/$name.png (${w}x${h})"
 }
 
@@ -76,8 +74,6 @@ inst_win='C:\Program Files\ZxVCam'
 "$ZX_WINE" "$inst_win\\ZxCamCheck.exe" >"$work/check.out" 2>&1 &
 check_pid=$!
 step wait "ZxVCam camera check" "the camera started it" >/dev/null
-# The figures of a whole second of frames.
-sleep 2
 shot camera-check "ZxVCam camera check" "the camera started it"
 step close "ZxVCam camera check"
 wait "$check_pid" || true
