@@ -41,7 +41,7 @@ zx_scale_set() {
     return 1
   fi
   if [ -z "$zx_scale_saved" ]; then
-    zx_scale_saved=$("$ZX_WINE" reg query "$zx_scale_key" /v LogPixels 2>/dev/null | tr -d '\r' |
+    zx_scale_saved=$({ "$ZX_WINE" reg query "$zx_scale_key" /v LogPixels 2>/dev/null || true; } | tr -d '\r' |
                      sed -n 's/^ *LogPixels *REG_DWORD *//p')
     [ -n "$zx_scale_saved" ] || zx_scale_saved=none
   fi
@@ -90,6 +90,8 @@ zx_grab() {
     if [ "$(compare -metric AE "$a" "$b" null: 2>&1 || true)" = 0 ]; then break; fi
     mv "$b" "$a"
   done
+  # The last grab: held still, or the latest of a live picture.
+  [ -f "$b" ] || mv "$a" "$b"
   mv "$b" "$out"
   rm -f "$a"
 }
