@@ -14,7 +14,8 @@
 #                          when the program ends first
 #   zx_grab OUT W H [X Y]  takes that rectangle of the screen once the X
 #                          server has caught up with what the program drew:
-#                          grabs until two grabs in a row are the same
+#                          grabs until it is drawn (not one flat colour) and
+#                          two grabs in a row are the same
 #   zx_shot OUT LOG LINE W H CMD...
 #                          all three: launch, wait, grab; then the program
 #                          is left to end by itself and waited for, or
@@ -81,13 +82,18 @@ zx_wait_line() {
 }
 
 zx_grab() {
-  local out=$1 w=$2 h=$3 x=${4:-0} y=${5:-0} a b i
+  local out=$1 w=$2 h=$3 x=${4:-0} y=${5:-0} a b i drawn=0
   a=$(mktemp --suffix=.png) b=$(mktemp --suffix=.png)
   import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$a"
-  # Live pictures never hold still: a few grabs at most.
-  for i in $(seq 8); do
+  # Drawn: more than one colour (a window not yet on the screen is one
+  # flat colour, and two such grabs agree). Then the same twice in a row;
+  # a live picture never holds still, so a few drawn grabs at most.
+  for i in $(seq 100); do
     import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$b"
-    if [ "$(compare -metric AE "$a" "$b" null: 2>&1 || true)" = 0 ]; then break; fi
+    if [ "$(identify -format %k "$b")" -gt 1 ]; then
+      drawn=$((drawn + 1))
+      if [ "$(compare -metric AE "$a" "$b" null: 2>&1 || true)" = 0 ] || [ "$drawn" -ge 8 ]; then break; fi
+    fi
     mv "$b" "$a"
   done
   # The last grab: held still, or the latest of a live picture.

@@ -34,7 +34,9 @@ work="$ZX_HARNESS/scratch/screenshot-main"
 mkdir -p "$out"
 
 # shot NAME DEMO WIDTH HEIGHT [EXIT_AFTER_MS]: the window at (0, 0); the
-# size at 100 %. The video-source moments first record their media, which
+# size at 100 %. The demo ends itself (and so removes the test devices it
+# registered) after EXIT_AFTER_MS, which leaves time to grab the window on a
+# loaded machine too. The video-source moments first record their media, which
 # takes much longer on a loaded machine, so the wait has no limit but the
 # demo ending (by itself, after --exit-after) without showing its moment.
 shot() {
@@ -45,7 +47,7 @@ shot() {
   ZXVCAM_DATA_DIR="$(zx_winpath "$work/$name/data")\\" ZXVCAM_CACHE_DIR="$(zx_winpath "$work/$name/cache")\\" \
   ZXVCAM_LOG_DIR="$(zx_winpath "$work/$name/log")\\" \
     zx_shot "$out/$name$suffix.png" "$work/$name.out" "demo shown" "$(zx_px "$w")" "$(zx_px "$h")" \
-      "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after "${5:-12000}" || failed=1
+      "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after "${5:-20000}" || failed=1
 }
 failed=0
 
