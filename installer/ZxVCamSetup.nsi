@@ -69,6 +69,10 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_HEADERIMAGE_UNBITMAP "header.bmp"
 !define MUI_WELCOMEFINISHPAGE_BITMAP "wizard.bmp"
 !define MUI_UNWELCOMEFINISHPAGE_BITMAP "wizard.bmp"
+; Above 100 % the pages show the pictures drawn at twice the size, scaled
+; down to fit (ScaledPictures), not the small ones scaled up.
+!define MUI_CUSTOMFUNCTION_GUIINIT ScaledPictures
+!define MUI_CUSTOMFUNCTION_UNGUIINIT un.ScaledPictures
 !define MUI_ABORTWARNING
 ; The files page stays until Next, so what was done can be read.
 !define MUI_FINISHPAGE_NOAUTOCLOSE
@@ -141,6 +145,25 @@ FunctionEnd
 !macroend
 !insertmacro StopProgram ""
 !insertmacro StopProgram "un."
+
+; On a screen above 100 %: the header and the welcome/finish side picture
+; from the set drawn at twice the size. The pages have already put the 1x
+; pictures in the plug-ins folder (the side picture is read from there when
+; its page shows; the header is loaded again here).
+!macro ScaledPictures UN
+Function ${UN}ScaledPictures
+  System::Call 'user32::GetDC(p 0) p .r1'
+  System::Call 'gdi32::GetDeviceCaps(p r1, i 88) i .r0'
+  System::Call 'user32::ReleaseDC(p 0, p r1)'
+  ${If} $0 > 96
+    File "/oname=$PLUGINSDIR\modern-wizard.bmp" "wizard@2x.bmp"
+    File "/oname=$PLUGINSDIR\modern-header.bmp" "header@2x.bmp"
+    SetBrandingImage /IMGID=1046 /RESIZETOFIT "$PLUGINSDIR\modern-header.bmp"
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro ScaledPictures ""
+!insertmacro ScaledPictures "un."
 
 ; regsvr32 of the given bitness on a module: /s, its exit code in $0.
 !macro RegSvr REGSVR FLAGS MODULE
