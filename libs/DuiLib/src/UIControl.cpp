@@ -125,14 +125,41 @@ void CControlUI::SetFocus() {
     if (m_pManager) m_pManager->SetFocus(this);
 }
 
+void CControlUI::SetTextId(const std::string& key) {
+    m_sTextId = key;
+    if (m_sDefaultText.empty()) m_sDefaultText = m_sText;
+    ApplyTextIds();
+}
+
+void CControlUI::SetToolTipId(const std::string& key) {
+    m_sToolTipId = key;
+    if (m_sDefaultToolTip.empty()) m_sDefaultToolTip = m_sToolTip;
+    ApplyTextIds();
+}
+
+void CControlUI::ApplyTextIds() {
+    std::string text;
+    if (!m_sTextId.empty()) SetText(CPaintManagerUI::LookUpText(m_sTextId, text) ? text : m_sDefaultText);
+    if (!m_sToolTipId.empty())
+        m_sToolTip = CPaintManagerUI::LookUpText(m_sToolTipId, text) ? text : m_sDefaultToolTip;
+}
+
 bool CControlUI::SetAttribute(const std::string& name, const std::string& value) {
     RECT rc;
     SIZE sz;
     bool b;
     int n;
     if (name == "name") m_sName = value;
-    else if (name == "text") SetText(value);
-    else if (name == "tooltip") m_sToolTip = value;
+    else if (name == "text") {
+        m_sDefaultText = value;
+        std::string text;
+        SetText(!m_sTextId.empty() && CPaintManagerUI::LookUpText(m_sTextId, text) ? text : value);
+    } else if (name == "tooltip") {
+        m_sDefaultToolTip = value;
+        std::string text;
+        m_sToolTip = !m_sToolTipId.empty() && CPaintManagerUI::LookUpText(m_sToolTipId, text) ? text : value;
+    } else if (name == "textid") SetTextId(value);
+    else if (name == "tooltipid") SetToolTipId(value);
     else if (name == "userdata") m_sUserData = value;
     else if (name == "tag") m_tag = static_cast<UINT_PTR>(std::strtoull(value.c_str(), nullptr, 10));
     else if (name == "pos") {

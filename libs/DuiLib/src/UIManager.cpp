@@ -2,12 +2,15 @@
 // notifications, fonts and double-buffered painting.
 #include "DuiLib/UIManager.h"
 
+#include <atomic>
+
 #include <commctrl.h>
 
 #include <mutex>
 #include <set>
 
 #include "DuiLib/UIBase.h"
+#include "DuiLib/UIContainer.h"
 #include "DuiLib/UIControl.h"
 #include "DuiLib/UISkin.h"
 #include "ZxLib/ZxLib.h"
@@ -103,6 +106,34 @@ TFontInfo::~TFontInfo() {
     if (hFont) DeleteObject(hFont);
     for (auto& kv : scaled)
         if (kv.second.hFont) DeleteObject(kv.second.hFont);
+}
+
+namespace {
+std::atomic<CPaintManagerUI::TextLookup> g_textLookup{nullptr};
+
+void ApplyTextIdsBelow(CControlUI* control) {
+    if (!control) return;
+    control->ApplyTextIds();
+    if (auto* container = static_cast<CContainerUI*>(control->GetInterface("Container")))
+        for (int i = 0; i < container->GetCount(); ++i) ApplyTextIdsBelow(container->GetItemAt(i));
+}
+}  // namespace
+
+void CPaintManagerUI::SetTextLookup(TextLookup lookup) { g_textLookup = lookup; }
+
+bool CPaintManagerUI::LookUpText(const std::string& key, std::string& text) {
+    const TextLookup lookup = g_textLookup;
+    return lookup && lookup(key, text);
+}
+
+void CPaintManagerUI::ApplyTextIds() {
+    ApplyTextIdsBelow(m_pRoot);
+    if (m_pRoot) m_pRoot->NeedUpdate();
+    if (m_hWndPaint) InvalidateRect(m_hWndPaint, nullptr, FALSE);
+}
+
+void CPaintManagerUI::ApplyTextIdsEverywhere() {
+    for (CPaintManagerUI* pm : Managers()) pm->ApplyTextIds();
 }
 
 std::vector<CPaintManagerUI*>& CPaintManagerUI::Managers() {

@@ -2,6 +2,8 @@
 // classes and attributes, window settings, defaults and fonts.
 #include "DuiTestSupport.h"
 
+#include <map>
+
 #include "TestSupport.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
@@ -102,6 +104,46 @@ TEST(DuiBuilder, BuildsTheTreeAndAppliesWindowSettings) {
     EXPECT_EQ(f->size, 20);
     EXPECT_TRUE(f->bold);
     ASSERT_NE(f->font, nullptr);
+}
+
+// The program's texts by key: the lookup's text in the current language,
+// the skin's own where it has none, and again after the language changed.
+std::map<std::string, std::string>* g_texts = nullptr;
+bool LookUp(const std::string& key, std::string& text) {
+    auto it = g_texts->find(key);
+    if (it == g_texts->end()) return false;
+    text = it->second;
+    return true;
+}
+
+TEST(DuiBuilder, TextsByKeyComeFromTheLookupAndFollowAChangeOfLanguage) {
+    std::map<std::string, std::string> english = {{"rec", "Record"}, {"rec.tip", "Start recording"}};
+    g_texts = &english;
+    CPaintManagerUI::SetTextLookup(&LookUp);
+    CPaintManagerUI pm;
+    CDialogBuilder b;
+    CControlUI* root = b.CreateFromText(
+        "<Window size=\"200,100\"><VerticalLayout>\n"
+        "  <Button name=\"a\" textid=\"rec\" text=\"\xE5\xBD\x95\xE5\x83\x8F\" tooltipid=\"rec.tip\" tooltip=\"t\"/>\n"
+        "  <Button name=\"b\" text=\"\xE6\x8B\x8D\xE7\x85\xA7\" textid=\"photo\"/>\n"
+        "  <Combo name=\"c\"><ListLabelElement name=\"i\" textid=\"rec\" text=\"x\"/></Combo>\n"
+        "</VerticalLayout></Window>",
+        "inline.xml", nullptr, &pm);
+    ASSERT_NE(root, nullptr);
+    pm.AttachDialog(root);
+    EXPECT_EQ(pm.FindControl("a")->GetText(), "Record") << "the key wins, whichever attribute comes first";
+    EXPECT_EQ(pm.FindControl("a")->GetToolTip(), "Start recording");
+    EXPECT_EQ(pm.FindControl("b")->GetText(), "\xE6\x8B\x8D\xE7\x85\xA7") << "a key the lookup lacks: the skin's text";
+    EXPECT_EQ(pm.FindControl("i")->GetText(), "Record") << "inside a container's items too";
+
+    std::map<std::string, std::string> other = {{"photo", "Photo"}};
+    g_texts = &other;
+    pm.ApplyTextIds();
+    EXPECT_EQ(pm.FindControl("a")->GetText(), "\xE5\xBD\x95\xE5\x83\x8F") << "back to the skin's text";
+    EXPECT_EQ(pm.FindControl("a")->GetToolTip(), "t");
+    EXPECT_EQ(pm.FindControl("b")->GetText(), "Photo");
+    CPaintManagerUI::SetTextLookup(nullptr);
+    g_texts = nullptr;
 }
 
 TEST(DuiBuilder, UnknownClassesAndAttributesAreReportedWithTheirLine) {

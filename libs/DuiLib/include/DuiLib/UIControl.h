@@ -30,6 +30,16 @@ public:
     virtual void SetText(const std::string& text);
     std::string GetToolTip() const { return m_sToolTip; }
     void SetToolTip(const std::string& text) { m_sToolTip = text; }
+    // Texts by key (the skin attributes "textid" and "tooltipid"): the
+    // program's text lookup (CPaintManagerUI::SetTextLookup) gives them in
+    // the current language; the skin's own "text" and "tooltip" are what
+    // shows where the lookup has nothing.
+    const std::string& GetTextId() const { return m_sTextId; }
+    void SetTextId(const std::string& key);
+    const std::string& GetToolTipId() const { return m_sToolTipId; }
+    void SetToolTipId(const std::string& key);
+    // Looks both keys up again (after the language changed).
+    void ApplyTextIds();
     std::string GetUserData() const { return m_sUserData; }
     void SetUserData(const std::string& data) { m_sUserData = data; }
     UINT_PTR GetTag() const { return m_tag; }
@@ -146,6 +156,9 @@ protected:
     std::string m_sText;
     std::string m_sToolTip;
     std::string m_sUserData;
+    std::string m_sTextId, m_sToolTipId;
+    // The skin's own text and tooltip, kept for keys the lookup lacks.
+    std::string m_sDefaultText, m_sDefaultToolTip;
     UINT_PTR m_tag = 0;
     RECT m_rcItem{0, 0, 0, 0};
     RECT m_rcPaint{0, 0, 0, 0};   // the area being painted (during DoPaint)

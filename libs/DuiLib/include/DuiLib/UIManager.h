@@ -202,6 +202,17 @@ public:
 
     static std::vector<CPaintManagerUI*>& Managers();
 
+    // The program's texts by key (see CControlUI::SetTextId): the lookup
+    // gives the text of a key in the current language, false where it has
+    // none. Without one, every control shows its skin's own text.
+    typedef bool (*TextLookup)(const std::string& key, std::string& text);
+    static void SetTextLookup(TextLookup lookup);
+    static bool LookUpText(const std::string& key, std::string& text);
+    // Every control with a key, in this window or in every open one, takes
+    // its text again (after the language changed) and is laid out anew.
+    void ApplyTextIds();
+    static void ApplyTextIdsEverywhere();
+
 private:
     void Paint(const RECT& rcPaint, HDC hdcTarget);
     bool EnsureBackBuffer(int cx, int cy);
