@@ -79,7 +79,8 @@ step click "ZxVCam" 1
 wait "$setup_pid" || true
 
 inst_win='C:\Program Files\ZxVCam'
-"$ZX_WINE" "$inst_win\\ZxCamCheck.exe" >"$work/check.out" 2>&1 &
+# In English, as the installer's pages (Wine's display language).
+ZXVCAM_LANG=en "$ZX_WINE" "$inst_win\\ZxCamCheck.exe" >"$work/check.out" 2>&1 &
 check_pid=$!
 step wait "ZxVCam camera check" "the camera started it" >/dev/null
 shot camera-check "ZxVCam camera check" "the camera started it"

@@ -8,6 +8,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # wave-in device, which is what every audio path needs.
 export ALSA_CONFIG_PATH="$ZX_HARNESS/harness/alsa.conf"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
+# The program speaks its own language, Chinese, as on a Chinese Windows
+# (Wine's display language follows the C locale, English); a test or a
+# picture that wants English sets ZXVCAM_LANG=en.
+export ZXVCAM_LANG="${ZXVCAM_LANG:-zh}"
 # Wine's recycle bin is the Unix user's trash under XDG_DATA_HOME: keep it
 # (and Wine's other desktop data) inside the build folder.
 export XDG_DATA_HOME="$ZX_HARNESS/harness/xdg-data"

@@ -10,6 +10,7 @@
 #include "DumpReportDlg.h"
 #include "DuiLib/UIlib.h"
 #include "ZxCrashNames.h"
+#include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -23,6 +24,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Gdiplus::GdiplusStartup(&gdiToken, &gdiIn, nullptr);
     DuiLib::CPaintManagerUI::SetInstance(instance);
     DuiLib::CSkinMgr::SetSkinRootPath(Dir::GetZxPath(Dir::kPathResource) + "skin\\base\\");
+    // The skin's texts in the user's language (Chinese where the table has
+    // no entry).
+    DuiLib::CPaintManagerUI::SetTextLookup(&Lang::LookUp);
     {
         CDumpReportDlg dlg(argument, ZxCrash::DumpFolders(Dir::GetCurrentPath()));
         dlg.ShowModalDlg(nullptr, true);

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "ZxCrashNames.h"
+#include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
 
 CDumpReportDlg::CDumpReportDlg(const std::string& argument, const std::vector<std::string>& folders)
@@ -36,24 +37,25 @@ LRESULT CDumpReportDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& 
 
     switch (m_state) {
         case State::kFound:
-            SetText("label_heading", "程序意外退出");
-            SetText("label_message", "星河助手遇到意外错误，已经关闭。");
-            SetText("label_detail", "出错时的状态已保存到下面的转储文件中，把它发给我们，可以帮助我们找到并修正问题。");
-            SetText("label_dumpname", "转储文件：" + File::GetFileName(m_dumpPath));
+            SetText("label_heading", Lang::TextUtf8("dump.heading"));
+            SetText("label_message", Lang::TextUtf8("dump.message"));
+            SetText("label_detail", Lang::TextUtf8("dump.detail"));
+            SetText("label_dumpname", Lang::FormatUtf8("dump.file", {File::GetFileName(m_dumpPath)}));
             SetText("label_dumpfolder", DumpFolder());
             if (DuiLib::CControlUI* c = FindControl("label_dumpfolder")) c->SetToolTip(DumpFolder());
             break;
         case State::kMissing:
-            SetText("label_heading", "程序意外退出");
-            SetText("label_message", "星河助手遇到意外错误，已经关闭。");
-            SetText("label_detail", "没有找到这次出错的转储文件（" + m_stamp + "），它可能没能写入磁盘。");
+            SetText("label_heading", Lang::TextUtf8("dump.heading"));
+            SetText("label_message", Lang::TextUtf8("dump.message"));
+            SetText("label_detail", Lang::FormatUtf8("dump.missing", {m_stamp}));
             Show("dumpinfo", false);
             Show("BtnOpenFolder", false);
             break;
         case State::kNoStamp:
-            SetText("label_heading", "没有要报告的错误");
-            SetText("label_message", m_argument.empty() ? "没有指定转储文件。" : "参数不是转储文件的标记：" + m_argument);
-            SetText("label_detail", "星河助手意外退出时会启动本程序，并告诉它这次的转储文件。");
+            SetText("label_heading", Lang::TextUtf8("dump.none.heading"));
+            SetText("label_message", m_argument.empty() ? Lang::TextUtf8("dump.none.noargument")
+                                                        : Lang::FormatUtf8("dump.none.notstamp", {m_argument}));
+            SetText("label_detail", Lang::TextUtf8("dump.none.detail"));
             Show("dumpinfo", false);
             Show("BtnOpenFolder", false);
             break;

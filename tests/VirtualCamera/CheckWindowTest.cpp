@@ -144,11 +144,17 @@ struct CheckProcess {
     PROCESS_INFORMATION pi = {};
     HWND window = nullptr;
     HANDLE release = nullptr;
-    bool Start() {
+    // In English unless said otherwise: the texts the cases look for.
+    bool Start(const wchar_t* language = L"en") {
         std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxCamCheck.exe") + L"\"";
         STARTUPINFOW si = {};
         si.cb = sizeof(si);
-        if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+        wchar_t before[8] = L"";
+        const DWORD had = GetEnvironmentVariableW(L"ZXVCAM_LANG", before, 8);
+        SetEnvironmentVariableW(L"ZXVCAM_LANG", language);
+        const BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+        SetEnvironmentVariableW(L"ZXVCAM_LANG", had > 0 && had < 8 ? before : nullptr);
+        if (!started) return false;
         CloseHandle(pi.hThread);
         return WaitUntil([&] { return (window = WindowOf(pi.dwProcessId)) != nullptr; }, 30000);
     }
@@ -295,11 +301,8 @@ TEST(CheckWindow, SpeaksChineseOrEnglishAndEveryLabelFits) {
     for (const wchar_t* lang : {L"zh", L"en"}) {
         const Lang::Language language = std::wstring(lang) == L"zh" ? Lang::Language::Chinese : Lang::Language::English;
         const Lang::Table& table = Lang::BuiltIn(language);
-        SetEnvironmentVariableW(L"ZXVCAM_LANG", lang);
         CheckProcess check;
-        const bool started = check.Start();
-        SetEnvironmentVariableW(L"ZXVCAM_LANG", nullptr);
-        ASSERT_TRUE(started);
+        ASSERT_TRUE(check.Start(lang));
         wchar_t title[128] = {};
         GetWindowTextW(check.window, title, 128);
         EXPECT_EQ(std::wstring(title), *table.Find(titleKey));

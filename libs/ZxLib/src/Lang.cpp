@@ -148,6 +148,21 @@ std::wstring Text(const Table& own, const Table& chinese, const std::string& key
 
 std::wstring Text(const std::string& key) { return Text(BuiltIn(Current()), BuiltIn(Language::Chinese), key); }
 
+std::string TextUtf8(const std::string& key) { return Charset::WString2String(Text(key)); }
+
+bool LookUp(const std::string& key, std::string& utf8) {
+    const std::wstring* text = BuiltIn(Current()).Find(key);
+    if (!text) return false;
+    utf8 = Charset::WString2String(*text);
+    return true;
+}
+
+std::string FormatUtf8(const std::string& key, const std::vector<std::string>& args) {
+    std::vector<std::wstring> wide;
+    for (const std::string& a : args) wide.push_back(Charset::String2WString(a));
+    return Charset::WString2String(Format(key, wide));
+}
+
 std::wstring FormatText(const std::wstring& text, const std::vector<std::wstring>& args) {
     std::wstring out;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <regex>
 #include <set>
 
@@ -73,19 +74,22 @@ std::string ReadFile(const std::string& path) {
     return text;
 }
 
-// Every key the code and the skins use, found as a string literal with a
-// key's shape in the files that show texts.
+// Every key the code and the skins use: in a skin the values of textid and
+// tooltipid, in code every string literal with a key's shape (file names
+// have one too and are left out).
 std::set<std::string> KeysInSources() {
-    const char* files[] = {"VirtualCamera\\check\\CheckWindow.cpp"};
+    const char* files[] = {"VirtualCamera\\check\\CheckWindow.cpp", "app\\dumpreport\\DumpReportDlg.cpp",
+                           "resources\\skin\\base\\DumpReport.xml"};
     std::set<std::string> keys;
-    const std::regex literal("\"([a-z0-9]+(\\.[a-z0-9_]+)+)\"");
-    for (const char* file : files) {
-        const std::string text = ReadFile(SourceDir() + file);
-        EXPECT_FALSE(text.empty()) << file;
-        for (std::sregex_iterator it(text.begin(), text.end(), literal), end; it != end; ++it) {
-            const std::string key = (*it)[1];
-            // File names and the like have a key's shape too.
-            if (key.find(".dll") == std::string::npos && key.find(".exe") == std::string::npos) keys.insert(key);
+    const std::regex code("\"([a-z][a-z0-9]*(\\.[a-z0-9_]+)+)\""), skin("(textid|tooltipid)=\"([^\"]*)\"");
+    const std::regex file(".*\\.(dll|exe|xml|png|jpg|txt|dat|ini|bmp)");
+    for (const char* name : files) {
+        const std::string text = ReadFile(SourceDir() + name);
+        EXPECT_FALSE(text.empty()) << name;
+        const bool isSkin = std::string(name).rfind(".xml") == std::strlen(name) - 4;
+        for (std::sregex_iterator it(text.begin(), text.end(), isSkin ? skin : code), end; it != end; ++it) {
+            const std::string key = (*it)[isSkin ? 2 : 1];
+            if (!std::regex_match(key, file)) keys.insert(key);
         }
     }
     return keys;

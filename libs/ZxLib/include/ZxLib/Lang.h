@@ -67,10 +67,18 @@ std::wstring Text(const std::string& key);
 // The same from the given tables, for tests of other tables.
 std::wstring Text(const Table& own, const Table& chinese, const std::string& key);
 
+// The same in UTF-8 (for the skinned windows, whose texts are UTF-8).
+std::string TextUtf8(const std::string& key);
+// The current language's own entry for key, in UTF-8; false where it has
+// none (a skin then shows its own text, the Chinese one). The form the
+// skinned-window library takes as its text lookup.
+bool LookUp(const std::string& key, std::string& utf8);
+
 // The text of key with {1}, {2}... replaced by the arguments in turn; a
 // place with no argument stays as it is, an argument with no place is left
 // out. Arguments are inserted as they are, never read as places.
 std::wstring Format(const std::string& key, const std::vector<std::wstring>& args);
 std::wstring FormatText(const std::wstring& text, const std::vector<std::wstring>& args);
+std::string FormatUtf8(const std::string& key, const std::vector<std::string>& args);
 
 }  // namespace Lang
