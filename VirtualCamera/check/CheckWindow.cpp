@@ -412,7 +412,7 @@ void CheckWindow::ConnectMF(int width, int height) {
         m_launchFolder = LaunchFolder();
         m_programBefore = ProgramRunning();
         m_startedAfterS = -1;
-        m_runUs = NowUs();
+        m_runUs = Clock::NowUs();
         m_mfStop = false;
         m_mfError = S_OK;
         m_mfThread = std::thread(&CheckWindow::ReadMF, this);
@@ -466,7 +466,7 @@ void CheckWindow::Connect(int width, int height) {
         m_launchFolder = LaunchFolder();
         m_programBefore = ProgramRunning();
         m_startedAfterS = -1;
-        m_runUs = NowUs();
+        m_runUs = Clock::NowUs();
         hr = m_client.Run();
         m_running = SUCCEEDED(hr);
     }
@@ -504,7 +504,7 @@ void CheckWindow::ShowFigures() {
     HWND fps = GetDlgItem(m_window, kIdFps), age = GetDlgItem(m_window, kIdAge);
     HWND stream = GetDlgItem(m_window, kIdStream), program = GetDlgItem(m_window, kIdProgram);
     const bool running = ProgramRunning();
-    if (m_running && !m_programBefore && running && m_startedAfterS < 0) m_startedAfterS = (NowUs() - m_runUs) / 1e6;
+    if (m_running && !m_programBefore && running && m_startedAfterS < 0) m_startedAfterS = (Clock::NowUs() - m_runUs) / 1e6;
     std::wstring state;
     if (running && m_startedAfterS >= 0) {
         state = Format1(L"running \u2014 the camera started it %.1f s after the graph ran", m_startedAfterS);

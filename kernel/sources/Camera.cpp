@@ -170,9 +170,7 @@ IDataVideoMgr* CCamera::VideoMgr() {
 }
 
 void CCamera::Notify(bool open) {
-    ArgList args;
-    ArgAppender(args) << open;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_CAMERA_OB, CAMERA_MSG_STATE, 0, args);
+    IDataCameraObserver::StateMsg::Send(open);
 }
 
 bool CCamera::Init(int outputWidth, int outputHeight) {
