@@ -21,6 +21,7 @@ exec 9>"$build/.mutants.lock"
 flock -n 9 || { echo "mutants: another run uses $build" >&2; exit 2; }
 
 current=""   # the file that holds a fault right now
+child=""     # the build or test run in progress
 restore() {
   if [ -n "$current" ]; then
     # A fresh time stamp, so the next build recompiles the original.
@@ -29,7 +30,19 @@ restore() {
   fi
 }
 trap 'restore; rm -rf "$scratch"' EXIT
-trap 'exit 130' INT TERM
+# Ends the step in progress at once (its process group), then restores.
+trap '[ -n "$child" ] && kill -- -"$child" 2>/dev/null; exit 130' INT TERM
+set -m   # each step in a process group of its own
+# Runs a step in the background and waits for it, so a signal is handled
+# while it runs.
+step() {
+  "$@" &
+  child=$!
+  wait "$child"
+  local rc=$?
+  child=""
+  return $rc
+}
 
 # One record per fault: id, file, from, to, build, test, filter (tab-separated
 # after base64 so that any text survives).
@@ -76,12 +89,12 @@ PY
     restore; echo "$id: NOT APPLIED ($file changed?)" | tee -a "$results"; broken=$((broken+1)); continue
   fi
   echo "== $id: $file; building $targets" >&2
-  if ! nice cmake --build "$build" --target $targets > "$scratch/$id.build.log" 2>&1; then
+  if ! step nice cmake --build "$build" --target $targets > "$scratch/$id.build.log" 2>&1; then
     restore; echo "$id: does not compile (see the fault's text)" | tee -a "$results"; broken=$((broken+1)); continue
   fi
   echo "== $id: running $entry with $filter" >&2
-  if (cd "$build" && GTEST_FILTER="$filter" timeout "$timeout_s" ctest -R "^${entry}\$" --output-on-failure \
-        > "$scratch/$id.test.log" 2>&1); then
+  if step bash -c 'cd "$1" && GTEST_FILTER="$2" timeout "$3" ctest -R "^$4\$" --output-on-failure' _ \
+        "$build" "$filter" "$timeout_s" "$entry" > "$scratch/$id.test.log" 2>&1; then
     echo "$id: MISSED ($entry, $filter)" | tee -a "$results"; missed=$((missed+1))
     tail -5 "$scratch/$id.test.log" >&2
   elif grep -q '\[  FAILED  \]' "$scratch/$id.test.log"; then
