@@ -13,13 +13,13 @@
 
 int main() {
     const int w = 640, h = 480;
-    std::vector<BYTE> from(static_cast<size_t>(w) * h * 4), to(from.size());
+    std::vector<BYTE> from(static_cast<size_t>(w) * h * 3), to(from.size());
     for (size_t i = 0; i < from.size(); ++i) {
         from[i] = static_cast<BYTE>(i * 3);
         to[i] = static_cast<BYTE>(i * 5 + 1);
     }
     std::vector<BYTE> out(static_cast<size_t>(VideoFrameStride(w, 24)) * h), copy(out.size());
-    SlidePictures pictures = {from.data(), w * 4, to.data(), w * 4};
+    SlidePictures pictures = {from.data(), w * 3, to.data(), w * 3};
     const int runs = 7;
     double copyUs = BenchMeasure(runs, 400, [&] { std::memcpy(copy.data(), out.data(), out.size()); });
     std::unique_ptr<CSlideSwitchBase> all[] = {

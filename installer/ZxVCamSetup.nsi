@@ -69,16 +69,20 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_HEADERIMAGE_UNBITMAP "header.bmp"
 !define MUI_WELCOMEFINISHPAGE_BITMAP "wizard.bmp"
 !define MUI_UNWELCOMEFINISHPAGE_BITMAP "wizard.bmp"
+; Above 100 % the pages show the pictures drawn at twice the size, scaled
+; down to fit (ScaledPictures), not the small ones scaled up.
+!define MUI_CUSTOMFUNCTION_GUIINIT ScaledPictures
+!define MUI_CUSTOMFUNCTION_UNGUIINIT un.ScaledPictures
 !define MUI_ABORTWARNING
 ; The files page stays until Next, so what was done can be read.
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 ; Started as the interactive user, un-elevated, never with the installer's
 ; rights (StartProgramAsUser).
 !define MUI_FINISHPAGE_RUN
-!define MUI_FINISHPAGE_RUN_TEXT "Start ZxVCam now"
+!define MUI_FINISHPAGE_RUN_TEXT "$(FinishRun)"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartProgramAsUser
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\ZxCamCheck.exe"
-!define MUI_FINISHPAGE_SHOWREADME_TEXT "Check the camera now"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "$(FinishCheck)"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 
 ; What this installer does, in place of the generic text (which wrapped
@@ -105,6 +109,71 @@ LangString UnComponentsText ${LANG_ENGLISH} "ZxVCam and its camera are removed. 
 LangString UnComponentsText ${LANG_SIMPCHINESE} "将卸载 ZxVCam 及其摄像头。除非勾选下面的选项，您的录制文件、列表和设置都会保留。"
 LangString WelcomeText ${LANG_SIMPCHINESE} "本向导将安装 ZxVCam 及其摄像头 ZXVCam，64 位和 32 位程序均可使用。$\r$\n$\r$\n如果 ZxVCam 正在运行，安装程序会先将其关闭。您的设置、列表和录制文件都会保留。$\r$\n$\r$\n单击“下一步”继续。"
 
+; Every text the pages, messages, details and shortcuts show, in both
+; languages.
+LangString FinishRun ${LANG_ENGLISH} "Start ZxVCam now"
+LangString FinishRun ${LANG_SIMPCHINESE} "立即启动 ZxVCam"
+LangString FinishCheck ${LANG_ENGLISH} "Check the camera now"
+LangString FinishCheck ${LANG_SIMPCHINESE} "立即检查摄像头"
+LangString MsgRunning ${LANG_ENGLISH} "ZxVCam is running. It will be closed to go on."
+LangString MsgRunning ${LANG_SIMPCHINESE} "ZxVCam 正在运行，将先关闭它再继续。"
+LangString DetClosing ${LANG_ENGLISH} "Closing ZxVCam"
+LangString DetClosing ${LANG_SIMPCHINESE} "正在关闭 ZxVCam"
+LangString DetNotEnded ${LANG_ENGLISH} "ZxVCam did not end"
+LangString DetNotEnded ${LANG_SIMPCHINESE} "ZxVCam 未能退出"
+LangString DetHeldOld ${LANG_ENGLISH} "in use by a running program: the old file is removed at the next restart"
+LangString DetHeldOld ${LANG_SIMPCHINESE} "正被运行中的程序使用：旧文件将在下次重启时删除"
+LangString HeldInUse ${LANG_ENGLISH} "in use; the camera uses the new file now, the old one is removed at the next restart."
+LangString HeldInUse ${LANG_SIMPCHINESE} "正在使用；摄像头现在使用新文件，旧文件将在下次重启时删除。"
+LangString DetLocked ${LANG_ENGLISH} "locked: the new file replaces it at the next restart"
+LangString DetLocked ${LANG_SIMPCHINESE} "已锁定：新文件将在下次重启时替换它"
+LangString HeldLocked ${LANG_ENGLISH} "locked; the camera keeps the old file until the next restart, then uses the new one."
+LangString HeldLocked ${LANG_SIMPCHINESE} "已锁定；摄像头在下次重启前继续使用旧文件，重启后使用新文件。"
+LangString DetHeldRemoved ${LANG_ENGLISH} "in use by a running program: it is removed at the next restart"
+LangString DetHeldRemoved ${LANG_SIMPCHINESE} "正被运行中的程序使用：将在下次重启时删除"
+LangString HeldRemoved ${LANG_ENGLISH} "in use; the camera is no longer registered, the file is removed at the next restart."
+LangString HeldRemoved ${LANG_SIMPCHINESE} "正在使用；摄像头已不再注册，文件将在下次重启时删除。"
+LangString MsgNeeds64 ${LANG_ENGLISH} "ZxVCam needs 64-bit Windows."
+LangString MsgNeeds64 ${LANG_SIMPCHINESE} "ZxVCam 需要 64 位 Windows。"
+LangString DetStarting ${LANG_ENGLISH} "Starting ZxVCam as the signed-in user:"
+LangString DetStarting ${LANG_SIMPCHINESE} "以当前登录用户身份启动 ZxVCam："
+LangString MsgStartFailed ${LANG_ENGLISH} "ZxVCam could not be started for the signed-in user. Start it from the Start menu."
+LangString MsgStartFailed ${LANG_SIMPCHINESE} "无法以当前登录用户身份启动 ZxVCam。请从“开始”菜单启动它。"
+LangString Label64 ${LANG_ENGLISH} "64-bit camera"
+LangString Label64 ${LANG_SIMPCHINESE} "64 位摄像头"
+LangString Label32 ${LANG_ENGLISH} "32-bit camera"
+LangString Label32 ${LANG_SIMPCHINESE} "32 位摄像头"
+LangString LabelMF ${LANG_ENGLISH} "Windows 11 camera"
+LangString LabelMF ${LANG_SIMPCHINESE} "Windows 11 摄像头"
+LangString DetRegister64 ${LANG_ENGLISH} "Registering the camera for 64-bit programs"
+LangString DetRegister64 ${LANG_SIMPCHINESE} "正在为 64 位程序注册摄像头"
+LangString DetRegister32 ${LANG_ENGLISH} "Registering the camera for 32-bit programs"
+LangString DetRegister32 ${LANG_SIMPCHINESE} "正在为 32 位程序注册摄像头"
+LangString DetRegFailed ${LANG_ENGLISH} "Registration failed:"
+LangString DetRegFailed ${LANG_SIMPCHINESE} "注册失败："
+LangString MsgRegFailed64 ${LANG_ENGLISH} "The camera could not be registered for 64-bit programs."
+LangString MsgRegFailed64 ${LANG_SIMPCHINESE} "无法为 64 位程序注册摄像头。"
+LangString MsgRegFailed32 ${LANG_ENGLISH} "The camera could not be registered for 32-bit programs."
+LangString MsgRegFailed32 ${LANG_SIMPCHINESE} "无法为 32 位程序注册摄像头。"
+LangString DetNo32 ${LANG_ENGLISH} "This system runs no 32-bit programs: the 32-bit camera is not registered"
+LangString DetNo32 ${LANG_SIMPCHINESE} "此系统不运行 32 位程序：未注册 32 位摄像头"
+LangString DetNoMF ${LANG_ENGLISH} "no Media Foundation camera"
+LangString DetNoMF ${LANG_SIMPCHINESE} "没有 Media Foundation 摄像头"
+LangString LnkCheck ${LANG_ENGLISH} "Check the camera"
+LangString LnkCheck ${LANG_SIMPCHINESE} "检查摄像头"
+LangString LnkCheck32 ${LANG_ENGLISH} "Check the camera (32-bit)"
+LangString LnkCheck32 ${LANG_SIMPCHINESE} "检查摄像头 (32 位)"
+LangString LnkUninstall ${LANG_ENGLISH} "Uninstall ZxVCam"
+LangString LnkUninstall ${LANG_SIMPCHINESE} "卸载 ZxVCam"
+LangString MsgHeldRestart ${LANG_ENGLISH} "A program holds the camera. Restart Windows to finish the update of the camera:"
+LangString MsgHeldRestart ${LANG_SIMPCHINESE} "有程序正在使用摄像头。请重启 Windows 以完成摄像头的更新："
+LangString MsgHeldUpdated ${LANG_ENGLISH} "A program holds the camera. The camera is updated and works; the old file is removed at the next restart:"
+LangString MsgHeldUpdated ${LANG_SIMPCHINESE} "有程序正在使用摄像头。摄像头已更新并可使用；旧文件将在下次重启时删除："
+LangString MsgUnHeld ${LANG_ENGLISH} "ZxVCam is removed. A program still holds the camera; what it holds is removed at the next restart:"
+LangString MsgUnHeld ${LANG_SIMPCHINESE} "ZxVCam 已卸载。仍有程序在使用摄像头；它占用的文件将在下次重启时删除："
+LangString UnSecDataName ${LANG_ENGLISH} "Also remove my recordings, lists and settings"
+LangString UnSecDataName ${LANG_SIMPCHINESE} "同时删除我的录制文件、列表和设置"
+
 ; --- helpers --------------------------------------------------------------------
 
 ; Ends a running copy of the program (and of the check tool, which holds
@@ -115,9 +184,9 @@ Function ${UN}StopProgram
   System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${PROGRAM_MUTEX}") p .r0'
   ${If} $0 P<> 0
     System::Call 'kernel32::CloseHandle(p r0)'
-    MessageBox MB_OKCANCEL|MB_ICONINFORMATION "ZxVCam is running. It will be closed to go on." /SD IDOK IDOK +2
+    MessageBox MB_OKCANCEL|MB_ICONINFORMATION "$(MsgRunning)" /SD IDOK IDOK +2
       Abort
-    DetailPrint "Closing ZxVCam"
+    DetailPrint "$(DetClosing)"
   ${EndIf}
   nsExec::Exec '"$SYSDIR\taskkill.exe" /F /IM ZxVCam.exe'
   Pop $1
@@ -132,7 +201,7 @@ Function ${UN}StopProgram
     System::Call 'kernel32::CloseHandle(p r0)'
     IntOp $2 $2 + 1
     ${If} $2 > 100
-      DetailPrint "ZxVCam did not end"
+      DetailPrint "$(DetNotEnded)"
       ${Break}
     ${EndIf}
     Sleep 100
@@ -141,6 +210,25 @@ FunctionEnd
 !macroend
 !insertmacro StopProgram ""
 !insertmacro StopProgram "un."
+
+; On a screen above 100 %: the header and the welcome/finish side picture
+; from the set drawn at twice the size. The pages have already put the 1x
+; pictures in the plug-ins folder (the side picture is read from there when
+; its page shows; the header is loaded again here).
+!macro ScaledPictures UN
+Function ${UN}ScaledPictures
+  System::Call 'user32::GetDC(p 0) p .r1'
+  System::Call 'gdi32::GetDeviceCaps(p r1, i 88) i .r0'
+  System::Call 'user32::ReleaseDC(p 0, p r1)'
+  ${If} $0 > 96
+    File "/oname=$PLUGINSDIR\modern-wizard.bmp" "wizard@2x.bmp"
+    File "/oname=$PLUGINSDIR\modern-header.bmp" "header@2x.bmp"
+    SetBrandingImage /IMGID=1046 /RESIZETOFIT "$PLUGINSDIR\modern-header.bmp"
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro ScaledPictures ""
+!insertmacro ScaledPictures "un."
 
 ; regsvr32 of the given bitness on a module: /s, its exit code in $0.
 !macro RegSvr REGSVR FLAGS MODULE
@@ -185,9 +273,14 @@ FunctionEnd
 ; The shortcuts, in the context SetShellVarContext chose.
 !macro DeleteShortcuts
   Delete "$SMPROGRAMS\${PRODUCT}\ZxVCam.lnk"
+  ; Their names in either language: the language may differ from the
+  ; one they were made in.
   Delete "$SMPROGRAMS\${PRODUCT}\Check the camera.lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Check the camera (32-bit).lnk"
   Delete "$SMPROGRAMS\${PRODUCT}\Uninstall ZxVCam.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\检查摄像头.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\检查摄像头 (32 位).lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\卸载 ZxVCam.lnk"
   RMDir "$SMPROGRAMS\${PRODUCT}"
   Delete "$DESKTOP\ZxVCam.lnk"
 !macroend
@@ -225,8 +318,8 @@ Var NeedsRestart
         ; (Delete /REBOOTOK would ask for a restart on the finish page,
         ; which nothing here needs: the new module works at once.)
         System::Call 'kernel32::MoveFileExW(w "$R7", p 0, i 4) i .r0'
-        DetailPrint "${LABEL} is in use by a running program: the old file is removed at the next restart"
-        StrCpy $HeldModules "$HeldModules$\r$\n${LABEL}: in use; the camera uses the new file now, the old one is removed at the next restart."
+        DetailPrint "${LABEL}: $(DetHeldOld)"
+        StrCpy $HeldModules "$HeldModules$\r$\n${LABEL}: $(HeldInUse)"
       ${EndIf}
     ${EndIf}
   ${EndIf}
@@ -234,8 +327,8 @@ Var NeedsRestart
     ; Neither deleted nor renamed: the new module replaces it at the restart.
     File "/oname=${DEST}.new" "${SRC}"
     Rename /REBOOTOK "${DEST}.new" "${DEST}"
-    DetailPrint "${LABEL} is locked: the new file replaces it at the next restart"
-    StrCpy $HeldModules "$HeldModules$\r$\n${LABEL}: locked; the camera keeps the old file until the next restart, then uses the new one."
+    DetailPrint "${LABEL}: $(DetLocked)"
+    StrCpy $HeldModules "$HeldModules$\r$\n${LABEL}: $(HeldLocked)"
     StrCpy $NeedsRestart 1
   ${Else}
     File "/oname=${DEST}" "${SRC}"
@@ -252,8 +345,8 @@ Var NeedsRestart
   ${If} ${Errors}
   ${OrIf} ${FileExists} "${DEST}"
     Delete /REBOOTOK "${DEST}"
-    DetailPrint "${LABEL} is in use by a running program: it is removed at the next restart"
-    StrCpy $HeldModules "$HeldModules$\r$\n${LABEL}: in use; the camera is no longer registered, the file is removed at the next restart."
+    DetailPrint "${LABEL}: $(DetHeldRemoved)"
+    StrCpy $HeldModules "$HeldModules$\r$\n${LABEL}: $(HeldRemoved)"
   ${EndIf}
   ${If} ${FileExists} "${DEST}.old*"
     Delete /REBOOTOK "${DEST}.old*"
@@ -264,9 +357,23 @@ Var NeedsRestart
 
 Var StartAfterInstall
 
+; Chinese for any Chinese display language of Windows (Simplified or
+; Traditional, any region), English for every other; the same rule as the
+; program and the camera check.
+!macro ChooseLanguage
+  System::Call 'kernel32::GetUserDefaultUILanguage() i .r0'
+  IntOp $0 $0 & 0x3FF
+  ${If} $0 = 4
+    StrCpy $LANGUAGE ${LANG_SIMPCHINESE}
+  ${Else}
+    StrCpy $LANGUAGE ${LANG_ENGLISH}
+  ${EndIf}
+!macroend
+
 Function .onInit
+  !insertmacro ChooseLanguage
   ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "ZxVCam needs 64-bit Windows." /SD IDOK
+    MessageBox MB_OK|MB_ICONSTOP "$(MsgNeeds64)" /SD IDOK
     Abort
   ${EndIf}
   SetRegView 64
@@ -290,11 +397,11 @@ Function StartProgramAsUser
   nsExec::ExecToStack '"$PLUGINSDIR\ZxStartAsUser.exe" "$INSTDIR\ZxVCam.exe"'
   Pop $0
   Pop $1
-  DetailPrint "Starting ZxVCam as the signed-in user: $1"
+  DetailPrint "$(DetStarting) $1"
   ${If} $0 != 0
   ${AndIf} $0 != 1
   ${AndIf} $0 != 2
-    MessageBox MB_OK|MB_ICONINFORMATION "ZxVCam could not be started for the signed-in user. Start it from the Start menu." /SD IDOK
+    MessageBox MB_OK|MB_ICONINFORMATION "$(MsgStartFailed)" /SD IDOK
   ${EndIf}
 FunctionEnd
 
@@ -332,7 +439,7 @@ Section "ZxVCam" SecMain
   File "${STAGE}\ZxLog.dll"
   File "${STAGE}\LibStream.dll"
   File "${STAGE}\LibWaveOut.dll"
-  !insertmacro PlaceCameraModule "${STAGE}\ZxCamSrc.dll" "$INSTDIR\ZxCamSrc.dll" "ZxCamSrc.dll (64-bit camera)"
+  !insertmacro PlaceCameraModule "${STAGE}\ZxCamSrc.dll" "$INSTDIR\ZxCamSrc.dll" "ZxCamSrc.dll ($(Label64))"
   File "${STAGE}\ZxCamCheck.exe"
 !ifdef HAVE_DUMPREPORT
   File "${STAGE}\DumpReport.exe"
@@ -346,29 +453,29 @@ Section "ZxVCam" SecMain
   File /r "${STAGE}\skin"
   File /r "${STAGE}\wav"
   SetOutPath "$INSTDIR\x86"
-  !insertmacro PlaceCameraModule "${STAGE}\x86\ZxCamSrc.dll" "$INSTDIR\x86\ZxCamSrc.dll" "x86\ZxCamSrc.dll (32-bit camera)"
+  !insertmacro PlaceCameraModule "${STAGE}\x86\ZxCamSrc.dll" "$INSTDIR\x86\ZxCamSrc.dll" "x86\ZxCamSrc.dll ($(Label32))"
   File "${STAGE}\x86\ZxCamCheck.exe"
   SetOutPath "$INSTDIR"
 
   ; Both filters, each with the regsvr32 of its bitness.
-  DetailPrint "Registering the camera for 64-bit programs"
+  DetailPrint "$(DetRegister64)"
   !insertmacro RegSvr "$SYSDIR\regsvr32.exe" "" "$INSTDIR\ZxCamSrc.dll"
   ${If} $0 != 0
-    DetailPrint "regsvr32 failed on ZxCamSrc.dll (exit $0)"
-    MessageBox MB_OK|MB_ICONEXCLAMATION "The camera could not be registered for 64-bit programs (regsvr32 exit $0)." /SD IDOK
+    DetailPrint "$(DetRegFailed) ZxCamSrc.dll (regsvr32: $0)"
+    MessageBox MB_OK|MB_ICONEXCLAMATION "$(MsgRegFailed64) (regsvr32: $0)" /SD IDOK
     SetErrorLevel 3
   ${EndIf}
   Call FindRegSvr32
   ${If} $R9 != ""
-    DetailPrint "Registering the camera for 32-bit programs"
+    DetailPrint "$(DetRegister32)"
     !insertmacro RegSvr "$R9" "" "$INSTDIR\x86\ZxCamSrc.dll"
     ${If} $0 != 0
-      DetailPrint "regsvr32 (32-bit) failed on x86\ZxCamSrc.dll (exit $0)"
-      MessageBox MB_OK|MB_ICONEXCLAMATION "The camera could not be registered for 32-bit programs (regsvr32 exit $0)." /SD IDOK
+      DetailPrint "$(DetRegFailed) x86\ZxCamSrc.dll (regsvr32: $0)"
+      MessageBox MB_OK|MB_ICONEXCLAMATION "$(MsgRegFailed32) (regsvr32: $0)" /SD IDOK
       SetErrorLevel 3
     ${EndIf}
   ${Else}
-    DetailPrint "This system runs no 32-bit programs: the 32-bit camera is not registered"
+    DetailPrint "$(DetNo32)"
   ${EndIf}
 
   ; The Media Foundation camera, for Windows 11's own camera list: its
@@ -377,11 +484,11 @@ Section "ZxVCam" SecMain
   ; such service (before Windows 11) the tool says so and succeeds: the
   ; DirectShow camera serves every program there. The Frame Server may hold
   ; the old module as a video program holds the filter.
-  !insertmacro PlaceCameraModule "${STAGE}\ZxCamMF.dll" "$INSTDIR\ZxCamMF.dll" "ZxCamMF.dll (Windows 11 camera)"
+  !insertmacro PlaceCameraModule "${STAGE}\ZxCamMF.dll" "$INSTDIR\ZxCamMF.dll" "ZxCamMF.dll ($(LabelMF))"
   File "${STAGE}\ZxCamMFReg.exe"
   !insertmacro RegSvr "$SYSDIR\regsvr32.exe" "" "$INSTDIR\ZxCamMF.dll"
   ${If} $0 != 0
-    DetailPrint "regsvr32 failed on ZxCamMF.dll (exit $0): no Media Foundation camera"
+    DetailPrint "$(DetRegFailed) ZxCamMF.dll (regsvr32: $0): $(DetNoMF)"
   ${Else}
     nsExec::ExecToLog '"$INSTDIR\ZxCamMFReg.exe" --add'
     Pop $0
@@ -399,9 +506,9 @@ Section "ZxVCam" SecMain
   SetShellVarContext all
   CreateDirectory "$SMPROGRAMS\${PRODUCT}"
   CreateShortCut "$SMPROGRAMS\${PRODUCT}\ZxVCam.lnk" "$INSTDIR\ZxVCam.exe" "" "$INSTDIR\ZxVCam.exe" 0
-  CreateShortCut "$SMPROGRAMS\${PRODUCT}\Check the camera.lnk" "$INSTDIR\ZxCamCheck.exe" "" "$INSTDIR\ZxCamCheck.exe" 0
-  CreateShortCut "$SMPROGRAMS\${PRODUCT}\Check the camera (32-bit).lnk" "$INSTDIR\x86\ZxCamCheck.exe" "" "$INSTDIR\x86\ZxCamCheck.exe" 0
-  CreateShortCut "$SMPROGRAMS\${PRODUCT}\Uninstall ZxVCam.lnk" "$INSTDIR\Uninstall.exe"
+  CreateShortCut "$SMPROGRAMS\${PRODUCT}\$(LnkCheck).lnk" "$INSTDIR\ZxCamCheck.exe" "" "$INSTDIR\ZxCamCheck.exe" 0
+  CreateShortCut "$SMPROGRAMS\${PRODUCT}\$(LnkCheck32).lnk" "$INSTDIR\x86\ZxCamCheck.exe" "" "$INSTDIR\x86\ZxCamCheck.exe" 0
+  CreateShortCut "$SMPROGRAMS\${PRODUCT}\$(LnkUninstall).lnk" "$INSTDIR\Uninstall.exe"
   CreateShortCut "$DESKTOP\ZxVCam.lnk" "$INSTDIR\ZxVCam.exe" "" "$INSTDIR\ZxVCam.exe" 0
 
   ; The entry in the list of installed programs (one, whatever the
@@ -422,9 +529,9 @@ Section "ZxVCam" SecMain
 
   ${If} $HeldModules != ""
     ${If} $NeedsRestart == 1
-      MessageBox MB_OK|MB_ICONINFORMATION "A program holds the camera. Restart Windows to finish the update of the camera:$HeldModules" /SD IDOK
+      MessageBox MB_OK|MB_ICONINFORMATION "$(MsgHeldRestart)$HeldModules" /SD IDOK
     ${Else}
-      MessageBox MB_OK|MB_ICONINFORMATION "A program holds the camera. The camera is updated and works; the old file is removed at the next restart:$HeldModules" /SD IDOK
+      MessageBox MB_OK|MB_ICONINFORMATION "$(MsgHeldUpdated)$HeldModules" /SD IDOK
     ${EndIf}
   ${EndIf}
   ${If} ${Silent}
@@ -436,6 +543,7 @@ SectionEnd
 ; --- uninstall --------------------------------------------------------------------
 
 Function un.onInit
+  !insertmacro ChooseLanguage
   SetRegView 64
 FunctionEnd
 
@@ -455,7 +563,7 @@ Section "un.ZxVCam" UnSecMain
   nsExec::ExecToLog '"$INSTDIR\ZxCamMFReg.exe" --remove'
   Pop $0
   !insertmacro RegSvr "$SYSDIR\regsvr32.exe" "/u" "$INSTDIR\ZxCamMF.dll"
-  !insertmacro RemoveCameraModule "$INSTDIR\ZxCamMF.dll" "ZxCamMF.dll (Windows 11 camera)"
+  !insertmacro RemoveCameraModule "$INSTDIR\ZxCamMF.dll" "ZxCamMF.dll ($(LabelMF))"
   Delete "$INSTDIR\ZxCamMFReg.exe"
 
   ; The launch folder, and the key when nothing else is left in it.
@@ -474,7 +582,7 @@ Section "un.ZxVCam" UnSecMain
   Delete "$INSTDIR\ZxLog.dll"
   Delete "$INSTDIR\LibStream.dll"
   Delete "$INSTDIR\LibWaveOut.dll"
-  !insertmacro RemoveCameraModule "$INSTDIR\ZxCamSrc.dll" "ZxCamSrc.dll (64-bit camera)"
+  !insertmacro RemoveCameraModule "$INSTDIR\ZxCamSrc.dll" "ZxCamSrc.dll ($(Label64))"
   Delete "$INSTDIR\ZxCamCheck.exe"
   Delete "$INSTDIR\DumpReport.exe"
   Delete "$INSTDIR\default.jpg"
@@ -485,7 +593,7 @@ Section "un.ZxVCam" UnSecMain
   RMDir /r "$INSTDIR\pendant"
   RMDir /r "$INSTDIR\skin"
   RMDir /r "$INSTDIR\wav"
-  !insertmacro RemoveCameraModule "$INSTDIR\x86\ZxCamSrc.dll" "x86\ZxCamSrc.dll (32-bit camera)"
+  !insertmacro RemoveCameraModule "$INSTDIR\x86\ZxCamSrc.dll" "x86\ZxCamSrc.dll ($(Label32))"
   Delete "$INSTDIR\x86\ZxCamCheck.exe"
   RMDir /REBOOTOK "$INSTDIR\x86"
   Delete "$INSTDIR\Uninstall.exe"
@@ -500,7 +608,7 @@ Section "un.ZxVCam" UnSecMain
   DeleteRegKey HKLM "${UNINST_KEY}"
 
   ${If} $HeldModules != ""
-    MessageBox MB_OK|MB_ICONINFORMATION "ZxVCam is removed. A program still holds the camera; what it holds is removed at the next restart:$HeldModules" /SD IDOK
+    MessageBox MB_OK|MB_ICONINFORMATION "$(MsgUnHeld)$HeldModules" /SD IDOK
   ${EndIf}
 SectionEnd
 
@@ -517,7 +625,7 @@ SectionEnd
   ${EndIf}
 !macroend
 
-Section /o "un.Also remove my recordings, lists and settings" UnSecData
+Section /o "un.$(UnSecDataName)" UnSecData
   SetShellVarContext current
   !insertmacro RemoveRecordings "VideoDir" ".flv"
   !insertmacro RemoveRecordings "AudioDir" ".mp3"

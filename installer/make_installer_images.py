@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws the installer's pictures in the program's look (resources/skin/LOOK.md):
 the welcome/finish side picture (164 x 314) and the page header (150 x 57),
-navy with the logo's orange as the one accent. Usage: make_installer_images.py OUTDIR"""
+navy with the logo's orange as the one accent, each also at twice the size
+(wizard@2x.bmp, header@2x.bmp) for screens above 100 %.
+Usage: make_installer_images.py OUTDIR"""
 import sys
 from pathlib import Path
 from PIL import Image, ImageDraw, ImageFont
@@ -39,26 +41,33 @@ def camera(draw, cx, cy, s, colour, width):
     draw.ellipse([cx - r2, cy - r2, cx + r2, cy + r2], fill=colour)
 
 
+def draw(out, k, suffix):
+    """Both pictures at k times their size (k = 1, and 2 for screens above
+    100 %: the installer shows that set there, scaled down to fit)."""
+    title = ImageFont.truetype(FONT, 22 * k)
+    small = ImageFont.truetype(FONT, 12 * k)
+
+    side = gradient((164 * k, 314 * k), NAVY_LIGHT, NAVY)
+    d = ImageDraw.Draw(side)
+    camera(d, 82 * k, 110 * k, 84 * k, HINT, 3 * k)
+    d.text((82 * k, 190 * k), "ZxVCam", font=title, fill=TEXT, anchor="mm")
+    d.text((82 * k, 216 * k), "virtual camera", font=small, fill=HINT, anchor="mm")
+    d.rectangle([0, 306 * k, 164 * k, 314 * k], fill=ORANGE)
+    side.save(out / ("wizard%s.bmp" % suffix))
+
+    header = gradient((150 * k, 57 * k), NAVY_LIGHT, NAVY)
+    d = ImageDraw.Draw(header)
+    camera(d, 30 * k, 29 * k, 34 * k, HINT, 2 * k)
+    d.text((56 * k, 29 * k), "ZxVCam", font=ImageFont.truetype(FONT, 18 * k), fill=TEXT, anchor="lm")
+    d.rectangle([0, 54 * k, 150 * k, 57 * k], fill=ORANGE)
+    header.save(out / ("header%s.bmp" % suffix))
+
+
 def main(out):
     out = Path(out)
     out.mkdir(parents=True, exist_ok=True)
-    title = ImageFont.truetype(FONT, 22)
-    small = ImageFont.truetype(FONT, 12)
-
-    side = gradient((164, 314), NAVY_LIGHT, NAVY)
-    d = ImageDraw.Draw(side)
-    camera(d, 82, 110, 84, HINT, 3)
-    d.text((82, 190), "ZxVCam", font=title, fill=TEXT, anchor="mm")
-    d.text((82, 216), "virtual camera", font=small, fill=HINT, anchor="mm")
-    d.rectangle([0, 306, 164, 314], fill=ORANGE)
-    side.save(out / "wizard.bmp")
-
-    header = gradient((150, 57), NAVY_LIGHT, NAVY)
-    d = ImageDraw.Draw(header)
-    camera(d, 30, 29, 34, HINT, 2)
-    d.text((56, 29), "ZxVCam", font=ImageFont.truetype(FONT, 18), fill=TEXT, anchor="lm")
-    d.rectangle([0, 54, 150, 57], fill=ORANGE)
-    header.save(out / "header.bmp")
+    draw(out, 1, "")
+    draw(out, 2, "@2x")
 
 
 if __name__ == "__main__":

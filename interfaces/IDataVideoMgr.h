@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "VideoFrame.h"
 #include "ObserverBase.h"
@@ -57,6 +58,16 @@ public:
     virtual void OnVideoData(BYTE* frame, int bytes, int streamType) = 0;
     // The frame format, announced on the frame thread before the first frame.
     virtual void OnVideoFormat(const VideoFrameFormat& format) = 0;
+    // One frame of a still picture (the default picture): picture is copied
+    // into frame and handed on as OnVideoData. samePicture says that the
+    // picture and frame are those of the previous call and nothing else was
+    // written into frame since, so a receiver that kept what it made of the
+    // previous frame in frame may skip the copy and its own work.
+    virtual void OnStillVideoData(BYTE* frame, int bytes, int streamType, const BYTE* picture, bool samePicture) {
+        (void)samePicture;
+        if (frame != picture && bytes > 0) std::memcpy(frame, picture, static_cast<size_t>(bytes));
+        OnVideoData(frame, bytes, streamType);
+    }
 
 protected:
     ~IVideoMgrCallBack() {}

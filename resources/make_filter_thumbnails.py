@@ -8,6 +8,7 @@ to a frame (the product of the byte and the factor in single precision,
 clamped to 0..255, truncated toward zero).
 
   filter/<name>.jpg   80 x 60 JPEG, one per filter, named by its display name
+  filter/<name>@2x.jpg  the same at 160 x 120, for screens above 100 %
 
 The size is that of the icon area of a filter tile in the effect panel.
 
@@ -61,7 +62,8 @@ def channel_table(factor):
     return table
 
 
-def sample_picture():
+def sample_picture(k=1):
+    """The sample at k times the thumbnail size."""
     w, h = THUMB_W * SCALE, THUMB_H * SCALE
     img = Image.new("RGB", (w, h))
     d = ImageDraw.Draw(img)
@@ -90,7 +92,7 @@ def sample_picture():
     for kx in (cx - 9 * s, cx + 9 * s):
         d.ellipse([kx - 3 * s, cy + 2 * s, kx + 3 * s, cy + 6 * s], fill=(244, 160, 150))
     d.arc([cx - 7 * s, cy - 2 * s, cx + 7 * s, cy + 9 * s], 20, 160, fill=(170, 60, 60), width=2 * s)
-    return img.resize((THUMB_W, THUMB_H), Image.LANCZOS)
+    return img.resize((THUMB_W * k, THUMB_H * k), Image.LANCZOS)
 
 
 def through_filter(img, red, green, blue):
@@ -103,11 +105,15 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "filter")
     os.makedirs(out, exist_ok=True)
-    sample = sample_picture()
-    for name, red, green, blue in FILTERS:
-        path = os.path.join(out, name + ".jpg")
-        through_filter(sample, red, green, blue).save(path, "JPEG", quality=92)
-        print(path)
+    # The thumbnails, and ones twice the size for screens above 100 % (the
+    # program's tiles take "<name>@2x.jpg" there; the filters themselves are
+    # a fixed list, so the larger files are no filters of their own).
+    for k, suffix in ((1, ""), (2, "@2x")):
+        sample = sample_picture(k)
+        for name, red, green, blue in FILTERS:
+            path = os.path.join(out, name + suffix + ".jpg")
+            through_filter(sample, red, green, blue).save(path, "JPEG", quality=92)
+            print(path)
 
 
 if __name__ == "__main__":

@@ -2,7 +2,8 @@
 """Makes the border pictures the program ships in its "pendant" folder.
 
 Each border is a 640 x 480 GIF, transparent in the middle, laid over the
-whole video frame; beside it lies an 80 x 60 ".jpg" thumbnail of the same
+whole video frame; beside it lies an 80 x 60 ".jpg" thumbnail (and a
+160 x 120 "@2x.jpg" one for screens above 100 %) of the same
 name for the border list (the first frame over a neutral backdrop).
 
   星光.gif  a ring of gold stars along the edges that twinkle (8 frames)
@@ -291,10 +292,14 @@ def save(out, name, pal, frames, delays):
         assert getattr(back, "n_frames", 1) == len(frames), (name, getattr(back, "n_frames", 1))
         assert back.info.get("transparency") == 0, (name, back.info.get("transparency"))
 
-    thumb = backdrop()
-    thumb.paste(first.convert("RGB"), (0, 0), first.point(lambda i: 0 if i == 0 else 255, "L"))
-    thumb = thumb.resize((THUMB_W, THUMB_H), Image.LANCZOS)
-    thumb.save(os.path.join(out, name + ".jpg"), "JPEG", quality=90, optimize=True)
+    whole = backdrop()
+    whole.paste(first.convert("RGB"), (0, 0), first.point(lambda i: 0 if i == 0 else 255, "L"))
+    # The thumbnail, and one twice the size for screens above 100 % (the
+    # program's tiles take "<name>@2x.jpg" there; borders are listed by
+    # their ".gif", so it is no border of its own).
+    for k, suffix in ((1, ""), (2, "@2x")):
+        thumb = whole.resize((THUMB_W * k, THUMB_H * k), Image.LANCZOS)
+        thumb.save(os.path.join(out, name + suffix + ".jpg"), "JPEG", quality=90, optimize=True)
 
 
 def main():

@@ -9,7 +9,13 @@ Output, below OUTPUT_FOLDER (default: the "skin" folder beside this script):
 
   base/        the pictures the skin files name: buttons in their states,
                icon buttons, inputs, tabs, sliders, tiles, marks, menu icons,
-               the preview window's open-camera button, list placeholders
+               the preview window's open-camera button, list placeholders;
+               each (but the open-camera button, which goes into the
+               preview's fixed-size picture) also drawn 1.5 and 2 times as
+               large, as name@1.5x.png and name@2x.png, for screens at
+               125 % to 200 %: the skin library picks the set nearest the
+               window's scale and only ever scales a picture down. Sizes
+               and coordinates below are in 1x pixels.
   localskin/   bk_0.png ... bk_7.png, the background skins the user picks
                (0 is the one a new user starts with)
   1/bk.png, 2/bk.png
@@ -32,7 +38,23 @@ from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
 FONT = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
 HERE = os.path.dirname(os.path.abspath(__file__))
-S = 4  # shapes are drawn this many times larger, then scaled down (smooth edges)
+SUPER = 4  # shapes are drawn this many times larger, then scaled down (smooth edges)
+X = 1.0    # the scale of the set being drawn (1, 1.5 or 2)
+S = SUPER  # drawing units per 1x pixel: SUPER * X
+SUFFIX = ""  # added to file names: "", "@1.5x", "@2x"
+
+
+def px(v):
+    """A 1x length in pixels of the set being drawn (rounded as the skin
+    library rounds: halves away from zero)."""
+    return int(math.floor(v * X + 0.5))
+
+
+def set_scale(x):
+    global X, S, SUFFIX
+    X = x
+    S = int(round(SUPER * x))  # whole: PIL takes whole widths
+    SUFFIX = "" if x == 1 else ("@%gx" % x)
 
 # ---------------------------------------------------------------- the palette
 BASE = (15, 22, 36)          # window base            #0F1624
@@ -59,27 +81,33 @@ def rgba(c, a=255):
 
 
 def canvas(w, h, fill=(0, 0, 0, 0)):
-    return Image.new("RGBA", (w * S, h * S), fill)
+    return Image.new("RGBA", (round(w * S), round(h * S)), fill)
 
 
 def shrink(img, w, h):
-    return img.resize((w, h), Image.LANCZOS)
+    """Down to w x h 1x pixels of the set being drawn."""
+    return img.resize((px(w), px(h)), Image.LANCZOS)
+
+
+def blank(w, h, fill=(0, 0, 0, 0)):
+    return Image.new("RGBA", (px(w), px(h)), fill)
 
 
 def save(img, folder, name):
     os.makedirs(folder, exist_ok=True)
-    img.save(os.path.join(folder, name), "PNG", optimize=True)
+    stem, ext = os.path.splitext(name)
+    img.save(os.path.join(folder, stem + SUFFIX + ext), "PNG", optimize=True)
 
 
 def font(size):
-    return ImageFont.truetype(FONT, size * S)
+    return ImageFont.truetype(FONT, round(size * S))
 
 
 def rounded(w, h, radius, fill, outline=None, width=1):
     img = canvas(w, h)
     d = ImageDraw.Draw(img)
     d.rounded_rectangle([0, 0, w * S - 1, h * S - 1], radius=radius * S, fill=rgba(fill) if fill else None,
-                        outline=rgba(outline) if outline else None, width=width * S)
+                        outline=rgba(outline) if outline else None, width=round(width * S))
     return shrink(img, w, h)
 
 
@@ -222,8 +250,8 @@ def icon(name, colour, size=24):
     the usual S-fold drawing does, a larger icon is drawn larger still."""
     global S
     usual = S
-    if size * 2 > 24 * S:
-        S = usual * -(-size // 24)
+    if px(size) * 2 > 24 * S:
+        S = usual * -(-px(size) // 24)
     try:
         img = canvas(24, 24)
         icon_painter(name)(ImageDraw.Draw(img), rgba(colour))
@@ -254,8 +282,21 @@ def make_icon_buttons(out):
             elif state == "disabled":
                 colour = TEXT_OFF
             pic = shrink(img, 32, 32)
-            pic.alpha_composite(icon(name, colour), (4, 4))
+            pic.alpha_composite(icon(name, colour), (px(4), px(4)))
+            if X == 2 and name == "min" and state == "normal":
+                mark_2x(pic)
             save(pic, out, "btn_%s_%s.png" % (name, state))
+
+
+def mark_2x(pic):
+    """The 2x set's mark: one pixel inside the minimise button's stroke made
+    opaque and one step less blue than the stroke, invisible to the eye; a
+    test finds it on the screen to know the 2x set is what a 200 % window
+    draws."""
+    most = max(pic.getpixel((x, y))[3] for y in range(pic.height) for x in range(pic.width))
+    assert most >= 240, "the minimise stroke has no solid pixel"
+    solid = [(x, y) for y in range(pic.height) for x in range(pic.width) if pic.getpixel((x, y))[3] == most]
+    pic.putpixel(solid[len(solid) // 2], (TEXT[0], TEXT[1], TEXT[2] - 1, 255))
 
 
 # ---------------------------------------------------------------- inputs
@@ -300,19 +341,19 @@ def make_inputs(out):
 
     # Page tabs: nothing when idle, a soft patch when hot, an accent bar
     # under the text when selected (stretched with corner='2,2,2,4').
-    save(Image.new("RGBA", (40, 32), (0, 0, 0, 0)), out, "tab_normal.png")
-    hot = Image.new("RGBA", (40, 32), (255, 255, 255, 18))
+    save(blank(40, 32), out, "tab_normal.png")
+    hot = blank(40, 32, (255, 255, 255, 18))
     save(hot, out, "tab_hot.png")
-    sel = Image.new("RGBA", (40, 32), (255, 255, 255, 10))
-    ImageDraw.Draw(sel).rectangle([4, 29, 35, 31], fill=rgba(ACCENT))
+    sel = blank(40, 32, (255, 255, 255, 10))
+    ImageDraw.Draw(sel).rectangle([px(4), px(29), px(36) - 1, px(32) - 1], fill=rgba(ACCENT))
     save(sel, out, "tab_selected.png")
 
     # Sliders: track and filled part, a 6-pixel bar in the middle of a
     # 14-pixel picture the height of the thumb (stretched sideways with
     # corner='3,0,3,0'), and a round thumb.
     for name, colour in (("slider_bk.png", LINE), ("slider_fore.png", ACCENT)):
-        pic = Image.new("RGBA", (20, 14), (0, 0, 0, 0))
-        pic.alpha_composite(rounded(20, 6, 3, colour), (0, 4))
+        pic = blank(20, 14)
+        pic.alpha_composite(rounded(20, 6, 3, colour), (0, px(4)))
         save(pic, out, name)
     for state, (fill, rim) in {"normal": (TEXT, ACCENT), "hot": ((255, 255, 255), ACCENT_HOT),
                                "pushed": (ACCENT_HOT, ACCENT_DOWN)}.items():
@@ -361,7 +402,7 @@ def make_marks(out):
 
     # The sound-clip button: four states side by side (90 x 27 each:
     # normal, hot, pushed, disabled), a pill with a note at the left.
-    strip = Image.new("RGBA", (360, 27), (0, 0, 0, 0))
+    strip = blank(360, 27)
     for i, (fill, rim, note) in enumerate(((RAISED, LINE, ACCENT), (RAISED_HOT, ACCENT, ACCENT_HOT),
                                            (ACCENT_DOWN, ACCENT_DOWN, (255, 255, 255)),
                                            (DISABLED, DISABLED, TEXT_OFF))):
@@ -370,27 +411,29 @@ def make_marks(out):
         dn = ImageDraw.Draw(n)
         dn.ellipse([0, 7 * S, 5 * S, 12 * S - 1], fill=rgba(note))
         dn.line([(4.2 * S, 9 * S), (4.2 * S, 0.8 * S), (10 * S, 2.5 * S)], fill=rgba(note), width=int(1.6 * S))
-        pic.alpha_composite(shrink(n, 12, 12), (6, 8))
-        strip.alpha_composite(pic, (90 * i, 0))
+        pic.alpha_composite(shrink(n, 12, 12), (px(6), px(8)))
+        strip.alpha_composite(pic, (px(90 * i), 0))
     save(strip, out, "btn_audioeffect.png")
 
 
 def placeholder(w, h, top, bottom, glyph, text=None, badge=None):
     """A list tile's picture: a vertical gradient with a centred icon."""
+    size = min(min(w, h) * 3 // 5, 96)   # a quiet mark: at most 96 pixels even in a big picture
+    mark_y = (h - size) // 2 - (6 if text else 0)
+    mark_x = (w - size) // 2
+    w, h = px(w), px(h)
     img = Image.new("RGBA", (w, h))
     d = ImageDraw.Draw(img)
     for y in range(h):
         f = y / max(1, h - 1)
         d.line([(0, y), (w, y)], fill=rgba(tuple(round(a + (b - a) * f) for a, b in zip(top, bottom))))
-    # A quiet mark: at most 96 pixels even in a big picture.
-    size = min(min(w, h) * 3 // 5, 96)
-    img.alpha_composite(icon(glyph, TEXT_DIM, size), ((w - size) // 2, (h - size) // 2 - (6 if text else 0)))
+    img.alpha_composite(icon(glyph, TEXT_DIM, size), (px(mark_x), px(mark_y)))
     if text:
-        f = ImageFont.truetype(FONT, 11)
+        f = ImageFont.truetype(FONT, px(11))
         l, t, r, b = d.textbbox((0, 0), text, font=f)
-        d.text(((w - (r - l)) / 2 - l, h - 16 - t), text, font=f, fill=rgba(TEXT_DIM))
+        d.text(((w - (r - l)) / 2 - l, h - px(16) - t), text, font=f, fill=rgba(TEXT_DIM))
     if badge:
-        d.ellipse([w - 16, 5, w - 7, 14], fill=rgba(badge))
+        d.ellipse([w - px(16), px(5), w - px(7), px(14)], fill=rgba(badge))
     return img
 
 
@@ -530,16 +573,28 @@ def make_app_icon(path):
     big.save(path, format="ICO", sizes=[(16, 16), (24, 24), (32, 32), (48, 48), (64, 64), (256, 256)])
 
 
+def make_scaled_set(base, x):
+    """Every picture of base/ at scale x (the open-camera button only at 1x:
+    it goes into the preview's picture, which is scaled as a whole)."""
+    set_scale(x)
+    try:
+        make_buttons(base)
+        make_icon_buttons(base)
+        make_inputs(base)
+        make_marks(base)
+        make_tiles(base)
+        if x == 1:
+            make_open_camera(base)
+    finally:
+        set_scale(1)
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "skin")
     base = os.path.join(out, "base")
     make_app_icon(os.path.join(os.path.dirname(os.path.abspath(out)), "ZxVCam.ico"))
-    make_buttons(base)
-    make_icon_buttons(base)
-    make_inputs(base)
-    make_marks(base)
-    make_tiles(base)
-    make_open_camera(base)
+    for x in (1, 1.5, 2):
+        make_scaled_set(base, x)
     for name, img in backgrounds():
         check_background(name, img)
         os.makedirs(os.path.join(out, "localskin"), exist_ok=True)

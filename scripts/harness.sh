@@ -24,8 +24,9 @@ case "$cmd" in
     "$here/wine-prefix.sh" "$ZX_HARNESS"
     stop
     # Xvfb picks a free display itself and writes its number to the pipe.
+    # ZX_SCREEN gives a larger screen (the screenshots at 200 % need one).
     rm -f "$state/display"
-    setsid Xvfb -displayfd 8 -screen 0 1280x1024x24 -nolisten tcp \
+    setsid Xvfb -displayfd 8 -screen 0 "${ZX_SCREEN:-1280x1024}x24" -nolisten tcp \
       8>"$state/display" </dev/null >"$state/xvfb.log" 2>&1 &
     echo $! > "$state/xvfb.pid"
     for _ in $(seq 100); do

@@ -17,8 +17,7 @@ for exe in DumpReport ZxCrashProbe; do
   [ -f "$bin/$exe.exe" ] || { echo "screenshot: $bin/$exe.exe not built (cmake --build $ZX_HARNESS --target $exe)" >&2; exit 1; }
 done
 
-source "$here/display.sh"
-zx_display_up
+source "$here/screenshot-lib.sh"
 work="$ZX_HARNESS/scratch/screenshot-crash"
 rm -rf "$work"
 mkdir -p "$work/program" "$out"
@@ -37,7 +36,7 @@ cleanup() {
   set +e
   if [ -n "$pid" ]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; fi
   rm -f "$logdir/$stamp.exe.dmp"
-  zx_display_down
+  zx_shots_done
 }
 trap cleanup EXIT
 
@@ -51,6 +50,7 @@ for _ in $(seq 150); do
   sleep 0.1
 done
 [ -n "$geometry" ] || { echo "screenshot: no report window" >&2; exit 1; }
-sleep 1
-import -display "$DISPLAY" -window root -crop "$geometry" +repage "$out/crash-report.png"
+w=${geometry%%x*} rest=${geometry#*x}
+h=${rest%%+*} rest=${rest#*+}
+zx_grab "$out/crash-report.png" "$w" "$h" "${rest%+*}" "${rest#*+}"
 echo "screenshot: $out/crash-report.png"

@@ -7,50 +7,52 @@
 # Usage: screenshot-dialogs.sh BUILD_DIR [OUTPUT_FOLDER] [SKIN_ID]
 #   (default docs/ and skin 0, the one a new user starts with)
 # Needs the built DialogShow.exe (target DialogShow) and ImageMagick.
+# With --scale PERCENT (after SKIN_ID) the screen is at that scale and the
+# pictures are named dialog-NAME-PERCENT.png.
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
-ZX_HARNESS=$(readlink -m "${1:?usage: screenshot-dialogs.sh BUILD_DIR [OUTPUT_FOLDER] [SKIN_ID]}")
+ZX_HARNESS=$(readlink -m "${1:?usage: screenshot-dialogs.sh BUILD_DIR [OUTPUT_FOLDER] [SKIN_ID] [--scale PERCENT]}")
 out=$(readlink -m "${2:-$here/../docs}")
 skin=${3:-0}
+scale=100
+if [ "${4:-}" = --scale ]; then scale=${5:?--scale PERCENT}; fi
 exe="$ZX_HARNESS/bin/DialogShow.exe"
 [ -f "$exe" ] || { echo "screenshot: $exe not built (cmake --build $ZX_HARNESS --target DialogShow)" >&2; exit 1; }
 
-source "$here/display.sh"
-zx_display_up
+source "$here/screenshot-lib.sh"
+trap zx_shots_done EXIT
+zx_scale_set "$scale"
+suffix=""
+[ "$scale" = 100 ] || suffix="-$scale"
 work="$ZX_HARNESS/scratch/screenshot-dialogs"
 rm -rf "$work"
 mkdir -p "$work/data" "$work/cache" "$work/log" "$out"
 export ZXVCAM_DATA_DIR="$(zx_winpath "$work/data")\\"
 export ZXVCAM_CACHE_DIR="$(zx_winpath "$work/cache")\\"
 export ZXVCAM_LOG_DIR="$(zx_winpath "$work/log")\\"
+zx_shot_end=kill
 
-# shot NAME WIDTH HEIGHT DIALOG-ARGS...: the window at (0, 0), cropped.
+# shot NAME WIDTH HEIGHT DIALOG-ARGS...: the window at (0, 0), cropped (the
+# size at 100 %; mouse positions too).
 shot() {
   local name=$1 w=$2 h=$3; shift 3
-  local log="$work/$name.out"
-  "$ZX_WINE" "$exe" --at 0,0 --skin "$skin" --exit-after 15000 "$@" >"$log" 2>&1 &
-  local pid=$!
-  for _ in $(seq 150); do
-    grep -q "dialog shown" "$log" 2>/dev/null && break
-    sleep 0.1
-  done
-  sleep 1
-  import -display "$DISPLAY" -window root -crop "${w}x${h}+0+0" +repage "$work/$name.png"
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  zx_shot "$work/$name.png" "$work/$name.out" "dialog shown" "$(zx_px "$w")" "$(zx_px "$h")" \
+    "$ZX_WINE" "$exe" --at 0,0 --skin "$skin" --exit-after 15000 "$@"
 }
+# A mouse position at 100 % at the run's scale.
+at() { echo "$(zx_px "${1%,*}"),$(zx_px "${1#*,}")"; }
 
 shot setup 540 460 --dialog setup
 shot setup-voice 540 460 --dialog setup-voice
-shot skins 470 392 --dialog skins --mouse 180,110
-shot clips 456 184 --dialog clips --mouse 84,78
+shot skins 470 392 --dialog skins --mouse "$(at 180,110)"
+shot clips 456 184 --dialog clips --mouse "$(at 84,78)"
 shot tip 360 184 --dialog tip --text "打开摄像头失败"
 
 # The two setup pages side by side on the program's base colour.
-convert "$work/setup.png" "$work/setup-voice.png" -background '#0B111C' -splice 12x0 +append -chop 12x0 \
-  "$out/dialog-setup.png"
-cp "$work/skins.png" "$out/dialog-skins.png"
-cp "$work/clips.png" "$out/dialog-clips.png"
-cp "$work/tip.png" "$out/dialog-tip.png"
-zx_display_down
-echo "screenshot: $out/dialog-setup.png $out/dialog-skins.png $out/dialog-clips.png $out/dialog-tip.png"
+gap=$(zx_px 12)
+convert "$work/setup.png" "$work/setup-voice.png" -background '#0B111C' -splice "${gap}x0" +append -chop "${gap}x0" \
+  "$out/dialog-setup$suffix.png"
+cp "$work/skins.png" "$out/dialog-skins$suffix.png"
+cp "$work/clips.png" "$out/dialog-clips$suffix.png"
+cp "$work/tip.png" "$out/dialog-tip$suffix.png"
+echo "screenshot: $out/dialog-*$suffix.png"

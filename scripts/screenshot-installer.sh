@@ -9,11 +9,16 @@
 #   uninstaller.png: the uninstaller's page with the box that also removes
 #   the user's recordings, lists and settings (then cancelled).
 # The pages are stepped by WinStep (tools/winstep) with the messages a click
-# sends. Usage: screenshot-installer.sh BUILD_DIR [OUTPUT_FOLDER]
+# sends. Usage: screenshot-installer.sh BUILD_DIR [OUTPUT_FOLDER] [--scale PERCENT]
+# (at another scale than 100 % the pictures are named NAME-PERCENT.png).
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
 build=$(readlink -m "${1:?usage: screenshot-installer.sh BUILD_DIR [OUTPUT_FOLDER]}")
 out=$(readlink -m "${2:-$here/../docs}")
+scale=100
+if [ "${3:-}" = --scale ]; then scale=${4:?--scale PERCENT}; fi
+suffix=""
+[ "$scale" = 100 ] || suffix="-$scale"
 setup="$build/package/ZxVCamSetup.exe"
 stepper="$build/bin/WinStep.exe"
 for f in "$setup" "$stepper"; do
@@ -23,8 +28,7 @@ mkdir -p "$out"
 
 # The display of the build folder's harness (started for this run if need be).
 ZX_HARNESS="$build"
-source "$here/display.sh"
-zx_display_up
+source "$here/screenshot-lib.sh"
 display=$DISPLAY
 
 # A fresh prefix of its own, as a user's first installation.
@@ -36,6 +40,9 @@ bash "$here/wine-prefix.sh" "$work" >/dev/null
 ZX_HARNESS="$work"
 source "$here/wine-env.sh"
 export DISPLAY=$display
+# The fresh prefix at the run's scale (it goes with the prefix).
+zx_scale_set "$scale"
+zx_scale_saved=""
 cleanup() {
   "$WINESERVER" -k >/dev/null 2>&1 || true
   ZX_HARNESS="$build" zx_display_down
@@ -52,10 +59,9 @@ shot() {
   step move "$title" 0 0 "$text"
   rect=$(step wait "$title" "$text")
   read -r x y w h <<<"$rect"
-  # The page has no event for "painted"; a moment for the last repaint.
-  sleep 1
-  import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$out/$name.png"
-  echo "screenshot: $out/$name.png (${w}x${h})"
+  # The page has no event for "painted": grabbed once the screen holds still.
+  zx_grab "$out/$name$suffix.png" "$w" "$h" "$x" "$y"
+  echo "screenshot: $out/$name$suffix.png (${w}x${h})"
 }
 
 "$ZX_WINE" "$setup" >"$work/setup.out" 2>&1 &
@@ -76,8 +82,6 @@ inst_win='C:\Program Files\ZxVCam'
 "$ZX_WINE" "$inst_win\\ZxCamCheck.exe" >"$work/check.out" 2>&1 &
 check_pid=$!
 step wait "ZxVCam camera check" "the camera started it" >/dev/null
-# The figures of a whole second of frames.
-sleep 2
 shot camera-check "ZxVCam camera check" "the camera started it"
 step close "ZxVCam camera check"
 wait "$check_pid" || true

@@ -9,50 +9,45 @@
 # built by ZxMainDemo.exe (a
 # test tool) with the kernel loaded; user folders are temporary and the test
 # camera and microphone are registered in the prefix only for the run.
-# Usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER]   (default docs/)
+# Usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER] [--scale PERCENT] [MOMENT...]
+#   (default docs/, 100 %, every moment; at another scale the pictures are
+#   named main-MOMENT-PERCENT.png)
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
-ZX_HARNESS=$(readlink -m "${1:?usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER]}")
-out=$(readlink -m "${2:-$here/../docs}")
+ZX_HARNESS=$(readlink -m "${1:?usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER] [--scale PERCENT] [MOMENT...]}")
+shift
+out=$here/../docs
+if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then out=$1; shift; fi
+out=$(readlink -m "$out")
+scale=100
+if [ "${1:-}" = --scale ]; then scale=${2:?--scale PERCENT}; shift 2; fi
+moments=("$@")
 exe="$ZX_HARNESS/bin/ZxMainDemo.exe"
 [ -f "$exe" ] || { echo "screenshot: $exe not built (cmake --build $ZX_HARNESS --target ZxMainDemo)" >&2; exit 1; }
 
-source "$here/display.sh"
-zx_display_up
+source "$here/screenshot-lib.sh"
+trap zx_shots_done EXIT
+zx_scale_set "$scale"
+suffix=""
+[ "$scale" = 100 ] || suffix="-$scale"
 work="$ZX_HARNESS/scratch/screenshot-main"
 mkdir -p "$out"
 
-# shot NAME DEMO WIDTH HEIGHT [EXIT_AFTER_MS]
+# shot NAME DEMO WIDTH HEIGHT [EXIT_AFTER_MS]: the window at (0, 0); the
+# size at 100 %. The demo ends itself (and so removes the test devices it
+# registered) after EXIT_AFTER_MS, which leaves time to grab the window on a
+# loaded machine too. The video-source moments first record their media, which
+# takes much longer on a loaded machine, so the wait has no limit but the
+# demo ending (by itself, after --exit-after) without showing its moment.
 shot() {
   local name=$1 demo=$2 w=$3 h=$4
+  if [ ${#moments[@]} -gt 0 ] && [[ ! " ${moments[*]} " == *" $demo "* ]]; then return 0; fi
   rm -rf "$work/$name"
   mkdir -p "$work/$name/data" "$work/$name/cache" "$work/$name/log"
-  local log="$work/$name.out"
-  # The line of an earlier run must not count as this run's.
-  rm -f "$log"
   ZXVCAM_DATA_DIR="$(zx_winpath "$work/$name/data")\\" ZXVCAM_CACHE_DIR="$(zx_winpath "$work/$name/cache")\\" \
   ZXVCAM_LOG_DIR="$(zx_winpath "$work/$name/log")\\" \
-    "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after "${5:-12000}" >"$log" 2>&1 &
-  local pid=$!
-  # The moment is on the screen when the demo says so; the video-source
-  # moments first record their media, which takes much longer on a loaded
-  # machine, so there is no fixed limit: only the demo ending without the
-  # line (it ends by itself after --exit-after) stops the wait. A picture
-  # taken before the line would show an empty screen.
-  while ! grep -q "demo shown" "$log" 2>/dev/null; do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      echo "screenshot: $name: the demo ended without showing its moment (see $log); $out/$name.png not taken" >&2
-      failed=1
-      return 0
-    fi
-    sleep 0.1
-  done
-  # The demo has painted its windows before the line; a moment for the X
-  # server to take what Wine sent.
-  sleep 0.5
-  import -display "$DISPLAY" -window root -crop "${w}x${h}+0+0" +repage "$out/$name.png"
-  # The demo ends by itself, so it removes the test devices it registered.
-  wait "$pid" 2>/dev/null || true
+    zx_shot "$out/$name$suffix.png" "$work/$name.out" "demo shown" "$(zx_px "$w")" "$(zx_px "$h")" \
+      "$ZX_WINE" "$exe" --demo "$demo" --at 0,0 --exit-after "${5:-20000}" || failed=1
 }
 failed=0
 
@@ -67,6 +62,5 @@ shot main-effect-border border 940 566
 for demo in vsrc-media vsrc-slides vsrc-videos vsrc-audio vsrc-photos vsrc-menu preview-video preview-audio preview-photo; do
   shot "main-$demo" "$demo" 940 566 40000
 done
-zx_display_down
-echo "screenshot: $out/main-*.png"
+echo "screenshot: $out/main-*$suffix.png"
 exit "$failed"

@@ -13,37 +13,19 @@ out=$(readlink -m "${2:-$here/../docs/gallery.png}")
 exe="$ZX_HARNESS/bin/Gallery.exe"
 [ -f "$exe" ] || { echo "screenshot: $exe not built (cmake --build $ZX_HARNESS --target Gallery)" >&2; exit 1; }
 
-# Use the running harness of the folder, or start one for this run.
-source "$here/display.sh"
-zx_display_up
+source "$here/screenshot-lib.sh"
+trap zx_shots_done EXIT
 mkdir -p "$ZX_HARNESS/scratch/screenshot" "$(dirname "$out")"
 export ZXVCAM_LOG_DIR="$(zx_winpath "$ZX_HARNESS/scratch/screenshot")"
 
 "$ZX_WINE" "$exe" --bench
 
-log="$ZX_HARNESS/scratch/screenshot/gallery.out"
-"$ZX_WINE" "$exe" --at 0,0 --menu-at 250,515 --exit-after 10000 >"$log" 2>&1 &
-pid=$!
-for _ in $(seq 100); do
-  grep -q "gallery shown" "$log" 2>/dev/null && break
-  sleep 0.1
-done
-sleep 2
-import -display "$DISPLAY" -window root -crop 900x620+0+0 +repage "$out"
-wait "$pid" || true
+zx_shot "$out" "$ZX_HARNESS/scratch/screenshot/gallery.out" "gallery shown" 900 620 \
+  "$ZX_WINE" "$exe" --at 0,0 --menu-at 250,515 --exit-after 10000
 
 # The own controls: the mouse rests on the top of the ninth tile (row 2,
 # column 4), so its tool tip covers the thumbnail and not the texts.
 out2="${out%.png}-controls.png"
-log2="$ZX_HARNESS/scratch/screenshot/controls.out"
-"$ZX_WINE" "$exe" --controls --at 0,0 --demo 300,184 --exit-after 10000 >"$log2" 2>&1 &
-pid=$!
-for _ in $(seq 100); do
-  grep -q "gallery shown" "$log2" 2>/dev/null && break
-  sleep 0.1
-done
-sleep 2
-import -display "$DISPLAY" -window root -crop 760x500+0+0 +repage "$out2"
-wait "$pid" || true
-zx_display_down
+zx_shot "$out2" "$ZX_HARNESS/scratch/screenshot/controls.out" "gallery shown" 760 500 \
+  "$ZX_WINE" "$exe" --controls --at 0,0 --demo 300,184 --exit-after 10000
 echo "screenshot: $out $out2"

@@ -54,8 +54,14 @@ HANDLE OpenChannelEvent(const char* name, SECURITY_ATTRIBUTES* security) {
 int ShareMemSizeCode(uint32_t imageSize) { return FrameSizeCode(imageSize); }
 
 int32_t ShareMemNow() {
-    const __time64_t now = _time64(nullptr);
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(now) & 0xFFFFFFFFu));
+    // Seconds since 1970 (UTC) from the system time directly: the C
+    // library's time() looks up the time zone on every call (on Wine a file
+    // check and a server call), and this runs for every frame.
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    const uint64_t ticks = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    const uint64_t seconds = (ticks - 116444736000000000ull) / 10000000ull;
+    return static_cast<int32_t>(static_cast<uint32_t>(seconds & 0xFFFFFFFFu));
 }
 
 bool ShareMemMakeHeader(uint8_t* packet, uint32_t imageSize, int32_t time) {
@@ -159,8 +165,11 @@ volatile LONG* CShareMem::MarkerWord() const {
 
 volatile LONG* CShareMem::SequenceWord() const { return MarkerWord() + 1; }
 
-bool CShareMem::Write(const void* bytes, DWORD length) {
-    if (!m_bOpen || m_bReadOnly || !m_pView || !bytes || length > FrameArea()) return false;
+bool CShareMem::Write(const void* bytes, DWORD length) { return Write(bytes, length, nullptr, 0); }
+
+bool CShareMem::Write(const void* header, DWORD headerLength, const void* pixels, DWORD pixelLength) {
+    if (!m_bOpen || m_bReadOnly || !m_pView || !header || (pixelLength && !pixels)) return false;
+    if (headerLength > FrameArea() || pixelLength > FrameArea() - headerLength) return false;
     volatile LONG* sequence = SequenceWord();
 
     // Take the channel: from an even number to the odd one after it. An odd
@@ -186,7 +195,8 @@ bool CShareMem::Write(const void* bytes, DWORD length) {
         }
         Sleep(1);
     }
-    std::memcpy(m_pView, bytes, length);
+    std::memcpy(m_pView, header, headerLength);
+    if (pixelLength) std::memcpy(static_cast<uint8_t*>(m_pView) + headerLength, pixels, pixelLength);
     // Both interlocked operations are full barriers: the pixels are in place
     // before the number is even again.
     InterlockedExchange(MarkerWord(), kMarker);

@@ -115,6 +115,10 @@ public:
     // nothing signalled; so is every write of a read-only side. The result
     // is always false; callers ignore it.
     bool Write(const void* bytes, DWORD length);
+    // The same with the packet in two parts, the header and then the
+    // picture, so a writer hands its frame over without first copying it
+    // behind a header of its own.
+    bool Write(const void* header, DWORD headerLength, const void* pixels, DWORD pixelLength);
 
     // Waits up to 100 ms for a frame this reader has not read yet (not when
     // closed), then copies the newest whole packet, header included, to

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CamCheck.h"
+#include "ZxLib/Lang.h"
 #include "MFCheck.h"
 
 #include <strsafe.h>
@@ -116,7 +117,7 @@ private:
     void ConnectMF(int width, int height);
     void StopMF();
     void ReadMF();
-    void ShowError(const wchar_t* what, HRESULT hr);
+    void ShowError(const char* key, HRESULT hr);  // the text of key and the error code
     void ShowPicture();
     void ShowFigures();
     void PaintVideo(HDC dc, const RECT& area);
@@ -175,8 +176,8 @@ int CheckWindow::Run(HINSTANCE instance, int show) {
     wc.lpszClassName = kVideoClass;
     RegisterClassExW(&wc);
 
-    const wchar_t* title = sizeof(void*) == 8 ? L"ZxVCam camera check" : L"ZxVCam camera check (32-bit)";
-    m_window = CreateWindowExW(0, kWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+    const std::wstring title = Lang::Text(sizeof(void*) == 8 ? "check.title" : "check.title32");
+    m_window = CreateWindowExW(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
                                CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
     if (!m_window) return 3;
     m_dpi = Dpi(m_window);
@@ -234,10 +235,9 @@ void CheckWindow::Create() {
     const DWORD label = SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
     make(L"STATIC", kCameraName, label, kIdTitle);
     make(L"STATIC",
-         sizeof(void*) == 8 ? L"opened as a 64-bit video-call program opens it"
-                            : L"opened as a 32-bit video-call program opens it",
+         Lang::Text(sizeof(void*) == 8 ? "check.opened64" : "check.opened32").c_str(),
          label, kIdSubtitle);
-    make(L"STATIC", L"Format", label | SS_CENTERIMAGE, kIdFormatLabel);
+    make(L"STATIC", Lang::Text("check.format").c_str(), label | SS_CENTERIMAGE, kIdFormatLabel);
     const DWORD combo = CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP;
     m_formats = make(L"COMBOBOX", L"", combo, kIdFormats);
     m_way = make(L"COMBOBOX", L"", combo, kIdWay);
@@ -252,19 +252,19 @@ void CheckWindow::Create() {
     } else {
         // The Media Foundation camera is a 64-bit module: a 32-bit program
         // never reads it, so this check cannot either.
-        SendMessageW(m_way, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"DirectShow (Media Foundation: 64-bit only)"));
+        SendMessageW(m_way, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Lang::Text("check.way.dsonly").c_str()));
         EnableWindow(m_way, FALSE);
     }
     SendMessageW(m_way, CB_SETCURSEL, 0, 0);
     m_video = CreateWindowExW(0, kVideoClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, m_window,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdVideo)), m_instance, this);
-    make(L"STATIC", L"Frames per second", label, kIdFpsLabel);
+    make(L"STATIC", Lang::Text("check.fps").c_str(), label, kIdFpsLabel);
     make(L"STATIC", L"-", label, kIdFps);
-    make(L"STATIC", L"Newest frame's age", label, kIdAgeLabel);
+    make(L"STATIC", Lang::Text("check.age").c_str(), label, kIdAgeLabel);
     make(L"STATIC", L"-", label, kIdAge);
-    make(L"STATIC", L"Stream", label, kIdStreamLabel);
+    make(L"STATIC", Lang::Text("check.stream").c_str(), label, kIdStreamLabel);
     make(L"STATIC", L"-", label, kIdStream);
-    make(L"STATIC", L"ZxVCam program", label, kIdProgramLabel);
+    make(L"STATIC", Lang::Text("check.program").c_str(), label, kIdProgramLabel);
     make(L"STATIC", L"-", label, kIdProgram);
     MakeFonts();
     Layout();
@@ -326,10 +326,10 @@ void CheckWindow::OpenCamera() {
         // device enumerator, bound to its filter, then the capture graph.
         const HRESULT hr = m_client.Open(kCameraName);
         if (hr == VFW_E_NOT_FOUND) {
-            m_message = L"ZXVCam is not among the video input devices. Install ZxVCam, or register ZxCamSrc.dll.";
+            m_message = Lang::Text("check.msg.nocamera");
             EnableWindow(m_formats, FALSE);
         } else if (FAILED(hr)) {
-            ShowError(L"The camera could not be opened", hr);
+            ShowError("check.err.open", hr);
         } else {
             m_open = true;
             m_formatList = m_client.Formats();
@@ -351,7 +351,7 @@ void CheckWindow::OpenCamera() {
         if (chosen < 0 && f.width == 640 && f.height == 480) chosen = static_cast<int>(item);
     }
     if (m_formatList.empty()) {
-        m_message = L"The camera offers no formats.";
+        m_message = Lang::Text("check.msg.noformats");
         InvalidateRect(m_video, nullptr, FALSE);
         return;
     }
@@ -361,10 +361,10 @@ void CheckWindow::OpenCamera() {
     Connect(f.width, f.height);
 }
 
-void CheckWindow::ShowError(const wchar_t* what, HRESULT hr) {
-    wchar_t text[160];
-    StringCchPrintfW(text, 160, L"%ls (0x%08lX).", what, static_cast<unsigned long>(hr));
-    m_message = text;
+void CheckWindow::ShowError(const char* key, HRESULT hr) {
+    wchar_t code[16];
+    StringCchPrintfW(code, 16, L"%08lX", static_cast<unsigned long>(hr));
+    m_message = Lang::Format("check.err.code", {Lang::Text(key), code});
 }
 
 void CheckWindow::OpenMFCamera() {
@@ -373,13 +373,12 @@ void CheckWindow::OpenMFCamera() {
     std::wstring how;
     const HRESULT hr = m_reader.Open(kCameraName, how);
     if (hr == MF_E_NOT_FOUND) {
-        m_message = L"The Media Foundation camera is neither among the system's cameras nor could ZxCamMF.dll be "
-                    L"loaded. Install ZxVCam with its Media Foundation camera.";
+        m_message = Lang::Text("check.msg.nomf");
         EnableWindow(m_formats, FALSE);
         return;
     }
     if (FAILED(hr)) {
-        ShowError(L"The camera could not be opened the Media Foundation way", hr);
+        ShowError("check.err.openmf", hr);
         return;
     }
     m_open = true;
@@ -404,9 +403,9 @@ void CheckWindow::ConnectMF(int width, int height) {
     HRESULT hr = m_reader.Open(kCameraName, how);
     if (SUCCEEDED(hr)) hr = m_reader.Select(width, height);
     if (hr == E_INVALIDARG) {
-        m_message = L"The camera does not offer this size in RGB32.";
+        m_message = Lang::Text("check.msg.norgb32");
     } else if (FAILED(hr)) {
-        ShowError(L"The camera's source reader failed", hr);
+        ShowError("check.err.reader", hr);
     } else {
         m_client.Restart(width, height);
         m_launchFolder = LaunchFolder();
@@ -417,7 +416,7 @@ void CheckWindow::ConnectMF(int width, int height) {
         m_mfError = S_OK;
         m_mfThread = std::thread(&CheckWindow::ReadMF, this);
         m_running = true;
-        m_message = L"Waiting for the first frame\u2026";
+        m_message = Lang::Text("check.msg.waiting");
     }
 }
 
@@ -461,7 +460,7 @@ void CheckWindow::Connect(int width, int height) {
     HRESULT hr = m_client.Open(kCameraName);
     if (SUCCEEDED(hr)) hr = m_client.Select(width, height);
     if (hr == E_INVALIDARG) {
-        m_message = L"The camera does not offer this size in RGB24.";
+        m_message = Lang::Text("check.msg.norgb24");
     } else if (SUCCEEDED(hr) && SUCCEEDED(hr = m_client.Connect())) {
         m_launchFolder = LaunchFolder();
         m_programBefore = ProgramRunning();
@@ -471,9 +470,9 @@ void CheckWindow::Connect(int width, int height) {
         m_running = SUCCEEDED(hr);
     }
     if (!m_running && hr != E_INVALIDARG) {
-        ShowError(L"The camera's graph failed", hr);
+        ShowError("check.err.graph", hr);
     } else if (m_running) {
-        m_message = L"Waiting for the first frame\u2026";
+        m_message = Lang::Text("check.msg.waiting");
     }
     InvalidateRect(m_video, nullptr, FALSE);
     ShowFigures();
@@ -488,7 +487,7 @@ void CheckWindow::ShowPicture() {
         StopMF();
         m_running = false;
         m_pixels.clear();
-        ShowError(L"Reading the camera failed", failed);
+        ShowError("check.err.read", failed);
         InvalidateRect(m_video, nullptr, FALSE);
         return;
     }
@@ -507,34 +506,32 @@ void CheckWindow::ShowFigures() {
     if (m_running && !m_programBefore && running && m_startedAfterS < 0) m_startedAfterS = (Clock::NowUs() - m_runUs) / 1e6;
     std::wstring state;
     if (running && m_startedAfterS >= 0) {
-        state = Format1(L"running \u2014 the camera started it %.1f s after the graph ran", m_startedAfterS);
+        state = Lang::Format("check.state.started", {Format1(L"%.1f", m_startedAfterS)});
     } else if (running) {
-        state = L"running";
+        state = Lang::Text("check.state.running");
     } else if (m_startedAfterS >= 0) {
-        state = L"not running (it ended after the camera started it)";
+        state = Lang::Text("check.state.ended");
     } else if (m_launchFolder.empty()) {
-        state = L"not running \u2014 no launch folder is set for this user, so the camera cannot start it";
+        state = Lang::Text("check.state.nofolder");
     } else {
-        state = L"not running";
+        state = Lang::Text("check.state.notrunning");
     }
     SetText(program, state);
     if (!m_running) {
         SetText(fps, L"-");
         SetText(age, L"-");
-        SetText(stream, m_open ? L"not connected" : L"no camera");
+        SetText(stream, Lang::Text(m_open ? "check.stream.notconnected" : "check.stream.nocamera"));
         return;
     }
     const Figures f = m_client.Now();
     SetText(fps, f.samples >= 2 ? Format1(L"%.1f", f.fps) : std::wstring(L"-"));
     if (f.publisherLive && f.newestAgeMs >= 0) {
-        SetText(age, Format1(L"%.0f ms", f.newestAgeMs));
+        SetText(age, Lang::Format("check.age.ms", {Format1(L"%.0f", f.newestAgeMs)}));
     } else {
-        SetText(age, f.newestAgeMs >= 0 ? L"no new frame for a second" : L"no frame from ZxVCam yet");
+        SetText(age, Lang::Text(f.newestAgeMs >= 0 ? "check.age.stale" : "check.age.none"));
     }
-    wchar_t text[128];
-    StringCchPrintfW(text, 128, L"%ls %d \u00D7 %d \u00B7 %llu frames", m_mf ? L"RGB32" : L"RGB24", f.width, f.height,
-             static_cast<unsigned long long>(f.samples));
-    SetText(stream, text);
+    SetText(stream, Lang::Format("check.stream.figures", {m_mf ? L"RGB32" : L"RGB24", std::to_wstring(f.width),
+                                                          std::to_wstring(f.height), std::to_wstring(f.samples)}));
 }
 
 void CheckWindow::PaintVideo(HDC dc, const RECT& area) {

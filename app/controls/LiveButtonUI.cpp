@@ -83,7 +83,7 @@ void CLiveButtonUI::SetGradient(bool bGradient) {
     Invalidate();
 }
 
-RECT CLiveButtonUI::GetIconRect() const { return RectDeflate(m_rcItem, m_rcTextPadding); }
+RECT CLiveButtonUI::GetIconRect() const { return RectDeflate(m_rcItem, Scaled(m_rcTextPadding)); }
 
 std::string CLiveButtonUI::FindForeImageFile() const {
     const std::string name = ImageFileName(m_sForeImage);
@@ -109,7 +109,8 @@ void CLiveButtonUI::PaintText(Gdiplus::Graphics& g) {
         if (file.empty() || !m_pManager) return;
         TImageInfo* image = m_pManager->GetImage(file);
         if (!image) return;
-        const RECT dest{rcIcon.left + 1, rcIcon.top + 1, rcIcon.right - 1, rcIcon.bottom - 1};
+        const int in = Scaled(1);
+        const RECT dest{rcIcon.left + in, rcIcon.top + in, rcIcon.right - in, rcIcon.bottom - in};
         if (RectEmpty(dest)) return;
         CRenderEngine::DrawImage(g, image, dest, RECT{0, 0, image->nX, image->nY}, RECT{0, 0, 0, 0}, 255);
     } else if (!m_bGradient) {

@@ -147,7 +147,7 @@ void CTileListItemUI::DoEvent(TEventUI& event) {
 
 void CTileListItemUI::PaintStatusImage(Gdiplus::Graphics& g) {
     CButtonUI::PaintStatusImage(g);
-    const int w = GetWidth();
+    const int w = Unscaled(GetWidth());
     if (m_bSelect) {
         // (right - 30, top + 32, right - 5, top + 57), relative to the tile
         // as picture modifiers are.
@@ -155,11 +155,11 @@ void CTileListItemUI::PaintStatusImage(Gdiplus::Graphics& g) {
         std::snprintf(dest, sizeof dest, "dest='%d,%d,%d,%d'", w - 30, 32, w - 5, 57);
         DrawImage(g, kSelectedMark, dest);
     }
-    if (m_uButtonState & UISTATE_HOT) CRenderEngine::DrawBorder(g, m_rcItem, 2, kHotFrameColor, SIZE{2, 2});
+    if (m_uButtonState & UISTATE_HOT) CRenderEngine::DrawBorder(g, m_rcItem, Scaled(2), kHotFrameColor, SIZE{Scaled(2), Scaled(2)});
     if (!m_sExtraText.empty()) {
         DWORD color = IsEnabled() ? m_dwTextColor : m_dwDisabledTextColor;
         if (color == 0) color = 0xFF000000;
-        CRenderEngine::DrawText(g, m_pManager, RectDeflate(m_rcItem, m_rcExtraText), m_sExtraText, color, m_sFont,
+        CRenderEngine::DrawText(g, m_pManager, RectDeflate(m_rcItem, Scaled(m_rcExtraText)), m_sExtraText, color, m_sFont,
                                 DT_SINGLELINE | DT_VCENTER | DT_CENTER);
     }
 }

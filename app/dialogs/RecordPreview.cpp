@@ -153,7 +153,8 @@ void CRecordPreview::LayOut() {
         SetPage("tablayoutpreview_recordend", 1);
     }
     m_pm.SetInitSize(size.cx, size.cy);
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_pm.Scale(size.cx), m_pm.Scale(size.cy),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CenterWindow();
 }
 

@@ -180,10 +180,14 @@ LRESULT CZxVCamDlg::OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHa
 LRESULT CZxVCamDlg::OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
     CControlUI* view = FindControl("ViewPortWnd");
     if (wParam == SIZE_RESTORED && view && m_wndVideoShow.GetHWND()) {
+        // Laid out at the new size now (a new screen scale changes the view
+        // port's size too), so the preview follows it at once.
+        RECT client{0, 0, LOWORD(lParam), HIWORD(lParam)};
+        if (m_pm.GetRoot()) m_pm.GetRoot()->SetPos(client);
         const RECT rc = view->GetPos();
         if (rc.right > rc.left && rc.bottom > rc.top)
-            SetWindowPos(m_wndVideoShow.GetHWND(), nullptr, rc.left, rc.top, 0, 0,
-                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(m_wndVideoShow.GetHWND(), nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
     }
     return CZxBaseDialog::OnSize(uMsg, wParam, lParam, bHandled);
 }

@@ -18,7 +18,10 @@ void CControlVideoShow::PaintBkImage(Gdiplus::Graphics& g) {
     }
     Gdiplus::Bitmap picture(&m_info, m_bits.data());
     if (picture.GetLastStatus() != Gdiplus::Ok) return;
-    g.DrawImage(&picture, Gdiplus::Rect(m_dest.left, m_dest.top, kWidth, kHeight), 0, 0, kWidth, kHeight,
+    // The place is given at 100 %: scaled with the window (the picture is
+    // then stretched to it).
+    const RECT d = Scaled(m_dest);
+    g.DrawImage(&picture, Gdiplus::Rect(d.left, d.top, d.right - d.left, d.bottom - d.top), 0, 0, kWidth, kHeight,
                 Gdiplus::UnitPixel);
 }
 

@@ -196,7 +196,23 @@ void CWndVideoShow::Present() {
     const bool repaint = m_repaint.exchange(false);
     if (same && !repaint && ++m_unchangedFrames < kRefreshFrames) return;
     m_unchangedFrames = 0;
-    if (!m_presenter.SetFrame(m_previewBits.data(), kWidth, kHeight, 24)) return;
+    // The picture at the window's real size: on a screen above 100 % the
+    // view port is larger than the composed picture.
+    const int cw = m_clientWidth, ch = m_clientHeight;
+    m_outScaled = (cw != kWidth || ch != kHeight) && cw > 0 && ch > 0 && cw <= 4096 && ch <= 4096;
+    if (m_outScaled && !m_outScaler.Matches(kWidth, kHeight, cw, ch, ZxScaleFilter::Bilinear)) {
+        m_outScaled = m_outScaler.Build(kWidth, kHeight, cw, ch, ZxScaleFilter::Bilinear);
+        m_outBits.assign(CZxScaler::PictureBytes(cw, ch), 0);
+        VideoFrameFormatInit(m_outInfo, cw, ch);
+    }
+    if (m_outScaled) m_outScaler.Scale(m_previewBits.data(), m_outBits.data());
+    const int pw = m_outScaled ? cw : kWidth, ph = m_outScaled ? ch : kHeight;
+    if (pw != m_outWidth || ph != m_outHeight) {
+        m_outWidth = pw;
+        m_outHeight = ph;
+        m_presenter.Create(m_hWnd, pw, ph, 0, 0);
+    }
+    if (!m_presenter.SetFrame(m_outScaled ? m_outBits.data() : m_previewBits.data(), pw, ph, 24)) return;
     bool shown = m_presenter.Draw();
     if (!shown) {
         m_presenter.RecreateIfDue();
@@ -222,8 +238,10 @@ bool CWndVideoShow::DrawThroughGdi() {
     // the picture is bottom-up, as the header says.
     HDC dc = GetDC(m_hWnd);
     if (!dc) return false;
-    const int rows = SetDIBitsToDevice(dc, 0, 0, kWidth, kHeight, 0, 0, 0, kHeight, m_previewBits.data(),
-                                       &m_previewInfo, DIB_RGB_COLORS);
+    const int rows = m_outScaled ? SetDIBitsToDevice(dc, 0, 0, m_outWidth, m_outHeight, 0, 0, 0, m_outHeight,
+                                                     m_outBits.data(), &m_outInfo, DIB_RGB_COLORS)
+                                 : SetDIBitsToDevice(dc, 0, 0, kWidth, kHeight, 0, 0, 0, kHeight,
+                                                     m_previewBits.data(), &m_previewInfo, DIB_RGB_COLORS);
     ReleaseDC(m_hWnd, dc);
     return rows > 0;
 }
@@ -306,7 +324,11 @@ void CWndVideoShow::Uninit() {
     std::vector<BYTE>().swap(m_previewBits);
 }
 
-bool CWndVideoShow::InButton(POINT pt) { return RectContains(kButtonRect, pt); }
+bool CWndVideoShow::InButton(POINT pt) const {
+    const int cw = m_clientWidth, ch = m_clientHeight;
+    if (cw > 0 && ch > 0) pt = POINT{MulDiv(pt.x, kWidth, cw), MulDiv(pt.y, kHeight, ch)};
+    return RectContains(kButtonRect, pt);
+}
 
 LRESULT CWndVideoShow::OnNcHitTest(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     bHandled = FALSE;
@@ -385,6 +407,12 @@ LRESULT CWndVideoShow::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_SETCURSOR:
         result = OnSetCursor(uMsg, wParam, lParam, handled);
+        break;
+    case WM_SIZE:
+        // The frame thread scales the picture to the new size.
+        m_clientWidth = LOWORD(lParam);
+        m_clientHeight = HIWORD(lParam);
+        m_repaint = true;
         break;
     case WM_PAINT: {
         // The picture is put on the screen by the frame thread: the next

@@ -83,7 +83,9 @@ private:
     // cannot (no DirectDraw, no surfaces on this desktop); says so once in
     // the log.
     bool DrawThroughGdi();
-    static bool InButton(POINT pt);
+    // Whether a client point is on the button (the picture is stretched
+    // over the whole window).
+    bool InButton(POINT pt) const;
     void ReleaseBarResources();
 
     CDDrawPresenter m_presenter;
@@ -94,6 +96,16 @@ private:
     CZxScaler m_scaler;
     int m_srcWidth = 0, m_srcHeight = 0, m_srcBitCount = 0;
     std::vector<BYTE> m_packed;
+
+    // The window's size (the view port's: larger than the picture on a
+    // screen above 100 %), and the picture scaled to it by the shared
+    // scaler when they differ; what the presenter was made for.
+    std::atomic<int> m_clientWidth{kWidth}, m_clientHeight{kHeight};
+    CZxScaler m_outScaler;
+    std::vector<BYTE> m_outBits;
+    BITMAPINFO m_outInfo;
+    bool m_outScaled = false;
+    int m_outWidth = kWidth, m_outHeight = kHeight;
 
     std::atomic<int> m_recordState;
     std::atomic<int> m_recordKind;

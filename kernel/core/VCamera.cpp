@@ -5,41 +5,42 @@
 
 #include "GlobalChannel.h"
 #include "IDataKernal.h"
+#include "KernelModules.h"
 
-CVCamera::CVCamera() : m_packet(kShareMemSize, 0) {}
+CVCamera::CVCamera() : m_frameBytes(0) {}
 
 CVCamera::~CVCamera() {}
 
 bool CVCamera::Init() {
-    IDataKernal* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL));
+    IDataKernal* kernel = KernelModule<IDataKernal>();
     if (kernel) kernel->AddVideoDeal(this);
     return m_shareMem.Open(kShareMemFileName, kShareMemSize);
 }
 
 void CVCamera::UnInit() {
-    IDataKernal* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL));
+    IDataKernal* kernel = KernelModule<IDataKernal>();
     if (kernel) kernel->RemoveVideoDeal(this);
     m_shareMem.Close();
     m_globalChannel.Close();
-    m_frameCopy.clear();
+    m_frameBytes = 0;
 }
 
 bool CVCamera::OnNotifyFrameSize(const VideoFrameFormat& format) {
-    m_frameCopy.assign(static_cast<size_t>(VideoFrameStride(format)) * std::max<LONG>(format.bmiHeader.biHeight, 0), 0);
+    m_frameBytes = static_cast<size_t>(VideoFrameStride(format)) * std::max<LONG>(format.bmiHeader.biHeight, 0);
     return true;
 }
 
 void CVCamera::DealVideo(BYTE* frame, const VideoFrameFormat* format, int /*streamType*/) {
     if (!frame || !format) return;
     const DWORD imageSize = format->bmiHeader.biSizeImage;
-    std::memcpy(m_frameCopy.data(), frame, std::min<size_t>(m_frameCopy.size(), imageSize));
     // A picture whose size code is 0, or that does not fit the channel, is
-    // not written at all.
-    if (!ShareMemMakeHeader(m_packet.data(), imageSize, ShareMemNow())) return;
-    std::memcpy(m_packet.data() + kShareMemHeaderSize, m_frameCopy.data(), std::min<size_t>(m_frameCopy.size(), imageSize));
-    m_shareMem.Write(m_packet.data(), imageSize + kShareMemHeaderSize);
+    // not written at all. The frame goes straight from the chain's buffer
+    // into the channel: no copy of its own.
+    if (!ShareMemMakeHeader(m_header, imageSize, ShareMemNow())) return;
+    const DWORD pixels = static_cast<DWORD>(std::min<size_t>(m_frameBytes, imageSize));
+    m_shareMem.Write(m_header, kShareMemHeaderSize, frame, pixels);
     FindGlobalChannel();
-    if (m_globalChannel.IsOpen()) m_globalChannel.Write(m_packet.data(), imageSize + kShareMemHeaderSize);
+    if (m_globalChannel.IsOpen()) m_globalChannel.Write(m_header, kShareMemHeaderSize, frame, pixels);
 }
 
 void CVCamera::FindGlobalChannel() {

@@ -36,6 +36,6 @@ private:
     CShareMem m_globalChannel;
     DWORD m_lastGlobalLook = 0;
     bool m_globalLooked = false;
-    std::vector<BYTE> m_packet;     // header + picture, the size of the channel
-    std::vector<BYTE> m_frameCopy;  // stride x height of the announced format
+    uint8_t m_header[kShareMemHeaderSize];
+    size_t m_frameBytes;  // stride x height of the announced format
 };

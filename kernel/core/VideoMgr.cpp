@@ -128,8 +128,12 @@ void CVideoMgr::FrameThread() {
     IFrameClock* time = m_clock;
     long long clock = time->NowMs();
     HANDLE events[2] = {m_hStopEvent, m_hSourceEvent};
+    // Whether work holds what the chain made of the default picture: only
+    // then may the chain hand it on without composing it again.
+    bool stillInWork = false;
     for (;;) {
         if (m_formatChanged) {
+            stillInWork = false;
             work.assign(static_cast<size_t>(VideoFrameStride(m_format)) * m_format.bmiHeader.biHeight, 0);
             m_pCallBack->OnVideoFormat(m_format);
             m_formatChanged = false;
@@ -158,13 +162,18 @@ void CVideoMgr::FrameThread() {
             clock += kFrameMs;
             int type = m_streamType;
             IVideoSource* source = (type >= 1 && type <= 3) ? m_sources[type] : nullptr;
+            stillInWork = false;
             if (source && source->PullFrame(work.data(), static_cast<int>(work.size())))
                 Deliver(work.data(), static_cast<int>(work.size()), type);
         } else if (wait == WAIT_TIMEOUT) {
             if (now - clock >= kFrameMs) {
                 clock += kFrameMs;
-                std::memcpy(work.data(), m_defaultPicture.data(), std::min(work.size(), m_defaultPicture.size()));
-                Deliver(work.data(), static_cast<int>(work.size()), VIDEO_STREAM_NONE);
+                // The default picture does not move: the chain composes it
+                // once and hands that on until something in it changes.
+                const int bytes = static_cast<int>(std::min(work.size(), m_defaultPicture.size()));
+                m_pCallBack->OnStillVideoData(work.data(), bytes, VIDEO_STREAM_NONE, m_defaultPicture.data(),
+                                              stillInWork);
+                stillInWork = true;
             }
         } else {
             // The events are gone: nothing more can be waited for.

@@ -95,4 +95,8 @@ bool CZxVKernal::TakeSetAsideFile(std::string& file, std::string& copy) { return
 
 void CZxVKernal::OnVideoData(BYTE* frame, int bytes, int streamType) { m_oVideoDealChain.OnFrame(frame, bytes, streamType); }
 
+void CZxVKernal::OnStillVideoData(BYTE* frame, int bytes, int streamType, const BYTE* picture, bool samePicture) {
+    m_oVideoDealChain.OnStillFrame(frame, bytes, streamType, picture, samePicture);
+}
+
 void CZxVKernal::OnVideoFormat(const VideoFrameFormat& format) { m_oVideoDealChain.OnFrameFormat(format); }

@@ -33,6 +33,7 @@ public:
     bool TakeSetAsideFile(std::string& file, std::string& copy) override;
 
     // IVideoMgrCallBack
+    void OnStillVideoData(BYTE* frame, int bytes, int streamType, const BYTE* picture, bool samePicture) override;
     void OnVideoData(BYTE* frame, int bytes, int streamType) override;
     void OnVideoFormat(const VideoFrameFormat& format) override;
 

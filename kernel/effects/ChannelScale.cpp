@@ -1,72 +1,70 @@
 #include "ChannelScale.h"
 
-#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
-// x64 only: there single-precision products are SSE products, so the
-// vector path gives the table's bytes exactly (x87 code may keep more
-// precision).
-#if defined(_M_X64) || defined(__x86_64__)
+#if defined(_M_X64) || defined(__x86_64__) || defined(__SSE2__)
 #include <emmintrin.h>
 #define ZX_CHANNEL_SSE2 1
 #endif
 
 namespace {
 
-// The factor as the float the product is computed with. Converting a double
-// outside the float range is undefined, so such factors saturate; NaN has no
-// meaningful product and becomes 0.
-float ToSingle(double factor) {
-    if (factor != factor) return 0.0f;
-    if (factor > FLT_MAX) return FLT_MAX;
-    if (factor < -FLT_MAX) return -FLT_MAX;
-    return static_cast<float>(factor);
+// One channel's factor in fixed point: the product of a byte v is
+// (v x lift) x multiplier >> 16, where lift = 2^(16 - s) and multiplier =
+// ceil(factor x 2^s), with s as large as keeps the multiplier in 16 bits.
+// v x lift stays in 16 bits (s >= 8, lift <= 256), so one 16-bit multiply
+// of each and the high half of a second give the product.
+struct Fixed {
+    uint16_t lift;
+    uint16_t multiplier;
+};
+
+Fixed ToFixed(double factor) {
+    // Not a number and negative factors give 0; from 256 on every byte but 0
+    // ends at 255, which the largest multiplier at s = 8 gives too.
+    if (!(factor > 0.0)) return {256, 0};
+    if (factor >= 256.0) return {256, 65535};
+    int s = 15;
+    while (s > 8 && std::ceil(factor * static_cast<double>(1 << s)) > 65535.0) --s;
+    const double m = std::ceil(factor * static_cast<double>(1 << s));
+    return {static_cast<uint16_t>(1 << (16 - s)), static_cast<uint16_t>(m > 65535.0 ? 65535.0 : m)};
 }
 
-// table[v] = v x factor in single precision, clamped to 0..255, truncated.
-// Computing the 256 possible results once per frame keeps floating point out
-// of the per-pixel loop while giving exactly the same bytes.
-void BuildTable(float factor, BYTE table[256]) {
-    for (int v = 0; v < 256; ++v) {
-        float product = static_cast<float>(v) * factor;
-        // Negative products and NaN (which fails every comparison) become 0.
-        if (!(product > 0.0f)) product = 0.0f;
-        if (product > 255.0f) product = 255.0f;
-        table[v] = static_cast<BYTE>(product);
+// table[v] = the fixed-point product of v, at most 255: the same bytes as
+// the vector path.
+void BuildTable(Fixed f, BYTE table[256]) {
+    for (uint32_t v = 0; v < 256; ++v) {
+        const uint32_t product = ((v * f.lift) & 0xFFFFu) * f.multiplier >> 16;
+        table[v] = static_cast<BYTE>(product > 255 ? 255 : product);
     }
 }
 
 #ifdef ZX_CHANNEL_SSE2
-// bytes bytes (a multiple of 48) from p, scaled in place with the same
-// single-precision products as the table: each byte to a float, multiplied
-// by its channel's factor (factors holds the factors of twelve bytes in
-// turn, a whole number of pixels), at most 255, truncated; negative products
-// end at 0 when packed. The factors are never NaN (see ToSingle).
-// Four bytes (as 32-bit lanes) times four factors, at most 255, truncated.
-inline __m128i Products(__m128i bytes, __m128 factors) {
-    return _mm_cvttps_epi32(_mm_min_ps(_mm_mul_ps(_mm_cvtepi32_ps(bytes), factors), _mm_set1_ps(255.0f)));
-}
-
-// Sixteen bytes whose first lies at channel f0's factors (f1 and f2 the
-// following groups of four).
-inline __m128i Scale16(__m128i v, __m128 f0, __m128 f1, __m128 f2) {
+// bytes bytes (a multiple of 48) from p, scaled in place, eight bytes per
+// multiply; lifts and multipliers hold those of 24 bytes in turn (the
+// channels repeat every three bytes), in three registers each. When every
+// channel has the same lift (the usual case: every factor below 2) it is
+// one shift.
+template <bool Shared>
+void ScaleRunSse2(BYTE* p, size_t bytes, const __m128i lifts[3], __m128i shift, const __m128i multipliers[3]) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
-    const __m128i a = _mm_packs_epi32(Products(_mm_unpacklo_epi16(lo, zero), f0), Products(_mm_unpackhi_epi16(lo, zero), f1));
-    const __m128i b = _mm_packs_epi32(Products(_mm_unpacklo_epi16(hi, zero), f2), Products(_mm_unpackhi_epi16(hi, zero), f0));
-    return _mm_packus_epi16(a, b);
-}
-
-void ScaleRunSse2(BYTE* p, size_t bytes, const float factors[12]) {
-    // Groups of four bytes start at channels 0, 1 and 2 in turn.
-    const __m128 f0 = _mm_loadu_ps(factors), f1 = _mm_loadu_ps(factors + 4), f2 = _mm_loadu_ps(factors + 8);
+    auto product = [&](__m128i v, int r) {
+        const __m128i lifted = Shared ? _mm_sll_epi16(v, shift) : _mm_mullo_epi16(v, lifts[r]);
+        return _mm_mulhi_epu16(lifted, multipliers[r]);
+    };
     for (BYTE* const end = p + bytes; p != end; p += 48) {
         __m128i* q = reinterpret_cast<__m128i*>(p);
-        _mm_storeu_si128(q, Scale16(_mm_loadu_si128(q), f0, f1, f2));
-        _mm_storeu_si128(q + 1, Scale16(_mm_loadu_si128(q + 1), f1, f2, f0));
-        _mm_storeu_si128(q + 2, Scale16(_mm_loadu_si128(q + 2), f2, f0, f1));
+        // Bytes 16k to 16k + 7 start at register (2k) % 3 of the cycle, the
+        // next eight at (2k + 1) % 3.
+        const __m128i v0 = _mm_loadu_si128(q), v1 = _mm_loadu_si128(q + 1), v2 = _mm_loadu_si128(q + 2);
+        _mm_storeu_si128(q, _mm_packus_epi16(product(_mm_unpacklo_epi8(v0, zero), 0),
+                                             product(_mm_unpackhi_epi8(v0, zero), 1)));
+        _mm_storeu_si128(q + 1, _mm_packus_epi16(product(_mm_unpacklo_epi8(v1, zero), 2),
+                                                 product(_mm_unpackhi_epi8(v1, zero), 0)));
+        _mm_storeu_si128(q + 2, _mm_packus_epi16(product(_mm_unpacklo_epi8(v2, zero), 1),
+                                                 product(_mm_unpackhi_epi8(v2, zero), 2)));
     }
 }
 #endif
@@ -78,27 +76,44 @@ void ScaleChannels(BYTE* frame, const VideoFrameFormat& format, double redFactor
     const int width = format.bmiHeader.biWidth;
     const int height = std::abs(static_cast<int>(format.bmiHeader.biHeight));
     if (!frame || width <= 0 || height <= 0 || format.bmiHeader.biBitCount != 24) return;
-    BYTE red[256], green[256], blue[256];
-    BuildTable(ToSingle(redFactor), red);
-    BuildTable(ToSingle(greenFactor), green);
-    BuildTable(ToSingle(blueFactor), blue);
+    // Blue, green, red: the order of the bytes of a pixel.
+    const Fixed channel[3] = {ToFixed(blueFactor), ToFixed(greenFactor), ToFixed(redFactor)};
+    BYTE tables[3][256];
+    for (int c = 0; c < 3; ++c) BuildTable(channel[c], tables[c]);
     const size_t stride = static_cast<size_t>(VideoFrameStride(width, 24));
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     size_t run = 0;  // bytes of each row done 48 at a time
 #ifdef ZX_CHANNEL_SSE2
-    const float channel[3] = {ToSingle(blueFactor), ToSingle(greenFactor), ToSingle(redFactor)};
-    float factors[12];
-    for (int j = 0; j < 12; ++j) factors[j] = channel[j % 3];
+    uint16_t lift[24], multiplier[24];
+    for (int j = 0; j < 24; ++j) {
+        lift[j] = channel[j % 3].lift;
+        multiplier[j] = channel[j % 3].multiplier;
+    }
+    __m128i lifts[3], multipliers[3];
+    for (int r = 0; r < 3; ++r) {
+        lifts[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lift + 8 * r));
+        multipliers[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(multiplier + 8 * r));
+    }
     run = rowBytes / 48 * 48;
-    for (int i = 0; i < height && run > 0; ++i) ScaleRunSse2(frame + stride * static_cast<size_t>(i), run, factors);
+    const bool shared = channel[0].lift == channel[1].lift && channel[1].lift == channel[2].lift;
+    int bits = 0;
+    while ((1 << bits) < channel[0].lift) ++bits;
+    const __m128i shift = _mm_cvtsi32_si128(bits);
+    for (int i = 0; i < height && run > 0; ++i) {
+        BYTE* row = frame + stride * static_cast<size_t>(i);
+        if (shared)
+            ScaleRunSse2<true>(row, run, lifts, shift, multipliers);
+        else
+            ScaleRunSse2<false>(row, run, lifts, shift, multipliers);
+    }
 #endif
     for (int i = 0; i < height; ++i) {
         BYTE* p = frame + stride * static_cast<size_t>(i) + run;
         BYTE* const end = frame + stride * static_cast<size_t>(i) + rowBytes;
         for (; p != end; p += 3) {
-            p[0] = blue[p[0]];
-            p[1] = green[p[1]];
-            p[2] = red[p[2]];
+            p[0] = tables[0][p[0]];
+            p[1] = tables[1][p[1]];
+            p[2] = tables[2][p[2]];
         }
     }
 }

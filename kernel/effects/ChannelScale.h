@@ -7,11 +7,14 @@
 
 #include "VideoFrame.h"
 
-// Scales every pixel of the frame in place: red = red x redFactor and so on.
-// Each factor is used in single precision; each product is computed in single
-// precision, clamped to 0 to 255 and truncated toward zero. A factor beyond
-// the range of a float saturates to the largest float of its sign, and a
-// factor that is not a number scales to 0.
+// Scales every pixel of the frame in place: red = red x redFactor and so on,
+// truncated and clamped to 0 to 255. Each factor is taken in fixed point, the
+// smallest multiple of 1 / 2^s not below it (s = 15 below 2, one bit fewer
+// for each doubling above), so a product is never below the exact one and at
+// most 255 / 2^s above it: for factors of two decimals (every filter and
+// every adjustment level) the bytes are the exact products truncated. A
+// negative factor or one that is not a number scales to 0; a factor of 256
+// or more gives 255 for every byte but 0.
 //
 // Rows are walked with the frame's stride (VideoFrameStride), so a width
 // whose rows carry padding keeps its pixels in place and its padding bytes

@@ -1,9 +1,11 @@
 #include "VideoDealChain.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "AutoLock.h"
+#include "StillEffect.h"
 
 CVideoDealChain::CVideoDealChain() : m_inLoop(false) {
     InitializeCriticalSection(&m_lock);
@@ -22,6 +24,7 @@ bool CVideoDealChain::AddVideoDeal(IVideoDeal* deal) {
     if (!deal->OnNotifyFrameSize(m_format)) return false;
     m_deals[type].push_back(deal);
     m_removedInLoop.erase(deal);
+    ++m_revision;
     return true;
 }
 
@@ -35,6 +38,7 @@ void CVideoDealChain::RemoveVideoDeal(IVideoDeal* deal) {
         list.erase(pos);
         if (list.empty()) m_deals.erase(it);
         if (m_inLoop) m_removedInLoop.insert(deal);
+        ++m_revision;
         return;
     }
 }
@@ -44,11 +48,13 @@ void CVideoDealChain::RemoveAllVideoDeal() {
     if (m_inLoop)
         for (auto& entry : m_deals) m_removedInLoop.insert(entry.second.begin(), entry.second.end());
     m_deals.clear();
+    ++m_revision;
 }
 
 void CVideoDealChain::OnFrameFormat(const VideoFrameFormat& format) {
     CAutoLock lock(m_lock);
     m_format = format;
+    ++m_revision;
     for (auto& entry : m_deals)
         for (IVideoDeal* deal : entry.second) deal->OnNotifyFrameSize(m_format);
 }
@@ -56,9 +62,53 @@ void CVideoDealChain::OnFrameFormat(const VideoFrameFormat& format) {
 void CVideoDealChain::OnFrame(BYTE* frame, int /*bytes*/, int streamType) {
     CAutoLock lock(m_lock);
     if (m_inLoop) return;  // a frame handed in from inside a processor
+    // Whatever buffer this is, a kept still picture is no longer known to
+    // be where it was.
+    m_stillValid = false;
+    Run(frame, streamType, true);
+}
+
+bool CVideoDealChain::StillLooks(int streamType, std::vector<uintptr_t>& looks) {
+    looks.clear();
+    for (auto& entry : m_deals) {
+        if (entry.first >= VIDEO_DEAL_OUTPUT) break;
+        if (entry.first == VIDEO_DEAL_FACETHIN && streamType != 3) continue;
+        for (IVideoDeal* deal : entry.second) {
+            IStillEffect* still = dynamic_cast<IStillEffect*>(deal);
+            if (!still) return false;
+            looks.push_back(still->StillLook());
+        }
+    }
+    return true;
+}
+
+void CVideoDealChain::OnStillFrame(BYTE* frame, int bytes, int streamType, const BYTE* picture, bool samePicture) {
+    CAutoLock lock(m_lock);
+    if (m_inLoop || !frame || !picture) return;
+    std::vector<uintptr_t> looks;
+    const bool still = StillLooks(streamType, looks);
+    const bool keep = samePicture && still && m_stillValid && m_stillFrame == frame && m_stillType == streamType &&
+                      m_stillRevision == m_revision && m_stillLooks == looks;
+    if (!keep) {
+        if (frame != picture && bytes > 0) std::memcpy(frame, picture, static_cast<size_t>(bytes));
+        ++m_stillCompositions;
+    }
+    Run(frame, streamType, !keep);
+    // Kept for the next still frame when nothing in it moves; a processor
+    // that joined or left during the run shows in the revision.
+    m_stillValid = still;
+    m_stillFrame = frame;
+    m_stillType = streamType;
+    m_stillRevision = m_revision;
+    m_stillLooks.swap(looks);
+}
+
+void CVideoDealChain::Run(BYTE* frame, int streamType, bool compose) {
     std::vector<std::pair<int, IVideoDeal*>> order;
-    for (auto& entry : m_deals)
+    for (auto& entry : m_deals) {
+        if (!compose && entry.first < VIDEO_DEAL_OUTPUT) continue;
         for (IVideoDeal* deal : entry.second) order.push_back(std::make_pair(entry.first, deal));
+    }
     m_inLoop = true;
     m_removedInLoop.clear();
     for (auto& step : order) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <map>
+#include <cstdint>
 #include <set>
 #include <vector>
 
@@ -27,6 +28,15 @@ public:
     void OnFrameFormat(const VideoFrameFormat& format);
     // One frame, processed in place by every processor in chain order.
     void OnFrame(BYTE* frame, int bytes, int streamType);
+    // One frame of a still picture: composed from picture (copied into
+    // frame, then every processor) unless samePicture holds, the previous
+    // still frame was composed in this same buffer, nothing in the chain
+    // changed since and every effect it runs is still (IStillEffect) with the
+    // same look; then only the consumers run, on the picture composed
+    // before. The channel and the recorder still get every frame.
+    void OnStillFrame(BYTE* frame, int bytes, int streamType, const BYTE* picture, bool samePicture);
+    // How many still frames were composed (not merely handed on) so far.
+    long StillCompositions() const { return m_stillCompositions; }
 
     // How many processors are in the chain.
     size_t Count();
@@ -43,4 +53,19 @@ private:
     // the frame; the loop itself walks a snapshot, so the map may change.
     bool m_inLoop;
     std::set<IVideoDeal*> m_removedInLoop;
+
+    // Runs the frame through the chain; effects too when compose is set.
+    void Run(BYTE* frame, int streamType, bool compose);
+    // The looks of the effects a frame of streamType runs through; false
+    // when one of them is not still.
+    bool StillLooks(int streamType, std::vector<uintptr_t>& looks);
+    // Bumped by every change of the chain (a processor in or out, a format).
+    unsigned long m_revision = 0;
+    // What the last still frame was composed with, and where.
+    bool m_stillValid = false;
+    const BYTE* m_stillFrame = nullptr;
+    int m_stillType = -1;
+    unsigned long m_stillRevision = 0;
+    std::vector<uintptr_t> m_stillLooks;
+    long m_stillCompositions = 0;
 };

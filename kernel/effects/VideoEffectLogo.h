@@ -8,9 +8,10 @@
 
 #include "GdiPlus.h"
 #include "IVideoDeal.h"
+#include "StillEffect.h"
 #include "OverlayBlend.h"
 
-class CVideoEffectLogo : public IVideoDeal {
+class CVideoEffectLogo : public IVideoDeal, public IStillEffect {
 public:
     CVideoEffectLogo();
     ~CVideoEffectLogo();
@@ -18,6 +19,9 @@ public:
     bool OnNotifyFrameSize(const VideoFrameFormat& format) override;
     void DealVideo(BYTE* frame, const VideoFrameFormat* format, int streamType) override;
     int GetDealType() override { return VIDEO_DEAL_LOGO; }
+    // The logo changes only with the frame format, which the chain follows
+    // itself; whether it is drawn from the prepared overlay is the rest.
+    uintptr_t StillLook() override { return m_overlayReady ? 1 : 0; }
 
     // Adds the logo to the chain (true) or removes it (false) through
     // "modKernal"; the result is that of the kernel's AddVideoDeal (true on

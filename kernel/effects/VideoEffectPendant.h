@@ -11,8 +11,9 @@
 
 #include "IDataVideoEffectPendant.h"
 #include "IVideoDeal.h"
+#include "StillEffect.h"
 
-class CVideoEffectPendant : public IDataVideoEffectPendant, public IVideoDeal {
+class CVideoEffectPendant : public IDataVideoEffectPendant, public IVideoDeal, public IStillEffect {
 public:
     // One filter.
     struct PendantItem {
@@ -42,6 +43,8 @@ public:
     bool OnNotifyFrameSize(const VideoFrameFormat& format) override;
     void DealVideo(BYTE* frame, const VideoFrameFormat* format, int streamType) override;
     int GetDealType() override { return VIDEO_DEAL_PENDANT; }
+    // The filter chosen is all that decides what it draws.
+    uintptr_t StillLook() override { return reinterpret_cast<uintptr_t>(m_pCurrentItem.load()); }
 
     // The filter of an id, or null (valid until UnInit).
     const PendantItem* FindItem(int id) const;

@@ -9,6 +9,7 @@
 #include "AutoLock.h"
 #include "GdiPlus.h"
 #include "IDataKernal.h"
+#include "KernelModules.h"
 #include "ListFile.h"
 #include "SettingKeys.h"
 #include "ZxLib/ZxLib.h"
@@ -35,7 +36,7 @@ bool ValidType(int type) { return type >= ZXV_RECORD_VIDEO && type <= ZXV_RECORD
 std::mutex g_chainLock;
 int g_chainReferences = 0;
 
-IDataKernal* Kernel() { return static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL)); }
+IDataKernal* Kernel() { return KernelModule<IDataKernal>(); }
 
 bool DeleteFileUtf8(const std::string& path) { return DeleteFileW(Charset::String2WString(path).c_str()) != FALSE; }
 

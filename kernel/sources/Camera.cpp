@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "KernelModules.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -166,7 +167,7 @@ std::string CCamera::DeviceName(int index, int bufferSize) {
 }
 
 IDataVideoMgr* CCamera::VideoMgr() {
-    return static_cast<IDataVideoMgr*>(AfxGetDataManager()->GetData(ZX_MOD_VIDEOMGR));
+    return KernelModule<IDataVideoMgr>();
 }
 
 void CCamera::Notify(bool open) {

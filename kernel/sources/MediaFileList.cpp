@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "KernelModules.h"
 #include "ListFile.h"
 #include "LibWaveOut/LibWaveOut.h"
 #include "ZxLib/ZxLib.h"
@@ -198,7 +199,7 @@ void CMediaFileList::SetState(eMediaFileListPlayState state) {
 }
 
 void CMediaFileList::SwitchVideo(eVideoStreamType type) {
-    if (IDataVideoMgr* mgr = static_cast<IDataVideoMgr*>(AfxGetDataManager()->GetData(ZX_MOD_VIDEOMGR)))
+    if (IDataVideoMgr* mgr = KernelModule<IDataVideoMgr>())
         mgr->OnVideoStreamTypeChange(type);
 }
 

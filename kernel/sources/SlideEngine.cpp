@@ -59,7 +59,8 @@ bool CSlideEngine::Start(int framesPerSecond, int width, int height, ISlideMedia
         m_pendingWidth = width;
         m_pendingHeight = height;
     }
-    m_output.assign(static_cast<size_t>(VideoFrameStride(width, 24)) * height, 0);
+    // The output frame is taken when the show first draws (Output()).
+    std::vector<BYTE>().swap(m_output);
     m_switches.reset(new CSlideSwitchPool());
     m_stopLoaders = false;
     m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -310,8 +311,16 @@ void CSlideEngine::RenderThread() {
     HANDLE events[3] = {m_hStopEvent, m_hResizeEvent, m_hPlayEvent};
     DWORD scheduled = m_clock.load()->Now();
     for (;;) {
-        DWORD r = WaitForMultipleObjects(3, events, FALSE, 5);
+        // Asleep until something happens: the play event stays set while
+        // the show plays, so a stopped or paused show costs nothing (a
+        // short polling wait here woke the thread 200 times a second).
+        DWORD r = WaitForMultipleObjects(3, events, FALSE, INFINITE);
         if (r == WAIT_OBJECT_0) break;
+        if (r == WAIT_FAILED) {
+            // The events are gone: nothing more can be waited for (and an
+            // endless wait must not turn into a busy loop).
+            break;
+        }
         if (r == WAIT_OBJECT_0 + 1) {
             Resize();
             continue;
@@ -332,10 +341,18 @@ void CSlideEngine::RenderThread() {
             RenderStep();
             ++m_stepCount;
         } else {
-            clock->Wait(5);
+            // Until the next step is due, not in short polls.
+            const DWORD rest = scheduled + m_intervalMs - now;
+            clock->Wait(rest < m_intervalMs ? rest : m_intervalMs);
         }
     }
     --m_running;
+}
+
+BYTE* CSlideEngine::Output() {
+    const size_t bytes = static_cast<size_t>(VideoFrameStride(m_width, 24)) * m_height;
+    if (m_output.size() != bytes) m_output.assign(bytes, 0);
+    return m_output.data();
 }
 
 void CSlideEngine::Resize() {
@@ -348,7 +365,7 @@ void CSlideEngine::Resize() {
     if (width == m_width && height == m_height) return;
     m_width = width;
     m_height = height;
-    m_output.assign(static_cast<size_t>(VideoFrameStride(width, 24)) * height, 0);
+    std::vector<BYTE>().swap(m_output);
     // The pictures shown are composed again at the new size; one that no
     // longer decodes leaves the list.
     std::unique_ptr<CSlidePicture>* pictures[] = {&m_current, &m_next};
@@ -364,7 +381,7 @@ void CSlideEngine::Resize() {
         if (*p && shown >= 0 && shown < static_cast<int>((*p)->frames.size())) {
             (*p)->shownIndex = shown;
             (*p)->shownTick = tick;
-            DrawSlideBitmap((*p)->frames[static_cast<size_t>(shown)].bitmap.get(), m_output.data(), m_width, m_height);
+            DrawSlideBitmap((*p)->frames[static_cast<size_t>(shown)].bitmap.get(), Output(), m_width, m_height);
         }
     }
     if (!m_current && m_next) {
@@ -447,7 +464,7 @@ bool CSlideEngine::DrawPicture(CSlidePicture& picture) {
     if (picture.shownIndex < 0) {
         picture.shownIndex = 0;
         picture.shownTick = now;
-        DrawSlideBitmap(picture.frames[0].bitmap.get(), m_output.data(), m_width, m_height);
+        DrawSlideBitmap(picture.frames[0].bitmap.get(), Output(), m_width, m_height);
         return picture.IsStill();
     }
     if (picture.IsStill()) return true;
@@ -456,7 +473,7 @@ bool CSlideEngine::DrawPicture(CSlidePicture& picture) {
     if (shown + 1 >= picture.frames.size()) return true;
     ++picture.shownIndex;
     picture.shownTick = now;
-    DrawSlideBitmap(picture.frames[shown + 1].bitmap.get(), m_output.data(), m_width, m_height);
+    DrawSlideBitmap(picture.frames[shown + 1].bitmap.get(), Output(), m_width, m_height);
     return false;
 }
 
@@ -506,8 +523,9 @@ void CSlideEngine::TransitionStep() {
     header.biPlanes = 1;
     header.biBitCount = 24;
     header.biCompression = BI_RGB;
+    BYTE* output = Output();
     header.biSizeImage = static_cast<DWORD>(m_output.size());
-    int result = m_switch ? m_switch->Step(m_output.data(), header, m_current->Last(), m_next->First())
+    int result = m_switch ? m_switch->Step(output, header, m_current->Last(), m_next->First())
                           : CSlideSwitchBase::kResultNoPicture;
     if (result != CSlideSwitchBase::kResultRunning) MakeCurrent(std::move(m_next));
 }
@@ -570,5 +588,8 @@ void CSlideEngine::RenderStep() {
         int id = m_requestedId.exchange(-1);
         if (id != -1) ShowRequested(id);
     }
-    if (m_out) m_out->OnFrame(m_output.data(), static_cast<int>(m_output.size()));
+    if (m_out) {
+        BYTE* output = Output();
+        m_out->OnFrame(output, static_cast<int>(m_output.size()));
+    }
 }

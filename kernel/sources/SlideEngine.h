@@ -197,7 +197,10 @@ private:
     std::atomic<int> m_running;
     std::atomic<bool> m_resetSchedule;
     int m_width, m_height;
+    // The frame the show draws into, taken at its first use (Output()), so
+    // an engine whose show never plays holds no frame-sized buffer.
     std::vector<BYTE> m_output;
+    BYTE* Output();
     std::unique_ptr<CSlidePicture> m_current;
     std::unique_ptr<CSlidePicture> m_next;
     std::unique_ptr<CSlideSwitchPool> m_switches;

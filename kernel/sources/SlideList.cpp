@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "AutoLock.h"
+#include "KernelModules.h"
 #include "ListFile.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -39,7 +40,8 @@ bool CSlideList::Init(int width, int height) {
     }
     {
         CAutoLock lock(m_frameLock);
-        m_frame.assign(static_cast<size_t>(VideoFrameStride(m_width, 24)) * m_height, 0);
+        m_frameBytes = static_cast<size_t>(VideoFrameStride(m_width, 24)) * m_height;
+        std::vector<BYTE>().swap(m_frame);
     }
     AfxGetDataManager()->AddData(ZX_MOD_SLIDELIST, this);
     m_oEngine.Start(kFramesPerSecond, m_width, m_height, this);
@@ -71,13 +73,18 @@ void CSlideList::StopEngine() { m_oEngine.Stop(); }
 void CSlideList::GetFrame(BYTE* destination, int length) {
     if (!destination || length <= 0) return;
     CAutoLock lock(m_frameLock);
-    size_t n = std::min(static_cast<size_t>(length), m_frame.size());
+    size_t n = std::min(static_cast<size_t>(length), m_frameBytes);
+    if (m_frame.size() < n) {
+        std::memset(destination, 0, n);
+        return;
+    }
     if (n) memcpy(destination, m_frame.data(), n);
 }
 
 void CSlideList::OnFrame(const BYTE* frame, int length) {
     if (!frame || length <= 0) return;
     CAutoLock lock(m_frameLock);
+    if (m_frame.size() != m_frameBytes) m_frame.assign(m_frameBytes, 0);
     size_t n = std::min(static_cast<size_t>(length), m_frame.size());
     if (n) memcpy(m_frame.data(), frame, n);
 }
@@ -108,7 +115,7 @@ void CSlideList::SaveList() {
 }
 
 IDataVideoMgr* CSlideList::VideoMgr() {
-    return static_cast<IDataVideoMgr*>(AfxGetDataManager()->GetData(ZX_MOD_VIDEOMGR));
+    return KernelModule<IDataVideoMgr>();
 }
 
 void CSlideList::LoadList() {

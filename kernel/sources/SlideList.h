@@ -68,7 +68,11 @@ private:
 
     CSlideEngine m_oEngine;
     int m_width, m_height;
+    // The show's newest frame: taken only when the show draws its first
+    // one (a list that never plays keeps no frame-sized buffer); black
+    // until then.
     std::vector<BYTE> m_frame;
+    size_t m_frameBytes = 0;
     CRITICAL_SECTION m_frameLock;
     bool m_listLoaded;
     // The saved list as it was before the first write, kept while it has

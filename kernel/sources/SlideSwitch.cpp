@@ -14,28 +14,43 @@
 
 namespace {
 
-// count pixels of a 32-bit picture row into a 24-bit one: a four-byte copy
-// per pixel (its fourth byte is overwritten by the next pixel), the last
-// pixel by three bytes so nothing past the run is written.
+// count pixels of a picture row into an output row. Short runs (the grid's
+// cells are a few pixels wide) are copied inline: a library call per run
+// cost more than the copy.
 void CopyRun(BYTE* out, const BYTE* src, int count) {
     if (count <= 0) return;
-    for (int i = 0; i + 1 < count; ++i) std::memcpy(out + 3 * i, src + 4 * i, 4);
-    std::memcpy(out + 3 * (count - 1), src + 4 * (count - 1), 3);
+    size_t n = 3 * static_cast<size_t>(count);
+    if (n >= 128) {
+        std::memcpy(out, src, n);
+        return;
+    }
+    for (; n >= 8; n -= 8, out += 8, src += 8) {
+        uint64_t v;
+        std::memcpy(&v, src, 8);
+        std::memcpy(out, &v, 8);
+    }
+    for (; n; --n) *out++ = *src++;
 }
 
-// One output row from the pictures' row y (counted from the top): columns
-// [0, width) take each pixel from "to" when incoming(x), else from "from";
-// each run of pixels from one picture is copied at once.
-template <typename Incoming>
-void ComposeRow(BYTE* out, const BYTE* from, const BYTE* to, int width, Incoming incoming) {
+// One output row from the pictures' rows: the source flips between "from"
+// and "to" at each of the n boundaries (in order, "from" first), and each
+// run of pixels from one picture is copied at once.
+void ComposeRuns(BYTE* out, const BYTE* from, const BYTE* to, int width, const int* bounds, size_t n) {
     int start = 0;
-    while (start < width) {
-        const bool in = incoming(start);
-        int end = start + 1;
-        while (end < width && incoming(end) == in) ++end;
-        CopyRun(out + 3 * start, (in ? to : from) + 4 * start, end - start);
+    bool in = false;
+    for (size_t i = 0; i <= n; ++i) {
+        int end = i < n ? bounds[i] : width;
+        end = end < start ? start : (end > width ? width : end);
+        CopyRun(out + 3 * start, (in ? to : from) + 3 * start, end - start);
         start = end;
+        in = !in;
     }
+}
+
+// Pixels [a, b) of the row from "to", the others from "from".
+void ComposeInterval(BYTE* out, const BYTE* from, const BYTE* to, int width, int a, int b) {
+    const int bounds[2] = {a < 0 ? 0 : a, b};
+    ComposeRuns(out, from, to, width, bounds, 2);
 }
 
 // Output row r (from the first row of the buffer, the bottom of the picture)
@@ -69,20 +84,42 @@ int CSlideSwitchBase::Step(BYTE* output, const BITMAPINFOHEADER& frame, Gdiplus:
     if (static_cast<int>(from->GetWidth()) < width || static_cast<int>(from->GetHeight()) < height ||
         static_cast<int>(to->GetWidth()) < width || static_cast<int>(to->GetHeight()) < height)
         return kResultNoPicture;
-    Gdiplus::Rect rect(0, 0, width, height);
-    Gdiplus::BitmapData fromData, toData;
-    if (from->LockBits(&rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &fromData) != Gdiplus::Ok)
-        return kResultNoPicture;
-    if (to->LockBits(&rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &toData) != Gdiplus::Ok) {
-        from->UnlockBits(&fromData);
-        return kResultNoPicture;
+    // Packed once a transition: its first step, or other bitmaps than the
+    // ones packed.
+    if (m_step == 1 || from != m_packedFrom || to != m_packedTo ||
+        m_from.size() != static_cast<size_t>(width) * 3 * static_cast<size_t>(height)) {
+        m_packedFrom = m_packedTo = nullptr;
+        if (!Pack(from, width, height, m_from) || !Pack(to, width, height, m_to)) return kResultNoPicture;
+        m_packedFrom = from;
+        m_packedTo = to;
     }
-    SlidePictures pictures = {static_cast<const BYTE*>(fromData.Scan0), fromData.Stride,
-                              static_cast<const BYTE*>(toData.Scan0), toData.Stride};
-    int result = StepPixels(output, width, height, pictures);
-    to->UnlockBits(&toData);
-    from->UnlockBits(&fromData);
+    SlidePictures pictures = {m_from.data(), width * 3, m_to.data(), width * 3};
+    const int result = StepPixels(output, width, height, pictures);
+    if (result != kResultRunning) {
+        std::vector<BYTE>().swap(m_from);
+        std::vector<BYTE>().swap(m_to);
+        m_packedFrom = m_packedTo = nullptr;
+    }
     return result;
+}
+
+bool CSlideSwitchBase::Pack(Gdiplus::Bitmap* bitmap, int width, int height, std::vector<BYTE>& pixels) {
+    Gdiplus::Rect rect(0, 0, width, height);
+    Gdiplus::BitmapData data;
+    if (bitmap->LockBits(&rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok) return false;
+    pixels.resize(static_cast<size_t>(width) * 3 * static_cast<size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        const BYTE* in = static_cast<const BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(data.Stride) * y;
+        BYTE* out = pixels.data() + static_cast<size_t>(width) * 3 * static_cast<size_t>(y);
+        // Blue, green and red of each pixel; the alpha byte is dropped.
+        for (int x = 0; x < width; ++x, in += 4, out += 3) {
+            out[0] = in[0];
+            out[1] = in[1];
+            out[2] = in[2];
+        }
+    }
+    bitmap->UnlockBits(&data);
+    return true;
 }
 
 int CSlideSwitchBase::StepPixels(BYTE* output, int width, int height, const SlidePictures& pictures) {
@@ -96,13 +133,15 @@ int CSlideSwitchBase::StepPixels(BYTE* output, int width, int height, const Slid
 void CSlideSwitchLeft::Compose(BYTE* output, int width, int height, const SlidePictures& pictures, float p) {
     const int edge = width - Part(width, p);
     Rows rows(output, width, height, pictures);
-    for (int r = 0; r < height; ++r) ComposeRow(rows.Out(r), rows.From(r), rows.To(r), width, [&](int x) { return x > edge; });
+    // Incoming where x > edge.
+    for (int r = 0; r < height; ++r) ComposeInterval(rows.Out(r), rows.From(r), rows.To(r), width, edge + 1, width);
 }
 
 void CSlideSwitchRight::Compose(BYTE* output, int width, int height, const SlidePictures& pictures, float p) {
     const int k = Part(width, p);
     Rows rows(output, width, height, pictures);
-    for (int r = 0; r < height; ++r) ComposeRow(rows.Out(r), rows.From(r), rows.To(r), width, [&](int x) { return x < k; });
+    // Incoming where x < k.
+    for (int r = 0; r < height; ++r) ComposeInterval(rows.Out(r), rows.From(r), rows.To(r), width, 0, k);
 }
 
 void CSlideSwitchBottom::Compose(BYTE* output, int width, int height, const SlidePictures& pictures, float p) {
@@ -110,7 +149,7 @@ void CSlideSwitchBottom::Compose(BYTE* output, int width, int height, const Slid
     Rows rows(output, width, height, pictures);
     for (int r = 0; r < height; ++r) {
         const bool incoming = r < k;
-        ComposeRow(rows.Out(r), rows.From(r), rows.To(r), width, [&](int) { return incoming; });
+        CopyRun(rows.Out(r), incoming ? rows.To(r) : rows.From(r), width);
     }
 }
 
@@ -119,52 +158,43 @@ void CSlideSwitchTop::Compose(BYTE* output, int width, int height, const SlidePi
     Rows rows(output, width, height, pictures);
     for (int r = 0; r < height; ++r) {
         const bool incoming = r > height - k;
-        ComposeRow(rows.Out(r), rows.From(r), rows.To(r), width, [&](int) { return incoming; });
+        CopyRun(rows.Out(r), incoming ? rows.To(r) : rows.From(r), width);
     }
 }
 
 void CSlideSwitchGradient::Compose(BYTE* output, int width, int height, const SlidePictures& pictures, float p) {
-    // p x incoming + (1 - p) x outgoing, truncated, with the weights in 14-bit
-    // fixed point (16384 in all, so the first and last steps give the
-    // pictures exactly). The rounded weight is off by at most half a unit,
-    // which moves a mix by less than 128 units of 1 / 16384; adding 128
-    // before truncating keeps mixes that are whole numbers whole, and every
-    // other mix of a step k / 30 lies at least 1 / 30 from a whole number.
-    // So the bytes are the truncated exact mix: the single-precision mix's,
-    // or one level above where its rounding fell just short of a whole
-    // number.
-    const int in = static_cast<int>(p * 16384.0f + 0.5f);
-    const int weightIn = in < 0 ? 0 : (in > 16384 ? 16384 : in), weightOut = 16384 - weightIn;
+    // p x incoming + (1 - p) x outgoing, truncated, with the weights in 8-bit
+    // fixed point (256 in all, so the first and last steps give the pictures
+    // exactly, and the middle step the exact half). A rounded weight is off
+    // by at most half a unit, which moves a mix by less than half a level:
+    // the bytes are within one level of the exact mix. Every product and
+    // their sum fit in 16 bits (255 x 256), so eight bytes are mixed per
+    // multiply.
+    const int in = static_cast<int>(p * 256.0f + 0.5f);
+    const int weightIn = in < 0 ? 0 : (in > 256 ? 256 : in), weightOut = 256 - weightIn;
     Rows rows(output, width, height, pictures);
+    const int bytes = 3 * width;
     for (int r = 0; r < height; ++r) {
         BYTE* o = rows.Out(r);
         const BYTE* f = rows.From(r);
         const BYTE* t = rows.To(r);
-        int x = 0;
+        int i = 0;
 #ifdef ZX_SLIDE_SSE2
-        // Four pixels at a time: incoming and outgoing bytes paired in 16-bit
-        // lanes, both weights applied and summed by one multiply-add.
         const __m128i zero = _mm_setzero_si128();
-        const __m128i weights = _mm_set1_epi32(weightOut << 16 | weightIn), half = _mm_set1_epi32(128);
-        for (; x + 5 <= width; x += 4) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 4 * x));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(f + 4 * x));
-            const __m128i alo = _mm_unpacklo_epi8(a, zero), ahi = _mm_unpackhi_epi8(a, zero);
-            const __m128i blo = _mm_unpacklo_epi8(b, zero), bhi = _mm_unpackhi_epi8(b, zero);
-            const __m128i s0 = _mm_srli_epi32(_mm_add_epi32(half, _mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), weights)), 14);
-            const __m128i s1 = _mm_srli_epi32(_mm_add_epi32(half, _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), weights)), 14);
-            const __m128i s2 = _mm_srli_epi32(_mm_add_epi32(half, _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), weights)), 14);
-            const __m128i s3 = _mm_srli_epi32(_mm_add_epi32(half, _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), weights)), 14);
-            alignas(16) uint32_t mixed[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(mixed),
-                            _mm_packus_epi16(_mm_packs_epi32(s0, s1), _mm_packs_epi32(s2, s3)));
-            // Four bytes per pixel; the fifth pixel (there is one) follows.
-            for (int k = 0; k < 4; ++k) std::memcpy(o + 3 * (x + k), &mixed[k], 4);
+        const __m128i wi = _mm_set1_epi16(static_cast<short>(weightIn));
+        const __m128i wo = _mm_set1_epi16(static_cast<short>(weightOut));
+        for (; i + 16 <= bytes; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(f + i));
+            const __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(a, zero), wi),
+                                             _mm_mullo_epi16(_mm_unpacklo_epi8(b, zero), wo));
+            const __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(a, zero), wi),
+                                             _mm_mullo_epi16(_mm_unpackhi_epi8(b, zero), wo));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i),
+                             _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)));
         }
 #endif
-        for (; x < width; ++x)
-            for (int c = 0; c < 3; ++c)
-                o[3 * x + c] = static_cast<BYTE>((t[4 * x + c] * weightIn + f[4 * x + c] * weightOut + 128) >> 14);
+        for (; i < bytes; ++i) o[i] = static_cast<BYTE>((t[i] * weightIn + f[i] * weightOut) >> 8);
     }
 }
 
@@ -174,9 +204,13 @@ void CSlideSwitchCenterRectangle::Compose(BYTE* output, int width, int height, c
     const int left = (width - w) / 2, bottom = (height - h) / 2;
     Rows rows(output, width, height, pictures);
     for (int r = 0; r < height; ++r) {
+        // Incoming inside the open rectangle: bottom < r < bottom + h and
+        // left < x < left + w.
         const bool band = bottom < r && r < bottom + h;
-        ComposeRow(rows.Out(r), rows.From(r), rows.To(r), width,
-                   [&](int x) { return band && left < x && x < left + w; });
+        if (band)
+            ComposeInterval(rows.Out(r), rows.From(r), rows.To(r), width, left + 1, left + w);
+        else
+            CopyRun(rows.Out(r), rows.From(r), width);
     }
 }
 
@@ -186,13 +220,16 @@ void CSlideSwitchGrid::Compose(BYTE* output, int width, int height, const SlideP
     const int ch = height / m_rows > 0 ? height / m_rows : 1;
     const int iw = Part(cw, p), ih = Part(ch, p);
     const int ox = (cw - iw) / 2, oy = (ch - ih) / 2;
-    // Which columns lie inside their cell's square, worked out once a step.
-    m_columnsIn.resize(static_cast<size_t>(width));
+    // Where the columns inside their cell's square begin and end, worked out
+    // once a step.
+    m_columnBounds.clear();
+    bool inside = false;
     for (int x = 0; x < width; ++x) {
         const int cx = x % cw;
-        m_columnsIn[static_cast<size_t>(x)] = ox <= cx && cx <= ox + iw;
+        const bool in = ox <= cx && cx <= ox + iw;
+        if (in != inside) m_columnBounds.push_back(x);
+        inside = in;
     }
-    const std::vector<char>& columns = m_columnsIn;
     Rows rows(output, width, height, pictures);
     for (int r = 0; r < height; ++r) {
         const int cy = r % ch;
@@ -201,8 +238,7 @@ void CSlideSwitchGrid::Compose(BYTE* output, int width, int height, const SlideP
             CopyRun(rows.Out(r), rows.From(r), width);
             continue;
         }
-        ComposeRow(rows.Out(r), rows.From(r), rows.To(r), width,
-                   [&](int x) { return columns[static_cast<size_t>(x)] != 0; });
+        ComposeRuns(rows.Out(r), rows.From(r), rows.To(r), width, m_columnBounds.data(), m_columnBounds.size());
     }
 }
 

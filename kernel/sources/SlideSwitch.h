@@ -20,7 +20,8 @@ enum eSlideSwitchType {
     SLIDE_SWITCH_GRID = 6,
 };
 
-// The two pictures of one step as plain 32-bit ARGB rows, top row first.
+// The two pictures of one step as plain 24-bit rows (blue, green, red), top
+// row first.
 struct SlidePictures {
     const BYTE* from;
     int fromStride;
@@ -52,6 +53,13 @@ public:
     int CurrentStep() const { return m_step; }
 
 protected:
+    // The pictures of the transition under way in 24 bits, packed from the
+    // bitmaps at its first step (not at every step) and let go at its end.
+    std::vector<BYTE> m_from, m_to;
+    const Gdiplus::Bitmap* m_packedFrom = nullptr;
+    const Gdiplus::Bitmap* m_packedTo = nullptr;
+    bool Pack(Gdiplus::Bitmap* bitmap, int width, int height, std::vector<BYTE>& pixels);
+
     // Composes the whole frame at progress p (s / 30 as a float).
     virtual void Compose(BYTE* output, int width, int height, const SlidePictures& pictures, float p) = 0;
 
@@ -118,7 +126,7 @@ protected:
 private:
     int m_columns;
     int m_rows;
-    std::vector<char> m_columnsIn;  // per column: inside its cell's square this step
+    std::vector<int> m_columnBounds;  // the columns where inside and outside the squares alternate, this step
 };
 
 // The seven transitions and the order they are shown in: a pool of those not

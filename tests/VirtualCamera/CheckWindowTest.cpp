@@ -22,6 +22,7 @@
 #include "ShareMem.h"
 #include "TestSupport.h"
 #include "VCamTestSupport.h"
+#include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
 
 namespace {
@@ -270,6 +271,51 @@ TEST(CheckWindow, TheMediaFoundationWayShowsTheWritersPicture) {
     EXPECT_GE(FindItem(way, L"DirectShow (Media Foundation: 64-bit only)"), 0);
 #endif
     EXPECT_EQ(0u, check.Close());
+}
+
+// Whether a static control's text fits its width in the control's font.
+bool TextFits(HWND control) {
+    const std::wstring text = Text(control);
+    RECT r;
+    GetClientRect(control, &r);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx <= r.right - r.left;
+}
+
+// The window in each language, chosen as a user's Windows chooses it (here
+// through ZXVCAM_LANG, which stands in for the display language): its
+// title and labels from that language's table, each label whole.
+TEST(CheckWindow, SpeaksChineseOrEnglishAndEveryLabelFits) {
+    const std::string titleKey = sizeof(void*) == 8 ? "check.title" : "check.title32";
+    for (const wchar_t* lang : {L"zh", L"en"}) {
+        const Lang::Language language = std::wstring(lang) == L"zh" ? Lang::Language::Chinese : Lang::Language::English;
+        const Lang::Table& table = Lang::BuiltIn(language);
+        SetEnvironmentVariableW(L"ZXVCAM_LANG", lang);
+        CheckProcess check;
+        const bool started = check.Start();
+        SetEnvironmentVariableW(L"ZXVCAM_LANG", nullptr);
+        ASSERT_TRUE(started);
+        wchar_t title[128] = {};
+        GetWindowTextW(check.window, title, 128);
+        EXPECT_EQ(std::wstring(title), *table.Find(titleKey));
+        const struct {
+            int id;
+            const char* key;
+        } labels[] = {{camcheck::kIdFormatLabel, "check.format"}, {camcheck::kIdFpsLabel, "check.fps"},
+                      {camcheck::kIdAgeLabel, "check.age"},       {camcheck::kIdStreamLabel, "check.stream"},
+                      {camcheck::kIdProgramLabel, "check.program"}};
+        for (const auto& l : labels) {
+            HWND label = GetDlgItem(check.window, l.id);
+            EXPECT_EQ(Text(label), *table.Find(l.key)) << l.key;
+            EXPECT_TRUE(TextFits(label)) << l.key << " is cut off";
+        }
+        EXPECT_EQ(0u, check.Close());
+    }
 }
 
 }  // namespace

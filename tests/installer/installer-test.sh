@@ -347,6 +347,33 @@ fi
 [ -f "$appdata/ZxVCam/ZxVCam.ini" ] && [ -f "$appdata/ZxVCam/Record/Dat/VideoList.dat" ] \
   && pass "the settings and lists are kept" || fail "the settings or lists are gone"
 
+# --- the other language ----------------------------------------------------------------
+echo "== installed with a Chinese display language, removed with an English one"
+# Wine takes the display language from the locale, and names files through
+# the locale's character set: the Chinese locale is compiled into the work
+# folder (LOCPATH) rather than needed on the machine, where only C.UTF-8 may
+# exist (under a locale glibc lacks, Wine could not name the Chinese
+# shortcuts' files at all).
+locales="$work/locale"
+[ -d "$locales/zh_CN.UTF-8" ] || { mkdir -p "$locales" && localedef -i zh_CN -f UTF-8 "$locales/zh_CN.UTF-8" >/dev/null 2>&1; } \
+  || fail "the Chinese locale could not be compiled"
+LOCPATH="$locales" LC_ALL=zh_CN.UTF-8 wine "$setup" /S
+settle
+menu=$( { find "$drive_c/ProgramData" -type d -path '*Start Menu/Programs/ZxVCam' || true; } | head -n1)
+missing=0
+for link in "ZxVCam.lnk" "检查摄像头.lnk" "检查摄像头 (32 位).lnk" "卸载 ZxVCam.lnk"; do
+  [ -n "$menu" ] && [ -f "$menu/$link" ] || { missing=1; fail "no Start-menu entry '$link' in Chinese"; }
+done
+[ "$missing" = 0 ] && pass "the Start-menu entries are in Chinese"
+LC_ALL=C.UTF-8 wine "$inst_win\\Uninstall.exe" /S
+for _ in $(seq 240); do
+  [ -z "$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZxVCam' DisplayName)" ] && break
+  sleep 0.5
+done
+settle
+[ "$( { find "$drive_c" -path '*Start Menu/Programs/ZxVCam*' || true; } | wc -l)" = 0 ] \
+  && pass "the Chinese entries are gone after an uninstall in English" || fail "Start-menu entries left"
+
 echo "installer: $(stat -c %s "$setup") bytes"
 if [ "$failures" != 0 ]; then
   echo "installer-test: $failures failures"

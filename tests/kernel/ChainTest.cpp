@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "KernelTestSupport.h"
+#include "StillEffect.h"
 #include "TestSupport.h"
 #include "VideoDealChain.h"
 #include "VideoEffectLogo.h"
@@ -99,6 +100,67 @@ TEST(Chain, FormatChangeReachesEveryDealInOrderBeforeTheNextFrame) {
     RecordingDeal late(4);
     chain.AddVideoDeal(&late);
     EXPECT_EQ(late.lastWidth, 320) << "a deal joining later is told the current format";
+}
+
+// An effect that lifts every byte by one, so a picture composed twice shows.
+class LiftingStillDeal : public RecordingDeal, public IStillEffect {
+public:
+    LiftingStillDeal() : RecordingDeal(VIDEO_DEAL_PENDANT) {}
+    void DealVideo(BYTE* frame, const VideoFrameFormat* format, int streamType) override {
+        RecordingDeal::DealVideo(frame, format, streamType);
+        for (DWORD i = 0; i < format->bmiHeader.biSizeImage; ++i) ++frame[i];
+    }
+    uintptr_t StillLook() override { return look; }
+    uintptr_t look = 1;
+};
+
+TEST(Chain, AStillPictureIsComposedOnceUntilTheChainOrALookChangesAndConsumersGetEveryFrame) {
+    CVideoDealChain chain;
+    chain.OnFrameFormat(Format(64, 48));
+    LiftingStillDeal lift;
+    RecordingDeal out(VIDEO_DEAL_OUTPUT), animated(VIDEO_DEAL_BORDER);
+    out.keepFrames = true;
+    ASSERT_TRUE(chain.AddVideoDeal(&lift));
+    ASSERT_TRUE(chain.AddVideoDeal(&out));
+    const int bytes = 64 * 48 * 3;
+    const std::vector<BYTE> picture(bytes, 10);
+    std::vector<BYTE> work(bytes, 0);
+    auto still = [&](bool same) { chain.OnStillFrame(work.data(), bytes, 0, picture.data(), same); };
+    auto shown = [&] {
+        std::lock_guard<std::mutex> g(out.lock);
+        return out.lastFrame.empty() ? -1 : static_cast<int>(out.lastFrame[bytes / 2]);
+    };
+    still(false);
+    for (int i = 0; i < 4; ++i) still(true);
+    EXPECT_EQ(lift.frames, 1) << "composed once";
+    EXPECT_EQ(out.frames, 5) << "the consumers get every frame";
+    EXPECT_EQ(shown(), 11) << "the kept picture, lifted once";
+    EXPECT_EQ(chain.StillCompositions(), 1);
+
+    lift.look = 2;  // another filter chosen
+    still(true);
+    still(true);
+    EXPECT_EQ(lift.frames, 2);
+    EXPECT_EQ(shown(), 11) << "composed again from the picture, not over the kept one";
+
+    still(false);  // the caller says the picture is new
+    EXPECT_EQ(lift.frames, 3);
+
+    chain.OnFrame(work.data(), bytes, 1);  // a source's frame in the same buffer
+    still(true);
+    EXPECT_EQ(lift.frames, 5) << "after another frame the still picture is composed again";
+    EXPECT_EQ(shown(), 11);
+
+    ASSERT_TRUE(chain.AddVideoDeal(&animated));
+    for (int i = 0; i < 3; ++i) still(true);
+    EXPECT_EQ(animated.frames, 3) << "an effect that is not still makes every frame composed";
+    EXPECT_EQ(lift.frames, 8);
+    chain.RemoveVideoDeal(&animated);
+    still(true);
+    still(true);
+    EXPECT_EQ(lift.frames, 9) << "with the chain still again, composed once more and then kept";
+    EXPECT_EQ(shown(), 11);
+    EXPECT_EQ(out.frames, 15);
 }
 
 // A deal that, while the frame runs, asks (through a notification handled

@@ -63,8 +63,8 @@ public:
         POINT tl{rc.left, rc.bottom};
         ClientToScreen(pm->GetPaintWindow(), &tl);
         const int n = m_pOwner->GetCount();
-        int h = (std::min)(m_pOwner->GetDropHeight(), (std::max)(1, n) * m_pOwner->GetItemHeight() + 2);
-        int w = (std::max)(RectWidth(rc), 40);
+        int h = Px(m_pOwner, (std::min)(m_pOwner->GetDropHeight(), (std::max)(1, n) * m_pOwner->GetItemHeight() + 2));
+        int w = (std::max)(RectWidth(rc), Px(m_pOwner, 40));
         MONITORINFO mi{};
         mi.cbSize = sizeof mi;
         GetMonitorInfoW(MonitorFromWindow(pm->GetPaintWindow(), MONITOR_DEFAULTTONEAREST), &mi);
@@ -382,9 +382,10 @@ void CComboUI::PaintStatusImage(Gdiplus::Graphics& g) {
                                       m_sNormalImage);
     if (!drawn) {
         // No pictures: a small arrow at the right end shows it opens.
-        const float cx = static_cast<float>(m_rcItem.right - 12);
+        const float k = static_cast<float>(Px(this, 96)) / 96.0f;
+        const float cx = static_cast<float>(m_rcItem.right) - 12 * k;
         const float cy = static_cast<float>((m_rcItem.top + m_rcItem.bottom) / 2);
-        Gdiplus::PointF pts[3] = {{cx - 4, cy - 2}, {cx + 4, cy - 2}, {cx, cy + 3}};
+        Gdiplus::PointF pts[3] = {{cx - 4 * k, cy - 2 * k}, {cx + 4 * k, cy - 2 * k}, {cx, cy + 3 * k}};
         Gdiplus::SolidBrush b{Gdiplus::Color(IsEnabled() ? 0xFF505050 : 0xFFA0A0A0)};
         g.FillPolygon(&b, pts, 3);
     }
@@ -393,7 +394,7 @@ void CComboUI::PaintStatusImage(Gdiplus::Graphics& g) {
 void CComboUI::PaintText(Gdiplus::Graphics& g) {
     std::string text = GetText();
     if (text.empty()) return;
-    RECT rc = RectDeflate(m_rcItem, m_rcTextPadding);
+    RECT rc = RectDeflate(m_rcItem, Px(this, m_rcTextPadding));
     DWORD c = IsEnabled() ? (m_dwTextColor ? m_dwTextColor : 0xFF000000) : 0xFFA7A6AA;
     CRenderEngine::DrawText(g, m_pManager, rc, text, c, m_sFont, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_END_ELLIPSIS);
 }

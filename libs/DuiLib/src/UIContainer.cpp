@@ -5,6 +5,7 @@
 
 #include "DuiLib/UIManager.h"
 #include "DuiLib/UIRender.h"
+#include "UIInternal.h"
 
 namespace DuiLib {
 
@@ -22,6 +23,12 @@ void* CScrollBarUI::GetInterface(const std::string& name) {
     if (name == "ScrollBar") return this;
     return CControlUI::GetInterface(name);
 }
+
+int CScrollBarUI::GetThickness() const {
+    return Px(this, static_cast<int>(m_bHorizontal ? m_cxyFixed.cy : m_cxyFixed.cx));
+}
+
+int CScrollBarUI::GetLineSize() const { return m_nLinePx > 0 ? m_nLinePx : Px(this, m_nLineSize); }
 
 void CScrollBarUI::SetHorizontal(bool b) {
     m_bHorizontal = b;
@@ -55,7 +62,7 @@ void CScrollBarUI::UpdateThumb() {
     // The thumb is to the track as the view is to the whole content.
     const int view = track;
     int thumb = m_nRange > 0 ? static_cast<int>(static_cast<long long>(track) * view / (view + m_nRange)) : track;
-    thumb = (std::max)((std::min)(20, track), thumb);
+    thumb = (std::max)((std::min)(Px(this, 20), track), thumb);
     LONG at = start;
     if (m_nRange > 0) at += static_cast<LONG>(static_cast<long long>(track - thumb) * m_nScrollPos / m_nRange);
     m_rcThumb = m_bHorizontal ? RECT{at, m_rcItem.top, at + thumb, m_rcItem.bottom}
@@ -332,7 +339,7 @@ void CContainerUI::EnsureVisible(CControlUI* p) {
 }
 
 RECT CContainerUI::GetClientRect() const {
-    RECT rc = RectDeflate(m_rcItem, m_rcInset);
+    RECT rc = RectDeflate(m_rcItem, Px(this, m_rcInset));
     if (m_pVerticalScrollBar && m_pVerticalScrollBar->IsVisible()) rc.right -= m_pVerticalScrollBar->GetThickness();
     if (m_pHorizontalScrollBar && m_pHorizontalScrollBar->IsVisible())
         rc.bottom -= m_pHorizontalScrollBar->GetThickness();
@@ -344,14 +351,14 @@ RECT CContainerUI::GetClientRect() const {
 void CContainerUI::SetFloatPos(int index) {
     CControlUI* p = GetItemAt(index);
     if (!p || !p->IsFloat()) return;
-    RECT f = p->GetFloatPos();
+    RECT f = Px(this, p->GetFloatPos());
     RECT rc{m_rcItem.left + f.left, m_rcItem.top + f.top, m_rcItem.left + f.right, m_rcItem.top + f.bottom};
     p->SetPos(rc);
 }
 
 void CContainerUI::ProcessScrollBar(RECT rc, int cyRequired) {
     if (!m_pVerticalScrollBar) return;
-    RECT client = RectDeflate(rc, m_rcInset);
+    RECT client = RectDeflate(rc, Px(this, m_rcInset));
     const int view = RectHeight(client);
     FitBar(m_pVerticalScrollBar, cyRequired > view, cyRequired, view);
     if (cyRequired > view) {
@@ -365,14 +372,14 @@ SIZE CContainerUI::LayoutChildren(const RECT& area, POINT) {
         CControlUI* p = m_items[static_cast<size_t>(i)];
         if (!p->IsVisible()) continue;
         if (p->IsFloat()) SetFloatPos(i);
-        else p->SetPos(RectDeflate(area, p->GetPadding()));
+        else p->SetPos(RectDeflate(area, Px(this, p->GetPadding())));
     }
     return SIZE{0, 0};
 }
 
 void CContainerUI::LayoutWithScrollBars(RECT rc) {
     CControlUI::SetPos(rc);
-    const RECT inner = RectDeflate(m_rcItem, m_rcInset);
+    const RECT inner = RectDeflate(m_rcItem, Px(this, m_rcInset));
     CScrollBarUI* vbar = m_pVerticalScrollBar;
     CScrollBarUI* hbar = m_pHorizontalScrollBar;
     // A bar that is needed takes room from the view, which may make the
@@ -568,23 +575,30 @@ struct Axis {
 SIZE CContainerUI::LayoutLine(const RECT& area, POINT scroll, bool bVertical) {
     const Axis ax{bVertical};
     const SIZE avail{RectWidth(area), RectHeight(area)};
+    const SIZE availUnits{Unpx(this, avail.cx), Unpx(this, avail.cy)};
     const int mainLen = ax.Main(avail), crossLen = ax.Cross(avail);
-    // What the children of a fixed size take; the rest is shared by those
-    // that ask for none.
-    int fixed = 0, nAdjust = 0, nVisible = 0;
+    // Children of a fixed size, paddings and the gaps between children are
+    // lengths in 96-DPI units; the rest is shared, in pixels, by the
+    // children that ask for no size. Every fixed edge is the scaled sum of
+    // the fixed lengths before it (plus the shared pixels before it), so a
+    // fixed child's width may differ by a pixel from its scaled width but
+    // neighbours always meet and the line ends where it ends unscaled.
+    int fixedUnits = 0, nAdjust = 0, nVisible = 0;
     for (CControlUI* p : m_items) {
         if (!p->IsVisible() || p->IsFloat()) continue;
         ++nVisible;
-        const LONG own = ax.Main(p->EstimateSize(avail));
+        const LONG own = ax.Main(p->EstimateSize(availUnits));
         const RECT pad = p->GetPadding();
         if (own == 0) ++nAdjust;
-        else fixed += (std::max)(ax.MinMain(p), (std::min)(static_cast<int>(own), ax.MaxMain(p)));
-        fixed += ax.Lead(pad) + ax.Trail(pad);
+        else fixedUnits += (std::max)(ax.MinMain(p), (std::min)(static_cast<int>(own), ax.MaxMain(p)));
+        fixedUnits += ax.Lead(pad) + ax.Trail(pad);
     }
-    if (nVisible > 1) fixed += (nVisible - 1) * m_iChildPadding;
-    int remainLeft = mainLen - fixed, adjustLeft = nAdjust;
+    if (nVisible > 1) fixedUnits += (nVisible - 1) * m_iChildPadding;
+    int remainLeft = mainLen - Px(this, fixedUnits), adjustLeft = nAdjust;
     const LONG start = ax.Lead(area) - ax.Main(scroll);
-    LONG pos = start;
+    int units = 0;      // fixed lengths passed so far
+    LONG shared = 0;    // pixels given to sharing children so far
+    auto at = [&] { return start + Px(this, units) + shared; };
     int crossNeed = 0;
     bool first = true;
     for (size_t i = 0; i < m_items.size(); ++i) {
@@ -594,20 +608,30 @@ SIZE CContainerUI::LayoutLine(const RECT& area, POINT scroll, bool bVertical) {
             SetFloatPos(static_cast<int>(i));
             continue;
         }
-        if (!first) pos += m_iChildPadding;
+        if (!first) units += m_iChildPadding;
         first = false;
         const RECT pad = p->GetPadding();
-        const SIZE sz = p->EstimateSize(avail);
-        const int m = ShareOrOwn(ax.Main(sz), remainLeft, adjustLeft, ax.MinMain(p), ax.MaxMain(p));
-        int c = ax.Cross(sz) == 0 ? crossLen - ax.CrossLead(pad) - ax.CrossTrail(pad) : ax.Cross(sz);
-        c = (std::max)(ax.MinCross(p), (std::min)(c, ax.MaxCross(p)));
-        pos += ax.Lead(pad);
-        const LONG crossPos = ax.CrossLead(area) - ax.Cross(scroll) + ax.CrossLead(pad);
-        p->SetPos(ax.Make(pos, crossPos, m, c));
-        pos += m + ax.Trail(pad);
-        crossNeed = (std::max)(crossNeed, static_cast<int>(ax.CrossLead(pad) + c + ax.CrossTrail(pad)));
+        const SIZE sz = p->EstimateSize(availUnits);
+        units += ax.Lead(pad);
+        const LONG lead = at();
+        int m;
+        if (ax.Main(sz) == 0) {
+            m = ShareOrOwn(0, remainLeft, adjustLeft, Px(this, ax.MinMain(p)), Px(this, ax.MaxMain(p)));
+            shared += m;
+        } else {
+            units += (std::max)(ax.MinMain(p), (std::min)(static_cast<int>(ax.Main(sz)), ax.MaxMain(p)));
+            m = static_cast<int>(at() - lead);
+        }
+        const int padLead = Px(this, static_cast<int>(ax.CrossLead(pad)));
+        const int padTrail = Px(this, static_cast<int>(ax.CrossTrail(pad)));
+        int c = ax.Cross(sz) == 0 ? crossLen - padLead - padTrail : Px(this, static_cast<int>(ax.Cross(sz)));
+        c = (std::max)(Px(this, ax.MinCross(p)), (std::min)(c, Px(this, ax.MaxCross(p))));
+        const LONG crossPos = ax.CrossLead(area) - ax.Cross(scroll) + padLead;
+        p->SetPos(ax.Make(lead, crossPos, m, c));
+        units += ax.Trail(pad);
+        crossNeed = (std::max)(crossNeed, padLead + c + padTrail);
     }
-    return ax.MakeSize(pos - start, crossNeed);
+    return ax.MakeSize(at() - start, crossNeed);
 }
 
 // ----------------------------------------------------------- vertical layout
@@ -696,12 +720,12 @@ bool CTabLayoutUI::SelectItem(CControlUI* p) { return SelectItem(GetItemIndex(p)
 
 void CTabLayoutUI::SetPos(RECT rc) {
     CControlUI::SetPos(rc);
-    RECT client = RectDeflate(rc, m_rcInset);
+    RECT client = RectDeflate(rc, Px(this, m_rcInset));
     for (int i = 0; i < GetCount(); ++i) {
         CControlUI* p = m_items[static_cast<size_t>(i)];
         if (i != m_iCurSel || !p->IsVisible()) continue;
         if (p->IsFloat()) SetFloatPos(i);
-        else p->SetPos(RectDeflate(client, p->GetPadding()));
+        else p->SetPos(RectDeflate(client, Px(this, p->GetPadding())));
     }
 }
 
@@ -740,25 +764,27 @@ void CTileLayoutUI::SetPos(RECT rc) { LayoutWithScrollBars(rc); }
 
 SIZE CTileLayoutUI::LayoutChildren(const RECT& area, POINT scroll) {
     const int areaW = RectWidth(area);
+    // Cells are placed at scaled multiples of the cell and gap lengths, so
+    // the grid keeps its pitch at every scale.
+    const int gap = Px(this, m_iChildPadding);
+    const int itemW = Px(this, static_cast<int>(m_szItem.cx));
     // A fixed number of columns of a fixed width may be wider than the
     // view (it then scrolls sideways); a width alone fits as many as it can.
     int cols = m_nColumns;
-    if (m_szItem.cx > 0 && m_nColumns <= 0)
-        cols = (std::max)(1, (areaW + m_iChildPadding) / (static_cast<int>(m_szItem.cx) + m_iChildPadding));
+    if (m_szItem.cx > 0 && m_nColumns <= 0) cols = (std::max)(1, (areaW + gap) / (itemW + gap));
     if (cols <= 0) cols = 1;
-    const int cellW = m_szItem.cx > 0 ? static_cast<int>(m_szItem.cx)
-                                      : (std::max)(0, (areaW - (cols - 1) * m_iChildPadding) / cols);
-    int cellH = static_cast<int>(m_szItem.cy);
+    const int cellW = m_szItem.cx > 0 ? itemW : (std::max)(0, (areaW - (cols - 1) * gap) / cols);
+    int cellH = Px(this, static_cast<int>(m_szItem.cy));
     if (cellH <= 0) {
         for (CControlUI* p : m_items)
             if (p->IsVisible() && !p->IsFloat())
-                cellH = (std::max)(cellH, static_cast<int>(p->GetFixedHeight() + p->GetPadding().top +
-                                                           p->GetPadding().bottom));
+                cellH = (std::max)(cellH, Px(this, static_cast<int>(p->GetFixedHeight() + p->GetPadding().top +
+                                                                    p->GetPadding().bottom)));
         if (cellH <= 0) cellH = cellW;
     }
     m_nActualColumns = cols;
-    if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetLineSize(cellH + m_iChildPadding);
-    if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetLineSize(cellW + m_iChildPadding);
+    if (m_pVerticalScrollBar) m_pVerticalScrollBar->SetLinePixels(cellH + gap);
+    if (m_pHorizontalScrollBar) m_pHorizontalScrollBar->SetLinePixels(cellW + gap);
     int n = 0;
     for (size_t i = 0; i < m_items.size(); ++i) {
         CControlUI* p = m_items[i];
@@ -768,10 +794,10 @@ SIZE CTileLayoutUI::LayoutChildren(const RECT& area, POINT scroll) {
             continue;
         }
         const int col = n % cols, row = n / cols;
-        const int x = area.left - scroll.x + col * (cellW + m_iChildPadding);
-        const int y = area.top - scroll.y + row * (cellH + m_iChildPadding);
-        RECT pad = p->GetPadding();
-        SIZE sz = p->EstimateSize(SIZE{cellW, cellH});
+        const int x = area.left - scroll.x + col * (cellW + gap);
+        const int y = area.top - scroll.y + row * (cellH + gap);
+        const RECT pad = Px(this, p->GetPadding());
+        const SIZE sz = Px(this, p->EstimateSize(SIZE{Unpx(this, cellW), Unpx(this, cellH)}));
         int w = sz.cx > 0 ? (std::min)(static_cast<int>(sz.cx), cellW) : cellW - pad.left - pad.right;
         int h = sz.cy > 0 ? (std::min)(static_cast<int>(sz.cy), cellH) : cellH - pad.top - pad.bottom;
         p->SetPos(RECT{x + pad.left, y + pad.top, x + pad.left + w, y + pad.top + h});
@@ -779,8 +805,8 @@ SIZE CTileLayoutUI::LayoutChildren(const RECT& area, POINT scroll) {
     }
     const int rows = (n + cols - 1) / cols;
     const int usedCols = (std::min)(n, cols);
-    return SIZE{usedCols > 0 ? usedCols * cellW + (usedCols - 1) * m_iChildPadding : 0,
-                rows > 0 ? rows * cellH + (rows - 1) * m_iChildPadding : 0};
+    return SIZE{usedCols > 0 ? usedCols * cellW + (usedCols - 1) * gap : 0,
+                rows > 0 ? rows * cellH + (rows - 1) * gap : 0};
 }
 
 bool CTileLayoutUI::SetAttribute(const std::string& name, const std::string& value) {

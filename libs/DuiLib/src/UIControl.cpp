@@ -32,6 +32,10 @@ void CControlUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool
     if (bInit && pManager) DoInit();
 }
 
+int CControlUI::Scaled(int v) const { return Px(this, v); }
+RECT CControlUI::Scaled(const RECT& r) const { return Px(this, r); }
+int CControlUI::Unscaled(int px) const { return Unpx(this, px); }
+
 void CControlUI::SetPos(RECT rc) {
     if (rc.right < rc.left) rc.right = rc.left;
     if (rc.bottom < rc.top) rc.bottom = rc.top;
@@ -325,7 +329,8 @@ void CControlUI::PaintText(Gdiplus::Graphics&) {}
 
 void CControlUI::PaintBorder(Gdiplus::Graphics& g) {
     DWORD color = (m_bFocused && m_dwFocusBorderColor) ? m_dwFocusBorderColor : m_dwBorderColor;
-    if (m_nBorderSize > 0 && color) CRenderEngine::DrawBorder(g, m_rcItem, m_nBorderSize, color, m_cxyBorderRound);
+    if (m_nBorderSize > 0 && color)
+        CRenderEngine::DrawBorder(g, m_rcItem, Px(this, m_nBorderSize), color, Px(this, m_cxyBorderRound));
 }
 
 bool CControlUI::DrawImage(Gdiplus::Graphics& g, const std::string& image, const std::string& modify) {

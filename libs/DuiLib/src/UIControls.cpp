@@ -27,8 +27,10 @@ void* CLabelUI::GetInterface(const std::string& name) {
 }
 
 int CLabelUI::MeasureTextWidth() {
+    // Measured in pixels at the window's scale, given in 96-DPI units like
+    // every other width (rounded up, so it fits once scaled again).
     SIZE sz = CRenderEngine::MeasureText(m_pManager, m_sText, m_sFont);
-    return sz.cx + m_rcTextPadding.left + m_rcTextPadding.right + (m_bShowShadow ? m_ptShadowOffset.x : 0);
+    return Unpx(this, sz.cx) + m_rcTextPadding.left + m_rcTextPadding.right + (m_bShowShadow ? m_ptShadowOffset.x : 0);
 }
 
 SIZE CLabelUI::EstimateSize(SIZE szAvailable) {
@@ -96,10 +98,10 @@ bool CLabelUI::SetAttribute(const std::string& name, const std::string& value) {
 void CLabelUI::PaintTextWith(Gdiplus::Graphics& g, DWORD color) {
     if (m_sText.empty()) return;
     if (color == 0) color = 0xFF000000;
-    RECT rc = RectDeflate(m_rcItem, m_rcTextPadding);
+    RECT rc = RectDeflate(m_rcItem, Px(this, m_rcTextPadding));
     if (m_bShowShadow) {
-        RECT rs{rc.left + m_ptShadowOffset.x, rc.top + m_ptShadowOffset.y, rc.right + m_ptShadowOffset.x,
-                rc.bottom + m_ptShadowOffset.y};
+        const int dx = Px(this, static_cast<int>(m_ptShadowOffset.x)), dy = Px(this, static_cast<int>(m_ptShadowOffset.y));
+        RECT rs{rc.left + dx, rc.top + dy, rc.right + dx, rc.bottom + dy};
         CRenderEngine::DrawText(g, m_pManager, rs, m_sText, m_dwShadowColor, m_sFont, m_uTextStyle);
     }
     CRenderEngine::DrawText(g, m_pManager, rc, m_sText, color, m_sFont, m_uTextStyle);
@@ -392,6 +394,7 @@ void* CSliderUI::GetInterface(const std::string& name) {
 }
 
 RECT CSliderUI::GetThumbRect() const {
+    const SIZE m_szThumb = Px(this, this->m_szThumb);
     const int range = m_nMax - m_nMin;
     const double frac = range > 0 ? static_cast<double>(m_nValue - m_nMin) / range : 0.0;
     if (m_bHorizontal) {
@@ -407,6 +410,7 @@ RECT CSliderUI::GetThumbRect() const {
 }
 
 int CSliderUI::ValueAt(POINT pt) const {
+    const SIZE m_szThumb = Px(this, this->m_szThumb);
     const int range = m_nMax - m_nMin;
     double frac;
     if (m_bHorizontal) {

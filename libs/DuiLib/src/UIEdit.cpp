@@ -60,10 +60,10 @@ public:
     }
 
     RECT EditRect() const {
-        RECT rc = RectDeflate(m_pOwner->GetPos(), m_pOwner->GetTextPadding());
+        RECT rc = RectDeflate(m_pOwner->GetPos(), Px(m_pOwner, m_pOwner->GetTextPadding()));
         CPaintManagerUI* pm = m_pOwner->GetManager();
         TFontInfo* f = pm ? pm->GetFontInfo(m_pOwner->GetFont()) : nullptr;
-        int h = (f ? f->size : 12) + 6;
+        int h = Px(m_pOwner, (f ? f->size : 12) + 6);
         if (RectHeight(rc) > h) {
             rc.top += (RectHeight(rc) - h) / 2;
             rc.bottom = rc.top + h;

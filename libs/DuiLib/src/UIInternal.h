@@ -9,8 +9,31 @@
 #include <string>
 
 #include "DuiLib/UIControl.h"
+#include "DuiLib/UIManager.h"
 
 namespace DuiLib {
+
+// Lengths of the skin and of the program's code are in 96-DPI units; these
+// give them in pixels of the window the control is in (unchanged while it
+// is in none).
+inline int Px(const CControlUI* c, int v) {
+    const CPaintManagerUI* pm = c ? c->GetManager() : nullptr;
+    return pm ? pm->Scale(v) : v;
+}
+inline SIZE Px(const CControlUI* c, SIZE s) {
+    const CPaintManagerUI* pm = c ? c->GetManager() : nullptr;
+    return pm ? pm->Scale(s) : s;
+}
+// A rectangle of lengths (an inset, a padding, a float position) in pixels:
+// each edge scaled on its own.
+inline RECT Px(const CControlUI* c, const RECT& r) {
+    const CPaintManagerUI* pm = c ? c->GetManager() : nullptr;
+    return pm ? pm->Scale(r) : r;
+}
+inline int Unpx(const CControlUI* c, int px) {
+    const CPaintManagerUI* pm = c ? c->GetManager() : nullptr;
+    return pm ? pm->Unscale(px) : px;
+}
 
 // Runs the thread's messages while running() holds. stopOn (may be empty)
 // sees each message first; true ends the loop with that message used up.

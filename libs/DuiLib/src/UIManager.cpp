@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <mutex>
 #include <set>
 
 #include "DuiLib/UIBase.h"
@@ -36,6 +37,44 @@ CControlUI* CALLBACK CollectFocusable(CControlUI* p, void* data) {
     return nullptr;
 }
 
+// Builds the GDI+ font and its GDI twin of info at px pixels: the face
+// asked for first, then faces that carry Chinese text on Windows and on the
+// test machine, then any sans-serif face.
+void BuildFont(const TFontInfo& info, int px, std::unique_ptr<Gdiplus::Font>& out, HFONT& hOut) {
+    INT style = Gdiplus::FontStyleRegular;
+    if (info.bold) style |= Gdiplus::FontStyleBold;
+    if (info.italic) style |= Gdiplus::FontStyleItalic;
+    if (info.underline) style |= Gdiplus::FontStyleUnderline;
+    const char* fallbacks[] = {"Microsoft YaHei", "WenQuanYi Micro Hei", "SimSun", "Tahoma", "Arial"};
+    std::vector<std::string> faces{info.face};
+    for (const char* f : fallbacks) faces.emplace_back(f);
+    for (const auto& f : faces) {
+        if (f.empty()) continue;
+        Gdiplus::FontFamily family(ToW(f).c_str());
+        if (family.GetLastStatus() != Gdiplus::Ok || !family.IsAvailable()) continue;
+        std::unique_ptr<Gdiplus::Font> font(
+            new Gdiplus::Font(&family, static_cast<float>(px), style, Gdiplus::UnitPixel));
+        if (font->GetLastStatus() != Gdiplus::Ok) continue;
+        if (f != info.face) {
+            static std::set<std::string>* warned = new std::set<std::string>;
+            if (warned->insert(info.face).second)
+                DuiLog(2, "CPaintManagerUI", "font face '%s' not found, using '%s'", info.face.c_str(), f.c_str());
+        }
+        out = std::move(font);
+        hOut = CreateFontW(-px, 0, 0, 0, info.bold ? FW_BOLD : FW_NORMAL, info.italic, info.underline, FALSE,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                           DEFAULT_PITCH, ToW(f).c_str());
+        return;
+    }
+    std::unique_ptr<Gdiplus::Font> font(new Gdiplus::Font(Gdiplus::FontFamily::GenericSansSerif(),
+                                                          static_cast<float>(px), style, Gdiplus::UnitPixel));
+    if (font->GetLastStatus() == Gdiplus::Ok) out = std::move(font);
+    else DuiLog(2, "CPaintManagerUI", "no font at all for '%s' (is GDI+ started?)", info.face.c_str());
+    hOut = CreateFontW(-px, 0, 0, 0, info.bold ? FW_BOLD : FW_NORMAL, info.italic, info.underline, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH,
+                       nullptr);
+}
+
 std::shared_ptr<TFontInfo> MakeFont(const std::string& face, int size, bool bold, bool underline, bool italic) {
     auto info = std::make_shared<TFontInfo>();
     info->face = face;
@@ -43,47 +82,27 @@ std::shared_ptr<TFontInfo> MakeFont(const std::string& face, int size, bool bold
     info->bold = bold;
     info->underline = underline;
     info->italic = italic;
-    INT style = Gdiplus::FontStyleRegular;
-    if (bold) style |= Gdiplus::FontStyleBold;
-    if (italic) style |= Gdiplus::FontStyleItalic;
-    if (underline) style |= Gdiplus::FontStyleUnderline;
-    // The face asked for first, then faces that carry Chinese text on
-    // Windows and on the test machine, then any sans-serif face.
-    const char* fallbacks[] = {"Microsoft YaHei", "WenQuanYi Micro Hei", "SimSun", "Tahoma", "Arial"};
-    std::vector<std::string> faces{face};
-    for (const char* f : fallbacks) faces.emplace_back(f);
-    for (const auto& f : faces) {
-        if (f.empty()) continue;
-        Gdiplus::FontFamily family(ToW(f).c_str());
-        if (family.GetLastStatus() != Gdiplus::Ok || !family.IsAvailable()) continue;
-        std::unique_ptr<Gdiplus::Font> font(
-            new Gdiplus::Font(&family, static_cast<float>(info->size), style, Gdiplus::UnitPixel));
-        if (font->GetLastStatus() != Gdiplus::Ok) continue;
-        if (f != face) {
-            static std::set<std::string>* warned = new std::set<std::string>;
-            if (warned->insert(face).second)
-                DuiLog(2, "CPaintManagerUI", "font face '%s' not found, using '%s'", face.c_str(), f.c_str());
-        }
-        info->font = std::move(font);
-        info->hFont = CreateFontW(-info->size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, underline, FALSE,
-                                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                                  DEFAULT_PITCH, ToW(f).c_str());
-        return info;
-    }
-    std::unique_ptr<Gdiplus::Font> font(new Gdiplus::Font(Gdiplus::FontFamily::GenericSansSerif(),
-                                                          static_cast<float>(info->size), style, Gdiplus::UnitPixel));
-    if (font->GetLastStatus() == Gdiplus::Ok) info->font = std::move(font);
-    else DuiLog(2, "CPaintManagerUI", "no font at all for '%s' (is GDI+ started?)", face.c_str());
-    info->hFont = CreateFontW(-info->size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, underline, FALSE,
-                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                              DEFAULT_PITCH, nullptr);
+    BuildFont(*info, info->size, info->font, info->hFont);
     return info;
+}
+
+// The font of info for a window of the given DPI.
+const TFontInfo::TScaled* FontAt(TFontInfo* info, int dpi) {
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
+    auto it = info->scaled.find(dpi);
+    if (it != info->scaled.end()) return &it->second;
+    TFontInfo::TScaled& s = info->scaled[dpi];
+    BuildFont(*info, MulDiv(info->size, dpi, 96), s.font, s.hFont);
+    return &s;
 }
 
 }  // namespace
 
 TFontInfo::~TFontInfo() {
     if (hFont) DeleteObject(hFont);
+    for (auto& kv : scaled)
+        if (kv.second.hFont) DeleteObject(kv.second.hFont);
 }
 
 std::vector<CPaintManagerUI*>& CPaintManagerUI::Managers() {
@@ -144,6 +163,7 @@ void CPaintManagerUI::Init(HWND hWnd) {
     if (m_hDcPaint && m_hWndPaint) ReleaseDC(m_hWndPaint, m_hDcPaint);
     m_hWndPaint = hWnd;
     m_hDcPaint = GetDC(hWnd);
+    m_dpi = DpiOfWindow(hWnd);
     m_bRegionSet = false;
     ApplyRoundCorner();
     auto& all = Managers();
@@ -159,7 +179,39 @@ void CPaintManagerUI::SetResourcePath(const std::string& path) {
 void CPaintManagerUI::SetInitSize(int cx, int cy) {
     m_szInit = SIZE{cx, cy};
     if (m_hWndPaint && cx > 0 && cy > 0)
-        SetWindowPos(m_hWndPaint, nullptr, 0, 0, cx, cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+        SetWindowPos(m_hWndPaint, nullptr, 0, 0, Scale(cx), Scale(cy), SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+int CPaintManagerUI::DpiOfWindow(HWND hWnd) {
+    // Looked up at run time: Windows before 10 (1607) has no per-window DPI.
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = 0;
+    if (hWnd && getDpiForWindow) dpi = getDpiForWindow(hWnd);
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi >= 48 && dpi <= 960 ? static_cast<int>(dpi) : 96;
+}
+
+void CPaintManagerUI::SetDpi(int dpi) {
+    if (dpi < 48 || dpi > 960 || dpi == m_dpi) return;
+    m_dpi = dpi;
+    // Native edit boxes take the font of the new size when they open next;
+    // one open now is closed (its text is kept).
+    if (m_pFocus && m_pFocus->GetInterface("Edit")) SetFocus(nullptr);
+    ApplyRoundCorner();
+    if (m_pRoot) m_pRoot->NeedUpdate();
+    m_bUpdateNeeded = true;
+    if (m_hWndPaint) Invalidate(RECT{0, 0, 32767, 32767});
+}
+
+RECT CPaintManagerUI::Scale(const RECT& r) const {
+    return RECT{Scale(static_cast<int>(r.left)), Scale(static_cast<int>(r.top)), Scale(static_cast<int>(r.right)),
+                Scale(static_cast<int>(r.bottom))};
 }
 
 void CPaintManagerUI::SetRoundCorner(int cx, int cy) {
@@ -181,7 +233,8 @@ void CPaintManagerUI::ApplyRoundCorner() {
     }
     RECT rc;
     GetWindowRect(m_hWndPaint, &rc);
-    HRGN rgn = CreateRoundRectRgn(0, 0, RectWidth(rc) + 1, RectHeight(rc) + 1, m_szRound.cx, m_szRound.cy);
+    const SIZE round = Scale(m_szRound);
+    HRGN rgn = CreateRoundRectRgn(0, 0, RectWidth(rc) + 1, RectHeight(rc) + 1, round.cx, round.cy);
     if (!rgn) return;
     // The system owns the region once it is set.
     if (SetWindowRgn(m_hWndPaint, rgn, TRUE)) m_bRegionSet = true;
@@ -194,7 +247,8 @@ void CPaintManagerUI::ClearRoundCorners(const RECT& rcPaint) {
     if (m_szRound.cx <= 0 || m_szRound.cy <= 0 || !m_pBackBits) return;
     if (m_hWndPaint && IsZoomed(m_hWndPaint)) return;
     const int cx = m_szBack.cx, cy = m_szBack.cy;
-    const double rx = m_szRound.cx / 2.0, ry = m_szRound.cy / 2.0;
+    const SIZE round = Scale(m_szRound);
+    const double rx = round.cx / 2.0, ry = round.cy / 2.0;
     const int nx = (std::min)(cx / 2, static_cast<int>(rx + 1)), ny = (std::min)(cy / 2, static_cast<int>(ry + 1));
     DWORD* bits = reinterpret_cast<DWORD*>(m_pBackBits);
     GdiFlush();
@@ -705,12 +759,14 @@ TFontInfo* CPaintManagerUI::GetFontInfo(const std::string& name) const {
 
 Gdiplus::Font* CPaintManagerUI::GetFont(const std::string& name) const {
     TFontInfo* f = GetFontInfo(name);
-    return f ? f->font.get() : nullptr;
+    if (!f) return nullptr;
+    return m_dpi == 96 ? f->font.get() : FontAt(f, m_dpi)->font.get();
 }
 
 HFONT CPaintManagerUI::GetHFont(const std::string& name) const {
     TFontInfo* f = GetFontInfo(name);
-    return f ? f->hFont : nullptr;
+    if (!f) return nullptr;
+    return m_dpi == 96 ? f->hFont : FontAt(f, m_dpi)->hFont;
 }
 
 void CPaintManagerUI::AddDefaultAttributeList(const std::string& cls, const std::string& attributes) {
@@ -749,6 +805,53 @@ TImageInfo* CPaintManagerUI::GetImage(const std::string& name) {
     if (missing->insert(name).second)
         DuiLog(2, "CPaintManagerUI", "picture '%s' not found (skin %s)", name.c_str(), m_skinFile.c_str());
     return nullptr;
+}
+
+TImageInfo* CPaintManagerUI::GetScaledImage(const std::string& name, int* pScale) {
+    if (pScale) *pScale = 100;
+    const size_t dot = name.find_last_of('.');
+    const size_t slash = name.find_last_of("\\/");
+    if (m_dpi <= 96 || dot == std::string::npos || (slash != std::string::npos && dot < slash)) return GetImage(name);
+    const int want = MulDiv(100, m_dpi, 96);
+    // Variants at least as large as the window's scale first, the smallest
+    // of them first; then the larger of the smaller ones.
+    int order[2] = {150, 200};
+    if (want > 150) std::swap(order[0], order[1]);
+    static std::mutex lock;
+    static std::set<std::string>* absent = new std::set<std::string>;
+    for (int sc : order) {
+        const std::string variant = name.substr(0, dot) + (sc == 150 ? "@1.5x" : "@2x") + name.substr(dot);
+        const std::string key = m_resourcePath + "|" + variant;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            if (absent->count(key)) continue;
+        }
+        TImageInfo* img = CImageMgr::GetImage(variant);
+        if (!img) {
+            // Look for the file quietly: most pictures have no variants.
+            bool found = false;
+            const bool absolute =
+                variant.size() > 2 && (variant[1] == ':' || (variant[0] == '\\' && variant[1] == '\\'));
+            std::vector<std::string> candidates;
+            if (absolute) candidates.push_back(variant);
+            else {
+                if (!m_resourcePath.empty()) candidates.push_back(m_resourcePath + variant);
+                const std::string root = CSkinMgr::GetSkinRootPath();
+                if (!root.empty()) candidates.push_back(root + variant);
+            }
+            for (const auto& full : candidates)
+                if (GetFileAttributesW(ToW(full).c_str()) != INVALID_FILE_ATTRIBUTES) found = true;
+            if (found) img = GetImage(variant);
+            if (!img) {
+                std::lock_guard<std::mutex> guard(lock);
+                absent->insert(key);
+                continue;
+            }
+        }
+        if (pScale) *pScale = sc;
+        return img;
+    }
+    return GetImage(name);
 }
 
 void CPaintManagerUI::ShowToolTip(CControlUI* pControl) {
@@ -860,6 +963,20 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         lRes = 0;
         return true;
     }
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale, or the scale changed: lay out
+        // at the new DPI and take the rectangle the system suggests.
+        SetDpi(LOWORD(wParam));
+        if (const RECT* rc = reinterpret_cast<const RECT*>(lParam))
+            SetWindowPos(m_hWndPaint, nullptr, rc->left, rc->top, RectWidth(*rc), RectHeight(*rc),
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        lRes = 0;
+        return true;
+    }
+    case WM_DPICHANGED_AFTERPARENT:
+        // A child window follows the DPI its top-level window took.
+        SetDpi(DpiOfWindow(m_hWndPaint));
+        return false;
     case WM_SIZE:
         ApplyRoundCorner();
         if (m_pRoot) {

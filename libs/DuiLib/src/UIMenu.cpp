@@ -61,7 +61,8 @@ public:
         m_rcPaint = RectIntersect(rcPaint, m_rcItem);
         if (m_item.bSeparator) {
             const LONG y = (m_rcItem.top + m_rcItem.bottom) / 2;
-            CRenderEngine::DrawColor(g, RECT{m_rcItem.left + 6, y, m_rcItem.right - 6, y + 1}, m_line);
+            CRenderEngine::DrawColor(
+                g, RECT{m_rcItem.left + Px(this, 6), y, m_rcItem.right - Px(this, 6), y + Px(this, 1)}, m_line);
             return;
         }
         const bool hot = IsHot() && IsEnabled();
@@ -70,11 +71,11 @@ public:
         if (!icon.empty()) {
             const int s = 16;
             const int x = (kIconArea - s) / 2;
-            const int y = (RectHeight(m_rcItem) - s) / 2;
+            const int y = Unpx(this, (RectHeight(m_rcItem) - Px(this, s)) / 2);
             DrawImage(g, icon, "dest='" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(x + s) +
                                    "," + std::to_string(y + s) + "'");
         }
-        RECT rcText{m_rcItem.left + kIconArea, m_rcItem.top, m_rcItem.right - 8, m_rcItem.bottom};
+        RECT rcText{m_rcItem.left + Px(this, kIconArea), m_rcItem.top, m_rcItem.right - Px(this, 8), m_rcItem.bottom};
         CRenderEngine::DrawText(g, m_pManager, rcText, m_sText, !IsEnabled() ? 0xFFA0A0A0 : hot ? m_hotText : m_text, "",
                                 DT_SINGLELINE | DT_VCENTER | DT_LEFT);
     }
@@ -116,10 +117,10 @@ public:
             h += it.bSeparator ? kSeparatorHeight : CMenuUI::kItemHeight;
             if (!it.bSeparator) {
                 SIZE sz = CRenderEngine::MeasureText(&m_pm, it.sText, "");
-                w = (std::max)(w, static_cast<int>(sz.cx) + kIconArea + 24);
+                w = (std::max)(w, m_pm.Unscale(static_cast<int>(sz.cx)) + kIconArea + 24);
             }
         }
-        return SIZE{w, h};
+        return m_pm.Scale(SIZE{w, h});
     }
 
     CPaintManagerUI m_pm;
@@ -237,6 +238,9 @@ HWND CMenuUI::GetActiveMenuWindow() { return g_activeMenu; }
 int CMenuUI::TrackPopupMenu(HWND hOwner, POINT pt) {
     if (g_activeMenu || m_items.empty()) return -1;
     CMenuWnd wnd(m_items, m_bkCfg);
+    // Measured at the scale of the window the menu belongs to (of the
+    // system for a menu without one).
+    wnd.m_pm.SetDpi(CPaintManagerUI::DpiOfWindow(hOwner ? GetAncestor(hOwner, GA_ROOT) : nullptr));
     SIZE sz = wnd.Measure();
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;

@@ -3,9 +3,12 @@
 // modifiers, and text through GDI+.
 #include "DuiLib/UIRender.h"
 
+#include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cwchar>
 #include <mutex>
+#include <tuple>
 
 #include "DuiLib/UIManager.h"
 
@@ -125,10 +128,135 @@ void FillDirect(TPaintTarget* t, const RECT& rcIn, DWORD argb) {
     }
 }
 
+// Resampling along one axis: for each of n destination pixels the source
+// pixels it covers and their weights. Shrinking averages what a pixel
+// covers (every source pixel counts); growing interpolates linearly between
+// the two nearest source pixels.
+struct TTap {
+    int first;
+    std::vector<float> w;
+};
+std::vector<TTap> Taps(int srcLen, int n) {
+    std::vector<TTap> taps(static_cast<size_t>(n));
+    const double ratio = static_cast<double>(srcLen) / n;
+    for (int i = 0; i < n; ++i) {
+        TTap& t = taps[static_cast<size_t>(i)];
+        if (ratio >= 1.0) {
+            const double a = i * ratio, b = (i + 1) * ratio;
+            t.first = static_cast<int>(a);
+            const int last = (std::min)(srcLen - 1, static_cast<int>(std::ceil(b)) - 1);
+            for (int k = t.first; k <= last; ++k)
+                t.w.push_back(static_cast<float>(((std::min)(b, k + 1.0) - (std::max)(a, static_cast<double>(k))) / ratio));
+        } else {
+            const double c = (i + 0.5) * ratio - 0.5;
+            int k = static_cast<int>(std::floor(c));
+            const float f = static_cast<float>(c - k);
+            if (k < 0) {
+                t.first = 0;
+                t.w = {1.0f};
+            } else if (k >= srcLen - 1) {
+                t.first = srcLen - 1;
+                t.w = {1.0f};
+            } else {
+                t.first = k;
+                t.w = {1.0f - f, f};
+            }
+        }
+    }
+    return taps;
+}
+
+// The part s of a picture resampled to w x h (premultiplied pixels).
+std::vector<DWORD> Resample(const TImageInfo* img, const RECT& s, int w, int h) {
+    const int sw = RectWidth(s), sh = RectHeight(s);
+    const DWORD* src = reinterpret_cast<const DWORD*>(img->bits.data());
+    const auto tx = Taps(sw, w), ty = Taps(sh, h);
+    // Across first, into floats; then down.
+    std::vector<float> mid(static_cast<size_t>(w) * sh * 4);
+    for (int y = 0; y < sh; ++y) {
+        const DWORD* row = src + static_cast<size_t>(s.top + y) * img->nX + s.left;
+        float* out = &mid[static_cast<size_t>(y) * w * 4];
+        for (int x = 0; x < w; ++x, out += 4) {
+            const TTap& t = tx[static_cast<size_t>(x)];
+            float acc[4] = {0, 0, 0, 0};
+            for (size_t k = 0; k < t.w.size(); ++k) {
+                const DWORD px = row[t.first + static_cast<int>(k)];
+                for (int c = 0; c < 4; ++c) acc[c] += t.w[k] * static_cast<float>((px >> (8 * c)) & 0xFF);
+            }
+            for (int c = 0; c < 4; ++c) out[c] = acc[c];
+        }
+    }
+    std::vector<DWORD> outPx(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y) {
+        const TTap& t = ty[static_cast<size_t>(y)];
+        for (int x = 0; x < w; ++x) {
+            float acc[4] = {0, 0, 0, 0};
+            for (size_t k = 0; k < t.w.size(); ++k) {
+                const float* in = &mid[(static_cast<size_t>(t.first + static_cast<int>(k)) * w + x) * 4];
+                for (int c = 0; c < 4; ++c) acc[c] += t.w[k] * in[c];
+            }
+            DWORD v = 0;
+            const float a = (std::min)(255.0f, acc[3] + 0.5f);
+            for (int c = 0; c < 4; ++c) {
+                // Premultiplied: no colour above its alpha.
+                float f = (std::min)(c == 3 ? 255.0f : a, acc[c] + 0.5f);
+                v |= static_cast<DWORD>(f < 0 ? 0 : f) << (8 * c);
+            }
+            outPx[static_cast<size_t>(y) * w + x] = v;
+        }
+    }
+    return outPx;
+}
+
+// Scaled parts of pictures, kept while they are drawn again and again at
+// the same size (a window's pictures at its scale, a stretched background):
+// resampling is done once, drawing is then a copy.
+struct TScaledKey {
+    unsigned serial;
+    LONG l, t, r, b;
+    int w, h;
+    bool operator<(const TScaledKey& o) const {
+        return std::tie(serial, l, t, r, b, w, h) < std::tie(o.serial, o.l, o.t, o.r, o.b, o.w, o.h);
+    }
+};
+const std::vector<DWORD>& ScaledPart(const TImageInfo* img, const RECT& s, int w, int h) {
+    static std::mutex lock;
+    static auto* cache = new std::map<TScaledKey, std::vector<DWORD>>;
+    static size_t bytes = 0;
+    std::lock_guard<std::mutex> guard(lock);
+    const TScaledKey key{img->serial, s.left, s.top, s.right, s.bottom, w, h};
+    auto it = cache->find(key);
+    if (it != cache->end()) return it->second;
+    const size_t need = static_cast<size_t>(w) * h * 4;
+    if (bytes + need > (64u << 20)) {
+        // Simple and bounded: start again when full (a window's set is far
+        // smaller than this).
+        cache->clear();
+        bytes = 0;
+    }
+    bytes += need;
+    return (*cache)[key] = Resample(img, s, w, h);
+}
+
 // One part of a picture into a destination rectangle: copied when the
-// sizes match, scaled by nearest pixel otherwise.
+// sizes match, resampled smoothly otherwise.
 void BlitDirect(TPaintTarget* t, const TImageInfo* img, const RECT& d, const RECT& s, BYTE fade) {
     if (RectEmpty(d) || RectEmpty(s)) return;
+    const int dw0 = RectWidth(d), dh0 = RectHeight(d);
+    if ((dw0 != RectWidth(s) || dh0 != RectHeight(s)) && dw0 <= 8192 && dh0 <= 8192) {
+        const std::vector<DWORD>& part = ScaledPart(img, s, dw0, dh0);
+        RECT rc = RectIntersect(d, t->clip);
+        for (LONG y = rc.top; y < rc.bottom; ++y) {
+            const DWORD* srow = part.data() + static_cast<size_t>(y - d.top) * dw0 - d.left;
+            DWORD* drow = t->bits + static_cast<size_t>(y) * t->cx;
+            for (LONG x = rc.left; x < rc.right; ++x) {
+                DWORD px = srow[x];
+                if (fade != 255) px = Scale(px, fade);
+                drow[x] = Blend(drow[x], px);
+            }
+        }
+        return;
+    }
     RECT rc = RectIntersect(d, t->clip);
     if (RectEmpty(rc)) return;
     const DWORD* src = reinterpret_cast<const DWORD*>(img->bits.data());
@@ -236,6 +364,11 @@ RECT CRenderEngine::PushClip(Gdiplus::Graphics& g, const RECT& rc) {
 void CRenderEngine::RestoreClip(Gdiplus::Graphics& g, const RECT& old) {
     g.SetClip(Gdiplus::Rect(old.left, old.top, RectWidth(old), RectHeight(old)));
     if (TPaintTarget* t = GetPaintTarget(g)) t->clip = old;
+}
+
+unsigned TImageInfo::NextSerial() {
+    static std::atomic<unsigned> next{1};
+    return next++;
 }
 
 TImageInfo* CImageMgr::GetImage(const std::string& name) {
@@ -406,7 +539,7 @@ void CRenderEngine::DrawBorder(Gdiplus::Graphics& g, const RECT& rc, int size, D
 }
 
 void CRenderEngine::DrawImage(Gdiplus::Graphics& g, TImageInfo* image, const RECT& rcDest, const RECT& rcSource,
-                              const RECT& rcCorner, BYTE fade) {
+                              const RECT& rcCorner, BYTE fade, const RECT* rcSourceCorner) {
     if (!image || !image->bitmap || RectEmpty(rcDest) || RectEmpty(rcSource)) return;
     Gdiplus::ImageAttributes attrs;
     Gdiplus::ImageAttributes* pAttrs = nullptr;
@@ -444,10 +577,11 @@ void CRenderEngine::DrawImage(Gdiplus::Graphics& g, TImageInfo* image, const REC
     // Nine-grid: corners unscaled, edges stretched one way, middle both.
     const RECT& d = rcDest;
     const RECT& s = rcSource;
+    const RECT& sc = rcSourceCorner ? *rcSourceCorner : rcCorner;
     LONG dx[4] = {d.left, d.left + c.left, d.right - c.right, d.right};
     LONG dy[4] = {d.top, d.top + c.top, d.bottom - c.bottom, d.bottom};
-    LONG sx[4] = {s.left, s.left + c.left, s.right - c.right, s.right};
-    LONG sy[4] = {s.top, s.top + c.top, s.bottom - c.bottom, s.bottom};
+    LONG sx[4] = {s.left, s.left + sc.left, s.right - sc.right, s.right};
+    LONG sy[4] = {s.top, s.top + sc.top, s.bottom - sc.bottom, s.bottom};
     for (int yi = 0; yi < 3; ++yi)
         for (int xi = 0; xi < 3; ++xi)
             piece(RECT{dx[xi], dy[yi], dx[xi + 1], dy[yi + 1]}, RECT{sx[xi], sy[yi], sx[xi + 1], sy[yi + 1]});
@@ -466,8 +600,10 @@ bool CRenderEngine::DrawImageString(Gdiplus::Graphics& g, CPaintManagerUI* pMana
         if (kv.first == "file") file = kv.second;
         else if (kv.first == "dest") {
             RECT r;
-            if (ParseRect(kv.second, r))
+            if (ParseRect(kv.second, r)) {
+                if (pManager) r = pManager->Scale(r);
                 rcDest = RECT{rcItem.left + r.left, rcItem.top + r.top, rcItem.left + r.right, rcItem.top + r.bottom};
+            }
         } else if (kv.first == "source") {
             haveSource = ParseRect(kv.second, rcSource);
         } else if (kv.first == "corner") {
@@ -478,13 +614,22 @@ bool CRenderEngine::DrawImageString(Gdiplus::Graphics& g, CPaintManagerUI* pMana
         }
     }
     if (file.empty()) return false;
-    TImageInfo* img = pManager ? pManager->GetImage(file) : CImageMgr::GetImage(file);
+    int scale = 100;   // of the picture drawn, in percent of the one named
+    TImageInfo* img = pManager ? pManager->GetScaledImage(file, &scale) : CImageMgr::GetImage(file);
     if (!img) return false;
+    auto inPicture = [scale](const RECT& r) {
+        return scale == 100 ? r
+                            : RECT{MulDiv(r.left, scale, 100), MulDiv(r.top, scale, 100), MulDiv(r.right, scale, 100),
+                                   MulDiv(r.bottom, scale, 100)};
+    };
+    const RECT rcSourceCorner = inPicture(rcCorner);
+    if (pManager) rcCorner = pManager->Scale(rcCorner);
     if (!haveSource) rcSource = RECT{0, 0, img->nX, img->nY};
+    else rcSource = inPicture(rcSource);
     rcSource.right = (std::min)(rcSource.right, static_cast<LONG>(img->nX));
     rcSource.bottom = (std::min)(rcSource.bottom, static_cast<LONG>(img->nY));
     if (RectEmpty(RectIntersect(rcDest, rcPaint))) return true;
-    DrawImage(g, img, rcDest, rcSource, rcCorner, static_cast<BYTE>(fade));
+    DrawImage(g, img, rcDest, rcSource, rcCorner, static_cast<BYTE>(fade), &rcSourceCorner);
     return true;
 }
 

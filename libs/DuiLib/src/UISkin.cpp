@@ -135,7 +135,7 @@ LRESULT CZxBaseDialog::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     }
     m_pm.AttachDialog(root);
     m_pm.AddNotifier(this);
-    SIZE sz = m_pm.GetInitSize();
+    const SIZE sz = m_pm.Scale(m_pm.GetInitSize());
     if (sz.cx > 0 && sz.cy > 0)
         SetWindowPos(m_hWnd, nullptr, 0, 0, sz.cx, sz.cy, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     m_sSkinBkImage = root->GetBkImage();
@@ -195,7 +195,7 @@ LRESULT CZxBaseDialog::OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) 
     RECT client;
     GetClientRect(m_hWnd, &client);
     if (!IsZoomed(m_hWnd)) {
-        RECT sb = m_pm.GetSizeBox();
+        const RECT sb = m_pm.Scale(m_pm.GetSizeBox());
         const bool top = pt.y < client.top + sb.top, bottom = pt.y >= client.bottom - sb.bottom;
         const bool left = pt.x < client.left + sb.left, right = pt.x >= client.right - sb.right;
         if (top && left) return HTTOPLEFT;
@@ -207,7 +207,7 @@ LRESULT CZxBaseDialog::OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) 
         if (left) return HTLEFT;
         if (right) return HTRIGHT;
     }
-    RECT cap = m_pm.GetCaptionRect();
+    const RECT cap = m_pm.Scale(m_pm.GetCaptionRect());
     RECT rcCap{client.left + cap.left, client.top + cap.top, client.right - cap.right, client.top + cap.bottom};
     if (RectContains(rcCap, pt)) {
         // Over a control the user works with, the mouse belongs to it; over
@@ -263,7 +263,7 @@ LRESULT CZxBaseDialog::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lParam, BOOL& bHandl
     mmi->ptMaxPosition.y = mi.rcWork.top - mi.rcMonitor.top;
     mmi->ptMaxSize.x = RectWidth(mi.rcWork);
     mmi->ptMaxSize.y = RectHeight(mi.rcWork);
-    SIZE mn = m_pm.GetMinInfo(), mx = m_pm.GetMaxInfo();
+    const SIZE mn = m_pm.Scale(m_pm.GetMinInfo()), mx = m_pm.Scale(m_pm.GetMaxInfo());
     if (mn.cx > 0) mmi->ptMinTrackSize.x = mn.cx;
     if (mn.cy > 0) mmi->ptMinTrackSize.y = mn.cy;
     if (mx.cx > 0) mmi->ptMaxTrackSize.x = mx.cx;

@@ -2,6 +2,7 @@
 // as the program builds it: driven by real messages on the virtual display,
 // told of kernel changes through the real message manager.
 #include <algorithm>
+#include <climits>
 #include <map>
 
 #include "DialogsTestSupport.h"
@@ -15,7 +16,9 @@
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
+#include "ZxAudioEffectDlg.h"
 #include "ZxVCamDlg.h"
+#include "ZxVSetupDlg.h"
 
 using namespace DuiLib;
 using namespace dlgtest;
@@ -416,5 +419,243 @@ TEST_F(MainWindowTest, TheFeedbackZipHoldsLogsSettingsListsAndVersionButNoMedia)
         EXPECT_TRUE(known) << "nothing else, no media: " << e.first;
     }
 }
+
+// ------------------------------------------------------------ screen scale
+
+// The screen scale a process runs at is read when it starts, so each scale
+// runs the case below in a child process of this program, started after
+// the scale is set in the prefix's registry (and set back after).
+const char* const kScaleEnv = "ZX_TEST_EXPECT_DPI";
+
+int Near(int v, int dpi) { return MulDiv(v, dpi, 96); }
+
+// The ink of a text drawn by GDI in a font, unclipped: its width and height.
+SIZE InkSize(HFONT font, const std::string& text) {
+    const int cx = 2000, cy = 400;
+    BITMAPINFO bmi{};
+    bmi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ oldBmp = SelectObject(dc, bmp);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    const std::wstring w = Charset::String2WString(text);
+    RECT rc{100, 100, cx, cy};
+    ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &rc, DT_SINGLELINE | DT_NOPREFIX);
+    GdiFlush();
+    RECT ink{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+    for (int y = 0; y < cy; ++y)
+        for (int x = 0; x < cx; ++x)
+            if (static_cast<const DWORD*>(bits)[y * cx + x] & 0xFFFFFF)
+                ink = RECT{(std::min)(ink.left, static_cast<LONG>(x)), (std::min)(ink.top, static_cast<LONG>(y)),
+                           (std::max)(ink.right, static_cast<LONG>(x + 1)), (std::max)(ink.bottom, static_cast<LONG>(y + 1))};
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBmp);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    return ink.left > ink.right ? SIZE{0, 0} : SIZE{ink.right - ink.left, ink.bottom - ink.top};
+}
+
+// Paints the whole window into its back buffer, also the part beyond the
+// edge of the virtual screen (a window at 200 % is larger than it), which
+// ordinary painting leaves out.
+void PaintAll(duitest::WindowDriver& w) {
+    w.pm().UpdateNow();
+    RECT rc;
+    GetClientRect(w.hwnd(), &rc);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    SendMessageW(w.hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+}
+
+// The text a control draws is whole: the pixels the text changes (painted
+// with it and without it) span as much as the same text drawn unclipped in
+// the control's font (a pixel less where the faintest edge blends away). ""
+// when it is whole, else what was seen.
+std::string TextCut(duitest::WindowDriver& w, CControlUI* c) {
+    auto* label = c ? static_cast<CLabelUI*>(c->GetInterface("Label")) : nullptr;
+    if (!label || c->GetText().empty()) return "no label with text";
+    CPaintManagerUI& pm = w.pm();
+    const RECT tr = c->GetPos();
+    auto grab = [&] {
+        PaintAll(w);
+        std::vector<DWORD> px;
+        for (LONG y = tr.top; y < tr.bottom; ++y)
+            for (LONG x = tr.left; x < tr.right; ++x) px.push_back(pm.GetBackBufferPixel(x, y));
+        return px;
+    };
+    const std::string text = c->GetText();
+    const std::vector<DWORD> with = grab();
+    c->SetText("");
+    const std::vector<DWORD> without = grab();
+    c->SetText(text);
+    PaintAll(w);
+    RECT ink{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+    const LONG cx = tr.right - tr.left;
+    for (size_t i = 0; i < with.size(); ++i) {
+        if (with[i] == without[i]) continue;
+        const LONG x = tr.left + static_cast<LONG>(i) % cx, y = tr.top + static_cast<LONG>(i) / cx;
+        ink = RECT{(std::min)(ink.left, x), (std::min)(ink.top, y), (std::max)(ink.right, x + 1),
+                   (std::max)(ink.bottom, y + 1)};
+    }
+    const SIZE whole = InkSize(pm.GetHFont(label->GetFont()), text);
+    const LONG iw = ink.right - ink.left, ih = ink.bottom - ink.top;
+    char why[240];
+    std::snprintf(why, sizeof why, "%s: ink %ld,%ld-%ld,%ld (%ldx%ld) in %ld,%ld-%ld,%ld; whole text %ldx%ld",
+                  c->GetName().c_str(), ink.left, ink.top, ink.right, ink.bottom, iw, ih, tr.left, tr.top, tr.right,
+                  tr.bottom, whole.cx, whole.cy);
+    if (ink.left > ink.right || whole.cx == 0) return why;
+    return iw + 1 >= whole.cx && ih + 1 >= whole.cy ? "" : why;
+}
+
+TEST_F(MainWindowTest, LaysOutAtTheScreenScale) {
+    const char* want = getenv(kScaleEnv);
+    if (!want) GTEST_SKIP() << "run by ScreenScale at each scale";
+    const int dpi = atoi(want);
+    Open();
+    ASSERT_EQ(w->pm().GetDpi(), dpi) << "the prefix's scale reached this process";
+    RECT client;
+    GetClientRect(w->hwnd(), &client);
+    EXPECT_NEAR(client.right, Near(940, dpi), 2);
+    EXPECT_NEAR(client.bottom, Near(566, dpi), 2);
+    const RECT view = w->Find("ViewPortWnd")->GetPos();
+    EXPECT_NEAR(view.right - view.left, Near(480, dpi), 2);
+    EXPECT_NEAR(view.bottom - view.top, Near(360, dpi), 2);
+
+    // Text keeps inside its control: the title, the tabs, buttons, the
+    // caption box and the effect tiles' names.
+    for (const char* name : {"title", "optionCamera", "optionVideoSrc", "optionVideoEffect", "btnOpenCamera",
+                             "btnRecordVideoBegin", "btnRecordImage", "btnPlayAudioEffect", "MC_btnAjustCamera",
+                             "MC_btnColorDefault"})
+        EXPECT_EQ(TextCut(*w, w->Find(name)), "") << name;
+    // The pages that hold them shown.
+    auto show = [&](CControlUI* c) {
+        for (; c && c->GetParent(); c = c->GetParent())
+            if (auto* tab = static_cast<CTabLayoutUI*>(c->GetParent()->GetInterface("TabLayout"))) tab->SelectItem(c);
+        w->pm().UpdateNow();
+    };
+    auto* caption = w->Find("VEText_TextEdit");
+    ASSERT_NE(caption, nullptr);
+    show(caption);
+    caption->SetText("星河助手 ZxVCam 字幕");
+    EXPECT_EQ(TextCut(*w, caption), "");
+    auto* tiles = w->FindAs<CContainerUI>("VEPendant_tilelayout", "Container");
+    ASSERT_TRUE(tiles && tiles->GetCount() > 0);
+    show(tiles);
+    for (int i = 0; i < tiles->GetCount(); ++i) EXPECT_EQ(TextCut(*w, tiles->GetItemAt(i)), "") << i;
+
+    // From 150 % up the window draws the larger pictures: the 2x set's mark
+    // pixel lands on the screen as it is in the picture.
+    if (dpi >= 192) {
+        TImageInfo* big = w->pm().GetImage("btn_min_normal@2x.png");
+        ASSERT_NE(big, nullptr);
+        POINT mark{-1, -1};
+        const DWORD* bits = reinterpret_cast<const DWORD*>(big->pBits());
+        for (int i = 0; i < big->nX * big->nY; ++i)
+            if (bits[i] == 0xFFE6ECF4) mark = POINT{i % big->nX, i / big->nX};
+        ASSERT_GE(mark.x, 0) << "the 2x set has its mark";
+        const RECT btn = w->Find("BtnMin")->GetPos();
+        PaintAll(*w);
+        EXPECT_EQ(w->pm().GetBackBufferPixel(btn.left + mark.x, btn.top + mark.y) & 0xFFFFFF, 0xE6ECF4u);
+    }
+
+    // Dialogs open at the scaled size of their skin.
+    {
+        OpenDialog<CZxVSetupDlg> setup;
+        GetClientRect(setup.hwnd(), &client);
+        const SIZE init = setup.pm().GetInitSize();
+        EXPECT_NEAR(client.right, Near(init.cx, dpi), 1) << "setup";
+        EXPECT_NEAR(client.bottom, Near(init.cy, dpi), 1) << "setup";
+    }
+    {
+        OpenDialog<CZxAudioEffectDlg> clips;
+        GetClientRect(clips.hwnd(), &client);
+        const SIZE init = clips.pm().GetInitSize();
+        EXPECT_NEAR(client.right, Near(init.cx, dpi), 1) << "sound clips";
+        EXPECT_NEAR(client.bottom, Near(init.cy, dpi), 1) << "sound clips";
+    }
+
+    // Told of another scale (moved to another monitor), the window takes the
+    // suggested rectangle and lays itself out again, the preview with it.
+    const int other = dpi == 96 ? 144 : 96;
+    RECT suggested{0, 0, Near(940, other), Near(566, other)};
+    SendMessageW(w->hwnd(), WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+    w->pm().UpdateNow();
+    GetClientRect(w->hwnd(), &client);
+    EXPECT_EQ(client.right, suggested.right);
+    EXPECT_EQ(client.bottom, suggested.bottom);
+    const RECT moved = w->Find("ViewPortWnd")->GetPos();
+    EXPECT_NEAR(moved.right - moved.left, Near(480, other), 2);
+    RECT preview;
+    GetClientRect(w->dlg.GetVideoShow().GetHWND(), &preview);
+    EXPECT_EQ(preview.right, moved.right - moved.left) << "the preview covers the view port";
+    EXPECT_EQ(TextCut(*w, w->Find("title")), "");
+}
+
+// Sets the screen scale of the prefix for the processes started next, and
+// sets the old one back when it goes.
+class PrefixScale {
+public:
+    explicit PrefixScale(DWORD dpi) {
+        DWORD size = sizeof m_old;
+        m_had = RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &m_old, &size) ==
+                ERROR_SUCCESS;
+        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+    ~PrefixScale() {
+        if (m_had) RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &m_old, sizeof m_old);
+        else RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
+    }
+
+private:
+    static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
+    DWORD m_old = 96;
+    bool m_had = false;
+};
+
+class ScreenScale : public ::testing::TestWithParam<int> {};
+
+TEST_P(ScreenScale, TheMainWindowAndDialogsLayOutAtIt) {
+    const std::string folder = zxtest::MakeTempDir("scale_" + std::to_string(GetParam()));
+    const std::wstring out = Charset::String2WString(folder + "out.txt");
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(self) + L"\" --gtest_filter=MainWindowTest.LaysOutAtTheScreenScale";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE file = CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = file;
+    PROCESS_INFORMATION pi{};
+    DWORD code = 1;
+    {
+        PrefixScale scale(static_cast<DWORD>(GetParam()));
+        SetEnvironmentVariableA(kScaleEnv, std::to_string(GetParam()).c_str());
+        const BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+        SetEnvironmentVariableA(kScaleEnv, nullptr);
+        CloseHandle(file);
+        ASSERT_TRUE(started);
+        // Set back only once the child has read it and ended.
+        EXPECT_EQ(WaitForSingleObject(pi.hProcess, 4 * zxtest::kHangGuardMs), WAIT_OBJECT_0);
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    const std::string log = zxtest::ReadFile(folder + "out.txt");
+    EXPECT_EQ(code, 0u) << log;
+    EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, ScreenScale, ::testing::Values(96, 120, 144, 192));
 
 }  // namespace

@@ -26,27 +26,32 @@ std::vector<double> FactorsInUse() {
     return factors;
 }
 
-TEST(ChannelScale, TableGivesTheSinglePrecisionResultForEveryByteAndFactorInUse) {
+TEST(ChannelScale, EveryByteAndFactorInUseGivesTheExactProductTruncated) {
     // One row of 256 pixels; pixel v holds v in red, 255 - v in green and v
-    // in blue, so each channel sees every byte.
+    // in blue, so each channel sees every byte. Each factor on all three
+    // channels, and the seven filters' own red, green and blue.
     const VideoFrameFormat format = Format(256, 1);
-    for (double factor : FactorsInUse()) {
+    const std::vector<double> f = FactorsInUse();
+    std::vector<std::vector<double>> cases;
+    for (double factor : f) cases.push_back({factor, factor, factor});
+    for (size_t i = 0; i + 2 < 21; i += 3) cases.push_back({f[i], f[i + 1], f[i + 2]});
+    for (const std::vector<double>& c : cases) {
         std::vector<BYTE> frame(768);
         for (int v = 0; v < 256; ++v) {
             frame[3 * v] = static_cast<BYTE>(v);
             frame[3 * v + 1] = static_cast<BYTE>(255 - v);
             frame[3 * v + 2] = static_cast<BYTE>(v);
         }
-        ScaleChannels(frame.data(), format, factor, factor, factor);
+        ScaleChannels(frame.data(), format, c[0], c[1], c[2]);
         for (int v = 0; v < 256; ++v) {
-            ASSERT_EQ(frame[3 * v], Scaled(v, factor)) << "blue " << v << " x " << factor;
-            ASSERT_EQ(frame[3 * v + 1], Scaled(255 - v, factor)) << "green " << 255 - v << " x " << factor;
-            ASSERT_EQ(frame[3 * v + 2], Scaled(v, factor)) << "red " << v << " x " << factor;
+            ASSERT_EQ(frame[3 * v], Scaled(v, c[2])) << "blue " << v << " x " << c[2];
+            ASSERT_EQ(frame[3 * v + 1], Scaled(255 - v, c[1])) << "green " << 255 - v << " x " << c[1];
+            ASSERT_EQ(frame[3 * v + 2], Scaled(v, c[0])) << "red " << v << " x " << c[0];
         }
     }
 }
 
-TEST(ChannelScale, ProductsAreSinglePrecisionSaturatedAndTruncated) {
+TEST(ChannelScale, ProductsAreExactSaturatedAndTruncated) {
     const VideoFrameFormat format = Format(4, 1);
     std::vector<BYTE> frame = ct::Frame(4, 1, 0, 0, 0);
     auto put = [&](int x, int r, int g, int b) {
@@ -64,11 +69,15 @@ TEST(ChannelScale, ProductsAreSinglePrecisionSaturatedAndTruncated) {
     EXPECT_EQ(kt::PixelAt(frame, 4, 2, 0), Rgb(0, 2, 253)) << "0.85 truncates to 0; 203 x 1.25 = 253.75";
     EXPECT_EQ(kt::PixelAt(frame, 4, 3, 0), Rgb(0, 255, 255));
 
-    // In double precision 225 x 1.04 is 234 and 100 x 1.05 is 105; the
-    // single-precision products are just below.
+    // 225 x 1.04 is 234 and 100 x 1.05 is 105 exactly, though neither
+    // factor has an exact binary form (single precision gives just below).
     std::vector<BYTE> one = ct::Frame(1, 1, 225, 100, 100);
     ScaleChannels(one.data(), Format(1, 1), 1.04, 1.05, 1.0);
-    EXPECT_EQ(kt::PixelAt(one, 1, 0, 0), Rgb(233, 104, 100));
+    EXPECT_EQ(kt::PixelAt(one, 1, 0, 0), Rgb(234, 105, 100));
+    // The same in a row long enough for the vector path.
+    std::vector<BYTE> row = ct::Frame(32, 1, 225, 100, 100);
+    ScaleChannels(row.data(), Format(32, 1), 1.04, 1.05, 2.5);
+    for (int x = 0; x < 32; ++x) EXPECT_EQ(kt::PixelAt(row, 32, x, 0), Rgb(234, 105, 250)) << x;
 }
 
 TEST(ChannelScale, PaddedRowsKeepTheirPixelsAndPadding) {

@@ -2,6 +2,8 @@
 // folder per test, the real chain behind "modKernal", and frames.
 #pragma once
 
+#include <cmath>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -16,12 +18,15 @@
 
 namespace ct {
 
-// The byte a channel value becomes under a factor: the product in single
-// precision, clamped to 0..255, truncated.
+// The byte a channel value becomes under a factor: the exact product,
+// clamped to 0..255, truncated.
 inline BYTE Scaled(int value, double factor) {
-    float product = static_cast<float>(value) * static_cast<float>(factor);
-    if (product < 0.0f) product = 0.0f;
-    if (product > 255.0f) product = 255.0f;
+    // In integers, the factor taken to its two decimals (every filter and
+    // every adjustment level has two), so the reference rounds nothing.
+    const long long hundredths = std::llround(factor * 100.0);
+    long long product = value * hundredths / 100;
+    if (product < 0) product = 0;
+    if (product > 255) product = 255;
     return static_cast<BYTE>(product);
 }
 

@@ -30,7 +30,13 @@ struct Picture {
 
 struct Fixture {
     Fixture(int w = W, int h = H) : from(w, h, 1), to(w, h, 2), out(static_cast<size_t>(VideoFrameStride(w, 24)) * h, 0xEE) {
-        pictures = {from.bytes.data(), w * 4, to.bytes.data(), w * 4};
+        pictures = {from24.data(), w * 3, to24.data(), w * 3};
+    }
+    // The pictures as the transitions read them: 24 bits, alpha dropped.
+    static std::vector<BYTE> Packed(const Picture& p) {
+        std::vector<BYTE> out;
+        for (size_t i = 0; i < p.bytes.size(); i += 4) out.insert(out.end(), &p.bytes[i], &p.bytes[i] + 3);
+        return out;
     }
     // Output pixel (x, r), r counted from the first row of the buffer.
     const BYTE* Out(int x, int r) const { return &out[static_cast<size_t>(VideoFrameStride(from.width, 24)) * r + 3 * x]; }
@@ -38,6 +44,7 @@ struct Fixture {
     bool IsOutgoing(int x, int r) const { return Same(Out(x, r), from.At(x, from.height - 1 - r)); }
     static bool Same(const BYTE* out, const BYTE* src) { return out[0] == src[0] && out[1] == src[1] && out[2] == src[2]; }
     Picture from, to;
+    std::vector<BYTE> from24 = Packed(from), to24 = Packed(to);
     std::vector<BYTE> out;
     SlidePictures pictures;
 };
@@ -150,6 +157,14 @@ TEST(SlideSwitch, StepReadsGdiplusBitmapsAndRefusesMissingOnes) {
     EXPECT_EQ(s.CurrentStep(), 1) << "a refused step does not count";
     EXPECT_EQ(s.Step(f.out.data(), frame, &from, &to), 0);
     ExpectEveryPixel(f, [](int x, int) { return x < 21; });
+    int result = 0;
+    while (s.CurrentStep() <= 30) result = s.Step(f.out.data(), frame, &from, &to);
+    EXPECT_EQ(result, 1);
+    ExpectEveryPixel(f, [](int, int) { return true; });
+    // The next transition reads its own pictures, not the last one's.
+    s.Restart();
+    EXPECT_EQ(s.Step(f.out.data(), frame, &to, &from), 0);
+    ExpectEveryPixel(f, [](int x, int) { return x >= 21; });
 }
 
 TEST(SlideSwitch, SevenPicksUseSevenDifferentTransitionsThenStartOver) {

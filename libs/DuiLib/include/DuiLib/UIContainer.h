@@ -18,13 +18,17 @@ public:
     bool IsHorizontal() const { return m_bHorizontal; }
     void SetHorizontal(bool b);
     // Width of a vertical bar, height of a horizontal one.
-    int GetThickness() const { return m_bHorizontal ? m_cxyFixed.cy : m_cxyFixed.cx; }
+    // Thickness in pixels of the window (the skin gives it in 96-DPI units).
+    int GetThickness() const;
     int GetScrollRange() const { return m_nRange; }
     void SetScrollRange(int range);
     int GetScrollPos() const { return m_nScrollPos; }
     void SetScrollPos(int pos);
-    int GetLineSize() const { return m_nLineSize; }
+    // One line of scrolling in pixels: what the owner set in pixels (a tile
+    // row), else the skin's line size (96-DPI units) scaled.
+    int GetLineSize() const;
     void SetLineSize(int size) { m_nLineSize = size > 0 ? size : 1; }
+    void SetLinePixels(int px) { m_nLinePx = px > 0 ? px : 0; }
     RECT GetThumbRect() const { return m_rcThumb; }
     void SetPos(RECT rc) override;
     void DoEvent(TEventUI& event) override;
@@ -40,6 +44,7 @@ private:
     int m_nRange = 0;
     int m_nScrollPos = 0;
     int m_nLineSize = 30;
+    int m_nLinePx = 0;
     RECT m_rcThumb{0, 0, 0, 0};
     int m_nDragOffset = 0;
     bool m_bDragging = false;

@@ -39,7 +39,13 @@ public:
     virtual void SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool bInit = true);
     CControlUI* GetParent() const { return m_pParent; }
 
-    // Geometry.
+    // Geometry. Positions (GetPos) are in pixels of the window; every
+    // length the control is given (sizes, paddings, float positions) is in
+    // 96-DPI units, scaled at layout. Scaled gives such a length in pixels
+    // of the control's window, Unscaled takes pixels back (rounded up).
+    int Scaled(int v) const;
+    RECT Scaled(const RECT& r) const;
+    int Unscaled(int px) const;
     const RECT& GetPos() const { return m_rcItem; }
     virtual void SetPos(RECT rc);
     int GetWidth() const { return RectWidth(m_rcItem); }

@@ -18,8 +18,15 @@ struct TFontInfo {
     bool bold = false;
     bool underline = false;
     bool italic = false;
-    std::unique_ptr<Gdiplus::Font> font;
+    std::unique_ptr<Gdiplus::Font> font;   // at 96 DPI (size pixels)
     HFONT hFont = nullptr;   // GDI twin, for native child windows (edit boxes)
+    // The same font for windows of another DPI (size scaled), made on
+    // first use.
+    struct TScaled {
+        std::unique_ptr<Gdiplus::Font> font;
+        HFONT hFont = nullptr;
+    };
+    std::map<int, TScaled> scaled;
     ~TFontInfo();
 };
 
@@ -45,6 +52,24 @@ public:
     static bool TranslateMessage(const MSG* pMsg);
 
     void Init(HWND hWnd);
+
+    // Screen scale. Skin files and the program's code give every length in
+    // 96-DPI units; the window lays out, draws and sizes itself at its own
+    // DPI (GetDpiForWindow when Init runs, then each WM_DPICHANGED). Every
+    // length is turned into pixels by Scale (MulDiv(v, dpi, 96)), applied to
+    // edges measured from a common origin so neighbours always meet.
+    int GetDpi() const { return m_dpi; }
+    // Lays the window out again at another DPI (fonts, pictures, sizes).
+    void SetDpi(int dpi);
+    int Scale(int v) const { return m_dpi == 96 ? v : MulDiv(v, m_dpi, 96); }
+    SIZE Scale(SIZE s) const { return SIZE{Scale(static_cast<int>(s.cx)), Scale(static_cast<int>(s.cy))}; }
+    RECT Scale(const RECT& r) const;
+    // Pixels back to 96-DPI units, rounded up (a width measured in pixels
+    // that must fit again once scaled).
+    int Unscale(int px) const { return m_dpi == 96 ? px : (px * 96 + m_dpi - 1) / m_dpi; }
+    // The DPI of a window (of the system when it has none), 96 on systems
+    // without per-window DPI.
+    static int DpiOfWindow(HWND hWnd);
     HWND GetPaintWindow() const { return m_hWndPaint; }
     HDC GetPaintDC() const { return m_hDcPaint; }
     POINT GetMousePos() const { return m_ptLastMouse; }
@@ -161,6 +186,12 @@ public:
     // relative to this window's resource folder, the skin root or as a full
     // path (loaded once into the image manager).
     TImageInfo* GetImage(const std::string& name);
+    // The picture drawn for name at this window's scale: of the variants
+    // "stem@2x.ext" and "stem@1.5x.ext" beside it, the smallest at least as
+    // large as the window's scale (else the largest), else name itself, so
+    // pictures are only ever scaled down. pScale receives the variant's
+    // scale in percent (100 for name itself).
+    TImageInfo* GetScaledImage(const std::string& name, int* pScale);
 
     // The tool tip window (created on first use) and the text it shows.
     HWND GetToolTipWindow() const { return m_hwndTooltip; }
@@ -187,6 +218,7 @@ private:
 
     HWND m_hWndPaint = nullptr;
     HDC m_hDcPaint = nullptr;
+    int m_dpi = 96;
     CControlUI* m_pRoot = nullptr;
     CControlUI* m_pFocus = nullptr;
     CControlUI* m_pEventHover = nullptr;

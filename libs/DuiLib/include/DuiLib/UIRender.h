@@ -16,8 +16,10 @@ struct TImageInfo {
     bool bAlpha = false;            // some pixel is not fully opaque
     std::vector<BYTE> bits;
     std::string sPath;              // full path it was loaded from ("" when made in memory)
+    unsigned serial = NextSerial(); // tells pictures apart (scaled copies are kept by it)
     std::unique_ptr<Gdiplus::Bitmap> bitmap;
     BYTE* pBits() { return bits.data(); }
+    static unsigned NextSerial();
     const BYTE* pBits() const { return bits.data(); }
 };
 
@@ -82,11 +84,16 @@ public:
     //    corner='l,t,r,b' fade='0..255' hole='false'"
     // dest is relative to rcItem's top-left; source picks a part of the
     // picture; corner keeps the edges unscaled (nine-grid). Returns false when
-    // the picture cannot be found (nothing is drawn).
+    // the picture cannot be found (nothing is drawn). dest and corner are in
+    // 96-DPI units of pManager's window; source and corner are in pixels of
+    // the picture the skin names: drawn from its @1.5x or @2x variant, they
+    // are taken that much larger in it.
     static bool DrawImageString(Gdiplus::Graphics& g, CPaintManagerUI* pManager, const RECT& rcItem,
                                 const RECT& rcPaint, const std::string& imageString);
+    // rcCorner: the nine-grid edges at the destination; rcSourceCorner
+    // those in the picture (the same when null).
     static void DrawImage(Gdiplus::Graphics& g, TImageInfo* image, const RECT& rcDest, const RECT& rcSource,
-                          const RECT& rcCorner, BYTE fade);
+                          const RECT& rcCorner, BYTE fade, const RECT* rcSourceCorner = nullptr);
 
     // Text flags for DrawText (the DT_* values of GDI are used).
     static void DrawText(Gdiplus::Graphics& g, CPaintManagerUI* pManager, const RECT& rc, const std::string& text,
