@@ -8,6 +8,7 @@
 #include "VCamGuids.h"
 #include "VCamLog.h"
 #include "VCamSource.h"
+#include "ZxLib/ZxLib.h"
 #include "ZxScale/ZxYuv.h"
 
 namespace {
@@ -239,17 +240,7 @@ HRESULT CVCamStream::Inactive() {
     return hr;
 }
 
-REFERENCE_TIME CVCamStream::Now() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    // Whole seconds and the rest apart, so the product cannot overflow.
-    return (t.QuadPart / frequency) * 10000000 + (t.QuadPart % frequency) * 10000000 / frequency;
-}
+REFERENCE_TIME CVCamStream::Now() { return Clock::Now100ns(); }
 
 bool CVCamStream::TakeNewestFrame(const StreamFormat& format) {
     if (!m_channel.IsOpen() || format.code <= 0) return false;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include "ZxLib/ZxLib.h"
 
 namespace {
 
@@ -153,17 +154,14 @@ int main() {
     auto privateNow = [&] { return fromLinux ? LinuxPrivateMB(linuxPid) : PrivateMB(pi.hProcess); };
     if (fromLinux) std::printf("(figures from Linux's /proc for process %d: Wine gives no counters of another process)\n", linuxPid);
     const double cpu0 = cpuNow();
-    LARGE_INTEGER f, t0, t1;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t0);
+    const double t0 = Clock::NowMs();
     double peakMB = 0;
     for (int i = 0; i < 10; ++i) {
         Sleep(1000);
         const double mb = privateNow();
         if (mb > peakMB) peakMB = mb;
     }
-    QueryPerformanceCounter(&t1);
-    const double wall = static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(f.QuadPart);
+    const double wall = (Clock::NowMs() - t0) / 1000.0;
     const double cpu = cpuNow() - cpu0;
     std::printf("ZxVCam.exe idle with the default picture (20 frames a second through the kernel and the preview)\n");
     std::printf("  CPU: %.2f s in %.1f s = %.1f %% of one core (target <= 1.5 %%)\n", cpu, wall, 100.0 * cpu / wall);

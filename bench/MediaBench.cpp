@@ -67,13 +67,13 @@ int main() {
         std::printf("cannot start the recording\n");
         return 1;
     }
-    double cpu0 = ProcessCpuUs(), t0 = BenchNowUs();
+    double cpu0 = ProcessCpuUs(), t0 = Clock::NowUs();
     for (int i = 0; i < kFrames; ++i) {
         rec.FFAppendVideo(frames[i].data(), static_cast<int>(frames[i].size()));
         rec.FFAppendAudio(pcm.data(), static_cast<int>(pcm.size()));
     }
     rec.FFUint();
-    double encWall = (BenchNowUs() - t0) / kFrames, encCpu = (ProcessCpuUs() - cpu0) / kFrames;
+    double encWall = (Clock::NowUs() - t0) / kFrames, encCpu = (ProcessCpuUs() - cpu0) / kFrames;
 
     LibReplay player;
     if (player.Init(path.c_str(), kW, kH, true, true) != 0) {
@@ -84,11 +84,11 @@ int main() {
     double cur = 0, total = 0;
     player.GetCurTm(cur, total);
     cpu0 = ProcessCpuUs();
-    double start = BenchNowUs();
+    double start = Clock::NowUs();
     // Pull frames on the 50 ms grid as the video manager does, to the end.
     int pulled = 0;
-    for (double next = start; cur < total - 0.01 && BenchNowUs() - start < (total + 3) * 1e6;) {
-        while (BenchNowUs() < next) Sleep(1);
+    for (double next = start; cur < total - 0.01 && Clock::NowUs() - start < (total + 3) * 1e6;) {
+        while (Clock::NowUs() < next) Sleep(1);
         next += 50000;
         if (player.QueryFrame(out.data(), static_cast<unsigned>(out.size())) > 0) ++pulled;
         player.GetCurTm(cur, total);

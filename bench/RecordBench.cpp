@@ -92,15 +92,15 @@ int main() {
         std::printf("recording did not start (no microphone?)\n");
         return 1;
     }
-    const double cpu0 = ProcessCpuUs(), t0 = BenchNowUs();
+    const double cpu0 = ProcessCpuUs(), t0 = Clock::NowUs();
     for (int i = 0; i < kFrames; ++i) {
         kernal.chain.OnFrame(frames[i].data(), static_cast<int>(frames[i].size()), VIDEO_STREAM_CAMERA);
         recorder.OnAudioProcess(0, pcm.data(), static_cast<int>(pcm.size()));
     }
-    const double wall = (BenchNowUs() - t0) / kFrames, cpu = (ProcessCpuUs() - cpu0) / kFrames;
-    const double s0 = BenchNowUs();
+    const double wall = (Clock::NowUs() - t0) / kFrames, cpu = (ProcessCpuUs() - cpu0) / kFrames;
+    const double s0 = Clock::NowUs();
     recorder.StopRecord();
-    const double stop = (BenchNowUs() - s0) / 1000.0;
+    const double stop = (Clock::NowUs() - s0) / 1000.0;
     recorder.UnInit();
     AfxGetDataManager()->RemoveData(ZX_MOD_KERNAL);
 

@@ -23,6 +23,8 @@ typedef std::map<int, AudioInputDev> AudioInputDevMap;
 
 class IDataAudioProcess : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_AUDIOPROCESS;
     // The module's own device map, also stored in *out when out is given;
     // read only, valid until the next RefreshInputDevs or UnInit.
     virtual const AudioInputDevMap* GetInputDevList(const AudioInputDevMap** out) = 0;

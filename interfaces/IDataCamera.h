@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ObserverBase.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 #define ZX_MOD_CAMERA "modCamera"
@@ -27,6 +28,8 @@ struct CameraEntry {
 
 class IDataCamera : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_CAMERA;
     // Every video device but the system's own virtual camera ("ZXVCam"),
     // with its device index (indices may skip a number).
     virtual void GetCameraList(std::vector<CameraEntry>& cameras) = 0;
@@ -56,8 +59,12 @@ public:
 // Observer of "modCamera_ob" for the main program.
 class IDataCameraObserver : public IMessageObserver {
 public:
+    // The group this observer attaches to (see ObserverBase.h).
+    static constexpr const char* kGroup = ZX_MOD_CAMERA_OB;
+    using StateMsg = CNotification<IDataCameraObserver, CAMERA_MSG_STATE, bool>;
+
     void OnMessage(int type, const ArgList& args) override {
-        if (type == CAMERA_MSG_STATE) OnCameraState(ArgAt<bool>(args, 0));
+        if (type == StateMsg::kType) StateMsg::Call(args, this, &IDataCameraObserver::OnCameraState);
     }
     virtual void OnCameraState(bool open) = 0;
 };

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "IVideoDeal.h"
+#include "ObserverBase.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 #define ZX_MOD_KERNAL "modKernal"
@@ -21,6 +22,8 @@ enum {
 
 class IDataKernal : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_KERNAL;
     // True when the processor joined the chain.
     virtual bool AddVideoDeal(IVideoDeal* deal) = 0;
     // Once this returns the processor is never called again.
@@ -38,8 +41,14 @@ public:
 // Observer of "modKernal_ob" for the main program.
 class IDataKernalObserver : public IMessageObserver {
 public:
+    // The group this observer attaches to (see ObserverBase.h).
+    static constexpr const char* kGroup = ZX_MOD_KERNAL_OB;
+    // (string file, string copy); the window reads the pair from the kernel
+    // (TakeSetAsideFile), so its handler takes none.
+    using FileSetAsideMsg = CNotification<IDataKernalObserver, KERNAL_MSG_FILE_SET_ASIDE, std::string, std::string>;
+
     void OnMessage(int type, const ArgList&) override {
-        if (type == KERNAL_MSG_FILE_SET_ASIDE) OnFileSetAside();
+        if (type == FileSetAsideMsg::kType) OnFileSetAside();
     }
     virtual void OnFileSetAside() = 0;
 };

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ObserverBase.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 #define ZX_MOD_MEDIALIST "modMediaList"
@@ -47,6 +48,8 @@ enum eMediaListMessage {
 
 class IDataMediaList : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_MEDIALIST;
     // Sends the item notification for every item, in list order, with added
     // false. Returns false.
     virtual bool ReportAllItems() = 0;
@@ -102,26 +105,23 @@ public:
 // position and calls the typed operation.
 class IDataMediaListObserver : public IMessageObserver {
 public:
+    // The group this observer attaches to (see ObserverBase.h).
+    static constexpr const char* kGroup = ZX_MOD_MEDIALIST_OB;
+    // The notifications with their arguments, as the kernel sends them.
+    using ItemMsg = CNotification<IDataMediaListObserver, MEDIALIST_MSG_ITEM, int, std::string, std::string, bool>;
+    using PositionMsg = CNotification<IDataMediaListObserver, MEDIALIST_MSG_POSITION, int, double>;
+    using PlayingMsg = CNotification<IDataMediaListObserver, MEDIALIST_MSG_PLAYING, int>;
+    using StateMsg = CNotification<IDataMediaListObserver, MEDIALIST_MSG_STATE, eMediaFileListPlayState>;
+    using EndMsg = CNotification<IDataMediaListObserver, MEDIALIST_MSG_END>;
+
     void OnMessage(int type, const ArgList& args) override {
         switch (type) {
-        case MEDIALIST_MSG_ITEM:
-            OnItem(ArgAt<int>(args, 0), ArgAt<std::string>(args, 1), ArgAt<std::string>(args, 2),
-                   ArgAt<bool>(args, 3));
-            break;
-        case MEDIALIST_MSG_POSITION:
-            OnPosition(ArgAt<int>(args, 0), ArgAt<double>(args, 1));
-            break;
-        case MEDIALIST_MSG_PLAYING:
-            OnPlaying(ArgAt<int>(args, 0));
-            break;
-        case MEDIALIST_MSG_STATE:
-            OnState(ArgAt<eMediaFileListPlayState>(args, 0));
-            break;
-        case MEDIALIST_MSG_END:
-            OnEnd();
-            break;
-        default:
-            break;
+        case ItemMsg::kType: ItemMsg::Call(args, this, &IDataMediaListObserver::OnItem); break;
+        case PositionMsg::kType: PositionMsg::Call(args, this, &IDataMediaListObserver::OnPosition); break;
+        case PlayingMsg::kType: PlayingMsg::Call(args, this, &IDataMediaListObserver::OnPlaying); break;
+        case StateMsg::kType: StateMsg::Call(args, this, &IDataMediaListObserver::OnState); break;
+        case EndMsg::kType: EndMsg::Call(args, this, &IDataMediaListObserver::OnEnd); break;
+        default: break;
         }
     }
     virtual void OnItem(int id, const std::string& path, const std::string& thumbPath, bool added) {

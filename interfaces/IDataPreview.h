@@ -11,6 +11,8 @@
 
 class IDataPreview : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_RECORDPREVIEW;
     // Always true.
     virtual bool SetPreviewFile(const std::string& path) = 0;
     // The file's duration in whole seconds, read from the file by its path.

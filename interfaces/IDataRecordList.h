@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ObserverBase.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 #define ZX_MOD_RECORDLIST "modRecordList"
@@ -78,6 +79,8 @@ inline int RecordNameRule(const std::string& name) {
 
 class IDataRecordList : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_RECORDLIST;
     // Announces every record of the type again (new false). False for the
     // three types; true, announcing nothing, for any other.
     virtual bool EnumRecords(int type) = 0;
@@ -123,17 +126,23 @@ public:
 // Observer of "modRecordList_ob" for the main program.
 class IDataRecordListObserver : public IMessageObserver {
 public:
+    // The group this observer attaches to (see ObserverBase.h).
+    static constexpr const char* kGroup = ZX_MOD_RECORDLIST_OB;
+    using RecordMsg =
+        CNotification<IDataRecordListObserver, RECORDLIST_MSG_RECORD, eZXVRecordType, int, std::string, bool>;
+    using StateMsg = CNotification<IDataRecordListObserver, RECORDLIST_MSG_STATE, eZXVRecordState, eZXVRecordType>;
+    using ProgressMsg = CNotification<IDataRecordListObserver, RECORDLIST_MSG_PROGRESS, eZXVRecordType>;
+    using ProblemMsg = CNotification<IDataRecordListObserver, RECORDLIST_MSG_PROBLEM, eZXVRecordType,
+                                     eZXVRecordProblem, std::string, bool>;
+
     void OnMessage(int type, const ArgList& args) override {
-        if (type == RECORDLIST_MSG_RECORD)
-            OnRecord(ArgAt<eZXVRecordType>(args, 0), ArgAt<int>(args, 1), ArgAt<std::string>(args, 2),
-                     ArgAt<bool>(args, 3));
-        else if (type == RECORDLIST_MSG_STATE)
-            OnRecordState(ArgAt<eZXVRecordState>(args, 0), ArgAt<eZXVRecordType>(args, 1));
-        else if (type == RECORDLIST_MSG_PROGRESS)
-            OnProgress(ArgAt<eZXVRecordType>(args, 0));
-        else if (type == RECORDLIST_MSG_PROBLEM)
-            OnRecordProblem(ArgAt<eZXVRecordType>(args, 0), ArgAt<eZXVRecordProblem>(args, 1),
-                            ArgAt<std::string>(args, 2), ArgAt<bool>(args, 3));
+        switch (type) {
+        case RecordMsg::kType: RecordMsg::Call(args, this, &IDataRecordListObserver::OnRecord); break;
+        case StateMsg::kType: StateMsg::Call(args, this, &IDataRecordListObserver::OnRecordState); break;
+        case ProgressMsg::kType: ProgressMsg::Call(args, this, &IDataRecordListObserver::OnProgress); break;
+        case ProblemMsg::kType: ProblemMsg::Call(args, this, &IDataRecordListObserver::OnRecordProblem); break;
+        default: break;
+        }
     }
     virtual void OnRecord(eZXVRecordType type, int id, const std::string& thumbnail, bool isNew) {
         (void)type;

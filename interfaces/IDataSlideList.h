@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ObserverBase.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 #define ZX_MOD_SLIDELIST "modSlideList"
@@ -38,6 +39,8 @@ enum eSlidePlayMode {
 
 class IDataSlideList : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_SLIDELIST;
     // Reads the saved list and has its pictures loaded in the background.
     virtual void LoadList() = 0;
     // Has the pictures loaded in the background, each later addition before
@@ -74,12 +77,15 @@ public:
 // position and calls the typed operation.
 class IDataSlideListObserver : public IMessageObserver {
 public:
+    // The group this observer attaches to (see ObserverBase.h).
+    static constexpr const char* kGroup = ZX_MOD_SLIDELIST_OB;
+    using LoadedMsg =
+        CNotification<IDataSlideListObserver, SLIDELIST_MSG_ITEM_LOADED, int, bool, std::string, std::string, bool>;
+    using RemovedMsg = CNotification<IDataSlideListObserver, SLIDELIST_MSG_ITEM_REMOVED, int, std::string>;
+
     void OnMessage(int type, const ArgList& args) override {
-        if (type == SLIDELIST_MSG_ITEM_LOADED)
-            OnItemLoaded(ArgAt<int>(args, 0), ArgAt<bool>(args, 1), ArgAt<std::string>(args, 2),
-                         ArgAt<std::string>(args, 3), ArgAt<bool>(args, 4));
-        else if (type == SLIDELIST_MSG_ITEM_REMOVED)
-            OnItemRemoved(ArgAt<int>(args, 0), ArgAt<std::string>(args, 1));
+        if (type == LoadedMsg::kType) LoadedMsg::Call(args, this, &IDataSlideListObserver::OnItemLoaded);
+        else if (type == RemovedMsg::kType) RemovedMsg::Call(args, this, &IDataSlideListObserver::OnItemRemoved);
     }
     virtual void OnItemLoaded(int id, bool loaded, const std::string& path, const std::string& thumbPath,
                               bool fromList) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ObserverBase.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 #define ZX_MOD_VEBORDER "modVideoEffectBorder"
@@ -29,6 +30,8 @@ struct VEBorderItem {
 
 class IDataVEBorder : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_VEBORDER;
     // Appends every item, ids ascending. The items stay the module's: read
     // them, do not keep them past the module's UnInit. The result carries
     // no meaning (always false); the list is what counts.
@@ -46,8 +49,12 @@ public:
 // arguments by position and calls the typed operation.
 class IDataVEBorderObserver : public IMessageObserver {
 public:
+    // The group this observer attaches to (see ObserverBase.h).
+    static constexpr const char* kGroup = ZX_MOD_VEBORDER_OB;
+    using ChangedMsg = CNotification<IDataVEBorderObserver, VEBORDER_MSG_CHANGED, int, std::string>;
+
     void OnMessage(int type, const ArgList& args) override {
-        if (type == VEBORDER_MSG_CHANGED) OnBorderChanged(ArgAt<int>(args, 0), ArgAt<std::string>(args, 1));
+        if (type == ChangedMsg::kType) ChangedMsg::Call(args, this, &IDataVEBorderObserver::OnBorderChanged);
     }
     virtual void OnBorderChanged(int id, const std::string& name) {
         (void)id;

@@ -11,6 +11,8 @@
 
 class IDataVEFaceThin : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_VIDEOEFFECTFACETHIN;
     // Switches the thinning on or off (the colour adjustment is independent
     // of it); saved at once. Returns true.
     virtual bool SetEnable(bool enable) = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ObserverBase.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 #define ZX_MOD_VIDEOEFFECTPENDANT "modVideoEffectPendant"
@@ -29,6 +30,8 @@ typedef std::vector<VEPendantEntry> VEPendantList;
 
 class IDataVideoEffectPendant : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_VIDEOEFFECTPENDANT;
     // Appends one entry per filter, ids ascending. True when entries were
     // appended (false only while the module is not started).
     virtual bool GetPendantList(VEPendantList& list) = 0;
@@ -45,8 +48,12 @@ public:
 // the typed operation, which does nothing unless overridden.
 class IDataVEPendantObserver : public IMessageObserver {
 public:
+    // The group this observer attaches to (see ObserverBase.h).
+    static constexpr const char* kGroup = ZX_MOD_VIDEOEFFECTPENDANT_OB;
+    using ChangedMsg = CNotification<IDataVEPendantObserver, VEPENDANT_MSG_CHANGED, int, std::string>;
+
     void OnMessage(int type, const ArgList& args) override {
-        if (type == VEPENDANT_MSG_CHANGED) OnPendantChanged(ArgAt<int>(args, 0), ArgAt<std::string>(args, 1));
+        if (type == ChangedMsg::kType) ChangedMsg::Call(args, this, &IDataVEPendantObserver::OnPendantChanged);
     }
     virtual void OnPendantChanged(int /*id*/, const std::string& /*name*/) {}
 };

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ObserverBase.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 #define ZX_MOD_VIDEOEFFECTTEXT "modVideoEffectText"
@@ -28,6 +29,8 @@ enum eVideoEffectTextDirection {
 
 class IDataVideoEffectText : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_VIDEOEFFECTTEXT;
     // Joins (true) or leaves (false) the frame chain; observers are told
     // when the state changes.
     virtual void SetEnable(bool enable) = 0;
@@ -72,8 +75,12 @@ public:
 // the typed operation, which does nothing unless overridden.
 class IDataVideoEffectTextObserver : public IMessageObserver {
 public:
+    // The group this observer attaches to (see ObserverBase.h).
+    static constexpr const char* kGroup = ZX_MOD_VIDEOEFFECTTEXT_OB;
+    using EnableMsg = CNotification<IDataVideoEffectTextObserver, VIDEOEFFECTTEXT_MSG_ENABLE, bool>;
+
     void OnMessage(int type, const ArgList& args) override {
-        if (type == VIDEOEFFECTTEXT_MSG_ENABLE) OnTextEnable(ArgAt<bool>(args, 0));
+        if (type == EnableMsg::kType) EnableMsg::Call(args, this, &IDataVideoEffectTextObserver::OnTextEnable);
     }
     virtual void OnTextEnable(bool /*enabled*/) {}
 };

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "VideoFrame.h"
+#include "ObserverBase.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 #define ZX_MOD_VIDEOMGR "modVideoMgr"
@@ -20,6 +21,8 @@ enum eVideoMgrMessage {
 
 class IDataVideoMgr : public IData {
 public:
+    // The module's name on the bus (see KernelModules.h).
+    static constexpr const char* kModule = ZX_MOD_VIDEOMGR;
     // Called by a source: the camera with 3 when it starts and 0 when it
     // stops, the media list with 1 and 0, the slide show with 2 and 0.
     virtual void OnVideoStreamTypeChange(eVideoStreamType type) = 0;
@@ -33,8 +36,14 @@ public:
 // position and calls the typed operation.
 class IDataVideoMgrObserver : public IMessageObserver {
 public:
+    // The group this observer attaches to (see ObserverBase.h).
+    static constexpr const char* kGroup = ZX_MOD_VIDEOMGR_OB;
+    // (old type, new type), both eVideoStreamType values.
+    using StreamTypeMsg = CNotification<IDataVideoMgrObserver, VIDEOMGR_MSG_STREAM_TYPE, int, int>;
+
     void OnMessage(int type, const ArgList& args) override {
-        if (type == VIDEOMGR_MSG_STREAM_TYPE) OnStreamTypeChanged(ArgAt<int>(args, 0), ArgAt<int>(args, 1));
+        if (type == StreamTypeMsg::kType)
+            StreamTypeMsg::Call(args, this, &IDataVideoMgrObserver::OnStreamTypeChanged);
     }
     virtual void OnStreamTypeChanged(int oldType, int newType) {
         (void)oldType;

@@ -73,17 +73,6 @@ HRESULT ForEachDevice(Visit visit) {
 
 }  // namespace
 
-double NowUs() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency);
-}
-
 std::vector<Device> ListDevices(HRESULT* result) {
     std::vector<Device> list;
     const HRESULT hr = ForEachDevice([&](const Device& d, IMoniker*) {
@@ -158,14 +147,14 @@ void PublishWatch::Loop() {
         if (now != last && m_channel.Numbered()) {
             last = now;
             std::lock_guard<std::mutex> g(m_lock);
-            m_lastChangeUs = NowUs();
+            m_lastChangeUs = Clock::NowUs();
         }
     }
 }
 
 double PublishWatch::NewestAgeMs() const {
     std::lock_guard<std::mutex> g(m_lock);
-    return m_lastChangeUs < 0 ? -1 : (NowUs() - m_lastChangeUs) / 1000.0;
+    return m_lastChangeUs < 0 ? -1 : (Clock::NowUs() - m_lastChangeUs) / 1000.0;
 }
 
 // --- the client --------------------------------------------------------------
@@ -412,7 +401,7 @@ void Client::Restart(int width, int height) {
 }
 
 void Client::Record(const BYTE* picture, size_t length) {
-    const double now = NowUs();
+    const double now = Clock::NowUs();
     const double age = m_watch.NewestAgeMs();
     std::lock_guard<std::mutex> g(m_lock);
     ++m_samples;
@@ -438,7 +427,7 @@ bool Client::WaitNextSample(uint64_t after, DWORD timeoutMs) { return WaitSample
 
 Figures Client::Now() {
     Figures f;
-    const double now = NowUs();
+    const double now = Clock::NowUs();
     std::lock_guard<std::mutex> g(m_lock);
     f.samples = m_samples;
     f.width = m_width;

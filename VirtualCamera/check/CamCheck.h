@@ -23,6 +23,7 @@
 
 #include "DShowBase/DShowGuids.h"
 #include "ShareMem.h"
+#include "ZxLib/ZxLib.h"
 
 namespace camcheck {
 
@@ -185,9 +186,6 @@ private:
     std::vector<uint8_t> m_picture;
     int m_width = 0, m_height = 0;
 };
-
-// Microseconds on the performance counter.
-double NowUs();
 
 // Writes a 24-bit bottom-up picture as a BMP file.
 bool SaveBmp(const std::wstring& path, const std::vector<uint8_t>& pixels, int width, int height);

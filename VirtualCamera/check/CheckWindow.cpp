@@ -411,7 +411,7 @@ void CheckWindow::ConnectMF(int width, int height) {
         m_launchFolder = LaunchFolder();
         m_programBefore = ProgramRunning();
         m_startedAfterS = -1;
-        m_runUs = NowUs();
+        m_runUs = Clock::NowUs();
         m_mfStop = false;
         m_mfError = S_OK;
         m_mfThread = std::thread(&CheckWindow::ReadMF, this);
@@ -465,7 +465,7 @@ void CheckWindow::Connect(int width, int height) {
         m_launchFolder = LaunchFolder();
         m_programBefore = ProgramRunning();
         m_startedAfterS = -1;
-        m_runUs = NowUs();
+        m_runUs = Clock::NowUs();
         hr = m_client.Run();
         m_running = SUCCEEDED(hr);
     }
@@ -503,7 +503,7 @@ void CheckWindow::ShowFigures() {
     HWND fps = GetDlgItem(m_window, kIdFps), age = GetDlgItem(m_window, kIdAge);
     HWND stream = GetDlgItem(m_window, kIdStream), program = GetDlgItem(m_window, kIdProgram);
     const bool running = ProgramRunning();
-    if (m_running && !m_programBefore && running && m_startedAfterS < 0) m_startedAfterS = (NowUs() - m_runUs) / 1e6;
+    if (m_running && !m_programBefore && running && m_startedAfterS < 0) m_startedAfterS = (Clock::NowUs() - m_runUs) / 1e6;
     std::wstring state;
     if (running && m_startedAfterS >= 0) {
         state = Lang::Format("check.state.started", {Format1(L"%.1f", m_startedAfterS)});

@@ -200,9 +200,9 @@ int RunConsole(const Options& o) {
     const bool runningBefore = ProgramRunning();
     Line(L"program: %ls", Running(runningBefore));
 
-    const double startUs = NowUs();
+    const double startUs = Clock::NowUs();
     const DWORD timeoutMs = static_cast<DWORD>(o.timeoutSeconds * 1000);
-    auto elapsedMs = [&]() { return static_cast<DWORD>((NowUs() - startUs) / 1000); };
+    auto elapsedMs = [&]() { return static_cast<DWORD>((Clock::NowUs() - startUs) / 1000); };
     if (FAILED(hr = client.Run())) {
         Line(L"run: failed (0x%08lX)", static_cast<unsigned long>(hr));
         Line(L"result: graph failed");
@@ -217,7 +217,7 @@ int RunConsole(const Options& o) {
     while (elapsedMs() < timeoutMs) {
         if (!running && ProgramRunning()) {
             running = true;
-            Line(L"program: started after %.1f s", (NowUs() - startUs) / 1e6);
+            Line(L"program: started after %.1f s", (Clock::NowUs() - startUs) / 1e6);
         }
         // A sample that arrived while frames are being published (by the
         // program, or by the kernel's console host) carries them.
@@ -232,10 +232,10 @@ int RunConsole(const Options& o) {
     }
     if (!running && ProgramRunning()) {
         running = true;
-        Line(L"program: started after %.1f s", (NowUs() - startUs) / 1e6);
+        Line(L"program: started after %.1f s", (Clock::NowUs() - startUs) / 1e6);
     }
     if (live) {
-        Line(L"publisher: frames arriving after %.1f s", (NowUs() - startUs) / 1e6);
+        Line(L"publisher: frames arriving after %.1f s", (Clock::NowUs() - startUs) / 1e6);
     } else {
         Line(L"publisher: no frames within %.0f s", o.timeoutSeconds);
     }

@@ -265,7 +265,7 @@ int ReadCamera(const Options& o) {
         // Samples are read one after the other, as a capture client reads
         // them; the channel is watched beside to tell the program's frames.
         PublishWatch watch;
-        const double startUs = NowUs();
+        const double startUs = Clock::NowUs();
         const double timeoutUs = o.timeoutSeconds * 1e6;
         std::vector<uint8_t> pixels;
         bool live = false, readFailed = false;
@@ -279,7 +279,7 @@ int ReadCamera(const Options& o) {
         const double countLimitUs = (5000.0 + o.frames * 250.0) * 1000.0;
         double countStartUs = 0;
         for (;;) {
-            const double now = NowUs();
+            const double now = Clock::NowUs();
             if (!counting && now - startUs > timeoutUs) break;
             if (counting && (counted >= static_cast<uint64_t>(o.frames) || now - countStartUs > countLimitUs)) break;
             LONGLONG stamp = 0;
@@ -289,7 +289,7 @@ int ReadCamera(const Options& o) {
                 break;
             }
             if (hr == S_FALSE) continue;
-            const double arrival = NowUs();
+            const double arrival = Clock::NowUs();
             const double age = watch.NewestAgeMs();
             if (stamp <= lastStamp && lastStamp != 0) ++backwards;
             lastStamp = stamp;

@@ -2,13 +2,13 @@
 
 #include "LiveButtonUI.h"
 #include "SpinButtonUI.h"
-#include "TileLayoutVSSlide.h"
+#include "TileListUI.h"
 
 using namespace DuiLib;
 
 CControlUI* CDialogBuilderCallbackEx::CreateControl(const std::string& className) {
     if (className == "SpinButton") return new CSpinButtonUI;
     if (className == "LiveButton") return new CLiveButtonUI;
-    if (className == "TileLayoutBtnUI") return new CTileLayoutVSSlide;
+    if (className == "TileList") return new CTileListUI;
     return nullptr;
 }

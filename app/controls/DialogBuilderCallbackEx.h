@@ -1,5 +1,5 @@
 // Creates the program's own controls while a skin file is read:
-// "SpinButton", "LiveButton" and "TileLayoutBtnUI". Any other class is
+// "SpinButton", "LiveButton" and "TileList". Any other class is
 // left to the library.
 #pragma once
 

@@ -9,6 +9,7 @@
 #include "DialogCommon.h"
 #include "IDataPreview.h"
 #include "IDataRecordList.h"
+#include "KernelModules.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
@@ -20,8 +21,6 @@ const UINT kTimerId = 1;
 const char* const kTitles[3] = {"视频预览", "音频预览", "照片预览"};
 const char* const kBackgrounds[2] = {"preview_video.png", "preview_audio.png"};
 
-IDataPreview* Preview() { return static_cast<IDataPreview*>(AfxGetDataManager()->GetData(ZX_MOD_RECORDPREVIEW)); }
-IDataRecordList* Records() { return static_cast<IDataRecordList*>(AfxGetDataManager()->GetData(ZX_MOD_RECORDLIST)); }
 
 std::string HoursMinutesSeconds(int seconds) {
     if (seconds < 0) seconds = 0;
@@ -55,11 +54,11 @@ void CRecordPreview::Open(int kind, int id, bool justRecorded) {
     m_kind = kind;
     m_id = id;
     m_justRecorded = justRecorded;
-    if (IDataRecordList* records = Records()) m_path = records->GetRecordPath(kind, id);
+    if (IDataRecordList* records = KernelModule<IDataRecordList>()) m_path = records->GetRecordPath(kind, id);
     m_picture.assign(CControlVideoShow::kImageSize, 0);
     m_pending.assign(CControlVideoShow::kImageSize, 0);
     if (kind == kPhoto) return;
-    if (IDataPreview* preview = Preview()) preview->SetPreviewFile(m_path);
+    if (IDataPreview* preview = KernelModule<IDataPreview>()) preview->SetPreviewFile(m_path);
     StopWorker();
     m_stop = false;
     // Counted before it starts, so a stop right after Open cannot miss it.
@@ -78,7 +77,7 @@ void CRecordPreview::Worker() {
     // posted message instead of being drawn from here.
     while (!m_stop) {
         if (m_playState == 0) {
-            IDataPreview* preview = Preview();
+            IDataPreview* preview = KernelModule<IDataPreview>();
             if (preview && preview->QueryPreviewFrame(m_picture.data(), static_cast<int>(m_picture.size())) > 0) {
                 EnterCriticalSection(&m_pendingLock);
                 m_pending.swap(m_picture);
@@ -128,7 +127,7 @@ void CRecordPreview::LayOut() {
     SIZE size = m_pm.GetInitSize();
     if (kind != kPhoto) {
         if (m_pVideo) m_pVideo->SetBkImage(kBackgrounds[kind]);
-        IDataPreview* preview = Preview();
+        IDataPreview* preview = KernelModule<IDataPreview>();
         m_duration = preview ? preview->GetTotalTime() : 0;
         if (CControlUI* total = FindControl("TotalPos")) total->SetText(HoursMinutesSeconds(m_duration));
     } else {
@@ -141,7 +140,7 @@ void CRecordPreview::LayOut() {
         ShowPhoto();
     }
     if (m_justRecorded) {
-        IDataRecordList* records = Records();
+        IDataRecordList* records = KernelModule<IDataRecordList>();
         if (CControlUI* edit = FindControl("editpreviewRename"))
             edit->SetText(records ? records->GetRecordName(m_kind, m_id) : std::string());
     } else {
@@ -208,7 +207,7 @@ void CRecordPreview::ShowPosition(int seconds) {
 }
 
 void CRecordPreview::Play() {
-    IDataPreview* preview = Preview();
+    IDataPreview* preview = KernelModule<IDataPreview>();
     if (!preview) return;
     SetPage("tablayoutFoldPlay_Pause", 1);
     if (m_playState == 2) {
@@ -230,13 +229,13 @@ void CRecordPreview::Play() {
 
 void CRecordPreview::Pause() {
     SetPage("tablayoutFoldPlay_Pause", 0);
-    if (IDataPreview* preview = Preview()) preview->PausePreview();
+    if (IDataPreview* preview = KernelModule<IDataPreview>()) preview->PausePreview();
     m_playState = 1;
     m_pm.KillTimer(m_pm.GetRoot(), kTimerId);
 }
 
 void CRecordPreview::UpdatePosition() {
-    IDataPreview* preview = Preview();
+    IDataPreview* preview = KernelModule<IDataPreview>();
     if (!preview || m_playState != 0) return;
     const int pos = preview->GetPreviewTime();
     if (pos == m_lastPos) ++m_stillTicks;
@@ -261,7 +260,7 @@ void CRecordPreview::UpdatePosition() {
 
 void CRecordPreview::EndWithResult(int result, const std::string& text) {
     if (m_kind != kPhoto && (m_playState == 0 || m_playState == 1)) {
-        if (IDataPreview* preview = Preview()) preview->StopPreview();
+        if (IDataPreview* preview = KernelModule<IDataPreview>()) preview->StopPreview();
         m_playState = 2;
     }
     m_result = result;
@@ -346,7 +345,7 @@ void CRecordPreview::Notify(TNotifyUI& msg) {
     }
     if (msg.sType == "valuechanged" || msg.sType == "valuechanging") {
         auto* slider = static_cast<CSliderUI*>(msg.pSender->GetInterface("Slider"));
-        IDataPreview* preview = Preview();
+        IDataPreview* preview = KernelModule<IDataPreview>();
         if (!slider || !preview) return;
         if (name == "PlayerPosition" && msg.sType == "valuechanged") {
             // Seeking only while playing; a paused or stopped recording
@@ -376,11 +375,11 @@ void CRecordPreview::Notify(TNotifyUI& msg) {
     } else if (name == "btnPauseMedia") {
         Pause();
     } else if (name == "BtnValume") {
-        if (IDataPreview* preview = Preview()) preview->SetPreviewVolume(0);
+        if (IDataPreview* preview = KernelModule<IDataPreview>()) preview->SetPreviewVolume(0);
         SetPage("tablayourVolume_mute", 1);
     } else if (name == "btnMute") {
         auto* volume = ZxDlg::FindAs<CSliderUI>(*this, "sliderValume", "Slider");
-        if (IDataPreview* preview = Preview()) preview->SetPreviewVolume(volume ? volume->GetValue() : 100);
+        if (IDataPreview* preview = KernelModule<IDataPreview>()) preview->SetPreviewVolume(volume ? volume->GetValue() : 100);
         SetPage("tablayourVolume_mute", 0);
     }
 }

@@ -7,6 +7,7 @@
 
 #include "DialogCommon.h"
 #include "DuiLib/UIlib.h"
+#include "SettingKeys.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 
@@ -66,7 +67,7 @@ void CSkinList::Apply(int id) {
     auto it = m_skins.find(id);
     DuiLib::CSkinMgr::ChangeSubject(it != m_skins.end() ? it->second.file : std::string(), static_cast<DWORD>(-1),
                                     false);
-    AfxGetConfigManager()->SetInt("SkinMgr", "CurID", id);
+    Settings::SetInt(Settings::kSkinId, id);
 }
 
 void CSkinList::Free() { m_skins.clear(); }

@@ -7,33 +7,27 @@
 #include "IDataAudioProcess.h"
 #include "IDataMediaList.h"
 #include "IDataRecordList.h"
+#include "KernelModules.h"
+#include "SettingKeys.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
 namespace {
 
-const char kSectionBasic[] = "SetupBasic";
-const char kKeyClose[] = "Close";
-const char kSectionRecord[] = "VSRecord";
 const char kStartOption[] = "setupBasic_checkStartWithWindows";
 
-// The three kinds of recording: the edit box and button of each, and its key.
+// The three kinds of recording (in eZXVRecordType order): the edit box and
+// button of each.
 struct RecordDirRow {
     const char* edit;
     const char* button;
-    const char* key;
 };
 const RecordDirRow kRecordDirs[3] = {
-    {"setupBasic_editRecordSavePathVideo", "setupBasic_btnRecordSavepathVideo", "VideoDir"},
-    {"setupBasic_editRecordSavePathAudio", "setupBasic_btnRecordSavepathAudio", "AudioDir"},
-    {"setupBasic_editRecordSavePathImage", "setupBasic_btnRecordSavepathImage", "ImageDir"},
+    {"setupBasic_editRecordSavePathVideo", "setupBasic_btnRecordSavepathVideo"},
+    {"setupBasic_editRecordSavePathAudio", "setupBasic_btnRecordSavepathAudio"},
+    {"setupBasic_editRecordSavePathImage", "setupBasic_btnRecordSavepathImage"},
 };
-
-template <class T>
-T* Module(const char* name) {
-    return static_cast<T*>(AfxGetDataManager()->GetData(name));
-}
 
 // Starts the folder browser at the folder the user had, when it exists.
 int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM, LPARAM data) {
@@ -105,20 +99,16 @@ LRESULT CZxVSetupDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bH
     LRESULT res = CZxBaseDialog::OnCreate(uMsg, wParam, lParam, bHandled);
     ZxDlg::ApplyCommonLook(*this);
 
-    IConfigManager* cfg = AfxGetConfigManager();
-    int close = 1;
-    cfg->GetInt(kSectionBasic, kKeyClose, close, 1);
-    const char* option = close != 0 ? "setupBasic_checkCloseHide" : "setupBasic_checkCloseExit";
+    const char* option = Settings::GetInt(Settings::kCloseToTray, 1) != 0 ? "setupBasic_checkCloseHide" : "setupBasic_checkCloseExit";
     if (auto* opt = ZxDlg::FindAs<DuiLib::COptionUI>(*this, option, "Option")) opt->Selected(true, false);
     if (auto* start = ZxDlg::FindAs<DuiLib::COptionUI>(*this, kStartOption, "Option"))
         start->Selected(StartWithWindows::IsOn(), false);
 
-    auto* records = Module<IDataRecordList>("modRecordList");
+    auto* records = KernelModule<IDataRecordList>();
     for (int kind = 0; kind < 3; ++kind) {
-        std::string def = records ? records->GetDefaultRecordDir(kind) : std::string();
-        std::string dir;
-        cfg->GetString(kSectionRecord, kRecordDirs[kind].key, dir, def.c_str());
-        if (DuiLib::CControlUI* edit = FindControl(kRecordDirs[kind].edit)) edit->SetText(dir);
+        const std::string def = records ? records->GetDefaultRecordDir(kind) : std::string();
+        if (DuiLib::CControlUI* edit = FindControl(kRecordDirs[kind].edit))
+            edit->SetText(Settings::GetString(Settings::kRecordDir[kind], def));
     }
     return res;
 }
@@ -148,9 +138,9 @@ void CZxVSetupDlg::OnBasicNotify(DuiLib::TNotifyUI& msg) {
     if (msg.sType != "click") return;
     const std::string& name = msg.pSender->GetName();
     if (name == "setupBasic_checkCloseHide") {
-        AfxGetConfigManager()->SetInt(kSectionBasic, kKeyClose, 1);
+        Settings::SetInt(Settings::kCloseToTray, 1);
     } else if (name == "setupBasic_checkCloseExit") {
-        AfxGetConfigManager()->SetInt(kSectionBasic, kKeyClose, 0);
+        Settings::SetInt(Settings::kCloseToTray, 0);
     } else if (name == kStartOption) {
         auto* start = static_cast<DuiLib::COptionUI*>(msg.pSender->GetInterface("Option"));
         if (!start) return;
@@ -178,7 +168,7 @@ void CZxVSetupDlg::ChooseRecordDir(int kind) {
         ZxDlg::ShowMsgTip(m_hWnd, "无法写入该目录, 请选择其他目录");
         return;
     }
-    AfxGetConfigManager()->SetString(kSectionRecord, row.key, folder.c_str(), 0);
+    Settings::SetString(Settings::kRecordDir[kind], folder);
     if (edit) edit->SetText(folder);
 }
 
@@ -227,9 +217,9 @@ void CZxVSetupDlg::OnVoiceNotify(DuiLib::TNotifyUI& msg) {
     const int index = static_cast<int>(item->GetTag());
     const std::string& name = msg.pSender->GetName();
     if (name == "setupVoice_comboAudioInput") {
-        if (auto* audio = Module<IDataAudioProcess>("modAudioProcess")) audio->SetInputDev(index);
+        if (auto* audio = KernelModule<IDataAudioProcess>()) audio->SetInputDev(index);
     } else if (name == "setupVoice_comboAudioOutput") {
-        if (auto* media = Module<IDataMediaList>("modMediaList")) media->SetOutputDevice(index);
+        if (auto* media = KernelModule<IDataMediaList>()) media->SetOutputDevice(index);
     }
 }
 
@@ -244,7 +234,7 @@ void CZxVSetupDlg::FillVoicePage() {
     };
 
     auto* input = ZxDlg::FindAs<DuiLib::CComboUI>(*this, "setupVoice_comboAudioInput", "Combo");
-    auto* audio = Module<IDataAudioProcess>("modAudioProcess");
+    auto* audio = KernelModule<IDataAudioProcess>();
     if (input && audio) {
         audio->RefreshInputDevs();
         const AudioInputDevMap* devices = audio->GetInputDevList(nullptr);
@@ -256,7 +246,7 @@ void CZxVSetupDlg::FillVoicePage() {
     }
 
     auto* output = ZxDlg::FindAs<DuiLib::CComboUI>(*this, "setupVoice_comboAudioOutput", "Combo");
-    auto* media = Module<IDataMediaList>("modMediaList");
+    auto* media = KernelModule<IDataMediaList>();
     if (output && media) {
         media->RefreshOutputDevices();
         std::string name;

@@ -7,6 +7,7 @@
 #include "DialogCommon.h"
 #include "IDataCamera.h"
 #include "IDataVEFaceThin.h"
+#include "KernelModules.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
@@ -16,11 +17,6 @@ namespace {
 
 const char* const kSliders[3] = {"MC_sliderRed", "MC_sliderGreen", "MC_sliderBlue"};
 const char* const kLabels[3] = {"MC_lblRed", "MC_lblGreen", "MC_lblBlue"};
-
-IDataCamera* Camera() { return static_cast<IDataCamera*>(AfxGetDataManager()->GetData(ZX_MOD_CAMERA)); }
-IDataVEFaceThin* FaceThin() {
-    return static_cast<IDataVEFaceThin*>(AfxGetDataManager()->GetData(ZX_MOD_VIDEOEFFECTFACETHIN));
-}
 
 template <class T>
 T* FindAs(CPaintManagerUI* pm, const char* name, const char* kind) {
@@ -60,7 +56,7 @@ void CDealCamera::Uninit() {
 }
 
 void CDealCamera::FillCameras() {
-    IDataCamera* camera = Camera();
+    IDataCamera* camera = KernelModule<IDataCamera>();
     if (!camera) return;
     std::vector<CameraEntry> cameras;
     camera->GetCameraList(cameras);
@@ -81,7 +77,7 @@ void CDealCamera::FillCameras() {
 
 void CDealCamera::FillFrameSizes() {
     auto* combo = FindAs<CComboUI>(m_pm, "MC_comboFormatSize", "Combo");
-    IDataCamera* camera = Camera();
+    IDataCamera* camera = KernelModule<IDataCamera>();
     if (!combo || !camera) return;
     std::vector<int> widths, heights;
     camera->GetAllFrameSize(widths, heights);
@@ -93,7 +89,7 @@ void CDealCamera::FillFrameSizes() {
 }
 
 void CDealCamera::FillFaceThin() {
-    IDataVEFaceThin* thin = FaceThin();
+    IDataVEFaceThin* thin = KernelModule<IDataVEFaceThin>();
     if (!thin) return;
     if (thin->GetEnable())
         if (auto* check = FindAs<COptionUI>(m_pm, "MC_checkboxThin", "Option")) check->Selected(true, false);
@@ -110,11 +106,11 @@ void CDealCamera::FillFaceThin() {
 void CDealCamera::ChooseFrameSize(const std::string& text) {
     int width = 0, height = 0;
     if (!SizeText::Parse(text, width, height)) return;
-    if (IDataCamera* camera = Camera()) camera->SetFrameSize(width, height);
+    if (IDataCamera* camera = KernelModule<IDataCamera>()) camera->SetFrameSize(width, height);
 }
 
 void CDealCamera::ShowPropertyPage() {
-    IDataCamera* camera = Camera();
+    IDataCamera* camera = KernelModule<IDataCamera>();
     if (!camera) {
         ZxDlg::Log(2, "CDealCamera", "no camera module: no property pages");
         return;
@@ -127,7 +123,7 @@ void CDealCamera::ShowPropertyPage() {
 }
 
 void CDealCamera::SetColour(int channel, int value) {
-    if (IDataVEFaceThin* thin = FaceThin()) {
+    if (IDataVEFaceThin* thin = KernelModule<IDataVEFaceThin>()) {
         if (channel == 0) thin->SetRed(value);
         else if (channel == 1) thin->SetGreen(value);
         else thin->SetBlue(value);
@@ -144,7 +140,7 @@ void CDealCamera::Notify(TNotifyUI& msg) {
             // The click arrives after the check box toggled itself.
             auto* check = static_cast<COptionUI*>(msg.pSender->GetInterface("Option"));
             if (check)
-                if (IDataVEFaceThin* thin = FaceThin()) thin->SetEnable(check->IsSelected());
+                if (IDataVEFaceThin* thin = KernelModule<IDataVEFaceThin>()) thin->SetEnable(check->IsSelected());
         } else if (name == "MC_btnColorDefault") {
             for (int i = 0; i < 3; ++i) {
                 SetColour(i, 0);
@@ -157,7 +153,7 @@ void CDealCamera::Notify(TNotifyUI& msg) {
         CListLabelElementUI* item = combo ? combo->GetSelectedItem() : nullptr;
         if (!item) return;
         if (name == "MC_comboCameras") {
-            if (IDataCamera* camera = Camera()) camera->SelectCameraByName(item->GetText());
+            if (IDataCamera* camera = KernelModule<IDataCamera>()) camera->SelectCameraByName(item->GetText());
             FillFrameSizes();
         } else if (name == "MC_comboFormatSize") {
             ChooseFrameSize(item->GetText());
@@ -167,7 +163,7 @@ void CDealCamera::Notify(TNotifyUI& msg) {
         if (!slider) return;
         const int value = slider->GetValue();
         if (name == "MC_sliderThin") {
-            if (IDataVEFaceThin* thin = FaceThin()) thin->SetStretchRatio(value);
+            if (IDataVEFaceThin* thin = KernelModule<IDataVEFaceThin>()) thin->SetStretchRatio(value);
             return;
         }
         for (int i = 0; i < 3; ++i) {

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "DialogCommon.h"
+#include "KernelModules.h"
 #include "LiveButtonUI.h"
-#include "TileLayoutVSSlide.h"
+#include "TileListUI.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
@@ -24,14 +25,6 @@ const char kInUseLabel[] = "VECurUse_ContanerItem_Label_";
 const char kInUseButton[] = "VECurUse_ContanerItem_Btn_";   // 26 characters
 const char kCaptionInUse[] = "字幕";
 const int kFirstFontSize = 15, kLastFontSize = 64;
-
-IDataVideoEffectPendant* Pendant() {
-    return static_cast<IDataVideoEffectPendant*>(AfxGetDataManager()->GetData(ZX_MOD_VIDEOEFFECTPENDANT));
-}
-IDataVideoEffectText* Text() {
-    return static_cast<IDataVideoEffectText*>(AfxGetDataManager()->GetData(ZX_MOD_VIDEOEFFECTTEXT));
-}
-IDataVEBorder* Border() { return static_cast<IDataVEBorder*>(AfxGetDataManager()->GetData(ZX_MOD_VEBORDER)); }
 
 template <class T>
 T* FindAs(CPaintManagerUI* pm, const std::string& name, const char* kind) {
@@ -72,8 +65,8 @@ int CALLBACK CollectFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM
 }
 
 // A tile of the filter or border list.
-CTileLayoutVSSlideItem* MakeTile(const char* prefix, int id, const std::string& name, const std::string& thumb) {
-    auto* tile = new CTileLayoutVSSlideItem;
+CTileListItemUI* MakeTile(const char* prefix, int id, const std::string& name, const std::string& thumb) {
+    auto* tile = new CTileListItemUI;
     tile->SetName(Numbered(prefix, id));
     tile->SetTag(static_cast<UINT_PTR>(id));
     tile->SetFixedWidth(84);
@@ -98,19 +91,13 @@ bool CDealVideoEffect::Init(CPaintManagerUI* pm) {
     if (!m_pm) return false;
     if (CControlUI* page = m_pm->FindControl("tabPageMainVideoEffect")) page->AddNotifier(this);
     if (CControlUI* strip = m_pm->FindControl("panelVECurUse")) strip->AddNotifier(this);
-    m_pendantTiles = FindAs<CTileLayoutVSSlide>(m_pm, "VEPendant_tilelayout", "CTileLayoutBtn");
-    m_borderTiles = FindAs<CTileLayoutVSSlide>(m_pm, "VEBorder_tilelayout", "CTileLayoutBtn");
+    m_pendantTiles = FindAs<CTileListUI>(m_pm, "VEPendant_tilelayout", "TileList");
+    m_borderTiles = FindAs<CTileListUI>(m_pm, "VEBorder_tilelayout", "TileList");
     if (!m_pendantTiles || !m_borderTiles) {
         ZxDlg::Log(3, "CDealVideoEffect", "the skin has no filter or border tile list");
         return false;
     }
-    IMessageManager* messages = AfxGetMessageManager();
-    messages->AttachObserver(ZX_MOD_VIDEOEFFECTPENDANT_OB, static_cast<IDataVEPendantObserver*>(this),
-                             OBSERVER_MODE_THREAD);
-    messages->AttachObserver(ZX_MOD_VIDEOEFFECTTEXT_OB, static_cast<IDataVideoEffectTextObserver*>(this),
-                             OBSERVER_MODE_THREAD);
-    messages->AttachObserver(ZX_MOD_VEBORDER_OB, static_cast<IDataVEBorderObserver*>(this), OBSERVER_MODE_THREAD);
-    m_observing = true;
+    m_observers.emplace(this);
     FillFontNames();
     FillFontSizes();
     FillFilterTiles();
@@ -123,12 +110,7 @@ void CDealVideoEffect::Uninit() {
         if (CControlUI* page = m_pm->FindControl("tabPageMainVideoEffect")) page->RemoveNotifier(this);
         if (CControlUI* strip = m_pm->FindControl("panelVECurUse")) strip->RemoveNotifier(this);
     }
-    if (!m_observing) return;
-    IMessageManager* messages = AfxGetMessageManager();
-    messages->DetachObserver(ZX_MOD_VIDEOEFFECTPENDANT_OB, static_cast<IDataVEPendantObserver*>(this));
-    messages->DetachObserver(ZX_MOD_VIDEOEFFECTTEXT_OB, static_cast<IDataVideoEffectTextObserver*>(this));
-    messages->DetachObserver(ZX_MOD_VEBORDER_OB, static_cast<IDataVEBorderObserver*>(this));
-    m_observing = false;
+    m_observers.reset();
 }
 
 void CDealVideoEffect::FillFontNames() {
@@ -155,7 +137,7 @@ void CDealVideoEffect::FillFontSizes() {
 }
 
 void CDealVideoEffect::FillFilterTiles() {
-    IDataVideoEffectPendant* pendant = Pendant();
+    IDataVideoEffectPendant* pendant = KernelModule<IDataVideoEffectPendant>();
     if (!pendant) return;
     VEPendantList list;
     pendant->GetPendantList(list);
@@ -165,7 +147,7 @@ void CDealVideoEffect::FillFilterTiles() {
 }
 
 void CDealVideoEffect::FillBorderTiles() {
-    IDataVEBorder* border = Border();
+    IDataVEBorder* border = KernelModule<IDataVEBorder>();
     if (!border) return;
     std::vector<VEBorderItem*> list;
     border->GetBorderList(list);
@@ -175,18 +157,18 @@ void CDealVideoEffect::FillBorderTiles() {
     SelectTile(m_borderTiles, border->GetBorder());
 }
 
-void CDealVideoEffect::SelectTile(CTileLayoutVSSlide* layout, int id) {
+void CDealVideoEffect::SelectTile(CTileListUI* layout, int id) {
     if (!layout) return;
     std::vector<int> chosen;
     if (id != -1)
         for (int i = 0; i < layout->GetCount(); ++i)
-            if (ITileLayoutBtnItem* tile = layout->GetTileAt(i))
+            if (ITileListItem* tile = layout->GetTileAt(i))
                 if (tile->GetTagValue() == id) chosen.push_back(i);
     layout->SelectItems(chosen, true);
 }
 
 void CDealVideoEffect::FillTextControls() {
-    IDataVideoEffectText* text = Text();
+    IDataVideoEffectText* text = KernelModule<IDataVideoEffectText>();
     if (!text) return;
     if (CControlUI* edit = m_pm->FindControl("VEText_TextEdit")) edit->SetText(text->GetText());
     if (auto* combo = FindAs<CComboUI>(m_pm, "VEText_comboFontName", "Combo"))
@@ -207,15 +189,15 @@ void CDealVideoEffect::FillTextControls() {
 }
 
 void CDealVideoEffect::FillInUse() {
-    if (IDataVideoEffectPendant* pendant = Pendant()) {
+    if (IDataVideoEffectPendant* pendant = KernelModule<IDataVideoEffectPendant>()) {
         const int id = pendant->GetPendant();
         const std::string name = id == -1 ? std::string() : pendant->GetPendantName(id);
         if (!name.empty()) ShowInUse(kUseFilter, name);
         CheckBox("VEPendant_checkboxEnable", id != -1);
     }
-    if (IDataVideoEffectText* text = Text())
+    if (IDataVideoEffectText* text = KernelModule<IDataVideoEffectText>())
         if (text->GetEnable()) ShowInUse(kUseCaption, kCaptionInUse);
-    if (IDataVEBorder* border = Border()) {
+    if (IDataVEBorder* border = KernelModule<IDataVEBorder>()) {
         const int id = border->GetBorder();
         const std::string name = id == -1 ? std::string() : border->GetBorderName(id);
         if (!name.empty()) ShowInUse(kUseBorder, name);
@@ -296,7 +278,7 @@ void CDealVideoEffect::Notify(TNotifyUI& msg) {
 
 void CDealVideoEffect::NotifyFilter(TNotifyUI& msg, const std::string& name) {
     if (msg.sType != "click") return;
-    IDataVideoEffectPendant* pendant = Pendant();
+    IDataVideoEffectPendant* pendant = KernelModule<IDataVideoEffectPendant>();
     if (!pendant) return;
     if (name == "VEPendant_checkboxEnable") {
         auto* check = static_cast<COptionUI*>(msg.pSender->GetInterface("Option"));
@@ -311,12 +293,12 @@ void CDealVideoEffect::NotifyBorder(TNotifyUI& msg, const std::string& name) {
     if (msg.sType != "click" || !StartsWith(name, kBorderTile)) return;
     const int id = IdAfter(name, sizeof kBorderTile - 1);
     if (id < 0) return;
-    if (IDataVEBorder* border = Border())
+    if (IDataVEBorder* border = KernelModule<IDataVEBorder>())
         if (!border->SetBorder(id)) ZxDlg::Log(2, "CDealVideoEffect", "border %d could not be shown", id);
 }
 
 void CDealVideoEffect::NotifyText(TNotifyUI& msg, const std::string& name) {
-    IDataVideoEffectText* text = Text();
+    IDataVideoEffectText* text = KernelModule<IDataVideoEffectText>();
     if (!text) return;
     if (msg.sType == "TextChange") {
         if (name == "VEText_TextEdit") text->SetText(msg.pSender->GetText());
@@ -346,7 +328,7 @@ void CDealVideoEffect::PickColour(CControlUI* button, bool textColour) {
     if (!ChooseColour(chosen)) return;
     if (auto* live = static_cast<CLiveButtonUI*>(button->GetInterface("LiveButton"))) live->SetIconColor(ArgbOf(chosen));
     button->Invalidate();
-    if (IDataVideoEffectText* text = Text()) {
+    if (IDataVideoEffectText* text = KernelModule<IDataVideoEffectText>()) {
         if (textColour) text->SetTextColor(chosen);
         else text->SetBkColor(chosen);
     }
@@ -370,21 +352,21 @@ void CDealVideoEffect::NotifyInUse(TNotifyUI& msg, const std::string& name) {
     if (msg.sType != "click") return;
     if (name == "VECurUse_btnClear") {
         // The strip empties through the modules' notifications.
-        if (IDataVideoEffectPendant* pendant = Pendant()) pendant->SetPendant(-1);
-        if (IDataVideoEffectText* text = Text()) text->SetEnable(false);
-        if (IDataVEBorder* border = Border()) border->SetBorder(-1);
+        if (IDataVideoEffectPendant* pendant = KernelModule<IDataVideoEffectPendant>()) pendant->SetPendant(-1);
+        if (IDataVideoEffectText* text = KernelModule<IDataVideoEffectText>()) text->SetEnable(false);
+        if (IDataVEBorder* border = KernelModule<IDataVEBorder>()) border->SetBorder(-1);
         CheckBox("VEText_checkboxEnable", false);
     } else if (StartsWith(name, kInUseButton)) {
         switch (IdAfter(name, sizeof kInUseButton - 1)) {
         case kUseFilter:
-            if (IDataVideoEffectPendant* pendant = Pendant()) pendant->SetPendant(-1);
+            if (IDataVideoEffectPendant* pendant = KernelModule<IDataVideoEffectPendant>()) pendant->SetPendant(-1);
             break;
         case kUseCaption:
-            if (IDataVideoEffectText* text = Text()) text->SetEnable(false);
+            if (IDataVideoEffectText* text = KernelModule<IDataVideoEffectText>()) text->SetEnable(false);
             CheckBox("VEText_checkboxEnable", false);
             break;
         case kUseBorder:
-            if (IDataVEBorder* border = Border()) border->SetBorder(-1);
+            if (IDataVEBorder* border = KernelModule<IDataVEBorder>()) border->SetBorder(-1);
             break;
         default:
             break;   // unknown entries are ignored

@@ -9,14 +9,16 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "DuiLib/UIlib.h"
 #include "IDataVEBorder.h"
 #include "IDataVideoEffectPendant.h"
 #include "IDataVideoEffectText.h"
+#include "ObserverBase.h"
 
-class CTileLayoutVSSlide;
+class CTileListUI;
 
 class CDealVideoEffect : public DuiLib::INotifyUI,
                          public IDataVEPendantObserver,
@@ -62,15 +64,16 @@ private:
     void PickColour(DuiLib::CControlUI* button, bool text);
     void CheckBox(const char* name, bool checked);
     // Selects the tile of an id, or none for -1.
-    void SelectTile(CTileLayoutVSSlide* layout, int id);
+    void SelectTile(CTileListUI* layout, int id);
     DuiLib::CContainerUI* Strip();
 
     DuiLib::CPaintManagerUI* m_pm = nullptr;
-    CTileLayoutVSSlide* m_pendantTiles = nullptr;
-    CTileLayoutVSSlide* m_borderTiles = nullptr;
+    CTileListUI* m_pendantTiles = nullptr;
+    CTileListUI* m_borderTiles = nullptr;
     // Kept per window (not per process): a window made again, as the tests
     // do, fills its own pages and strip.
     bool m_textLoaded = false;
     bool m_borderLoaded = false;
-    bool m_observing = false;
+    std::optional<CObserverLinks<IDataVEPendantObserver, IDataVideoEffectTextObserver, IDataVEBorderObserver>>
+        m_observers;
 };

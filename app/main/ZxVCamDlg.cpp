@@ -6,6 +6,8 @@
 #include "DialogCommon.h"
 #include "Feedback.h"
 #include "IDataAudioProcess.h"
+#include "KernelModules.h"
+#include "SettingKeys.h"
 #include "SingleInstance.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -36,11 +38,6 @@ std::string ListName(const std::string& file) {
     for (const auto& n : kNames)
         if (lstrcmpiA(name.c_str(), n[0]) == 0) return std::string(n[1]) + "（" + name + "）";
     return name;
-}
-
-template <class T>
-T* Module(const char* name) {
-    return static_cast<T*>(AfxGetDataManager()->GetData(name));
 }
 
 std::string HoursMinutesSeconds(int seconds) {
@@ -102,9 +99,7 @@ LRESULT CZxVCamDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHan
     AddTrayIcon();
 
     m_skins.Scan(CSkinList::DefaultFolder());
-    int skin = 0;
-    AfxGetConfigManager()->GetInt("SkinMgr", "CurID", skin, 0);
-    m_skins.Apply(skin);
+    m_skins.Apply(Settings::GetInt(Settings::kSkinId, 0));
 
     // The live picture: a child window laid over the skin's view port.
     if (CControlUI* view = FindControl("ViewPortWnd")) {
@@ -120,20 +115,15 @@ LRESULT CZxVCamDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHan
 
     m_funDlg.Attach(&m_pm);
 
-    IMessageManager* messages = AfxGetMessageManager();
-    messages->AttachObserver(ZX_MOD_RECORDLIST_OB, static_cast<IDataRecordListObserver*>(this), OBSERVER_MODE_THREAD);
-    messages->AttachObserver(ZX_MOD_MEDIALIST_OB, static_cast<IDataMediaListObserver*>(this), OBSERVER_MODE_THREAD);
-    messages->AttachObserver(ZX_MOD_CAMERA_OB, static_cast<IDataCameraObserver*>(this), OBSERVER_MODE_THREAD);
-    messages->AttachObserver(ZX_MOD_VIDEOMGR_OB, static_cast<IDataVideoMgrObserver*>(this), OBSERVER_MODE_THREAD);
-    messages->AttachObserver(ZX_MOD_KERNAL_OB, static_cast<IDataKernalObserver*>(this), OBSERVER_MODE_THREAD);
+    m_observers.emplace(this);
     // Lists the kernel read before this window existed are told once the
     // window shows.
     PostMessage(kTellSetAsideMessage);
 
     if (auto* mic = ZxDlg::FindAs<CSliderUI>(*this, "sliderMic", "Slider"))
-        if (auto* audio = Module<IDataAudioProcess>(ZX_MOD_AUDIOPROCESS)) mic->SetValue(audio->GetInputVol());
+        if (auto* audio = KernelModule<IDataAudioProcess>()) mic->SetValue(audio->GetInputVol());
     if (auto* volume = ZxDlg::FindAs<CSliderUI>(*this, "sliderValume", "Slider"))
-        if (auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST)) volume->SetValue(media->GetVolume());
+        if (auto* media = KernelModule<IDataMediaList>()) volume->SetValue(media->GetVolume());
     // Marked last: a second start that finds the mark finds a whole window.
     SetPropW(m_hWnd, kWindowMark, reinterpret_cast<HANDLE>(1));
     m_created = true;
@@ -179,12 +169,7 @@ LRESULT CZxVCamDlg::OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHa
     if (m_audioEffect.GetHWND()) DestroyWindow(m_audioEffect.GetHWND());
     m_skins.Free();
     RemoveTrayIcon();
-    IMessageManager* messages = AfxGetMessageManager();
-    messages->DetachObserver(ZX_MOD_MEDIALIST_OB, static_cast<IDataMediaListObserver*>(this));
-    messages->DetachObserver(ZX_MOD_RECORDLIST_OB, static_cast<IDataRecordListObserver*>(this));
-    messages->DetachObserver(ZX_MOD_CAMERA_OB, static_cast<IDataCameraObserver*>(this));
-    messages->DetachObserver(ZX_MOD_VIDEOMGR_OB, static_cast<IDataVideoMgrObserver*>(this));
-    messages->DetachObserver(ZX_MOD_KERNAL_OB, static_cast<IDataKernalObserver*>(this));
+    m_observers.reset();
     LRESULT res = CZxBaseDialog::OnDestroy(uMsg, wParam, lParam, bHandled);
     SingleInstance::SetRecording(false);
     m_created = false;
@@ -210,9 +195,7 @@ LRESULT CZxVCamDlg::OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandl
 LRESULT CZxVCamDlg::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
     if ((wParam & 0xFFF0) != SC_CLOSE) return CZxBaseDialog::OnSysCommand(uMsg, wParam, lParam, bHandled);
     bHandled = TRUE;
-    int hideToTray = 1;
-    AfxGetConfigManager()->GetInt("SetupBasic", "Close", hideToTray, 1);
-    if (hideToTray != 0) ShowWindow(false, true);
+    if (Settings::GetInt(Settings::kCloseToTray, 1) != 0) ShowWindow(false, true);
     else Close();
     return 0;
 }
@@ -275,7 +258,7 @@ void CZxVCamDlg::TellSetAsideFiles() {
     while (m_hWnd && AfxGetConfigManager()->TakeSetAsideFile(file, copy))
         ShowTip(("设置文件（" + File::GetFileName(file) + "）无法读取，设置从默认值开始。\n原文件已另存为：\n" + copy)
                     .c_str());
-    auto* kernal = Module<IDataKernal>(ZX_MOD_KERNAL);
+    auto* kernal = KernelModule<IDataKernal>();
     while (m_hWnd && kernal && kernal->TakeSetAsideFile(file, copy))
         ShowTip((ListName(file) + "已损坏，无法读取，列表从空开始。\n原文件已另存为：\n" + copy).c_str());
     m_tellingSetAside = false;
@@ -333,10 +316,10 @@ void CZxVCamDlg::Notify(TNotifyUI& msg) {
     // setting, which a click here (or a dialog it opens) makes.
     PostMessage(kTellSetAsideMessage);
 
-    auto* camera = Module<IDataCamera>(ZX_MOD_CAMERA);
-    auto* records = Module<IDataRecordList>(ZX_MOD_RECORDLIST);
-    auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST);
-    auto* audio = Module<IDataAudioProcess>(ZX_MOD_AUDIOPROCESS);
+    auto* camera = KernelModule<IDataCamera>();
+    auto* records = KernelModule<IDataRecordList>();
+    auto* media = KernelModule<IDataMediaList>();
+    auto* audio = KernelModule<IDataAudioProcess>();
     if (name == "BtnClose") {
         SendMessage(WM_SYSCOMMAND, SC_CLOSE);
     } else if (name == "btnGoHome") {
@@ -401,7 +384,7 @@ void CZxVCamDlg::Notify(TNotifyUI& msg) {
 
 void CZxVCamDlg::OnSliderValue(const std::string& name, int value) {
     if (name == "PlayerPosition") {
-        auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST);
+        auto* media = KernelModule<IDataMediaList>();
         if (!media || !m_pPlayerPosition) return;
         const int id = media->GetCurrentItem();
         const int max = m_pPlayerPosition->GetMaxValue();
@@ -409,10 +392,10 @@ void CZxVCamDlg::OnSliderValue(const std::string& name, int value) {
         const int seconds = static_cast<int>(static_cast<double>(value) / max * media->GetItemDuration(id));
         media->SetPlayPos(static_cast<double>(seconds));
     } else if (name == "sliderValume") {
-        if (auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST)) media->SetVolume(value);
+        if (auto* media = KernelModule<IDataMediaList>()) media->SetVolume(value);
         SelectPage("tablayourVolume_mute", 0);
     } else if (name == "sliderMic") {
-        if (auto* audio = Module<IDataAudioProcess>(ZX_MOD_AUDIOPROCESS)) audio->SetInputVol(value);
+        if (auto* audio = KernelModule<IDataAudioProcess>()) audio->SetInputVol(value);
         SelectPage("tablayoutbtnMicOpen_Close", 0);
     }
 }
@@ -435,7 +418,7 @@ void CZxVCamDlg::OnRecordState(eZXVRecordState state, eZXVRecordType type) {
 }
 
 void CZxVCamDlg::ShowPosition(int id, double seconds) {
-    auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST);
+    auto* media = KernelModule<IDataMediaList>();
     const int duration = media && id != -1 ? media->GetItemDuration(id) : 0;
     if (m_pPlayerPosition) {
         // A file of unknown length (0) keeps the slider at the start rather
@@ -451,7 +434,7 @@ void CZxVCamDlg::OnPosition(int id, double seconds) { ShowPosition(id, seconds);
 void CZxVCamDlg::OnPlaying(int id) {
     if (m_pPlayerPosition) m_pPlayerPosition->SetValue(0);
     if (m_pCurPos) m_pCurPos->SetText("00:00:00");
-    auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST);
+    auto* media = KernelModule<IDataMediaList>();
     if (m_pTotalPos)
         m_pTotalPos->SetText(id == -1 || !media ? "00:00:00" : HoursMinutesSeconds(media->GetItemDuration(id)));
 }

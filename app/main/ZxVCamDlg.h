@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <optional>
 
 #include "DealNotifyFunDlg.h"
 #include "DialogBuilderCallbackEx.h"
@@ -19,6 +20,7 @@
 #include "IDataMediaList.h"
 #include "IDataRecordList.h"
 #include "IDataVideoMgr.h"
+#include "ObserverBase.h"
 #include "SkinList.h"
 #include "WndVideoShow.h"
 #include "ZxAudioEffectDlg.h"
@@ -108,6 +110,10 @@ private:
     std::unique_ptr<NOTIFYICONDATAW> m_tray;
     std::string m_createFailure;
     bool m_created = false;
+    // Attached while the window exists (from OnCreate to OnDestroy).
+    std::optional<CObserverLinks<IDataRecordListObserver, IDataMediaListObserver, IDataCameraObserver,
+                                 IDataVideoMgrObserver, IDataKernalObserver>>
+        m_observers;
     bool m_tellingSetAside = false;
 };
 

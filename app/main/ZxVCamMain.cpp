@@ -10,11 +10,12 @@
 // message box that says what failed), or another copy that hangs and could
 // not be ended.
 #include <windows.h>
-#include <objbase.h>
 
 #include <string>
 
+#include "AppSession.h"
 #include "DuiLib/UIlib.h"
+#include "SettingKeys.h"
 #include "SingleInstance.h"
 #include "ZxCrash.h"
 #include "ZxLib/ZxLib.h"
@@ -31,30 +32,18 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     case SingleInstance::kOtherCopyRefused: return 1;
     }
 
-    Gdiplus::GdiplusStartupInput gdiplusInput;
-    ULONG_PTR gdiplusToken = 0;
-    if (Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr) != Gdiplus::Ok) gdiplusToken = 0;
-    // The shell's folder browser of the setup dialog needs COM on this thread.
-    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-
+    // Logging first, so the start-up itself is logged.
     LogInit("ORBIAN");
     YL_Log("Speed.txt", 0, "main", "WinMain LogInit");
-
-    AfxGetMessageManager();
-    if (!AfxGetDataDllManager()->LoadDataLibraries(0))
-        YL_Log("Speed.txt", 3, "main", "the data libraries did not all load; the program runs without them");
+    CAppSession session(hInstance, {Dir::GetZxPath(Dir::kPathResource) + "skin\\", true});
 
     // The crash handler (installed before this function ran) writes the
     // program's global data into its dumps only when asked to.
-    std::string level;
-    AfxGetConfigManager()->GetString("LogMsg", "realloglevel", level);
-    ZxCrash::SetDebugFlag(ZxCrash::IsDebugLogLevel(level));
-
-    DuiLib::CSkinMgr::SetSkinRootPath(Dir::GetZxPath(Dir::kPathResource) + "skin\\");
-    DuiLib::CPaintManagerUI::SetInstance(hInstance);
+    ZxCrash::SetDebugFlag(ZxCrash::IsDebugLogLevel(Settings::GetString(Settings::kLogLevel)));
 
     int exitCode = 0;
     g_pMainDlg = new CZxVCamDlg;
+    session.AdoptWindow(g_pMainDlg, [] { g_pMainDlg = nullptr; });
     if (g_pMainDlg->Create(nullptr, "", g_pMainDlg->GetCreateWindowStyle(), 0, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, CW_USEDEFAULT)) {
         if (StartWithWindows::StartedInTray())
@@ -73,15 +62,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
         MessageBoxW(nullptr, text.c_str(), String2WString(CZxVCamDlg::kTitle).c_str(), MB_OK | MB_ICONERROR);
         exitCode = 2;
     }
-
-    if (g_pMainDlg->GetHWND() && IsWindow(g_pMainDlg->GetHWND())) g_pMainDlg->SendMessage(WM_CLOSE);
-    delete g_pMainDlg;
-    g_pMainDlg = nullptr;
-    AfxGetDataDllManager()->UnloadDataLibraries();
-    YL_Log("Speed.txt", 0, "main", "WinMain: the kernel is unloaded; GDI+ shuts down");
-    if (com) CoUninitialize();
-    DuiLib::CImageMgr::RemoveAll();
-    DuiLib::CPaintManagerUI::RemoveAllSharedFonts();
-    if (gdiplusToken) Gdiplus::GdiplusShutdown(gdiplusToken);
+    // The session ends the window, then the kernel, then GDI+.
     return exitCode;
 }

@@ -6,6 +6,7 @@
 #include "DialogCommon.h"
 #include "IDataCamera.h"
 #include "IDataKernal.h"
+#include "KernelModules.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 
@@ -21,11 +22,6 @@ const int kButtonHeight = 50;
 const char* const kButtonImages[3] = {"btn_VideoWnd_OpenCamera_1.png", "btn_VideoWnd_OpenCamera_2.png",
                                       "btn_VideoWnd_OpenCamera_3.png"};
 
-template <class T>
-T* Module(const char* name) {
-    return static_cast<T*>(AfxGetDataManager()->GetData(name));
-}
-
 }  // namespace
 
 const RECT CWndVideoShow::kButtonRect = {165, 255, 315, 305};
@@ -39,17 +35,16 @@ CWndVideoShow::CWndVideoShow()
       m_pressed(false),
       m_lastStreamType(VIDEO_STREAM_NONE),
       m_barFontTried(false),
-      m_inChain(false),
-      m_observing(false) {
+      m_inChain(false) {
     std::memset(&m_previewInfo, 0, sizeof(m_previewInfo));
 }
 
 CWndVideoShow::~CWndVideoShow() {
     // Whatever happens to the main window, no frame or notification may
     // reach a destroyed object.
-    if (m_observing) AfxGetMessageManager()->DetachObserver(ZX_MOD_RECORDLIST_OB, this);
+    m_recordLink.reset();
     if (m_inChain) {
-        if (auto* kernal = Module<IDataKernal>(ZX_MOD_KERNAL)) kernal->RemoveVideoDeal(this);
+        if (auto* kernal = KernelModule<IDataKernal>()) kernal->RemoveVideoDeal(this);
     }
     m_presenter.Release();
     ReleaseBarResources();
@@ -261,7 +256,7 @@ void CWndVideoShow::OnRecordState(eZXVRecordState state, eZXVRecordType type) {
 }
 
 void CWndVideoShow::OnProgress(eZXVRecordType) {
-    if (auto* records = Module<IDataRecordList>(ZX_MOD_RECORDLIST)) {
+    if (auto* records = KernelModule<IDataRecordList>()) {
         const int seconds = records->GetRecordTime();
         m_recordSeconds = seconds > 0 ? static_cast<unsigned>(seconds) : 0u;
     }
@@ -306,22 +301,19 @@ void CWndVideoShow::OnCreate() {
     if (!m_presenter.Create(m_hWnd, kWidth, kHeight, 0, 0))
         YL_Log(kLog, 2, kModule, "DirectDraw not ready at creation; retried from the frames");
 
-    if (auto* kernal = Module<IDataKernal>(ZX_MOD_KERNAL)) {
+    if (auto* kernal = KernelModule<IDataKernal>()) {
         m_inChain = kernal->AddVideoDeal(this);
         if (!m_inChain) YL_Log(kLog, 2, kModule, "AddVideoDeal refused the preview");
     } else {
         YL_Log(kLog, 2, kModule, "no modKernal: the preview gets no frames");
     }
-    m_observing = AfxGetMessageManager()->AttachObserver(ZX_MOD_RECORDLIST_OB, this, OBSERVER_MODE_THREAD);
+    m_recordLink.emplace(this);
 }
 
 void CWndVideoShow::Uninit() {
-    if (m_observing) {
-        AfxGetMessageManager()->DetachObserver(ZX_MOD_RECORDLIST_OB, this);
-        m_observing = false;
-    }
+    m_recordLink.reset();
     if (m_inChain) {
-        if (auto* kernal = Module<IDataKernal>(ZX_MOD_KERNAL)) kernal->RemoveVideoDeal(this);
+        if (auto* kernal = KernelModule<IDataKernal>()) kernal->RemoveVideoDeal(this);
         m_inChain = false;
     }
     // No frame arrives any more: the frame thread's objects can go.
@@ -374,7 +366,7 @@ LRESULT CWndVideoShow::OnLButtonUp(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) 
     }
     m_buttonLook = LOOK_HOVER;
     if (!pressed) return 0;
-    auto* camera = Module<IDataCamera>(ZX_MOD_CAMERA);
+    auto* camera = KernelModule<IDataCamera>();
     if (!camera || !camera->StartCamera()) {
         YL_Log(kLog, 2, kModule, "StartCamera from the preview button failed");
         ZxDlg::ShowMsgTip(GetParent(m_hWnd), "打开摄像头失败");

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "DuiLib/UIlib.h"
 #include "IDataRecordList.h"
 #include "IVideoDeal.h"
+#include "ObserverBase.h"
 #include "ZxScale/ZxScale.h"
 
 class CWndVideoShow : public IVideoDeal, public DuiLib::CWindowWnd, public IDataRecordListObserver {
@@ -150,6 +152,6 @@ private:
     bool m_barFontTried;
 
     bool m_inChain;
-    bool m_observing;
+    std::optional<CObserverLink<IDataRecordListObserver>> m_recordLink;
     bool m_gdiLogged = false;
 };

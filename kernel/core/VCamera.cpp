@@ -5,19 +5,20 @@
 
 #include "GlobalChannel.h"
 #include "IDataKernal.h"
+#include "KernelModules.h"
 
 CVCamera::CVCamera() : m_frameBytes(0) {}
 
 CVCamera::~CVCamera() {}
 
 bool CVCamera::Init() {
-    IDataKernal* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL));
+    IDataKernal* kernel = KernelModule<IDataKernal>();
     if (kernel) kernel->AddVideoDeal(this);
     return m_shareMem.Open(kShareMemFileName, kShareMemSize);
 }
 
 void CVCamera::UnInit() {
-    IDataKernal* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL));
+    IDataKernal* kernel = KernelModule<IDataKernal>();
     if (kernel) kernel->RemoveVideoDeal(this);
     m_shareMem.Close();
     m_globalChannel.Close();

@@ -193,9 +193,7 @@ void CVideoMgr::OnVideoStreamTypeChange(eVideoStreamType type) {
         return;
     }
     if (type == old) return;
-    ArgList args;
-    ArgAppender(args) << static_cast<eVideoStreamType>(old) << type;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_VIDEOMGR_OB, VIDEOMGR_MSG_STREAM_TYPE, 0, args);
+    IDataVideoMgrObserver::StreamTypeMsg::Send(old, type);
     if (old != VIDEO_STREAM_NONE) {
         if (m_sources[old]) m_sources[old]->StopSource();
         if (type == VIDEO_STREAM_NONE && m_hSourceEvent) ResetEvent(m_hSourceEvent);

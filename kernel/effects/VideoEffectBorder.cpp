@@ -348,7 +348,5 @@ void CVideoEffectBorder::SaveBorderName(const std::string& name) {
 }
 
 void CVideoEffectBorder::NotifyBorder(int id, const std::string& name) {
-    ArgList args;
-    ArgAppender(args) << id << name;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_VEBORDER_OB, VEBORDER_MSG_CHANGED, 0, args);
+    IDataVEBorderObserver::ChangedMsg::Send(id, name);
 }

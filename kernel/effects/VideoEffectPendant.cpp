@@ -154,9 +154,7 @@ std::string CVideoEffectPendant::GetPendantName(int id) {
 }
 
 void CVideoEffectPendant::Notify(int id, const std::string& name) {
-    ArgList args;
-    ArgAppender(args) << id << name;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_VIDEOEFFECTPENDANT_OB, VEPENDANT_MSG_CHANGED, 0, args);
+    IDataVEPendantObserver::ChangedMsg::Send(id, name);
 }
 
 bool CVideoEffectPendant::OnNotifyFrameSize(const VideoFrameFormat& /*format*/) { return true; }

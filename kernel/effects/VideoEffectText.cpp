@@ -488,9 +488,7 @@ void CVideoEffectText::SetEnable(bool enable) {
         kernel->RemoveVideoDeal(this);
     }
     SaveBool("Enable", enable);
-    ArgList args;
-    ArgAppender(args) << enable;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_VIDEOEFFECTTEXT_OB, VIDEOEFFECTTEXT_MSG_ENABLE, 0, args);
+    IDataVideoEffectTextObserver::EnableMsg::Send(enable);
 }
 
 bool CVideoEffectText::GetEnable() { return Locked(m_bEnable); }

@@ -9,7 +9,9 @@
 #include "AutoLock.h"
 #include "GdiPlus.h"
 #include "IDataKernal.h"
+#include "KernelModules.h"
 #include "ListFile.h"
+#include "SettingKeys.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -18,8 +20,6 @@ namespace {
 
 const char kLog[] = "ZxVRecord.txt";
 const char kModule[] = "CRecordList";
-const char kSection[] = "VSRecord";
-const char* const kDirKeys[3] = {"VideoDir", "AudioDir", "ImageDir"};
 const char* const kSubFolders[3] = {"Video", "Audio", "Image"};
 const char* const kListFiles[3] = {"VideoList.dat", "AudioList.dat", "ImageList.dat"};
 const char* const kExtensions[3] = {".flv", ".mp3", ".bmp"};
@@ -36,7 +36,7 @@ bool ValidType(int type) { return type >= ZXV_RECORD_VIDEO && type <= ZXV_RECORD
 std::mutex g_chainLock;
 int g_chainReferences = 0;
 
-IDataKernal* Kernel() { return static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL)); }
+IDataKernal* Kernel() { return KernelModule<IDataKernal>(); }
 
 bool DeleteFileUtf8(const std::string& path) { return DeleteFileW(Charset::String2WString(path).c_str()) != FALSE; }
 
@@ -112,11 +112,10 @@ std::string CRecordList::GetDefaultRecordDir(int type) {
 
 std::string CRecordList::GetRecordDir(int type) {
     if (!ValidType(type)) return std::string();
-    std::string dir;
-    AfxGetConfigManager()->GetString(kSection, kDirKeys[type], dir);
+    std::string dir = Settings::GetString(Settings::kRecordDir[type]);
     if (dir.empty() || !(Dir::IsDirectory(dir) || Dir::MakeDir(dir))) {
         dir = GetDefaultRecordDir(type);
-        AfxGetConfigManager()->SetString(kSection, kDirKeys[type], dir.c_str(), 0);
+        Settings::SetString(Settings::kRecordDir[type], dir);
     }
     return dir;
 }
@@ -250,24 +249,18 @@ void CRecordList::UnInit() {
 // ---- notifications ----
 
 void CRecordList::NotifyRecord(int type, int id, const std::string& thumbnail, bool isNew) {
-    ArgList args;
-    ArgAppender(args) << static_cast<eZXVRecordType>(type) << id << thumbnail << isNew;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_RECORD, 0, args);
+    IDataRecordListObserver::RecordMsg::Send(static_cast<eZXVRecordType>(type), id, thumbnail, isNew);
 }
 
 void CRecordList::NotifyState(int state, int type) {
-    ArgList args;
-    ArgAppender(args) << static_cast<eZXVRecordState>(state) << static_cast<eZXVRecordType>(type);
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_STATE, 0, args);
+    IDataRecordListObserver::StateMsg::Send(static_cast<eZXVRecordState>(state), static_cast<eZXVRecordType>(type));
 }
 
 void CRecordList::NotifyProblem(int type, int problem, const std::string& detail, bool midway) {
     YL_Log(kLog, 2, kModule, "problem %d with a recording of type %d (%s)%s", problem, type, detail.c_str(),
            midway ? ", stopped while recording" : "");
-    ArgList args;
-    ArgAppender(args) << static_cast<eZXVRecordType>(type) << static_cast<eZXVRecordProblem>(problem) << detail
-                      << midway;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_PROBLEM, 0, args);
+    IDataRecordListObserver::ProblemMsg::Send(static_cast<eZXVRecordType>(type),
+                                              static_cast<eZXVRecordProblem>(problem), detail, midway);
 }
 
 bool CRecordList::EnumRecords(int type) {
@@ -502,8 +495,7 @@ int CRecordList::ChainReferences() {
 }
 
 int CRecordList::RecordFolderFor(int type, std::string& folder) {
-    std::string configured;
-    AfxGetConfigManager()->GetString(kSection, kDirKeys[type], configured);
+    const std::string configured = Settings::GetString(Settings::kRecordDir[type]);
     // A chosen folder that is gone (a drive taken out) is told to the user
     // rather than silently replaced: the choice stays for when it is back.
     if (!configured.empty() && !Dir::IsDirectory(configured) && !Dir::MakeDir(configured)) {
@@ -699,11 +691,8 @@ void CRecordList::ProgressTick(DWORD now) {
     }
     // Both sides in milliseconds: the time moved at least half a second
     // past what the observers last asked for.
-    if (ms - m_lastElapsed * 1000.0 >= 500) {
-        ArgList args;
-        ArgAppender(args) << static_cast<eZXVRecordType>(static_cast<int>(m_type));
-        AfxGetMessageManager()->Notify(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_PROGRESS, args);
-    }
+    if (ms - m_lastElapsed * 1000.0 >= 500)
+        IDataRecordListObserver::ProgressMsg::Send(static_cast<eZXVRecordType>(static_cast<int>(m_type)));
 }
 
 // ---- frames and sound ----

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "KernelModules.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -166,13 +167,11 @@ std::string CCamera::DeviceName(int index, int bufferSize) {
 }
 
 IDataVideoMgr* CCamera::VideoMgr() {
-    return static_cast<IDataVideoMgr*>(AfxGetDataManager()->GetData(ZX_MOD_VIDEOMGR));
+    return KernelModule<IDataVideoMgr>();
 }
 
 void CCamera::Notify(bool open) {
-    ArgList args;
-    ArgAppender(args) << open;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_CAMERA_OB, CAMERA_MSG_STATE, 0, args);
+    IDataCameraObserver::StateMsg::Send(open);
 }
 
 bool CCamera::Init(int outputWidth, int outputHeight) {

@@ -79,7 +79,5 @@ void CListFile::LoadOrSetAside(const std::string& file, std::vector<std::string>
         std::lock_guard<std::mutex> lock(g_setAsideLock);
         g_setAside.emplace_back(file, bad);
     }
-    ArgList args;
-    ArgAppender(args) << file << bad;
-    AfxGetMessageManager()->Notify(ZX_MOD_KERNAL_OB, KERNAL_MSG_FILE_SET_ASIDE, args);
+    IDataKernalObserver::FileSetAsideMsg::Send(file, bad);
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "KernelModules.h"
 #include "ListFile.h"
 #include "LibWaveOut/LibWaveOut.h"
 #include "ZxLib/ZxLib.h"
@@ -138,11 +139,8 @@ void CMediaFileList::SaveList() {
 }
 
 bool CMediaFileList::ReportAllItems() {
-    for (const auto& item : m_items) {
-        ArgList args;
-        ArgAppender(args) << item->id << item->path << item->thumbnail << false;
-        AfxGetMessageManager()->NotifyEx(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_ITEM, 0, args);
-    }
+    for (const auto& item : m_items)
+        IDataMediaListObserver::ItemMsg::Send(item->id, item->path, item->thumbnail, false);
     return false;
 }
 
@@ -151,9 +149,7 @@ bool CMediaFileList::AddFiles(const std::vector<std::string>& paths) {
         MediaItem item;
         if (!File::IsExistFile(path) || FindItemByPath(path) || !MakeItem(path, item)) continue;
         m_items.push_back(std::unique_ptr<MediaItem>(new MediaItem(item)));
-        ArgList args;
-        ArgAppender(args) << item.id << item.path << item.thumbnail << true;
-        AfxGetMessageManager()->NotifyEx(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_ITEM, 0, args);
+        IDataMediaListObserver::ItemMsg::Send(item.id, item.path, item.thumbnail, true);
     }
     SaveList();
     return true;
@@ -199,13 +195,11 @@ std::string CMediaFileList::GetItemPath(int id) {
 
 void CMediaFileList::SetState(eMediaFileListPlayState state) {
     m_state = state;
-    ArgList args;
-    ArgAppender(args) << state;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_STATE, 0, args);
+    IDataMediaListObserver::StateMsg::Send(state);
 }
 
 void CMediaFileList::SwitchVideo(eVideoStreamType type) {
-    if (IDataVideoMgr* mgr = static_cast<IDataVideoMgr*>(AfxGetDataManager()->GetData(ZX_MOD_VIDEOMGR)))
+    if (IDataVideoMgr* mgr = KernelModule<IDataVideoMgr>())
         mgr->OnVideoStreamTypeChange(type);
 }
 
@@ -300,9 +294,7 @@ bool CMediaFileList::StepTo(const MediaItem& item) {
 }
 
 void CMediaFileList::NotifyPlaying(int id) {
-    ArgList args;
-    ArgAppender(args) << id;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_PLAYING, 0, args);
+    IDataMediaListObserver::PlayingMsg::Send(id);
 }
 
 void CMediaFileList::PlayNext() {
@@ -381,11 +373,9 @@ void CMediaFileList::CheckPlayState() {
     m_oPlayer.GetCurTm(current, total);
     const int second = static_cast<int>(current);
     if (second == m_lastSecond) {
-        if (now - m_lastChange > kStalledMs) AfxGetMessageManager()->Notify(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_END, ArgList());
+        if (now - m_lastChange > kStalledMs) IDataMediaListObserver::EndMsg::Send();
     } else if (now - m_lastChange > kPositionStepMs) {
-        ArgList args;
-        ArgAppender(args) << static_cast<int>(m_currentId) << current;
-        AfxGetMessageManager()->NotifyEx(ZX_MOD_MEDIALIST_OB, MEDIALIST_MSG_POSITION, 0, args);
+        IDataMediaListObserver::PositionMsg::Send(static_cast<int>(m_currentId), current);
         m_lastSecond = second;
         m_lastChange = now;
     }

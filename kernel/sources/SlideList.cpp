@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "AutoLock.h"
+#include "KernelModules.h"
 #include "ListFile.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -89,15 +90,11 @@ void CSlideList::OnFrame(const BYTE* frame, int length) {
 }
 
 void CSlideList::OnItemLoaded(const SlideItemReport& report) {
-    ArgList args;
-    ArgAppender(args) << report.id << report.loaded << report.path << report.thumbPath << report.fromList;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_SLIDELIST_OB, SLIDELIST_MSG_ITEM_LOADED, 0, args);
+    IDataSlideListObserver::LoadedMsg::Send(report.id, report.loaded, report.path, report.thumbPath, report.fromList);
 }
 
 void CSlideList::OnItemRemoved(int id, const std::string& path) {
-    ArgList args;
-    ArgAppender(args) << id << path;
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_SLIDELIST_OB, SLIDELIST_MSG_ITEM_REMOVED, 0, args);
+    IDataSlideListObserver::RemovedMsg::Send(id, path);
 }
 
 void CSlideList::SaveList() {
@@ -118,7 +115,7 @@ void CSlideList::SaveList() {
 }
 
 IDataVideoMgr* CSlideList::VideoMgr() {
-    return static_cast<IDataVideoMgr*>(AfxGetDataManager()->GetData(ZX_MOD_VIDEOMGR));
+    return KernelModule<IDataVideoMgr>();
 }
 
 void CSlideList::LoadList() {

@@ -234,7 +234,7 @@ TEST(Clients, HostileWriterSignallingEveryMillisecondGetsNoExtraSamples) {
     ASSERT_EQ(S_OK, graph.builder()->QueryInterface(IID_IMediaFilter, graphFilter.out()));
     ASSERT_EQ(S_OK, graphFilter->SetSyncSource(nullptr));
     NumberedWriter writer(true, 0, true);
-    const double runAt = vct::NowUs();
+    const double runAt = Clock::NowUs();
     ASSERT_EQ(S_OK, graph.Run());
     ASSERT_TRUE(graph.collector.WaitFor(45, zxtest::kHangGuardMs));
     // Taken before the stop: a stop ends the wait for a slot and lets the

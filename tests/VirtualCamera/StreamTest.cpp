@@ -197,7 +197,7 @@ TEST(Stream, ReaderWhoseChannelCannotOpenStillPacesItself) {
         vct::Ptr<IMediaFilter> graphFilter;
         ASSERT_EQ(S_OK, graph.builder()->QueryInterface(IID_IMediaFilter, graphFilter.out()));
         ASSERT_EQ(S_OK, graphFilter->SetSyncSource(nullptr));
-        const double runAt = vct::NowUs();
+        const double runAt = Clock::NowUs();
         ASSERT_EQ(S_OK, graph.Run());
         ASSERT_TRUE(graph.collector.WaitFor(1, zxtest::kHangGuardMs));
         const size_t first = graph.collector.Count();

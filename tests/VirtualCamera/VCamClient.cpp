@@ -74,7 +74,7 @@ class SoakReceiver : public Receiver {
 public:
     explicit SoakReceiver(FILE* out) : m_out(out) {}
     HRESULT STDMETHODCALLTYPE SampleCB(double, IMediaSample* sample) override {
-        const double received = vct::NowUs();
+        const double received = Clock::NowUs();
         BYTE* data = nullptr;
         framemark::Mark mark;
         if (SUCCEEDED(sample->GetPointer(&data)) && data) {
@@ -140,14 +140,14 @@ int Soak(const char* sampleFile, const char* stopEventName) {
             result = 6;
         } else {
             long lastSamples = 0, lastDistinct = 0;
-            const double start = vct::NowUs();
+            const double start = Clock::NowUs();
             for (int second = 1;; ++second) {
                 const double next = start + second * 1e6;
-                const double now = vct::NowUs();
+                const double now = Clock::NowUs();
                 const DWORD wait = next > now ? static_cast<DWORD>((next - now) / 1000) : 0;
                 const bool stopped = WaitForSingleObject(stop, wait) == WAIT_OBJECT_0;
                 const long s = receiver.samples, d = receiver.distinct;
-                std::printf("client: %.0f us: %ld samples, %ld distinct frames\n", vct::NowUs(), s - lastSamples,
+                std::printf("client: %.0f us: %ld samples, %ld distinct frames\n", Clock::NowUs(), s - lastSamples,
                             d - lastDistinct);
                 std::fflush(stdout);
                 lastSamples = s;
@@ -231,7 +231,7 @@ int Cycles(int count, bool withCamera) {
     SampleSignal signal;
     std::set<ULONG_PTR> warmHandles;
     int failures = 0;
-    const double start = vct::NowUs();
+    const double start = Clock::NowUs();
     for (int i = 1; i <= count; ++i) {
         const char* failed = nullptr;
         HRESULT hr = S_OK;
@@ -262,13 +262,13 @@ int Cycles(int count, bool withCamera) {
             warmHandles = LiveHandles();
         }
         if (i % 100 == 0) {
-            std::printf("cycles: %d done, %.1f s\n", i, (vct::NowUs() - start) / 1e6);
+            std::printf("cycles: %d done, %.1f s\n", i, (Clock::NowUs() - start) / 1e6);
             std::fflush(stdout);
         }
     }
     PrintFigures("after");
     if (count >= kWarmUp) PrintNewHandles(warmHandles, LiveHandles());
-    std::printf("cycles: %d cycles, %d failures, %.1f s\n", count, failures, (vct::NowUs() - start) / 1e6);
+    std::printf("cycles: %d cycles, %d failures, %.1f s\n", count, failures, (Clock::NowUs() - start) / 1e6);
     return failures ? 1 : 0;
 }
 

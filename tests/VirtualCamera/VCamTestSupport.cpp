@@ -189,20 +189,9 @@ HRESULT STDMETHODCALLTYPE FrameCollector::QueryInterface(REFIID riid, void** ppv
     return E_NOINTERFACE;
 }
 
-double NowUs() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency);
-}
-
 HRESULT STDMETHODCALLTYPE FrameCollector::SampleCB(double, IMediaSample* sample) {
     Frame frame;
-    frame.receivedUs = NowUs();
+    frame.receivedUs = Clock::NowUs();
     BYTE* data = nullptr;
     if (SUCCEEDED(sample->GetPointer(&data)) && data) {
         const long n = sample->GetActualDataLength();
@@ -467,7 +456,7 @@ void ChannelWriter::Run(Fill fill, bool paced, int count, bool signalEveryMs) {
     if (!channel.Open(kShareMemFileName, kShareMemSize)) return;
     HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, Charset::String2WString(kShareMemReadEvent).c_str());
     std::vector<uint8_t> packet(kShareMemHeaderSize + kImage);
-    const double start = NowUs();
+    const double start = Clock::NowUs();
     double lastSignal = start;
     for (int n = 0; !m_stop && (count == 0 || n < count); ++n) {
         fill(packet.data() + kShareMemHeaderSize, n);
@@ -476,7 +465,7 @@ void ChannelWriter::Run(Fill fill, bool paced, int count, bool signalEveryMs) {
         m_written = n + 1;
         if (!paced) continue;
         const double next = start + (n + 1) * 50000.0;
-        for (double now = NowUs(); now < next && !m_stop; now = NowUs()) {
+        for (double now = Clock::NowUs(); now < next && !m_stop; now = Clock::NowUs()) {
             if (signalEveryMs) {
                 if (now - lastSignal >= 1000 && event) {
                     SetEvent(event);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "DShowBase/DShowGuids.h"
+#include "ZxLib/ZxLib.h"
 
 namespace vct {
 
@@ -136,9 +137,6 @@ struct Frame {
     bool uniform = false;        // every byte the same (a whole numbered frame)
     double receivedUs = 0;       // when it arrived, on the performance counter
 };
-
-// The performance counter in microseconds.
-double NowUs();
 
 // Keeps every sample's times and the bytes of the newest ones.
 class FrameCollector : public ISampleGrabberCB {

@@ -131,7 +131,7 @@ public:
     // and the format cannot change while the thread runs: no lock here.
     HRESULT OnThreadCreate() override {
         m_frameNo = 0;
-        m_startMs = TestDeviceNowMs();
+        m_startMs = Clock::NowMs();
         CapOf(m_mt, m_streamCap);
         m_rowsFor = -1;
         return S_OK;

@@ -44,20 +44,9 @@ HRESULT STDMETHODCALLTYPE CTestCapturePin::QuerySupported(REFGUID set, DWORD id,
     return CapturePinCategorySupported(set, id, support);
 }
 
-double TestDeviceNowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 void TestDeviceWaitUntil(double ms) {
     for (;;) {
-        const double left = ms - TestDeviceNowMs();
+        const double left = ms - Clock::NowMs();
         if (left <= 0) return;
         Sleep(static_cast<DWORD>(std::min(left, 20.0)) + 1);
     }

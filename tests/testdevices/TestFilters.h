@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DShowBase/Source.h"
+#include "ZxLib/ZxLib.h"
 
 // A filter that takes its settings from the device's property bag.
 class CTestDeviceFilter : public CSource, public IPersistPropertyBag {
@@ -78,7 +79,5 @@ public:
 CUnknown* CreateTestCamera(IUnknown* outer, HRESULT* result);
 CUnknown* CreateTestMicrophone(IUnknown* outer, HRESULT* result);
 
-// Milliseconds of a steady clock.
-double TestDeviceNowMs();
-// Waits until the steady clock reaches the given time.
+// Waits until ZxLib's clock (Clock::NowMs) reaches the given time.
 void TestDeviceWaitUntil(double ms);

@@ -113,7 +113,7 @@ public:
     HRESULT OnThreadCreate() override {
         FormatOf(m_mt, m_rate, m_channels);
         m_position = 0;
-        m_startMs = TestDeviceNowMs();
+        m_startMs = Clock::NowMs();
         return S_OK;
     }
 

@@ -17,7 +17,9 @@
 #include <memory>
 #include <string>
 
+#include "AppSession.h"
 #include "DuiLib/UIlib.h"
+#include "SettingKeys.h"
 #include "SkinList.h"
 #include "ZxAudioEffectDlg.h"
 #include "ZxLib/ZxLib.h"
@@ -75,19 +77,14 @@ int main() {
     }
     LocalFree(wargv);
 
-    CoInitialize(nullptr);
-    Gdiplus::GdiplusStartupInput gdiIn;
-    ULONG_PTR gdiToken = 0;
-    Gdiplus::GdiplusStartup(&gdiToken, &gdiIn, nullptr);
-    CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
-    CSkinMgr::SetSkinRootPath(Dir::GetZxPath(Dir::kPathResource) + "skin\\base\\");
-    if (!AfxGetDataDllManager()->LoadDataLibraries(0)) std::printf("the kernel did not load; devices stay empty\n");
+    CAppSession session(GetModuleHandleW(nullptr), {Dir::GetZxPath(Dir::kPathResource) + "skin\\base\\", true});
+    if (!session.KernelLoaded()) std::printf("the kernel did not load; devices stay empty\n");
 
     int status = 0;
     {
         CSkinList skins;
         skins.Scan(CSkinList::DefaultFolder());
-        if (skin == -2) AfxGetConfigManager()->GetInt("SkinMgr", "CurID", skin, 0);
+        if (skin == -2) skin = Settings::GetInt(Settings::kSkinId, 0);
         skins.Apply(skin);
 
         std::unique_ptr<CZxBaseDialog> dlg;
@@ -127,10 +124,5 @@ int main() {
             g_dlg = nullptr;
         }
     }
-    AfxGetDataDllManager()->UnloadDataLibraries();
-    CImageMgr::RemoveAll();
-    CPaintManagerUI::RemoveAllSharedFonts();
-    Gdiplus::GdiplusShutdown(gdiToken);
-    CoUninitialize();
     return status;
 }

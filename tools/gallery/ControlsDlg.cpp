@@ -5,7 +5,7 @@
 #include "LiveButtonUI.h"
 #include "SkinBtn.h"
 #include "SpinButtonUI.h"
-#include "TileLayoutVSSlide.h"
+#include "TileListUI.h"
 
 using namespace DuiLib;
 
@@ -32,7 +32,7 @@ CControlsDlg::CControlsDlg() {
 LRESULT CControlsDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
     LRESULT r = CZxBaseDialog::OnCreate(uMsg, wParam, lParam, bHandled);
     if (CControlUI* c = FindControl("VSMediaFile_tilelayout"))
-        m_pTiles = static_cast<CTileLayoutVSSlide*>(c->GetInterface("CTileLayoutBtn"));
+        m_pTiles = static_cast<CTileListUI*>(c->GetInterface("TileList"));
     FillTiles();
     FillSkinButtons();
     return r;
@@ -49,7 +49,7 @@ void CControlsDlg::FillTiles() {
     // The media list's tiles: 84 x 92, thumbnail (2, 2, 82, 62), name under
     // it, the length in its own band at the bottom.
     for (int id = 1; id <= kTileCount; ++id) {
-        auto* tile = new CTileLayoutVSSlideItem;
+        auto* tile = new CTileListItemUI;
         tile->SetName(kTilePrefix + std::to_string(id));
         tile->SetTag(static_cast<UINT_PTR>(id));
         tile->SetText("视频 " + std::to_string(id));
@@ -104,8 +104,8 @@ void CControlsDlg::ShowDemoState(POINT pt) {
     if (m_pTiles) {
         m_pTiles->SelectItems(std::vector<int>{1, 2, 3}, true);
         m_pTiles->SelectItem(6, true, false);
-        if (auto* playing = static_cast<CTileLayoutVSSlideItem*>(
-                m_pTiles->GetItemAt(0) ? m_pTiles->GetItemAt(0)->GetInterface("CTileLayoutVSSlideItem") : nullptr))
+        if (auto* playing = static_cast<CTileListItemUI*>(
+                m_pTiles->GetItemAt(0) ? m_pTiles->GetItemAt(0)->GetInterface("TileListItem") : nullptr))
             playing->SetExtraText(Hms(DurationOf(1) - 42, true));
     }
     GetPaintManager().EnsureLayout();

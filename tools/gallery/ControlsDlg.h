@@ -6,7 +6,7 @@
 #include "DialogBuilderCallbackEx.h"
 #include "DuiLib/UIlib.h"
 
-class CTileLayoutVSSlide;
+class CTileListUI;
 
 class CControlsDlg : public DuiLib::CZxBaseDialog {
 public:
@@ -28,7 +28,7 @@ private:
     void DeleteSelectedTiles();
 
     CDialogBuilderCallbackEx m_callback;
-    CTileLayoutVSSlide* m_pTiles = nullptr;
+    CTileListUI* m_pTiles = nullptr;
     bool m_bQuitOnDestroy = false;
     int m_colorStep = 0;
 };

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "AppSession.h"
 #include "ControlsDlg.h"
 #include "GalleryDlg.h"
 #include "ZxLib/ZxLib.h"
@@ -165,11 +166,8 @@ int main(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--menu-at") && i + 1 < argc)
             std::sscanf(argv[++i], "%ld,%ld", &g_menuAt.x, &g_menuAt.y);
     }
-    Gdiplus::GdiplusStartupInput in;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &in, nullptr);
-    CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
-    CSkinMgr::SetSkinRootPath(Dir::GetCurrentPath() + "gallery\\");
+    // The gallery shows the skinned-window library alone: no kernel.
+    CAppSession session(GetModuleHandleW(nullptr), {Dir::GetCurrentPath() + "gallery\\", false});
     int rc = 0;
     if (controls) {
         rc = RunControls(x, y, exitAfter);
@@ -196,8 +194,5 @@ int main(int argc, char** argv) {
             g_dlg = nullptr;
         }
     }
-    CImageMgr::RemoveAll();
-    CPaintManagerUI::RemoveAllSharedFonts();
-    Gdiplus::GdiplusShutdown(token);
     return rc;
 }

@@ -9,9 +9,9 @@
 // 640 x 480), so they survive the filter's area scaling to any of its sizes:
 // the centre of a block keeps its value. Pictures are 24-bit, rows bottom-up.
 //
-// Also the one clock of the soak's processes (host, clients, ZxProcStat):
-// the performance counter in microseconds, the same in every process of the
-// machine, so their lines can be put on one time line.
+// The soak's processes (host, clients, ZxProcStat) stamp their lines with
+// ZxLib's Clock::NowUs: the performance counter, the same in every process
+// of the machine, so their lines can be put on one time line.
 #pragma once
 
 #include <windows.h>
@@ -20,17 +20,6 @@
 #include <cstdint>
 
 namespace framemark {
-
-inline double NowUs() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1e6 / static_cast<double>(frequency);
-}
 
 constexpr int kGuardBits = 8;
 constexpr uint32_t kGuard = 0xB2;  // 1011 0010

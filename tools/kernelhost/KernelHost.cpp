@@ -20,8 +20,10 @@
 #include "FrameMark.h"
 #include "GdiPlus.h"
 #include "IDataKernal.h"
+#include "KernelModules.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxMusicCore/ZxMusicCore.h"
+#include "ZxLib/ZxLib.h"
 
 namespace {
 
@@ -32,7 +34,6 @@ BOOL WINAPI OnConsoleCtrl(DWORD) {
     return TRUE;
 }
 
-using framemark::NowUs;
 
 // Counts the finished frames the kernel hands to its consumers. It joins
 // after the channel's writer, so its first call comes once the first frame
@@ -41,7 +42,7 @@ class CFrameCounter : public IVideoDeal {
 public:
     bool OnNotifyFrameSize(const VideoFrameFormat&) override { return true; }
     void DealVideo(BYTE*, const VideoFrameFormat*, int) override {
-        if (frames == 0) firstUs = NowUs();
+        if (frames == 0) firstUs = Clock::NowUs();
         ++frames;
         SetEvent(firstFrame);
     }
@@ -71,7 +72,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    const double startUs = NowUs();
+    const double startUs = Clock::NowUs();
     double seconds = 0;  // 0: until Ctrl+C
     const char* stopEvent = nullptr;
     long markRun = -1;
@@ -107,7 +108,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kernel host: the kernel library did not load (see ZxMusicCore.txt in the log folder)\n");
         return 1;
     }
-    IDataKernal* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL));
+    IDataKernal* kernel = KernelModule<IDataKernal>();
     if (!kernel) {
         std::fprintf(stderr, "kernel host: \"modKernal\" is not registered\n");
         AfxGetDataDllManager()->UnloadDataLibraries();
@@ -121,9 +122,7 @@ int main(int argc, char** argv) {
                 seconds > 0 ? "" : " (Ctrl+C stops)");
     std::fflush(stdout);
 
-    LARGE_INTEGER freq, start, now;
-    QueryPerformanceFrequency(&freq);
-    QueryPerformanceCounter(&start);
+    const double start = Clock::NowMs();
     long last = 0;
     int tick = 0;
     bool firstReported = false;
@@ -134,8 +133,7 @@ int main(int argc, char** argv) {
         const double until = (seconds > 0 && seconds < tick) ? seconds : tick;
         bool stopped = false;
         for (;;) {
-            QueryPerformanceCounter(&now);
-            const double elapsed = double(now.QuadPart - start.QuadPart) / double(freq.QuadPart);
+            const double elapsed = (Clock::NowMs() - start) / 1000.0;
             const DWORD wait = until > elapsed ? static_cast<DWORD>((until - elapsed) * 1000) : 0;
             HANDLE waits[2] = {g_stop, counter.firstFrame};
             const DWORD woke = WaitForMultipleObjects(firstReported ? 1 : 2, waits, FALSE, wait);
@@ -155,8 +153,7 @@ int main(int argc, char** argv) {
         last = total;
         if (stopped || (seconds > 0 && tick >= seconds)) break;
     }
-    QueryPerformanceCounter(&now);
-    double elapsed = double(now.QuadPart - start.QuadPart) / double(freq.QuadPart);
+    double elapsed = (Clock::NowMs() - start) / 1000.0;
     long total = counter.frames;
     kernel->RemoveVideoDeal(&counter);
     if (markRun >= 0) kernel->RemoveVideoDeal(&marker);

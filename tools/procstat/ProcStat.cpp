@@ -28,11 +28,10 @@
 #include <cstring>
 #include <vector>
 
-#include "FrameMark.h"
+#include "ZxLib/ZxLib.h"
 
 namespace {
 
-using framemark::NowUs;
 
 // The extended handle information of NtQuerySystemInformation (class 64).
 struct HandleEntry {
@@ -93,7 +92,7 @@ int Stat(int argc, char** argv) {
         HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
         if (!process) process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
         if (!process) {
-            std::printf("%.0f pid %lu: not open (error %lu)\n", NowUs(), static_cast<unsigned long>(pid),
+            std::printf("%.0f pid %lu: not open (error %lu)\n", Clock::NowUs(), static_cast<unsigned long>(pid),
                         GetLastError());
             result = 1;
             continue;
@@ -126,7 +125,7 @@ int Stat(int argc, char** argv) {
                 memorySource = "PagefileUsage";
             }
         }
-        std::printf("%.0f pid %lu handles %ld via %s private %lld via %s\n", NowUs(), static_cast<unsigned long>(pid),
+        std::printf("%.0f pid %lu handles %ld via %s private %lld via %s\n", Clock::NowUs(), static_cast<unsigned long>(pid),
                     count, count >= 0 ? handleSource : "none", privateBytes, memorySource);
         if (count < 0) result = 1;
         CloseHandle(process);
@@ -137,25 +136,25 @@ int Stat(int argc, char** argv) {
 int Signal(const char* name) {
     HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
     if (!event) {
-        std::printf("%.0f event %s: not open (error %lu)\n", NowUs(), name, GetLastError());
+        std::printf("%.0f event %s: not open (error %lu)\n", Clock::NowUs(), name, GetLastError());
         return 1;
     }
     const BOOL ok = SetEvent(event);
     CloseHandle(event);
-    std::printf("%.0f event %s set\n", NowUs(), name);
+    std::printf("%.0f event %s set\n", Clock::NowUs(), name);
     return ok ? 0 : 1;
 }
 
 int Kill(DWORD pid) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
     if (!process) {
-        std::printf("%.0f pid %lu: not open (error %lu)\n", NowUs(), static_cast<unsigned long>(pid), GetLastError());
+        std::printf("%.0f pid %lu: not open (error %lu)\n", Clock::NowUs(), static_cast<unsigned long>(pid), GetLastError());
         return 1;
     }
-    const double at = NowUs();
+    const double at = Clock::NowUs();
     const BOOL ok = TerminateProcess(process, 9);
     const bool gone = ok && WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-    std::printf("%.0f pid %lu killed at %.0f us%s\n", NowUs(), static_cast<unsigned long>(pid), at,
+    std::printf("%.0f pid %lu killed at %.0f us%s\n", Clock::NowUs(), static_cast<unsigned long>(pid), at,
                 gone ? "" : ", still there");
     CloseHandle(process);
     return gone ? 0 : 1;
@@ -168,7 +167,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "signal") == 0) return Signal(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "kill") == 0) return Kill(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
     if (argc == 2 && std::strcmp(argv[1], "now") == 0) {
-        std::printf("%.0f\n", NowUs());
+        std::printf("%.0f\n", Clock::NowUs());
         return 0;
     }
     std::fprintf(stderr, "usage: ZxProcStat stat PID... | signal NAME | kill PID | now\n");

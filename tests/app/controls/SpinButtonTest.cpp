@@ -109,6 +109,14 @@ TEST_F(SpinButtonTest, ButtonsStepInsideTheRange) {
     EXPECT_EQ(spin->GetValue(), 10);
     EXPECT_EQ(spin->GetEdit()->GetText(), "10");
     EXPECT_EQ(Changes(), 7);
+
+    // A step reaches the maximum exactly, and never one past it.
+    spin->SetValue(7);
+    w->Click(spin->GetUpButton());
+    EXPECT_EQ(spin->GetValue(), 10);
+    spin->SetValue(8);
+    w->Click(spin->GetUpButton());
+    EXPECT_EQ(spin->GetValue(), 8);
 }
 
 TEST_F(SpinButtonTest, TypedValuesAreTakenOnFocusLossWhenInRange) {

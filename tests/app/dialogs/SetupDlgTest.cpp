@@ -12,6 +12,7 @@
 #include "IDataAudioProcess.h"
 #include "IDataMediaList.h"
 #include "IDataRecordList.h"
+#include "KernelModules.h"
 #include "TestDeviceSupport.h"
 #include "TestSupport.h"
 #include "ZxLib/ZxLib.h"
@@ -150,9 +151,9 @@ protected:
         ASSERT_TRUE(devices.AddMicrophone(L"ZxTestMic0", L"测试麦克风"));
         ASSERT_TRUE(devices.AddMicrophone(L"ZxTestMic1", L"第二麦克风"));
         ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
-        records = static_cast<IDataRecordList*>(AfxGetDataManager()->GetData(ZX_MOD_RECORDLIST));
-        audio = static_cast<IDataAudioProcess*>(AfxGetDataManager()->GetData(ZX_MOD_AUDIOPROCESS));
-        media = static_cast<IDataMediaList*>(AfxGetDataManager()->GetData(ZX_MOD_MEDIALIST));
+        records = KernelModule<IDataRecordList>();
+        audio = KernelModule<IDataAudioProcess>();
+        media = KernelModule<IDataMediaList>();
         ASSERT_TRUE(records && audio && media);
     }
     void TearDown() override {

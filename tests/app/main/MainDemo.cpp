@@ -24,13 +24,16 @@
 #include <memory>
 #include <string>
 
+#include "AppSession.h"
 #include "DuiLib/UIlib.h"
 #include "IDataCamera.h"
 #include "IDataMediaList.h"
 #include "IDataRecordList.h"
 #include "IDataSlideList.h"
+#include "KernelModules.h"
+#include "SettingKeys.h"
 #include "TestDeviceSupport.h"
-#include "TileLayoutVSSlide.h"
+#include "TileListUI.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
@@ -73,11 +76,6 @@ void Shown() {
 
 bool IsSourceDemo() { return g_demo.compare(0, 5, "vsrc-") == 0 || g_demo.compare(0, 8, "preview-") == 0; }
 
-template <class T>
-T* Module(const char* name) {
-    return static_cast<T*>(AfxGetDataManager()->GetData(name));
-}
-
 // Runs this thread's messages for ms (the kernel works meanwhile).
 void PumpFor(int ms) {
     const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
@@ -118,10 +116,10 @@ void WriteSlide(const std::string& path, Gdiplus::Color from, Gdiplus::Color to)
 // test camera and microphone, four snapshots, copies of the videos as
 // media files and five pictures for the slide show.
 void MakeSourceMedia() {
-    auto* camera = Module<IDataCamera>(ZX_MOD_CAMERA);
-    auto* records = Module<IDataRecordList>(ZX_MOD_RECORDLIST);
-    auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST);
-    auto* slides = Module<IDataSlideList>(ZX_MOD_SLIDELIST);
+    auto* camera = KernelModule<IDataCamera>();
+    auto* records = KernelModule<IDataRecordList>();
+    auto* media = KernelModule<IDataMediaList>();
+    auto* slides = KernelModule<IDataSlideList>();
     if (!camera || !records || !media || !slides) return;
     camera->StartCamera();
     PumpFor(1200);
@@ -183,15 +181,6 @@ void MakeSourceMedia() {
     PumpFor(300);
 }
 
-// The kernel started again, as the program starts on a later day: every
-// list comes from its file (the slide page reads its list at its first
-// visit; pictures added to a running kernel before the window watched were
-// reported to nobody).
-void RestartKernel() {
-    AfxGetDataDllManager()->UnloadDataLibraries();
-    AfxGetDataDllManager()->LoadDataLibraries(0);
-}
-
 // The control of a skinned window under the mouse: real messages at its
 // centre; dbl adds a double click.
 void MouseOn(HWND h, CControlUI* c, bool dbl = false, bool right = false) {
@@ -214,7 +203,7 @@ void MouseOn(HWND h, CControlUI* c, bool dbl = false, bool right = false) {
 
 CControlUI* FirstTile(const char* layout, int index = 0) {
     CControlUI* c = g_pMainDlg->FindControl(layout);
-    auto* tiles = c ? static_cast<CTileLayoutVSSlide*>(c->GetInterface("CTileLayoutBtn")) : nullptr;
+    auto* tiles = c ? static_cast<CTileListUI*>(c->GetInterface("TileList")) : nullptr;
     return tiles ? tiles->GetItemAt(index) : nullptr;
 }
 
@@ -266,10 +255,10 @@ void SourceStep(UINT_PTR id) {
     if (g_demo == "vsrc-media") {
         // One file playing (its tile counts down), another selected.
         if (CControlUI* tile = FirstTile("VSMediaFile_tilelayout", 2)) {
-            if (auto* media = Module<IDataMediaList>(ZX_MOD_MEDIALIST)) media->Play(static_cast<int>(tile->GetTag()));
+            if (auto* media = KernelModule<IDataMediaList>()) media->Play(static_cast<int>(tile->GetTag()));
         }
         if (CControlUI* c = g_pMainDlg->FindControl("VSMediaFile_tilelayout"))
-            if (auto* tiles = static_cast<CTileLayoutVSSlide*>(c->GetInterface("CTileLayoutBtn"))) tiles->SelectItem(3);
+            if (auto* tiles = static_cast<CTileListUI*>(c->GetInterface("TileList"))) tiles->SelectItem(3);
         SetTimer(nullptr, 0, 2500, [](HWND, UINT, UINT_PTR t, DWORD) {
             KillTimer(nullptr, t);
             SendMessageW(g_pMainDlg->GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 300));
@@ -307,7 +296,7 @@ void SourceStep(UINT_PTR id) {
                                  : g_demo == "vsrc-audio"  ? "VSMyRecordA_tilelayout"
                                                            : "VSMyPhoto_tilelayout";
             CControlUI* c = g_pMainDlg->FindControl(layout);
-            auto* tiles = c ? static_cast<CTileLayoutVSSlide*>(c->GetInterface("CTileLayoutBtn")) : nullptr;
+            auto* tiles = c ? static_cast<CTileListUI*>(c->GetInterface("TileList")) : nullptr;
             if (!tiles || (tiles->GetCount() < 2 && ++waited < 40)) return;
             KillTimer(nullptr, t);
             tiles->SelectItem(1);
@@ -401,52 +390,42 @@ int main() {
     }
     LocalFree(wargv);
 
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    Gdiplus::GdiplusStartupInput gdiIn;
-    ULONG_PTR gdiToken = 0;
-    Gdiplus::GdiplusStartup(&gdiToken, &gdiIn, nullptr);
-    int status = 0;
-    {
-        std::unique_ptr<tdev::TestDevices> devices;
-        if (g_demo != "idle" && g_demo != "tray") {
-            devices = std::make_unique<tdev::TestDevices>();
-            devices->AddCamera(L"ZxTestCamera0", L"USB 测试摄像头");
-            devices->AddMicrophone(L"ZxTestMicrophone0", L"测试麦克风", 660, 6000);
-        }
-        AfxGetMessageManager();
-        AfxGetDataDllManager()->LoadDataLibraries(0);
-        if (devices) {
-            // Recordings go to the scratch data folder, with the test microphone.
-            const std::string records = Dir::GetZxPath(Dir::kPathUserData) + "Records\\";
-            Dir::MakeDir(records);
-            for (const char* key : {"VideoDir", "AudioDir", "ImageDir"})
-                AfxGetConfigManager()->SetString("VSRecord", key, records.c_str(), 0);
-            AfxGetConfigManager()->SetString("AudioSetup", "AudioInputDev", "测试麦克风", 0);
-        }
-        if (IsSourceDemo()) {
-            MakeSourceMedia();
-            RestartKernel();
-        }
-        CSkinMgr::SetSkinRootPath(Dir::GetZxPath(Dir::kPathResource) + "skin\\");
-        CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
-        g_pMainDlg = new CZxVCamDlg;
-        if (!g_pMainDlg->Create(nullptr, "", g_pMainDlg->GetCreateWindowStyle(), 0, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT)) {
-            status = 1;
-        } else {
-            if (at.x >= 0) SetWindowPos(g_pMainDlg->GetHWND(), HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE);
-            g_pMainDlg->ShowWindow(true, true);
-            SetTimer(nullptr, 0, 700, StepTimer);
-            SetTimer(nullptr, 0, static_cast<UINT>(exitAfter), ExitTimer);
-            CPaintManagerUI::MessageLoop();
-        }
-        delete g_pMainDlg;
-        g_pMainDlg = nullptr;
-        AfxGetDataDllManager()->UnloadDataLibraries();
+    // Registered before the kernel loads (it lists the devices at load) and
+    // removed after the session has ended.
+    std::unique_ptr<tdev::TestDevices> devices;
+    if (g_demo != "idle" && g_demo != "tray") {
+        devices = std::make_unique<tdev::TestDevices>();
+        devices->AddCamera(L"ZxTestCamera0", L"USB 测试摄像头");
+        devices->AddMicrophone(L"ZxTestMicrophone0", L"测试麦克风", 660, 6000);
     }
-    CImageMgr::RemoveAll();
-    CPaintManagerUI::RemoveAllSharedFonts();
-    Gdiplus::GdiplusShutdown(gdiToken);
-    CoUninitialize();
+    CAppSession session(GetModuleHandleW(nullptr), {Dir::GetZxPath(Dir::kPathResource) + "skin\\", true});
+    if (devices) {
+        // Recordings go to the scratch data folder, with the test microphone.
+        const std::string records = Dir::GetZxPath(Dir::kPathUserData) + "Records\\";
+        Dir::MakeDir(records);
+        for (const SettingKey& key : Settings::kRecordDir) Settings::SetString(key, records);
+        AfxGetConfigManager()->SetString("AudioSetup", "AudioInputDev", "测试麦克风", 0);
+    }
+    if (IsSourceDemo()) {
+        MakeSourceMedia();
+        // The kernel started again, as the program starts on a later day:
+        // every list comes from its file (the slide page reads its list at
+        // its first visit; pictures added to a running kernel before the
+        // window watched were reported to nobody).
+        session.ReloadKernel();
+    }
+    int status = 0;
+    g_pMainDlg = new CZxVCamDlg;
+    session.AdoptWindow(g_pMainDlg, [] { g_pMainDlg = nullptr; });
+    if (!g_pMainDlg->Create(nullptr, "", g_pMainDlg->GetCreateWindowStyle(), 0, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT)) {
+        status = 1;
+    } else {
+        if (at.x >= 0) SetWindowPos(g_pMainDlg->GetHWND(), HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE);
+        g_pMainDlg->ShowWindow(true, true);
+        SetTimer(nullptr, 0, 700, StepTimer);
+        SetTimer(nullptr, 0, static_cast<UINT>(exitAfter), ExitTimer);
+        CPaintManagerUI::MessageLoop();
+    }
     return status;
 }

@@ -9,6 +9,8 @@
 #include "Feedback.h"
 #include "IDataAudioProcess.h"
 #include "IDataMediaList.h"
+#include "KernelModules.h"
+#include "MainWindowFixture.h"
 #include "MediaTestSupport.h"
 #include "TestSupport.h"
 #include "ZxLib/ZxLib.h"
@@ -20,12 +22,16 @@
 
 using namespace DuiLib;
 using namespace dlgtest;
+using namespace mainwin;
 
 namespace {
 
-void Tell(const char* group, int type, ArgList args) {
-    AfxGetMessageManager()->Notify(group, type, args);
-    Pump();   // mode-2 observers run through this thread's queue
+// A notification as the kernel sends it, then this thread's messages (mode-2
+// observers run through its queue).
+template <class Msg, class... A>
+void Tell(A... values) {
+    Msg::Send(values...);
+    Pump();
 }
 
 // Runs this thread's messages until one of them asks the loop to end;
@@ -43,53 +49,19 @@ bool PumpSeeingQuit() {
     });
 }
 
-template <class... T>
-ArgList Args(T... values) {
-    ArgList args;
-    ArgAppender a(args);
-    (void)std::initializer_list<int>{(a << values, 0)...};
-    return args;
-}
-
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public mainwin::MainWindowFixture {
 protected:
+    MainWindowTest() : MainWindowFixture("main") {}
     void SetUp() override {
-        CoInitialize(nullptr);
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        home = FreshUserFolders("main_" + name);
-        ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
-        media = static_cast<IDataMediaList*>(AfxGetDataManager()->GetData(ZX_MOD_MEDIALIST));
-        audio = static_cast<IDataAudioProcess*>(AfxGetDataManager()->GetData(ZX_MOD_AUDIOPROCESS));
+        MainWindowFixture::SetUp();
+        StartSession();
+        media = KernelModule<IDataMediaList>();
+        audio = KernelModule<IDataAudioProcess>();
         ASSERT_TRUE(media && audio);
     }
-    void TearDown() override {
-        w.reset();
-        // A destroyed main window asks the loop to end; this thread's pump
-        // must not keep that for the next test.
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-        AfxGetDataDllManager()->UnloadDataLibraries();
-        ZxConfigSetFile(nullptr);
-        CoUninitialize();
-    }
-    void Open() { w = std::make_unique<OpenDialog<CZxVCamDlg>>(); }
-    int Page(const char* tab) {
-        auto* t = w->FindAs<CTabLayoutUI>(tab, "TabLayout");
-        return t ? t->GetCurSel() : -100;
-    }
-    // A click after the layout has caught up with a page change.
-    void ClickNow(const char* name) {
-        w->pm().UpdateNow();
-        w->Click(name);
-    }
-    bool Enabled(const char* name) { return w->Find(name) && w->Find(name)->IsEnabled(); }
-    std::string Text(const char* name) { return w->Find(name) ? w->Find(name)->GetText() : "<none>"; }
 
-    std::string home;
     IDataMediaList* media = nullptr;
     IDataAudioProcess* audio = nullptr;
-    std::unique_ptr<OpenDialog<CZxVCamDlg>> w;
 };
 
 TEST_F(MainWindowTest, TheSkinHasEveryControlAndTheTitleAndMark) {
@@ -160,36 +132,36 @@ TEST_F(MainWindowTest, ThePreviewShowsTheKernelsPictureOverTheViewPort) {
 
 TEST_F(MainWindowTest, ObserversSwitchTheCameraRecordAndPlayPages) {
     Open();
-    Tell(ZX_MOD_CAMERA_OB, 0, Args(true));
+    Tell<IDataCameraObserver::StateMsg>(true);
     EXPECT_EQ(Page("tablayoutbtnCameraOpen_Close"), 1) << "the close button once the camera is open";
-    Tell(ZX_MOD_CAMERA_OB, 0, Args(false));
+    Tell<IDataCameraObserver::StateMsg>(false);
     EXPECT_EQ(Page("tablayoutbtnCameraOpen_Close"), 0);
 
     EXPECT_FALSE(Enabled("PlayerPosition"));
-    Tell(ZX_MOD_VIDEOMGR_OB, 0, Args(0, 1));
+    Tell<IDataVideoMgrObserver::StreamTypeMsg>(0, 1);
     EXPECT_TRUE(Enabled("PlayerPosition")) << "the media stream";
-    Tell(ZX_MOD_VIDEOMGR_OB, 0, Args(1, 3));
+    Tell<IDataVideoMgrObserver::StreamTypeMsg>(1, 3);
     EXPECT_FALSE(Enabled("PlayerPosition")) << "the camera stream";
 
-    Tell(ZX_MOD_RECORDLIST_OB, 1, Args(ZXV_RECORD_RECORDING, ZXV_RECORD_VIDEO));
+    Tell<IDataRecordListObserver::StateMsg>(ZXV_RECORD_RECORDING, ZXV_RECORD_VIDEO);
     EXPECT_EQ(Page("tablayoutbtnRecordVideoBegin_End"), 1);
     EXPECT_FALSE(Enabled("btnRecordAudioBegin")) << "no sound recording beside a video recording";
     EXPECT_TRUE(Enabled("btnRecordVideoBegin"));
-    Tell(ZX_MOD_RECORDLIST_OB, 1, Args(ZXV_RECORD_STOPPED, ZXV_RECORD_VIDEO));
+    Tell<IDataRecordListObserver::StateMsg>(ZXV_RECORD_STOPPED, ZXV_RECORD_VIDEO);
     EXPECT_EQ(Page("tablayoutbtnRecordVideoBegin_End"), 0);
     EXPECT_TRUE(Enabled("btnRecordAudioBegin"));
-    Tell(ZX_MOD_RECORDLIST_OB, 1, Args(ZXV_RECORD_RECORDING, ZXV_RECORD_AUDIO));
+    Tell<IDataRecordListObserver::StateMsg>(ZXV_RECORD_RECORDING, ZXV_RECORD_AUDIO);
     EXPECT_EQ(Page("tablayoutbtnRecordAudioBegin_End"), 1);
     EXPECT_FALSE(Enabled("btnRecordVideoBegin"));
-    Tell(ZX_MOD_RECORDLIST_OB, 1, Args(ZXV_RECORD_RECORDING, ZXV_RECORD_IMAGE));
+    Tell<IDataRecordListObserver::StateMsg>(ZXV_RECORD_RECORDING, ZXV_RECORD_IMAGE);
     EXPECT_FALSE(Enabled("btnRecordVideoBegin")) << "snapshots change nothing here";
-    Tell(ZX_MOD_RECORDLIST_OB, 1, Args(ZXV_RECORD_STOPPED, ZXV_RECORD_AUDIO));
+    Tell<IDataRecordListObserver::StateMsg>(ZXV_RECORD_STOPPED, ZXV_RECORD_AUDIO);
     EXPECT_EQ(Page("tablayoutbtnRecordAudioBegin_End"), 0);
     EXPECT_TRUE(Enabled("btnRecordVideoBegin"));
 
-    Tell(ZX_MOD_MEDIALIST_OB, 3, Args(MEDIALIST_STATE_PLAYING));
+    Tell<IDataMediaListObserver::StateMsg>(MEDIALIST_STATE_PLAYING);
     EXPECT_EQ(Page("tablayoutFoldPlay_Pause"), 1) << "the pause button while playing";
-    Tell(ZX_MOD_MEDIALIST_OB, 3, Args(MEDIALIST_STATE_PAUSED));
+    Tell<IDataMediaListObserver::StateMsg>(MEDIALIST_STATE_PAUSED);
     EXPECT_EQ(Page("tablayoutFoldPlay_Pause"), 0);
 }
 
@@ -212,19 +184,19 @@ TEST_F(MainWindowTest, PositionLabelsAndSliderFollowThePlaylist) {
     Open();
     auto* slider = w->FindAs<CSliderUI>("PlayerPosition", "Slider");
     ASSERT_NE(slider, nullptr);
-    Tell(ZX_MOD_MEDIALIST_OB, 2, Args(id));
+    Tell<IDataMediaListObserver::PlayingMsg>(id);
     EXPECT_EQ(Text("TotalPos"), "00:00:03");
     EXPECT_EQ(Text("CurPos"), "00:00:00");
-    Tell(ZX_MOD_MEDIALIST_OB, 1, Args(id, 1.5));
+    Tell<IDataMediaListObserver::PositionMsg>(id, 1.5);
     EXPECT_EQ(slider->GetValue(), slider->GetMaxValue() / 2);
     EXPECT_EQ(Text("CurPos"), "00:00:01");
-    Tell(ZX_MOD_MEDIALIST_OB, 1, Args(id + 1000, 2.0));
+    Tell<IDataMediaListObserver::PositionMsg>(id + 1000, 2.0);
     EXPECT_EQ(slider->GetValue(), 0) << "an item of unknown length keeps the slider at the start";
     EXPECT_EQ(Text("CurPos"), "00:00:02");
-    Tell(ZX_MOD_MEDIALIST_OB, 3, Args(MEDIALIST_STATE_STOPPED));
+    Tell<IDataMediaListObserver::StateMsg>(MEDIALIST_STATE_STOPPED);
     EXPECT_EQ(Text("CurPos"), "00:00:00");
     EXPECT_EQ(Text("TotalPos"), "00:00:00");
-    Tell(ZX_MOD_MEDIALIST_OB, 2, Args(-1));
+    Tell<IDataMediaListObserver::PlayingMsg>(-1);
     EXPECT_EQ(Text("TotalPos"), "00:00:00");
 
     // Nothing current: moving the slider asks nothing of the playlist.
@@ -287,19 +259,11 @@ TEST_F(MainWindowTest, FailuresAreToldInTheMessageTip) {
     for (const auto& c : {std::make_pair("btnOpenCamera", "打开摄像头失败"),
                           std::make_pair("btnRecordAudioBegin", "录音需要麦克风：没有可用的麦克风，或打开麦克风失败")}) {
         SCOPED_TRACE(c.first);
-        std::string said;
-        WhenShown tip(L"CZxVMsgTip", L"", [&](HWND h) {
-            auto* dlg = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(h));
-            if (dlg && dlg->FindControl("label_msgtext")) said = dlg->FindControl("label_msgtext")->GetText();
-            if (!ClickIn(h, "BtnOk")) PostMessageW(h, WM_CLOSE, 0, 0);
-        });
+        TipWatcher tips;
         w->Click(c.first);
         // The recorder's cause arrives through its observers' queue.
-        EXPECT_TRUE(zxtest::WaitUntil([&] {
-            Pump(10);
-            return tip.Done();
-        }));
-        EXPECT_EQ(said, c.second);
+        EXPECT_TRUE(PumpUntil([&] { return !tips.texts.empty(); }));
+        EXPECT_EQ(tips.texts, std::vector<std::string>{c.second});
     }
     EXPECT_EQ(Page("tabMain"), 1) << "the recorded-sound list was shown first";
 }
@@ -361,35 +325,6 @@ TEST_F(MainWindowTest, TheTrayMenuShowsTheWindowOrEndsTheProgram) {
     EXPECT_FALSE(IsWindow(h)) << "退出 closes the main window";
 }
 
-}  // namespace
-
-namespace {
-
-// Reads and closes every message tip this thread shows (polled by a timer,
-// so also inside the tips' modal loops), in the order they show.
-struct TipReader {
-    static std::vector<std::string>* said;
-    static std::vector<HWND> seen;
-    static void CALLBACK Poll(HWND, UINT, UINT_PTR, DWORD) {
-        HWND tip = FindWindowW(L"CZxVMsgTip", nullptr);
-        if (!tip || !IsWindowVisible(tip) || std::find(seen.begin(), seen.end(), tip) != seen.end()) return;
-        seen.push_back(tip);
-        auto* dlg = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(tip));
-        CControlUI* label = dlg ? dlg->FindControl("label_msgtext") : nullptr;
-        said->push_back(label ? label->GetText() : std::string("<no text>"));
-        if (!ClickIn(tip, "BtnOk")) PostMessageW(tip, WM_CLOSE, 0, 0);
-    }
-    explicit TipReader(std::vector<std::string>& out) {
-        said = &out;
-        seen.clear();
-        timer = SetTimer(nullptr, 0, 30, &Poll);
-    }
-    ~TipReader() { KillTimer(nullptr, timer); }
-    UINT_PTR timer;
-};
-std::vector<std::string>* TipReader::said = nullptr;
-std::vector<HWND> TipReader::seen;
-
 TEST_F(MainWindowTest, EachDamagedListIsToldOnceInATipNamingItsNumberedCopy) {
     // Two lists damaged before the program starts: the playlist (with a
     // copy from an earlier time beside it) and the recorded videos.
@@ -402,8 +337,8 @@ TEST_F(MainWindowTest, EachDamagedListIsToldOnceInATipNamingItsNumberedCopy) {
     ASSERT_TRUE(zxtest::WriteFile(videos, "ver1.0\x05"));
     ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
 
-    std::vector<std::string> said;
-    TipReader reader(said);
+    TipWatcher tips;
+    const std::vector<std::string>& said = tips.texts;
     Open();
     zxtest::WaitUntil([&] {
         Pump();

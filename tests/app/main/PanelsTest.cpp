@@ -13,10 +13,12 @@
 #include "IDataVEFaceThin.h"
 #include "IDataVideoEffectPendant.h"
 #include "IDataVideoEffectText.h"
+#include "KernelModules.h"
 #include "LiveButtonUI.h"
+#include "MainWindowFixture.h"
 #include "TestDeviceSupport.h"
 #include "TestSupport.h"
-#include "TileLayoutVSSlide.h"
+#include "TileListUI.h"
 #include "VCamTestSupport.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
@@ -26,25 +28,9 @@
 
 using namespace DuiLib;
 using namespace dlgtest;
+using namespace mainwin;
 
 namespace {
-
-template <class T>
-T* Module(const char* name) {
-    return static_cast<T*>(AfxGetDataManager()->GetData(name));
-}
-
-// Pumps this thread's messages until test holds; false after timeoutMs (a
-// guard against a hang).
-template <class Test>
-bool PumpUntil(Test test, DWORD timeoutMs = zxtest::kHangGuardMs) {
-    const DWORD end = GetTickCount() + timeoutMs;
-    while (!test()) {
-        if (static_cast<int>(end - GetTickCount()) <= 0) return false;
-        Pump(20);
-    }
-    return true;
-}
 
 // A 24-bit BMP file as a capture client wrote it.
 struct Bmp {
@@ -80,47 +66,21 @@ std::vector<std::string> Items(CComboUI* combo) {
     return texts;
 }
 
-class PanelsTest : public ::testing::Test {
+class PanelsTest : public MainWindowFixture {
 protected:
+    PanelsTest() : MainWindowFixture("panels") {}
     void SetUp() override {
-        CoInitialize(nullptr);
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        home = FreshUserFolders("panels_" + name);
+        MainWindowFixture::SetUp();
         ASSERT_TRUE(devices.Ok());
         ASSERT_TRUE(devices.AddCamera(L"ZxTestCamera0", L"USB 测试摄像头", L"640x480,1280x720"));
         ASSERT_TRUE(devices.AddCamera(L"ZxTestCamera1", L"测试摄像头二号", L"320x240,800x600,1024x768"));
-        ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
-        camera = Module<IDataCamera>(ZX_MOD_CAMERA);
-        thin = Module<IDataVEFaceThin>(ZX_MOD_VIDEOEFFECTFACETHIN);
-        pendant = Module<IDataVideoEffectPendant>(ZX_MOD_VIDEOEFFECTPENDANT);
-        text = Module<IDataVideoEffectText>(ZX_MOD_VIDEOEFFECTTEXT);
-        border = Module<IDataVEBorder>(ZX_MOD_VEBORDER);
+        StartSession();
+        camera = KernelModule<IDataCamera>();
+        thin = KernelModule<IDataVEFaceThin>();
+        pendant = KernelModule<IDataVideoEffectPendant>();
+        text = KernelModule<IDataVideoEffectText>();
+        border = KernelModule<IDataVEBorder>();
         ASSERT_TRUE(camera && thin && pendant && text && border);
-    }
-    void TearDown() override {
-        w.reset();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-        AfxGetDataDllManager()->UnloadDataLibraries();
-        ZxConfigSetFile(nullptr);
-        CoUninitialize();
-    }
-    void Open() {
-        w = std::make_unique<OpenDialog<CZxVCamDlg>>();
-        w->pm().UpdateNow();
-    }
-    void Close() {
-        w.reset();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-    }
-    // A click once the layout has caught up with a page change.
-    void ClickNow(const char* name) {
-        w->pm().UpdateNow();
-        ASSERT_NE(w->Find(name), nullptr) << name;
-        w->Click(name);
     }
     void EffectsPage(const char* option) {
         ClickNow("optionVideoEffect");
@@ -142,7 +102,6 @@ protected:
         Pump();
     }
     CSliderUI* Slider(const char* name) { return w->FindAs<CSliderUI>(name, "Slider"); }
-    std::string Text(const std::string& name) { return w->Find(name) ? w->Find(name)->GetText() : "<none>"; }
     bool Has(const std::string& name) { return w->Find(name) != nullptr; }
     std::string CurrentSize() {
         int width = 0, height = 0;
@@ -150,14 +109,12 @@ protected:
         return std::to_string(width) + "x" + std::to_string(height);
     }
 
-    std::string home;
     tdev::TestDevices devices;
     IDataCamera* camera = nullptr;
     IDataVEFaceThin* thin = nullptr;
     IDataVideoEffectPendant* pendant = nullptr;
     IDataVideoEffectText* text = nullptr;
     IDataVEBorder* border = nullptr;
-    std::unique_ptr<OpenDialog<CZxVCamDlg>> w;
 };
 
 TEST_F(PanelsTest, TheCameraListAndTheSizesOfTheChosenCamera) {
@@ -295,7 +252,7 @@ TEST_F(PanelsTest, TheThinningBoxAndSliderReachTheModule) {
 TEST_F(PanelsTest, TheFilterBoxChoosesTheFirstFilterAndTheStripDeletesIt) {
     Open();
     EffectsPage("VE_optionPendant");
-    auto* tiles = w->FindAs<CTileLayoutVSSlide>("VEPendant_tilelayout", "CTileLayoutBtn");
+    auto* tiles = w->FindAs<CTileListUI>("VEPendant_tilelayout", "TileList");
     ASSERT_TRUE(tiles);
     EXPECT_EQ(tiles->GetCount(), 7);
     EXPECT_TRUE(tiles->GetSelectedItems().empty());
@@ -444,7 +401,7 @@ TEST_F(PanelsTest, ClearingAllRemovesTheThreeEntriesThroughTheModules) {
 
 TEST_F(PanelsTest, TheBorderPageFillsAtItsFirstVisitOnly) {
     Open();
-    auto* tiles = w->FindAs<CTileLayoutVSSlide>("VEBorder_tilelayout", "CTileLayoutBtn");
+    auto* tiles = w->FindAs<CTileListUI>("VEBorder_tilelayout", "TileList");
     ASSERT_TRUE(tiles);
     EXPECT_EQ(tiles->GetCount(), 0) << "not before the page is visited";
     EffectsPage("VE_optionBorder");
@@ -518,19 +475,7 @@ TEST_F(PanelsTest, ASessionThroughTheWindowReachesACaptureClientInAnotherProcess
     for (int n = 0; n < 3; ++n) EXPECT_TRUE(Has("VECurUse_ContanerItem_Label_" + std::to_string(n))) << n;
 
     const std::string picture = home + "client.bmp";
-    const std::wstring cmd = L"\"" + String2WString(Dir::GetCurrentPath() + "ZxVCamSnapshot.exe") + L"\" \"" +
-                             String2WString(picture) + L"\" 20";
-    STARTUPINFOW si = {sizeof si};
-    PROCESS_INFORMATION pi = {};
-    std::wstring line = cmd;
-    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    // The window keeps running while the client captures.
-    while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) Pump();
-    DWORD code = 99;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    ASSERT_EQ(code, 0u);
+    ASSERT_EQ(RunCaptureClient(picture), 0);
 
     Bmp shot;
     ASSERT_TRUE(shot.Load(picture));

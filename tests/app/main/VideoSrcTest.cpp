@@ -20,10 +20,13 @@
 #include "IDataPreview.h"
 #include "IDataRecordList.h"
 #include "IDataSlideList.h"
+#include "KernelModules.h"
+#include "MainWindowFixture.h"
 #include "MediaTestSupport.h"
 #include "RecordPreview.h"
+#include "SettingKeys.h"
 #include "TestDeviceSupport.h"
-#include "TileLayoutVSSlide.h"
+#include "TileListUI.h"
 #include "VCamTestSupport.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -32,19 +35,13 @@
 
 using namespace DuiLib;
 using namespace dlgtest;
+using namespace mainwin;
 
 namespace {
 
-// Pumps this thread's messages until pred holds or timeoutMs passes (a
-// guard against a hang, not a measure of speed).
 template <class Pred>
 bool WaitFor(Pred pred, int timeoutMs = static_cast<int>(zxtest::kHangGuardMs)) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
-    while (!pred()) {
-        if (static_cast<int>(end - GetTickCount()) <= 0) return false;
-        Pump(10);
-    }
-    return true;
+    return PumpUntil(pred, static_cast<DWORD>(timeoutMs));
 }
 
 // The seconds of a tile's time "HH:MM:SS", or of "-HH:MM:SS" (the time
@@ -59,39 +56,6 @@ bool TileSeconds(const std::string& text, int& seconds, bool left = false) {
 
 bool SecondsLeft(const std::string& text, int& seconds) { return TileSeconds(text, seconds, true); }
 
-// Answers every message tip of this process while alive, keeping its text.
-class TipWatcher {
-public:
-    TipWatcher() {
-        s_self = this;
-        m_timer = SetTimer(nullptr, 0, 40, OnTimer);
-    }
-    ~TipWatcher() {
-        KillTimer(nullptr, m_timer);
-        s_self = nullptr;
-    }
-    std::vector<std::string> texts;
-
-private:
-    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-        if (s_self) EnumThreadWindows(GetCurrentThreadId(), OnWindow, 0);
-    }
-    static BOOL CALLBACK OnWindow(HWND h, LPARAM) {
-        wchar_t cls[64] = {};
-        GetClassNameW(h, cls, 64);
-        if (wcscmp(cls, L"CZxVMsgTip") != 0 || !IsWindowVisible(h) || s_self->m_seen.count(h)) return TRUE;
-        s_self->m_seen.insert(h);
-        auto* dlg = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(h));
-        s_self->texts.push_back(dlg && dlg->FindControl("label_msgtext") ? dlg->FindControl("label_msgtext")->GetText()
-                                                                         : "<none>");
-        PostMessageW(h, WM_CLOSE, 0, 0);
-        return TRUE;
-    }
-    static TipWatcher* s_self;
-    UINT_PTR m_timer;
-    std::set<HWND> m_seen;
-};
-TipWatcher* TipWatcher::s_self = nullptr;
 
 // Chooses entry index of the next menu shown (-1: dismisses it with
 // Escape), with real mouse messages on its window.
@@ -110,47 +74,47 @@ std::unique_ptr<WhenShown> ChooseInMenu(int index, std::vector<std::string>* ent
     });
 }
 
-CTileLayoutVSSlideItem* TileAt(CTileLayoutVSSlide* layout, int i) {
+CTileListItemUI* TileAt(CTileListUI* layout, int i) {
     CControlUI* c = layout ? layout->GetItemAt(i) : nullptr;
-    return c ? static_cast<CTileLayoutVSSlideItem*>(c->GetInterface("CTileLayoutVSSlideItem")) : nullptr;
+    return c ? static_cast<CTileListItemUI*>(c->GetInterface("TileListItem")) : nullptr;
 }
 
-bool HasIcon(CTileLayoutVSSlideItem* tile, const std::string& picture) {
+bool HasIcon(CTileListItemUI* tile, const std::string& picture) {
     return tile && tile->GetForeImage().find(picture) != std::string::npos;
 }
 
-class VideoSrcTest : public ::testing::Test {
+class VideoSrcTest : public MainWindowFixture {
 protected:
+    VideoSrcTest() : MainWindowFixture("vsrc") {}
     void SetUp() override {
-        CoInitialize(nullptr);
-        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        home = FreshUserFolders("vsrc_" + name);
+        MainWindowFixture::SetUp();
         records = home + "Records\\";
         Dir::MakeDir(records);
-        for (const char* key : {"VideoDir", "AudioDir", "ImageDir"})
-            AfxGetConfigManager()->SetString("VSRecord", key, records.c_str(), 0);
+        for (const SettingKey& key : Settings::kRecordDir) Settings::SetString(key, records);
         AfxGetConfigManager()->SetString("AudioSetup", "AudioInputDev", "测试麦克风", 0);
     }
     void LoadKernel() {
-        ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
-        media = static_cast<IDataMediaList*>(AfxGetDataManager()->GetData(ZX_MOD_MEDIALIST));
-        slides = static_cast<IDataSlideList*>(AfxGetDataManager()->GetData(ZX_MOD_SLIDELIST));
-        recordList = static_cast<IDataRecordList*>(AfxGetDataManager()->GetData(ZX_MOD_RECORDLIST));
+        StartSession();
+        FetchModules();
+    }
+    // As at a later start of the program: the modules are new objects.
+    void ReloadKernel() {
+        RestartKernel();
+        FetchModules();
+    }
+    void FetchModules() {
+        media = KernelModule<IDataMediaList>();
+        slides = KernelModule<IDataSlideList>();
+        recordList = KernelModule<IDataRecordList>();
         ASSERT_TRUE(media && slides && recordList);
     }
     void TearDown() override {
-        CDealVideoSrc::s_shellRunner = nullptr;
+        CThumbListPanel::s_shellRunner = nullptr;
         if (media) media->Stop();
-        w.reset();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-        AfxGetDataDllManager()->UnloadDataLibraries();
-        ZxConfigSetFile(nullptr);
-        CoUninitialize();
+        MainWindowFixture::TearDown();
     }
     void Open() {
-        w = std::make_unique<OpenDialog<CZxVCamDlg>>();
+        MainWindowFixture::Open();
         w->Click("optionVideoSrc");
         w->pm().UpdateNow();
     }
@@ -158,14 +122,9 @@ protected:
         w->Click(option);
         w->pm().UpdateNow();
     }
-    CTileLayoutVSSlide* Layout(const char* name) { return w->FindAs<CTileLayoutVSSlide>(name, "CTileLayoutBtn"); }
+    CTileListUI* Layout(const char* name) { return w->FindAs<CTileListUI>(name, "TileList"); }
     int Count(const char* layout) { return Layout(layout) ? Layout(layout)->GetCount() : -1; }
     CDealVideoSrc& Panel() { return w->dlg.GetFunDlg().GetVideoSrc(); }
-    std::string Text(const char* name) { return w->Find(name) ? w->Find(name)->GetText() : "<none>"; }
-    int Page(const char* tab) {
-        auto* t = w->FindAs<CTabLayoutUI>(tab, "TabLayout");
-        return t ? t->GetCurSel() : -100;
-    }
     // Media files of the pattern, seconds long, added to the playlist; their ids.
     std::vector<int> AddClips(const std::vector<std::string>& names, int seconds) {
         struct Items : IDataMediaListObserver {
@@ -193,11 +152,10 @@ protected:
         EXPECT_TRUE(menu->Done());
     }
 
-    std::string home, records;
+    std::string records;
     IDataMediaList* media = nullptr;
     IDataSlideList* slides = nullptr;
     IDataRecordList* recordList = nullptr;
-    std::unique_ptr<OpenDialog<CZxVCamDlg>> w;
 };
 
 TEST_F(VideoSrcTest, TheMediaListIsFilledAtStartWithNamesLengthsAndThumbnails) {
@@ -208,7 +166,7 @@ TEST_F(VideoSrcTest, TheMediaListIsFilledAtStartWithNamesLengthsAndThumbnails) {
     auto* layout = Layout("VSMediaFile_tilelayout");
     ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 2; }));
     for (int i = 0; i < 2; ++i) {
-        CTileLayoutVSSlideItem* tile = TileAt(layout, i);
+        CTileListItemUI* tile = TileAt(layout, i);
         ASSERT_NE(tile, nullptr);
         EXPECT_EQ(static_cast<int>(tile->GetTag()), ids[static_cast<size_t>(i)]) << "in list order";
         EXPECT_EQ(tile->GetName(), "VSMediaFile_ListItem_" + std::to_string(ids[static_cast<size_t>(i)]));
@@ -261,7 +219,7 @@ TEST_F(VideoSrcTest, ThePlayingTileCountsDownAndStoppingRestoresItsLength) {
     Open();
     auto* layout = Layout("VSMediaFile_tilelayout");
     ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
-    CTileLayoutVSSlideItem* tile = TileAt(layout, 0);
+    CTileListItemUI* tile = TileAt(layout, 0);
     EXPECT_EQ(tile->GetExtraText(), "00:00:10");
     w->DoubleClick(w->Center(tile));
     ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() == tile; }));
@@ -284,7 +242,7 @@ TEST_F(VideoSrcTest, AMissingFileShowsItsTipAndTheInvalidIconOnDoubleClick) {
     Open();
     ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
     ASSERT_TRUE(File::RemoveFile(home + "gone.flv"));
-    CTileLayoutVSSlideItem* tile = TileAt(Layout("VSMediaFile_tilelayout"), 0);
+    CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), 0);
     TipWatcher tips;
     w->DoubleClick(w->Center(tile));
     ASSERT_TRUE(WaitFor([&] { return !tips.texts.empty(); }));
@@ -298,9 +256,9 @@ TEST_F(VideoSrcTest, OpeningTheFolderOfADeletedFileOpensItsNearestParent) {
     AddClips({"keep\\sub\\clip.flv"}, 1);
     Open();
     ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
-    std::vector<CDealVideoSrc::ShellCommand> commands;
-    CDealVideoSrc::s_shellRunner = [&](const CDealVideoSrc::ShellCommand& c) { commands.push_back(c); };
-    CTileLayoutVSSlideItem* tile = TileAt(Layout("VSMediaFile_tilelayout"), 0);
+    std::vector<CThumbListPanel::ShellCommand> commands;
+    CThumbListPanel::s_shellRunner = [&](const CThumbListPanel::ShellCommand& c) { commands.push_back(c); };
+    CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), 0);
 
     // The file is there: the file manager with the file selected.
     TileMenu(tile, 1);
@@ -319,9 +277,9 @@ TEST_F(VideoSrcTest, OpeningTheFolderOfADeletedFileOpensItsNearestParent) {
     EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid.png"));
 
     // Forward slashes are read as backslashes; nothing left opens nothing.
-    EXPECT_EQ(CDealVideoSrc::FolderCommand("Q:/no/such/file.flv").file, "");
+    EXPECT_EQ(CThumbListPanel::FolderCommand("Q:/no/such/file.flv").file, "");
     std::string slashed = home + "keep/x/y.flv";
-    EXPECT_EQ(CDealVideoSrc::FolderCommand(slashed).file, home + "keep\\");
+    EXPECT_EQ(CThumbListPanel::FolderCommand(slashed).file, home + "keep\\");
 }
 
 TEST_F(VideoSrcTest, ThePlayModeMenusSetTheModeAndTheButtonText) {
@@ -345,7 +303,7 @@ TEST_F(VideoSrcTest, ThePlayModeMenusSetTheModeAndTheButtonText) {
     EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
 
     ShowList("optionVideoSrcImage");
-    EXPECT_EQ(Text("VSSlide_btnPlayMode"), CDealVideoSrc::SlideModeName(slides->GetPlayMode()));
+    EXPECT_EQ(Text("VSSlide_btnPlayMode"), CSlideListPanel::ModeName(slides->GetPlayMode()));
     {
         auto menu = ChooseInMenu(2);
         w->Click("VSSlide_btnPlayMode");
@@ -371,8 +329,7 @@ TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnly) {
     ASSERT_TRUE(WaitFor([&] { return loaded.n == 2; }));
     AfxGetMessageManager()->DetachObserver(ZX_MOD_SLIDELIST_OB, &loaded);
     // The module starts again from its list file, as at a program start.
-    AfxGetDataDllManager()->UnloadDataLibraries();
-    LoadKernel();
+    ReloadKernel();
 
     Open();
     // Nothing announces that nothing loads: the messages run a while first.
@@ -381,7 +338,7 @@ TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnly) {
     ShowList("optionVideoSrcImage");
     EXPECT_EQ(Page("TabVideoSrc"), 1);
     ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 2; }));
-    CTileLayoutVSSlideItem* first = TileAt(Layout("VSSlide_tilelayout"), 0);
+    CTileListItemUI* first = TileAt(Layout("VSSlide_tilelayout"), 0);
     const std::set<std::string> names{first->GetText(), TileAt(Layout("VSSlide_tilelayout"), 1)->GetText()};
     EXPECT_EQ(names, (std::set<std::string>{"slide0", "slide1"}));
     EXPECT_EQ(first->GetFixedHeight(), 79);
@@ -421,7 +378,7 @@ protected:
         w->Click("VSMyRecordV_btnBeginRecord");
         int id = -1;
         EXPECT_TRUE(WaitFor([&] { return Panel().GetRecordingTile(0) != nullptr; }));
-        if (CTileLayoutVSSlideItem* tile = Panel().GetRecordingTile(0)) {
+        if (CTileListItemUI* tile = Panel().GetRecordingTile(0)) {
             id = static_cast<int>(tile->GetTag());
             EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_Recording.png"));
             EXPECT_EQ(Page("tablayoutRecordVideoBegin_End"), 1);
@@ -490,7 +447,7 @@ TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRef
     ASSERT_NE(tile, nullptr);
     EXPECT_EQ(tile->GetText(), "我的录像");
     EXPECT_EQ(Panel().GetRecordingTile(0), nullptr);
-    auto* item = static_cast<CTileLayoutVSSlideItem*>(tile->GetInterface("CTileLayoutVSSlideItem"));
+    auto* item = static_cast<CTileListItemUI*>(tile->GetInterface("TileListItem"));
     EXPECT_TRUE(HasIcon(item, recordList->GetRecordThumbnail(0, id))) << "the final thumbnail: " << item->GetForeImage();
     EXPECT_FALSE(recordList->GetRecordThumbnail(0, id).empty());
 
@@ -585,7 +542,7 @@ TEST_F(VideoSrcRecordTest, PlayingToTheEndReturnsToTheStoppedLookAndSeekingWhile
         auto* dlg = dynamic_cast<CRecordPreview*>(CWindowWnd::FromHandle(h));
         auto* video = static_cast<CControlVideoShow*>(dlg->FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
         auto* position = static_cast<CSliderUI*>(dlg->FindControl("PlayerPosition")->GetInterface("Slider"));
-        auto* preview = static_cast<IDataPreview*>(AfxGetDataManager()->GetData(ZX_MOD_RECORDPREVIEW));
+        auto* preview = KernelModule<IDataPreview>();
         // The recording lasts about two seconds: its file's whole seconds
         // depend on how many frames the encoder had when it stopped.
         const int duration = dlg->GetDuration();
@@ -635,7 +592,7 @@ TEST_F(VideoSrcRecordTest, ASnapshotFromThePhotoPageGoesIntoTheSlideList) {
     ShowList("optionVideoSrcMyPhoto");
     w->Click("VSMyPhoto_btnSnapshot");
     ASSERT_TRUE(WaitFor([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
-    CTileLayoutVSSlideItem* photo = TileAt(Layout("VSMyPhoto_tilelayout"), 0);
+    CTileListItemUI* photo = TileAt(Layout("VSMyPhoto_tilelayout"), 0);
     EXPECT_EQ(photo->GetFixedHeight(), 64);
     const std::string path = recordList->GetRecordPath(2, static_cast<int>(photo->GetTag()));
     EXPECT_TRUE(File::IsExistFile(path));
@@ -891,41 +848,6 @@ OpenFileDriver* OpenFileDriver::s_self = nullptr;
 // The pattern's blue ground (the parts of a pattern frame that are not red).
 bool IsPatternBlue(const mediatest::Rgb& c) { return c.b > 150 && c.r < 90 && c.g < 120; }
 
-// A capture client of "ZXVCam" in a process of its own (ZxVCamSnapshot):
-// it writes the 20th sample it receives to picture. This thread's messages
-// keep running meanwhile; after timeoutMs the client is ended. Its exit
-// code, or -1 when it did not start or had to be ended.
-int RunCaptureClient(const std::string& picture, DWORD timeoutMs = 60000) {
-    std::wstring line = L"\"" + String2WString(Dir::GetCurrentPath() + "ZxVCamSnapshot.exe") + L"\" \"" +
-                        String2WString(picture) + L"\" 20";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-    CloseHandle(pi.hThread);
-    const DWORD end = GetTickCount() + timeoutMs;
-    int code = -1;
-    for (;;) {
-        const int left = static_cast<int>(end - GetTickCount());
-        const DWORD wait = left > 0 ? MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, static_cast<DWORD>(left), QS_ALLINPUT)
-                                    : WAIT_TIMEOUT;
-        if (wait == WAIT_OBJECT_0) {
-            DWORD exitCode = 0;
-            GetExitCodeProcess(pi.hProcess, &exitCode);
-            code = static_cast<int>(exitCode);
-            break;
-        }
-        if (wait != WAIT_OBJECT_0 + 1) {
-            TerminateProcess(pi.hProcess, 99);
-            WaitForSingleObject(pi.hProcess, 5000);
-            break;
-        }
-        Pump(0);
-    }
-    CloseHandle(pi.hProcess);
-    return code;
-}
-
 // Types text into a DuiLib edit of a window as a user does: a click on it
 // (which opens its native edit), everything selected, one character a key.
 bool TypeInto(HWND window, const std::string& edit, const std::string& text) {
@@ -964,8 +886,7 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
         ASSERT_TRUE(mediatest::RecordPattern(clips + n, 160, 120, 30 * 20)) << n;
     ASSERT_TRUE(devices->AddCamera(L"ZxTestCamera0", L"USB 测试摄像头"));
     // The camera module lists the cameras when it loads, as at a program start.
-    AfxGetDataDllManager()->UnloadDataLibraries();
-    LoadKernel();
+    ReloadKernel();
     // The test devices and the filter are in the prefix while the case runs
     // and removed on every way out: by their objects at a return or a failed
     // assertion, by the guard when a step hangs.
@@ -995,7 +916,7 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
 
     guard.Step("one played, seen by a capture client");
     {
-        CTileLayoutVSSlideItem* tile = TileAt(Layout("VSMediaFile_tilelayout"), 1);
+        CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), 1);
         w->DoubleClick(w->Center(tile));
         ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() == tile; }));
         // The tile counts down once the kernel plays the file.
@@ -1074,15 +995,14 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     EXPECT_EQ(tips.texts, std::vector<std::string>{}) << "no failure reported by the window";
 
     guard.Step("the program again");
-    w.reset();
-    AfxGetDataDllManager()->UnloadDataLibraries();
-    LoadKernel();
+    Close();
+    ReloadKernel();
     Open();
     guard.Step("the lists after the restart");
     ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 4; }));
     std::set<std::string> paths;
     for (int i = 0; i < 4; ++i) {
-        CTileLayoutVSSlideItem* tile = TileAt(Layout("VSMediaFile_tilelayout"), i);
+        CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), i);
         const int item = static_cast<int>(tile->GetTag());
         const std::string path = media->GetItemPath(item);
         paths.insert(path);

@@ -143,10 +143,17 @@ bool Parse(const std::string& text, int& width, int& height);
 void ParseList(const std::string& text, std::vector<int>& widths, std::vector<int>& heights);
 }  // namespace SizeText
 
+// The one high-resolution clock of the system: the performance counter, read
+// by the filter (sample stamps), the check tool, the kernel host, the tests
+// and the benchmarks. Only differences between two readings mean anything.
 namespace Clock {
-// Milliseconds of a steady clock (the performance counter), with fractions;
-// only differences mean anything.
+// Milliseconds, with fractions.
 double NowMs();
+// Microseconds, with fractions.
+double NowUs();
+// Whole 100-ns units (the unit of DirectShow and Media Foundation stamps),
+// exact and without overflow for any uptime.
+long long Now100ns();
 }  // namespace Clock
 
 namespace Entrypt {

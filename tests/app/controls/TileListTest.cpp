@@ -8,7 +8,7 @@
 #include "ControlsTestSupport.h"
 #include "LiveButtonUI.h"
 #include "SpinButtonUI.h"
-#include "TileLayoutVSSlide.h"
+#include "TileListUI.h"
 #include "ZxLib/ZxLib.h"
 
 using namespace DuiLib;
@@ -21,8 +21,8 @@ const char* const kSkin = R"(<?xml version="1.0" encoding="utf-8"?>
   <Font name="tileItem.Font" face="Tahoma" size="12" />
   <Font face="Tahoma" size="12" default="true" />
   <VerticalLayout name="root" bkcolor="#FFFFFFFF">
-    <TileLayoutBtnUI name="tiles" width="360" height="200" itemsize="84,92" vscrollbar="true" MutiSelect="true" SelectNoneClickNone="true" bkcolor="#FF303030" />
-    <TileLayoutBtnUI name="single" width="360" height="100" itemsize="84,92" bkcolor="#FF303030" />
+    <TileList name="tiles" width="360" height="200" itemsize="84,92" vscrollbar="true" MutiSelect="true" SelectNoneClickNone="true" bkcolor="#FF303030" />
+    <TileList name="single" width="360" height="100" itemsize="84,92" bkcolor="#FF303030" />
     <SpinButton name="spin" width="80" height="22" maxrange="10" />
     <LiveButton name="live" width="40" height="30" icontype="color" iconcolor="#FF00FF00" />
     <Button name="other" height="30" text="other" />
@@ -33,8 +33,8 @@ const char* const kSkin = R"(<?xml version="1.0" encoding="utf-8"?>
 const DWORD kLayoutBk = 0xFF303030;
 
 // A tile as the media list builds one: thumbnail, name and time text.
-CTileLayoutVSSlideItem* MakeTile(const std::string& name, int id) {
-    auto* t = new CTileLayoutVSSlideItem;
+CTileListItemUI* MakeTile(const std::string& name, int id) {
+    auto* t = new CTileListItemUI;
     t->SetName(name + std::to_string(id));
     t->SetTag(static_cast<UINT_PTR>(id));
     t->SetText("clip" + std::to_string(id));
@@ -47,14 +47,14 @@ CTileLayoutVSSlideItem* MakeTile(const std::string& name, int id) {
     return t;
 }
 
-class TileLayoutTest : public ::testing::Test {
+class TileListTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        AddSolidImage(CTileLayoutVSSlideItem::kSelectedMark, 25, 25, kSelectedMarkColor);
+        AddSolidImage(CTileListItemUI::kSelectedMark, 25, 25, kSelectedMarkColor);
         AddSolidImage("thumb.png", 80, 60, 0xFF4080C0);
         w = std::make_unique<TestWindow>(kSkin, "tiles");
-        tiles = w->FindAs<CTileLayoutVSSlide>("tiles", "CTileLayoutBtn");
-        single = w->FindAs<CTileLayoutVSSlide>("single", "CTileLayoutBtn");
+        tiles = w->FindAs<CTileListUI>("tiles", "TileList");
+        single = w->FindAs<CTileListUI>("single", "TileList");
         ASSERT_NE(tiles, nullptr);
         ASSERT_NE(single, nullptr);
         for (int i = 0; i < 12; ++i) tiles->Add(MakeTile("tile", i));
@@ -71,13 +71,13 @@ protected:
     static std::vector<int> V(std::initializer_list<int> l) { return std::vector<int>(l); }
 
     std::unique_ptr<TestWindow> w;
-    CTileLayoutVSSlide* tiles = nullptr;
-    CTileLayoutVSSlide* single = nullptr;
+    CTileListUI* tiles = nullptr;
+    CTileListUI* single = nullptr;
 };
 
 }  // namespace
 
-TEST_F(TileLayoutTest, SkinDeclaresTheOwnControlsByClassName) {
+TEST_F(TileListTest, SkinDeclaresTheOwnControlsByClassName) {
     EXPECT_TRUE(tiles->IsMultiSelect());
     EXPECT_TRUE(tiles->IsSelectNoneClickNone());
     EXPECT_FALSE(single->IsMultiSelect());
@@ -95,19 +95,19 @@ TEST_F(TileLayoutTest, SkinDeclaresTheOwnControlsByClassName) {
     EXPECT_EQ(live->GetIconColor(), 0xFF00FF00u);
 
     CDialogBuilderCallbackEx cb;
-    for (const char* other : {"Button", "TileLayout", "TileLayoutVSSlideItem", "SkinBtn", "ControlVideoShow", ""})
+    for (const char* other : {"Button", "TileLayout", "ITileListItem", "SkinBtn", "ControlVideoShow", ""})
         EXPECT_EQ(cb.CreateControl(other), nullptr) << other;
 
     // A tile answers its selection interface and itself under two names.
-    auto* tile = static_cast<CTileLayoutVSSlideItem*>(Tile(3)->GetInterface("CTileLayoutVSSlideItem"));
+    auto* tile = static_cast<CTileListItemUI*>(Tile(3)->GetInterface("TileListItem"));
     ASSERT_NE(tile, nullptr);
-    EXPECT_EQ(Tile(3)->GetInterface("TileLayoutVSSlideItem"), static_cast<ITileLayoutBtnItem*>(tile));
+    EXPECT_EQ(Tile(3)->GetInterface("ITileListItem"), static_cast<ITileListItem*>(tile));
     EXPECT_EQ(tile->GetIndex(), 3);
     EXPECT_EQ(tile->GetTagValue(), 3);
-    EXPECT_EQ(CTileLayoutVSSlideItem().GetIndex(), -1);
+    EXPECT_EQ(CTileListItemUI().GetIndex(), -1);
 }
 
-TEST_F(TileLayoutTest, ClickShiftClickAndControlClick) {
+TEST_F(TileListTest, ClickShiftClickAndControlClick) {
     w->Click(At(2));
     EXPECT_EQ(Sel(), V({2}));
     EXPECT_EQ(Selects(), 1);
@@ -133,7 +133,7 @@ TEST_F(TileLayoutTest, ClickShiftClickAndControlClick) {
     }
     EXPECT_EQ(Selects(), 4);
     for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(static_cast<ITileLayoutBtnItem*>(Tile(i)->GetInterface("TileLayoutVSSlideItem"))->IsSelect(),
+        EXPECT_EQ(static_cast<ITileListItem*>(Tile(i)->GetInterface("ITileListItem"))->IsSelect(),
                   i == 2 || i == 4 || i == 5 || i == 7)
             << i;
 
@@ -154,7 +154,7 @@ TEST_F(TileLayoutTest, ClickShiftClickAndControlClick) {
     EXPECT_EQ(Sel(), V({1, 2, 3, 4}));
 }
 
-TEST_F(TileLayoutTest, ModifiersChangeNothingWithoutMultiSelect) {
+TEST_F(TileListTest, ModifiersChangeNothingWithoutMultiSelect) {
     CControlUI* a = single->GetItemAt(0);
     CControlUI* b = single->GetItemAt(1);
     w->Click(a);
@@ -176,7 +176,7 @@ TEST_F(TileLayoutTest, ModifiersChangeNothingWithoutMultiSelect) {
     EXPECT_EQ(w->rec.Count("itemselect", "single"), 5);
 }
 
-TEST_F(TileLayoutTest, RightClickSelectsAnUnselectedTileOnly) {
+TEST_F(TileListTest, RightClickSelectsAnUnselectedTileOnly) {
     w->Click(At(1));
     {
         HeldKeys keys{VK_CONTROL};
@@ -196,7 +196,7 @@ TEST_F(TileLayoutTest, RightClickSelectsAnUnselectedTileOnly) {
     EXPECT_EQ(w->rec.Count("menu", "tile6"), 1);
 }
 
-TEST_F(TileLayoutTest, DoubleClickReadsTheKeyStateAndNotifies) {
+TEST_F(TileListTest, DoubleClickReadsTheKeyStateAndNotifies) {
     w->DoubleClick(At(3));
     EXPECT_EQ(Sel(), V({3}));
     EXPECT_EQ(Selects(), 1) << "the double click repeats the selection: no second notification";
@@ -210,7 +210,7 @@ TEST_F(TileLayoutTest, DoubleClickReadsTheKeyStateAndNotifies) {
     EXPECT_EQ(Sel(), V({3, 7}));
 }
 
-TEST_F(TileLayoutTest, KeysMoveTheSelectionAndScrollItIntoView) {
+TEST_F(TileListTest, KeysMoveTheSelectionAndScrollItIntoView) {
     w->Click(At(0));
     ASSERT_EQ(w->pm().GetFocus(), Tile(0));
     EXPECT_EQ(tiles->GetScrollPos(), 0);
@@ -270,7 +270,7 @@ TEST_F(TileLayoutTest, KeysMoveTheSelectionAndScrollItIntoView) {
     EXPECT_EQ(single->GetSelectedItems(), V({0}));
 }
 
-TEST_F(TileLayoutTest, ClickOnTheEmptyLayoutClearsAndTakesTheKeys) {
+TEST_F(TileListTest, ClickOnTheEmptyLayoutClearsAndTakesTheKeys) {
     w->Click(At(0));
     {
         HeldKeys keys{VK_SHIFT};
@@ -293,7 +293,7 @@ TEST_F(TileLayoutTest, ClickOnTheEmptyLayoutClearsAndTakesTheKeys) {
     EXPECT_EQ(Sel(), V({1})) << "Down goes on from the anchor the cleared selection left";
 }
 
-TEST_F(TileLayoutTest, WheelScrollsOneLine) {
+TEST_F(TileListTest, WheelScrollsOneLine) {
     const POINT pt = At(1);
     // Twelve tiles of 92 pixels in four columns: three rows in a view of
     // 200, so one line (a row) is more than the 76 pixels there are to go.
@@ -311,7 +311,7 @@ TEST_F(TileLayoutTest, WheelScrollsOneLine) {
     EXPECT_EQ(tiles->GetScrollPos(), 0);
 }
 
-TEST_F(TileLayoutTest, SelectionFollowsInsertionAndRemoval) {
+TEST_F(TileListTest, SelectionFollowsInsertionAndRemoval) {
     ASSERT_TRUE(tiles->SelectItems(V({1, 3}), true));
     EXPECT_FALSE(tiles->SelectItems(V({3, 1}), true)) << "the same selection";
     EXPECT_FALSE(tiles->SelectItems(V({40, -1}), true)) << "no such tiles: nothing changes";
@@ -321,7 +321,7 @@ TEST_F(TileLayoutTest, SelectionFollowsInsertionAndRemoval) {
     tiles->AddAt(MakeTile("tile", 12), 0);
     EXPECT_EQ(Sel(), V({2, 4}));
     for (int i = 0; i < tiles->GetCount(); ++i)
-        EXPECT_EQ(static_cast<ITileLayoutBtnItem*>(Tile(i)->GetInterface("TileLayoutVSSlideItem"))->GetIndex(), i);
+        EXPECT_EQ(static_cast<ITileListItem*>(Tile(i)->GetInterface("ITileListItem"))->GetIndex(), i);
 
     // The panel deletes the selected tiles from the last to the first.
     std::vector<int> sel = Sel();
@@ -329,7 +329,7 @@ TEST_F(TileLayoutTest, SelectionFollowsInsertionAndRemoval) {
     EXPECT_TRUE(Sel().empty());
     EXPECT_EQ(tiles->GetCount(), 11);
     EXPECT_EQ(Tile(2)->GetName(), "tile2");
-    EXPECT_EQ(static_cast<ITileLayoutBtnItem*>(Tile(10)->GetInterface("TileLayoutVSSlideItem"))->GetIndex(), 10);
+    EXPECT_EQ(static_cast<ITileListItem*>(Tile(10)->GetInterface("ITileListItem"))->GetIndex(), 10);
 
     // Taking one tile out of the selection is a change too.
     tiles->SelectItems(V({4, 5}), true);
@@ -347,7 +347,7 @@ TEST_F(TileLayoutTest, SelectionFollowsInsertionAndRemoval) {
     EXPECT_FALSE(tiles->SelectItem(0));
 }
 
-TEST_F(TileLayoutTest, PaintsSelectedMarkHotFrameAndTimeText) {
+TEST_F(TileListTest, PaintsSelectedMarkHotFrameAndTimeText) {
     const RECT rc = Tile(1)->GetPos();
     const RECT mark{rc.right - 30, rc.top + 32, rc.right - 5, rc.top + 57};
     EXPECT_EQ(w->CountColor(mark, kSelectedMarkColor), 0);
@@ -364,14 +364,14 @@ TEST_F(TileLayoutTest, PaintsSelectedMarkHotFrameAndTimeText) {
     w->Move(At(5));
     for (POINT p : {POINT{r5.left, midY}, POINT{r5.left + 1, midY}, POINT{r5.right - 1, midY}, POINT{midX, r5.top},
                     POINT{midX, r5.bottom - 2}})
-        EXPECT_EQ(w->Pixel(p.x, p.y) & 0xFFFFFF, CTileLayoutVSSlideItem::kHotFrameColor & 0xFFFFFF) << p.x << "," << p.y;
+        EXPECT_EQ(w->Pixel(p.x, p.y) & 0xFFFFFF, CTileListItemUI::kHotFrameColor & 0xFFFFFF) << p.x << "," << p.y;
     EXPECT_EQ(w->Pixel(r5.left + 2, r5.top + 63) & 0xFFFFFF, kLayoutBk & 0xFFFFFF) << "the frame is two pixels";
     // It follows the mouse.
     w->Move(At(6));
     EXPECT_EQ(w->Pixel(r5.left, midY) & 0xFFFFFF, kLayoutBk & 0xFFFFFF);
 
     // The time text, white in its own band below the name.
-    auto* tile = static_cast<CTileLayoutVSSlideItem*>(Tile(4)->GetInterface("CTileLayoutVSSlideItem"));
+    auto* tile = static_cast<CTileListItemUI*>(Tile(4)->GetInterface("TileListItem"));
     const RECT r4 = tile->GetPos();
     const RECT band{r4.left + 2, r4.top + 79, r4.right - 2, r4.bottom - 2};
     EXPECT_GT(w->BrightPixels(band), 5);

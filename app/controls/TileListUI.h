@@ -10,9 +10,9 @@
 #include "DuiLib/UIlib.h"
 
 // What the layout needs of a tile.
-class ITileLayoutBtnItem {
+class ITileListItem {
 public:
-    virtual ~ITileLayoutBtnItem() = default;
+    virtual ~ITileListItem() = default;
     // The tile's position in its layout (the layout keeps it current).
     virtual void SetIndex(int index) = 0;
     virtual int GetIndex() const = 0;
@@ -23,22 +23,22 @@ public:
     virtual int GetTagValue() const = 0;
 };
 
-class CTileLayoutVSSlide;
+class CTileListUI;
 
 // One tile: a button with a thumbnail, a name and an extra text (the time
 // of a media file or recording); it paints a selected mark and a frame
 // while the mouse is over it.
-class CTileLayoutVSSlideItem : public DuiLib::CButtonUI, public ITileLayoutBtnItem {
+class CTileListItemUI : public DuiLib::CButtonUI, public ITileListItem {
 public:
     static const char* const kSelectedMark;   // "titlelayoutItem_selected_icon.png"
     static constexpr DWORD kHotFrameColor = 0xFF00EAFF;
     static const char* const kFontName;       // "tileItem.Font"
 
-    CTileLayoutVSSlideItem();
+    CTileListItemUI();
 
     std::string GetClass() const override;
-    // "TileLayoutVSSlideItem" answers the ITileLayoutBtnItem part,
-    // "CTileLayoutVSSlideItem" the control itself.
+    // "ITileListItem" answers the ITileListItem part,
+    // "TileListItem" the control itself.
     void* GetInterface(const std::string& name) override;
 
     void SetIndex(int index) override { m_nIndex = index; }
@@ -63,7 +63,7 @@ public:
     void PaintStatusImage(Gdiplus::Graphics& g) override;
 
 private:
-    CTileLayoutVSSlide* GetLayout() const;
+    CTileListUI* GetLayout() const;
     // Button down and double click: Shift or Control toggles this tile in
     // a multi-select layout, otherwise it becomes the only selected tile.
     void SelectByClick(bool bModifier);
@@ -74,12 +74,12 @@ private:
     RECT m_rcExtraText{0, 0, 0, 0};
 };
 
-class CTileLayoutVSSlide : public DuiLib::CTileLayoutUI {
+class CTileListUI : public DuiLib::CTileLayoutUI {
 public:
-    CTileLayoutVSSlide();
+    CTileListUI();
 
     std::string GetClass() const override;
-    // "CTileLayoutBtn" answers the control itself.
+    // "TileList" answers the control itself.
     void* GetInterface(const std::string& name) override;
     // The layout takes the keyboard focus, so keys reach it after a click
     // on its empty part too.
@@ -107,7 +107,7 @@ public:
     // Scrolls so that the tile at index is fully in view.
     void EnsureItemVisible(int index);
     // The tile at a position, or null.
-    ITileLayoutBtnItem* GetTileAt(int index) const;
+    ITileListItem* GetTileAt(int index) const;
 
     // Tiles are numbered by position; the numbers and the selection follow
     // every insertion and removal.

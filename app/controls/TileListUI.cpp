@@ -1,4 +1,4 @@
-#include "TileLayoutVSSlide.h"
+#include "TileListUI.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -30,20 +30,20 @@ bool IsMouseEvent(int type) {
 
 // ---------------------------------------------------------------------- tile
 
-const char* const CTileLayoutVSSlideItem::kSelectedMark = "titlelayoutItem_selected_icon.png";
-const char* const CTileLayoutVSSlideItem::kFontName = "tileItem.Font";
+const char* const CTileListItemUI::kSelectedMark = "titlelayoutItem_selected_icon.png";
+const char* const CTileListItemUI::kFontName = "tileItem.Font";
 
-CTileLayoutVSSlideItem::CTileLayoutVSSlideItem() { m_sFont = kFontName; }
+CTileListItemUI::CTileListItemUI() { m_sFont = kFontName; }
 
-std::string CTileLayoutVSSlideItem::GetClass() const { return "TileLayoutVSSlideItem"; }
+std::string CTileListItemUI::GetClass() const { return "TileListItem"; }
 
-void* CTileLayoutVSSlideItem::GetInterface(const std::string& name) {
-    if (name == "TileLayoutVSSlideItem") return static_cast<ITileLayoutBtnItem*>(this);
-    if (name == "CTileLayoutVSSlideItem") return this;
+void* CTileListItemUI::GetInterface(const std::string& name) {
+    if (name == "ITileListItem") return static_cast<ITileListItem*>(this);
+    if (name == "TileListItem") return this;
     return CButtonUI::GetInterface(name);
 }
 
-bool CTileLayoutVSSlideItem::SetSelect(bool bSelect) {
+bool CTileListItemUI::SetSelect(bool bSelect) {
     if (m_bSelect != bSelect) {
         m_bSelect = bSelect;
         if (bSelect) m_uButtonState |= UISTATE_SELECTED;
@@ -53,18 +53,18 @@ bool CTileLayoutVSSlideItem::SetSelect(bool bSelect) {
     return true;
 }
 
-void CTileLayoutVSSlideItem::SetExtraText(const std::string& text) {
+void CTileListItemUI::SetExtraText(const std::string& text) {
     if (text == m_sExtraText) return;
     m_sExtraText = text;
     Invalidate();
 }
 
-void CTileLayoutVSSlideItem::SetExtraTextPadding(const RECT& rc) {
+void CTileListItemUI::SetExtraTextPadding(const RECT& rc) {
     m_rcExtraText = rc;
     Invalidate();
 }
 
-void CTileLayoutVSSlideItem::SetIcon(const std::string& image, const RECT& rc) {
+void CTileListItemUI::SetIcon(const std::string& image, const RECT& rc) {
     std::string name = image;
     if (name.find('\'') != std::string::npos) {
         // A quote would end the name inside the picture description (a
@@ -84,7 +84,7 @@ void CTileLayoutVSSlideItem::SetIcon(const std::string& image, const RECT& rc) {
     SetForeImage("file='" + name + dest);
 }
 
-bool CTileLayoutVSSlideItem::SetAttribute(const std::string& name, const std::string& value) {
+bool CTileListItemUI::SetAttribute(const std::string& name, const std::string& value) {
     if (name == "extratext") {
         SetExtraText(value);
         return true;
@@ -98,12 +98,12 @@ bool CTileLayoutVSSlideItem::SetAttribute(const std::string& name, const std::st
     return CButtonUI::SetAttribute(name, value);
 }
 
-CTileLayoutVSSlide* CTileLayoutVSSlideItem::GetLayout() const {
-    return m_pParent ? static_cast<CTileLayoutVSSlide*>(m_pParent->GetInterface("CTileLayoutBtn")) : nullptr;
+CTileListUI* CTileListItemUI::GetLayout() const {
+    return m_pParent ? static_cast<CTileListUI*>(m_pParent->GetInterface("TileList")) : nullptr;
 }
 
-void CTileLayoutVSSlideItem::SelectByClick(bool bModifier) {
-    CTileLayoutVSSlide* layout = GetLayout();
+void CTileListItemUI::SelectByClick(bool bModifier) {
+    CTileListUI* layout = GetLayout();
     if (!layout) return;
     const int index = layout->GetItemIndex(this);
     if (layout->IsMultiSelect() && bModifier) {
@@ -114,7 +114,7 @@ void CTileLayoutVSSlideItem::SelectByClick(bool bModifier) {
     }
 }
 
-void CTileLayoutVSSlideItem::DoEvent(TEventUI& event) {
+void CTileListItemUI::DoEvent(TEventUI& event) {
     switch (event.Type) {
     case UIEVENT_MOUSEENTER:
     case UIEVENT_MOUSELEAVE:
@@ -126,7 +126,7 @@ void CTileLayoutVSSlideItem::DoEvent(TEventUI& event) {
     case UIEVENT_RBUTTONDOWN:
         // A selected tile keeps the whole selection for its context menu.
         if (!m_bSelect)
-            if (CTileLayoutVSSlide* layout = GetLayout()) layout->SelectItem(layout->GetItemIndex(this), true, true);
+            if (CTileListUI* layout = GetLayout()) layout->SelectItem(layout->GetItemIndex(this), true, true);
         break;
     case UIEVENT_DBLCLICK:
         SelectByClick(KeyHeld(VK_SHIFT) || KeyHeld(VK_CONTROL));
@@ -134,7 +134,7 @@ void CTileLayoutVSSlideItem::DoEvent(TEventUI& event) {
     case UIEVENT_KEYDOWN:
         // Keys belong to the layout (Enter activates the selected tile
         // there, arrows move the selection).
-        if (CTileLayoutVSSlide* layout = GetLayout()) {
+        if (CTileListUI* layout = GetLayout()) {
             layout->DoEvent(event);
             return;
         }
@@ -145,7 +145,7 @@ void CTileLayoutVSSlideItem::DoEvent(TEventUI& event) {
     CButtonUI::DoEvent(event);
 }
 
-void CTileLayoutVSSlideItem::PaintStatusImage(Gdiplus::Graphics& g) {
+void CTileListItemUI::PaintStatusImage(Gdiplus::Graphics& g) {
     CButtonUI::PaintStatusImage(g);
     const int w = Unscaled(GetWidth());
     if (m_bSelect) {
@@ -166,41 +166,41 @@ void CTileLayoutVSSlideItem::PaintStatusImage(Gdiplus::Graphics& g) {
 
 // -------------------------------------------------------------------- layout
 
-CTileLayoutVSSlide::CTileLayoutVSSlide() = default;
+CTileListUI::CTileListUI() = default;
 
-std::string CTileLayoutVSSlide::GetClass() const { return "TileLayoutBtnUI"; }
+std::string CTileListUI::GetClass() const { return "TileList"; }
 
-void* CTileLayoutVSSlide::GetInterface(const std::string& name) {
-    if (name == "CTileLayoutBtn") return this;
+void* CTileListUI::GetInterface(const std::string& name) {
+    if (name == "TileList") return this;
     return CTileLayoutUI::GetInterface(name);
 }
 
-ITileLayoutBtnItem* CTileLayoutVSSlide::GetTileAt(int index) const {
+ITileListItem* CTileListUI::GetTileAt(int index) const {
     CControlUI* c = GetItemAt(index);
-    return c ? static_cast<ITileLayoutBtnItem*>(c->GetInterface("TileLayoutVSSlideItem")) : nullptr;
+    return c ? static_cast<ITileListItem*>(c->GetInterface("ITileListItem")) : nullptr;
 }
 
-int CTileLayoutVSSlide::FirstTile() const {
+int CTileListUI::FirstTile() const {
     for (int i = 0; i < GetCount(); ++i)
         if (GetTileAt(i)) return i;
     return -1;
 }
 
-int CTileLayoutVSSlide::LastTile() const {
+int CTileListUI::LastTile() const {
     for (int i = GetCount() - 1; i >= 0; --i)
         if (GetTileAt(i)) return i;
     return -1;
 }
 
-std::vector<int> CTileLayoutVSSlide::GetSelectedItems() const {
+std::vector<int> CTileListUI::GetSelectedItems() const {
     return std::vector<int>(m_selected.begin(), m_selected.end());
 }
 
-void CTileLayoutVSSlide::NotifySelect() {
+void CTileListUI::NotifySelect() {
     if (m_pManager) m_pManager->SendNotify(this, "itemselect");
 }
 
-bool CTileLayoutVSSlide::SelectItems(const std::vector<int>& indices, bool bClearOthers) {
+bool CTileListUI::SelectItems(const std::vector<int>& indices, bool bClearOthers) {
     std::vector<int> req;
     for (int i : indices)
         if (GetTileAt(i)) req.push_back(i);
@@ -233,18 +233,18 @@ bool CTileLayoutVSSlide::SelectItems(const std::vector<int>& indices, bool bClea
     if (next == m_selected) return false;
     for (int i : m_selected)
         if (!next.count(i))
-            if (ITileLayoutBtnItem* t = GetTileAt(i)) t->SetSelect(false);
+            if (ITileListItem* t = GetTileAt(i)) t->SetSelect(false);
     for (int i : next)
-        if (ITileLayoutBtnItem* t = GetTileAt(i)) t->SetSelect(true);
+        if (ITileListItem* t = GetTileAt(i)) t->SetSelect(true);
     m_selected = next;
     NotifySelect();
     return true;
 }
 
-bool CTileLayoutVSSlide::SelectItem(int index, bool bAdd, bool bClearOthers) {
+bool CTileListUI::SelectItem(int index, bool bAdd, bool bClearOthers) {
     if (bAdd) return SelectItems(std::vector<int>(1, index), bClearOthers);
     if (!m_selected.count(index)) return false;
-    if (ITileLayoutBtnItem* t = GetTileAt(index)) t->SetSelect(false);
+    if (ITileListItem* t = GetTileAt(index)) t->SetSelect(false);
     m_selected.erase(index);
     // Taking one tile out is a change of the selection like any other, so
     // the panels hear of it too.
@@ -252,7 +252,7 @@ bool CTileLayoutVSSlide::SelectItem(int index, bool bAdd, bool bClearOthers) {
     return true;
 }
 
-void CTileLayoutVSSlide::EnsureItemVisible(int index) {
+void CTileListUI::EnsureItemVisible(int index) {
     CControlUI* c = GetItemAt(index);
     if (!c) return;
     // Tiles added since the last layout have no position yet.
@@ -260,16 +260,16 @@ void CTileLayoutVSSlide::EnsureItemVisible(int index) {
     EnsureVisible(c);
 }
 
-void CTileLayoutVSSlide::MoveTo(int index) {
+void CTileListUI::MoveTo(int index) {
     if (!GetTileAt(index)) return;
     SelectItems(std::vector<int>(1, index), true);
     EnsureItemVisible(index);
 }
 
-void CTileLayoutVSSlide::Resync() {
+void CTileListUI::Resync() {
     std::set<int> selected;
     for (int i = 0; i < GetCount(); ++i) {
-        if (ITileLayoutBtnItem* t = GetTileAt(i)) {
+        if (ITileListItem* t = GetTileAt(i)) {
             t->SetIndex(i);
             if (t->IsSelect()) selected.insert(i);
         }
@@ -278,13 +278,13 @@ void CTileLayoutVSSlide::Resync() {
     if (m_nAnchor >= GetCount()) m_nAnchor = LastTile();
 }
 
-bool CTileLayoutVSSlide::Add(CControlUI* pControl) {
+bool CTileListUI::Add(CControlUI* pControl) {
     bool ok = CTileLayoutUI::Add(pControl);
     Resync();
     return ok;
 }
 
-bool CTileLayoutVSSlide::AddAt(CControlUI* pControl, int index) {
+bool CTileListUI::AddAt(CControlUI* pControl, int index) {
     const int before = GetCount();
     bool ok = CTileLayoutUI::AddAt(pControl, index);
     // The anchor stays on its tile when one is inserted in front of it.
@@ -293,7 +293,7 @@ bool CTileLayoutVSSlide::AddAt(CControlUI* pControl, int index) {
     return ok;
 }
 
-bool CTileLayoutVSSlide::Remove(CControlUI* pControl) {
+bool CTileListUI::Remove(CControlUI* pControl) {
     const int at = GetItemIndex(pControl);
     bool ok = CTileLayoutUI::Remove(pControl);
     if (ok && at >= 0 && at < m_nAnchor) --m_nAnchor;
@@ -301,20 +301,20 @@ bool CTileLayoutVSSlide::Remove(CControlUI* pControl) {
     return ok;
 }
 
-bool CTileLayoutVSSlide::RemoveAt(int index) {
+bool CTileListUI::RemoveAt(int index) {
     bool ok = CTileLayoutUI::RemoveAt(index);
     if (ok && index < m_nAnchor) --m_nAnchor;
     Resync();
     return ok;
 }
 
-void CTileLayoutVSSlide::RemoveAll() {
+void CTileListUI::RemoveAll() {
     CTileLayoutUI::RemoveAll();
     m_nAnchor = -1;
     Resync();
 }
 
-bool CTileLayoutVSSlide::SetAttribute(const std::string& name, const std::string& value) {
+bool CTileListUI::SetAttribute(const std::string& name, const std::string& value) {
     bool own = true;
     if (name == "MutiSelect") m_bMultiSelect = (value == "true");
     else if (name == "SelectNoneClickNone") m_bSelectNoneClickNone = (value == "true");
@@ -323,7 +323,7 @@ bool CTileLayoutVSSlide::SetAttribute(const std::string& name, const std::string
     return own || base;
 }
 
-bool CTileLayoutVSSlide::HandleKey(TEventUI& event) {
+bool CTileListUI::HandleKey(TEventUI& event) {
     switch (event.chKey) {
     case VK_RETURN:
         if (m_selected.size() == 1)
@@ -363,7 +363,7 @@ bool CTileLayoutVSSlide::HandleKey(TEventUI& event) {
     }
 }
 
-void CTileLayoutVSSlide::DoEvent(TEventUI& event) {
+void CTileListUI::DoEvent(TEventUI& event) {
     if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
         if (m_pParent) m_pParent->DoEvent(event);
         else CTileLayoutUI::DoEvent(event);
