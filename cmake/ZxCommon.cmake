@@ -55,7 +55,8 @@ endfunction()
 #                      screen pixels, move the cursor or look for windows of
 #                      any process
 #   zx_process_names   suites that count or end processes by their file name
-# The 32-bit copies of a suite (tests/x86_tests.cmake) take the same locks.
+# The 32-bit copies of a suite (tests/x86_tests.cmake) take the same locks
+# and time limit.
 function(zx_add_gtest name)
   cmake_parse_arguments(ZT "" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
   add_executable(${name} ${ZT_SOURCES})
@@ -69,4 +70,5 @@ function(zx_add_gtest name)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ZT_LOCKS}")
   endif()
   set_property(GLOBAL PROPERTY ZX_TEST_LOCKS_${name} "${ZT_LOCKS}")
+  set_property(GLOBAL PROPERTY ZX_TEST_TIMEOUT_${name} "${ZT_TIMEOUT}")
 endfunction()

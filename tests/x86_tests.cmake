@@ -5,7 +5,10 @@ set(ZX_X86_TESTS ZxLibTests ZxShareMemTests ZxScaleTests ZxCamSrcTests ZxCamSrcS
 foreach(t ${ZX_X86_TESTS})
   add_test(NAME x86.${t}
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh ${ZX_HARNESS_DIR} --x86 ${ZX_X86_BIN_DIR}/${t}.exe --gtest_color=no)
-  set_tests_properties(x86.${t} PROPERTIES FIXTURES_REQUIRED Harness SKIP_RETURN_CODE 77 TIMEOUT 120)
+  # As long as the 64-bit suite may take (the stream suite needs more than
+  # two minutes on a loaded machine).
+  get_property(limit GLOBAL PROPERTY ZX_TEST_TIMEOUT_${t})
+  set_tests_properties(x86.${t} PROPERTIES FIXTURES_REQUIRED Harness SKIP_RETURN_CODE 77 TIMEOUT ${limit})
   # The same channel, registration, devices and names as the 64-bit suite.
   get_property(locks GLOBAL PROPERTY ZX_TEST_LOCKS_${t})
   if(locks)
