@@ -49,8 +49,12 @@ endfunction()
 #                      reads to start the program
 #   zx_capture_filter  the filter's registration in the prefix
 #   zx_test_devices    the prefix's list of capture devices: suites that
-#                      register the test devices, and suites that pick a
-#                      device from the list by name
+#                      register the test devices, suites that pick a
+#                      device from the list by name, and suites that start
+#                      the program, which lists the devices (Wine's device
+#                      enumerator writes the sound devices' entries anew at
+#                      each listing, so a listing in another process can
+#                      miss one for a moment)
 #   zx_display         the virtual display: suites that show windows, read
 #                      screen pixels, move the cursor or look for windows of
 #                      any process
