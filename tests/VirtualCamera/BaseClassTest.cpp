@@ -273,11 +273,13 @@ TEST_F(BaseClasses, PinConnectsThroughTheGraphAndNegotiatesAnAllocator) {
     graph->RemoveFilter(filter.get());
     graph->RemoveFilter(null.get());
 
-    // The connection's format is in the log.
-    const std::string text = vct::ReadFilterLog(log);
-    EXPECT_NE(std::string::npos,
-              text.find(": SetMediaType: 640x480, 24 bits, compression 0x00000000, lSampleSize 921600, frame time 500000\r\n"))
-        << text;
+    // The connection's format is in the log. The filter here is the DLL's,
+    // whose log writer is its own thread (this process's flush does not
+    // reach it): the line is waited for.
+    const std::string line =
+        ": SetMediaType: 640x480, 24 bits, compression 0x00000000, lSampleSize 921600, frame time 500000\r\n";
+    std::string text;
+    EXPECT_TRUE(zxtest::WaitUntil([&] { return (text = vct::ReadFilterLog(log)).find(line) != std::string::npos; })) << text;
 }
 
 TEST(MediaTypes, CopiesAreDeepAndEqualityLooksAtTheFormat) {
