@@ -99,7 +99,11 @@ std::string CRecordList::NewRecordPath(int type) {
 
 std::string CRecordList::GetDefaultRecordDir(int type) {
     if (!ValidType(type)) return std::string();
-    std::string root = Dir::GetLargestFreeBytesDisk();
+    // The drive is chosen once a run: the free space of two drives on one
+    // disk changes as files are written, and the default folders must not
+    // move from one drive to the other while the program runs.
+    static const std::string drive = Dir::GetLargestFreeBytesDisk();
+    std::string root = drive;
     if (root.empty()) {
         // No writable fixed drive at all: the user's own data folder.
         root = Dir::GetZxPath(Dir::kPathUserData);
