@@ -61,6 +61,11 @@ const Table& BuiltIn(Language language);
 void SetCurrent(Language language);
 Language Current();
 
+// The name of the registered window message (RegisterWindowMessageW) the
+// program sends to each of its top-level windows after the language has
+// changed: a window that sets texts from its own code sets them again.
+constexpr const wchar_t* kChangedMessage = L"ZxVCam.LanguageChanged";
+
 // The text of key in the current language (see the top of this file for
 // what a missing entry gives).
 std::wstring Text(const std::string& key);
