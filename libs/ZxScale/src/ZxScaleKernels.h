@@ -57,4 +57,12 @@ int Yuv420RowsSsse3(const uint8_t* top, const uint8_t* bottom, int width, uint8_
                     uint8_t* v, int step);
 int Rgb32RowSsse3(const uint8_t* bgr, int width, uint8_t* out);
 
+// Area averaging to half the width straight from the source bytes, for a
+// destination row that takes one source row at 16384 (a) or two at 8192
+// each (a and b), which is what the vertical and pairs-across passes give
+// then: (a + a' + 1) >> 1, or (a + a' + b + b' + 2) >> 2, per channel of
+// the two neighbouring pixels.
+template <bool TwoRows>
+void PairsAcrossRowsSsse3(const uint8_t* a, const uint8_t* b, int dstWidth, uint8_t* out);
+
 }  // namespace zxscale

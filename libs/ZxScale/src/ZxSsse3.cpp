@@ -1,8 +1,8 @@
-// The SSSE3 path of the colour conversions, chosen at run time on both
-// builds where the processor has SSSE3 (every x64 processor since about
-// 2008); this file alone is compiled for it.
+// The SSSE3 paths of the colour conversions and of the camera's halving
+// scale, chosen at run time on both builds where the processor has SSSE3
+// (every x64 processor since about 2008); this file alone is compiled for it.
 //
-// Sixteen pixels at a time: three 16-byte loads are split by byte shuffles
+// Conversions: sixteen pixels at a time: three 16-byte loads are split by byte shuffles
 // into planes of blue, green and red bytes. Luma is worked out in 16-bit
 // lanes, exactly as the plain path does (66 r + 129 g + 25 b + 128 + 16 x 256
 // never exceeds 16 bits). Chroma takes the pixels' sums across (and down) with
@@ -182,5 +182,46 @@ int Rgb32RowSsse3(const uint8_t* s, int width, uint8_t* d) {
     }
     return n;
 }
+
+namespace {
+
+// Bytes 0 to 11 of a load (two pairs of pixels) as each pair's two values
+// of a channel side by side: b b g g r r, twice, then four zero bytes.
+inline __m128i PairUp(const uint8_t* s) {
+    const __m128i mask = _mm_setr_epi8(0, 3, 1, 4, 2, 5, 6, 9, 7, 10, 8, 11, -128, -128, -128, -128);
+    return _mm_maddubs_epi16(_mm_shuffle_epi8(Load(s), mask), _mm_set1_epi8(1));
+}
+
+}  // namespace
+
+template <bool TwoRows>
+void PairsAcrossRowsSsse3(const uint8_t* a, const uint8_t* b, int dstWidth, uint8_t* out) {
+    // Four destination pixels a step: from the 24 source bytes at 6 x, two
+    // loads of 16 (of which 12 are used), each giving two pixels' channel
+    // sums in 16-bit lanes. The 16 bytes stored hold 12 of the row and
+    // four that the next step overwrites.
+    const __m128i compact = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -128, -128, -128, -128);
+    const __m128i round = _mm_set1_epi16(TwoRows ? 2 : 1);
+    int x = 0;
+    for (; x + 6 <= dstWidth; x += 4) {
+        const int i = 6 * x;
+        __m128i s0 = PairUp(a + i), s1 = PairUp(a + i + 12);
+        if (TwoRows) {
+            s0 = _mm_add_epi16(s0, PairUp(b + i));
+            s1 = _mm_add_epi16(s1, PairUp(b + i + 12));
+        }
+        s0 = _mm_srli_epi16(_mm_add_epi16(s0, round), TwoRows ? 2 : 1);
+        s1 = _mm_srli_epi16(_mm_add_epi16(s1, round), TwoRows ? 2 : 1);
+        Store(out + 3 * x, _mm_shuffle_epi8(_mm_packus_epi16(s0, s1), compact));
+    }
+    for (; x < dstWidth; ++x)
+        for (int c = 0; c < 3; ++c) {
+            const int i = 6 * x + c;
+            out[3 * x + c] = static_cast<uint8_t>(
+                TwoRows ? (a[i] + a[i + 3] + b[i] + b[i + 3] + 2) >> 2 : (a[i] + a[i + 3] + 1) >> 1);
+        }
+}
+template void PairsAcrossRowsSsse3<false>(const uint8_t*, const uint8_t*, int, uint8_t*);
+template void PairsAcrossRowsSsse3<true>(const uint8_t*, const uint8_t*, int, uint8_t*);
 
 }  // namespace zxscale
