@@ -49,6 +49,12 @@ void CDealVideoSrc::Uninit() {
     m_pm = nullptr;
 }
 
+void CDealVideoSrc::OnLanguageChanged() {
+    if (!m_pm) return;
+    m_media.ShowMode();
+    m_slides.ShowMode();
+}
+
 void CDealVideoSrc::Notify(TNotifyUI& msg) {
     if (!m_pm || !msg.pSender) return;
     const std::string& name = msg.pSender->GetName();

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "DialogCommon.h"
+#include "LangUi.h"
 #include "TileListUI.h"
 #include "ZxLib/ZxLib.h"
 
@@ -127,8 +128,8 @@ int CThumbListPanel::TileMenu(TNotifyUI& msg, const char* third, CTileListItemUI
     tile = TileOf(msg.pSender);
     if (!tile) return -1;
     CMenuUI menu("MenuBk");
-    menu.AddItem(1, "删除");
-    menu.AddItem(2, "打开文件目录");
+    menu.AddItem(1, Lang::TextUtf8("app.menu.delete"));
+    menu.AddItem(2, Lang::TextUtf8("app.menu.open_folder"));
     if (third) menu.AddItem(3, third);
     return PopupMenu(menu, msg.ptMouse);
 }
@@ -141,12 +142,12 @@ void CThumbListPanel::PlaylistTileMenu(TNotifyUI& msg, const std::function<std::
         DeleteSelected();
     } else if (choice == 2) {
         const std::string path = pathOf(static_cast<int>(tile->GetTag()));
-        if (!File::IsExistFile(path)) tile->SetIcon(invalidIcon, kIconRect);
+        if (!File::IsExistFile(path)) tile->SetIcon(LangUi::Picture(invalidIcon), kIconRect);
         OpenFolderOf(path);
     }
 }
 
-int CThumbListPanel::ModeMenu(const char* buttonName, const char* (*name)(int), int count) {
+int CThumbListPanel::ModeMenu(const char* buttonName, std::string (*name)(int), int count) {
     CControlUI* button = m_pm ? m_pm->FindControl(buttonName) : nullptr;
     if (!button) return -1;
     CMenuUI menu("MenuBk");

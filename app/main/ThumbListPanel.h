@@ -82,7 +82,7 @@ protected:
     virtual void DeleteSelected() = 0;
     // The play-mode menu under the button: the modes 0..count-1 by name;
     // the mode chosen (the button then shows its name), or -1.
-    int ModeMenu(const char* button, const char* (*name)(int), int count);
+    int ModeMenu(const char* button, std::string (*name)(int), int count);
 
     // Multi-select open-file dialog; the chosen files that exist.
     static std::vector<std::string> ChooseFiles(const wchar_t* filter);
