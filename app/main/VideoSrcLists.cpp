@@ -7,6 +7,16 @@
 using namespace DuiLib;
 using namespace ThumbList;
 
+namespace {
+
+// A play mode's name on its button; an unknown mode (no name) leaves it.
+void ShowModeOn(CPaintManagerUI* pm, const char* buttonName, const std::string& mode) {
+    CControlUI* button = pm && !mode.empty() ? pm->FindControl(buttonName) : nullptr;
+    if (button) button->SetText(mode);
+}
+
+}  // namespace
+
 // ---- media files ----
 
 CMediaListPanel::CMediaListPanel() : CThumbListPanel("VSMediaFile_", "VSMediaFile_ListItem_") {}
@@ -18,10 +28,8 @@ std::string CMediaListPanel::ModeName(int mode) {
 }
 
 void CMediaListPanel::ShowMode() {
-    IDataMediaList* media = KernelModule<IDataMediaList>();
-    CControlUI* button = m_pm && media ? m_pm->FindControl("VSMediaFile_btnListMode") : nullptr;
-    const std::string mode = button ? ModeName(media->GetPlayMode()) : std::string();
-    if (!mode.empty()) button->SetText(mode);
+    if (IDataMediaList* media = KernelModule<IDataMediaList>())
+        ShowModeOn(m_pm, "VSMediaFile_btnListMode", ModeName(media->GetPlayMode()));
 }
 
 void CMediaListPanel::Start(CPaintManagerUI* pm) {
@@ -137,10 +145,8 @@ std::string CSlideListPanel::ModeName(int mode) {
 }
 
 void CSlideListPanel::ShowMode() {
-    IDataSlideList* slides = KernelModule<IDataSlideList>();
-    CControlUI* button = m_pm && slides ? m_pm->FindControl("VSSlide_btnPlayMode") : nullptr;
-    const std::string mode = button ? ModeName(slides->GetPlayMode()) : std::string();
-    if (!mode.empty()) button->SetText(mode);
+    if (IDataSlideList* slides = KernelModule<IDataSlideList>())
+        ShowModeOn(m_pm, "VSSlide_btnPlayMode", ModeName(slides->GetPlayMode()));
 }
 
 void CSlideListPanel::Start(CPaintManagerUI* pm) {
