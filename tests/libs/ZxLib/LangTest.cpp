@@ -84,7 +84,7 @@ std::set<std::string> KeysInSources() {
                            "app\\main\\RecordListPanel.cpp", "app\\main\\VideoSrcLists.cpp",
                            "app\\main\\ThumbListPanel.cpp", "app\\main\\DealVideoEffect.cpp",
                            "app\\dialogs\\RecordPreview.cpp", "app\\videoshow\\WndVideoShow.cpp",
-                           "VirtualCamera\\mf\\MFFrames.cpp"};
+                           "VirtualCamera\\mf\\MFFrames.cpp", "VirtualCamera\\check\\ConsoleCheck.cpp"};
     std::set<std::string> keys;
     const std::regex code("\"([a-z][a-z0-9]*(\\.[a-z0-9_]+)+)\""), skin("(textid|tooltipid)=\"([^\"]*)\"");
     const std::regex file(".*\\.(dll|exe|xml|png|jpg|txt|dat|ini|bmp)");
