@@ -23,11 +23,12 @@ inline UINT ChangedMessage() {
 // A skin picture with words drawn into it exists once per language: the
 // Chinese one under its own name, the English one with "_en" before the
 // extension ("btn_x.png", "btn_x_en.png").
-inline std::string Picture(const std::string& file) {
-    if (Lang::Current() != Lang::Language::English) return file;
+inline std::string PictureIn(const std::string& file, Lang::Language language) {
+    if (language != Lang::Language::English) return file;
     const size_t dot = file.rfind('.');
     return dot == std::string::npos ? file + "_en" : file.substr(0, dot) + "_en" + file.substr(dot);
 }
+inline std::string Picture(const std::string& file) { return PictureIn(file, Lang::Current()); }
 
 // A file dialog's filter: each entry's text (looked up by key) and its
 // patterns, each ended by a null, the whole ended by one more.

@@ -53,6 +53,7 @@ void CDealVideoSrc::OnLanguageChanged() {
     if (!m_pm) return;
     m_media.ShowMode();
     m_slides.ShowMode();
+    for (int i = 0; i < 5; ++i) List(i)->ShowPicturesInLanguage();
 }
 
 void CDealVideoSrc::Notify(TNotifyUI& msg) {

@@ -13,8 +13,6 @@ namespace {
 
 const char* const kGroups[3] = {"VSMyRecordV_", "VSMyRecordA_", "VSMyPhoto_"};
 const char* const kTilePrefixes[3] = {"VSMyRecordV_Item_", "VSMyRecordA_Item_", "VSMyPhoto_Item_"};
-const char* const kVideoRecording = "recordVideo_thumbnail_Recording.png";
-const char* const kAudioRecording = "recordAudio_thumbnail_Recording.png";
 const char* const kAudioThumbnail = "Record_Audio_thumbnail.png";
 
 }  // namespace

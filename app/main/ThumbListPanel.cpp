@@ -20,6 +20,8 @@ namespace ThumbList {
 
 const char* const kVideoInvalid = "recordVideo_thumbnail_invalid.png";
 const char* const kImageInvalid = "recordImage_thumbnail_invalide.png";
+const char* const kVideoRecording = "recordVideo_thumbnail_Recording.png";
+const char* const kAudioRecording = "recordAudio_thumbnail_Recording.png";
 
 std::string Hms(int seconds, const char* sign) {
     if (seconds < 0) seconds = 0;
@@ -91,6 +93,23 @@ CTileListItemUI* CThumbListPanel::TileByTag(int tag) const {
         if (tile && static_cast<int>(tile->GetTag()) == tag) return tile;
     }
     return nullptr;
+}
+
+void CThumbListPanel::ShowPicturesInLanguage() {
+    if (!m_layout) return;
+    static const char* const kWithWords[] = {kVideoInvalid, kImageInvalid, kVideoRecording, kAudioRecording};
+    for (int i = 0; i < m_layout->GetCount(); ++i) {
+        CTileListItemUI* tile = TileOf(m_layout->GetItemAt(i));
+        const std::string icon = tile ? tile->GetForeImage() : std::string();
+        for (const char* name : kWithWords) {
+            const std::string zh = "'" + LangUi::PictureIn(name, Lang::Language::Chinese) + "'";
+            const std::string en = "'" + LangUi::PictureIn(name, Lang::Language::English) + "'";
+            if (icon.find(zh) != std::string::npos || icon.find(en) != std::string::npos) {
+                tile->SetIcon(LangUi::Picture(name), kIconRect);
+                break;
+            }
+        }
+    }
 }
 
 CTileListItemUI* CThumbListPanel::TileOf(CControlUI* sender) {
