@@ -28,6 +28,7 @@
 #include "TestDeviceSupport.h"
 #include "TileListUI.h"
 #include "VCamTestSupport.h"
+#include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
@@ -263,6 +264,11 @@ TEST_F(VideoSrcTest, AMissingFileShowsItsTipAndTheInvalidIconOnDoubleClick) {
     EXPECT_EQ(tips.texts.at(0), "该文件不存在，无法播放");
     EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid.png")) << tile->GetForeImage();
     EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_STOPPED);
+    // The placeholder's words follow the language.
+    Lang::SetCurrent(Lang::Language::English);
+    SendMessageW(w->hwnd(), RegisterWindowMessageW(Lang::kChangedMessage), 0, 0);
+    Lang::SetCurrent(Lang::Language::Chinese);
+    EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid_en.png")) << tile->GetForeImage();
 }
 
 TEST_F(VideoSrcTest, OpeningTheFolderOfADeletedFileOpensItsNearestParent) {

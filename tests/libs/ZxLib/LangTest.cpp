@@ -79,7 +79,12 @@ std::string ReadFile(const std::string& path) {
 // have one too and are left out).
 std::set<std::string> KeysInSources() {
     const char* files[] = {"VirtualCamera\\check\\CheckWindow.cpp", "app\\dumpreport\\DumpReportDlg.cpp",
-                           "resources\\skin\\base\\DumpReport.xml"};
+                           "resources\\skin\\base\\DumpReport.xml", "app\\main\\ZxVCamDlg.cpp",
+                           "app\\main\\ZxVCamMain.cpp", "app\\main\\SingleInstance.cpp", "app\\main\\Feedback.cpp",
+                           "app\\main\\RecordListPanel.cpp", "app\\main\\VideoSrcLists.cpp",
+                           "app\\main\\ThumbListPanel.cpp", "app\\main\\DealVideoEffect.cpp",
+                           "app\\dialogs\\RecordPreview.cpp", "app\\videoshow\\WndVideoShow.cpp",
+                           "VirtualCamera\\mf\\MFFrames.cpp", "VirtualCamera\\check\\ConsoleCheck.cpp"};
     std::set<std::string> keys;
     const std::regex code("\"([a-z][a-z0-9]*(\\.[a-z0-9_]+)+)\""), skin("(textid|tooltipid)=\"([^\"]*)\"");
     const std::regex file(".*\\.(dll|exe|xml|png|jpg|txt|dat|ini|bmp)");
