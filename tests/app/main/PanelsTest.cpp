@@ -102,7 +102,6 @@ TEST_F(PanelsTest, TheCameraListAndTheSizesOfTheChosenCamera) {
     EXPECT_EQ(cameras->GetText(), "USB 测试摄像头") << "the camera the module chose";
     EXPECT_EQ(Items(sizes), (std::vector<std::string>{"640x480", "1280x720"}));
     EXPECT_EQ(sizes->GetText(), CurrentSize());
-    EXPECT_EQ(sizes->GetItemAt(1)->GetUserData(), "1280x720");
 
     // The other camera: its sizes, with the size the camera took selected.
     cameras->SelectItem(1);
@@ -150,8 +149,6 @@ TEST_F(PanelsTest, TheRedSliderSetsTheLevelWhileDraggedAndItsLabelFollows) {
     Open();
     CSliderUI* red = Slider("MC_sliderRed");
     ASSERT_TRUE(red);
-    EXPECT_EQ(red->GetMinValue(), 0);
-    EXPECT_EQ(red->GetMaxValue(), 100);
     const RECT thumb = red->GetThumbRect();
     const RECT track = red->GetPos();
     POINT at{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2};
