@@ -6,18 +6,15 @@
 
 namespace zxtest {
 
-// How long a test waits for something that must happen before it calls it
-// a hang. Only a guard: a loaded machine makes things slow, never wrong, so
-// no test measures speed with it.
+// How long a test waits before it calls a wait a hang (a guard, never a speed measure).
 constexpr unsigned kHangGuardMs = 30000;
 
 // Waits until done() is true, looking every millisecond or so; false only
 // when timeoutMs pass first (a hang).
 bool WaitUntil(const std::function<bool()>& done, unsigned timeoutMs = kHangGuardMs);
 
-// A fresh, empty folder for one test (ending in a backslash), inside the
-// scratch folder the test runner gives the program (ZXVCAM_TEST_TMP), so no
-// test writes outside the build tree. Removed again by the runner.
+// A fresh, empty folder for one test (ending in a backslash) inside the
+// runner's scratch folder (ZXVCAM_TEST_TMP), so no test writes outside the build.
 std::string MakeTempDir(const std::string& name);
 
 // Points every folder of Dir::GetZxPath and the log folder at sub-folders of
@@ -28,9 +25,8 @@ std::string RedirectUserFolders(const std::string& name);
 bool WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 
-// Starts a command line (the program's path quoted, its arguments after
-// it), its standard output and error into outputFile when one is named;
-// the process's handle, or null when it did not start.
+// Starts a command line, its output into outputFile when named; the
+// process's handle, or null when it did not start.
 void* StartProcess(const std::string& commandLine, const std::string& outputFile = "");
 // Waits at most timeoutMs for a process StartProcess gave (ending it after
 // that) and closes its handle; its exit code, or -1 when there is none.

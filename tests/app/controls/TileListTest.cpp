@@ -1,8 +1,5 @@
-// The multi-select tile layout and its tiles, driven by real mouse and key
-// messages: click, Shift and Control selection, right click, keyboard
-// moves and scrolling, Delete and Control+A, clearing by a click on the
-// empty layout, the selection across insertions and removals, and the
-// painting of the selected mark, the hot frame and the time text.
+// The multi-select tile layout driven by real mouse and key messages: the
+// selection by mouse and keys, across insertions and removals, and its painting.
 #include <memory>
 
 #include "ControlsTestSupport.h"
@@ -82,9 +79,6 @@ TEST_F(TileListTest, SkinDeclaresTheOwnControlsByClassName) {
     EXPECT_TRUE(tiles->IsSelectNoneClickNone());
     EXPECT_FALSE(single->IsMultiSelect());
     EXPECT_FALSE(single->IsSelectNoneClickNone());
-    // The tile layout's own attributes still reach it.
-    EXPECT_EQ(tiles->GetItemSize().cx, 84);
-    EXPECT_NE(tiles->GetVerticalScrollBar(), nullptr);
 
     auto* spin = w->FindAs<CSpinButtonUI>("spin", "SpinButton");
     ASSERT_NE(spin, nullptr);
@@ -295,8 +289,7 @@ TEST_F(TileListTest, ClickOnTheEmptyLayoutClearsAndTakesTheKeys) {
 
 TEST_F(TileListTest, WheelScrollsOneLine) {
     const POINT pt = At(1);
-    // Twelve tiles of 92 pixels in four columns: three rows in a view of
-    // 200, so one line (a row) is more than the 76 pixels there are to go.
+    // Three rows of 92 (the tile layout's own item size) in a view of 200.
     ASSERT_EQ(tiles->GetScrollRange(), 76);
     tiles->Add(MakeTile("tile", 12));
     w->pm().UpdateNow();

@@ -1,6 +1,5 @@
-// The report program's window with its shipped skin, driven by real
-// messages: in this process for what it shows, and the real DumpReport.exe
-// as the crash handler starts it.
+// The report program's window with its shipped skin, in this process and as
+// the real DumpReport.exe the crash handler starts.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -165,10 +164,8 @@ void ClickOther(HWND h, const POINT& at) {
     SendMessageTimeoutW(h, WM_LBUTTONUP, 0, lp, SMTO_NORMAL, 5000, &r);
 }
 
-// The real report program, started by a crash of a program beside it in the
-// build's program folder (one that only links the handler and never calls
-// it): its window comes up having found the dump (its open-folder button
-// opens the program folder) and its close button ends it.
+// The real report program started by a crash beside it: it finds the dump,
+// opens the program folder and its close button ends it.
 TEST(DumpReport, TheRealProgramReportsACrashBesideIt) {
     zxtest::RedirectUserFolders("report-real");
     const std::string bin = Dir::GetCurrentPath();

@@ -88,11 +88,7 @@ bool ClickIn(HWND hwnd, const std::string& control) {
     auto* wnd = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(hwnd));
     CControlUI* c = wnd ? wnd->FindControl(control) : nullptr;
     if (!c) return false;
-    const RECT& rc = c->GetPos();
-    const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    SendMessageW(hwnd, WM_MOUSEMOVE, 0, at);
-    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(hwnd, WM_LBUTTONUP, 0, at);
+    duitest::ClickAt(hwnd, duitest::WindowDriver::Center(c));
     return true;
 }
 

@@ -1,7 +1,5 @@
-// Helpers of the dialog tests: a dialog opened on the virtual display and
-// driven by real messages, actions run while a modal window (the message
-// tip, a message box, the folder browser) is up, pictures written to disk,
-// and the settings file of one test.
+// Helpers of the dialog tests: an open dialog, actions run while a modal
+// window is up, pictures on disk, and one test's settings file.
 #pragma once
 
 #include <windows.h>
@@ -33,10 +31,8 @@ public:
     Dlg dlg;
 };
 
-// Calls act once, on this thread, as soon as a visible top-level window of
-// this process with the class name (and the title, when given) exists;
-// polled by a timer, so it also runs inside a modal loop. Gives up after
-// timeoutMs. Done() tells whether act ran.
+// Calls act once, on this thread, when a visible window of this process with
+// the class (and title) shows; a timer polls, so also in a modal loop.
 class WhenShown {
 public:
     WhenShown(const std::wstring& cls, const std::wstring& title, std::function<void(HWND)> act,

@@ -1,8 +1,5 @@
-// The real ZxVCam.exe started as a user starts it: one copy at a time (a
-// second start shows the first copy's window and ends, also when that copy
-// is slow to start), a hung copy ended unless it records, a start without
-// its main window, a start with Windows (hidden in the tray), and the way
-// out (the kernel unloaded before GDI+ goes, exit code 0).
+// The real ZxVCam.exe started as a user starts it: one copy at a time, a hung
+// copy ended unless it records, a failed main window, the tray start, the way out.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -126,9 +123,7 @@ TEST_F(ProgramTest, ASecondStartShowsTheFirstWindowAndEnds) {
     EXPECT_LE(unloaded, gdiplus) << "the kernel is unloaded before GDI+ goes";
 }
 
-// Started by the start-with-Windows entry: the main window stays hidden,
-// the tray icon is there and the kernel publishes; the icon's click shows
-// the window.
+// The start-with-Windows entry: hidden, in the tray, publishing; the icon's click shows it.
 TEST_F(ProgramTest, TheTraySwitchStartsHiddenInTheTrayAndPublishes) {
     Child child;
     ASSERT_TRUE(Start("\"" + program + "\" /tray", child));
@@ -195,9 +190,8 @@ std::string TakeMessageBox(DWORD pid) {
 }
 
 TEST_F(ProgramTest, ASlowFirstCopyIsWaitedForAndShownNotEnded) {
-    // The first copy loads a data library that takes 8 s before its kernel
-    // and window: a copy still starting, not a hung one. With "exit" as the
-    // close behaviour (read at its start) the close command ends it.
+    // The first copy's data library takes 8 s: still starting, not hung. With
+    // "exit" as the close behaviour the close command ends it.
     AfxGetConfigManager()->SetInt("SetupBasic", "Close", 0);
     SetEnvironmentVariableW(L"ZXVCAM_DATA_LIBS", L"ZxSlowStart.dll;ZxVKernal.dll");
     Child first;

@@ -1,18 +1,11 @@
-// The video-source page and the record preview dialog in the main window,
-// built in the test program with the whole kernel loaded: the lists filled
-// by the real modules, driven with real mouse messages on the virtual
-// display, recordings made from the test microphone; a session through the
-// page seen by a capture client in another process.
+// The video-source page and the record preview dialog, with the whole kernel
+// loaded, driven with real mouse messages; recordings from the test microphone.
 #include <windows.h>
 #include <commdlg.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <functional>
-#include <mutex>
 #include <set>
-#include <thread>
 
 #include "DealVideoSrc.h"
 #include "DialogsTestSupport.h"
@@ -45,8 +38,7 @@ bool WaitFor(Pred pred, int timeoutMs = static_cast<int>(zxtest::kHangGuardMs)) 
     return PumpUntil(pred, static_cast<DWORD>(timeoutMs));
 }
 
-// The seconds of a tile's time "HH:MM:SS", or of "-HH:MM:SS" (the time
-// left while playing) when left is set.
+// The seconds of a tile's "HH:MM:SS", or of "-HH:MM:SS" (time left) when left.
 bool TileSeconds(const std::string& text, int& seconds, bool left = false) {
     int h = 0, m = 0, sec = 0;
     const char* format = left ? "-%2d:%2d:%2d" : "%2d:%2d:%2d";
@@ -58,19 +50,14 @@ bool TileSeconds(const std::string& text, int& seconds, bool left = false) {
 bool SecondsLeft(const std::string& text, int& seconds) { return TileSeconds(text, seconds, true); }
 
 
-// Chooses entry index of the next menu shown (-1: dismisses it with
-// Escape), with real mouse messages on its window.
+// Chooses entry index of the next menu shown (-1: Escape) with the mouse.
 std::unique_ptr<WhenShown> ChooseInMenu(int index) {
     return std::make_unique<WhenShown>(L"ZxDuiMenu", L"", [index](HWND m) {
         if (index < 0) {
             SendMessageW(m, WM_KEYDOWN, VK_ESCAPE, 0);
             return;
         }
-        // The entries start below a 4-pixel inset, 30 pixels each.
-        const LPARAM at = MAKELPARAM(40, 4 + 30 * index + 15);
-        SendMessageW(m, WM_MOUSEMOVE, 0, at);
-        SendMessageW(m, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageW(m, WM_LBUTTONUP, 0, at);
+        duitest::ClickAt(m, POINT{40, 4 + 30 * index + 15});   // a 4-pixel inset, entries of 30
     });
 }
 
@@ -157,8 +144,7 @@ protected:
         w->Click(button);
         EXPECT_TRUE(menu->Done());
     }
-    // Double-clicks a recording's tile and runs act in the preview dialog
-    // it opens.
+    // Double-clicks a recording's tile and runs act in the preview it opens.
     void InPreview(CControlUI* tile, const std::function<void(CRecordPreview&)>& act) {
         WhenShown preview(L"CRecordPreview", L"", [&](HWND h) {
             if (auto* dlg = dynamic_cast<CRecordPreview*>(CWindowWnd::FromHandle(h))) act(*dlg);
@@ -214,8 +200,7 @@ TEST_F(VideoSrcTest, DeletingThreeTilesKeepsThePlayingOneWithOneTip) {
     TipWatcher tips;
     w->Click("VSMediaFile_btnDelete");
     ASSERT_TRUE(WaitFor([&] { return !tips.texts.empty(); }));
-    // A second tip would come right behind the first: nothing announces that
-    // none does, so the messages run a little longer before the count.
+    // Nothing announces that no second tip comes: run the messages a little.
     Pump(100);
     EXPECT_EQ(tips.texts, std::vector<std::string>{"不能删除正在播放的视频"}) << "one tip for the playing file";
     ASSERT_EQ(layout->GetCount(), 1);
@@ -238,8 +223,7 @@ TEST_F(VideoSrcTest, ThePlayingTileCountsDownAndStoppingRestoresItsLength) {
     EXPECT_EQ(tile->GetExtraText(), "00:00:10");
     w->DoubleClick(w->Center(tile));
     ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() == tile; }));
-    // Each position message shows the time left, counting down (a busy
-    // machine may pass a second by).
+    // The time left counts down (a busy machine may skip a second).
     int left = 0;
     ASSERT_TRUE(WaitFor([&] { return SecondsLeft(tile->GetExtraText(), left) && left <= 9; })) << tile->GetExtraText();
     const int first = left;
@@ -354,12 +338,9 @@ TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnly) {
     ShowList("optionVideoSrcMediaFile");
     EXPECT_EQ(Page("TabVideoSrc"), 0);
     ShowList("optionVideoSrcImage");
-    // A picture added after the second visit arrives after anything that
-    // visit could have loaded again.
+    // A picture added now arrives after anything a second load would add.
     slides->AddFiles({pictures[2]});
     ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") >= 3; }));
-    // Tiles a second load would add come right behind: the messages run a
-    // while before the count.
     Pump(300);
     EXPECT_EQ(Count("VSSlide_tilelayout"), 3) << "the second visit only switched the page";
     EXPECT_EQ(TileAt(Layout("VSSlide_tilelayout"), 0)->GetText(), "slide2") << "a new picture goes to the front";
@@ -379,8 +360,8 @@ protected:
         VideoSrcTest::TearDown();
         devices.reset();
     }
-    // Records about seconds from the video page; act runs in the preview
-    // dialog that opens at the stop. The new record's id.
+    // Records about seconds from the video page, runs act in the preview
+    // shown at the stop; the new record's id.
     int RecordVideo(int seconds, std::function<void(CRecordPreview&)> act) {
         ShowList("optionVideoSrcMyRecordV");
         w->Click("VSMyRecordV_btnBeginRecord");
@@ -391,8 +372,7 @@ protected:
             EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_Recording.png"));
             EXPECT_EQ(Page("tablayoutRecordVideoBegin_End"), 1);
             EXPECT_FALSE(w->Find("VSMyRecordA_btnBeginRecord")->IsEnabled());
-            // The live time, until it shows the seconds asked for (a busy
-            // machine may pass one by).
+            // The live time, until it shows the seconds asked for.
             int shown = 0;
             EXPECT_TRUE(WaitFor([&] { return TileSeconds(tile->GetExtraText(), shown) && shown >= seconds; },
                                 (seconds + 60) * 1000))
@@ -471,12 +451,6 @@ TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRef
     EXPECT_EQ(result, CRecordPreview::kResultClose);
     EXPECT_TRUE(File::IsExistFile(records + "我的录像.flv"));
     EXPECT_NE(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr);
-
-    // "添加到视频列表" puts it into the media list.
-    TileMenu(tile, 2);
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
-    EXPECT_EQ(media->GetItemPath(static_cast<int>(TileAt(Layout("VSMediaFile_tilelayout"), 0)->GetTag())),
-              records + "我的录像.flv");
 }
 
 TEST_F(VideoSrcRecordTest, TheCaptionCloseKeepsAFreshRecordingAndDeletingRecyclesIt) {
@@ -497,8 +471,7 @@ TEST_F(VideoSrcRecordTest, TheCaptionCloseKeepsAFreshRecordingAndDeletingRecycle
     ASSERT_NE(tile, nullptr) << "and its tile";
     EXPECT_EQ(recordList->GetRecordPath(0, id), path);
 
-    // A rename the record folder cannot take: the tip names the folder and
-    // the recording stays as it was.
+    // A rename the record folder cannot take: a tip names it, nothing moves.
     const char* unwritable = "Z:\\proc\\";
     if (Dir::IsDirectory(unwritable)) {
         const std::string name = tile->GetText();
@@ -535,14 +508,12 @@ TEST_F(VideoSrcRecordTest, PlayingToTheEndReturnsToTheStoppedLookAndSeekingWhile
     ASSERT_NE(id, -1);
     CControlUI* tile = w->Find("VSMyRecordV_Item_" + std::to_string(id));
     ASSERT_NE(tile, nullptr);
-    DWORD endSeen = 0, stoppedAt = 0;
     InPreview(tile, [&](CRecordPreview& dlg) {
         const HWND h = dlg.GetHWND();
         auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
         auto* position = static_cast<CSliderUI*>(dlg.FindControl("PlayerPosition")->GetInterface("Slider"));
         auto* preview = KernelModule<IDataPreview>();
-        // The recording lasts about two seconds: its file's whole seconds
-        // depend on how many frames the encoder had when it stopped.
+        // About two seconds: the whole seconds depend on the frames encoded.
         const int duration = dlg.GetDuration();
         EXPECT_GE(duration, 1);
         EXPECT_LE(duration, 3);
@@ -558,26 +529,17 @@ TEST_F(VideoSrcRecordTest, PlayingToTheEndReturnsToTheStoppedLookAndSeekingWhile
         const int pausedAt = preview->GetPreviewTime();
         position->SetValue(position->GetMaxValue() * 9 / 10);
         dlg.GetPaintManager().SendNotify(position, "valuechanged");
-        // A seek would move the position at once or with the next messages:
-        // nothing announces that it stays, so they run a while first.
+        // Nothing announces that no seek comes: run the messages a while.
         Pump(300);
         EXPECT_EQ(preview->GetPreviewTime(), pausedAt);
         ClickIn(h, "btnPlayMedia");
-        WaitFor([&] { return preview->GetPreviewTime() >= duration || dlg.GetPlayState() == 2; });
-        endSeen = GetTickCount();
         EXPECT_TRUE(WaitFor([&] { return dlg.GetPlayState() == 2; })) << "the end of the recording was never detected";
-        stoppedAt = GetTickCount();
         auto* playPause = static_cast<CTabLayoutUI*>(dlg.FindControl("tablayoutFoldPlay_Pause")->GetInterface("TabLayout"));
         EXPECT_EQ(playPause->GetCurSel(), 0);
         EXPECT_EQ(dlg.FindControl("CurPos")->GetText(), "00:00:00");
         EXPECT_EQ(position->GetValue(), 0);
         ClickIn(h, "btnClose");
     });
-    // For the record: four 800 ms ticks without progress after the last
-    // whole second on an idle machine (the monitor's rule has its own tests
-    // on a clock of their own).
-    std::printf("end of the recording detected %lu ms after its last second\n",
-                static_cast<unsigned long>(stoppedAt - endSeen));
 }
 
 TEST_F(VideoSrcRecordTest, ASnapshotFromThePhotoPageGoesIntoTheSlideList) {
@@ -602,10 +564,6 @@ TEST_F(VideoSrcRecordTest, ASnapshotFromThePhotoPageGoesIntoTheSlideList) {
         EXPECT_EQ(dlg.FindControl("btnAddToList")->GetText(), "添加到图片列表");
         ClickIn(dlg.GetHWND(), "btnClose");
     });
-
-    TileMenu(photo, 2);   // "添加到图片列表"
-    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 1; }));
-    EXPECT_EQ(slides->GetItemPath(static_cast<int>(TileAt(Layout("VSSlide_tilelayout"), 0)->GetTag())), path);
 }
 
 TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
@@ -629,78 +587,9 @@ TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
 }
 
 
-// A hang guard for a long scripted case: when a named step outlasts its
-// limit (well beyond the waits inside it, which fail the case by
-// themselves), it prints the step and this process's visible windows, runs
-// the clean-ups it was given (the registrations the case made in the
-// prefix) and ends the process, so a hang leaves the prefix as it was.
-class HangGuard {
-public:
-    HangGuard() : m_thread([this] { Watch(); }) {}
-    ~HangGuard() {
-        Set([&] { m_over = true; });
-        m_thread.join();
-    }
-    void Step(const std::string& name, int limitMs = 120000) {
-        Set([&] {
-            m_step = name;
-            m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        });
-        std::printf("[step] %s\n", name.c_str());
-        std::fflush(stdout);
-    }
-    void OnHang(std::function<void()> cleanup) {
-        Set([&] { m_cleanups.push_back(std::move(cleanup)); });
-    }
-
-private:
-    void Set(const std::function<void()>& change) {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            change();
-        }
-        m_changed.notify_all();
-    }
-    static BOOL CALLBACK ListWindow(HWND h, LPARAM) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(h, &pid);
-        wchar_t cls[128] = {}, title[256] = {};
-        GetClassNameW(h, cls, 128);
-        GetWindowTextW(h, title, 256);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(h))
-            std::printf("  window class \"%s\" title \"%s\"\n", WString2String(cls).c_str(), WString2String(title).c_str());
-        return TRUE;
-    }
-    void Watch() {
-        std::unique_lock<std::mutex> lock(m_lock);
-        while (!m_over) {
-            if (m_step.empty()) m_changed.wait(lock);
-            else if (m_changed.wait_until(lock, m_deadline) == std::cv_status::timeout && !m_over &&
-                     std::chrono::steady_clock::now() >= m_deadline) {
-                std::printf("HANG: the step \"%s\" did not end in time; windows shown:\n", m_step.c_str());
-                EnumWindows(ListWindow, 0);
-                for (auto it = m_cleanups.rbegin(); it != m_cleanups.rend(); ++it) (*it)();
-                std::fflush(stdout);
-                TerminateProcess(GetCurrentProcess(), 3);
-            }
-        }
-    }
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::string m_step;
-    std::chrono::steady_clock::time_point m_deadline;
-    std::vector<std::function<void()>> m_cleanups;
-    bool m_over = false;
-    std::thread m_thread;
-};
-
-// Chooses files in the next open-file dialog of this process as a user
-// does, one timer tick at a time (so it also runs inside the dialog's modal
-// loop and never blocks it): types the folder into the file-name box and
-// presses Open, waits until the dialog shows that folder, types the quoted
-// names and presses Open again. A message box of the dialog (a name it
-// cannot find, a folder it cannot open) or the deadline cancels the dialog
-// and is reported, so a step that goes wrong fails instead of hanging.
+// Chooses files in the next open-file dialog as a user does (the folder,
+// Open, the quoted names, Open), a timer tick at a time so it runs inside the
+// modal loop; a message box of the dialog or the deadline cancels and reports.
 class OpenFileDriver {
 public:
     OpenFileDriver(const std::string& folder, const std::vector<std::string>& names, int timeoutMs = 30000)
@@ -726,8 +615,7 @@ private:
         HWND dialog;   // the open-file dialog, or null while looking for it
         HWND found;
     };
-    // The open-file dialog (a dialog with the file-name box), or a message
-    // box owned by it.
+    // The open-file dialog (it has the file-name box), or a message box of it.
     static BOOL CALLBACK FindWindowOf(HWND h, LPARAM lp) {
         auto* s = reinterpret_cast<Search*>(lp);
         DWORD pid = 0;
@@ -815,8 +703,7 @@ OpenFileDriver* OpenFileDriver::s_self = nullptr;
 // The pattern's blue ground (the parts of a pattern frame that are not red).
 bool IsPatternBlue(const mediatest::Rgb& c) { return c.b > 150 && c.r < 90 && c.g < 120; }
 
-// Types text into a DuiLib edit of a window as a user does: a click on it
-// (which opens its native edit), everything selected, one character a key.
+// Types text into a DuiLib edit as a user does: a click, select all, a key a character.
 bool TypeInto(HWND window, const std::string& edit, const std::string& text) {
     auto* dlg = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(window));
     auto* control = dlg ? static_cast<CEditUI*>(dlg->FindControl(edit) ? dlg->FindControl(edit)->GetInterface("Edit")
@@ -832,20 +719,17 @@ bool TypeInto(HWND window, const std::string& edit, const std::string& text) {
 
 }  // namespace
 
-// The whole way through the page with real window messages: three media
-// files chosen in the open-file dialog, one played (a capture client of the
-// virtual camera in another process sees its picture), 5 s of the test
-// camera recorded with the microphone and kept under a new name in the
-// preview dialog, that recording added to the media list, a snapshot added
-// to the slide list; then the program starts again (a new kernel and main
-// window on the same data folder) and every result is on disk and in the
-// lists.
+// Files chosen in the open-file dialog, one played to a capture client, the
+// camera recorded and renamed, added to the lists; all there after a restart.
 TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
-    HangGuard guard;
-    // A message tip (a failure the window reports) is read and closed, so
-    // it fails the case below instead of holding the window's thread.
+    // Each step is printed, so a hang (the test's timeout) names where it stopped.
+    auto step = [](const char* name) {
+        std::printf("[step] %s\n", name);
+        std::fflush(stdout);
+    };
+    // A tip (a failure the window reports) is closed and fails the case.
     TipWatcher tips;
-    guard.Step("media files and devices");
+    step("media files and devices");
     const std::string clips = home + "片段\\";
     Dir::MakeDir(clips);
     // Long enough that the file still plays while the client looks.
@@ -854,22 +738,13 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     ASSERT_TRUE(devices->AddCamera(L"ZxTestCamera0", L"USB 测试摄像头"));
     // The camera module lists the cameras when it loads, as at a program start.
     ReloadKernel();
-    // The test devices and the filter are in the prefix while the case runs
-    // and removed on every way out: by their objects at a return or a failed
-    // assertion, by the guard when a step hangs.
-    guard.OnHang([this] {
-        devices->RemoveAll();
-        tdev::RunRegsvr32(Dir::GetCurrentPath() + "ZxTestDevices.dll", false);
-    });
     vct::RegisteredFilter filter;
-    guard.OnHang([] { vct::CallRegistration(false); });
     ASSERT_EQ(filter.result(), S_OK);
-    // The filter starts no program when a client runs: this test is the
-    // program (a prefix where the installer ran names the installed one).
+    // This test is the program: the filter starts none for the client.
     vct::ProgramFolderSetting noProgram(nullptr);
     Open();
 
-    guard.Step("three files through the open-file dialog");
+    step("three files through the open-file dialog");
     {
         OpenFileDriver chooser(clips, {"一.flv", "二.flv", "三.flv"});
         w->Click("VSMediaFile_btnAdd");
@@ -881,7 +756,7 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     for (int i = 0; i < 3; ++i) names.insert(TileAt(Layout("VSMediaFile_tilelayout"), i)->GetText());
     EXPECT_EQ(names, (std::set<std::string>{"一", "二", "三"}));
 
-    guard.Step("one played, seen by a capture client");
+    step("one played, seen by a capture client");
     {
         CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), 1);
         w->DoubleClick(w->Center(tile));
@@ -897,7 +772,6 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
         // The pattern: one red quadrant, the other three its blue ground.
         const int red = mediatest::RedQuadrant(shot.rows.data(), shot.width, shot.height);
         ASSERT_GE(red, 0) << "the file's red quadrant";
-        std::printf("the capture client saw the file's red quadrant %d\n", red);
         for (int q = 0; q < 4; ++q) {
             if (q == red) continue;
             int x0, y0;
@@ -910,7 +784,7 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     w->Click("VSMediaFile_btnStop");
     ASSERT_TRUE(WaitFor([&] { return media->GetPlayState() == MEDIALIST_STATE_STOPPED; }));
 
-    guard.Step("5 s of the camera recorded and kept under a new name");
+    step("5 s of the camera recorded and kept under a new name");
     w->Click("btnOpenCamera");
     auto* cameraButtons = w->FindAs<CTabLayoutUI>("tablayoutbtnCameraOpen_Close", "TabLayout");
     ASSERT_TRUE(cameraButtons);
@@ -929,24 +803,21 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     EXPECT_TRUE(File::IsExistFile(kept));
     EXPECT_NE(fresh, kept);
     EXPECT_FALSE(File::IsExistFile(fresh)) << "renamed, not copied: " << fresh;
-    // 5 s by the kernel's own recording time: the file lasts that, and more
-    // when the stop came late (the frames go on meanwhile; a busy machine
-    // takes longer to carry the click out).
+    // 5 s by the kernel's clock; more when a busy machine stops late.
     EXPECT_GE(recordList->GetRecordDuration(ZXV_RECORD_VIDEO, id), 4);
     EXPECT_LE(recordList->GetRecordDuration(ZXV_RECORD_VIDEO, id), 30);
     const double fileSeconds = LibRecorder::FFGetTotalTm(kept.c_str());
     EXPECT_GE(fileSeconds, 4.9);
     EXPECT_LE(fileSeconds, 30.0);
-    std::printf("the kept recording's file lasts %.2f s\n", fileSeconds);
     ASSERT_NE(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr);
     EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(id))->GetText(), "会议片段");
 
-    guard.Step("the recording added to the media list");
+    step("the recording added to the media list");
     TileMenu(w->Find("VSMyRecordV_Item_" + std::to_string(id)), 2);   // "添加到视频列表"
     ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 4; }));
     EXPECT_EQ(TileAt(Layout("VSMediaFile_tilelayout"), 0)->GetText(), "会议片段") << "a new file goes to the front";
 
-    guard.Step("a snapshot added to the slide list");
+    step("a snapshot added to the slide list");
     ShowList("optionVideoSrcMyPhoto");
     w->Click("VSMyPhoto_btnSnapshot");
     ASSERT_TRUE(WaitFor([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
@@ -961,11 +832,11 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
 
     EXPECT_EQ(tips.texts, std::vector<std::string>{}) << "no failure reported by the window";
 
-    guard.Step("the program again");
+    step("the program again");
     Close();
     ReloadKernel();
     Open();
-    guard.Step("the lists after the restart");
+    step("the lists after the restart");
     ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 4; }));
     std::set<std::string> paths;
     for (int i = 0; i < 4; ++i) {
@@ -977,7 +848,6 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
         if (path == kept) {
             EXPECT_EQ(tile->GetText(), "会议片段");
             EXPECT_EQ(media->GetItemDuration(item), static_cast<int>(fileSeconds)) << "the file's own length";
-            std::printf("the kept recording lasts %d s as a media file\n", media->GetItemDuration(item));
         } else {
             EXPECT_EQ(tile->GetExtraText(), "00:00:30");
         }
@@ -997,5 +867,4 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
               snapshot);
     EXPECT_NE(PictureCentre(snapshot), 0xFFFFFFFFu) << "a picture that reads";
     EXPECT_EQ(tips.texts, std::vector<std::string>{});
-    guard.Step("done");
 }

@@ -131,9 +131,7 @@ unsigned PicturePixel(const BYTE* bits, int x, int y) {
     return (static_cast<unsigned>(p[2]) << 16) | (static_cast<unsigned>(p[1]) << 8) | p[0];
 }
 
-// What the screen shows over the window's client area, as 0xRRGGBB, read
-// with GDI from the screen's device context (DirectDraw blits to the
-// primary surface, that is the screen).
+// The screen over the window's client area as 0xRRGGBB (DirectDraw blits there).
 std::vector<DWORD> ScreenPixels(HWND wnd) {
     POINT origin{0, 0};
     ClientToScreen(wnd, &origin);
@@ -159,9 +157,8 @@ std::vector<DWORD> ScreenPixels(HWND wnd) {
     return out;
 }
 
-// Each test: the real chain behind "modKernal", the two modules the preview
-// talks to, a parent window and the preview created in it as the main
-// window creates it.
+// The real chain behind "modKernal", the two modules the preview talks to and
+// the preview in a parent window, as the main window creates it.
 class PreviewTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -211,11 +208,9 @@ TEST_F(PreviewTest, ShowsA640x480FrameScaledTo480x360OnTheScreenAndA480x360Frame
 
     // On the screen, through DirectDraw.
     EXPECT_GT(wnd.Presenter().DDrawCallCount(), 0);
-    EXPECT_EQ(wnd.Presenter().DesktopBitCount(), 32);
     EXPECT_EQ(wnd.Presenter().LastBltResult(), S_OK);
-    // Wine hands the blit to its drawing thread, and the window reaches the
-    // display shortly after it is shown: wait until the screen shows the
-    // first quarter (or give up after 5 s), then check all four.
+    // Wine blits on its drawing thread: wait until the screen shows the first
+    // quarter (at most 5 s), then check all four.
     std::vector<DWORD> screen;
     kt::PumpUntil([&] {
         screen = ScreenPixels(wnd.GetHWND());
@@ -227,16 +222,6 @@ TEST_F(PreviewTest, ShowsA640x480FrameScaledTo480x360OnTheScreenAndA480x360Frame
     EXPECT_EQ(screen[10 * kW + 470], 0x00FF00u);
     EXPECT_EQ(screen[350 * kW + 10], 0x0000FFu);
     EXPECT_EQ(screen[350 * kW + 470], 0xFFFFFFu);
-    // The off-screen surface holds the picture top-down at 32 bits.
-    std::vector<BYTE> surface;
-    int pitch = 0;
-    ASSERT_TRUE(wnd.Presenter().ReadOffscreen(surface, pitch));
-    auto surfacePixel = [&](int x, int y) {
-        const BYTE* p = &surface[static_cast<size_t>(y) * pitch + x * 4];
-        return (static_cast<unsigned>(p[2]) << 16) | (static_cast<unsigned>(p[1]) << 8) | p[0];
-    };
-    EXPECT_EQ(surfacePixel(10, 10), 0xFF0000u);
-    EXPECT_EQ(surfacePixel(10, 350), 0x0000FFu);
 
     // A 480 x 360 frame is the picture, byte for byte.
     kernal.AnnounceFormat(480, 360);
@@ -269,16 +254,6 @@ bool SameBar(const BYTE* a, const std::vector<BYTE>& b) {
     return std::memcmp(a + from, b.data() + from, static_cast<size_t>(25) * kW * 3) == 0;
 }
 
-int BrightPixels(const BYTE* bits, int left, int top, int right, int bottom) {
-    int n = 0;
-    for (int y = top; y < bottom; ++y)
-        for (int x = left; x < right; ++x) {
-            const unsigned p = PicturePixel(bits, x, y);
-            if (((p >> 16) & 0xFF) > 200 && ((p >> 8) & 0xFF) > 200 && (p & 0xFF) > 200) ++n;
-        }
-    return n;
-}
-
 TEST_F(PreviewTest, RecordingBarShowsTheSoundTextAndItsDotBlinksWithProgress) {
     std::vector<BYTE> f = SolidFrame(640, 480, 0x204060);
     Frame(f, VIDEO_STREAM_CAMERA);
@@ -304,16 +279,11 @@ TEST_F(PreviewTest, RecordingBarShowsTheSoundTextAndItsDotBlinksWithProgress) {
         Frame(f, VIDEO_STREAM_CAMERA);
         EXPECT_EQ(PicturePixel(wnd.PreviewBits(), 12, 12), dot);
     }
-    // The text: white strokes, exactly as drawn for "录音中... 00:00:07",
-    // and neither the video text nor another time.
-    EXPECT_GT(BrightPixels(wnd.PreviewBits(), 25, 5, 205, 25), 40) << "text is drawn";
+    // Band, dot and text exactly as drawn for "录音中... 00:00:07", and neither
+    // the video text nor another time (so the text is drawn at all).
     EXPECT_TRUE(SameBar(wnd.PreviewBits(), ExpectedBar(plain, false, L"录音中... 00:00:07")));
     EXPECT_FALSE(SameBar(wnd.PreviewBits(), ExpectedBar(plain, false, L"录像中... 00:00:07")));
     EXPECT_FALSE(SameBar(wnd.PreviewBits(), ExpectedBar(plain, false, L"录音中... 00:00:08")));
-    // Half-transparent grey over the picture, away from the dot and text.
-    const unsigned band = PicturePixel(wnd.PreviewBits(), 400, 12);
-    EXPECT_NE(band, 0x204060u);
-    EXPECT_NEAR(static_cast<int>((band >> 16) & 0xFF), (0x7D + 0x20) / 2, 2);
 
     // Stopped: the bar goes.
     ArgList stopped;

@@ -27,4 +27,29 @@ GalleryWindow::GalleryWindow() {
 
 GalleryWindow::~GalleryWindow() { Close(); }
 
+namespace {
+const std::vector<MenuStep>* g_steps = nullptr;
+bool g_shown = false;
+void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND menu = CMenuUI::GetActiveMenuWindow();
+    if (!menu || !g_steps) return;
+    KillTimer(nullptr, id);
+    g_shown = IsWindowVisible(menu) != FALSE;
+    for (const MenuStep& s : *g_steps) {
+        if (s.to) PostMessageW(s.to, s.msg, s.wParam, s.lParam);
+        else SendMessageW(menu, s.msg, s.wParam, s.lParam);
+    }
+}
+}  // namespace
+
+bool RunMenu(const std::function<void()>& open, const std::vector<MenuStep>& steps) {
+    g_steps = &steps;
+    g_shown = false;
+    const UINT_PTR t = SetTimer(nullptr, 0, 30, MenuTimer);
+    open();
+    KillTimer(nullptr, t);
+    g_steps = nullptr;
+    return g_shown;
+}
+
 }  // namespace duitest

@@ -3,7 +3,9 @@
 // the virtual display and its skin as the skin root for the whole run.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "DuiTestWindow.h"
 #include "GalleryDlg.h"
@@ -20,5 +22,16 @@ public:
     ~GalleryWindow();
     CGalleryDlg dlg;
 };
+
+// A message for the open menu (to null) or posted to another window.
+struct MenuStep {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam = 0;
+    HWND to = nullptr;
+};
+// Runs open (it shows a menu and returns when the menu ends) while a timer
+// of the menu's loop gives it the steps; false when no menu was shown.
+bool RunMenu(const std::function<void()>& open, const std::vector<MenuStep>& steps);
 
 }  // namespace duitest

@@ -28,6 +28,19 @@ void Pump(int ms) {
     } while (ms > 0 && static_cast<int>(end - GetTickCount()) > 0);
 }
 
+void ClickAt(HWND h, POINT pt) {
+    const LPARAM at = MAKELPARAM(pt.x, pt.y);
+    SendMessageW(h, WM_MOUSEMOVE, 0, at);
+    SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(h, WM_LBUTTONUP, 0, at);
+}
+
+void ClickListItem(CComboUI* combo, int index) {
+    const int itemH = combo->GetItemHeight();
+    ClickAt(combo->GetDropWindow(), POINT{20, 1 + itemH * index + itemH / 2});
+    Pump();
+}
+
 void WindowDriver::Open(CZxBaseDialog* dlg, const std::string& title, DWORD style) {
     m_dlg = dlg;
     HWND h = m_dlg->Create(nullptr, title, style, 0, 0, 0, 0, 0);

@@ -1,7 +1,5 @@
-// What the skinned-window tests and the skin control tests share: GDI+ for
-// the whole run, the message pump, a recorder of notifications, and a window
-// shown at the top-left corner of the virtual display that the tests drive
-// with real mouse and key messages and read back in pixels.
+// Shared by the skinned-window and control tests: GDI+, the message pump, a
+// notification recorder and a window at (0, 0) driven by real messages.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,9 +12,8 @@
 
 namespace duitest {
 
-// GDI+ and the library's instance for a whole test program; at the end the
-// shared pictures and fonts go before GDI+ does. A test program adds one
-// (or one of its own derived from it) with ::testing::AddGlobalTestEnvironment.
+// GDI+ and the library's instance for a test program; the shared pictures
+// and fonts go before GDI+ does.
 class GdiplusEnvironment : public ::testing::Environment {
 public:
     void SetUp() override;
@@ -29,6 +26,11 @@ private:
 // Runs the messages waiting for this thread (timers, posted messages); with
 // ms > 0 it goes on doing so for that long.
 void Pump(int ms = 0);
+
+// A left click (move, press, release) sent to a window at a client point.
+void ClickAt(HWND h, POINT pt);
+// Clicks item index in the open list of a combo box, then runs the messages.
+void ClickListItem(DuiLib::CComboUI* combo, int index);
 
 // The notifications a window sent, in order.
 struct Recorder : DuiLib::INotifyUI {
@@ -55,9 +57,8 @@ inline int R(DWORD p) { return static_cast<int>((p >> 16) & 0xFF); }
 inline int G(DWORD p) { return static_cast<int>((p >> 8) & 0xFF); }
 inline int B(DWORD p) { return static_cast<int>(p & 0xFF); }
 
-// Drives a skinned window: Open creates it, puts it at (0, 0), shows it,
-// records its notifications in rec and paints it once; Close destroys it.
-// A derived class owns the dialog and calls Close before the dialog goes.
+// Drives a skinned window: Open shows it at (0, 0), records its notifications
+// in rec and paints it; a derived class owns the dialog and Closes it first.
 class WindowDriver {
 public:
     WindowDriver() = default;

@@ -1,6 +1,5 @@
-// The gallery driven with real window messages: states and their pictures,
-// clicks, option groups, pages, sliders, combo boxes, the edit box, tiles,
-// menus, timers, skins and the look of text in the back buffer.
+// The gallery driven with real window messages: states, pictures, clicks,
+// groups, pages, sliders, combo boxes, the edit box, tiles, menus, timers.
 #include "DuiTestSupport.h"
 
 #include "TestSupport.h"
@@ -80,16 +79,9 @@ TEST(DuiGallery, TextIsDrawnLatinChineseAndShadowed) {
     EXPECT_GT(w.DarkPixels(RECT{latin.left, latin.top, latin.left + 60, latin.bottom}, 450), 30);
     // Shadowed label: white text over a dark shadow on a mid blue band.
     RECT sh = w.Find("lblShadow")->GetPos();
-    int white = 0, dark = 0;
-    for (LONG y = sh.top; y < sh.bottom; ++y)
-        for (LONG x = sh.left; x < sh.left + 120; ++x) {
-            DWORD p = w.pm().GetBackBufferPixel(x, y);
-            int sum = static_cast<int>(((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF));
-            if (sum > 740) ++white;
-            if (sum < 200) ++dark;
-        }
-    EXPECT_GT(white, 30);
-    EXPECT_GT(dark, 30);
+    sh.right = sh.left + 120;
+    EXPECT_GT(w.BrightPixels(sh, 740), 30);
+    EXPECT_GT(w.DarkPixels(sh, 200), 30);
     // An empty label area is only background.
     RECT status = w.Find("lblStatus")->GetPos();
     EXPECT_EQ(w.DarkPixels(RECT{status.right - 30, status.top, status.right, status.bottom}, 450), 0);
@@ -207,12 +199,7 @@ TEST(DuiGallery, ComboSelectionByTextAndFromTheList) {
     HWND drop = combo->GetDropWindow();
     ASSERT_NE(drop, nullptr);
     EXPECT_TRUE(IsWindowVisible(drop));
-    const int itemH = combo->GetItemHeight();
-    const LPARAM at3 = MAKELPARAM(30, 1 + 3 * itemH + itemH / 2);
-    SendMessageW(drop, WM_MOUSEMOVE, 0, at3);
-    SendMessageW(drop, WM_LBUTTONDOWN, MK_LBUTTON, at3);
-    SendMessageW(drop, WM_LBUTTONUP, 0, at3);
-    duitest::Pump();
+    duitest::ClickListItem(combo, 3);
     EXPECT_EQ(combo->GetCurSel(), 3);
     EXPECT_EQ(combo->GetText(), "葡萄 Grape");
     EXPECT_EQ(w.rec.Count("itemselect", "comboFruit"), 2);
@@ -318,55 +305,23 @@ TEST(DuiGallery, TilesScrollMenuAndDoubleClick) {
     EXPECT_EQ(w.rec.Count("click", "tile_3"), 2);
 }
 
-// Drives a running menu from a timer of its modal loop.
-struct MenuScript {
-    enum { kClickExit, kEscape, kClickOutside } action;
-    HWND gallery = nullptr;
-    bool sawMenu = false;
-};
-MenuScript* g_script = nullptr;
-
-void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND menu = CMenuUI::GetActiveMenuWindow();
-    if (!menu || !g_script) return;
-    KillTimer(nullptr, id);
-    g_script->sawMenu = IsWindowVisible(menu) != FALSE;
-    switch (g_script->action) {
-    case MenuScript::kClickExit: {
-        // Entries: 4 px inset, "打开主界面" 30 high, a 9-pixel separator, "退出".
-        LPARAM at = MAKELPARAM(40, 4 + 30 + 9 + 15);
-        SendMessageW(menu, WM_MOUSEMOVE, 0, at);
-        SendMessageW(menu, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageW(menu, WM_LBUTTONUP, 0, at);
-        break;
-    }
-    case MenuScript::kEscape:
-        SendMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-        break;
-    case MenuScript::kClickOutside:
-        PostMessageW(g_script->gallery, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 600));
-        break;
-    }
-}
-
-
 TEST(DuiGallery, MenuResultsAndDismissal) {
     GalleryWindow w;
-    MenuScript script;
-    script.gallery = w.hwnd();
-    g_script = &script;
-    for (auto action : {MenuScript::kClickExit, MenuScript::kEscape, MenuScript::kClickOutside}) {
-        script.action = action;
-        script.sawMenu = false;
-        UINT_PTR t = SetTimer(nullptr, 0, 30, MenuTimer);
-        ASSERT_NE(t, 0u);
-        w.Click("btnMenu");  // runs the menu until it ends
-        KillTimer(nullptr, t);
-        EXPECT_TRUE(script.sawMenu);
+    // Entries: 4 px inset, "打开主界面" 30 high, a 9-pixel separator, "退出".
+    const LPARAM exit = MAKELPARAM(40, 4 + 30 + 9 + 15);
+    const struct {
+        std::vector<duitest::MenuStep> steps;
+        int result;
+    } runs[] = {
+        {{{WM_MOUSEMOVE, 0, exit}, {WM_LBUTTONDOWN, MK_LBUTTON, exit}, {WM_LBUTTONUP, 0, exit}}, 3},
+        {{{WM_KEYDOWN, VK_ESCAPE}}, -1},
+        {{{WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 600), w.hwnd()}}, -1},   // a click outside
+    };
+    for (const auto& run : runs) {
+        EXPECT_TRUE(duitest::RunMenu([&] { w.Click("btnMenu"); }, run.steps));
         EXPECT_EQ(CMenuUI::GetActiveMenuWindow(), nullptr);
-        EXPECT_EQ(w.dlg.GetLastMenuResult(), action == MenuScript::kClickExit ? 3 : -1);
+        EXPECT_EQ(w.dlg.GetLastMenuResult(), run.result);
     }
-    g_script = nullptr;
     EXPECT_EQ(w.Find("lblStatus")->GetText(), "状态：菜单已取消");
     EXPECT_EQ(w.rec.Count("click", "root"), 0) << "the dismissing click is used up";
     // A menu with no entries shows nothing.

@@ -1,7 +1,5 @@
-// The gallery driven with real window messages, continued: sideways
-// scrolling (Shift+wheel, the wheel's tilt, the thumb dragged, the track
-// pressed), the input method in the edit box, the rounded window shape
-// following the size, and a new background reaching every open window.
+// The gallery, continued: sideways scrolling, the input method, the rounded
+// shape, a new background, menus by keyboard, capture and deferred notifications.
 #include "DuiTestSupport.h"
 
 #include <imm.h>
@@ -28,14 +26,10 @@ TEST(DuiGalleryInput, WideStripScrollsSideways) {
     CScrollBarUI* bar = strip->GetHorizontalScrollBar();
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(bar->IsVisible());
-    EXPECT_EQ(strip->GetVerticalScrollBar(), nullptr);
     // Eight items of 90 with 6 between, in the strip less its 4-pixel inset.
     const RECT rc = strip->GetPos();
-    const int view = RectWidth(rc) - 8;
-    EXPECT_EQ(strip->GetHScrollRange(), 8 * 90 + 7 * 6 - view);
+    EXPECT_EQ(strip->GetHScrollRange(), 8 * 90 + 7 * 6 - (RectWidth(rc) - 8));
     const RECT client = strip->GetClientRect();
-    EXPECT_EQ(client.bottom, rc.bottom - 4 - bar->GetThickness()) << "the bar takes its room below the items";
-    EXPECT_EQ(w.Find("strip_1")->GetPos().bottom, client.bottom);
 
     // The first item shows at the left, the thumb at the start of the track.
     const POINT left{client.left + 3, (client.top + client.bottom) / 2};
@@ -281,21 +275,9 @@ TEST(DuiGalleryInput, EditBoxOverALayeredWindowIsAWindowOfItsOwn) {
     EXPECT_EQ(edit->GetText(), "你好，DuiLib一二");
 }
 
-// Runs a list of steps against the open menu from a timer of its loop.
-std::vector<std::pair<UINT, WPARAM>>* g_menuKeys = nullptr;
-void CALLBACK MenuKeysTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND menu = CMenuUI::GetActiveMenuWindow();
-    if (!menu || !g_menuKeys) return;
-    KillTimer(nullptr, id);
-    for (const auto& m : *g_menuKeys) SendMessageW(menu, m.first, m.second, 0);
-}
-
-int RunMenu(GalleryWindow& w, std::vector<std::pair<UINT, WPARAM>> steps) {
-    g_menuKeys = &steps;
-    UINT_PTR t = SetTimer(nullptr, 0, 30, MenuKeysTimer);
-    const int result = w.dlg.ShowMenu(POINT{20, 20});
-    KillTimer(nullptr, t);
-    g_menuKeys = nullptr;
+int RunMenu(GalleryWindow& w, const std::vector<duitest::MenuStep>& steps) {
+    int result = 0;
+    EXPECT_TRUE(duitest::RunMenu([&] { result = w.dlg.ShowMenu(POINT{20, 20}); }, steps));
     return result;
 }
 

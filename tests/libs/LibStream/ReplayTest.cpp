@@ -28,10 +28,8 @@ struct Frame {
 };
 
 
-// Waits until the frame due shows the red quadrant q, and gives the
-// position read right after that frame was taken: the clock had reached the
-// frame's time by then, however long the reading took (false only on a
-// hang).
+// Waits until the frame due shows red quadrant q and gives the position read
+// right after it (the clock had reached the frame's time); false on a hang.
 bool ShowsQuadrant(LibReplay& p, Frame& f, int q, double* positionAfter = nullptr) {
     return zxtest::WaitUntil([&] {
         if (f.Query(p) <= 0 || f.Red() != q) return false;

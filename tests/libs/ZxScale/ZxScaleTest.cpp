@@ -1,6 +1,5 @@
-// The scaler against PIL's resize of the same picture, its SSE2 path against
-// its plain path, and the colour conversions against the exact BT.601
-// formulas and against their plain paths.
+// The scaler against PIL's resize, and scaler and colour conversions against
+// the exact BT.601 formulas and their own plain paths.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -221,9 +220,8 @@ TEST(ZxYuv, Yuy2AndI420AreWithinOneLevelOfTheExactConversion) {
     EXPECT_FALSE(ZxBgrToI420(bgr.data(), 160, 119, i420.data())) << "odd height";
 }
 
-// Every conversion's SSE2 path gives the plain path's bytes (rows of every
-// length the four-pixel steps leave a rest of, and padded rows); NV12 is
-// I420's chroma interleaved, RGB32 the pixels with alpha 255.
+// Every SSE2 conversion gives the plain path's bytes (odd rests, padded rows);
+// NV12 is I420's chroma interleaved, RGB32 the pixels with alpha 255.
 TEST(ZxYuv, EveryConversionGivesThePlainPathsBytesAndTheFormatsAgree) {
     struct Size {
         int w, h;
