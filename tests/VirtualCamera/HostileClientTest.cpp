@@ -1,7 +1,5 @@
-// The camera in a client that does what careless and hostile programs do
-// (HostileClient.cpp, a process of its own per case, whose sample buffers end
-// at a guard page): the client must stay alive and see the behaviour the
-// case names.
+// The camera in a hostile client process per case (HostileClient.cpp, buffers ending at a guard
+// page): the client must stay alive and see the behaviour the case names.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -33,8 +31,7 @@ void Grey(uint8_t* pixels, int n) {
 
 TEST(HostileClient, EveryCaseLeavesTheClientAliveAndTheFilterSound) {
     vct::RedirectFilterLog("hostile");
-    // Frames to scale: a picture sized wrongly would be written past its
-    // buffers.
+    // Frames to scale: a picture sized wrongly would be written past its buffers.
     vct::ChannelWriter writer(&Grey, true);
     struct Case {
         const char* which;
@@ -62,8 +59,7 @@ TEST(HostileClient, EveryCaseLeavesTheClientAliveAndTheFilterSound) {
     }
 }
 
-// A host that pauses and stops its graph again and again starts the main
-// program once.
+// A host that pauses and stops its graph again and again starts the main program once.
 TEST(HostileClient, ManyPausesAndStopsStartTheProgramOnce) {
     vct::RedirectFilterLog("hostile-launch");
     const std::string root = zxtest::MakeTempDir("hostile-launch");

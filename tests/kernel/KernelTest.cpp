@@ -84,8 +84,7 @@ TEST_F(LoadedKernelTest, LoadsRegistersPublishesAndLeavesTheDefaultPicture) {
 
     kernel->RemoveVideoDeal(&preview);
     int seen = preview.frames;
-    // Frames go on to a consumer that stays: three of them have passed the
-    // removed one by.
+    // Frames go on to a consumer that stays: three of them have passed the removed one by.
     {
         kt::RecordingDeal other(VIDEO_DEAL_OUTPUT);
         ASSERT_TRUE(kernel->AddVideoDeal(&other));

@@ -1,5 +1,4 @@
-// Pieces shared by the channel tests and the reader they start in a second
-// process.
+// Pieces shared by the channel tests and the reader they start in a second process.
 #pragma once
 
 #include <cstdint>
