@@ -129,8 +129,9 @@ private:
     std::thread m_thread;
 };
 
-// Host threads never wait for the log; frequent calls write nothing; the log rotates at its cap.
-TEST(FilterLog, HostCallsNeverWaitAreSilentAndTheFileStaysUnderItsCap) {
+// Host threads never wait for the log (whose silence on their calls the format suite checks);
+// the log rotates at its cap.
+TEST(FilterLog, HostCallsNeverWaitAndTheFileStaysUnderItsCap) {
     const std::string path = vct::RedirectFilterLog("log-cap");
     vct::ComScope com;
     vct::Ptr<IBaseFilter> camera;
@@ -163,11 +164,6 @@ TEST(FilterLog, HostCallsNeverWaitAreSilentAndTheFileStaysUnderItsCap) {
     EXPECT_LE(rotated.size(), kVCamLogCap);
     EXPECT_GT(rotated.size(), kVCamLogCap / 2) << "the older lines moved to the rotated file";
     EXPECT_NE(std::string::npos, text.find(": after 3999 ")) << "the newest line is in the log";
-    for (const std::string* t : {&text, &rotated}) {
-        EXPECT_EQ(std::string::npos, t->find("QueryInterface"));
-        EXPECT_EQ(std::string::npos, t->find("GetFormat"));
-        EXPECT_EQ(std::string::npos, t->find("CheckMediaType"));
-    }
 }
 
 }  // namespace

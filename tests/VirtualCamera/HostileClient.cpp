@@ -7,7 +7,6 @@
 //   setformat-refused     SetFormat to a type the peer refuses in QueryAccept
 //   setformat-reconnect   ... that the peer accepts but does not connect with
 //   stop-callback         Stop while the receiving pin calls back into ours
-//   pause-stop            100 pauses and stops, then waits until the program runs
 //   release-connected     the last Release of a camera still connected lets go of the pin
 //                         and its allocator
 #include <windows.h>
@@ -395,18 +394,6 @@ int Run(const wchar_t* dll, const std::string& which) {
             SetEvent(sink.stopping);
             if (FAILED(filter->Stop())) return Fail("Stop failed");
             if (!sink.calledBack) return Fail("Stop returned before the receiving pin's call came back");
-        } else if (which == "pause-stop") {
-            for (int i = 0; i < 100; ++i) {
-                if (FAILED(filter->Pause()) || FAILED(filter->Stop())) return Fail("pause or stop failed");
-            }
-            // The start runs on a thread of the filter's: stay until the program it started holds its mutex.
-            HANDLE running = nullptr;
-            for (int i = 0; i < 3000 && !running; ++i) {
-                running = OpenMutexW(SYNCHRONIZE, FALSE, L"Velmo_ZxVCam_2014-1-2");
-                if (!running) Sleep(10);
-            }
-            if (!running) return Fail("the program was not started");
-            CloseHandle(running);
         } else if (which == "release-connected") {
             if (sink.refs <= 1 || sink.allocator.refs == 0) return Fail("the connection holds nothing");
             // The receiving side goes away without disconnecting (its
