@@ -12,15 +12,20 @@
 #include <vector>
 
 #include "ShareMem.h"
-#include "ShareMemTestSupport.h"
 #include "TestSupport.h"
 #include "ZxLib/ObjectSecurity.h"
 #include "ZxLib/ZxLib.h"
 
-using shmtest::kFrameBytes;
-using shmtest::Pattern;
-
 namespace {
+
+constexpr uint32_t kFrameBytes = 640 * 480 * 3;
+
+// The pixels of a test picture; seed tells pictures apart.
+std::vector<uint8_t> Pattern(uint32_t bytes, uint32_t seed) {
+    std::vector<uint8_t> out(bytes);
+    for (uint32_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>((i * 31u) ^ (i >> 9) ^ (seed * 97u));
+    return out;
+}
 
 // A private channel: mapping and event names no other test or program uses.
 struct ChannelNames {
@@ -214,33 +219,6 @@ TEST(ShareMemChannel, WriterPutsHeaderAndPixelsIntoTheMappingAndSignals) {
 
     // A mapping created here starts zeroed beyond what was written.
     for (DWORD i = static_cast<DWORD>(packet.size()); i < kShareMemSize; i += 4099) ASSERT_EQ(0, m[i]) << i;
-}
-
-TEST(ShareMemChannel, ReaderInAnotherProcessGetsTheFrame) {
-    const ChannelNames names = UniqueChannel();
-    CShareMem writer;
-    ASSERT_TRUE(OpenChannel(writer, names));
-
-    // Like the kernel: a freshly stamped frame every 50 ms until the reader is done.
-    const uint32_t seed = 3;
-    std::atomic<bool> stop{false};
-    std::thread frames([&] {
-        const std::vector<uint8_t> pixels = Pattern(kFrameBytes, seed);
-        while (!stop) {
-            const std::vector<uint8_t> packet = MakePacket(pixels, ShareMemNow());
-            writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
-            Sleep(50);
-        }
-    });
-
-    wchar_t self[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-    const int exitCode = zxtest::RunProcess("\"" + Charset::WString2String(std::wstring(self, n)) + "\" --shm-reader " +
-                                            names.mapping + " " + names.readEvent + " " + names.writeEvent + " " +
-                                            std::to_string(seed));
-    stop = true;
-    frames.join();
-    EXPECT_EQ(shmtest::kReaderGotFrame, exitCode);
 }
 
 TEST(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
