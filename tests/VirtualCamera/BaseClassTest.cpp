@@ -1,6 +1,4 @@
-// The DirectShow base classes as a client sees them through the filter
-// module: class factory and unloading, aggregation, media types, the
-// filter's state and its pin's connection.
+// The DirectShow base classes through the filter module: factory, aggregation, types, state, pin.
 #include <windows.h>
 
 #include <gtest/gtest.h>

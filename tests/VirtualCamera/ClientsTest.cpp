@@ -1,6 +1,4 @@
-// Several clients at once, and writers that are fast or hostile: a writer of
-// numbered frames (every byte of frame n the same value) in this process,
-// clients in processes of their own (ZxVCamClient) or in this one.
+// Several clients at once (ZxVCamClient processes or this one), fed numbered frames by fast or hostile writers.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -39,22 +37,14 @@ public:
         : vct::ChannelWriter(&FillNumbered, paced, count, signalEveryMs) {}
 };
 
-// What one client saw. The figures over the receipt times are printed for
-// a person to read; the tests look only at what does not depend on how
-// busy the machine is (scripts/soak.sh measures the rates).
+// What one client saw; receipt-time figures are printed, never asserted (soak.sh measures rates).
 struct Seen {
     std::vector<vct::Frame> frames;
     int mixed = 0;
-    // Changes of the picture from sample to sample.
-    int changes = 0;
-    // Changes to a frame number that is not after the one before (a client
-    // handed an older frame), counted on the writer's numbers.
-    int backwards = 0;
-    // Samples whose stamps are off the grid of frame times, not one frame
-    // time long, or not after the stamps of the sample before.
-    int badStamps = 0;
-    // For the record: distinct frames a second over the receipt times after
-    // the first second, and the stamped time from the first sample to the last.
+    int changes = 0;    // picture changes from sample to sample
+    int backwards = 0;  // changes to a frame number not after the one before
+    int badStamps = 0;  // stamps off the grid, not one frame time long, or not after the last
+    // For the record: distinct frames a second after the first second, and the stamped time.
     double distinctPerSecond = 0;
     double stampedSeconds = 0;
 };
@@ -105,8 +95,7 @@ std::vector<vct::Frame> ReadClientFile(const std::string& path) {
     return frames;
 }
 
-// A client process; its standard output and error go to stdoutPath when
-// given.
+// A client process; its standard output and error go to stdoutPath when given.
 class ClientProcess {
 public:
     ClientProcess(const std::string& out, double seconds, const std::string& extra = "",
@@ -126,11 +115,8 @@ private:
     HANDLE m_process = nullptr;
 };
 
-// A client that saw the picture change at least changes times, every
-// sample one whole frame, the frames in the writer's order and the stamps
-// consistent with each other: on the grid of frame times, one frame time
-// long, each after the one before (so n samples span at least n - 1 frame
-// times).
+// At least changes picture changes, every sample one whole frame in the writer's order, stamps
+// one frame time long on the grid, each after the one before.
 void ExpectWholeFramesInOrder(const Seen& s, int changes, const std::string& who) {
     std::printf("  %s: %zu samples, %d changes, %d mixed, %d backwards, %d bad stamps; %.2f distinct frames/s, "
                 "%.3f s stamped\n",
@@ -154,8 +140,7 @@ TEST(Clients, FourClientsInFourProcessesGetWholeFramesInOrder) {
     std::vector<std::unique_ptr<ClientProcess>> clients;
     std::vector<HANDLE> handles;
     for (int i = 0; i < 4; ++i) {
-        // 120 s only guard against a hang: each client ends when it has
-        // seen the picture change kChanges times.
+        // Each client ends after kChanges picture changes; 120 s only guard against a hang.
         clients.emplace_back(new ClientProcess(folder + "client" + std::to_string(i) + ".txt", 120, "1 changes=" +
                                                                                                       std::to_string(kChanges)));
         ASSERT_TRUE(clients.back()->handle() != nullptr);
@@ -206,17 +191,12 @@ TEST(Clients, WriterAsFastAsItCanNeverGivesAMixedFrame) {
 TEST(Clients, HostileWriterSignallingEveryMillisecondGetsNoExtraSamples) {
     vct::Graph graph;
     ASSERT_EQ(S_OK, graph.Build());
-    // No clock: the renderer takes every sample at once, so only the pin's
-    // own pace limits the samples.
-    vct::Ptr<IMediaFilter> graphFilter;
-    ASSERT_EQ(S_OK, graph.builder()->QueryInterface(IID_IMediaFilter, graphFilter.out()));
-    ASSERT_EQ(S_OK, graphFilter->SetSyncSource(nullptr));
+    ASSERT_EQ(S_OK, graph.RemoveClock());
     NumberedWriter writer(true, 0, true);
     const double runAt = Clock::NowUs();
     ASSERT_EQ(S_OK, graph.Run());
     ASSERT_TRUE(graph.collector.WaitFor(45, zxtest::kHangGuardMs));
-    // Taken before the stop: a stop ends the wait for a slot and lets the
-    // sample in hand go early, as it should.
+    // Taken before the stop, which lets the sample in hand go early.
     const std::vector<vct::Frame> frames = graph.collector.Since(0);
     ASSERT_EQ(S_OK, graph.Stop());
     // Extra samples for the extra signals would run ahead of their stamps.
@@ -229,12 +209,6 @@ TEST(Clients, HostileWriterSignallingEveryMillisecondGetsNoExtraSamples) {
     EXPECT_EQ(0, s.badStamps);
 }
 
-size_t CountLines(const std::string& text) {
-    size_t n = 0;
-    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++n;
-    return n;
-}
-
 TEST(Clients, LauncherWritesNothingToTheClientsOutputAndStartsOnceForRunsCloseTogether) {
     const std::string root = zxtest::MakeTempDir("client-launch");
     ASSERT_TRUE(CopyFileW(Charset::String2WString(Dir::GetCurrentPath() + "ZxLaunchProbe.exe").c_str(),
@@ -242,8 +216,7 @@ TEST(Clients, LauncherWritesNothingToTheClientsOutputAndStartsOnceForRunsCloseTo
     vct::ProgramFolderSetting setting(Charset::String2WString(root).c_str());
     const std::string stdoutPath = root + "stdout.txt";
     {
-        // Two format changes while connected (two reconnections), then two
-        // runs of the graph.
+        // Two reconnections for format changes, then two runs.
         ClientProcess client(root + "samples.txt", 1, "2 reformat", stdoutPath);
         ASSERT_TRUE(client.handle() != nullptr);
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(client.handle(), 60000));
@@ -251,12 +224,11 @@ TEST(Clients, LauncherWritesNothingToTheClientsOutputAndStartsOnceForRunsCloseTo
     }
     EXPECT_EQ("", zxtest::ReadFile(stdoutPath)) << "the filter wrote to the client's standard output";
     const std::string marker = root + "launched.txt";
-    // The client has ended, so every start it made is under way; each probe
-    // writes its line and ends, so once none runs the marker is complete.
-    EXPECT_TRUE(zxtest::WaitUntil([&] { return CountLines(zxtest::ReadFile(marker)) >= 1; }));
+    // The client has ended: once no probe runs, the marker is complete.
+    EXPECT_TRUE(zxtest::WaitUntil([&] { return vct::CountLines(zxtest::ReadFile(marker)) >= 1; }));
     EXPECT_TRUE(vct::WaitUntilNoProcess(L"ZXVCam.exe", zxtest::kHangGuardMs));
     // The second run came within a few seconds of the first: one start.
-    EXPECT_EQ(1u, CountLines(zxtest::ReadFile(marker))) << zxtest::ReadFile(marker);
+    EXPECT_EQ(1u, vct::CountLines(zxtest::ReadFile(marker))) << zxtest::ReadFile(marker);
 }
 
 }  // namespace

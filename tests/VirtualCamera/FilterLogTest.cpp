@@ -37,8 +37,7 @@ TEST(FilterLog, LongTextIsCutToTheLineBufferAndStillEndsTheLine) {
     EXPECT_EQ(0u, line.find(prefix + "C:\\ppp"));
     EXPECT_EQ("\r\n", line.substr(line.size() - 2));
 
-    // A cut never splits a UTF-8 character: 3-byte characters, one short
-    // of fitting, lose the whole last character.
+    // A cut never splits a UTF-8 character: 3-byte characters, one short of fitting, lose the whole last character.
     std::string chinese;
     while (chinese.size() < 400) chinese += "摄像头";
     const std::string cut = VCamLogLine(t, chinese.c_str());
@@ -61,8 +60,7 @@ TEST(FilterLog, AppendsToTheFileTheEnvironmentNames) {
     EXPECT_LT(first, second) << "lines are appended in order";
     EXPECT_EQ(std::string::npos, text.find("\r\r\n")) << "binary write: exactly CR LF";
 
-    // Without the variable the log is ZxCamSrc.log in the per-user log
-    // folder.
+    // Without the variable the log is ZxCamSrc.log in the per-user log folder.
     const std::wstring perUser = Charset::String2WString(Dir::GetLogPath() + "ZxCamSrc.log");
     SetEnvironmentVariableW(L"ZXVCAM_FILTER_LOG", nullptr);
     EXPECT_EQ(perUser, VCamLogPath());
@@ -131,10 +129,9 @@ private:
     std::thread m_thread;
 };
 
-// A host's threads never wait for the log, however long another process
-// holds it; the calls hosts make by the thousand write nothing; and the log
-// never grows past its cap, the older lines moving to one rotated file.
-TEST(FilterLog, HostCallsNeverWaitAreSilentAndTheFileStaysUnderItsCap) {
+// Host threads never wait for the log (whose silence on their calls the format suite checks);
+// the log rotates at its cap.
+TEST(FilterLog, HostCallsNeverWaitAndTheFileStaysUnderItsCap) {
     const std::string path = vct::RedirectFilterLog("log-cap");
     vct::ComScope com;
     vct::Ptr<IBaseFilter> camera;
@@ -142,8 +139,7 @@ TEST(FilterLog, HostCallsNeverWaitAreSilentAndTheFileStaysUnderItsCap) {
     vct::Ptr<IPin> pin;
     ASSERT_EQ(S_OK, vct::FirstPin(camera.get(), &pin));
     {
-        // Were a call to wait for the mutex (up to a second each), these
-        // would not end within the test's time.
+        // Were a call to wait for the mutex (up to a second each), these would not end within the test's time.
         LogMutexHolder held;
         for (int i = 0; i < 10000; ++i) {
             vct::Ptr<IAMStreamConfig> config;
@@ -168,11 +164,6 @@ TEST(FilterLog, HostCallsNeverWaitAreSilentAndTheFileStaysUnderItsCap) {
     EXPECT_LE(rotated.size(), kVCamLogCap);
     EXPECT_GT(rotated.size(), kVCamLogCap / 2) << "the older lines moved to the rotated file";
     EXPECT_NE(std::string::npos, text.find(": after 3999 ")) << "the newest line is in the log";
-    for (const std::string* t : {&text, &rotated}) {
-        EXPECT_EQ(std::string::npos, t->find("QueryInterface"));
-        EXPECT_EQ(std::string::npos, t->find("GetFormat"));
-        EXPECT_EQ(std::string::npos, t->find("CheckMediaType"));
-    }
 }
 
 }  // namespace

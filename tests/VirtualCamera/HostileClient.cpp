@@ -1,21 +1,14 @@
-// A client that uses the camera the way careless or hostile programs do, in
-// a process of its own: it loads ZxCamSrc.dll, makes the filter from its
-// class factory and connects its output straight to an input pin of its own
-// whose samples end at a guard page, so a write past a sample's buffer kills
-// this process. Usage: ZxHostileClient DLL CASE; exit code 0 when the
-// filter behaved, 1 with a line on stderr when it did not (a crash is its
-// own exit code).
+// A careless or hostile client: the filter from ZxCamSrc.dll's class factory connected straight
+// to a pin whose samples end at a guard page (a write past a buffer kills this process).
+// Usage: ZxHostileClient DLL CASE; exit 0 when the filter behaved, else 1 and a line on stderr.
 //   sizes:<lSampleSize>:<biSizeImage>  a complete 640 x 480 RGB24 type with
 //       these sizes: refused, or every sample exactly the picture's size
 //   setformat-running     SetFormat while running: refused, nothing changes
 //   setformat-refused     SetFormat to a type the peer refuses in QueryAccept
 //   setformat-reconnect   ... that the peer accepts but does not connect with
 //   stop-callback         Stop while the receiving pin calls back into ours
-//   pause-stop            100 pauses and stops, then waits until the main
-//                         program runs (its mutex exists)
-//   release-connected     the last Release of a camera still connected (its
-//                         peer went away without disconnecting) lets go of
-//                         the receiving pin and of its allocator
+//   release-connected     the last Release of a camera still connected lets go of the pin
+//                         and its allocator
 #include <windows.h>
 
 #include <dshow.h>
@@ -200,8 +193,7 @@ LONG WidthOf(const AM_MEDIA_TYPE* mt) {
     return vih ? vih->bmiHeader.biWidth : 0;
 }
 
-// The receiving pin: counts samples and checks each one's length against
-// the picture of its connection type.
+// The receiving pin: counts samples and checks each one's length against the picture of its connection type.
 class SinkPin : public IPin, public IMemInputPin {
 public:
     std::atomic<LONG> refs{0};
@@ -402,19 +394,6 @@ int Run(const wchar_t* dll, const std::string& which) {
             SetEvent(sink.stopping);
             if (FAILED(filter->Stop())) return Fail("Stop failed");
             if (!sink.calledBack) return Fail("Stop returned before the receiving pin's call came back");
-        } else if (which == "pause-stop") {
-            for (int i = 0; i < 100; ++i) {
-                if (FAILED(filter->Pause()) || FAILED(filter->Stop())) return Fail("pause or stop failed");
-            }
-            // The start runs on a thread of the filter's: stay until the
-            // program it started holds its mutex.
-            HANDLE running = nullptr;
-            for (int i = 0; i < 3000 && !running; ++i) {
-                running = OpenMutexW(SYNCHRONIZE, FALSE, L"Velmo_ZxVCam_2014-1-2");
-                if (!running) Sleep(10);
-            }
-            if (!running) return Fail("the program was not started");
-            CloseHandle(running);
         } else if (which == "release-connected") {
             if (sink.refs <= 1 || sink.allocator.refs == 0) return Fail("the connection holds nothing");
             // The receiving side goes away without disconnecting (its

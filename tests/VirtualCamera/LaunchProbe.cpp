@@ -1,10 +1,6 @@
-// Stands in for the main program in the launcher tests: appends its own
-// path, command line and current folder to "launched.txt" in its folder,
-// then exits.
-// With a file "hold.txt" beside it, it then also keeps the main program's
-// single-instance mutex as the program does (ending at once when another
-// copy holds it) until the event "ZxLaunchProbe_Release" is set, or a
-// minute has passed, so a test sees "the program runs".
+// Stands in for the main program: appends its path, command line and folder to "launched.txt".
+// With "hold.txt" beside it, it then holds the program's single-instance mutex (ending when
+// another copy has it) until "ZxLaunchProbe_Release" is set or a minute passed.
 #include <windows.h>
 
 #include <string>

@@ -23,15 +23,9 @@ bool CopyProbe(const std::string& to) {
                      Charset::String2WString(to).c_str(), FALSE) != FALSE;
 }
 
-size_t CountLines(const std::string& text) {
-    size_t n = 0;
-    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++n;
-    return n;
-}
+using vct::CountLines;
 
-// Waits until the probes of folder wrote count lines to their marker and no
-// probe runs any more (each writes its line, then ends), so the marker is
-// complete; the marker's text. The bound only guards against a hang.
+// The marker's text once the probes of folder wrote count lines and none runs any more.
 std::string WaitForLaunches(const std::string& folder, size_t count = 1) {
     const std::string marker = folder + "launched.txt";
     zxtest::WaitUntil([&] { return CountLines(zxtest::ReadFile(marker)) >= count; });
@@ -43,8 +37,7 @@ class Launcher : public testing::Test {
 protected:
     void SetUp() override {
         logPath = vct::RedirectFilterLog("launcher");
-        // Requests of earlier tests in this process must not hold this
-        // test's back.
+        // Requests of earlier tests must not hold this one's back.
         ASSERT_TRUE(VCamWaitForLauncher(zxtest::kHangGuardMs));
         VCamResetLauncher();
     }
@@ -105,11 +98,8 @@ bool UnderWine() {
 }
 
 TEST_F(Launcher, MissingOrEmptyFolderStartsNothingAndSaysSo) {
-    // The unquoted, unchecked launch would run \ZXVCam.exe of the current
-    // drive: give the current drive one and check it stays unused. On
-    // Windows a drive letter of our own maps a scratch folder; Wine 8 does
-    // not map drives that way, so there the root of the prefix's own C:
-    // serves (it is inside the prefix, and the file is removed again).
+    // An unchecked launch would run \ZXVCam.exe of the current drive: give it one, unused. A drive
+    // letter maps a scratch folder; Wine 8 maps none that way, so there the prefix's C:\ serves.
     std::string driveRoot = zxtest::MakeTempDir("drive");
     wchar_t oldDir[MAX_PATH * 2];
     GetCurrentDirectoryW(MAX_PATH * 2, oldDir);
@@ -132,8 +122,7 @@ TEST_F(Launcher, MissingOrEmptyFolderStartsNothingAndSaysSo) {
         EXPECT_FALSE(StartVCamSource(reader)) << (value ? "empty value" : "no value");
         EXPECT_TRUE(reader.IsOpen()) << "the channel opens all the same";
     }
-    // A start would have been made inside StartVCamSource; once no probe
-    // runs, its line would be in the marker.
+    // Once no probe runs, a start's line would be in the marker.
     EXPECT_TRUE(vct::WaitUntilNoProcess(L"ZXVCam.exe", zxtest::kHangGuardMs));
     SetCurrentDirectoryW(oldDir);
     const std::string marker = zxtest::ReadFile(driveRoot + "launched.txt");
@@ -184,9 +173,8 @@ TEST_F(Launcher, ConnectingStartsNothingAndManyRunsStartItOnceOffTheHostsThread)
     EXPECT_TRUE(VCamWaitForLauncher(zxtest::kHangGuardMs));
     EXPECT_EQ("", zxtest::ReadFile(root + "launched.txt"));
     ASSERT_EQ(S_OK, graph->ConnectDirect(out.get(), in.get(), nullptr));
-    // A host that pauses and stops again and again starts the program once:
-    // requests come at most once in a few seconds, and none while it runs.
-    // The start never runs on the host's thread.
+    // Many pauses and stops start the program once (at most once in a few seconds, none while it
+    // runs), never on the host's thread.
     vct::Ptr<IMediaControl> control;
     ASSERT_EQ(S_OK, graph->QueryInterface(IID_IMediaControl, control.out()));
     for (int cycle = 0; cycle < 5; ++cycle) {
@@ -212,9 +200,7 @@ TEST_F(Launcher, ConnectingStartsNothingAndManyRunsStartItOnceOffTheHostsThread)
     EXPECT_NE(std::string::npos, marker.find("\"|" + root.substr(0, root.size() - 1) + "\r\n")) << marker;
 }
 
-// Gives the launch key a protected DACL that grants the current user
-// KEY_READ and nothing else while alive, and puts the key's DACL back
-// afterwards (the owner may always change the DACL).
+// While alive, the launch key's protected DACL grants the user KEY_READ only; then put back.
 class ReadOnlyLaunchKey {
 public:
     ReadOnlyLaunchKey() {
@@ -262,9 +248,7 @@ private:
     bool m_applied = false;
 };
 
-// An administrator may leave the launch key readable only: the filter asks
-// for no more than read access (KEY_QUERY_VALUE), so a client's graph still
-// starts the program.
+// A launch key readable only: the filter asks for read access alone and still starts the program.
 TEST_F(Launcher, LaunchKeyTheUserMayOnlyReadStillStartsTheProgram) {
     const std::string root = zxtest::MakeTempDir("launch-read-only");
     ASSERT_TRUE(CopyProbe(root + "ZXVCam.exe"));
@@ -282,16 +266,12 @@ TEST_F(Launcher, LaunchKeyTheUserMayOnlyReadStillStartsTheProgram) {
         EXPECT_EQ(ERROR_ACCESS_DENIED, all) << "all access (what the filter once asked for) was given";
         EXPECT_EQ(root.substr(0, root.size() - 1), VCamProgramFolder());
 
-        // The launcher of a client's graph starts the program from it (the
-        // graph's way there, on a thread of the filter's own, is the
-        // Clients suite's: the module's launcher waits a few seconds between
-        // starts, which tests of this process cannot reset).
+        // The launcher starts the program from it (the graph's way there is the Clients suite's).
         EXPECT_TRUE(StartVCamProgram());
         const std::string marker = WaitForLaunches(root);
         EXPECT_EQ(1u, CountLines(marker)) << "the camera did not start the program: " << marker;
     }
-    // The key's own DACL is back: the value can be written again (and is,
-    // by the setting's clean-up).
+    // The key's own DACL is back: the value can be written again.
     HKEY key = nullptr;
     EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, kVCamProgramKey, 0, KEY_SET_VALUE, &key));
     if (key) RegCloseKey(key);
@@ -307,9 +287,8 @@ public:
     ~ElevationSeam() { VCamSetElevationCheck(nullptr); }
 };
 
-// The user's value keeps priority in an ordinary client, the machine-wide
-// one is read when the user has none; an elevated client reads the
-// machine-wide one only (any of the user's programs can change the user's).
+// Ordinary clients prefer the user's value over the machine-wide one; elevated ones read only
+// the machine-wide one (any of the user's programs can change the user's).
 TEST(LauncherFolder, ElevatedClientsTakeOnlyTheMachineWideValue) {
     struct Case {
         bool elevated;
@@ -336,9 +315,7 @@ TEST(LauncherFolder, ElevatedClientsTakeOnlyTheMachineWideValue) {
     EXPECT_EQ(L"C:\\Prog\\ZXVCam.exe", VCamProgramPath("C:\\Prog"));
 }
 
-// An elevated client never starts what the user's value names; it starts
-// the machine-wide folder's program with the shell's rights, or nothing,
-// and says which.
+// An elevated client starts the machine-wide program with the shell's rights, or nothing, and says which.
 TEST_F(Launcher, ElevatedClientStartsTheMachineWideProgramUnelevatedOrNothing) {
     const std::string userRoot = zxtest::MakeTempDir("launch-user");
     const std::string machineRoot = zxtest::MakeTempDir("launch-machine");

@@ -1,38 +1,18 @@
-// A capture client in a process of its own, as a program that opens the
-// camera does: the camera "ZXVCam" from the device enumerator -> Sample
-// Grabber -> Null Renderer, run for a while. It writes nothing to its
-// standard output (the tests check that the filter does not either) and
-// puts one line per sample into OUTFILE:
+// A capture client process (camera -> Sample Grabber -> Null Renderer). It writes nothing to its
+// standard output and one line per sample to OUTFILE:
 //   first-byte uniform(0/1) start end received-microseconds
 // Usage: ZxVCamClient OUTFILE SECONDS [RUNS] [reformat | changes=N]
-//   RUNS      runs of SECONDS each, the graph stopped in between (1)
-//   reformat  before the first run, choose 320 x 240 and then 640 x 480
-//             again through IAMStreamConfig, each a reconnection
-//   changes=N a run ends as soon as the picture has changed N times; SECONDS
-//             is then only a guard against a hang, and reaching it ends the
-//             program with 8
-//
-// The long-run modes of the soak script (scripts/soak.sh), which read the
-// mark the kernel host puts on its frames (ZxVKernelHost --mark):
-//   ZxVCamClient --soak SAMPLEFILE --stop-event NAME
-//       runs one graph until the named event is set; prints its process id,
-//       then once a second the samples and distinct frames of that second;
-//       SAMPLEFILE gets one line per sample:
+//   RUNS      runs of SECONDS each, stopped in between (1)
+//   reformat  first choose 320 x 240, then 640 x 480 again (each a reconnection)
+//   changes=N a run ends after N picture changes; reaching SECONDS then exits with 8
+// Soak modes (scripts/soak.sh; frames marked by ZxVKernelHost --mark):
+//   --soak SAMPLEFILE --stop-event NAME   one graph until the event; prints its pid, then each
+//       second's samples and distinct frames; SAMPLEFILE lines (nothing kept in memory):
 //         received-microseconds start valid-mark run frame-number
-//       Nothing is kept in memory per sample, so the process's own memory
-//       stays flat however long it runs.
-//   ZxVCamClient --cycles N [--without-camera]
-//       N times: the graph built, run, one sample received (5 s at most),
-//       stopped and released; prints the failures and the process's handle
-//       count and private memory before the first cycle, after the first
-//       10 (every library loaded) and after the last, and the types of the
-//       handles that were added after the first 10.
-//       --without-camera: the same cycles without the camera, as a baseline
-//       of what the system's own parts keep: the video input devices
-//       enumerated (as finding the camera does) and the graph with grabber
-//       and renderer made and released, nothing run.
-//   ZxVCamClient --register | --unregister
-//       the filter's registration, as the tests do it.
+//   --cycles N [--without-camera]   N build-run-one-sample-release cycles; prints failures,
+//       handle count and private memory before, after 10 and at the end, and the handle types
+//       added after 10; --without-camera: enumeration and graph only, as a baseline
+//   --register | --unregister   the filter's registration
 #include <windows.h>
 
 #include <psapi.h>
@@ -79,8 +59,7 @@ public:
         framemark::Mark mark;
         if (SUCCEEDED(sample->GetPointer(&data)) && data) {
             const long n = sample->GetActualDataLength();
-            // The filter's RGB24 pictures are (c x 80) x (c x 60) pixels,
-            // c x c x 14400 bytes.
+            // The filter's RGB24 pictures are (c x 80) x (c x 60) pixels, c x c x 14400 bytes.
             int c = 1;
             while (static_cast<long>((c + 1) * (c + 1)) * 14400 <= n) ++c;
             if (static_cast<long>(c * c) * 14400 == n)
@@ -97,8 +76,7 @@ public:
         ++samples;
         std::fprintf(m_out, "%.0f %lld %d %u %u\n", received, static_cast<long long>(start), mark.valid ? 1 : 0,
                      mark.run, mark.number);
-        // Written out about once a second, so a reader of the file is never
-        // far behind.
+        // Written out about once a second, so a reader of the file is never far behind.
         if (received - m_flushedUs >= 1e6) {
             std::fflush(m_out);
             m_flushedUs = received;
@@ -191,8 +169,7 @@ std::string HandleType(HANDLE handle) {
     typedef LONG(NTAPI * QueryObject)(HANDLE, int, PVOID, ULONG, PULONG);
     static const auto query = reinterpret_cast<QueryObject>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
-    // OBJECT_TYPE_INFORMATION starts with the type's name as a
-    // UNICODE_STRING; 2 is ObjectTypeInformation.
+    // OBJECT_TYPE_INFORMATION starts with the type's name as a UNICODE_STRING; 2 is ObjectTypeInformation.
     alignas(8) BYTE buffer[1024] = {};
     if (!query || query(handle, 2, buffer, sizeof(buffer), nullptr) < 0) return "?";
     const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
@@ -216,8 +193,7 @@ void PrintFigures(const char* when) {
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof(memory);
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
-    // Wine 8 leaves PrivateUsage 0 and fills PagefileUsage, which Windows
-    // reports as the same commit charge.
+    // Wine 8 leaves PrivateUsage 0 and fills PagefileUsage, which Windows reports as the same commit charge.
     const SIZE_T privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
     std::printf("cycles: %s: handles %lu private %llu\n", when, static_cast<unsigned long>(vct::CountHandles()),
                 static_cast<unsigned long long>(privateBytes));

@@ -44,9 +44,7 @@ RegisteredFilter::~RegisteredFilter() {
 
 namespace {
 
-// Walks the video input category; visit gets each device's friendly name and
-// moniker and returns true to stop. S_OK when it stopped, VFW_E_NOT_FOUND
-// when every device was seen, or the enumerator's failure.
+// Walks the video input category until visit(name, moniker) returns true (S_OK), else VFW_E_NOT_FOUND.
 template <class Visit>
 HRESULT ForEachVideoInput(Visit visit) {
     Ptr<ICreateDevEnum> devices;
@@ -127,8 +125,7 @@ std::string ReadFilterLog(const std::string& path) {
 namespace {
 const wchar_t kKey[] = L"SOFTWARE\\orbian\\ZXVCAM";
 
-// Writes the program's folder value in one registry view, or deletes it
-// when folder is null.
+// Writes the program's folder value in one registry view, or deletes it when folder is null.
 void WriteProgramFolder(HKEY root, REGSAM view, const wchar_t* folder) {
     HKEY key = nullptr;
     if (folder) {
@@ -145,8 +142,7 @@ void WriteProgramFolder(HKEY root, REGSAM view, const wchar_t* folder) {
 }  // namespace
 
 ProgramFolderSetting::ProgramFolderSetting(const wchar_t* folder, HKEY root) {
-    // The machine-wide value given is the 64-bit view's, which the filter
-    // reads first.
+    // The machine-wide value given is the 64-bit view's, which the filter reads first.
     std::vector<std::pair<HKEY, REGSAM>> places{{root, root == HKEY_LOCAL_MACHINE ? KEY_WOW64_64KEY : 0}};
     if (!folder && root == HKEY_CURRENT_USER) {
         places.push_back({HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY});
@@ -367,6 +363,12 @@ HRESULT Graph::Run() {
 
 HRESULT Graph::Stop() { return m_control ? m_control->Stop() : E_UNEXPECTED; }
 
+HRESULT Graph::RemoveClock() {
+    Ptr<IMediaFilter> filter;
+    HRESULT hr = m_graph ? m_graph->QueryInterface(IID_IMediaFilter, filter.out()) : E_UNEXPECTED;
+    return SUCCEEDED(hr) ? filter->SetSyncSource(nullptr) : hr;
+}
+
 void Graph::TearDown() {
     RemoveCamera();
     if (m_grab) m_grab->SetCallback(nullptr, 0);
@@ -410,8 +412,7 @@ HRESULT SelectCaps(IAMStreamConfig* config, int index) {
 // --- the kernel --------------------------------------------------------------
 
 KernelHost::KernelHost(double seconds) {
-    // The host sits beside the tests; the 32-bit tests find the 64-bit host
-    // of the enclosing tree.
+    // The host sits beside the tests; the 32-bit tests find the 64-bit host of the enclosing tree.
     std::string host = Dir::GetCurrentPath() + "ZxVKernelHost.exe";
     if (!File::IsExistFile(host)) host = Dir::GetCurrentPath() + "..\\..\\bin\\ZxVKernelHost.exe";
     m_process = zxtest::StartProcess("\"" + host + "\" --seconds " + std::to_string(seconds));
@@ -502,6 +503,12 @@ bool AllZero(const std::vector<uint8_t>& bytes) {
     for (uint8_t b : bytes)
         if (b) return false;
     return true;
+}
+
+size_t CountLines(const std::string& text) {
+    size_t n = 0;
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++n;
+    return n;
 }
 
 int SamplesBeforeTheirTime(const std::vector<Frame>& frames, double runAtUs, double* worstUs) {

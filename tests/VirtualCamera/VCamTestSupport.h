@@ -1,7 +1,5 @@
-// Helpers of the capture filter tests: COM on the test thread, the filter's
-// registration, the device enumerator, a graph our filter -> Sample Grabber
-// -> Null Renderer with a callback that keeps what it receives, the kernel
-// host in another process, and the main program's registry folder.
+// Helpers of the capture filter tests: COM, registration, the device enumerator, a graph
+// camera -> Sample Grabber -> Null Renderer, the kernel host, the program's registry folder.
 #pragma once
 
 #include <windows.h>
@@ -67,8 +65,7 @@ private:
 // The filter module of this build (next to the test program).
 std::string FilterDllPath();
 
-// Calls the module's DllRegisterServer or DllUnregisterServer (loading and
-// freeing it as a setup tool does).
+// Calls the module's DllRegisterServer or DllUnregisterServer, loading it as a setup tool does.
 HRESULT CallRegistration(bool reg);
 
 // Registers the filter while alive (and unregisters it afterwards).
@@ -84,8 +81,7 @@ private:
     HRESULT m_hr;
 };
 
-// The friendly names of the video input devices the system device
-// enumerator lists.
+// The friendly names of the video input devices the system enumerator lists.
 std::vector<std::wstring> VideoInputDevices();
 
 // Binds the video input device named name to its filter, as a client does.
@@ -97,21 +93,16 @@ HRESULT FirstPin(IBaseFilter* filter, IPin** pin);
 // The filter made straight from its class in this process, without COM.
 HRESULT MakeFilterDirectly(IBaseFilter** filter);
 
-// Points the filter's log at a fresh file in the test's scratch folder
-// and returns its path.
+// Points the filter's log at a fresh file in the scratch folder; its path.
 std::string RedirectFilterLog(const std::string& name);
 // The filter's log once every line queued so far is written.
 std::string ReadFilterLog(const std::string& path);
 
-// Sets or deletes the main program's folder in the registry while alive,
-// and puts back what was there: the current user's value, or the
-// machine-wide one (root HKEY_LOCAL_MACHINE).
+// Sets or deletes (folder null) the program's folder in the registry while alive, then puts
+// back what was there. Deleting the user's value also sets aside the machine-wide ones (both
+// views) the camera falls back to, which an install into the prefix leaves behind.
 class ProgramFolderSetting {
 public:
-    // folder null: the value is deleted. For the current user that means "no
-    // program to start", so the machine-wide values (both registry views),
-    // which the camera falls back to, are set aside too: an install into
-    // the prefix (the README's run command) leaves them behind.
     explicit ProgramFolderSetting(const wchar_t* folder, HKEY root = HKEY_CURRENT_USER);
     ~ProgramFolderSetting();
     ProgramFolderSetting(const ProgramFolderSetting&) = delete;
@@ -149,9 +140,7 @@ public:
 
     // Waits until count samples have arrived in all (false after timeoutMs).
     bool WaitFor(size_t count, DWORD timeoutMs);
-    // Waits until the picture has changed count times from sample to sample
-    // (the first byte differs from the sample's before; false after
-    // timeoutMs).
+    // Waits until the first byte has changed count times from sample to sample.
     bool WaitForChanges(size_t count, DWORD timeoutMs);
     // Waits for a sample for which test is true; returns it in out.
     bool WaitForFrame(bool (*test)(const Frame&, const void*), const void* context, DWORD timeoutMs, Frame& out);
@@ -168,8 +157,7 @@ private:
     size_t m_changes = 0;
 };
 
-// Our filter (from the device enumerator) -> Sample Grabber (RGB24 video) ->
-// Null Renderer, in a filter graph.
+// Our filter (from the device enumerator) -> Sample Grabber (RGB24) -> Null Renderer.
 class Graph {
 public:
     Graph();
@@ -178,27 +166,23 @@ public:
     Graph& operator=(const Graph&) = delete;
 
     typedef HRESULT (*Select)(IAMStreamConfig*);
-    // Another receiver of the samples instead of collector (before Build or
-    // Create); it must outlive the graph.
+    // Another receiver instead of collector (before Build or Create); it must outlive the graph.
     void UseCallback(ISampleGrabberCB* callback) { m_callback = callback; }
-    // Builds and connects the graph with the camera from the device
-    // enumerator; before connecting, select (optional) runs on the camera's
-    // IAMStreamConfig.
+    // Builds and connects the graph; select (optional) runs on the camera's IAMStreamConfig first.
     HRESULT Build(Select select = nullptr);
-    // The same in steps: the graph with grabber and renderer; the camera
-    // (from the device enumerator, or made from its class as the device's
-    // moniker does); the connections. RemoveCamera undoes the last two.
+    // The same in steps (the camera from the enumerator or from its class); RemoveCamera undoes the last two.
     HRESULT Create();
     HRESULT AddCamera(bool fromDevice);
     HRESULT Connect(Select select);
     void RemoveCamera();
     HRESULT Run();
     HRESULT Stop();
+    // No clock: the renderer takes every sample at once, so only the pin's own pacing holds it.
+    HRESULT RemoveClock();
     // Disconnects every pin and removes the filters.
     void TearDown();
 
-    // The media type of the connection camera -> grabber; width/height 0
-    // when not connected.
+    // The size of the connection camera -> grabber; 0 when not connected.
     void ConnectedSize(int& width, int& height);
 
     IGraphBuilder* builder() const { return m_graph.get(); }
@@ -215,14 +199,9 @@ private:
     ISampleGrabberCB* m_callback = nullptr;
 };
 
-// For a graph without a clock, run at runAtUs (NowUs, taken before Run):
-// a sample's stamp is then its slot on the grid of frame times from the
-// stream's first sample, which comes after Run, and the pin waits for each
-// slot, so no sample may arrive before runAtUs + its stamp. The number of
-// samples that did (20 ms allowed for the readings of the counter); worstUs
-// gets how far ahead the worst one was. A busy machine only makes samples
-// later, so this holds under any load; a pin that does not pace itself
-// soon runs ahead.
+// For a graph without a clock run at runAtUs (taken before Run), no sample may arrive before
+// runAtUs + its stamp (load only makes samples later): the number that did (20 ms allowed);
+// worstUs gets how far ahead the worst one was.
 int SamplesBeforeTheirTime(const std::vector<Frame>& frames, double runAtUs, double* worstUs);
 
 // SetFormat to the capability at index (GetStreamCaps).
@@ -243,11 +222,9 @@ private:
     HANDLE m_process = nullptr;
 };
 
-// Writes 640 x 480 frames into the real channel from a thread of its own:
-// at 20 a second on a grid of real time, or back to back, until stopped or
-// count are written. fill paints frame n (921600 bytes, blue-green-red,
-// rows bottom-up). With signalEveryMs the channel's event is also signalled
-// every millisecond.
+// Writes 640 x 480 frames into the real channel from a thread: paced at 20 a second or back to
+// back, until stopped or count are written; fill paints frame n (BGR, bottom-up). signalEveryMs
+// also signals the channel's event every millisecond.
 class ChannelWriter {
 public:
     typedef void (*Fill)(uint8_t* pixels, int n);
@@ -267,23 +244,21 @@ private:
     std::thread m_thread;
 };
 
-// Reads one published frame from the real channel (header checked),
-// retrying for up to timeoutMs. The pixels without the header.
+// Reads one published frame (header checked) from the real channel: its pixels.
 bool ReadPublishedFrame(std::vector<uint8_t>& pixels, int& sizeCode, DWORD timeoutMs);
 
-// Pixel (x, y), y counted from the bottom row, of a 24-bit bottom-up picture
-// width pixels wide, as 0xRRGGBB.
+// Pixel (x, y from the bottom) of a 24-bit bottom-up picture, as 0xRRGGBB.
 unsigned PixelAt(const std::vector<uint8_t>& picture, int width, int x, int yFromBottom);
 
 bool AllZero(const std::vector<uint8_t>& bytes);
 
-// Waits until no process of this prefix runs the program file named
-// exeName (compared without regard to case); false when one still runs
-// after timeoutMs.
+// The number of CRLF-ended lines in text.
+size_t CountLines(const std::string& text);
+
+// Waits until no process of this prefix runs exeName (any case); false on timeout.
 bool WaitUntilNoProcess(const std::wstring& exeName, DWORD timeoutMs);
 
-// The number of handles the process holds. GetProcessHandleCount where it
-// works; Wine 8 answers it with 0, so there the handle values are probed.
+// The process's handle count (Wine 8 answers GetProcessHandleCount with 0: handles are probed).
 DWORD CountHandles();
 
 }  // namespace vct

@@ -19,8 +19,7 @@
 
 namespace fuzz {
 
-// The input cut into pieces at a separator byte, at most max pieces (the
-// last one keeps the rest).
+// The input cut into pieces at a separator byte, at most max pieces (the last one keeps the rest).
 inline std::vector<std::string> Split(const std::string& data, char separator, size_t max) {
     std::vector<std::string> out;
     size_t at = 0;

@@ -61,8 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(a == b);
         }
 
-    // A value set, saved and loaded: it reads back, and every other value
-    // stays as it was.
+    // A value set, saved and loaded: it reads back, and every other value stays as it was.
     if (parts.size() == 4 && zxcfg::IsValidSectionName(parts[1]) && zxcfg::IsValidKeyName(parts[2])) {
         zxcfg::IniDocument changed;
         changed.Parse(text, nullptr);

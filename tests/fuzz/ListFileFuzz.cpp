@@ -1,5 +1,4 @@
-// The list-file reader on any bytes, and the round trip of a list: a list
-// written and read back is the same list.
+// The list-file reader on any bytes, and the round trip of a list: a list written and read back is the same list.
 #include "FuzzCheck.h"
 #include "ListFile.h"
 
@@ -24,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(CListFile::Parse(again, back, layout, &backWhole));
     FUZZ_CHECK(backWhole);
     FUZZ_CHECK(back == paths);
-    // A whole file with our header and no path cut at a zero byte is
-    // exactly what the writer makes of its list.
+    // A whole file with our header and no path cut at a zero byte is exactly what the writer makes of its list.
     if (whole && bytes.compare(0, 6, "ver1.0") == 0 && again.size() == bytes.size()) FUZZ_CHECK(again == bytes);
 
     // The rest of the input as a list of paths (cut at '\n'): every path the

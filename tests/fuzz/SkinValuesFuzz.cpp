@@ -38,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(DuiLib::ParseColor(hex) == argb);
     std::snprintf(hex, sizeof hex, "#%06X", static_cast<unsigned>(argb & 0xFFFFFF));
     FUZZ_CHECK(DuiLib::ParseColor(hex) == (0xFF000000u | (argb & 0xFFFFFF)));
-    // A picture description: a plain name is the file; otherwise every key
-    // and value is a piece of the text.
+    // A picture description: a plain name is the file; otherwise every key and value is a piece of the text.
     const auto pairs = DuiLib::SplitImageString(text);
     if (text.find('\'') == std::string::npos) {
         FUZZ_CHECK(pairs.size() == 1 && pairs[0].first == "file" && pairs[0].second == text);

@@ -1,5 +1,4 @@
-// The settings' value texts: every parser on any text, and the round trip
-// of every number through its text.
+// The settings' value texts: every parser on any text, and the round trip of every number through its text.
 #include <cmath>
 #include <cstring>
 

@@ -34,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     double x;
     std::memcpy(&x, &bits, sizeof x);
     if (std::isfinite(x)) {
-        // The text keeps what its form can: four decimals, or six digits
-        // in the exponent form, or the whole number.
+        // The text keeps what its form can: four decimals, or six digits in the exponent form, or the whole number.
         const double back = Variant(Variant(x).ToString()).Get<double>();
         FUZZ_CHECK(std::fabs(back - x) <= std::fmax(1e-4, std::fabs(x) * 1e-5));
         const Variant held(x);

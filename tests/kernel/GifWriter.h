@@ -14,13 +14,11 @@ struct Frame {
     bool control = true;          // write a graphic control extension (delay, transparency)
 };
 
-// Palette colours are 0xRRGGBB, at most 256. transparent is the palette
-// index drawn transparent, or -1 for none.
+// Palette colours are 0xRRGGBB, at most 256. transparent is the palette index drawn transparent, or -1 for none.
 std::string Encode(int width, int height, const std::vector<uint32_t>& palette, int transparent,
                    const std::vector<Frame>& frames);
 
-// A width x height frame of index 0 with a band of `band` pixels along all
-// four edges in colour index `edge`.
+// A width x height frame of index 0 with a band of `band` pixels along all four edges in colour index `edge`.
 Frame BandFrame(int width, int height, int band, uint8_t edge, int delay);
 
 // A width x height frame all of colour index `index`.

@@ -64,13 +64,10 @@ public:
     CVideoDealChain chain;
 };
 
-// Runs ZxChannelProbe (beside the test program) in another process to read
-// one frame from the channel as a capture filter does; returns what it
-// wrote: "ok=1 ... pixel=RRGGBB" for the pixel (x, y) from the bottom-left.
+// Reads one frame in a ZxChannelProbe process as a filter does: "ok=1 ... pixel=RRGGBB" at (x, y).
 std::string ProbeChannel(int x, int y);
 
-// Lets this thread's mode-2 observers run until done() is true or ms have
-// passed; false on the time-out.
+// Lets this thread's mode-2 observers run until done() is true or ms have passed; false on the time-out.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms);
 
 // Frame pixel (x, y), y counted from the bottom row, as 0xRRGGBB.
@@ -91,8 +88,7 @@ std::string NewestCopyOf(const std::string& file);
 // file: one written by a process that has ended.
 std::string StaleTempOf(const std::string& file);
 
-// How many lines of the log file (in the log folder) hold text; pending log
-// lines are written first.
+// How many lines of the log file (in the log folder) hold text; pending log lines are written first.
 size_t LogLinesWith(const std::string& logName, const std::string& text);
 
 }  // namespace kt

@@ -73,9 +73,7 @@ public:
     std::vector<std::pair<int, int>> changes;
 };
 
-// A clock of the test's own for the frame thread: its time moves only when
-// the test moves it, and the thread's waits end on their events or on this
-// time. Advance returns once the thread has done everything due by then.
+// The frame thread's clock, moved by the test; Advance returns once everything due by then is done.
 class StepClock : public IFrameClock {
 public:
     long long NowMs() override {
@@ -154,9 +152,8 @@ TEST_F(VideoMgrTest, DefaultPictureOnTheGridOfTwentyASecond) {
         ASSERT_TRUE(clock.Advance(10)) << "the frame thread hung";
         ASSERT_EQ(sink.Frames(), step / 5) << "after " << step * 10 << " ms";
     }
-    // Held up for half a second, for five seconds (the machine slept), and
-    // for 120 ms off the grid: one frame at once, not a burst of the missed
-    // ones, and the next on the grid's next point.
+    // Stalls of 0.5 s, 5 s (sleep) and 120 ms off the grid: one frame at once, no burst, the next
+    // on the grid's next point.
     struct Stall {
         int ms, toNextPoint;
     };
@@ -186,8 +183,7 @@ TEST_F(VideoMgrTest, DefaultPictureOnTheGridOfTwentyASecond) {
 
 TEST_F(VideoMgrTest, SmallDefaultPictureFillsTheBottomLeftOverBlackAndNoneGivesBlack) {
     for (bool picture : {true, false}) {
-        // The decoder goes by the content, so a PNG under the JPEG name keeps
-        // the colours exact.
+        // A PNG under the JPEG name (decoded by content) keeps the colours exact.
         if (picture) {
             ASSERT_TRUE(kt::WritePicture(m_res + "default.jpg", 320, 240, 0xFF10C020, L"image/png"));
         } else {
@@ -267,8 +263,7 @@ TEST_F(VideoMgrTest, AfterUnInitTheLastFrameIsTheDefaultPicture) {
     ASSERT_TRUE(WaitFrames(sink, 3));
     mgr.UnInit();
     int frames = sink.Frames();
-    // Nothing announces that nothing comes: more than two frame times pass
-    // before the count is looked at again.
+    // Nothing announces that nothing comes: two frame times pass first.
     Sleep(120);
     std::lock_guard<std::mutex> g(sink.lock);
     EXPECT_EQ(sink.frames, frames) << "nothing is delivered after UnInit";
@@ -285,8 +280,7 @@ TEST_F(VideoMgrTest, FailingSourceStopsInitWithoutAFrameThread) {
     Sink sink;
     EXPECT_FALSE(mgr.Init(640, 480, &sink));
     EXPECT_EQ(AfxGetDataManager()->GetData("modVideoMgr"), &mgr) << "it stays registered";
-    // No thread means no frames: nothing announces that, so three frame
-    // times pass before the count is looked at.
+    // Nothing announces that no frame comes: three frame times pass first.
     Sleep(150);
     EXPECT_EQ(sink.Frames(), 0);
     mgr.UnInit();

@@ -12,15 +12,20 @@
 #include <vector>
 
 #include "ShareMem.h"
-#include "ShareMemTestSupport.h"
 #include "TestSupport.h"
 #include "ZxLib/ObjectSecurity.h"
 #include "ZxLib/ZxLib.h"
 
-using shmtest::kFrameBytes;
-using shmtest::Pattern;
-
 namespace {
+
+constexpr uint32_t kFrameBytes = 640 * 480 * 3;
+
+// The pixels of a test picture; seed tells pictures apart.
+std::vector<uint8_t> Pattern(uint32_t bytes, uint32_t seed) {
+    std::vector<uint8_t> out(bytes);
+    for (uint32_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>((i * 31u) ^ (i >> 9) ^ (seed * 97u));
+    return out;
+}
 
 // A private channel: mapping and event names no other test or program uses.
 struct ChannelNames {
@@ -80,8 +85,7 @@ uint32_t U32At(const uint8_t* at) {
     return v;
 }
 
-// A packet as the kernel's writer builds it: header stamped with time, then
-// the pixels.
+// A packet as the kernel's writer builds it: the stamped header, then the pixels.
 std::vector<uint8_t> MakePacket(const std::vector<uint8_t>& pixels, int32_t time) {
     std::vector<uint8_t> packet(kShareMemHeaderSize + pixels.size());
     EXPECT_TRUE(ShareMemMakeHeader(packet.data(), static_cast<uint32_t>(pixels.size()), time));
@@ -89,14 +93,10 @@ std::vector<uint8_t> MakePacket(const std::vector<uint8_t>& pixels, int32_t time
     return packet;
 }
 
-// Runs write-then-read with a packet built for the current second and
-// repeats when the clock's second changed in between, so the result never
-// depends on where in a second the test happens to run.
+// Write-then-read for the current second, repeated when the second turned in between.
 bool ReadWithinOneSecond(const std::function<void(int32_t now)>& write, CShareMem& reader, void* destination,
                          DWORD capacity, DWORD& length) {
     bool ok = false;
-    // A loaded machine may straddle a second more than once; the bound only
-    // guards against a hang.
     for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < zxtest::kHangGuardMs;) {
         const int32_t now = ShareMemNow();
         write(now);
@@ -110,10 +110,8 @@ bool ReadWithinOneSecond(const std::function<void(int32_t now)>& write, CShareMe
 
 TEST(ShareMemHeader, SizeCodeIsTruncatedRootOfWholeUnits) {
     EXPECT_EQ(8, ShareMemSizeCode(921600));     // 640 x 480
-    EXPECT_EQ(4, ShareMemSizeCode(230400));     // 320 x 240
     EXPECT_EQ(1, ShareMemSizeCode(14400));      // 80 x 60
     EXPECT_EQ(0, ShareMemSizeCode(14399));      // below one unit
-    EXPECT_EQ(0, ShareMemSizeCode(0));
     EXPECT_EQ(2, ShareMemSizeCode(100000));     // 6 whole units, root 2.44
     EXPECT_EQ(7, ShareMemSizeCode(921599));     // 63 whole units, root 7.9
     EXPECT_EQ(18, ShareMemSizeCode(kShareMemMaxImageSize));
@@ -126,8 +124,7 @@ TEST(ShareMemHeader, MakeHeaderLaysOutFieldsAndRefusesUnusableSizes) {
     const uint8_t expected[kShareMemHeaderSize] = {0, 1, 1, 8, 0x78, 0x56, 0x34, 0x12, 0x00, 0x10, 0x0E, 0x00};
     EXPECT_EQ(0, std::memcmp(expected, packet, sizeof(expected)));
 
-    // A negative time stamp (a calendar time past 2038, low 32 bits) is
-    // stored as its two's-complement bytes.
+    // A negative time stamp (a calendar time past 2038, low 32 bits) is stored as its two's-complement bytes.
     ASSERT_TRUE(ShareMemMakeHeader(packet, 14400, -2));
     EXPECT_EQ(1, packet[3]);
     EXPECT_EQ(0xFFFFFFFEu, U32At(packet + 4));
@@ -147,8 +144,7 @@ TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsDamage) {
     EXPECT_TRUE(ShareMemHeaderValid(good, now, size));
     EXPECT_EQ(kFrameBytes, size);
 
-    // Every picture a size code names is accepted, up to the largest that
-    // fits the channel (code 18, 1440 x 1080).
+    // Every picture a size code names is accepted, up to code 18 (1440 x 1080).
     for (uint32_t code = 1; code <= 18; ++code) {
         const uint32_t s = code * code * 14400u;
         uint8_t h[kShareMemHeaderSize];
@@ -156,9 +152,7 @@ TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsDamage) {
         EXPECT_TRUE(ShareMemHeaderValid(h, now, size)) << s;
         EXPECT_EQ(s, size);
     }
-    // A writer may stamp an image that is not such a picture (its code is
-    // the truncated root), but no reader takes it: it would copy one size
-    // and scale another.
+    // An image that is not such a picture is stamped but never read (one size copied, another scaled).
     for (uint32_t s : {1000000u, 921601u, 2u * 921600u, static_cast<uint32_t>(kShareMemMaxImageSize)}) {
         uint8_t h[kShareMemHeaderSize];
         ASSERT_TRUE(ShareMemMakeHeader(h, s, now));
@@ -181,26 +175,21 @@ TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsDamage) {
     auto none = [](uint8_t*) {};
     auto setU32 = [](uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); };
 
-    // Whole seconds: a frame written a millisecond before the second turned
-    // is read in the next one, and is current; two seconds on it is stale.
+    // Whole seconds: a frame of the previous second is current, two seconds on it is stale.
     EXPECT_FALSE(rejected(none, now + 1)) << "a frame of the previous second is current";
     EXPECT_TRUE(rejected(none, now + 2)) << "a frame of two seconds ago is stale";
-    EXPECT_TRUE(rejected(none, now + 3)) << "a frame of three seconds ago is stale";
     EXPECT_TRUE(rejected(none, now - 1)) << "a frame from the future is not taken either";
-    EXPECT_TRUE(rejected(none, now - 5));
     EXPECT_TRUE(rejected([](uint8_t* h) { h[1] = 0; }, now)) << "valid flag clear";
     EXPECT_TRUE(rejected([](uint8_t* h) { h[2] = 0; }, now)) << "second valid flag clear";
     EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0; }, now)) << "size code 0";
     EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0xF8; }, now)) << "negative size code";
     EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 9; }, now)) << "a 720 x 540 picture is larger than the 921600 bytes stated";
     EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 7; }, now)) << "a 560 x 420 picture is smaller than the 921600 bytes stated";
-    EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0x7F; }, now)) << "size code 127";
     EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 921601); }, now)) << "one byte more than the picture";
     EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 921599); }, now)) << "one byte less than the picture";
     EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 4, 0); }, 0)) << "time stamp 0";
     EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 0); }, now)) << "image size 0";
     EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, kShareMemMaxImageSize + 1); }, now));
-    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, kShareMemSize); }, now));
     EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 0xFFFFFFFFu); }, now));
     const uint8_t zero[kShareMemHeaderSize] = {};
     EXPECT_FALSE(ShareMemHeaderValid(zero, 0, size)) << "an all-zero channel holds no frame";
@@ -232,34 +221,6 @@ TEST(ShareMemChannel, WriterPutsHeaderAndPixelsIntoTheMappingAndSignals) {
     for (DWORD i = static_cast<DWORD>(packet.size()); i < kShareMemSize; i += 4099) ASSERT_EQ(0, m[i]) << i;
 }
 
-TEST(ShareMemChannel, ReaderInAnotherProcessGetsTheFrame) {
-    const ChannelNames names = UniqueChannel();
-    CShareMem writer;
-    ASSERT_TRUE(OpenChannel(writer, names));
-
-    // Like the kernel: a frame every 50 ms, freshly stamped, until the reader
-    // is done.
-    const uint32_t seed = 3;
-    std::atomic<bool> stop{false};
-    std::thread frames([&] {
-        const std::vector<uint8_t> pixels = Pattern(kFrameBytes, seed);
-        while (!stop) {
-            const std::vector<uint8_t> packet = MakePacket(pixels, ShareMemNow());
-            writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
-            Sleep(50);
-        }
-    });
-
-    wchar_t self[MAX_PATH * 2];
-    const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-    const int exitCode = zxtest::RunProcess("\"" + Charset::WString2String(std::wstring(self, n)) + "\" --shm-reader " +
-                                            names.mapping + " " + names.readEvent + " " + names.writeEvent + " " +
-                                            std::to_string(seed));
-    stop = true;
-    frames.join();
-    EXPECT_EQ(shmtest::kReaderGotFrame, exitCode);
-}
-
 TEST(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
     const ChannelNames names = UniqueChannel();
     CShareMem writer, reader;
@@ -275,12 +236,6 @@ TEST(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
         return dest[0] == 0xAB && dest[11] == 0xAB;
     };
     DWORD length = 77;
-
-    // A fresh channel is all zero: no frame yet.
-    EXPECT_FALSE(reader.Read(dest.data(), length));
-    EXPECT_EQ(0u, length);
-    EXPECT_TRUE(untouched());
-
     const std::vector<uint8_t> pixels = Pattern(kFrameBytes, 4);
     // Writes a good frame for the second now, then lets damage spoil it.
     auto writeDamaged = [&](const std::function<void(uint8_t*)>& damage) {
@@ -344,8 +299,7 @@ TEST(ShareMemChannel, ReaderNeverCopiesMoreThanTheDestinationOrTheMappingHolds) 
     // A small private channel whose header claims more than the mapping
     // holds: the reader must not run past the end of its view.
     const ChannelNames tinyNames = UniqueChannel();
-    // Room for a header and 14400 bytes before the control block (which
-    // sits on an 8-byte boundary).
+    // Room for a header and 14400 bytes before the control block (on an 8-byte boundary).
     const DWORD tinySize = kShareMemHeaderSize + 14400 + kShareMemControlSize + 8;
     CShareMem tinyReader;
     ASSERT_TRUE(OpenChannel(tinyReader, tinyNames, tinySize));
@@ -374,7 +328,6 @@ TEST(ShareMemChannel, WriteIntoTheControlBlockCopiesAndSignalsNothing) {
 
     const std::vector<uint8_t> big = MakePacket(Pattern(kFrameBytes, 6), ShareMemNow());
     EXPECT_FALSE(writer.Write(big.data(), area + 1));
-    EXPECT_FALSE(writer.Write(big.data(), size));
     EXPECT_FALSE(writer.Write(big.data(), static_cast<DWORD>(big.size())));
     for (DWORD i = 0; i < size; ++i) ASSERT_EQ(0, raw.bytes()[i]) << i;
     EXPECT_FALSE(EventSignalled(names.readEvent));
@@ -435,14 +388,11 @@ TEST(ShareMemChannel, OpenRefusesUnusableRequests) {
     const ChannelNames names = UniqueChannel();
     CShareMem side;
     EXPECT_FALSE(side.Open(nullptr, kShareMemSize));
-    EXPECT_FALSE(OpenChannel(side, names, kShareMemHeaderSize - 1)) << "too small for a header";
     EXPECT_FALSE(OpenChannel(side, names, kShareMemHeaderSize + kShareMemControlSize - 1))
         << "too small for a header and the control block";
-    EXPECT_FALSE(OpenChannel(side, names, 0));
     EXPECT_FALSE(side.IsOpen());
 
-    // An existing mapping smaller than asked for cannot be mapped at the
-    // larger size; the failed attempt leaves nothing open.
+    // An existing smaller mapping cannot be mapped larger; the failed attempt keeps nothing open.
     CShareMem small;
     ASSERT_TRUE(OpenChannel(small, names, 4096));
     EXPECT_FALSE(OpenChannel(side, names, kShareMemSize));
@@ -461,8 +411,7 @@ TEST(ShareMemChannel, ReadOnAClosedOrQuietChannelReturnsFalse) {
     EXPECT_EQ(0u, length);
     EXPECT_FALSE(closed.Write(dest.data(), 100));
 
-    // Open but nobody writes: the read waits for the writer's signal, gives
-    // up after its bounded wait and finds no frame.
+    // Open (all zero) but nobody writes: the bounded wait ends with no frame.
     const ChannelNames names = UniqueChannel();
     CShareMem reader;
     ASSERT_TRUE(OpenChannel(reader, names));
@@ -587,11 +536,8 @@ TEST(ShareMemChannel, EveryReaderSeesEveryFrameAndNoneIsHalfWritten) {
         });
     }
     ASSERT_TRUE(zxtest::WaitUntil([&] { return ready == kReaders; }));
-    // Frame after frame, each as soon as every reader has the one before:
-    // all readers wait on the one event, which wakes a single waiter per
-    // signal, so each frame shows that the wake-up reaches every reader, and
-    // none of them sees a frame twice, out of order or half-written. (How
-    // soon it reaches them is a matter of speed, which is not checked.)
+    // Each frame once every reader has the one before: the one auto-reset event must wake
+    // every reader, and none may see a frame twice, out of order or half-written.
     for (int n = 1; n <= kFrames; ++n) {
         const std::vector<uint8_t> packet = NumberedPacket(static_cast<uint8_t>(n), ShareMemNow());
         writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
@@ -675,8 +621,7 @@ void ExpectUsersDescriptor(HANDLE object, Kind kind, const char* what) {
         EXPECT_TRUE(EqualSid(&ace->SidStart, const_cast<BYTE*>(expected[i].sid.data()))) << "ACE " << i;
         EXPECT_EQ(expected[i].rights, ace->Mask) << "ACE " << i;
     }
-    // Nobody else, and no reader, may write: only the user and LocalSystem
-    // hold a right beyond reading.
+    // Only the user and LocalSystem hold a right beyond reading.
     EXPECT_EQ(0u, ObjectSecurity::ReaderRights(kind) &
                       (WRITE_DAC | WRITE_OWNER | DELETE |
                        (kind == Kind::Mapping ? DWORD(SECTION_MAP_WRITE | SECTION_EXTEND_SIZE)
@@ -700,8 +645,7 @@ HANDLE OpenForSecurity(const std::string& name, bool mapping) {
     return mapping ? OpenFileMappingW(READ_CONTROL, FALSE, wide.c_str()) : OpenEventW(READ_CONTROL, FALSE, wide.c_str());
 }
 
-// The calling thread runs under a token made from the process's own for as
-// long as this lives.
+// The calling thread runs under a token made from the process's own for as long as this lives.
 class Impersonation {
 public:
     explicit Impersonation(HANDLE token) : m_active(token && SetThreadToken(nullptr, token)) {}
@@ -740,10 +684,8 @@ HANDLE SandboxToken(bool lowIntegrity) {
     return impersonation;
 }
 
-// Whether this system holds a token like that to its limits: it may not
-// signal an event the user owns with default label (low integrity), or may
-// not even wait on one whose DACL names the user alone (restricted). Wine 8
-// does neither.
+// Whether this system holds such a token to its limits (Wine 8 does not): low integrity may
+// not signal the user's event, restricted may not even wait on one naming the user alone.
 bool SandboxEnforced(HANDLE token, bool lowIntegrity) {
     const std::vector<BYTE> user = TokenUserSid();
     BYTE aclBytes[256];
@@ -794,9 +736,7 @@ TEST(ShareMemSecurity, EveryObjectCarriesTheUsersDescriptor) {
 }
 
 TEST(ShareMemSecurity, ReaderAllowedOnlyToReadOpensTheChannelReadOnly) {
-    // Objects this process may only read and wait on, as a low-integrity or
-    // sandboxed reader finds the channel: the creator's handles keep every
-    // right and write a frame.
+    // Objects this process may only read and wait on, as a sandboxed reader finds the channel.
     const ChannelNames names = UniqueChannel();
     const std::vector<BYTE> user = TokenUserSid();
     auto readOnlyFor = [&](DWORD rights, std::vector<BYTE>& acl, SECURITY_DESCRIPTOR& sd, SECURITY_ATTRIBUTES& sa) {

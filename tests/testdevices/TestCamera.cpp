@@ -1,6 +1,4 @@
-// The test camera: one capture pin offering the sizes of its capability
-// list, delivering the moving pattern of TestDevices.h at 25 frames per
-// second, paced like a real camera.
+// The test camera: the sizes of its capability list, the moving pattern at 25 frames a second.
 #include <algorithm>
 #include <cstring>
 #include <new>

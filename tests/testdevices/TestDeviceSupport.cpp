@@ -27,8 +27,7 @@ IFilterMapper2* Mapper() {
     return mapper;
 }
 
-// Removes every device of the test classes a crashed test run may have left
-// in the category.
+// Removes every device of the test classes a crashed test run may have left in the category.
 void RemoveStaleDevices(REFCLSID category) {
     const std::wstring path = L"CLSID\\" + GuidText(category) + L"\\Instance";
     HKEY instances = nullptr;

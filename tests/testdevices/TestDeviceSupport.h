@@ -1,7 +1,4 @@
-// For tests: registers the test devices module and adds test cameras and
-// test microphones as devices of the video and audio input categories,
-// each under an instance key of its own, removed again when the object
-// goes.
+// Registers the test devices module and adds test cameras and microphones as devices, removed again.
 #pragma once
 
 #include <windows.h>
@@ -13,9 +10,7 @@
 
 namespace tdev {
 
-// Registers ZxTestDevices.dll (next to the test program) with regsvr32
-// while alive, and unregisters it and every device added through it
-// afterwards.
+// Registers ZxTestDevices.dll while alive, then unregisters it and every device added.
 class TestDevices {
 public:
     TestDevices();

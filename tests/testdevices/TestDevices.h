@@ -1,14 +1,6 @@
-// The test camera and test microphone: DirectShow capture sources of our
-// own, in the module ZxTestDevices.dll, that the tests register as devices
-// of the video and audio input categories. They are test tools, never
-// installed.
-//
-// A device is one instance key of its category (the filter mapper's
-// layout) with "FriendlyName", "DevicePath" and the settings below; the
-// device enumerator hands the moniker's property bag to the filter
-// (IPersistPropertyBag::Load), so every registered device behaves as its
-// own settings say.
-//
+// The test camera and microphone (ZxTestDevices.dll, never installed): each registered device is
+// an instance key of its category with "FriendlyName", "DevicePath" and the settings below, which
+// the filter reads from the moniker's property bag.
 // Settings (REG_SZ values of the instance key):
 //   camera     "ZxTestCaps": the capability list, "640x480,1280x720,640x480/32"
 //              (a "/32" entry is RGB32, every other one RGB24); the first
@@ -37,11 +29,8 @@ static const GUID CLSID_ZxTestMicrophone = {0x81a8ba92, 0x8d7a, 0x4e26, {0xb9, 0
 // Frames per second of the test camera.
 const int kTestCameraFps = 25;
 
-// The test camera's picture, frame n, as 0xRRGGBB at (x, y), y counted from
-// the bottom row: the lower half red on the left and green on the right,
-// the upper half blue and white, and a grey band over the top eighth in
-// which a black bar, one sixteenth of the width, moves right by one
-// thirty-second of the width per frame.
+// The test camera's frame n at (x, y from the bottom), 0xRRGGBB: lower half red | green, upper
+// blue | white, and in a grey top eighth a black bar (width/16) moving width/32 a frame.
 inline uint32_t TestCameraPixel(int n, int width, int height, int x, int y) {
     if (y >= height - height / 8) {
         const int bar = width / 16 > 0 ? width / 16 : 1;
@@ -55,8 +44,7 @@ inline uint32_t TestCameraPixel(int n, int width, int height, int x, int y) {
     return right ? 0xFFFFFFu : 0x0000FFu;
 }
 
-// The test microphone's sample i (counted from the start of the stream) of
-// every channel.
+// The test microphone's sample i (counted from the start of the stream) of every channel.
 inline int16_t TestMicrophoneSample(long long i, int rate, int toneHz, int amplitude) {
     const double pi = 3.14159265358979323846;
     const double phase = 2.0 * pi * static_cast<double>(toneHz) * static_cast<double>(i % rate) / rate;

@@ -1,7 +1,5 @@
-// The module ZxTestDevices.dll: the test camera and test microphone classes
-// and the module's COM entry points. Registration writes the two COM
-// classes only; the devices themselves are instance keys the tests add
-// (TestDeviceSupport.h).
+// ZxTestDevices.dll's COM entry points; registration writes the two classes only (the devices
+// are instance keys the tests add).
 #include <windows.h>
 #include <objbase.h>
 

@@ -56,9 +56,7 @@ CUnknown* CreateTestDeviceFilter(IUnknown* outer, HRESULT* result) {
     return filter;
 }
 
-// A capture pin whose format is chosen through IAMStreamConfig (GetFormat
-// answers with the pin's current type, m_mt); IKsPropertySet names it
-// PIN_CATEGORY_CAPTURE.
+// A capture pin whose format (m_mt) is chosen through IAMStreamConfig; category PIN_CATEGORY_CAPTURE.
 class CTestCapturePin : public CSourceStream, public IAMStreamConfig, public IKsPropertySet {
 public:
     CTestCapturePin(HRESULT* result, CSource* filter, const wchar_t* name) : CSourceStream(name, result, filter, name) {}

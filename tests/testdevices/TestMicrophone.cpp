@@ -1,6 +1,4 @@
-// The test microphone: one capture pin delivering the tone of TestDevices.h
-// as 16-bit PCM in the format chosen through IAMStreamConfig, in buffers
-// sized through IAMBufferNegotiation, paced like a real sound card.
+// The test microphone: the tone as 16-bit PCM in the chosen format and buffer size, paced in real time.
 #include <windows.h>
 
 #include <mmsystem.h>

@@ -1,8 +1,5 @@
-// The Media Foundation camera under Wine: ZxCamMF.dll loaded as a client
-// loads it, its source read through Media Foundation's source reader while a
-// writer in another process publishes known pictures; the source's life
-// cycle through its own interfaces; its registration; the registration tool;
-// ZxCamCheck --mf.
+// The Media Foundation camera: ZxCamMF.dll read through a source reader while a writer process
+// publishes known pictures; its life cycle, registration, registration tool and ZxCamCheck --mf.
 #include <windows.h>
 
 #include <mfapi.h>
@@ -107,8 +104,7 @@ private:
     void* m_process = nullptr;
 };
 
-// Waits until the channel holds no current frame (an earlier writer's last
-// frame goes stale within two seconds).
+// Waits until the channel holds no current frame (an earlier writer's last frame goes stale within two seconds).
 bool ChannelQuiet() {
     CShareMem channel;
     if (!channel.Open(kShareMemFileName, kShareMemSize)) return false;
@@ -172,9 +168,8 @@ int LumaAt(const MFVideoFormat& f, const std::vector<uint8_t>& p, int x, int y) 
     }
 }
 
-// The writer's frame phase a picture shows, when every pixel away from the
-// borders matches that frame's reference conversion (RGB32 exactly, the YUV
-// formats within one level); -1 otherwise.
+// The writer's frame phase a picture shows when every pixel away from the borders matches its
+// reference conversion (RGB32 exactly, YUV within one level); -1 otherwise.
 int PatternPhase(const MFVideoFormat& f, const std::vector<uint8_t>& p) {
     if (p.size() != f.Bytes()) return -1;
     const int w = f.Width(), h = f.Height();
@@ -260,10 +255,8 @@ struct Camera {
 
 }  // namespace
 
-// Every offered type, NV12 first, at 20 frames a second; each delivers the
-// writer's frame converted (RGB32 exactly, NV12 and YUY2 within a level of
-// the reference conversion); the stamps increase and every sample lasts a
-// frame.
+// Every offered type, NV12 first, at 20 a second, delivers the writer's frame converted; the
+// stamps increase and every sample lasts a frame.
 TEST_F(MFTest, EveryTypeDeliversTheWritersFrames) {
     Writer writer;
     ASSERT_TRUE(writer.Started());
@@ -294,11 +287,8 @@ TEST_F(MFTest, EveryTypeDeliversTheWritersFrames) {
     for (size_t i = 1; i < stamps.size(); ++i) EXPECT_GT(stamps[i], stamps[i - 1]) << "sample " << i;
 }
 
-// The rate is the offered one: no sample comes before its place on the
-// 50 ms grid, and between two samples the writer (paced at 20 a second,
-// never ahead of its own grid) has moved on by no more frames than the
-// stamps allow; the frames never go back, and the samples follow the writer
-// rather than repeating one frame.
+// No sample before its 50 ms slot; between samples the writer moves on no more than the stamps
+// allow, never back, and the samples follow it rather than repeating one frame.
 TEST_F(MFTest, StampsAndFrameNumbersAgreeWithTheRate) {
     Writer writer;
     ASSERT_TRUE(writer.Started());
@@ -404,9 +394,7 @@ bool StreamOf(IMFMediaEvent* event, IMFMediaStream** stream) {
 
 }  // namespace
 
-// Start, stop and start again, a request that waits when the source is shut
-// down, and a second shutdown: each answered, nothing hangs, and every
-// object is gone at the end.
+// Start, stop, start, shutdown with a request waiting, a second shutdown: nothing hangs or stays.
 TEST_F(MFTest, StartStopStartAndShutdownWhileARequestWaits) {
     {
         Ptr<IMFMediaSource> source;
@@ -439,8 +427,7 @@ TEST_F(MFTest, StartStopStartAndShutdownWhileARequestWaits) {
         token->QueryInterface(IID_IUnknown, mine.out());
         EXPECT_EQ(mine.get(), carried.get());
 
-        // Stopped, a stream takes no requests; started again it is the same
-        // stream, updated, and delivers again.
+        // Stopped, a stream takes no requests; started again it is the same stream, updated, and delivers again.
         ASSERT_EQ(S_OK, source->Stop());
         ASSERT_TRUE(WaitEvent(source.get(), MESourceStopped, event));
         ASSERT_TRUE(WaitEvent(stream.get(), MEStreamStopped, event));
@@ -451,8 +438,7 @@ TEST_F(MFTest, StartStopStartAndShutdownWhileARequestWaits) {
         ASSERT_EQ(S_OK, stream->RequestSample(nullptr));
         ASSERT_TRUE(WaitEvent(stream.get(), MEMediaSample, event));
 
-        // The next request waits for its 50 ms slot; the source is shut
-        // down meanwhile.
+        // The next request waits for its 50 ms slot; the source is shut down meanwhile.
         ASSERT_EQ(S_OK, stream->RequestSample(token.get()));
         EXPECT_EQ(S_OK, source->Shutdown());
         EXPECT_EQ(MF_E_SHUTDOWN, source->Shutdown());
@@ -483,9 +469,7 @@ TEST_F(MFTest, ReaderReleasedWhileStreaming) {
     EXPECT_TRUE(ModuleIdle());
 }
 
-// What the Frame Server asks of the source: a live camera with a capture
-// stream shared between clients, and camera controls it does not have
-// answered as such.
+// What the Frame Server asks: a live, shared capture stream; absent camera controls answered as such.
 TEST_F(MFTest, CameraInterfaces) {
     Ptr<IMFMediaSource> source;
     ASSERT_EQ(S_OK, MakeSource(&source));
@@ -584,8 +568,7 @@ TEST_F(MFTest, CheckToolReadsTheCamera) {
     EXPECT_NE(std::string::npos, output.find("formats: 24")) << output;
     const std::string file = zxtest::ReadFile(bmp);
     ASSERT_EQ(54u + 640 * 480 * 3, file.size());
-    // The saved picture (bottom-up) shows the pattern: fixed quadrant
-    // colours, exactly.
+    // The saved picture (bottom-up) shows the pattern: fixed quadrant colours, exactly.
     const uint8_t* px = reinterpret_cast<const uint8_t*>(file.data()) + 54;
     auto at = [&](int x, int yTop) { return px + (static_cast<size_t>(479 - yTop) * 640 + x) * 3; };
     const mftest::Rgb tr = mftest::QuadrantColour(1, 0), bl = mftest::QuadrantColour(2, 0);
@@ -619,8 +602,7 @@ std::wstring DaclOf(HANDLE object) {
     return DaclText(sd);
 }
 
-// A DACL text as the system writes it back (the same rights may be spelt in
-// more than one way).
+// A DACL text as the system writes it back (the same rights may be spelt in more than one way).
 std::wstring Canonical(const wchar_t* sddl) {
     PSECURITY_DESCRIPTOR sd = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr)) return L"?";
@@ -631,10 +613,8 @@ std::wstring Wide(const char* text) { return std::wstring(text, text + strlen(te
 
 }  // namespace
 
-// A started source makes the cross-session channel (not before it is
-// started), each object with its designed security read back; frames
-// published there by the program reach the camera's samples even when the
-// session's own channel has none.
+// A started source (not before) makes the cross-session channel with its designed security, and
+// frames published there reach the samples while the session's channel has none.
 TEST_F(MFTest, CrossSessionChannel) {
     ASSERT_TRUE(ChannelQuiet());
     Camera cam;

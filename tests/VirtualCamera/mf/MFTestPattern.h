@@ -16,8 +16,7 @@ struct Rgb {
     int r, g, b;
 };
 
-// The colour of quadrant q (0 top-left, 1 top-right, 2 bottom-left,
-// 3 bottom-right) of a frame in phase.
+// The colour of quadrant q (0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right) of a frame in phase.
 inline Rgb QuadrantColour(int q, int phase) {
     switch (q) {
         case 0: {

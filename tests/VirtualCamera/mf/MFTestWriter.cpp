@@ -1,6 +1,4 @@
-// The test writer: publishes the test pattern (MFTestPattern.h) into the
-// real channel at 20 frames a second from a process of its own, until the
-// event named on its command line is set or its seconds have passed.
+// Publishes the test pattern into the real channel at 20 a second until the event is set or time is up.
 //   ZxMFTestWriter.exe STOP_EVENT_NAME SECONDS
 #include <string>
 

@@ -1,7 +1,4 @@
-// The audio capture layer and the audio module against the test microphone
-// (a known tone) registered in the Wine prefix: the device list, the stored
-// device and volume, blocks reaching the sink with the volume applied, the
-// silenced buffer left for the renderer, and captures that cannot start.
+// The audio capture layer and module against the test microphone (a known tone) in the prefix.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -169,8 +166,7 @@ TEST_F(AudioTest, BlocksReachTheRecorderBitIdenticalAtFullVolumeAndHalvedAtHalf)
         EXPECT_NE(recorder.threads.front(), GetCurrentThreadId()) << "delivered on the streaming thread";
     }
     const size_t delivered = recorder.samples.size();
-    // Nothing announces that no block comes after the stop: more than three
-    // blocks' time passes before the count.
+    // Nothing announces that no block comes after the stop: more than three blocks' time passes before the count.
     Sleep(150);
     EXPECT_EQ(recorder.samples.size(), delivered) << "nothing after the stop";
 

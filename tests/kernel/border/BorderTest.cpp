@@ -22,8 +22,7 @@ const unsigned kBackground = 0x404040;
 // Palette of the test pictures: 0 transparent, then red, green, blue, white.
 const std::vector<uint32_t> kPalette = {0xFF00FF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
 
-// The border under test, with a clock the test sets and, when asked, a
-// file list of the test's choosing.
+// The border under test, with a clock the test sets and, when asked, a file list of the test's choosing.
 class TestBorder : public CVideoEffectBorder {
 public:
     DWORD now = 100000;
@@ -70,8 +69,7 @@ protected:
         ZxConfigSetFile(nullptr);
     }
 
-    // A 64 x 48 picture with an 8-pixel band (80 pixels once stretched over
-    // the frame) in one colour per frame.
+    // A 64 x 48 picture with an 8-pixel band (80 pixels once stretched over the frame) in one colour per frame.
     void WriteBorder(const std::string& name, const std::vector<uint8_t>& colours, const std::vector<int>& delays,
                      const std::string& folder = std::string()) {
         std::vector<gif::Frame> frames;
@@ -357,8 +355,7 @@ TEST_F(BorderTest, PictureIsStretchedToTheAnnouncedFrameSize) {
     EXPECT_EQ(BandColour(Frame()), 0xFF0000u);
 }
 
-// The pictures the program ships in bin\pendant (made by
-// resources/make_pendants.py).
+// The pictures the program ships in bin\pendant (made by resources/make_pendants.py).
 TEST(ShippedBorders, AnimatedAndStillPicturesTransparentInTheMiddleWithThumbnails) {
     kt::EnsureGdiplus();
     std::string root = zxtest::RedirectUserFolders("shipped");

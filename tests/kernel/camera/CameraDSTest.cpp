@@ -1,6 +1,4 @@
-// The capture layer against test cameras registered in the Wine prefix:
-// enumeration by "DevicePath", names, the frame-size choice, the size text,
-// frames through a real graph, and closing while another thread queries.
+// The capture layer against test cameras registered in the Wine prefix.
 #include <windows.h>
 
 #include <gtest/gtest.h>

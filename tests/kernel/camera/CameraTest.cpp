@@ -1,6 +1,4 @@
-// The camera module against test cameras: the automatic choice, the list
-// without the virtual camera, the stored sizes, frames scaled to the output
-// size, the notifications and a camera that goes away.
+// The camera module against test cameras.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -48,9 +46,6 @@ int IntSetting(const char* key) {
     AfxGetConfigManager()->GetInt("Camera", key, value);
     return value;
 }
-
-// A 24-bit bottom-up frame's pixel as 0xRRGGBB.
-unsigned PixelOf(const std::vector<BYTE>& frame, int width, int x, int y) { return kt::PixelAt(frame, width, x, y); }
 
 class CameraTest : public testing::Test {
 protected:
@@ -120,8 +115,7 @@ TEST_F(CameraTest, ChoosesAUsbCameraElseTheFirstRealOneAndListsAllButTheVirtualC
         camera.UnInit();
     }
 
-    // Without the USB camera the first real one is taken, replacing a
-    // configured name that is gone.
+    // Without the USB camera the first real one is taken, replacing a configured name that is gone.
     devices.Remove(L"ZxTestCam2");
     AfxGetConfigManager()->SetString("Camera", "CurrentUserCameraName", "Gone Camera", 0);
     {
@@ -235,9 +229,9 @@ TEST_F(CameraTest, FramesAreStretchedToTheOutputSizeWithoutBars) {
         EXPECT_EQ(frame[0], 0x55) << "no sample: the destination is left alone";
         ASSERT_TRUE(camera.StartCamera());
         ASSERT_TRUE(WaitFrame(camera, frame));
-        for (const Point& p : c.points) EXPECT_EQ(PixelOf(frame, c.outWidth, p.x, p.y), p.rgb) << p.x << "," << p.y;
+        for (const Point& p : c.points) EXPECT_EQ(kt::PixelAt(frame, c.outWidth, p.x, p.y), p.rgb) << p.x << "," << p.y;
         if (c.outHeight == 480 && c.width == 1280) {
-            const unsigned top = PixelOf(frame, 640, 5, 479);
+            const unsigned top = kt::PixelAt(frame, 640, 5, 479);
             EXPECT_TRUE(top == 0x808080u || top == 0u) << std::hex << top;
         }
         camera.UnInit();
@@ -314,8 +308,7 @@ TEST_F(CameraTest, SwitchingAndClosingWhileTheFrameThreadPullsIsSafe) {
             ++pulls;
         }
     });
-    // A few pulls of the frame thread between two steps, however slow the
-    // machine.
+    // A few pulls of the frame thread between two steps, however slow the machine.
     auto letItPull = [&pulls] {
         const int from = pulls;
         EXPECT_TRUE(zxtest::WaitUntil([&] { return pulls >= from + 3; }));

@@ -18,8 +18,7 @@
 
 namespace ct {
 
-// The byte a channel value becomes under a factor: the exact product,
-// clamped to 0..255, truncated.
+// The byte a channel value becomes under a factor: the exact product, clamped to 0..255, truncated.
 inline BYTE Scaled(int value, double factor) {
     // In integers, the factor taken to its two decimals (every filter and
     // every adjustment level has two), so the reference rounds nothing.

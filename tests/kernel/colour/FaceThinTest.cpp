@@ -77,14 +77,8 @@ TEST_F(FaceThinTest, OnlyCameraFramesAreChanged) {
 
 TEST_F(FaceThinTest, LevelsRaiseTheirChannelsAndClamp) {
     ASSERT_TRUE(thin.Init());
-    thin.SetRed(50);
-    std::vector<BYTE> frame = ct::Frame(640, 480, 100, 100, 100);
-    kernal.RunFrame(frame, VIDEO_STREAM_CAMERA);
-    EXPECT_EQ(kt::PixelAt(frame, 640, 0, 0), Rgb(150, 100, 100));
-    EXPECT_EQ(kt::PixelAt(frame, 640, 639, 479), Rgb(150, 100, 100));
-
     thin.SetRed(100);
-    frame = ct::Frame(640, 480, 200, 100, 100);
+    std::vector<BYTE> frame = ct::Frame(640, 480, 200, 100, 100);
     kernal.RunFrame(frame, VIDEO_STREAM_CAMERA);
     EXPECT_EQ(kt::PixelAt(frame, 640, 320, 240), Rgb(255, 100, 100));
 

@@ -84,8 +84,7 @@ protected:
         int atEnd = 0;
         // The bound only guards against a hang; a busy machine plays slower.
         for (const ULONGLONG start = GetTickCount64(); atEnd < 8 && GetTickCount64() - start < 60000;) {
-            // The monitor's time goes with real time, as the kernel's worker
-            // drives it: the file plays in real time.
+            // The monitor's time goes with real time, as the kernel's worker drives it: the file plays in real time.
             Sleep(100);
             g_fakeNow += 100;
             list.CheckPlayState();
@@ -257,8 +256,7 @@ TEST_F(MediaListTest, ManualStepsStopAtTheEnds) {
     EXPECT_FALSE(list.Play(999));
     EXPECT_EQ(m_mgr->GetStreamType(), VIDEO_STREAM_NONE);
 
-    // A single item: steps stop, the loop plays it again, random has no
-    // other item to pick.
+    // A single item: steps stop, the loop plays it again, random has no other item to pick.
     list.RemoveFiles({a, c}, false);
     for (bool next : {true, false}) {
         ASSERT_TRUE(list.Play(b));

@@ -13,8 +13,7 @@
 
 namespace mlt {
 
-// The pattern recorded for seconds (FLV, H.264 + AAC, 160 x 120), made the
-// first time it is asked for.
+// The pattern recorded for seconds (FLV, H.264 + AAC, 160 x 120), made the first time it is asked for.
 inline std::string SharedMedia(const std::string& name, int seconds) {
     static std::mutex lock;
     static std::string folder;

@@ -54,8 +54,7 @@ TEST_F(PreviewTest, PlaysARecordingWithItsLengthPositionAndVolume) {
     m_preview.Player().GetCurTm(current, total);
     ASSERT_DOUBLE_EQ(current, 1.75);
     EXPECT_EQ(m_preview.GetPreviewTime(), 1);
-    // Nothing announces that the position holds: time passes, then it is
-    // read again.
+    // Nothing announces that the position holds: time passes, then it is read again.
     Sleep(200);
     double held = 0;
     m_preview.Player().GetCurTm(held, total);

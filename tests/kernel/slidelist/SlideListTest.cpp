@@ -20,8 +20,7 @@ namespace {
 const int kW = 64, kH = 48;  // a small render size keeps every step cheap
 const unsigned kRed = 0xFFE01010, kGreen = 0xFF10E010, kBlue = 0xFF1010E0;
 
-// The engine's time, moved on by the test; the render loop's short wait
-// ends as soon as the time moves.
+// The engine's time, moved on by the test; the render loop's short wait ends as soon as the time moves.
 class TestClock : public ISlideClock {
 public:
     DWORD Now() override {
@@ -108,8 +107,7 @@ protected:
     static bool WaitStep(CSlideList& list, int before) {
         return zxtest::WaitUntil([&] { return list.Engine().StepCount() > before; });
     }
-    // Plays and waits for the next step: at once when the show was not
-    // playing, one frame interval later when it was.
+    // Plays and waits for the next step: at once when the show was not playing, one frame interval later when it was.
     void PlayNow(CSlideList& list, int id = -1) {
         int before = list.Engine().StepCount();
         bool playing = list.GetPlayState() == SLIDE_STATE_PLAYING;
@@ -117,8 +115,7 @@ protected:
         if (playing) m_clock.Advance(50);
         ASSERT_TRUE(WaitStep(list, before));
     }
-    // Moves the time on by ms in steps of one frame interval, each step
-    // waited for.
+    // Moves the time on by ms in steps of one frame interval, each step waited for.
     void Run(CSlideList& list, int ms) {
         for (int t = 0; t < ms; t += 50) {
             int before = list.Engine().StepCount();
@@ -224,8 +221,7 @@ TEST_F(SlideListTest, ListFileKeepsItsOrderBehindNewAdditions) {
     }
     list.UnInit();
     EXPECT_EQ(ReadList(), (std::vector<std::string>{d, a, b, c}));
-    // Shutting down empties the list and its thumbnails; they are made
-    // again at the next load.
+    // Shutting down empties the list and its thumbnails; they are made again at the next load.
     for (const SlideEntry& e : items) EXPECT_FALSE(File::IsExistFile(e.thumbPath)) << e.thumbPath;
 }
 
@@ -256,8 +252,7 @@ TEST_F(SlideListTest, ADamagedListIsSetAsideWithOneLogLineAndTheListStartsEmpty)
     std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen), c = Picture("c.png", kBlue);
     const std::string file = CSlideList::ListFilePath();
     for (const std::string& bytes : kt::DamagedListFiles({a, b}, LIST_FILE_NO_COUNT)) {
-        // Found damaged by the load of the slide page, and by a write
-        // before the list was ever loaded.
+        // Found damaged by the load of the slide page, and by a write before the list was ever loaded.
         for (bool loadFirst : {true, false}) {
             ASSERT_TRUE(zxtest::WriteFile(file, bytes));
             const size_t logged = kt::LogLinesWith("ZxVVideoSrc.txt", file);
@@ -297,8 +292,7 @@ TEST_F(SlideListTest, WritingWhileTheListLoadsLosesNothing) {
         // Written at once, while the loader is still on its way.
         list.AddFiles({added});
         EXPECT_EQ(ReadList(), expected);
-        // Shut down before the loaders are done: what they had not reached
-        // is written too.
+        // Shut down before the loaders are done: what they had not reached is written too.
         list.UnInit();
     }
     EXPECT_EQ(ReadList(), expected);
@@ -433,8 +427,7 @@ TEST_F(SlideListTest, RenderSizeChangeRecomposesThePictureShown) {
     ASSERT_TRUE(WaitLoaded(1));
     PlayNow(list);
     list.SetRenderSize(32, 48);  // narrower than the picture: bars above and below
-    // A step already under way draws at the old size; the one after it
-    // comes after the resize.
+    // A step already under way draws at the old size; the one after it comes after the resize.
     Run(list, 100);
     EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstUserId);
     std::vector<BYTE> frame = Frame(list);  // the engine's 32 x 48 frame comes first
@@ -503,8 +496,7 @@ TEST_F(SlideListTest, PlayShowsTheRequestedPictureAndPauseHoldsIt) {
     // passes (twenty of its waits) before the count.
     Sleep(100);
     EXPECT_EQ(list.Engine().StepCount(), steps) << "nothing is drawn while paused";
-    // Back to playing: the show goes on from where it was, without a burst
-    // of catch-up steps.
+    // Back to playing: the show goes on from where it was, without a burst of catch-up steps.
     PlayNow(list);
     EXPECT_EQ(list.Engine().StepCount(), steps + 1);
     EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId + 2);

@@ -95,8 +95,7 @@ TEST(SlideSwitch, WipesMoveTheirBoundaryAndCompleteOnTheThirtiethFrame) {
     }
 }
 
-// Within a level of the single-precision mix (the weights are fixed point),
-// and the two pictures exactly at the ends.
+// Within a level of the single-precision mix (the weights are fixed point), and the two pictures exactly at the ends.
 TEST(SlideSwitch, CrossFadeIsTheTruncatedMixWithinOneLevel) {
     CSlideSwitchGradient s;
     Fixture f;

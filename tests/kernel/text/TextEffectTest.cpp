@@ -1,6 +1,4 @@
-// The caption effect through its data-module interface and the real chain:
-// settings and their persistence, joining and leaving the chain, layout,
-// scrolling and the drawn pixels.
+// The caption effect through its data-module interface and the real chain.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -52,8 +50,7 @@ std::vector<BYTE> Frame(unsigned rgb, int width = kW, int height = kH) {
     return frame;
 }
 
-// Pixels of rows [fromBottom, toBottom) and columns [x0, x1) for which the
-// test holds.
+// Pixels of rows [fromBottom, toBottom) and columns [x0, x1) for which the test holds.
 template <typename Test>
 int CountPixels(const std::vector<BYTE>& frame, int fromBottom, int toBottom, int x0, int x1, Test test) {
     int n = 0;
@@ -193,8 +190,7 @@ TEST_F(TextTest, DamagedSettingsKeepTheDefaultsWithALogLineAndStayInTheFile) {
     kt::TestKernal kernel;
     CVideoEffectText text;
     text.Init();
-    // The damaged values keep their defaults; an empty text that was saved
-    // is the user's choice.
+    // The damaged values keep their defaults; an empty text that was saved is the user's choice.
     EXPECT_EQ(Settings(text), "|宋体|size=20 bui=000 colours=FFFFFFFF/FF000000 move=0/100 pos=0 alpha=127 on=0");
     text.UnInit();
     EXPECT_EQ(Stored("FontSize"), 300u) << "nothing is overwritten";
