@@ -79,7 +79,14 @@ std::string ReadFile(const std::string& path) {
 // have one too and are left out).
 std::set<std::string> KeysInSources() {
     const char* files[] = {"VirtualCamera\\check\\CheckWindow.cpp", "app\\dumpreport\\DumpReportDlg.cpp",
-                           "resources\\skin\\base\\DumpReport.xml"};
+                           "resources\\skin\\base\\DumpReport.xml",
+                           // The main window, its pages and the dialogs.
+                           "app\\dialogs\\ZxVSetupDlg.cpp", "app\\dialogs\\ZxVSkinMgrDlg.cpp",
+                           "app\\dialogs\\ZxAudioEffectDlg.cpp", "resources\\skin\\base\\ZxVCam.xml",
+                           "resources\\skin\\base\\PageCamera.xml", "resources\\skin\\base\\PageVideoEffect.xml",
+                           "resources\\skin\\base\\PageVideoSrc.xml", "resources\\skin\\base\\ZxAudioEffect.xml",
+                           "resources\\skin\\base\\ZxVMsgTip.xml", "resources\\skin\\base\\ZxVRecordPreview.xml",
+                           "resources\\skin\\base\\ZxVSetup.xml", "resources\\skin\\base\\ZxVSkinMgr.xml"};
     std::set<std::string> keys;
     const std::regex code("\"([a-z][a-z0-9]*(\\.[a-z0-9_]+)+)\""), skin("(textid|tooltipid)=\"([^\"]*)\"");
     const std::regex file(".*\\.(dll|exe|xml|png|jpg|txt|dat|ini|bmp)");
