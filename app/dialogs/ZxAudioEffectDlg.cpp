@@ -72,7 +72,7 @@ void CZxAudioEffectDlg::BuildClipList() {
         btn->SetHotImage("file='btn_audioeffect.png' source='90,0,180,27'");
         btn->SetPushedImage("file='btn_audioeffect.png' source='180,0,270,27'");
         btn->SetDisabledImage("file='btn_audioeffect.png' source='270,0,360,27'");
-        btn->SetTextPadding(RECT{15, 0, 0, 0});
+        btn->SetTextPadding(RECT{18, 0, 0, 0});
         btn->SetTextColor(0xFFFFFFFF);
         btn->SetTextStyle(DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_END_ELLIPSIS);
         btn->SetAttribute("setcursor", "true");
