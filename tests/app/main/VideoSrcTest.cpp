@@ -619,7 +619,7 @@ TEST_F(VideoSrcRecordTest, ASnapshotFromThePhotoPageGoesIntoTheSlideList) {
     EXPECT_FALSE(controls);
     EXPECT_TRUE(picture);
     EXPECT_EQ(addText, "添加到图片列表");
-    EXPECT_EQ(size.cx, 472);
+    EXPECT_EQ(size.cx, 432);
     EXPECT_EQ(size.cy, 476 - 30 - 40);
 
     TileMenu(photo, 2);   // "添加到图片列表"
