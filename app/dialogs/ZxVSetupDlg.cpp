@@ -158,8 +158,6 @@ void CZxVSetupDlg::OnBasicNotify(DuiLib::TNotifyUI& msg) {
         if (!StartWithWindows::Set(start->IsSelected())) {
             // The tick keeps showing what Windows will really do.
             start->Selected(StartWithWindows::IsOn(), false);
-    if (auto* language = ZxDlg::FindAs<DuiLib::CComboUI>(*this, kLanguageCombo, "Combo"))
-        language->SelectItem(static_cast<int>(AppLanguage::StoredChoice()), false);
             ZxDlg::ShowMsgTip(m_hWnd, Lang::TextUtf8("ui.setup.startfailed"));
         }
     } else {
@@ -171,7 +169,8 @@ void CZxVSetupDlg::OnBasicNotify(DuiLib::TNotifyUI& msg) {
 void CZxVSetupDlg::ChooseRecordDir(int kind) {
     const RecordDirRow& row = kRecordDirs[kind];
     DuiLib::CControlUI* edit = FindControl(row.edit);
-    const std::string folder = SelectFolder(Lang::TextUtf8("ui.setup.choosefolder"), edit ? edit->GetText() : std::string());
+    const std::string folder =
+        SelectFolder(Lang::TextUtf8("ui.setup.choosefolder"), edit ? edit->GetText() : std::string());
     if (folder.empty()) return;
     // A folder nobody can write to would make every later recording fail
     // without a word; refuse it now, while the user is looking.
