@@ -734,41 +734,50 @@ TEST_F(MainWindowTest, TheSetupDialogSwitchesEveryOpenWindowAtOnceAndStoresTheCh
     const std::string file = Dir::GetZxPath(Dir::kPathUserData) + "ZxVCam.ini";
     ZxConfigSetFile(file.c_str());
     Open();
-    OpenDialog<CZxAudioEffectDlg> clips;
-    OpenDialog<CZxVSetupDlg> setup;
-    auto* combo = setup.FindAs<CComboUI>("setupBasic_comboLanguage", "Combo");
-    ASSERT_NE(combo, nullptr);
-    EXPECT_EQ(combo->GetCurSel(), 0) << "as Windows when nothing is stored";
-    // Item, stored value, then a text of the main window (skin), of the
-    // setup dialog (skin) and of the clip palette (set by its code).
-    struct Step {
-        int item;
-        const char* stored;
-        Lang::Language language;
-    };
-    for (const Step& step : {Step{2, "en", Lang::Language::English}, Step{1, "zh", Lang::Language::Chinese},
-                             Step{0, "auto", asWindows}}) {
-        SCOPED_TRACE(step.stored);
-        setup.Click("setupBasic_comboLanguage");
-        Pump();
-        HWND list = combo->GetDropWindow();
-        ASSERT_TRUE(list) << "the list opens";
-        const LPARAM at = MAKELPARAM(20, 1 + combo->GetItemHeight() * step.item + combo->GetItemHeight() / 2);
-        SendMessageW(list, WM_MOUSEMOVE, 0, at);
-        SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageW(list, WM_LBUTTONUP, 0, at);
-        Pump();
-        const bool en = step.language == Lang::Language::English;
-        EXPECT_EQ(w->Find("optionVideoSrc")->GetText(), en ? "Sources" : "视频源");
-        EXPECT_EQ(TextCut(*w, w->Find("optionVideoSrc")), "") << "laid out again";
-        EXPECT_EQ(setup.Find("optionsetupBasic")->GetText(), en ? "General" : "常规");
-        EXPECT_EQ(setup.Find("title")->GetText(), en ? "Settings" : "设置");
-        EXPECT_EQ(clips.Find("audioeffect_0")->GetText(), en ? "Applause" : "掌声");
-        EXPECT_EQ(combo->GetCurSel(), step.item);
-        const std::string ini = zxtest::ReadFile(file);
-        EXPECT_NE(ini.find(std::string("Language=") + step.stored), std::string::npos) << ini;
-        EXPECT_EQ(AppLanguage::StoredChoice(), static_cast<Lang::Choice>(step.item));
+    {
+        OpenDialog<CZxAudioEffectDlg> clips;
+        OpenDialog<CZxVSetupDlg> setup;
+        auto* combo = setup.FindAs<CComboUI>("setupBasic_comboLanguage", "Combo");
+        ASSERT_NE(combo, nullptr);
+        EXPECT_EQ(combo->GetCurSel(), 0) << "as Windows when nothing is stored";
+        // Each item, what it stores and the language it speaks, seen in a text
+        // of the main window and of the setup dialog (skins) and of the clip
+        // palette (set by its own code).
+        struct Step {
+            int item;
+            const char* stored;
+            Lang::Language language;
+        };
+        for (const Step& step : {Step{1, "zh", Lang::Language::Chinese}, Step{0, "auto", asWindows},
+                                 Step{2, "en", Lang::Language::English}}) {
+            SCOPED_TRACE(step.stored);
+            setup.Click("setupBasic_comboLanguage");
+            Pump();
+            HWND list = combo->GetDropWindow();
+            ASSERT_TRUE(list) << "the list opens";
+            const LPARAM at = MAKELPARAM(20, 1 + combo->GetItemHeight() * step.item + combo->GetItemHeight() / 2);
+            SendMessageW(list, WM_MOUSEMOVE, 0, at);
+            SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            SendMessageW(list, WM_LBUTTONUP, 0, at);
+            Pump();
+            const bool en = step.language == Lang::Language::English;
+            EXPECT_EQ(w->Find("optionVideoSrc")->GetText(), en ? "Sources" : "视频源");
+            EXPECT_EQ(TextCut(*w, w->Find("optionVideoSrc")), "") << "laid out again";
+            EXPECT_EQ(setup.Find("optionsetupBasic")->GetText(), en ? "General" : "常规");
+            EXPECT_EQ(setup.Find("title")->GetText(), en ? "Settings" : "设置");
+            EXPECT_EQ(clips.Find("audioeffect_0")->GetText(), en ? "Applause" : "掌声");
+            EXPECT_EQ(combo->GetCurSel(), step.item);
+            const std::string ini = zxtest::ReadFile(file);
+            EXPECT_NE(ini.find(std::string("Language=") + step.stored), std::string::npos) << ini;
+            EXPECT_EQ(AppLanguage::StoredChoice(), static_cast<Lang::Choice>(step.item));
+        }
     }
+    // The next start speaks the stored language.
+    Close();
+    session.reset();
+    StartSession();
+    Open();
+    EXPECT_EQ(w->Find("optionVideoSrc")->GetText(), "Sources");
 }
 
 }  // namespace
