@@ -100,6 +100,7 @@ CVCamStream::CVCamStream(HRESULT* result, CVCam* parent, const wchar_t* pinName)
     GetMediaType(kVCamDefaultSizeCode, &m_mt);
     TakeFormat(m_mt);
     m_outputCode = m_format.code;
+    m_outputPixels = m_format.pixels;
 }
 
 CVCamStream::~CVCamStream() {
@@ -110,7 +111,8 @@ CVCamStream::~CVCamStream() {
     }
     delete[] m_read;
     delete[] m_output;
-    m_read = m_output = nullptr;
+    delete[] m_scaled;
+    m_read = m_output = m_scaled = nullptr;
     m_scaler.Drop();
     m_channel.Close();
 }
@@ -253,15 +255,22 @@ bool CVCamStream::TakeNewestFrame(const StreamFormat& format) {
         ShareMemFrame frame;
         if (!m_channel.BeginRead(frame, ShareMemNow())) return false;
         if (frame.numbered && m_tookFrame && frame.sequence == m_lastFrame) return false;
-        if (frame.code == format.code) {
-            std::memcpy(m_read, frame.pixels, frame.imageSize);
-        } else {
+        const bool rgb = format.pixels == VCamPixels::Rgb24;
+        const BYTE* picture = frame.pixels;
+        if (frame.code != format.code) {
             const int w = VCamWidth(frame.code), h = VCamHeight(frame.code);
             const int dw = VCamWidth(format.code), dh = VCamHeight(format.code);
             if (!m_scaler.Matches(w, h, dw, dh, ZxScaleFilter::Area)) m_scaler.Build(w, h, dw, dh, ZxScaleFilter::Area);
-            // A scaler that cannot be built leaves the picture as it was.
-            if (!m_scaler.IsReady() || !m_scaler.Scale(frame.pixels, m_read)) return false;
+            if (!rgb && !m_scaled) m_scaled = new (std::nothrow) BYTE[kShareMemSize];
+            BYTE* scaled = rgb ? m_read : m_scaled;
+            // A scaler that cannot be built (or no memory for its picture)
+            // leaves the picture as it was.
+            if (!scaled || !m_scaler.IsReady() || !m_scaler.Scale(frame.pixels, scaled)) return false;
+            picture = scaled;
+        } else if (rgb) {
+            std::memcpy(m_read, frame.pixels, frame.imageSize);
         }
+        if (!rgb) Convert(picture, format, m_read);
         if (!m_channel.EndRead(frame)) continue;
         std::swap(m_read, m_output);
         m_tookFrame = frame.numbered;
@@ -272,6 +281,12 @@ bool CVCamStream::TakeNewestFrame(const StreamFormat& format) {
     return false;
 }
 
+void CVCamStream::Convert(const BYTE* bgr, const StreamFormat& format, BYTE* out) {
+    const int w = VCamWidth(format.code), h = VCamHeight(format.code);
+    if (format.pixels == VCamPixels::Yuy2) ZxBgrToYuy2(bgr, w, h, out);
+    else if (format.pixels == VCamPixels::I420) ZxBgrToI420(bgr, w, h, out);
+}
+
 void CVCamStream::FillSample(IMediaSample* sample, const StreamFormat& format) {
     BYTE* data = nullptr;
     const long capacity = sample->GetSize();
@@ -279,22 +294,9 @@ void CVCamStream::FillSample(IMediaSample* sample, const StreamFormat& format) {
         sample->SetActualDataLength(0);
         return;
     }
+    // m_output holds the picture in the format's pixels; what fits.
     const DWORD bytes = std::min<DWORD>(static_cast<DWORD>(capacity), format.imageSize);
-    if (format.pixels == VCamPixels::Rgb24) {
-        std::memcpy(data, m_output, bytes);
-    } else {
-        const int w = VCamWidth(format.code), h = VCamHeight(format.code);
-        const DWORD whole = VCamPictureBytes(format.pixels, format.code);
-        // Straight into the sample when the whole picture fits; otherwise
-        // through the free buffer, and what fits.
-        BYTE* target = capacity >= static_cast<long>(whole) ? data : m_read;
-        if (format.pixels == VCamPixels::Yuy2) {
-            ZxBgrToYuy2(m_output, w, h, target);
-        } else {
-            ZxBgrToI420(m_output, w, h, target);
-        }
-        if (target != data) std::memcpy(data, target, bytes);
-    }
+    std::memcpy(data, m_output, bytes);
     sample->SetActualDataLength(static_cast<long>(bytes));
 }
 
@@ -304,11 +306,16 @@ HRESULT CVCamStream::FillBuffer(IMediaSample* sample) {
     const StreamFormat format = CurrentFormat();
     const REFERENCE_TIME interval = format.frameTime;
 
-    // A new size makes the old picture meaningless: black until a frame of
-    // the new size is there.
-    if (format.code != m_outputCode) {
+    // A new size or pixel format makes the old picture meaningless: black
+    // until a frame of the new format is there.
+    if (format.code != m_outputCode || format.pixels != m_outputPixels) {
         std::memset(m_output, 0, kShareMemSize);
+        if (format.pixels != VCamPixels::Rgb24) {
+            std::memset(m_read, 0, kShareMemSize);
+            Convert(m_read, format, m_output);
+        }
         m_outputCode = format.code;
+        m_outputPixels = format.pixels;
         m_tookFrame = false;
     }
 

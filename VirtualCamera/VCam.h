@@ -111,22 +111,30 @@ private:
     static REFERENCE_TIME Now();
     // Makes the newest whole frame of the channel, when it is one this pin
     // has not taken yet, the picture in m_output (copied, or scaled to the
-    // format's size); true when it did.
+    // format's size, and converted to its pixel format); true when it did.
     bool TakeNewestFrame(const StreamFormat& format);
-    // Fills the sample from m_output in the format's pixel format.
+    // The 24-bit picture of the format's size in its YUV pixel format.
+    static void Convert(const BYTE* bgr, const StreamFormat& format, BYTE* out);
+    // Fills the sample from m_output.
     void FillSample(IMediaSample* sample, const StreamFormat& format);
 
     CVCam* m_parent;
     CShareMem m_channel;
     CZxScaler m_scaler;  // used by the streaming thread only
-    // Two picture buffers (24-bit, bottom-up): m_read takes the next frame
-    // from the channel, copied or scaled; m_output holds the picture every
-    // sample is filled from. A frame that arrived whole becomes the picture
-    // by swapping the two, so the common case copies once from the channel
-    // and once into the sample.
+    // Two picture buffers in the format's pixel format (24-bit bottom-up,
+    // or YUY2 or I420 top-down): m_read takes the next frame from the
+    // channel, copied, scaled or converted straight out of it; m_output
+    // holds the picture every sample is filled from. A frame that arrived
+    // whole becomes the picture by swapping the two, so a frame is read
+    // from the channel once, converted once however many samples repeat
+    // it, and each sample is one copy.
     BYTE* m_read = nullptr;
     BYTE* m_output = nullptr;
-    int m_outputCode = 0;  // size code of the picture in m_output
+    // The scaled 24-bit picture a YUV format is converted from, made when
+    // first needed.
+    BYTE* m_scaled = nullptr;
+    int m_outputCode = 0;                         // size code of the picture in m_output
+    VCamPixels m_outputPixels = VCamPixels::Rgb24;  // and its pixel format
     // Pacing, on the streaming thread: the grid's origin, the next slot on
     // it, the number of the frame taken last and when a new frame came.
     bool m_pacing = false;

@@ -151,7 +151,7 @@ void ConversionFigures(double copy) {
         Convert convert;
     };
     std::printf("conversion alone from 640x480 RGB24, median of 15 runs (fast path: %s)\n",
-                ZxConvertUsesSse2() ? "SSE2" : "plain C");
+                ZxConvertUsesSsse3() ? "SSSE3" : ZxConvertUsesSse2() ? "SSE2" : "plain C");
     for (const Row r : {Row{"YUY2", ZxBgrToYuy2}, Row{"I420", ZxBgrToI420}, Row{"NV12", ZxBgrToNv12},
                         Row{"RGB32", ZxBgrToRgb32}}) {
         const double fast = BenchMeasure(15, 40, [&] { r.convert(source.data(), 640, 480, out.data(), ZxConvertPath::Best); });

@@ -438,12 +438,18 @@ def placeholder(w, h, top, bottom, glyph, text=None, badge=None):
 
 
 def make_tiles(out):
-    save(placeholder(80, 60, RAISED, BASE, "camera_off", "文件不存在"), out, "recordVideo_thumbnail_invalid.png")
-    save(placeholder(80, 60, RAISED, BASE, "snapshot", "图片无效"), out, "recordImage_thumbnail_invalide.png")
-    save(placeholder(80, 60, (58, 30, 36), BASE, "record", "录制中", DANGER), out,
-         "recordVideo_thumbnail_Recording.png")
-    save(placeholder(80, 60, (58, 30, 36), BASE, "audio", "录音中", DANGER), out,
-         "recordAudio_thumbnail_Recording.png")
+    # The tiles with words exist once per language: the English ones are
+    # named with "_en" before the extension; the program picks by language.
+    for lang, words in (("", ("文件不存在", "图片无效", "录制中", "录音中")),
+                        ("_en", ("File missing", "Bad picture", "Recording", "Recording"))):
+        save(placeholder(80, 60, RAISED, BASE, "camera_off", words[0]), out,
+             "recordVideo_thumbnail_invalid%s.png" % lang)
+        save(placeholder(80, 60, RAISED, BASE, "snapshot", words[1]), out,
+             "recordImage_thumbnail_invalide%s.png" % lang)
+        save(placeholder(80, 60, (58, 30, 36), BASE, "record", words[2], DANGER), out,
+             "recordVideo_thumbnail_Recording%s.png" % lang)
+        save(placeholder(80, 60, (58, 30, 36), BASE, "audio", words[3], DANGER), out,
+             "recordAudio_thumbnail_Recording%s.png" % lang)
     save(placeholder(80, 60, (40, 46, 70), BASE, "audio"), out, "Record_Audio_thumbnail.png")
     save(placeholder(480, 360, PANEL, BASE, "play"), out, "preview_video.png")
     save(placeholder(480, 360, (36, 30, 58), BASE, "audio"), out, "preview_audio.png")
@@ -463,18 +469,26 @@ def make_open_camera(out):
     for y in range(50):
         ImageDraw.Draw(ground).line([(0, y), (149, y)], fill=default.getpixel((4, 255 + y)) + (255,))
     looks = {1: (ACCENT, TEXT), 2: (ACCENT_HOT, (255, 255, 255)), 3: (ACCENT_DOWN, (255, 236, 220))}
-    for n, (fill, fg) in looks.items():
-        img = canvas(150, 50)
-        d = ImageDraw.Draw(img)
-        d.rounded_rectangle([3 * S, 5 * S, 147 * S - 1, 45 * S - 1], radius=20 * S, fill=rgba(fill))
-        pic = ground.copy()
-        pic.alpha_composite(shrink(img, 150, 50))
-        pic.alpha_composite(icon("camera", fg, 22), (22, 14))
-        dt = ImageDraw.Draw(pic)
-        f = ImageFont.truetype(FONT, 16)
-        l, t, r, b = dt.textbbox((0, 0), "打开摄像头", font=f)
-        dt.text((50 - l, 25 - (b - t) / 2 - t), "打开摄像头", font=f, fill=rgba(fg))
-        save(pic, out, "btn_VideoWnd_OpenCamera_%d.png" % n)
+    # One set per language (the English one named with "_en"); a text wider
+    # than the room right of the icon is drawn smaller until it fits.
+    for lang, words in (("", "打开摄像头"), ("_en", "Open camera")):
+        for n, (fill, fg) in looks.items():
+            img = canvas(150, 50)
+            d = ImageDraw.Draw(img)
+            d.rounded_rectangle([3 * S, 5 * S, 147 * S - 1, 45 * S - 1], radius=20 * S, fill=rgba(fill))
+            pic = ground.copy()
+            pic.alpha_composite(shrink(img, 150, 50))
+            pic.alpha_composite(icon("camera", fg, 22), (22, 14))
+            dt = ImageDraw.Draw(pic)
+            size = 16
+            while True:
+                f = ImageFont.truetype(FONT, size)
+                l, t, r, b = dt.textbbox((0, 0), words, font=f)
+                if r - l <= 88 or size <= 11:
+                    break
+                size -= 1
+            dt.text((50 - l, 25 - (b - t) / 2 - t), words, font=f, fill=rgba(fg))
+            save(pic, out, "btn_VideoWnd_OpenCamera_%d%s.png" % (n, lang))
 
 
 # ---------------------------------------------------------------- backgrounds

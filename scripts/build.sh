@@ -6,22 +6,54 @@
 #   build.sh TARGET...       only those targets and what they need; the
 #                            32-bit tree then builds only what
 #                            ZX_X86_TARGETS names (everything when unset)
+#
+# On a fresh machine the media libraries (scripts/deps.sh) take minutes, much
+# of it on one core: meanwhile the build folder's Wine prefix is made and the
+# parts that do not need those libraries are built (ZxWithoutMedia).
 set -euo pipefail
 root=$(dirname "$(dirname "$(readlink -f "$0")")")
 build="${ZX_BUILD_DIR:-$root/build}"
-bash "$root/scripts/setup.sh" "$build"
+bash "$root/scripts/setup.sh"
+mkdir -p "$build/harness"
+# The Wine prefix, beside the build (the build itself never runs Wine).
+bash "$root/scripts/wine-prefix.sh" "$build" >"$build/harness/prefix.log" 2>&1 &
+prefix_pid=$!
+# Never leave a half-made prefix behind when the build stops early.
+trap 'wait "$prefix_pid" 2>/dev/null || true' EXIT
+prefix_ready() {
+  wait "$prefix_pid" || { cat "$build/harness/prefix.log" >&2; echo "build: the Wine prefix could not be made" >&2; exit 1; }
+}
+
+configure() {  # configures when there is no build yet or the media prefix changed
+  if [ ! -f "$build/build.ninja" ] || \
+     ! grep -qxF "ZX_DEPS_PREFIX:PATH=$1" "$build/CMakeCache.txt" 2>/dev/null; then
+    cmake -S "$root" -B "$build" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" \
+      -DCMAKE_BUILD_TYPE="${ZX_BUILD_TYPE:-RelWithDebInfo}" \
+      -DZX_DEPS_PREFIX="$1"
+  fi
+}
+
 # FFmpeg, x264 and LAME for the media library (cached; quick once built).
-deps_prefix=$(bash "$root/scripts/deps.sh")
-# Configure when there is no build yet or the media prefix changed.
-if [ ! -f "$build/build.ninja" ] || \
-   ! grep -qxF "ZX_DEPS_PREFIX:PATH=$deps_prefix" "$build/CMakeCache.txt" 2>/dev/null; then
-  cmake -S "$root" -B "$build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE="${ZX_BUILD_TYPE:-RelWithDebInfo}" \
-    -DZX_DEPS_PREFIX="$deps_prefix"
+status=0
+deps_prefix=$(bash "$root/scripts/deps.sh" --where) || status=$?
+if [ "$status" = 3 ]; then
+  bash "$root/scripts/deps.sh" >/dev/null &
+  deps_pid=$!
+  ZX_DEPS_PENDING=1 configure "$deps_prefix"
+  echo "build: building what does not need the media libraries while they are built"
+  # A failure here shows again, with its cause, in the build below.
+  cmake --build "$build" -j "$(nproc)" --target ZxWithoutMedia || \
+    echo "build: the parts without the media libraries stopped; going on once those are built" >&2
+  wait "$deps_pid" || { echo "build: the media libraries failed (scripts/deps.sh)" >&2; exit 1; }
+elif [ "$status" != 0 ]; then
+  echo "build: scripts/deps.sh --where failed" >&2
+  exit 1
 fi
+configure "$deps_prefix"
 if [ $# -gt 0 ]; then
   cmake --build "$build" -j "$(nproc)" --target "$@"
 else
   cmake --build "$build" -j "$(nproc)"
 fi
+prefix_ready

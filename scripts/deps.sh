@@ -12,7 +12,13 @@
 # options, so a change of either builds a fresh prefix beside the old one.
 # The prefix is printed alone on standard output; progress and the summary
 # go to standard error, the build output to log files in the work folder.
+#
+#   deps.sh            builds what is missing, prints the prefix
+#   deps.sh --where    prints the prefix a build makes, builds nothing; exit
+#                      status 0 when it is complete, 3 when not yet built
 set -euo pipefail
+where=0
+[ "${1:-}" = --where ] && where=1
 
 ROOT="${ZX_DEPS_ROOT:-/var/cache/zxvcam-deps}"
 SRC="$ROOT/src"
@@ -128,6 +134,10 @@ cached() {
   fi
 }
 cached
+if [ "$where" = 1 ]; then
+  echo "$PREFIX"
+  exit 3
+fi
 # Two builds on one machine (two clones, or a build and a test run) share the
 # cache: one builds, the other waits for it and then takes what it built.
 mkdir -p "$ROOT"
@@ -165,17 +175,21 @@ run_logged() { # log-name command...
 
 say "building into $PREFIX (logs in $LOGS)"
 
-dir=$(fetch x264)
-say "x264 $V_X264"
-( cd "$dir" && export CC && run_logged x264 ./configure --prefix="$PREFIX" "${x264_opts[@]}" \
-  && run_logged x264 nice -n 10 make -j"$JOBS" && run_logged x264 make install-lib-static )
-
-dir=$(fetch lame)
-say "lame $V_LAME"
-( cd "$dir" && export CC && run_logged lame ./configure --prefix="$PREFIX" "${lame_opts[@]}" \
-  && run_logged lame nice -n 10 make -j"$JOBS" && run_logged lame make install )
-
+# x264 and LAME do not depend on each other and are built side by side (much
+# of each is a configure script on one core); FFmpeg's source is unpacked
+# meanwhile. FFmpeg's configure looks for both, so it comes after them.
+x264_dir=$(fetch x264)
+lame_dir=$(fetch lame)
+say "x264 $V_X264 and lame $V_LAME"
+( cd "$x264_dir" && export CC && run_logged x264 ./configure --prefix="$PREFIX" "${x264_opts[@]}" \
+  && run_logged x264 nice -n 10 make -j"$JOBS" && run_logged x264 make install-lib-static ) &
+x264_pid=$!
+( cd "$lame_dir" && export CC && run_logged lame ./configure --prefix="$PREFIX" "${lame_opts[@]}" \
+  && run_logged lame nice -n 10 make -j"$JOBS" && run_logged lame make install ) &
+lame_pid=$!
 dir=$(fetch ffmpeg)
+wait "$x264_pid" || die "x264 failed (see $LOGS/x264.log)"
+wait "$lame_pid" || die "lame failed (see $LOGS/lame.log)"
 say "ffmpeg $V_FFMPEG"
 ( cd "$dir" && run_logged ffmpeg ./configure --prefix="$PREFIX" "${ff_opts[@]}" \
     --extra-cflags="-I$PREFIX/include" --extra-ldflags="-L$PREFIX/lib" \

@@ -9,6 +9,7 @@
 
 #include "CamCheck.h"
 #include "MFCheck.h"
+#include "ZxLib/Lang.h"
 
 #include <strsafe.h>
 
@@ -42,16 +43,10 @@ double MeanLevel(const std::vector<uint8_t>& pixels) {
     return static_cast<double>(sum) / static_cast<double>(pixels.size());
 }
 
-const wchar_t* UsageText() {
-    return L"usage: ZxCamCheck [--console] [--mf] [--frames N] [--save FILE.bmp] [--size WxH] [--list]\n"
-           L"                  [--timeout SECONDS] [--device NAME]\n"
-           L"--mf opens the camera the Media Foundation way (RGB32) instead of DirectShow's.\n"
-           L"Opens the camera as a video-call program does, lists its formats, and counts\n"
-           L"N frames (20) of the chosen size (640x480) once the program's frames arrive:\n"
-           L"frames per second, the age of the newest frame, whether the program runs.\n"
-           L"Exit code 0: the program's picture arrived; 1 usage; 2 no camera;\n"
-           L"3 graph failed; 4 no or black frames; 5 the picture could not be saved.";
-}
+// The usage and the argument errors are for a person and speak the user's
+// language; the report lines ("key: value") are read by scripts and stay
+// as they are in every language.
+std::wstring UsageText() { return Lang::Text("console.usage"); }
 
 bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstring& error) {
     auto number = [](const std::wstring& text, double& value) {
@@ -73,7 +68,7 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstrin
         } else if (a == L"--frames" && hasValue) {
             double n = 0;
             if (!number(args[++i], n) || n < 1 || n > 100000 || n != static_cast<int>(n)) {
-                error = L"--frames wants a whole number from 1 to 100000";
+                error = Lang::Text("console.err.frames");
                 return false;
             }
             o.frames = static_cast<int>(n);
@@ -87,7 +82,7 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstrin
             wchar_t x = 0, extra = 0;
             if (std::swscanf(v.c_str(), L"%d%lc%d%lc", &w, &x, &h, &extra) != 3 || (x != L'x' && x != L'X') || w <= 0 ||
                 h <= 0) {
-                error = L"--size wants WIDTHxHEIGHT, for example 640x480";
+                error = Lang::Text("console.err.size");
                 return false;
             }
             o.width = w;
@@ -96,7 +91,7 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstrin
         } else if (a == L"--timeout" && hasValue) {
             double t = 0;
             if (!number(args[++i], t) || t <= 0 || t > 3600) {
-                error = L"--timeout wants seconds from 0 to 3600";
+                error = Lang::Text("console.err.timeout");
                 return false;
             }
             o.timeoutSeconds = t;
@@ -105,7 +100,7 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstrin
             o.device = args[++i];
             o.console = true;
         } else {
-            error = L"unknown or incomplete argument: " + a;
+            error = Lang::Format("console.err.argument", {a});
             return false;
         }
     }

@@ -52,7 +52,7 @@ struct Options {
 bool ParseOptions(const std::vector<std::wstring>& args, Options& options, std::wstring& error);
 
 // The usage text.
-const wchar_t* UsageText();
+std::wstring UsageText();
 
 // Runs the console mode; the exit code.
 int RunConsole(const Options& options);

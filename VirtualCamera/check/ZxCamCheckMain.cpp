@@ -32,11 +32,11 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring error;
     if (!camcheck::ParseOptions(args, options, error)) {
         Print(error.c_str());
-        Print(camcheck::UsageText());
+        Print(camcheck::UsageText().c_str());
         return camcheck::kExitUsage;
     }
     if (options.help) {
-        Print(camcheck::UsageText());
+        Print(camcheck::UsageText().c_str());
         return camcheck::kExitOk;
     }
     // The graph's filters are free-threaded; the Sample Grabber calls back

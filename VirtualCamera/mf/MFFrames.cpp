@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "GlobalChannel.h"
+#include "ZxLib/Lang.h"
 #include "ZxScale/ZxYuv.h"
 
 namespace {
@@ -65,10 +66,14 @@ void MFDrawPlaceholder(std::vector<uint8_t>& out) {
     FillBox(dc, 303, 125, 337, 160, RGB(0x1B, 0x2A, 0x41));
     FillBox(dc, 312, 134, 328, 151, RGB(0xE8, 0xEC, 0xF2));
     SetBkMode(dc, TRANSPARENT);
-    DrawLine(dc, L"Microsoft YaHei", 40, FW_BOLD, RGB(0xE8, 0xEC, 0xF2), L"ZxVCam 没有运行", 200, 260);
-    DrawLine(dc, L"Microsoft YaHei", 24, FW_NORMAL, RGB(0xE8, 0xEC, 0xF2), L"请启动 ZxVCam，画面就会出现在这里",
+    // In the language of the process that shows the camera (the Frame
+    // Server's account on Windows 11).
+    DrawLine(dc, L"Microsoft YaHei", 40, FW_BOLD, RGB(0xE8, 0xEC, 0xF2), Lang::Text("app.placeholder.title").c_str(),
+             200, 260);
+    DrawLine(dc, L"Microsoft YaHei", 24, FW_NORMAL, RGB(0xE8, 0xEC, 0xF2), Lang::Text("app.placeholder.start").c_str(),
              275, 315);
-    DrawLine(dc, L"Microsoft YaHei", 18, FW_NORMAL, RGB(0x9A, 0xA8, 0xBC), L"星河助手 · ZXVCam", 360, 390);
+    DrawLine(dc, L"Microsoft YaHei", 18, FW_NORMAL, RGB(0x9A, 0xA8, 0xBC), Lang::Text("app.placeholder.brand").c_str(),
+             360, 390);
     GdiFlush();
     std::memcpy(out.data(), bits, out.size());
     SelectObject(dc, old);

@@ -10,6 +10,7 @@
 #include "IDataPreview.h"
 #include "IDataRecordList.h"
 #include "KernelModules.h"
+#include "LangUi.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 
@@ -18,7 +19,7 @@ using namespace DuiLib;
 namespace {
 
 const UINT kTimerId = 1;
-const char* const kTitles[3] = {"视频预览", "音频预览", "照片预览"};
+const char* const kTitles[3] = {"app.preview.video", "app.preview.audio", "app.preview.photo"};
 const char* const kBackgrounds[2] = {"preview_video.png", "preview_audio.png"};
 
 
@@ -91,6 +92,11 @@ void CRecordPreview::Worker() {
 }
 
 LRESULT CRecordPreview::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == LangUi::ChangedMessage()) {
+        const LRESULT res = CZxBaseDialog::HandleMessage(uMsg, wParam, lParam);
+        SetTexts();
+        return res;
+    }
     if (uMsg == kFrameMessage) {
         m_framePosted = false;
         if (m_pVideo) {
@@ -116,14 +122,18 @@ LRESULT CRecordPreview::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& 
     return res;
 }
 
+void CRecordPreview::SetTexts() {
+    const int kind = m_kind >= kVideo && m_kind <= kPhoto ? m_kind : kVideo;
+    if (CControlUI* title = FindControl("previewWndTitle")) title->SetText(Lang::TextUtf8(kTitles[kind]));
+    if (CControlUI* add = FindControl("btnAddToList"))
+        if (kind != kAudio) add->SetText(Lang::TextUtf8(kind == kVideo ? "app.add.playlist" : "app.add.slides"));
+}
+
 void CRecordPreview::LayOut() {
     const int kind = m_kind >= kVideo && m_kind <= kPhoto ? m_kind : kVideo;
-    if (CControlUI* title = FindControl("previewWndTitle")) title->SetText(kTitles[kind]);
-    CControlUI* add = FindControl("btnAddToList");
-    if (add) {
+    SetTexts();
+    if (CControlUI* add = FindControl("btnAddToList"))
         if (kind == kAudio) add->SetVisible(false);
-        else add->SetText(kind == kVideo ? "添加到视频列表" : "添加到图片列表");
-    }
     SIZE size = m_pm.GetInitSize();
     if (kind != kPhoto) {
         if (m_pVideo) m_pVideo->SetBkImage(kBackgrounds[kind]);
@@ -273,20 +283,20 @@ std::string CRecordPreview::RenameProblem(const std::string& name, const std::st
                                           const std::string& currentPath) {
     switch (RecordNameRule(name)) {
     case 1:
-        return "文件名不能为空";
+        return Lang::TextUtf8("app.rename.empty");
     case 2:
-        return "文件名不能包含下列字符：\\ / : * ? \" < > |";
+        return Lang::TextUtf8("app.rename.chars");
     case 3:
-        return "文件名不能以点或空格结尾";
+        return Lang::TextUtf8("app.rename.end");
     case 4:
-        return "该文件名被系统保留，请换一个名字";
+        return Lang::TextUtf8("app.rename.reserved");
     default:
         break;
     }
     const std::string target = folder + name + ext;
     if (_wcsicmp(Charset::String2WString(target).c_str(), Charset::String2WString(currentPath).c_str()) != 0 &&
         File::IsExistFile(target))
-        return "已有同名文件，请换一个名字";
+        return Lang::TextUtf8("app.rename.exists");
     return std::string();
 }
 
@@ -314,9 +324,12 @@ std::string CRecordPreview::SaveAsPath(int kind, const std::string& chosen, int 
 }
 
 void CRecordPreview::SaveAs() {
-    static const wchar_t* const kFilters[3] = {
-        L"flv视频格式\0*.flv\0", L"mp3音频格式\0*.mp3\0",
-        L"BMP图片格式\0*.bmp\0JPEG图片格式\0*.jpg;*.jpeg\0PNG图片格式\0*.png\0"};
+    // Photos can be saved in three formats; the order is that of SaveAsPath.
+    const std::wstring filters[3] = {LangUi::FileFilter({{"app.files.video_flv", L"*.flv"}}),
+                                     LangUi::FileFilter({{"app.files.sound_mp3", L"*.mp3"}}),
+                                     LangUi::FileFilter({{"app.files.picture_bmp", L"*.bmp"},
+                                                         {"app.files.picture_jpg", L"*.jpg;*.jpeg"},
+                                                         {"app.files.picture_png", L"*.png"}})};
     static const wchar_t* const kExts[3] = {L"flv", L"mp3", L"bmp"};
     const int kind = m_kind >= kVideo && m_kind <= kPhoto ? m_kind : kVideo;
     wchar_t file[261] = {};
@@ -325,7 +338,7 @@ void CRecordPreview::SaveAs() {
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = m_hWnd;
-    ofn.lpstrFilter = kFilters[kind];
+    ofn.lpstrFilter = filters[kind].c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
     ofn.nMaxFile = 261;

@@ -73,6 +73,8 @@ public:
 
 private:
     void LayOut();
+    // The title and the add button's text, in the current language.
+    void SetTexts();
     void ShowPhoto();
     void Play();
     void Pause();

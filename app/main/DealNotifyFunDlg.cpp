@@ -25,6 +25,12 @@ void CDealNotifyFunDlg::Detach() {
     m_videoSrc.Uninit();
 }
 
+void CDealNotifyFunDlg::OnLanguageChanged() {
+    if (!m_pm) return;
+    m_dealVideoEffect.OnLanguageChanged();
+    m_videoSrc.OnLanguageChanged();
+}
+
 void CDealNotifyFunDlg::Notify(TNotifyUI& msg) {
     if (msg.sType != "click" || !msg.pSender) return;
     const std::string& name = msg.pSender->GetName();

@@ -17,6 +17,8 @@ public:
     // Stops listening and lets the panels go (the main window's OnDestroy).
     void Detach();
     void Notify(DuiLib::TNotifyUI& msg) override;
+    // Sets the texts the panels' code shows again, in the current language.
+    void OnLanguageChanged();
 
     // Shows page 0 (camera), 1 (video sources) or 2 (effects) of "tabMain"
     // and marks its tab's filler.

@@ -10,6 +10,7 @@
 
 #include "DialogCommon.h"
 #include "KernelModules.h"
+#include "LangUi.h"
 #include "LiveButtonUI.h"
 #include "TileListUI.h"
 #include "ZxLib/ZxLib.h"
@@ -23,7 +24,6 @@ const char kPendantTile[] = "VEPendant_titleItem_";   // 20 characters
 const char kBorderTile[] = "VEBorder_titleItem_";     // 19 characters
 const char kInUseLabel[] = "VECurUse_ContanerItem_Label_";
 const char kInUseButton[] = "VECurUse_ContanerItem_Btn_";   // 26 characters
-const char kCaptionInUse[] = "字幕";
 const int kFirstFontSize = 15, kLastFontSize = 64;
 
 template <class T>
@@ -142,7 +142,8 @@ void CDealVideoEffect::FillFilterTiles() {
     VEPendantList list;
     pendant->GetPendantList(list);
     m_pendantTiles->RemoveAll();
-    for (const VEPendantEntry& e : list) m_pendantTiles->Add(MakeTile(kPendantTile, e.id, e.name, e.thumbPath));
+    for (const VEPendantEntry& e : list)
+        m_pendantTiles->Add(MakeTile(kPendantTile, e.id, FilterName(e.id, e.name), e.thumbPath));
     SelectTile(m_pendantTiles, pendant->GetPendant());
 }
 
@@ -153,7 +154,7 @@ void CDealVideoEffect::FillBorderTiles() {
     border->GetBorderList(list);
     m_borderTiles->RemoveAll();
     for (const VEBorderItem* item : list)
-        if (item) m_borderTiles->Add(MakeTile(kBorderTile, item->id, item->name, item->thumbPath));
+        if (item) m_borderTiles->Add(MakeTile(kBorderTile, item->id, BorderName(item->name), item->thumbPath));
     SelectTile(m_borderTiles, border->GetBorder());
 }
 
@@ -192,16 +193,46 @@ void CDealVideoEffect::FillInUse() {
     if (IDataVideoEffectPendant* pendant = KernelModule<IDataVideoEffectPendant>()) {
         const int id = pendant->GetPendant();
         const std::string name = id == -1 ? std::string() : pendant->GetPendantName(id);
-        if (!name.empty()) ShowInUse(kUseFilter, name);
+        if (!name.empty()) ShowInUse(kUseFilter, FilterName(id, name));
         CheckBox("VEPendant_checkboxEnable", id != -1);
     }
     if (IDataVideoEffectText* text = KernelModule<IDataVideoEffectText>())
-        if (text->GetEnable()) ShowInUse(kUseCaption, kCaptionInUse);
+        if (text->GetEnable()) ShowInUse(kUseCaption, Lang::TextUtf8("app.effect.caption"));
     if (IDataVEBorder* border = KernelModule<IDataVEBorder>()) {
         const int id = border->GetBorder();
         const std::string name = id == -1 ? std::string() : border->GetBorderName(id);
-        if (!name.empty()) ShowInUse(kUseBorder, name);
+        if (!name.empty()) ShowInUse(kUseBorder, BorderName(name));
     }
+}
+
+std::string CDealVideoEffect::FilterName(int id, const std::string& storedName) {
+    // The kernel's filters by id, in its order.
+    static const char* const kKeys[] = {"app.colour.rosy", "app.colour.airy",  "app.colour.cool",
+                                        "app.colour.warm", "app.colour.lilac", "app.colour.vintage",
+                                        "app.colour.blush"};
+    return id >= 0 && id < static_cast<int>(sizeof kKeys / sizeof kKeys[0]) ? Lang::TextUtf8(kKeys[id]) : storedName;
+}
+
+std::string CDealVideoEffect::BorderName(const std::string& storedName) {
+    // The borders the program ships, by their files' names.
+    static const char* const kShipped[][2] = {{"星光", "app.border.stars"},   {"胶片", "app.border.film"},
+                                              {"彩虹", "app.border.rainbow"}, {"爱心", "app.border.hearts"},
+                                              {"相框", "app.border.frame"}};
+    for (const auto& border : kShipped)
+        if (storedName == border[0]) return Lang::TextUtf8(border[1]);
+    return storedName;
+}
+
+void CDealVideoEffect::OnLanguageChanged() {
+    if (!m_pm || !m_pendantTiles || !m_borderTiles) return;
+    FillFilterTiles();
+    if (m_borderLoaded) FillBorderTiles();
+    // The strip's entries keep their places; their texts and buttons' tips
+    // are set again.
+    FillInUse();
+    for (int n = kUseFilter; n <= kUseBorder; ++n)
+        if (CControlUI* button = m_pm->FindControl(Numbered(kInUseButton, n)))
+            button->SetToolTip(Lang::TextUtf8("app.effect.remove"));
 }
 
 CContainerUI* CDealVideoEffect::Strip() { return FindAs<CContainerUI>(m_pm, "VECurUse_horizontallayout", "Container"); }
@@ -230,7 +261,7 @@ void CDealVideoEffect::ShowInUse(int n, const std::string& text) {
         button->SetFixedHeight(20);
         button->SetAttribute("setcursor", "true");
         button->SetPadding(RECT{0, 0, 10, 0});
-        button->SetToolTip("取消");
+        button->SetToolTip(Lang::TextUtf8("app.effect.remove"));
         strip->Add(label);
         strip->Add(button);
     }
@@ -376,7 +407,7 @@ void CDealVideoEffect::NotifyInUse(TNotifyUI& msg, const std::string& name) {
 
 void CDealVideoEffect::OnPendantChanged(int id, const std::string& name) {
     if (id != -1) {
-        ShowInUse(kUseFilter, name);
+        ShowInUse(kUseFilter, FilterName(id, name));
         SelectTile(m_pendantTiles, id);
     } else {
         HideInUse(kUseFilter);
@@ -386,14 +417,14 @@ void CDealVideoEffect::OnPendantChanged(int id, const std::string& name) {
 }
 
 void CDealVideoEffect::OnTextEnable(bool enabled) {
-    if (enabled) ShowInUse(kUseCaption, kCaptionInUse);
+    if (enabled) ShowInUse(kUseCaption, Lang::TextUtf8("app.effect.caption"));
     else HideInUse(kUseCaption);
     CheckBox("VEText_checkboxEnable", enabled);
 }
 
 void CDealVideoEffect::OnBorderChanged(int id, const std::string& name) {
     if (id != -1) {
-        ShowInUse(kUseBorder, name);
+        ShowInUse(kUseBorder, BorderName(name));
         SelectTile(m_borderTiles, id);
     } else {
         HideInUse(kUseBorder);

@@ -43,6 +43,15 @@ public:
     // The page of "tabVideoEffect" (0 filters, 1 caption, 2 borders); the
     // caption and border pages are filled at their first visit.
     void ShowPage(int page);
+    // Shows the names of the filters, borders and effects in use in the
+    // current language.
+    void OnLanguageChanged();
+
+    // The name a filter (by id) or a border (by its stored name) shows: the
+    // built-in ones are named in the current language, a border of the
+    // user's own keeps its file's name.
+    static std::string FilterName(int id, const std::string& storedName);
+    static std::string BorderName(const std::string& storedName);
 
 private:
     // Asks the user for a colour, starting from black. True with the chosen

@@ -49,6 +49,13 @@ void CDealVideoSrc::Uninit() {
     m_pm = nullptr;
 }
 
+void CDealVideoSrc::OnLanguageChanged() {
+    if (!m_pm) return;
+    m_media.ShowMode();
+    m_slides.ShowMode();
+    for (int i = 0; i < 5; ++i) List(i)->ShowPicturesInLanguage();
+}
+
 void CDealVideoSrc::Notify(TNotifyUI& msg) {
     if (!m_pm || !msg.pSender) return;
     const std::string& name = msg.pSender->GetName();

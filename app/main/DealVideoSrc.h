@@ -22,6 +22,8 @@ public:
     bool Init(DuiLib::CPaintManagerUI* pm);
     void Uninit();
     void Notify(DuiLib::TNotifyUI& msg) override;
+    // The play-mode buttons show their modes again, in the current language.
+    void OnLanguageChanged();
 
     CMediaListPanel& Media() { return m_media; }
     CSlideListPanel& Slides() { return m_slides; }

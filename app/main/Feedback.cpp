@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "ZipWriter.h"
+#include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 
@@ -78,7 +79,7 @@ bool MakeZip(const std::string& folder, std::string& zipPath, std::string& error
             continue;
         }
         if (!zip.Add(file.first, bytes, now)) {
-            error = "反馈文件过大";
+            error = Lang::TextUtf8("app.feedback.too_big");
             return false;
         }
     }
@@ -89,7 +90,7 @@ bool MakeZip(const std::string& folder, std::string& zipPath, std::string& error
     zipPath = base + ".zip";
     for (int n = 2; File::IsExistFile(zipPath); ++n) zipPath = base + "_" + std::to_string(n) + ".zip";
     if (!File::WriteAllAtomic(zipPath, zip.Finish())) {
-        error = "无法写入 " + zipPath;
+        error = Lang::FormatUtf8("app.feedback.cannot_write", {zipPath});
         YL_Log("Speed.txt", 2, "Feedback", "the feedback zip %s could not be written (error %lu)", zipPath.c_str(),
                static_cast<unsigned long>(GetLastError()));
         return false;

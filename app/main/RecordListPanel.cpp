@@ -1,4 +1,5 @@
 #include "KernelModules.h"
+#include "LangUi.h"
 #include "RecordPreview.h"
 #include "SettingKeys.h"
 #include "TileListUI.h"
@@ -12,8 +13,6 @@ namespace {
 
 const char* const kGroups[3] = {"VSMyRecordV_", "VSMyRecordA_", "VSMyPhoto_"};
 const char* const kTilePrefixes[3] = {"VSMyRecordV_Item_", "VSMyRecordA_Item_", "VSMyPhoto_Item_"};
-const char* const kVideoRecording = "recordVideo_thumbnail_Recording.png";
-const char* const kAudioRecording = "recordAudio_thumbnail_Recording.png";
 const char* const kAudioThumbnail = "Record_Audio_thumbnail.png";
 
 }  // namespace
@@ -80,16 +79,17 @@ void CRecordListPanel::DeleteSelected() {
     if (!records || !m_layout) return;
     bool refused = false;
     const std::vector<int> ids = RemoveSelectedTiles(records->GetRecordingId(m_type), refused);
-    if (refused) ShowTip(m_type == ZXV_RECORD_AUDIO ? "不能删除正在录制的音频" : "不能删除正在录制的视频");
+    const char* busy = m_type == ZXV_RECORD_AUDIO ? "app.rec.cannot_delete_audio" : "app.rec.cannot_delete_video";
+    if (refused) ShowTip(Lang::TextUtf8(busy).c_str());
     if (!ids.empty()) records->DeleteRecords(m_type, ids, true);
 }
 
 void CRecordListPanel::TileMenu(TNotifyUI& msg) {
-    const char* third = m_type == ZXV_RECORD_VIDEO   ? "添加到视频列表"
-                        : m_type == ZXV_RECORD_IMAGE ? "添加到图片列表"
-                                                     : nullptr;
+    const std::string third = m_type == ZXV_RECORD_VIDEO   ? Lang::TextUtf8("app.add.playlist")
+                              : m_type == ZXV_RECORD_IMAGE ? Lang::TextUtf8("app.add.slides")
+                                                           : std::string();
     CTileListItemUI* tile = nullptr;
-    const int choice = CThumbListPanel::TileMenu(msg, third, tile);
+    const int choice = CThumbListPanel::TileMenu(msg, third.empty() ? nullptr : third.c_str(), tile);
     IDataRecordList* records = KernelModule<IDataRecordList>();
     if (!records || choice < 1) return;
     const int id = static_cast<int>(tile->GetTag());
@@ -100,7 +100,7 @@ void CRecordListPanel::TileMenu(TNotifyUI& msg) {
     } else if (choice == 3) {
         const std::string path = records->GetRecordPath(m_type, id);
         if (!File::IsExistFile(path)) {
-            tile->SetIcon(m_type == ZXV_RECORD_IMAGE ? kImageInvalid : kVideoInvalid, kIconRect);
+            tile->SetIcon(LangUi::Picture(m_type == ZXV_RECORD_IMAGE ? kImageInvalid : kVideoInvalid), kIconRect);
         } else if (m_type == ZXV_RECORD_VIDEO) {
             if (IDataMediaList* media = KernelModule<IDataMediaList>()) media->AddFiles({path});
         } else if (IDataSlideList* slides = KernelModule<IDataSlideList>()) {
@@ -183,7 +183,7 @@ void CRecordListPanel::OnRecord(eZXVRecordType type, int id, const std::string& 
     }
     const bool video = type == ZXV_RECORD_VIDEO;
     std::string icon = video ? thumbnail : kAudioThumbnail;
-    if (isNew) icon = video ? kVideoRecording : kAudioRecording;
+    if (isNew) icon = LangUi::Picture(video ? kVideoRecording : kAudioRecording);
     CTileListItemUI* tile = AddTile(id, records->GetRecordName(type, id), icon, kTallTile, kTallTextPadding, isNew);
     tile->SetExtraTextPadding(kTimePadding);
     tile->SetExtraText(isNew ? "00:00:00" : Hms(records->GetRecordDuration(type, id)));
@@ -244,43 +244,52 @@ void CRecordListPanel::OnRecordProblem(eZXVRecordType type, eZXVRecordProblem pr
 }
 
 std::string CRecordListPanel::ProblemText(int type, int problem, const std::string& detail, bool midway) {
-    const std::string stopped = midway ? "，录制已停止" : "，无法录制";
+    // Each problem has a sentence for a recording that could not start and
+    // one for a recording that stopped midway.
+    const char* key = nullptr;
     switch (problem) {
     case ZXV_RECORD_ERR_FOLDER_MISSING:
-        return (midway ? "录制文件夹已不存在：" : "录制文件夹不存在，也无法创建：") + detail +
-               (midway ? "，录制已停止" : "");
+        key = midway ? "app.rec.folder_gone" : "app.rec.folder_missing";
+        break;
     case ZXV_RECORD_ERR_FOLDER_READONLY:
-        return "录制文件夹无法写入：" + detail + stopped;
+        key = midway ? "app.rec.folder_readonly_stopped" : "app.rec.folder_readonly";
+        break;
     case ZXV_RECORD_ERR_DISK_FULL:
-        return "磁盘空间已满：" + detail + stopped;
+        key = midway ? "app.rec.disk_full_stopped" : "app.rec.disk_full";
+        break;
     case ZXV_RECORD_ERR_ENCODER:
-        return midway ? "编码器出错，录制已停止" : "编码器无法启动，无法录制";
+        key = midway ? "app.rec.encoder_stopped" : "app.rec.encoder";
+        break;
     case ZXV_RECORD_ERR_MICROPHONE:
-        return "录音需要麦克风：没有可用的麦克风，或打开麦克风失败";
+        key = "app.rec.no_microphone";
+        break;
     case ZXV_RECORD_NOTE_NO_SOUND:
-        return "没有可用的麦克风，本次录像没有声音";
+        key = "app.rec.no_sound";
+        break;
     default:
-        if (type == ZXV_RECORD_IMAGE) return "无法保存照片：" + detail;
-        return "无法写入录制文件：" + detail + stopped;
+        key = type == ZXV_RECORD_IMAGE ? "app.rec.photo_failed" : midway ? "app.rec.write_stopped" : "app.rec.write";
+        break;
     }
+    return Lang::FormatUtf8(key, {detail});
 }
 
 std::string CRecordListPanel::MoveProblemText(int problem, const std::string& target) {
     const std::string folder = File::GetParentPath(target);
     switch (problem) {
     case ZXV_RECORD_ERR_EXISTS:
-        return "已有同名文件：" + target + "，未更改";
+        return Lang::FormatUtf8("app.move.exists", {target});
     case ZXV_RECORD_ERR_BAD_NAME:
-        return "文件名不允许：" + File::GetFileName(target) + "，未更改";
+        return Lang::FormatUtf8("app.move.bad_name", {File::GetFileName(target)});
     case ZXV_RECORD_ERR_FOLDER_READONLY:
-        return folder.empty() ? "文件夹无法写入，未更改" : "文件夹无法写入：" + folder + "，未更改";
+        return folder.empty() ? Lang::TextUtf8("app.move.readonly_unnamed")
+                              : Lang::FormatUtf8("app.move.readonly", {folder});
     case ZXV_RECORD_ERR_FOLDER_MISSING:
-        return "文件夹不存在：" + folder + "，未更改";
+        return Lang::FormatUtf8("app.move.no_folder", {folder});
     case ZXV_RECORD_ERR_DISK_FULL:
-        return "磁盘空间已满：" + folder + "，未更改";
+        return Lang::FormatUtf8("app.move.disk_full", {folder});
     case ZXV_RECORD_ERR_NO_FILE:
-        return "录制文件已不存在，未更改";
+        return Lang::TextUtf8("app.move.gone");
     default:
-        return "无法移动文件到：" + target + "，未更改";
+        return Lang::FormatUtf8("app.move.failed", {target});
     }
 }

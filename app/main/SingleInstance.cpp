@@ -3,6 +3,7 @@
 #include <string>
 
 #include "DialogCommon.h"
+#include "ZxLib/Lang.h"
 #include "ZxLib/ObjectSecurity.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxVCamDlg.h"
@@ -15,7 +16,6 @@ namespace {
 
 // The running copy's process id, for a later start that finds no window.
 const wchar_t kPidMapping[] = L"Velmo_ZxVCam_2014-1-2_Pid";
-const wchar_t kCaption[] = L"星河助手";
 
 HANDLE g_pidMapping = nullptr;
 HANDLE g_recording = nullptr;
@@ -81,10 +81,8 @@ Result EndHungCopy(DWORD pid, HANDLE mutex) {
     if (pid && IsRecording(pid)) {
         ZxDlg::Log(2, "main", "the copy %lu does not answer but records; it is left running",
                    static_cast<unsigned long>(pid));
-        MessageBoxW(nullptr,
-                    L"星河助手已在运行并正在录制，但它现在没有响应。\n"
-                    L"为了不丢失录制的内容，没有结束它。请稍候再启动星河助手。",
-                    kCaption, MB_OK | MB_ICONWARNING);
+        MessageBoxW(nullptr, Lang::Text("app.err.busy_recording").c_str(), Lang::Text("app.title").c_str(),
+                    MB_OK | MB_ICONWARNING);
         if (mutex) CloseHandle(mutex);
         return kOtherCopyRefused;
     }
@@ -93,9 +91,8 @@ Result EndHungCopy(DWORD pid, HANDLE mutex) {
     // other copy of this program is ended, as there is no other way to it.
     const bool ended = pid ? EndProcess(pid) : Process::KillOtherInstance();
     if (!ended) {
-        MessageBoxW(nullptr,
-                    L"系统中还有维莫美化视频进程没有退出,\n请从任务管理器中关闭ZxVCam.exe进程,稍后再运行.",
-                    L"维莫美化视频", MB_OK);
+        MessageBoxW(nullptr, Lang::Text("app.err.still_running").c_str(),
+                    Lang::Text("app.err.still_running_title").c_str(), MB_OK);
         if (mutex) CloseHandle(mutex);
         return kOtherCopyRefused;
     }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "DialogCommon.h"
+#include "LangUi.h"
 #include "TileListUI.h"
 #include "ZxLib/ZxLib.h"
 
@@ -19,6 +20,8 @@ namespace ThumbList {
 
 const char* const kVideoInvalid = "recordVideo_thumbnail_invalid.png";
 const char* const kImageInvalid = "recordImage_thumbnail_invalide.png";
+const char* const kVideoRecording = "recordVideo_thumbnail_Recording.png";
+const char* const kAudioRecording = "recordAudio_thumbnail_Recording.png";
 
 std::string Hms(int seconds, const char* sign) {
     if (seconds < 0) seconds = 0;
@@ -92,6 +95,23 @@ CTileListItemUI* CThumbListPanel::TileByTag(int tag) const {
     return nullptr;
 }
 
+void CThumbListPanel::ShowPicturesInLanguage() {
+    if (!m_layout) return;
+    static const char* const kWithWords[] = {kVideoInvalid, kImageInvalid, kVideoRecording, kAudioRecording};
+    for (int i = 0; i < m_layout->GetCount(); ++i) {
+        CTileListItemUI* tile = TileOf(m_layout->GetItemAt(i));
+        const std::string icon = tile ? tile->GetForeImage() : std::string();
+        for (const char* name : kWithWords) {
+            const std::string zh = "'" + LangUi::PictureIn(name, Lang::Language::Chinese) + "'";
+            const std::string en = "'" + LangUi::PictureIn(name, Lang::Language::English) + "'";
+            if (icon.find(zh) != std::string::npos || icon.find(en) != std::string::npos) {
+                tile->SetIcon(LangUi::Picture(name), kIconRect);
+                break;
+            }
+        }
+    }
+}
+
 CTileListItemUI* CThumbListPanel::TileOf(CControlUI* sender) {
     return sender ? static_cast<CTileListItemUI*>(sender->GetInterface("TileListItem")) : nullptr;
 }
@@ -127,8 +147,8 @@ int CThumbListPanel::TileMenu(TNotifyUI& msg, const char* third, CTileListItemUI
     tile = TileOf(msg.pSender);
     if (!tile) return -1;
     CMenuUI menu("MenuBk");
-    menu.AddItem(1, "删除");
-    menu.AddItem(2, "打开文件目录");
+    menu.AddItem(1, Lang::TextUtf8("app.menu.delete"));
+    menu.AddItem(2, Lang::TextUtf8("app.menu.open_folder"));
     if (third) menu.AddItem(3, third);
     return PopupMenu(menu, msg.ptMouse);
 }
@@ -141,12 +161,12 @@ void CThumbListPanel::PlaylistTileMenu(TNotifyUI& msg, const std::function<std::
         DeleteSelected();
     } else if (choice == 2) {
         const std::string path = pathOf(static_cast<int>(tile->GetTag()));
-        if (!File::IsExistFile(path)) tile->SetIcon(invalidIcon, kIconRect);
+        if (!File::IsExistFile(path)) tile->SetIcon(LangUi::Picture(invalidIcon), kIconRect);
         OpenFolderOf(path);
     }
 }
 
-int CThumbListPanel::ModeMenu(const char* buttonName, const char* (*name)(int), int count) {
+int CThumbListPanel::ModeMenu(const char* buttonName, std::string (*name)(int), int count) {
     CControlUI* button = m_pm ? m_pm->FindControl(buttonName) : nullptr;
     if (!button) return -1;
     CMenuUI menu("MenuBk");

@@ -53,6 +53,10 @@ public:
     const std::string& Group() const { return m_group; }
     CTileListUI* Layout() const { return m_layout; }
 
+    // Tiles showing a placeholder picture with words show the current
+    // language's (after the language changed).
+    void ShowPicturesInLanguage();
+
 protected:
     // A tile with the look every list shares, added at the front (index 0)
     // or appended.
@@ -82,7 +86,7 @@ protected:
     virtual void DeleteSelected() = 0;
     // The play-mode menu under the button: the modes 0..count-1 by name;
     // the mode chosen (the button then shows its name), or -1.
-    int ModeMenu(const char* button, const char* (*name)(int), int count);
+    int ModeMenu(const char* button, std::string (*name)(int), int count);
 
     // Multi-select open-file dialog; the chosen files that exist.
     static std::vector<std::string> ChooseFiles(const wchar_t* filter);
@@ -113,8 +117,12 @@ constexpr RECT kSlideTextPadding{2, 64, 2, 2};
 constexpr RECT kNoTextPadding{0, 0, 0, 0};
 constexpr RECT kTimePadding{2, 76, 2, 2};
 
+// The placeholder pictures with words in them (one set per language, see
+// LangUi::Picture).
 extern const char* const kVideoInvalid;
 extern const char* const kImageInvalid;
+extern const char* const kVideoRecording;
+extern const char* const kAudioRecording;
 
 // "HH:MM:SS" (negative: 0), after sign.
 std::string Hms(int seconds, const char* sign = "");

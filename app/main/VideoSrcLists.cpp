@@ -1,4 +1,5 @@
 #include "KernelModules.h"
+#include "LangUi.h"
 #include "TileListUI.h"
 #include "VideoSrcLists.h"
 #include "ZxLib/ZxLib.h"
@@ -6,13 +7,29 @@
 using namespace DuiLib;
 using namespace ThumbList;
 
+namespace {
+
+// A play mode's name on its button; an unknown mode (no name) leaves it.
+void ShowModeOn(CPaintManagerUI* pm, const char* buttonName, const std::string& mode) {
+    CControlUI* button = pm && !mode.empty() ? pm->FindControl(buttonName) : nullptr;
+    if (button) button->SetText(mode);
+}
+
+}  // namespace
+
 // ---- media files ----
 
 CMediaListPanel::CMediaListPanel() : CThumbListPanel("VSMediaFile_", "VSMediaFile_ListItem_") {}
 
-const char* CMediaListPanel::ModeName(int mode) {
-    static const char* const kNames[4] = {"顺序播放", "列表循环", "单曲循环", "随机播放"};
-    return mode >= 0 && mode < 4 ? kNames[mode] : nullptr;
+std::string CMediaListPanel::ModeName(int mode) {
+    static const char* const kNames[4] = {"app.mode.in_order", "app.mode.repeat_all", "app.mode.repeat_one",
+                                          "app.mode.shuffle"};
+    return mode >= 0 && mode < 4 ? Lang::TextUtf8(kNames[mode]) : std::string();
+}
+
+void CMediaListPanel::ShowMode() {
+    if (IDataMediaList* media = KernelModule<IDataMediaList>())
+        ShowModeOn(m_pm, "VSMediaFile_btnListMode", ModeName(media->GetPlayMode()));
 }
 
 void CMediaListPanel::Start(CPaintManagerUI* pm) {
@@ -21,8 +38,7 @@ void CMediaListPanel::Start(CPaintManagerUI* pm) {
     IDataMediaList* media = KernelModule<IDataMediaList>();
     if (!media) return;
     media->ReportAllItems();
-    if (const char* mode = ModeName(media->GetPlayMode()))
-        if (CControlUI* button = m_pm->FindControl("VSMediaFile_btnListMode")) button->SetText(mode);
+    ShowMode();
 }
 
 void CMediaListPanel::Stop() {
@@ -37,8 +53,10 @@ void CMediaListPanel::OnNotify(TNotifyUI& msg, const std::string& name) {
     if (msg.sType == "click") {
         if (name == "VSMediaFile_btnAdd") {
             const auto files = ChooseFiles(
-                L"视频文件\0*.mkv;*.asf;*.wmv;*.avi;*.mp4;*.mpg;*.mov;*.f4v;*.flv;*.rmvb;*.dat;*.ts\0"
-                L"所有文件(*.*)\0*.*\0");
+                LangUi::FileFilter({{"app.files.videos", L"*.mkv;*.asf;*.wmv;*.avi;*.mp4;*.mpg;*.mov;*.f4v;*.flv;"
+                                                         L"*.rmvb;*.dat;*.ts"},
+                                    {"app.files.all", L"*.*"}})
+                    .c_str());
             if (!files.empty()) media->AddFiles(files);
         } else if (name == "VSMediaFile_btnDelete") {
             DeleteSelected();
@@ -52,8 +70,8 @@ void CMediaListPanel::OnNotify(TNotifyUI& msg, const std::string& name) {
         const int id = TileId(name);
         if (id < 0) return;
         if (!media->Play(id)) {
-            ShowTip("该文件不存在，无法播放");
-            if (CTileListItemUI* tile = TileOf(msg.pSender)) tile->SetIcon(kVideoInvalid, kIconRect);
+            ShowTip(Lang::TextUtf8("app.tip.not_playable").c_str());
+            if (CTileListItemUI* tile = TileOf(msg.pSender)) tile->SetIcon(LangUi::Picture(kVideoInvalid), kIconRect);
         }
     } else if (msg.sType == "menu" && IsTile(name)) {
         PlaylistTileMenu(msg, [media](int id) { return media->GetItemPath(id); }, kVideoInvalid);
@@ -68,7 +86,7 @@ void CMediaListPanel::DeleteSelected() {
     bool refused = false;
     const std::vector<int> ids = RemoveSelectedTiles(media->GetCurrentItem(), refused);
     // One tip for the playing file, however many were chosen.
-    if (refused) ShowTip("不能删除正在播放的视频");
+    if (refused) ShowTip(Lang::TextUtf8("app.tip.delete_playing").c_str());
     if (!ids.empty()) media->RemoveFiles(ids, false);
 }
 
@@ -121,9 +139,14 @@ void CMediaListPanel::OnEnd() {
 
 CSlideListPanel::CSlideListPanel() : CThumbListPanel("VSSlide_", "VSSlide_TileItem_") {}
 
-const char* CSlideListPanel::ModeName(int mode) {
-    static const char* const kNames[3] = {"顺序播放", "列表循环", "随机播放"};
-    return mode >= 0 && mode < 3 ? kNames[mode] : nullptr;
+std::string CSlideListPanel::ModeName(int mode) {
+    static const char* const kNames[3] = {"app.mode.in_order", "app.mode.repeat_all", "app.mode.shuffle"};
+    return mode >= 0 && mode < 3 ? Lang::TextUtf8(kNames[mode]) : std::string();
+}
+
+void CSlideListPanel::ShowMode() {
+    if (IDataSlideList* slides = KernelModule<IDataSlideList>())
+        ShowModeOn(m_pm, "VSSlide_btnPlayMode", ModeName(slides->GetPlayMode()));
 }
 
 void CSlideListPanel::Start(CPaintManagerUI* pm) {
@@ -140,8 +163,7 @@ void CSlideListPanel::Load() {
     IDataSlideList* slides = KernelModule<IDataSlideList>();
     if (!slides) return;
     slides->LoadList();
-    if (const char* mode = ModeName(slides->GetPlayMode()))
-        if (CControlUI* button = m_pm->FindControl("VSSlide_btnPlayMode")) button->SetText(mode);
+    ShowMode();
 }
 
 void CSlideListPanel::OnNotify(TNotifyUI& msg, const std::string& name) {
@@ -149,7 +171,8 @@ void CSlideListPanel::OnNotify(TNotifyUI& msg, const std::string& name) {
     if (!slides) return;
     if (msg.sType == "click") {
         if (name == "VSSlide_btnAdd") {
-            const auto files = ChooseFiles(L"图片格式(*.bmp;*.jpg;*.png;*.gif)\0*.bmp;*.jpg;*.png;*.gif\0");
+            const auto files =
+                ChooseFiles(LangUi::FileFilter({{"app.files.pictures", L"*.bmp;*.jpg;*.png;*.gif"}}).c_str());
             if (!files.empty()) slides->AddFiles(files);
         } else if (name == "VSSlide_btnDelete") {
             DeleteSelected();
@@ -186,6 +209,6 @@ void CSlideListPanel::OnItemLoaded(int id, bool loaded, const std::string& path,
 
 void CSlideListPanel::OnItemRemoved(int id, const std::string& path) {
     if (!m_pm) return;
-    if (CTileListItemUI* tile = TileByTag(id)) tile->SetIcon(kImageInvalid, kIconRect);
+    if (CTileListItemUI* tile = TileByTag(id)) tile->SetIcon(LangUi::Picture(kImageInvalid), kIconRect);
     if (!path.empty()) CImageMgr::RemoveImage(path);
 }

@@ -19,8 +19,11 @@
 class CMediaListPanel : public CThumbListPanel, public IDataMediaListObserver {
 public:
     CMediaListPanel();
-    // The play-mode names (0..3); null for other values.
-    static const char* ModeName(int mode);
+    // The play-mode names (0..3) in the current language; "" for other
+    // values.
+    static std::string ModeName(int mode);
+    // The mode button shows the current mode's name (again).
+    void ShowMode();
 
     // Attaches the observer and fills the list.
     void Start(DuiLib::CPaintManagerUI* pm) override;
@@ -48,8 +51,11 @@ private:
 class CSlideListPanel : public CThumbListPanel, public IDataSlideListObserver {
 public:
     CSlideListPanel();
-    // The play-mode names (0..2); null for other values.
-    static const char* ModeName(int mode);
+    // The play-mode names (0..2) in the current language; "" for other
+    // values.
+    static std::string ModeName(int mode);
+    // The mode button shows the current mode's name (again).
+    void ShowMode();
 
     void Start(DuiLib::CPaintManagerUI* pm) override;
     void Stop() override;

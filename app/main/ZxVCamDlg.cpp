@@ -7,6 +7,7 @@
 #include "Feedback.h"
 #include "IDataAudioProcess.h"
 #include "KernelModules.h"
+#include "LangUi.h"
 #include "SettingKeys.h"
 #include "SingleInstance.h"
 #include "ZxLib/ZxLib.h"
@@ -19,7 +20,6 @@ using namespace DuiLib;
 
 CZxVCamDlg* g_pMainDlg = nullptr;
 
-const char* const CZxVCamDlg::kTitle = "星河助手";
 const wchar_t* const CZxVCamDlg::kWindowMark = L"ZxVCamMainWnd";
 
 namespace {
@@ -31,12 +31,13 @@ const UINT kTellSetAsideMessage = WM_APP + 25;
 // The list a list file holds, as the user knows it.
 std::string ListName(const std::string& file) {
     static const char* const kNames[][2] = {
-        {"MediaFileList.dat", "媒体文件列表"}, {"SlideFileList.dat", "图片列表"}, {"VideoList.dat", "录像列表"},
-        {"AudioList.dat", "录音列表"},         {"ImageList.dat", "照片列表"},
+        {"MediaFileList.dat", "app.list.media"}, {"SlideFileList.dat", "app.list.slides"},
+        {"VideoList.dat", "app.list.videos"},    {"AudioList.dat", "app.list.audios"},
+        {"ImageList.dat", "app.list.photos"},
     };
     const std::string name = File::GetFileName(file);
     for (const auto& n : kNames)
-        if (lstrcmpiA(name.c_str(), n[0]) == 0) return std::string(n[1]) + "（" + name + "）";
+        if (lstrcmpiA(name.c_str(), n[0]) == 0) return Lang::FormatUtf8("app.list.named", {Lang::TextUtf8(n[1]), name});
     return name;
 }
 
@@ -76,7 +77,7 @@ LRESULT CZxVCamDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHan
     // and no way to close it but the task manager: it is not made at all,
     // and the program says why.
     if (!FindControl("ViewPortWnd")) {
-        m_createFailure = "界面文件缺失或已损坏：\n" + ZxDlg::SkinFile("ZxVCam.xml") + "\n\n请重新安装星河助手。";
+        m_createFailure = Lang::FormatUtf8("app.err.skin", {ZxDlg::SkinFile("ZxVCam.xml")});
         ZxDlg::Log(3, "CZxVCamDlg", "the main window's skin %s is missing or damaged",
                    ZxDlg::SkinFile("ZxVCam.xml").c_str());
         bHandled = TRUE;
@@ -86,7 +87,7 @@ LRESULT CZxVCamDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHan
     LONG style = GetWindowLongW(m_hWnd, GWL_STYLE);
     style &= ~WS_MAXIMIZEBOX;
     SetWindowLongW(m_hWnd, GWL_STYLE, style | WS_SYSMENU | WS_THICKFRAME);
-    SetWindowTextW(m_hWnd, String2WString(kTitle).c_str());
+    SetWindowTextW(m_hWnd, Lang::Text("app.title").c_str());
 
     CControlUI* position = FindControl("PlayerPosition");
     m_pPlayerPosition = position ? static_cast<CSliderUI*>(position->GetInterface("Slider")) : nullptr;
@@ -139,7 +140,7 @@ void CZxVCamDlg::AddTrayIcon() {
         m_tray->uID = kTrayIconId;
     }
     if (!m_hIcon) return;
-    const std::wstring tip = String2WString(kTitle);
+    const std::wstring tip = Lang::Text("app.title");
     lstrcpynW(m_tray->szTip, tip.c_str(), ARRAYSIZE(m_tray->szTip));
     m_tray->uFlags |= NIF_MESSAGE | NIF_ICON | NIF_TIP;
     m_tray->hWnd = m_hWnd;
@@ -210,6 +211,15 @@ LRESULT CZxVCamDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         SetWindowLongW(m_hWnd, GWL_STYLE, GetWindowLongW(m_hWnd, GWL_STYLE) | WS_THICKFRAME);
         return res;
     }
+    if (uMsg == LangUi::ChangedMessage()) {
+        // The skin's own texts first, then those this code sets.
+        const LRESULT res = CZxBaseDialog::HandleMessage(uMsg, wParam, lParam);
+        SetWindowTextW(m_hWnd, Lang::Text("app.title").c_str());
+        if (m_tray && m_tray->hIcon) AddTrayIcon();
+        m_funDlg.OnLanguageChanged();
+        m_wndVideoShow.OnLanguageChanged();
+        return res;
+    }
     if (uMsg == kTellSetAsideMessage) {
         TellSetAsideFiles();
         return 0;
@@ -236,8 +246,8 @@ void CZxVCamDlg::ShowMainWindow() {
 void CZxVCamDlg::ShowTrayMenu() {
     SetForegroundWindow(m_hWnd);
     CMenuUI menu("MenuBk");
-    menu.AddItem(1, "打开主界面");
-    menu.AddItem(3, "退出", "menu_icon_exit_2.png", "menu_icon_exit_1.png");
+    menu.AddItem(1, Lang::TextUtf8("app.tray.open"));
+    menu.AddItem(3, Lang::TextUtf8("app.tray.exit"), "menu_icon_exit_2.png", "menu_icon_exit_1.png");
     POINT pt{};
     GetCursorPos(&pt);
     const int choice = menu.TrackPopupMenu(m_hWnd, pt);
@@ -256,11 +266,10 @@ void CZxVCamDlg::TellSetAsideFiles() {
     m_tellingSetAside = true;
     std::string file, copy;
     while (m_hWnd && AfxGetConfigManager()->TakeSetAsideFile(file, copy))
-        ShowTip(("设置文件（" + File::GetFileName(file) + "）无法读取，设置从默认值开始。\n原文件已另存为：\n" + copy)
-                    .c_str());
+        ShowTip(Lang::FormatUtf8("app.tip.settings_damaged", {File::GetFileName(file), copy}).c_str());
     auto* kernal = KernelModule<IDataKernal>();
     while (m_hWnd && kernal && kernal->TakeSetAsideFile(file, copy))
-        ShowTip((ListName(file) + "已损坏，无法读取，列表从空开始。\n原文件已另存为：\n" + copy).c_str());
+        ShowTip(Lang::FormatUtf8("app.tip.list_damaged", {ListName(file), copy}).c_str());
     m_tellingSetAside = false;
 }
 
@@ -268,10 +277,10 @@ void CZxVCamDlg::OpenHelpPage() {
     const std::string page = Dir::GetCurrentPath() + AppLinks::kHelpPage;
     if (!File::IsExistFile(page)) {
         ZxDlg::Log(2, "CZxVCamDlg", "the help page %s is missing", page.c_str());
-        ShowTip(("帮助页面不存在：\n" + page + "\n请重新安装星河助手。").c_str());
+        ShowTip(Lang::FormatUtf8("app.tip.help_missing", {page}).c_str());
     } else if (!Url::OpenUrl(page, true)) {
         ZxDlg::Log(2, "CZxVCamDlg", "no program opened the help page %s", page.c_str());
-        ShowTip(("无法打开帮助页面，请用浏览器打开：\n" + page).c_str());
+        ShowTip(Lang::FormatUtf8("app.tip.help_cannot_open", {page}).c_str());
     }
 }
 
@@ -279,16 +288,15 @@ std::string CZxVCamDlg::MakeFeedback(const std::string& folder) {
     const std::string where = folder.empty() ? Feedback::DesktopFolder() : folder;
     std::string zip, error;
     if (where.empty() || !Feedback::MakeZip(where, zip, error)) {
-        ShowTip(("无法生成反馈文件：" + (where.empty() ? std::string("找不到桌面文件夹") : error)).c_str());
+        ShowTip(Lang::FormatUtf8("app.tip.feedback_failed",
+                                 {where.empty() ? Lang::TextUtf8("app.feedback.no_desktop") : error})
+                    .c_str());
         return std::string();
     }
     // The folder opens with the file selected, ready to be attached.
     const std::wstring args = L"/select,\"" + String2WString(zip) + L"\"";
     ShellExecuteW(m_hWnd, L"open", L"explorer.exe", args.c_str(), nullptr, SW_SHOWNORMAL);
-    ShowTip(("反馈文件已保存到桌面：\n" + File::GetFileName(zip) +
-             "\n请把这个文件连同问题的经过（做了什么、看到了什么）一起发送给我们。"
-             "文件里只有日志、设置和列表，没有您的录像、录音和照片。")
-                .c_str());
+    ShowTip(Lang::FormatUtf8("app.tip.feedback_saved", {File::GetFileName(zip)}).c_str());
     return zip;
 }
 
@@ -329,7 +337,7 @@ void CZxVCamDlg::Notify(TNotifyUI& msg) {
     } else if (name == "BtnMin") {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
     } else if (name == "btnOpenCamera") {
-        if (!camera || !camera->StartCamera()) ShowTip("打开摄像头失败");
+        if (!camera || !camera->StartCamera()) ShowTip(Lang::TextUtf8("app.tip.camera_failed").c_str());
     } else if (name == "btnCloseCamera") {
         if (camera) camera->StopCamera();
     } else if (name == "BtnChangeSkin") {

@@ -35,8 +35,6 @@ public:
     // The tray icon's id and the message it sends the window.
     static const UINT kTrayIconId = 109;
     static const UINT kTrayMessage = 2557;
-    // Its title and the tray tip.
-    static const char* const kTitle;   // "星河助手"
     // The window property that marks the main window for a second start,
     // set once the window is made and about to be shown.
     static const wchar_t* const kWindowMark;   // L"ZxVCamMainWnd"
@@ -64,8 +62,8 @@ public:
     // Shows the window from the tray (or wherever it is) and brings it to
     // the front.
     void ShowMainWindow();
-    // The tray menu at the cursor: "打开主界面" shows the window, "退出"
-    // closes it, which ends the program.
+    // The tray menu at the cursor: its first entry shows the window, the
+    // second ("退出", exit) closes it, which ends the program.
     void ShowTrayMenu();
 
     CSkinList& GetSkinList() { return m_skins; }
@@ -73,6 +71,7 @@ public:
     CZxAudioEffectDlg& GetAudioEffectDlg() { return m_audioEffect; }
     CWndVideoShow& GetVideoShow() { return m_wndVideoShow; }
     bool HasTrayIcon() const { return m_tray && m_tray->hIcon; }
+    std::wstring TrayTip() const { return m_tray ? m_tray->szTip : L""; }
     // "主页": opens the help page installed with the program.
     void OpenHelpPage();
     // "反馈": writes the feedback zip into the folder (the desktop when

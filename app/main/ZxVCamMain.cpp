@@ -18,6 +18,7 @@
 #include "SettingKeys.h"
 #include "SingleInstance.h"
 #include "ZxCrash.h"
+#include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxModConfig/ZxModConfig.h"
@@ -56,10 +57,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
         // what failed rather than seeing nothing happen.
         const DWORD error = GetLastError();
         std::string cause = g_pMainDlg->CreateFailure();
-        if (cause.empty()) cause = "Windows 拒绝创建窗口（错误 " + std::to_string(error) + "）。";
+        if (cause.empty()) cause = Lang::FormatUtf8("app.err.window_refused", {std::to_string(error)});
         YL_Log("Speed.txt", 3, "main", "the main window could not be created: %s", cause.c_str());
-        const std::wstring text = String2WString("星河助手无法启动：主窗口无法创建。\n\n" + cause);
-        MessageBoxW(nullptr, text.c_str(), String2WString(CZxVCamDlg::kTitle).c_str(), MB_OK | MB_ICONERROR);
+        const std::wstring text = Lang::Format("app.err.no_window", {String2WString(cause)});
+        MessageBoxW(nullptr, text.c_str(), Lang::Text("app.title").c_str(), MB_OK | MB_ICONERROR);
         exitCode = 2;
     }
     // The session ends the window, then the kernel, then GDI+.

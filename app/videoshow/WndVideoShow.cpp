@@ -7,6 +7,7 @@
 #include "IDataCamera.h"
 #include "IDataKernal.h"
 #include "KernelModules.h"
+#include "LangUi.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
 
@@ -147,14 +148,17 @@ void CWndVideoShow::DrawRecordBar() {
     g.FillEllipse(&dot, 5, 5, 14, 14);
 
     const int kind = m_recordKind;
-    const char* label = kind == ZXV_RECORD_VIDEO ? "录像中... %02d:%02d:%02d"
-                        : kind == ZXV_RECORD_AUDIO ? "录音中... %02d:%02d:%02d"
+    const char* label = kind == ZXV_RECORD_VIDEO   ? "app.bar.video"
+                        : kind == ZXV_RECORD_AUDIO ? "app.bar.audio"
                                                    : nullptr;
     if (!label) return;
     const unsigned seconds = m_recordSeconds;
-    char text[64];
-    std::snprintf(text, sizeof text, label, static_cast<int>(seconds / 3600), static_cast<int>(seconds % 3600 / 60),
-                  static_cast<int>(seconds % 60));
+    wchar_t time[32];
+    swprintf(time, 32, L"%02d:%02d:%02d", static_cast<int>(seconds / 3600), static_cast<int>(seconds % 3600 / 60),
+             static_cast<int>(seconds % 60));
+    // Looked up at each frame (the tables are safe to read from this
+    // thread), so the bar speaks the current language at once.
+    const std::wstring wide = Lang::Format(label, {time});
     if (!m_barFontTried) {
         m_barFontTried = true;
         m_barFamily.reset(new Gdiplus::FontFamily(L"Times New Roman"));
@@ -166,9 +170,9 @@ void CWndVideoShow::DrawRecordBar() {
         }
     }
     if (!m_barFont) return;
-    const std::wstring wide = String2WString(text);
     Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
-    const Gdiplus::RectF layout(25.0f, 5.0f, 180.0f, 25.0f);
+    // Wide enough for the longer English text on one line.
+    const Gdiplus::RectF layout(25.0f, 5.0f, 300.0f, 25.0f);
     g.DrawString(wide.c_str(), static_cast<INT>(wide.size()), m_barFont.get(), layout, nullptr, &white);
 }
 
@@ -271,9 +275,16 @@ bool CWndVideoShow::LoadButtonImages() {
     m_composedValid = false;
     for (int i = 0; i < 3; ++i) {
         m_buttonPixels[i].clear();
-        TImageInfo* image = CImageMgr::GetImage(kButtonImages[i]);
+        // The words are drawn into the pictures: one set per language. The
+        // skin names the Chinese set; another is loaded at first use.
+        const std::string name = LangUi::Picture(kButtonImages[i]);
+        TImageInfo* image = CImageMgr::GetImage(name);
+        if (!image && name != kButtonImages[i]) {
+            image = CRenderEngine::LoadFullPathImageFile(ZxDlg::SkinFile(name.c_str()));
+            if (image) CImageMgr::AddImage(name, image);
+        }
         if (!image || image->nX < kButtonWidth || image->nY < kButtonHeight) {
-            YL_Log(kLog, 2, kModule, "open-camera picture %s missing or smaller than 150x50", kButtonImages[i]);
+            YL_Log(kLog, 2, kModule, "open-camera picture %s missing or smaller than 150x50", name.c_str());
             all = false;
             continue;
         }
@@ -369,9 +380,14 @@ LRESULT CWndVideoShow::OnLButtonUp(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) 
     auto* camera = KernelModule<IDataCamera>();
     if (!camera || !camera->StartCamera()) {
         YL_Log(kLog, 2, kModule, "StartCamera from the preview button failed");
-        ZxDlg::ShowMsgTip(GetParent(m_hWnd), "打开摄像头失败");
+        ZxDlg::ShowMsgTip(GetParent(m_hWnd), Lang::TextUtf8("app.tip.camera_failed"));
     }
     return 0;
+}
+
+void CWndVideoShow::OnLanguageChanged() {
+    LoadButtonImages();
+    m_repaint = true;
 }
 
 LRESULT CWndVideoShow::OnSetCursor(UINT, WPARAM, LPARAM, BOOL& bHandled) {

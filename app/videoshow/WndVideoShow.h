@@ -56,6 +56,10 @@ public:
     // The open-camera button's three looks, copied from the image manager.
     // WM_CREATE does this; call again if the skin loads the pictures later.
     bool LoadButtonImages();
+    // The language changed: the button's looks (their words are part of
+    // the pictures) are those of the current language from now on; the
+    // recording bar's text follows by itself.
+    void OnLanguageChanged();
 
     // What a test or the benchmark reads: the composed picture (bottom-up
     // rows of 1440 bytes), the button look and the presenter.

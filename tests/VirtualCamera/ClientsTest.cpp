@@ -105,38 +105,16 @@ std::vector<vct::Frame> ReadClientFile(const std::string& path) {
     return frames;
 }
 
-// A client process; its standard output goes to stdoutPath when given.
+// A client process; its standard output and error go to stdoutPath when
+// given.
 class ClientProcess {
 public:
     ClientProcess(const std::string& out, double seconds, const std::string& extra = "",
-                  const std::string& stdoutPath = "") {
-        std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxVCamClient.exe") + L"\" \"" +
-                           Charset::String2WString(out) + L"\" " + std::to_wstring(seconds) + L" " +
-                           Charset::String2WString(extra);
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        HANDLE output = nullptr;
-        if (!stdoutPath.empty()) {
-            SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-            output = CreateFileW(Charset::String2WString(stdoutPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-            si.dwFlags = STARTF_USESTDHANDLES;
-            si.hStdOutput = output;
-            si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-            si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        }
-        PROCESS_INFORMATION pi = {};
-        if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, output ? TRUE : FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            CloseHandle(pi.hThread);
-            m_process = pi.hProcess;
-        }
-        if (output) CloseHandle(output);
-    }
-    ~ClientProcess() {
-        if (!m_process) return;
-        if (WaitForSingleObject(m_process, 1000) != WAIT_OBJECT_0) TerminateProcess(m_process, 99);
-        CloseHandle(m_process);
-    }
+                  const std::string& stdoutPath = "")
+        : m_process(zxtest::StartProcess("\"" + Dir::GetCurrentPath() + "ZxVCamClient.exe\" \"" + out + "\" " +
+                                             std::to_string(seconds) + " " + extra,
+                                         stdoutPath)) {}
+    ~ClientProcess() { zxtest::FinishProcess(m_process, 1000); }
     HANDLE handle() const { return m_process; }
     int ExitCode() const {
         DWORD code = 99;

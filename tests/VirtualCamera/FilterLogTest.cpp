@@ -15,16 +15,7 @@
 
 namespace {
 
-SYSTEMTIME At(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s) {
-    SYSTEMTIME t = {};
-    t.wYear = y;
-    t.wMonth = mo;
-    t.wDay = d;
-    t.wHour = h;
-    t.wMinute = mi;
-    t.wSecond = s;
-    return t;
-}
+SYSTEMTIME At(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s) { return SYSTEMTIME{y, mo, 0, d, h, mi, s, 0}; }
 
 TEST(FilterLog, LineIsTimeWithoutLeadingZerosThenTextThenCrLf) {
     EXPECT_EQ("2021-3-3-9-5-7: GetMediaType\r\n", VCamLogLine(At(2021, 3, 3, 9, 5, 7), "GetMediaType"));

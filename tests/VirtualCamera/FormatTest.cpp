@@ -460,6 +460,11 @@ TEST_F(Formats, Yuy2AndI420SamplesAreTheConversionOfTheNewestFrame) {
         BYTE* data = nullptr;
         ASSERT_EQ(S_OK, sample.sample->GetPointer(&data));
         EXPECT_EQ(0, std::memcmp(expected.data(), data, expected.size())) << w << "x" << h;
+        // No newer frame: the next sample repeats the converted picture.
+        RealSample again(static_cast<long>(mt.lSampleSize));
+        ASSERT_EQ(S_OK, pin->FillBuffer(again.sample.get()));
+        ASSERT_EQ(S_OK, again.sample->GetPointer(&data));
+        EXPECT_EQ(0, std::memcmp(expected.data(), data, expected.size())) << w << "x" << h << ", repeated";
     }
 }
 

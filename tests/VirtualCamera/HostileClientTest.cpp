@@ -20,27 +20,11 @@ namespace {
 // Runs the client on one case; its exit code, its output in output.
 DWORD RunClient(const std::string& which, std::string& output) {
     const std::string outPath = zxtest::MakeTempDir("hostile") + "out.txt";
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE out = CreateFileW(Charset::String2WString(outPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxHostileClient.exe") + L"\" \"" +
-                       Charset::String2WString(vct::FilterDllPath()) + L"\" " + Charset::String2WString(which);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = out;
-    PROCESS_INFORMATION pi = {};
-    DWORD code = 0xFFFFFFFF;
-    if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-        if (WaitForSingleObject(pi.hProcess, zxtest::kHangGuardMs * 4) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 0xDEAD);
-        WaitForSingleObject(pi.hProcess, INFINITE);
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
-    CloseHandle(out);
+    const int code = zxtest::RunProcess("\"" + Dir::GetCurrentPath() + "ZxHostileClient.exe\" \"" + vct::FilterDllPath() +
+                                            "\" " + which,
+                                        zxtest::kHangGuardMs * 4, outPath);
     output = zxtest::ReadFile(outPath);
-    return code;
+    return static_cast<DWORD>(code);
 }
 
 void Grey(uint8_t* pixels, int n) {

@@ -22,18 +22,8 @@ using vct::Ptr;
 int RegSvr32(bool reg) {
     wchar_t system[MAX_PATH];
     GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring cmd = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" /s " + (reg ? L"" : L"/u ") + L"\"" +
-                       Charset::String2WString(vct::FilterDllPath()) + L"\"";
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return static_cast<int>(code);
+    return zxtest::RunProcess("\"" + Charset::WString2String(system) + "\\regsvr32.exe\" /s " + (reg ? "" : "/u ") + "\"" +
+                              vct::FilterDllPath() + "\"");
 }
 
 std::wstring ReadString(const std::wstring& keyName, const wchar_t* value) {

@@ -414,14 +414,7 @@ KernelHost::KernelHost(double seconds) {
     // of the enclosing tree.
     std::string host = Dir::GetCurrentPath() + "ZxVKernelHost.exe";
     if (!File::IsExistFile(host)) host = Dir::GetCurrentPath() + "..\\..\\bin\\ZxVKernelHost.exe";
-    std::wstring cmd = L"\"" + Charset::String2WString(host) + L"\" --seconds " + std::to_wstring(seconds);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        CloseHandle(pi.hThread);
-        m_process = pi.hProcess;
-    }
+    m_process = zxtest::StartProcess("\"" + host + "\" --seconds " + std::to_string(seconds));
 }
 
 KernelHost::~KernelHost() {

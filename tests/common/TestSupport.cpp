@@ -49,4 +49,44 @@ std::string ReadFile(const std::string& path) {
     return out;
 }
 
+void* StartProcess(const std::string& commandLine, const std::string& outputFile) {
+    std::wstring cmd = Charset::String2WString(commandLine);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    HANDLE output = nullptr;
+    if (!outputFile.empty()) {
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+        output = CreateFileW(Charset::String2WString(outputFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (output == INVALID_HANDLE_VALUE) return nullptr;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = si.hStdError = output;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    }
+    PROCESS_INFORMATION pi = {};
+    const BOOL started =
+        CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, output ? TRUE : FALSE, 0, nullptr, nullptr, &si, &pi);
+    if (output) CloseHandle(output);
+    if (!started) return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+int FinishProcess(void* process, unsigned timeoutMs) {
+    if (!process) return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process, &code);
+    } else {
+        TerminateProcess(process, static_cast<UINT>(-1));
+        WaitForSingleObject(process, 5000);
+    }
+    CloseHandle(process);
+    return static_cast<int>(code);
+}
+
+int RunProcess(const std::string& commandLine, unsigned timeoutMs, const std::string& outputFile) {
+    return FinishProcess(StartProcess(commandLine, outputFile), timeoutMs);
+}
+
 }  // namespace zxtest

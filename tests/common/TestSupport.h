@@ -28,4 +28,14 @@ std::string RedirectUserFolders(const std::string& name);
 bool WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 
+// Starts a command line (the program's path quoted, its arguments after
+// it), its standard output and error into outputFile when one is named;
+// the process's handle, or null when it did not start.
+void* StartProcess(const std::string& commandLine, const std::string& outputFile = "");
+// Waits at most timeoutMs for a process StartProcess gave (ending it after
+// that) and closes its handle; its exit code, or -1 when there is none.
+int FinishProcess(void* process, unsigned timeoutMs = 60000);
+// A command line run to its end: StartProcess, then FinishProcess.
+int RunProcess(const std::string& commandLine, unsigned timeoutMs = 60000, const std::string& outputFile = "");
+
 }  // namespace zxtest

@@ -7,15 +7,11 @@
 
 #include "GdiPlus.h"
 #include "IDataKernal.h"
-#include "IDataVEBorder.h"
-#include "IDataVideoEffectPendant.h"
-#include "IDataVideoEffectText.h"
 #include "IDataVideoMgr.h"
 #include "KernelTestSupport.h"
 #include "TestSupport.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxLog/ZxLog.h"
-#include "ZxModConfig/ZxModConfig.h"
 #include "ZxVKernal.h"
 
 namespace {
@@ -136,95 +132,6 @@ TEST(Kernel, UnInitEndsAHungWorkerAndLogsIt) {
     ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     std::string log = zxtest::ReadFile(Dir::GetLogPath() + "ZxVKernal.txt");
     EXPECT_NE(log.find("UnInit::检测线程2秒内没有停止，调用TerminateThread关闭线程"), std::string::npos) << log;
-}
-
-}  // namespace
-
-namespace {
-
-std::vector<BYTE> NextFrame(kt::RecordingDeal& preview) {
-    int seen = preview.frames;
-    zxtest::WaitUntil([&] { return preview.frames >= seen + 3; });
-    std::lock_guard<std::mutex> g(preview.lock);
-    return preview.lastFrame;
-}
-
-// How many pixels of rows [fromRow, toRow) (counted from the bottom) differ.
-int Differences(const std::vector<BYTE>& a, const std::vector<BYTE>& b, int fromRow, int toRow) {
-    int n = 0;
-    for (int y = fromRow; y < toRow; ++y)
-        for (int x = 0; x < 640; ++x) n += kt::PixelAt(a, 640, x, y) != kt::PixelAt(b, 640, x, y);
-    return n;
-}
-
-TEST_F(LoadedKernelTest, EveryEffectReachesTheChannel) {
-    ZxConfigSetFile((zxtest::MakeTempDir("effects") + "ZxVCam.ini").c_str());
-    ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
-    auto* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData(ZX_MOD_KERNAL));
-    auto* pendant = static_cast<IDataVideoEffectPendant*>(AfxGetDataManager()->GetData("modVideoEffectPendant"));
-    auto* border = static_cast<IDataVEBorder*>(AfxGetDataManager()->GetData("modVideoEffectBorder"));
-    auto* text = static_cast<IDataVideoEffectText*>(AfxGetDataManager()->GetData("modVideoEffectText"));
-    ASSERT_TRUE(kernel && pendant && border && text);
-    ASSERT_NE(AfxGetDataManager()->GetData("modVideoEffectFaceThin"), nullptr);
-    kt::RecordingDeal preview(VIDEO_DEAL_OUTPUT);
-    preview.keepFrames = true;
-    ASSERT_TRUE(kernel->AddVideoDeal(&preview));
-    const std::vector<BYTE> idle = NextFrame(preview);
-    int alpha = 0;
-    const unsigned logo = LogoPixel(1, 1, alpha);
-
-    // The tint changes the whole picture; the logo is drawn over it.
-    pendant->SetPendant(0);
-    const std::vector<BYTE> tinted = NextFrame(preview);
-    EXPECT_NE(kt::PixelAt(tinted, 640, 320, 240), kt::PixelAt(idle, 640, 320, 240));
-    EXPECT_GT(Differences(idle, tinted, 100, 380), 100000);
-    EXPECT_EQ(kt::PixelAt(tinted, 640, 6, 6), logo);
-
-    // The border covers parts of the edges and leaves the middle alone.
-    std::vector<VEBorderItem*> borders;
-    border->GetBorderList(borders);
-    int stars = -1;
-    for (VEBorderItem* item : borders)
-        if (item->name == "星光") stars = item->id;
-    ASSERT_GE(stars, 0) << "the shipped star border is listed";
-    ASSERT_TRUE(border->SetBorder(stars));
-    const std::vector<BYTE> framed = NextFrame(preview);
-    EXPECT_EQ(kt::PixelAt(framed, 640, 320, 240), kt::PixelAt(tinted, 640, 320, 240));
-    EXPECT_GT(Differences(tinted, framed, 0, 60) + Differences(tinted, framed, 420, 480), 500);
-
-    // The caption band at the top.
-    text->SetText("ZxVCam 维莫");
-    text->SetMoveDirection(VIDEOEFFECTTEXT_STILL);
-    text->SetTextPos(100);
-    text->SetBkColor(RGB(0, 0, 255));
-    text->SetBkAlpha(200);
-    text->SetEnable(true);
-    const std::vector<BYTE> captioned = NextFrame(preview);
-    EXPECT_GT(Differences(framed, captioned, 440, 480), 640 * 10) << "the band covers the top rows";
-    EXPECT_EQ(kt::PixelAt(captioned, 640, 320, 240), kt::PixelAt(tinted, 640, 320, 240));
-    // The logo is still there wherever the stars leave its corner free (they
-    // twinkle, so a few pixels change from frame to frame).
-    int logoPixels = 0, logoShown = 0;
-    for (int y = 8; y < 30; ++y) {
-        for (int x = 8; x < 90; ++x) {
-            if (kt::PixelAt(tinted, 640, x, y) != logo || kt::PixelAt(framed, 640, x, y) != logo) continue;
-            ++logoPixels;
-            logoShown += kt::PixelAt(captioned, 640, x, y) == logo;
-        }
-    }
-    EXPECT_GT(logoPixels, 100);
-    EXPECT_GT(logoShown, logoPixels * 9 / 10);
-
-    // Another process reads the tinted middle from the channel.
-    char expect[32];
-    std::snprintf(expect, sizeof(expect), "pixel=%06X", kt::PixelAt(captioned, 640, 320, 240));
-    std::string probe = kt::ProbeChannel(320, 240);
-    EXPECT_NE(probe.find(expect), std::string::npos) << probe;
-
-    text->SetEnable(false);
-    border->SetBorder(-1);
-    pendant->SetPendant(-1);
-    kernel->RemoveVideoDeal(&preview);
 }
 
 }  // namespace

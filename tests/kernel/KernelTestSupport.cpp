@@ -83,15 +83,10 @@ void TestKernal::RunFrame(std::vector<BYTE>& frame, int streamType) {
 
 std::string ProbeChannel(int x, int y) {
     std::string out = zxtest::MakeTempDir("probe") + "probe.txt";
-    std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxChannelProbe.exe") + L"\" \"" +
-                       Charset::String2WString(out) + L"\" " + std::to_wstring(x) + L" " + std::to_wstring(y);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return "spawn failed";
-    WaitForSingleObject(pi.hProcess, 20000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    void* probe = zxtest::StartProcess("\"" + Dir::GetCurrentPath() + "ZxChannelProbe.exe\" \"" + out + "\" " +
+                                       std::to_string(x) + " " + std::to_string(y));
+    if (!probe) return "spawn failed";
+    zxtest::FinishProcess(probe, 20000);
     return zxtest::ReadFile(out);
 }
 

@@ -180,6 +180,18 @@ bool CZxScaler::Scale(const uint8_t* source, uint8_t* destination) {
         for (int k = 0; k < m_y.taps; ++k) rows[k] = source + srcStride * static_cast<size_t>(first + k);
         const int16_t* wy = &m_y.weights[static_cast<size_t>(j) * static_cast<size_t>(m_y.taps)];
         uint8_t* out = destination + dstStride * static_cast<size_t>(j);
+        if (sse2 && m_pairsAcross && m_y.taps == 2 && zxscale::Ssse3Available()) {
+            // Whole rows (1280 x 720 to 640 x 480 takes one source row, then
+            // two, in turn) straight from the source's bytes.
+            if (wy[0] == kOne || wy[1] == kOne) {
+                zxscale::PairsAcrossRowsSsse3<false>(rows[wy[0] == kOne ? 0 : 1], nullptr, m_dstWidth, out);
+                continue;
+            }
+            if (wy[0] == kOne / 2 && wy[1] == kOne / 2) {
+                zxscale::PairsAcrossRowsSsse3<true>(rows[0], rows[1], m_dstWidth, out);
+                continue;
+            }
+        }
         if (sse2) {
             zxscale::VerticalSse2(rows, wy, m_y.taps, rowBytes, m_row.data());
             if (m_pairsAcross) {

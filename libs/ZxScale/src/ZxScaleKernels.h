@@ -49,4 +49,20 @@ int Yuv420RowsSse2(const uint8_t* top, const uint8_t* bottom, int width, uint8_t
 // RGB32: alpha 255.
 int Rgb32RowSse2(const uint8_t* bgr, int width, uint8_t* out);
 
+// The same rows sixteen pixels at a time with SSSE3 (multiples of 16, the
+// same bytes again), where the processor has it.
+bool Ssse3Available();
+int Yuy2RowSsse3(const uint8_t* bgr, int width, uint8_t* out);
+int Yuv420RowsSsse3(const uint8_t* top, const uint8_t* bottom, int width, uint8_t* yTop, uint8_t* yBottom, uint8_t* u,
+                    uint8_t* v, int step);
+int Rgb32RowSsse3(const uint8_t* bgr, int width, uint8_t* out);
+
+// Area averaging to half the width straight from the source bytes, for a
+// destination row that takes one source row at 16384 (a) or two at 8192
+// each (a and b), which is what the vertical and pairs-across passes give
+// then: (a + a' + 1) >> 1, or (a + a' + b + b' + 2) >> 2, per channel of
+// the two neighbouring pixels.
+template <bool TwoRows>
+void PairsAcrossRowsSsse3(const uint8_t* a, const uint8_t* b, int dstWidth, uint8_t* out);
+
 }  // namespace zxscale

@@ -30,7 +30,15 @@ bool UsableYuv(const uint8_t* source, int width, int height, const uint8_t* dest
     return Usable(source, width, height, destination) && width % 2 == 0 && height % 2 == 0;
 }
 
-bool Sse2(ZxConvertPath path) { return path == ZxConvertPath::Best && zxscale::Sse2Available(); }
+// Which vector paths a conversion takes: SSSE3 for runs of 16 pixels, then
+// SSE2 for what is left in runs of 8 or 4; the plain path does the rest.
+struct Paths {
+    bool ssse3, sse2;
+};
+Paths PathsFor(ZxConvertPath path) {
+    const bool best = path == ZxConvertPath::Best;
+    return {best && zxscale::Ssse3Available(), best && zxscale::Sse2Available()};
+}
 
 // One YUY2 row from pixel x on (x even).
 void Yuy2Row(const uint8_t* s, int x, int width, uint8_t* d) {
@@ -64,7 +72,7 @@ void Yuv420Rows(const uint8_t* s0, const uint8_t* s1, int x, int width, uint8_t*
 // 4:2:0 into a Y plane followed by the chroma of one of the two layouts.
 bool To420(const uint8_t* bgr, int width, int height, uint8_t* destination, ZxConvertPath path, bool interleaved) {
     if (!UsableYuv(bgr, width, height, destination)) return false;
-    const bool sse2 = Sse2(path);
+    const Paths paths = PathsFor(path);
     const size_t stride = CZxScaler::Stride(width);
     const size_t w = static_cast<size_t>(width);
     uint8_t* yPlane = destination;
@@ -80,7 +88,12 @@ bool To420(const uint8_t* bgr, int width, int height, uint8_t* destination, ZxCo
         uint8_t* y1 = y0 + w;
         uint8_t* u = chroma + chromaRow * static_cast<size_t>(y / 2);
         uint8_t* v = u + vOffset;
-        const int done = sse2 ? zxscale::Yuv420RowsSse2(s0, s1, width, y0, y1, u, v, step) : 0;
+        int done = paths.ssse3 ? zxscale::Yuv420RowsSsse3(s0, s1, width, y0, y1, u, v, step) : 0;
+        if (paths.sse2 && done < width) {
+            const int c = done / 2 * step;
+            done += zxscale::Yuv420RowsSse2(s0 + 3 * done, s1 + 3 * done, width - done, y0 + done, y1 + done, u + c,
+                                            v + c, step);
+        }
         Yuv420Rows(s0, s1, done, width, y0, y1, u, v, step);
     }
     return true;
@@ -98,15 +111,18 @@ size_t ZxRgb32Bytes(int width, int height) { return static_cast<size_t>(width) *
 
 bool ZxConvertUsesSse2() { return zxscale::Sse2Available(); }
 
+bool ZxConvertUsesSsse3() { return zxscale::Ssse3Available(); }
+
 bool ZxBgrToYuy2(const uint8_t* bgr, int width, int height, uint8_t* destination, ZxConvertPath path) {
     if (!UsableYuv(bgr, width, height, destination)) return false;
-    const bool sse2 = Sse2(path);
+    const Paths paths = PathsFor(path);
     const size_t stride = CZxScaler::Stride(width);
     for (int y = 0; y < height; ++y) {
         // Top-down out of a bottom-up picture.
         const uint8_t* s = bgr + stride * static_cast<size_t>(height - 1 - y);
         uint8_t* d = destination + static_cast<size_t>(y) * static_cast<size_t>(width) * 2;
-        const int done = sse2 ? zxscale::Yuy2RowSse2(s, width, d) : 0;
+        int done = paths.ssse3 ? zxscale::Yuy2RowSsse3(s, width, d) : 0;
+        if (paths.sse2 && done < width) done += zxscale::Yuy2RowSse2(s + 3 * done, width - done, d + 2 * done);
         Yuy2Row(s, done, width, d);
     }
     return true;
@@ -125,12 +141,13 @@ namespace {
 // RGB32 rows in the source's order, or turned over (flip).
 bool Rgb32Rows(const uint8_t* bgr, int width, int height, uint8_t* destination, ZxConvertPath path, bool flip) {
     if (!Usable(bgr, width, height, destination)) return false;
-    const bool sse2 = Sse2(path);
+    const Paths paths = PathsFor(path);
     const size_t stride = CZxScaler::Stride(width);
     for (int y = 0; y < height; ++y) {
         const uint8_t* s = bgr + stride * static_cast<size_t>(flip ? height - 1 - y : y);
         uint8_t* d = destination + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
-        int x = sse2 ? zxscale::Rgb32RowSse2(s, width, d) : 0;
+        int x = paths.ssse3 ? zxscale::Rgb32RowSsse3(s, width, d) : 0;
+        if (paths.sse2 && x < width) x += zxscale::Rgb32RowSse2(s + 3 * x, width - x, d + 4 * x);
         for (; x < width; ++x) {
             d[4 * x] = s[3 * x];
             d[4 * x + 1] = s[3 * x + 1];

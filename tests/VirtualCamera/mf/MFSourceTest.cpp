@@ -92,28 +92,19 @@ public:
     Writer() {
         const std::wstring name = L"ZxMFTestWriterStop-" + std::to_wstring(GetCurrentProcessId());
         m_stop = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
-        std::wstring cmd = L"\"" + BinPath("ZxMFTestWriter.exe") + L"\" " + name + L" 120";
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-            CloseHandle(pi.hThread);
-            m_process = pi.hProcess;
-        }
+        m_process = zxtest::StartProcess("\"" + Dir::GetCurrentPath() + "ZxMFTestWriter.exe\" " +
+                                         Charset::WString2String(name) + " 120");
     }
     ~Writer() {
         SetEvent(m_stop);
-        if (m_process) {
-            if (WaitForSingleObject(m_process, zxtest::kHangGuardMs) != WAIT_OBJECT_0) TerminateProcess(m_process, 9);
-            CloseHandle(m_process);
-        }
+        zxtest::FinishProcess(m_process, zxtest::kHangGuardMs);
         CloseHandle(m_stop);
     }
     bool Started() const { return m_process != nullptr; }
 
 private:
     HANDLE m_stop = nullptr;
-    HANDLE m_process = nullptr;
+    void* m_process = nullptr;
 };
 
 // Waits until the channel holds no current frame (an earlier writer's last
@@ -537,34 +528,10 @@ std::wstring ReadValue(const std::wstring& key, const wchar_t* name) {
 
 // Runs a program of this build; its exit code and standard output.
 int RunCapture(const std::wstring& args, std::string& output) {
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return -1;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = writeEnd;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    std::wstring cmd = args;
-    const BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        return -1;
-    }
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(readEnd, buffer, sizeof(buffer), &n, nullptr) && n > 0) output.append(buffer, n);
-    CloseHandle(readEnd);
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return static_cast<int>(code);
+    const std::string file = zxtest::MakeTempDir("mfrun") + "out.txt";
+    const int code = zxtest::RunProcess(Charset::WString2String(args), 4 * zxtest::kHangGuardMs, file);
+    output = zxtest::ReadFile(file);
+    return code;
 }
 
 }  // namespace

@@ -24,15 +24,7 @@ const DWORD kStackOverflow = 0xC00000FD;
 const ULONG32 kDumpSignature = 0x504D444D;   // "MDMP"
 
 SYSTEMTIME Time(WORD y, WORD mo, WORD d, WORD h, WORD mi, WORD s, WORD ms) {
-    SYSTEMTIME t{};
-    t.wYear = y;
-    t.wMonth = mo;
-    t.wDay = d;
-    t.wHour = h;
-    t.wMinute = mi;
-    t.wSecond = s;
-    t.wMilliseconds = ms;
-    return t;
+    return SYSTEMTIME{y, mo, 0, d, h, mi, s, ms};
 }
 
 std::string Bin() { return Dir::GetCurrentPath(); }
@@ -40,17 +32,7 @@ std::string Bin() { return Dir::GetCurrentPath(); }
 // Runs a program of the build's bin folder and waits (at most a minute) for
 // its exit code; 0xFFFFFFFF when it did not start or did not end.
 DWORD RunProgram(const std::string& exe, const std::string& args) {
-    std::wstring cmd = Charset::String2WString("\"" + Bin() + exe + "\" " + args);
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0xFFFFFFFF;
-    DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
+    return static_cast<DWORD>(zxtest::RunProcess("\"" + Bin() + exe + "\" " + args));
 }
 
 // "--program-dir" and the folder in quotes, without its trailing backslash

@@ -101,36 +101,26 @@ void ExpectFolderOpens(ReportWindow& w, const std::string& folder) {
     if (browser) PostMessageW(browser, WM_CLOSE, 0, 0);
 }
 
-TEST(DumpReport, NamesADumpBesideTheProgramAndOpensItsFolder) {
-    const std::string program = zxtest::MakeTempDir("report-program"), log = zxtest::MakeTempDir("report-log");
-    const std::string dump = program + kStamp + ".exe.dmp";
-    ASSERT_TRUE(zxtest::WriteFile(dump, "MDMP"));
-    ReportWindow w(std::string("\\") + kStamp, {program, log});
-    EXPECT_EQ(w.dlg.GetState(), CDumpReportDlg::State::kFound);
-    EXPECT_EQ(w.dlg.GetDumpPath(), dump);
-    EXPECT_EQ(w.Text("label_heading"), "程序意外退出");
-    EXPECT_EQ(w.Text("label_dumpname"), std::string("转储文件：") + kStamp + ".exe.dmp");
-    EXPECT_EQ(w.Text("label_dumpfolder") + "\\", program);
-    EXPECT_TRUE(w.Visible("BtnOpenFolder"));
-    EXPECT_GT(w.BrightPixels(w.Find("label_dumpname")->GetPos()), 40) << "the name is drawn";
-    EXPECT_GT(w.BrightPixels(w.Find("label_heading")->GetPos()), 40) << "the heading is drawn";
-    ExpectFolderOpens(w, program);
-    EXPECT_FALSE(w.Gone()) << "opening the folder keeps the report";
-    w.Click("BtnOk");
-    EXPECT_TRUE(w.Gone()) << "closed by its close button";
-}
-
-TEST(DumpReport, FindsADumpInTheLogFolder) {
-    const std::string program = zxtest::MakeTempDir("report-program"), log = zxtest::MakeTempDir("report-log");
-    const std::string dump = log + kStamp + ".exe.dmp";
-    ASSERT_TRUE(zxtest::WriteFile(dump, "MDMP"));
-    ReportWindow w(std::string("\\") + kStamp, {program, log});
-    EXPECT_EQ(w.dlg.GetDumpPath(), dump);
-    EXPECT_EQ(w.Text("label_dumpname"), std::string("转储文件：") + kStamp + ".exe.dmp");
-    EXPECT_EQ(w.Text("label_dumpfolder") + "\\", log);
-    ExpectFolderOpens(w, log);
-    w.Click("BtnClose");
-    EXPECT_TRUE(w.Gone());
+TEST(DumpReport, NamesADumpBesideTheProgramOrInTheLogFolderAndOpensItsFolder) {
+    for (const bool inLog : {false, true}) {
+        SCOPED_TRACE(inLog ? "log folder" : "program folder");
+        const std::string program = zxtest::MakeTempDir("report-program"), log = zxtest::MakeTempDir("report-log");
+        const std::string folder = inLog ? log : program, dump = folder + kStamp + ".exe.dmp";
+        ASSERT_TRUE(zxtest::WriteFile(dump, "MDMP"));
+        ReportWindow w(std::string("\\") + kStamp, {program, log});
+        EXPECT_EQ(w.dlg.GetState(), CDumpReportDlg::State::kFound);
+        EXPECT_EQ(w.dlg.GetDumpPath(), dump);
+        EXPECT_EQ(w.Text("label_heading"), "程序意外退出");
+        EXPECT_EQ(w.Text("label_dumpname"), std::string("转储文件：") + kStamp + ".exe.dmp");
+        EXPECT_EQ(w.Text("label_dumpfolder") + "\\", folder);
+        EXPECT_TRUE(w.Visible("BtnOpenFolder"));
+        EXPECT_GT(w.BrightPixels(w.Find("label_dumpname")->GetPos()), 40) << "the name is drawn";
+        EXPECT_GT(w.BrightPixels(w.Find("label_heading")->GetPos()), 40) << "the heading is drawn";
+        ExpectFolderOpens(w, folder);
+        EXPECT_FALSE(w.Gone()) << "opening the folder keeps the report";
+        w.Click(inLog ? "BtnClose" : "BtnOk");
+        EXPECT_TRUE(w.Gone()) << "closed by its close button";
+    }
 }
 
 TEST(DumpReport, SaysSoWhenTheDumpIsNowhere) {
@@ -185,14 +175,7 @@ TEST(DumpReport, TheRealProgramReportsACrashBesideIt) {
     std::vector<std::string> before;
     Dir::FindAllFiles(before, bin, "*_ZxCrashBare.exe.dmp", Dir::kFindFiles);
 
-    std::wstring cmd = Charset::String2WString("\"" + bin + "ZxCrashBare.exe\"");
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    ASSERT_NE(zxtest::RunProcess("\"" + bin + "ZxCrashBare.exe\""), -1);
     std::vector<std::string> after;
     Dir::FindAllFiles(after, bin, "*_ZxCrashBare.exe.dmp", Dir::kFindFiles);
     ASSERT_EQ(after.size(), before.size() + 1);

@@ -15,11 +15,13 @@
 #include "MainWindowFixture.h"
 #include "MediaTestSupport.h"
 #include "TestSupport.h"
+#include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
 #include "RecordPreview.h"
 #include "SettingKeys.h"
+#include "VideoSrcLists.h"
 #include "ZxAudioEffectDlg.h"
 #include "ZxVCamDlg.h"
 #include "ZxVMsgTip.h"
@@ -272,6 +274,34 @@ TEST_F(MainWindowTest, FailuresAreToldInTheMessageTip) {
         EXPECT_EQ(tips.texts, std::vector<std::string>{c.second});
     }
     EXPECT_EQ(Page("tabMain"), 1) << "the recorded-sound list was shown first";
+}
+
+TEST_F(MainWindowTest, CodeSetTextsFollowTheLanguageChangedMessage) {
+    Open();
+    const HWND h = w->hwnd();
+    const UINT changed = RegisterWindowMessageW(Lang::kChangedMessage);
+    struct Restore {
+        ~Restore() { Lang::SetCurrent(Lang::Language::Chinese); }
+    } restore;
+    wchar_t title[64] = {};
+    Lang::SetCurrent(Lang::Language::English);
+    SendMessageW(h, changed, 0, 0);
+    GetWindowTextW(h, title, 64);
+    EXPECT_STREQ(title, L"ZxVCam");
+    EXPECT_EQ(w->dlg.TrayTip(), L"ZxVCam");
+    EXPECT_EQ(Text("VSMediaFile_btnListMode"), CMediaListPanel::ModeName(media->GetPlayMode()));
+    EXPECT_LT(static_cast<unsigned char>(Text("VSMediaFile_btnListMode").at(0)), 0x80u) << "an English mode name";
+    EXPECT_EQ(ReadProgramLog().find("open-camera picture"), std::string::npos) << "the English button's pictures";
+    TipWatcher tips;
+    w->Click("btnOpenCamera");
+    EXPECT_TRUE(PumpUntil([&] { return !tips.texts.empty(); }));
+    EXPECT_EQ(tips.texts, std::vector<std::string>{"The camera could not be opened."});
+
+    Lang::SetCurrent(Lang::Language::Chinese);
+    SendMessageW(h, changed, 0, 0);
+    GetWindowTextW(h, title, 64);
+    EXPECT_STREQ(title, L"星河助手");
+    EXPECT_EQ(w->dlg.TrayTip(), L"星河助手");
 }
 
 TEST_F(MainWindowTest, CloseHidesToTheTrayUnlessTheSetupSaysExit) {

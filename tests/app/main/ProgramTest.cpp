@@ -42,15 +42,9 @@ struct Child {
 
 // Starts a command line (the program's path quoted, arguments after it).
 bool Start(const std::string& commandLine, Child& child) {
-    std::wstring cmd = String2WString(commandLine);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    CloseHandle(pi.hThread);
-    child.process = pi.hProcess;
-    child.pid = pi.dwProcessId;
-    return true;
+    child.process = zxtest::StartProcess(commandLine);
+    child.pid = child.process ? GetProcessId(child.process) : 0;
+    return child.process != nullptr;
 }
 
 // The marked main window of that process (only a shown one when shown is

@@ -28,6 +28,7 @@
 #include "TestDeviceSupport.h"
 #include "TileListUI.h"
 #include "VCamTestSupport.h"
+#include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
@@ -59,9 +60,8 @@ bool SecondsLeft(const std::string& text, int& seconds) { return TileSeconds(tex
 
 // Chooses entry index of the next menu shown (-1: dismisses it with
 // Escape), with real mouse messages on its window.
-std::unique_ptr<WhenShown> ChooseInMenu(int index, std::vector<std::string>* entries = nullptr) {
-    return std::make_unique<WhenShown>(L"ZxDuiMenu", L"", [index, entries](HWND m) {
-        (void)entries;
+std::unique_ptr<WhenShown> ChooseInMenu(int index) {
+    return std::make_unique<WhenShown>(L"ZxDuiMenu", L"", [index](HWND m) {
         if (index < 0) {
             SendMessageW(m, WM_KEYDOWN, VK_ESCAPE, 0);
             return;
@@ -150,6 +150,21 @@ protected:
         w->pm().UpdateNow();
         w->RightClick(w->Center(tile));
         EXPECT_TRUE(menu->Done());
+    }
+    // Clicks a button that opens a menu and chooses entry index of it.
+    void ButtonMenu(const char* button, int index) {
+        auto menu = ChooseInMenu(index);
+        w->Click(button);
+        EXPECT_TRUE(menu->Done());
+    }
+    // Double-clicks a recording's tile and runs act in the preview dialog
+    // it opens.
+    void InPreview(CControlUI* tile, const std::function<void(CRecordPreview&)>& act) {
+        WhenShown preview(L"CRecordPreview", L"", [&](HWND h) {
+            if (auto* dlg = dynamic_cast<CRecordPreview*>(CWindowWnd::FromHandle(h))) act(*dlg);
+        });
+        w->DoubleClick(w->Center(tile));
+        EXPECT_TRUE(preview.Done());
     }
 
     std::string records;
@@ -249,6 +264,11 @@ TEST_F(VideoSrcTest, AMissingFileShowsItsTipAndTheInvalidIconOnDoubleClick) {
     EXPECT_EQ(tips.texts.at(0), "该文件不存在，无法播放");
     EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid.png")) << tile->GetForeImage();
     EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_STOPPED);
+    // The placeholder's words follow the language.
+    Lang::SetCurrent(Lang::Language::English);
+    SendMessageW(w->hwnd(), RegisterWindowMessageW(Lang::kChangedMessage), 0, 0);
+    Lang::SetCurrent(Lang::Language::Chinese);
+    EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid_en.png")) << tile->GetForeImage();
 }
 
 TEST_F(VideoSrcTest, OpeningTheFolderOfADeletedFileOpensItsNearestParent) {
@@ -287,28 +307,16 @@ TEST_F(VideoSrcTest, ThePlayModeMenusSetTheModeAndTheButtonText) {
     media->SetPlayMode(1);
     Open();
     EXPECT_EQ(Text("VSMediaFile_btnListMode"), "列表循环") << "read at start";
-    {
-        auto menu = ChooseInMenu(2);
-        w->Click("VSMediaFile_btnListMode");
-        EXPECT_TRUE(menu->Done());
-    }
+    ButtonMenu("VSMediaFile_btnListMode", 2);
     EXPECT_EQ(media->GetPlayMode(), 2);
     EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
-    {
-        auto menu = ChooseInMenu(-1);
-        w->Click("VSMediaFile_btnListMode");
-        EXPECT_TRUE(menu->Done());
-    }
+    ButtonMenu("VSMediaFile_btnListMode", -1);
     EXPECT_EQ(media->GetPlayMode(), 2) << "a dismissed menu changes nothing";
     EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
 
     ShowList("optionVideoSrcImage");
     EXPECT_EQ(Text("VSSlide_btnPlayMode"), CSlideListPanel::ModeName(slides->GetPlayMode()));
-    {
-        auto menu = ChooseInMenu(2);
-        w->Click("VSSlide_btnPlayMode");
-        EXPECT_TRUE(menu->Done());
-    }
+    ButtonMenu("VSSlide_btnPlayMode", 2);
     EXPECT_EQ(slides->GetPlayMode(), 2);
     EXPECT_EQ(Text("VSSlide_btnPlayMode"), "随机播放");
 }
@@ -454,16 +462,11 @@ TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRef
     // An older recording: no rename bar; the caption's close only closes.
     bool bar = true;
     int result = 0;
-    {
-        WhenShown preview(L"CRecordPreview", L"", [&](HWND h) {
-            auto* dlg = dynamic_cast<CRecordPreview*>(CWindowWnd::FromHandle(h));
-            bar = dlg->FindControl("horizontallayoutRename") != nullptr;
-            ClickIn(h, "BtnClose");
-            result = dlg->GetResult();
-        });
-        w->DoubleClick(w->Center(tile));
-        EXPECT_TRUE(preview.Done());
-    }
+    InPreview(tile, [&](CRecordPreview& dlg) {
+        bar = dlg.FindControl("horizontallayoutRename") != nullptr;
+        ClickIn(dlg.GetHWND(), "BtnClose");
+        result = dlg.GetResult();
+    });
     EXPECT_FALSE(bar);
     EXPECT_EQ(result, CRecordPreview::kResultClose);
     EXPECT_TRUE(File::IsExistFile(records + "我的录像.flv"));
@@ -519,11 +522,7 @@ TEST_F(VideoSrcRecordTest, TheCaptionCloseKeepsAFreshRecordingAndDeletingRecycle
     }
 
     // The preview's delete moves the file to the recycle bin.
-    {
-        WhenShown preview(L"CRecordPreview", L"", [&](HWND h) { ClickIn(h, "btnDelete"); });
-        w->DoubleClick(w->Center(tile));
-        EXPECT_TRUE(preview.Done());
-    }
+    InPreview(tile, [](CRecordPreview& dlg) { ClickIn(dlg.GetHWND(), "btnDelete"); });
     EXPECT_FALSE(File::IsExistFile(path));
     EXPECT_TRUE(mediatest::InRecycleBin(File::GetFileName(path)));
     EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr);
@@ -536,50 +535,44 @@ TEST_F(VideoSrcRecordTest, PlayingToTheEndReturnsToTheStoppedLookAndSeekingWhile
     ASSERT_NE(id, -1);
     CControlUI* tile = w->Find("VSMyRecordV_Item_" + std::to_string(id));
     ASSERT_NE(tile, nullptr);
-    bool pictured = false, seekIgnored = false, stopped = false, stoppedLook = false;
     DWORD endSeen = 0, stoppedAt = 0;
-    WhenShown preview(L"CRecordPreview", L"", [&](HWND h) {
-        auto* dlg = dynamic_cast<CRecordPreview*>(CWindowWnd::FromHandle(h));
-        auto* video = static_cast<CControlVideoShow*>(dlg->FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
-        auto* position = static_cast<CSliderUI*>(dlg->FindControl("PlayerPosition")->GetInterface("Slider"));
+    InPreview(tile, [&](CRecordPreview& dlg) {
+        const HWND h = dlg.GetHWND();
+        auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
+        auto* position = static_cast<CSliderUI*>(dlg.FindControl("PlayerPosition")->GetInterface("Slider"));
         auto* preview = KernelModule<IDataPreview>();
         // The recording lasts about two seconds: its file's whole seconds
         // depend on how many frames the encoder had when it stopped.
-        const int duration = dlg->GetDuration();
+        const int duration = dlg.GetDuration();
         EXPECT_GE(duration, 1);
         EXPECT_LE(duration, 3);
         char total[16];
         std::snprintf(total, sizeof total, "00:00:%02d", duration);
-        EXPECT_EQ(dlg->FindControl("TotalPos")->GetText(), total);
+        EXPECT_EQ(dlg.FindControl("TotalPos")->GetText(), total);
         ClickIn(h, "btnPlayMedia");
-        EXPECT_EQ(dlg->GetPlayState(), 0);
-        pictured = WaitFor([&] { return video->HasPicture(); });
+        EXPECT_EQ(dlg.GetPlayState(), 0);
+        EXPECT_TRUE(WaitFor([&] { return video->HasPicture(); })) << "the worker's frames reach the picture";
         // Paused: moving the position slider does not seek.
         ClickIn(h, "btnPauseMedia");
-        EXPECT_EQ(dlg->GetPlayState(), 1);
+        EXPECT_EQ(dlg.GetPlayState(), 1);
         const int pausedAt = preview->GetPreviewTime();
         position->SetValue(position->GetMaxValue() * 9 / 10);
-        dlg->GetPaintManager().SendNotify(position, "valuechanged");
+        dlg.GetPaintManager().SendNotify(position, "valuechanged");
         // A seek would move the position at once or with the next messages:
         // nothing announces that it stays, so they run a while first.
         Pump(300);
-        seekIgnored = preview->GetPreviewTime() == pausedAt;
+        EXPECT_EQ(preview->GetPreviewTime(), pausedAt);
         ClickIn(h, "btnPlayMedia");
-        WaitFor([&] { return preview->GetPreviewTime() >= duration || dlg->GetPlayState() == 2; });
+        WaitFor([&] { return preview->GetPreviewTime() >= duration || dlg.GetPlayState() == 2; });
         endSeen = GetTickCount();
-        stopped = WaitFor([&] { return dlg->GetPlayState() == 2; });
+        EXPECT_TRUE(WaitFor([&] { return dlg.GetPlayState() == 2; })) << "the end of the recording was never detected";
         stoppedAt = GetTickCount();
-        auto* playPause = static_cast<CTabLayoutUI*>(dlg->FindControl("tablayoutFoldPlay_Pause")->GetInterface("TabLayout"));
-        stoppedLook = dlg->GetPlayState() == 2 && playPause->GetCurSel() == 0 &&
-                      dlg->FindControl("CurPos")->GetText() == "00:00:00" && position->GetValue() == 0;
+        auto* playPause = static_cast<CTabLayoutUI*>(dlg.FindControl("tablayoutFoldPlay_Pause")->GetInterface("TabLayout"));
+        EXPECT_EQ(playPause->GetCurSel(), 0);
+        EXPECT_EQ(dlg.FindControl("CurPos")->GetText(), "00:00:00");
+        EXPECT_EQ(position->GetValue(), 0);
         ClickIn(h, "btnClose");
     });
-    w->DoubleClick(w->Center(tile));
-    EXPECT_TRUE(preview.Done());
-    EXPECT_TRUE(pictured) << "the worker's frames reach the picture";
-    EXPECT_TRUE(seekIgnored);
-    EXPECT_TRUE(stopped) << "the end of the recording was never detected";
-    EXPECT_TRUE(stoppedLook);
     // For the record: four 800 ms ticks without progress after the last
     // whole second on an idle machine (the monitor's rule has its own tests
     // on a clock of their own).
@@ -598,29 +591,17 @@ TEST_F(VideoSrcRecordTest, ASnapshotFromThePhotoPageGoesIntoTheSlideList) {
     EXPECT_TRUE(File::IsExistFile(path));
 
     // The photo's preview: no play controls, no rename bar, the picture.
-    SIZE size{};
-    bool picture = false, controls = true;
-    std::string addText;
-    {
-        WhenShown preview(L"CRecordPreview", L"", [&](HWND h) {
-            auto* dlg = dynamic_cast<CRecordPreview*>(CWindowWnd::FromHandle(h));
-            RECT rc;
-            GetWindowRect(h, &rc);
-            size = SIZE{rc.right - rc.left, rc.bottom - rc.top};
-            controls = dlg->FindControl("previewPlayControl") != nullptr;
-            auto* video = static_cast<CControlVideoShow*>(dlg->FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
-            picture = video->HasPicture();
-            addText = dlg->FindControl("btnAddToList")->GetText();
-            ClickIn(h, "btnClose");
-        });
-        w->DoubleClick(w->Center(photo));
-        EXPECT_TRUE(preview.Done());
-    }
-    EXPECT_FALSE(controls);
-    EXPECT_TRUE(picture);
-    EXPECT_EQ(addText, "添加到图片列表");
-    EXPECT_EQ(size.cx, 432);
-    EXPECT_EQ(size.cy, 476 - 30 - 40);
+    InPreview(photo, [&](CRecordPreview& dlg) {
+        RECT rc;
+        GetWindowRect(dlg.GetHWND(), &rc);
+        EXPECT_EQ(rc.right - rc.left, 432);
+        EXPECT_EQ(rc.bottom - rc.top, 476 - 30 - 40);
+        EXPECT_EQ(dlg.FindControl("previewPlayControl"), nullptr);
+        auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
+        EXPECT_TRUE(video->HasPicture());
+        EXPECT_EQ(dlg.FindControl("btnAddToList")->GetText(), "添加到图片列表");
+        ClickIn(dlg.GetHWND(), "btnClose");
+    });
 
     TileMenu(photo, 2);   // "添加到图片列表"
     ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 1; }));
@@ -647,75 +628,61 @@ TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
     EXPECT_EQ(CRecordPreview::SaveAsPath(CRecordPreview::kVideo, "C:\\a\\v", 1), "C:\\a\\v");
 }
 
-}  // namespace
 
-namespace {
-
-// A hang guard for a long scripted case: the case names each step as it
-// starts; when one step outlasts its limit (well beyond the deadlines of
-// the waits inside it, which fail the case by themselves), the guard
-// prints the step and the windows this process shows, runs the clean-ups
-// it was given (the registrations the case made in the prefix) and ends
-// the process with a failure, so a hang becomes a failing run that leaves
-// the prefix as it was.
+// A hang guard for a long scripted case: when a named step outlasts its
+// limit (well beyond the waits inside it, which fail the case by
+// themselves), it prints the step and this process's visible windows, runs
+// the clean-ups it was given (the registrations the case made in the
+// prefix) and ends the process, so a hang leaves the prefix as it was.
 class HangGuard {
 public:
     HangGuard() : m_thread([this] { Watch(); }) {}
     ~HangGuard() {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_over = true;
-        }
-        m_changed.notify_all();
+        Set([&] { m_over = true; });
         m_thread.join();
     }
     void Step(const std::string& name, int limitMs = 120000) {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
+        Set([&] {
             m_step = name;
             m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        }
+        });
         std::printf("[step] %s\n", name.c_str());
         std::fflush(stdout);
-        m_changed.notify_all();
     }
     void OnHang(std::function<void()> cleanup) {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_cleanups.push_back(std::move(cleanup));
+        Set([&] { m_cleanups.push_back(std::move(cleanup)); });
     }
 
 private:
+    void Set(const std::function<void()>& change) {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            change();
+        }
+        m_changed.notify_all();
+    }
     static BOOL CALLBACK ListWindow(HWND h, LPARAM) {
         DWORD pid = 0;
         GetWindowThreadProcessId(h, &pid);
-        if (pid != GetCurrentProcessId() || !IsWindowVisible(h)) return TRUE;
         wchar_t cls[128] = {}, title[256] = {};
         GetClassNameW(h, cls, 128);
         GetWindowTextW(h, title, 256);
-        std::printf("  window %p class \"%s\" title \"%s\"\n", static_cast<void*>(h),
-                    WString2String(cls).c_str(), WString2String(title).c_str());
-        // A message tip says what it waits for (read while its thread is
-        // stuck in it).
-        if (wcscmp(cls, L"CZxVMsgTip") == 0)
-            if (auto* tip = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(h)))
-                if (CControlUI* text = tip->FindControl("label_msgtext"))
-                    std::printf("    tip text \"%s\"\n", text->GetText().c_str());
+        if (pid == GetCurrentProcessId() && IsWindowVisible(h))
+            std::printf("  window class \"%s\" title \"%s\"\n", WString2String(cls).c_str(), WString2String(title).c_str());
         return TRUE;
     }
     void Watch() {
         std::unique_lock<std::mutex> lock(m_lock);
         while (!m_over) {
-            if (m_step.empty() || std::chrono::steady_clock::now() < m_deadline) {
-                if (m_step.empty()) m_changed.wait(lock);
-                else m_changed.wait_until(lock, m_deadline);
-                continue;
+            if (m_step.empty()) m_changed.wait(lock);
+            else if (m_changed.wait_until(lock, m_deadline) == std::cv_status::timeout && !m_over &&
+                     std::chrono::steady_clock::now() >= m_deadline) {
+                std::printf("HANG: the step \"%s\" did not end in time; windows shown:\n", m_step.c_str());
+                EnumWindows(ListWindow, 0);
+                for (auto it = m_cleanups.rbegin(); it != m_cleanups.rend(); ++it) (*it)();
+                std::fflush(stdout);
+                TerminateProcess(GetCurrentProcess(), 3);
             }
-            std::printf("HANG: the step \"%s\" did not end in time; windows shown:\n", m_step.c_str());
-            EnumWindows(ListWindow, 0);
-            std::fflush(stdout);
-            for (auto it = m_cleanups.rbegin(); it != m_cleanups.rend(); ++it) (*it)();
-            std::fflush(stdout);
-            TerminateProcess(GetCurrentProcess(), 3);
         }
     }
     std::mutex m_lock;

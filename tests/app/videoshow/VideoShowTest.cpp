@@ -444,9 +444,6 @@ TEST_F(PreviewTest, NoDirectDrawCallWhileMinimised) {
     EXPECT_GT(wnd.Presenter().DDrawCallCount(), before) << "drawn again once restored";
 }
 
-}  // namespace
-
-namespace {
 
 TEST_F(PreviewTest, AnUnchangedPictureIsDrawnOnlyOnceASecondAndAfterAPaint) {
     std::vector<BYTE> f = SolidFrame(640, 480, 0x445566);
@@ -470,9 +467,6 @@ TEST_F(PreviewTest, AnUnchangedPictureIsDrawnOnlyOnceASecondAndAfterAPaint) {
     EXPECT_GT(wnd.Presenter().DDrawCallCount(), painted);
 }
 
-}  // namespace
-
-namespace {
 
 HRESULT WINAPI RefuseDirectDraw(GUID*, LPDIRECTDRAW* out, IUnknown*) {
     if (out) *out = nullptr;

@@ -1,7 +1,6 @@
 // The camera module against test cameras: the automatic choice, the list
 // without the virtual camera, the stored sizes, frames scaled to the output
-// size, the notifications, a camera that goes away, and the whole kernel
-// showing the camera in the shared-memory channel of another process.
+// size, the notifications and a camera that goes away.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,7 +11,6 @@
 #include <thread>
 
 #include "Camera.h"
-#include "IDataKernal.h"
 #include "KernelTestSupport.h"
 #include "TestDeviceSupport.h"
 #include "TestSupport.h"
@@ -337,82 +335,6 @@ TEST_F(CameraTest, SwitchingAndClosingWhileTheFrameThreadPullsIsSafe) {
     frameThread.join();
     EXPECT_GT(pulls, 0);
     camera.UnInit();
-}
-
-}  // namespace
-
-// The whole kernel, loaded as the main program loads it, and the channel
-// read by another process as the capture filter reads it.
-namespace {
-
-std::string PixelText(unsigned rgb) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "pixel=%06X", rgb);
-    return text;
-}
-
-TEST(KernelCamera, TheChannelShowsTheCameraAfterStartAndTheDefaultPictureAfterStop) {
-    CoInitialize(nullptr);
-    {
-        tdev::TestDevices devices;
-        ASSERT_TRUE(devices.Ok());
-        ASSERT_TRUE(devices.AddCamera(L"ZxTestCam0", L"USB HD Camera", L"1280x720"));
-        std::string home = zxtest::RedirectUserFolders("kernel_camera");
-        ZxConfigSetFile((home + "camera.ini").c_str());
-        AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", 1280);
-        AfxGetConfigManager()->SetInt("Camera", "CameraCaptureHeight", 720);
-        ASSERT_TRUE(AfxGetDataDllManager()->LoadDataLibraries(0));
-        auto* kernel = static_cast<IDataKernal*>(AfxGetDataManager()->GetData("modKernal"));
-        auto* camera = static_cast<IDataCamera*>(AfxGetDataManager()->GetData("modCamera"));
-        ASSERT_NE(kernel, nullptr);
-        ASSERT_NE(camera, nullptr);
-        EXPECT_NE(camera->GetCurrentCamera(), -1) << "the USB camera was chosen";
-
-        // Away from the logo and the caption: the lower right (green) and the
-        // upper left (blue) of the pattern.
-        const std::string idleRight = kt::ProbeChannel(500, 100), idleLeft = kt::ProbeChannel(100, 300);
-        ASSERT_NE(idleRight.find("ok=1"), std::string::npos) << idleRight;
-
-        kt::RecordingDeal preview(VIDEO_DEAL_OUTPUT);
-        preview.keepFrames = true;
-        ASSERT_TRUE(kernel->AddVideoDeal(&preview));
-        ASSERT_TRUE(camera->StartCamera());
-        const DWORD started = GetTickCount();
-        DWORD firstCameraFrame = 0;
-        zxtest::WaitUntil([&] {
-            std::lock_guard<std::mutex> g(preview.lock);
-            if (preview.lastStreamType == VIDEO_STREAM_CAMERA && preview.lastFrame.size() == 921600 &&
-                kt::PixelAt(preview.lastFrame, 640, 500, 100) == 0x00FF00u)
-                firstCameraFrame = GetTickCount();
-            return firstCameraFrame != 0;
-        });
-        ASSERT_NE(firstCameraFrame, 0u) << "the camera's picture reaches the chain";
-        std::printf("first camera frame in the chain %lu ms after StartCamera returned\n",
-                    static_cast<unsigned long>(firstCameraFrame - started));
-        std::string probe = kt::ProbeChannel(500, 100);
-        EXPECT_NE(probe.find(PixelText(0x00FF00)), std::string::npos) << probe;
-        std::printf("probe in another process %lu ms after StartCamera returned: %s", 
-                    static_cast<unsigned long>(GetTickCount() - started), probe.c_str());
-        probe = kt::ProbeChannel(100, 300);
-        EXPECT_NE(probe.find(PixelText(0x0000FF)), std::string::npos) << probe;
-        EXPECT_NE(probe.find("code=8 size=921600"), std::string::npos) << "scaled to 640 x 480: " << probe;
-
-        camera->StopCamera();
-        auto pixelOf = [](const std::string& text) {
-            const size_t at = text.find("pixel=");
-            return at == std::string::npos ? text : text.substr(at, 12);
-        };
-        // The channel shows the default picture again once the frame thread
-        // has written one.
-        EXPECT_TRUE(zxtest::WaitUntil([&] { return pixelOf(kt::ProbeChannel(500, 100)) == pixelOf(idleRight); }))
-            << "the default picture again";
-        EXPECT_EQ(pixelOf(kt::ProbeChannel(100, 300)), pixelOf(idleLeft));
-        kernel->RemoveVideoDeal(&preview);
-        AfxGetDataDllManager()->UnloadDataLibraries();
-        EXPECT_EQ(AfxGetDataManager()->GetData("modCamera"), nullptr);
-        ZxConfigSetFile(nullptr);
-    }
-    CoUninitialize();
 }
 
 }  // namespace

@@ -192,38 +192,6 @@ TEST_F(MediaListTest, FilesGoneFromDiskLeaveTheListWhichIsRewritten) {
     EXPECT_FALSE(mediatest::FileExists(m_c));
 }
 
-TEST_F(MediaListTest, ADamagedListIsSetAsideWithOneLogLineAndTheListStartsEmpty) {
-    const std::string file = CMediaFileList::ListFilePath();
-    for (const std::string& bytes : kt::DamagedListFiles({m_a, m_b}, LIST_FILE_NO_COUNT)) {
-        ASSERT_TRUE(zxtest::WriteFile(file, bytes));
-        const size_t logged = kt::LogLinesWith("ZxVVideoSrc.txt", file);
-        CMediaFileList& list = Start();
-        EXPECT_TRUE(list.GetItems().empty());
-        EXPECT_EQ(kt::NewestCopyOf(file), bytes) << "the damaged file is kept as it was";
-        EXPECT_EQ(kt::LogLinesWith("ZxVVideoSrc.txt", file), logged + 1);
-        // The next save writes a whole list that loads back.
-        list.AddFiles({m_c});
-        Stop();
-        std::vector<std::string> saved;
-        EXPECT_TRUE(kt::ReadWholeList(file, LIST_FILE_NO_COUNT, saved));
-        EXPECT_EQ(saved, std::vector<std::string>{m_c});
-        EXPECT_EQ(Paths(Start()), std::vector<std::string>{m_c});
-        Stop();
-        EXPECT_EQ(kt::LogLinesWith("ZxVVideoSrc.txt", file), logged + 1) << "a whole list is read without a word";
-    }
-}
-
-TEST_F(MediaListTest, ASaveCutShortByACrashLeavesTheOldListWhole) {
-    const std::string file = CMediaFileList::ListFilePath();
-    ASSERT_TRUE(CListFile::Save(file, {m_a, m_b}, LIST_FILE_NO_COUNT));
-    const std::string temp = kt::StaleTempOf(file);
-    const std::string half = CListFile::Format({m_c, m_a}, LIST_FILE_NO_COUNT);
-    ASSERT_TRUE(zxtest::WriteFile(temp, half.substr(0, half.size() / 2)));
-    EXPECT_EQ(Paths(Start()), (std::vector<std::string>{m_a, m_b}));
-    EXPECT_FALSE(File::IsExistFile(temp)) << "the crashed writer's temporary file is removed";
-    EXPECT_FALSE(File::IsExistFile(file + ".bad"));
-}
-
 TEST_F(MediaListTest, PlayModesTakeTheirNextStep) {
     CMediaFileList& list = Start();
     list.AddFiles({m_a, m_b, m_c});

@@ -66,6 +66,25 @@ int FlvStreams(const std::string& path) {
     return bytes.size() >= 5 && bytes.compare(0, 3, "FLV") == 0 ? static_cast<unsigned char>(bytes[4]) : -1;
 }
 
+// What an FLV file's tags say of its codecs: the video codec id of the
+// first video tag (7 is H.264) and the sound format of the first audio tag
+// (10 is AAC); -1 when there is none.
+void FlvCodecs(const std::string& path, int& video, int& audio) {
+    const std::string bytes = zxtest::ReadFile(path);
+    video = audio = -1;
+    if (bytes.size() < 13 || bytes.compare(0, 3, "FLV") != 0) return;
+    auto u8 = [&](size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])); };
+    size_t at = (u8(5) << 24 | u8(6) << 16 | u8(7) << 8 | u8(8)) + 4;
+    while (at + 11 < bytes.size() && (video < 0 || audio < 0)) {
+        const unsigned type = u8(at) & 0x1F;
+        const size_t size = u8(at + 1) << 16 | u8(at + 2) << 8 | u8(at + 3);
+        if (at + 11 + size > bytes.size()) break;
+        if (size > 0 && type == 9 && video < 0) video = static_cast<int>(u8(at + 11) & 0x0F);
+        if (size > 0 && type == 8 && audio < 0) audio = static_cast<int>(u8(at + 11) >> 4);
+        at += 11 + size + 4;
+    }
+}
+
 // Wine's Unix /proc (Z:\proc) refuses new files even to root: a folder
 // nobody can write to.
 const char kUnwritable[] = "Z:\\proc\\";
@@ -144,14 +163,7 @@ protected:
 };
 
 TEST(RecordNames, ComeFromTheLocalTime) {
-    SYSTEMTIME t = {};
-    t.wYear = 2026;
-    t.wMonth = 12;
-    t.wDay = 6;
-    t.wHour = 10;
-    t.wMinute = 5;
-    t.wSecond = 7;
-    t.wMilliseconds = 42;
+    SYSTEMTIME t{2026, 12, 0, 6, 10, 5, 7, 42};
     EXPECT_EQ(CRecordList::RecordFileName(t, ZXV_RECORD_VIDEO), "1206_1005070042.flv");
     EXPECT_EQ(CRecordList::RecordFileName(t, ZXV_RECORD_AUDIO), "1206_1005070042.mp3");
     t.wMonth = 1;
@@ -577,6 +589,10 @@ TEST_F(RecordListTest, RecordsVideoWithSoundAndKeepsTheOneBeingRecorded) {
     EXPECT_EQ(CRecordList::ChainReferences(), 1) << "one reference for the one recording";
     EXPECT_GE(list.GetRecordDuration(ZXV_RECORD_VIDEO, first), 1);
     EXPECT_EQ(Saved(ZXV_RECORD_VIDEO), (std::vector<std::string>{firstPath}));
+    int videoCodec = -1, audioCodec = -1;
+    FlvCodecs(firstPath, videoCodec, audioCodec);
+    EXPECT_EQ(videoCodec, 7) << "H.264";
+    EXPECT_EQ(audioCodec, 10) << "AAC";
     Feed(list, 10);
     list.DeleteRecords(ZXV_RECORD_VIDEO, {first, second}, true);
     std::vector<RecordItem> left = list.GetRecords(ZXV_RECORD_VIDEO);
@@ -614,9 +630,6 @@ TEST_F(RecordListTest, RecordsSoundAlone) {
     EXPECT_EQ(Saved(ZXV_RECORD_AUDIO), (std::vector<std::string>{path}));
 }
 
-}  // namespace
-
-namespace {
 
 // Notified directly, inside the step: keeps the step's clock reading.
 class ProgressTimes : public IDataRecordListObserver {

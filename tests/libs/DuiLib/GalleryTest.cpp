@@ -427,9 +427,6 @@ TEST(DuiGallery, LayeredLookKeepsPainting) {
     EXPECT_EQ(Rgb(w.Pixel(rc.left + 6, rc.top + 14)), 0x5A96F0u);
 }
 
-}  // namespace
-
-namespace {
 
 // Checks made from inside the modal loop of a dialog.
 struct ModalProbe {

@@ -79,7 +79,12 @@ std::string ReadFile(const std::string& path) {
 // have one too and are left out).
 std::set<std::string> KeysInSources() {
     const char* files[] = {"VirtualCamera\\check\\CheckWindow.cpp", "app\\dumpreport\\DumpReportDlg.cpp",
-                           "resources\\skin\\base\\DumpReport.xml",
+                           "resources\\skin\\base\\DumpReport.xml", "app\\main\\ZxVCamDlg.cpp",
+                           "app\\main\\ZxVCamMain.cpp", "app\\main\\SingleInstance.cpp", "app\\main\\Feedback.cpp",
+                           "app\\main\\RecordListPanel.cpp", "app\\main\\VideoSrcLists.cpp",
+                           "app\\main\\ThumbListPanel.cpp", "app\\main\\DealVideoEffect.cpp",
+                           "app\\dialogs\\RecordPreview.cpp", "app\\videoshow\\WndVideoShow.cpp",
+                           "VirtualCamera\\mf\\MFFrames.cpp", "VirtualCamera\\check\\ConsoleCheck.cpp",
                            // The main window, its pages and the dialogs.
                            "app\\dialogs\\ZxVSetupDlg.cpp", "app\\dialogs\\ZxVSkinMgrDlg.cpp",
                            "app\\dialogs\\ZxAudioEffectDlg.cpp", "resources\\skin\\base\\ZxVCam.xml",

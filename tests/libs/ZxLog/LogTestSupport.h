@@ -94,18 +94,11 @@ inline std::wstring MutexNameFor(const std::string& path) {
     return L"Local\\ZxLog_" + Charset::String2WString(Entrypt::GenerateMD5(Charset::WString2String(lower)));
 }
 
-// The names in a folder (no "." and "..").
+// The files and folders in a folder (full paths).
 inline std::vector<std::string> ListFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAW data;
-    HANDLE h = FindFirstFileW(Charset::String2WString(Dir::WithSlash(folder) + "*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") names.push_back(Charset::WString2String(name));
-    } while (FindNextFileW(h, &data));
-    FindClose(h);
-    return names;
+    std::vector<std::string> entries;
+    Dir::FindAllFiles(entries, folder, "*", Dir::kFindFiles | Dir::kFindFolders);
+    return entries;
 }
 
 }  // namespace zxlogtest

@@ -22,26 +22,11 @@ namespace {
 constexpr unsigned kFlushMs = 30000;
 
 // Starts ZxLogChild (beside this program) logging `count` lines "<tag> <i>".
-HANDLE StartChild(const std::string& file, const std::string& tag, int count) {
-    const std::wstring exe = Charset::String2WString(Dir::GetCurrentPath() + "ZxLogChild.exe");
-    std::wstring cmd = L"\"" + exe + L"\" " + Charset::String2WString(file + " " + tag + " " + std::to_string(count));
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
+void* StartChild(const std::string& file, const std::string& tag, int count) {
+    return zxtest::StartProcess("\"" + Dir::GetCurrentPath() + "ZxLogChild.exe\" " + file + " " + tag + " " +
+                                std::to_string(count));
 }
-
-// Waits for the child and returns its exit code (or -1).
-int Finish(HANDLE process) {
-    if (!process) return -1;
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process, 60000) != WAIT_OBJECT_0) TerminateProcess(process, 99);
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return static_cast<int>(code);
-}
+int Finish(void* process) { return zxtest::FinishProcess(process); }
 
 // The numbers of the lines "<tag> <i>" in file order.
 std::map<std::string, std::vector<int>> Numbers(const std::vector<LogLine>& body) {

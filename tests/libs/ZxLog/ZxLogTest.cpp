@@ -220,9 +220,9 @@ TEST_F(ZxLogTest, RefusedNamesWriteNothingOutsideTheFolder) {
     const int count = static_cast<int>(sizeof(names) / sizeof(names[0]));
     for (int i = 0; i < count; ++i) YL_Log(names[i], 2, "m", "refused %d", i);
     ASSERT_TRUE(LogFlush(kFlushMs));
-    EXPECT_EQ(zxlogtest::ListFolder(dir_), std::vector<std::string>{"ZxLog.txt"});
-    EXPECT_EQ(zxlogtest::ListFolder(File::GetParentPath(dir_.substr(0, dir_.size() - 1))),
-              std::vector<std::string>{"Log"});
+    EXPECT_EQ(zxlogtest::ListFolder(dir_), std::vector<std::string>{dir_ + "ZxLog.txt"});
+    const std::string parent = Dir::WithSlash(File::GetParentPath(dir_.substr(0, dir_.size() - 1)));
+    EXPECT_EQ(zxlogtest::ListFolder(parent), std::vector<std::string>{parent + "Log"});
     auto body = Body(ReadLog(dir_ + "ZxLog.txt"));
     ASSERT_EQ(body.size(), static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {

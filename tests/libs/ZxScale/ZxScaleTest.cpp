@@ -228,7 +228,7 @@ TEST(ZxYuv, EveryConversionGivesThePlainPathsBytesAndTheFormatsAgree) {
     struct Size {
         int w, h;
     };
-    for (const Size s : {Size{640, 480}, Size{2, 2}, Size{4, 2}, Size{6, 4}, Size{8, 2}, Size{10, 6}, Size{34, 4}}) {
+    for (const Size s : {Size{640, 480}, Size{2, 2}, Size{4, 2}, Size{6, 4}, Size{8, 2}, Size{10, 6}, Size{34, 4}, Size{58, 4}}) {
         const std::vector<uint8_t> bgr = Noise(s.w, s.h, static_cast<unsigned>(s.w * 7 + s.h));
         using Convert = bool (*)(const uint8_t*, int, int, uint8_t*, ZxConvertPath);
         struct Format {

@@ -27,8 +27,10 @@ size_t ZxRgb32Bytes(int width, int height);
 // C one (for comparing the two).
 enum class ZxConvertPath { Best, Plain };
 
-// Whether Best takes the SSE2 path on this processor.
+// Whether Best takes the SSE2 path on this processor, and the SSSE3 path
+// (sixteen pixels at a time) before it.
 bool ZxConvertUsesSse2();
+bool ZxConvertUsesSsse3();
 
 // For the YUV formats width and height must be even and positive, for RGB32
 // positive; false otherwise, with nothing written. destination holds the
