@@ -19,6 +19,9 @@ namespace Settings {
 constexpr SettingKey kCloseToTray{"SetupBasic", "Close"};
 // The background skin in use (its number), 0 by default.
 constexpr SettingKey kSkinId{"SkinMgr", "CurID"};
+// The language the program speaks: "auto" (as Windows, also when missing),
+// "zh" or "en" (Lang::ChoiceName).
+constexpr SettingKey kLanguage{"SetupBasic", "Language"};
 // The program's log level, as text.
 constexpr SettingKey kLogLevel{"LogMsg", "realloglevel"};
 // The record folder of each kind, indexed by eZXVRecordType (video, sound,

@@ -4,12 +4,19 @@
 # display: docs/dialog-setup.png (both pages side by side),
 # docs/dialog-skins.png, docs/dialog-clips.png and docs/dialog-tip.png.
 # User folders are temporary, so the machine's own settings stay untouched.
-# Usage: screenshot-dialogs.sh BUILD_DIR [OUTPUT_FOLDER] [SKIN_ID]
+# Usage: screenshot-dialogs.sh BUILD_DIR [OUTPUT_FOLDER] [SKIN_ID] [--lang en]
 #   (default docs/ and skin 0, the one a new user starts with)
 # Needs the built DialogShow.exe (target DialogShow) and ImageMagick.
 # With --scale PERCENT (after SKIN_ID) the screen is at that scale and the
 # pictures are named dialog-NAME-PERCENT.png.
 set -euo pipefail
+# --lang zh|en (anywhere after BUILD_DIR): the language the program speaks
+# (ZXVCAM_LANG) instead of Chinese.
+args=()
+while [ $# -gt 0 ]; do
+  if [ "$1" = --lang ]; then export ZXVCAM_LANG=${2:?--lang zh|en}; shift 2; else args+=("$1"); shift; fi
+done
+set -- "${args[@]}"
 here=$(dirname "$(readlink -f "$0")")
 ZX_HARNESS=$(readlink -m "${1:?usage: screenshot-dialogs.sh BUILD_DIR [OUTPUT_FOLDER] [SKIN_ID] [--scale PERCENT]}")
 out=$(readlink -m "${2:-$here/../docs}")
@@ -42,11 +49,13 @@ shot() {
 # A mouse position at 100 % at the run's scale.
 at() { echo "$(zx_px "${1%,*}"),$(zx_px "${1#*,}")"; }
 
-shot setup 540 460 --dialog setup
-shot setup-voice 540 460 --dialog setup-voice
+shot setup 540 504 --dialog setup
+shot setup-voice 540 504 --dialog setup-voice
 shot skins 470 392 --dialog skins --mouse "$(at 180,110)"
 shot clips 456 184 --dialog clips --mouse "$(at 84,78)"
-shot tip 360 184 --dialog tip --text "打开摄像头失败"
+tip="打开摄像头失败"
+[ "${ZXVCAM_LANG:-zh}" = en ] && tip="The camera could not be opened"
+shot tip 360 184 --dialog tip --text "$tip"
 
 # The two setup pages side by side on the program's base colour.
 gap=$(zx_px 12)

@@ -9,10 +9,17 @@
 # built by ZxMainDemo.exe (a
 # test tool) with the kernel loaded; user folders are temporary and the test
 # camera and microphone are registered in the prefix only for the run.
-# Usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER] [--scale PERCENT] [MOMENT...]
+# Usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER] [--scale PERCENT] [--lang en] [MOMENT...]
 #   (default docs/, 100 %, every moment; at another scale the pictures are
 #   named main-MOMENT-PERCENT.png)
 set -euo pipefail
+# --lang zh|en (anywhere after BUILD_DIR): the language the program speaks
+# (ZXVCAM_LANG) instead of Chinese.
+args=()
+while [ $# -gt 0 ]; do
+  if [ "$1" = --lang ]; then export ZXVCAM_LANG=${2:?--lang zh|en}; shift 2; else args+=("$1"); shift; fi
+done
+set -- "${args[@]}"
 here=$(dirname "$(readlink -f "$0")")
 ZX_HARNESS=$(readlink -m "${1:?usage: screenshot-main.sh BUILD_DIR [OUTPUT_FOLDER] [--scale PERCENT] [MOMENT...]}")
 shift

@@ -4,12 +4,25 @@
 
 #include <cstdlib>
 
+#include "AppLanguage.h"
 #include "DialogCommon.h"
 #include "ZxLib/ZxLib.h"
 
 namespace {
 const char kClipPrefix[] = "audioeffect_";   // + the clip's position
 const int kPerRow = 4;
+
+// The program's own clips (resources/wav) by the name in their file, and the
+// key of that name in the program's texts.
+struct ClipName {
+    const char* file;
+    const char* key;
+};
+const ClipName kClipNames[] = {
+    {"掌声", "ui.clips.applause"}, {"笑声", "ui.clips.laughter"}, {"击鼓", "ui.clips.drums"},
+    {"铃声", "ui.clips.bell"},     {"哨声", "ui.clips.whistle"},  {"登场", "ui.clips.fanfare"},
+    {"倒计时", "ui.clips.countdown"}, {"欢呼", "ui.clips.cheers"},
+};
 }  // namespace
 
 CZxAudioEffectDlg::CZxAudioEffectDlg() {
@@ -22,7 +35,10 @@ std::string CZxAudioEffectDlg::ClipTitle(const std::string& path) {
     size_t digits = 0;
     while (digits < title.size() && title[digits] >= '0' && title[digits] <= '9') ++digits;
     // A name of digits alone keeps them: a button must say something.
-    return digits < title.size() ? title.substr(digits) : title;
+    if (digits < title.size()) title.erase(0, digits);
+    for (const ClipName& clip : kClipNames)
+        if (title == clip.file) return Lang::TextUtf8(clip.key);
+    return title;
 }
 
 LRESULT CZxAudioEffectDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
@@ -56,15 +72,31 @@ void CZxAudioEffectDlg::BuildClipList() {
         btn->SetHotImage("file='btn_audioeffect.png' source='90,0,180,27'");
         btn->SetPushedImage("file='btn_audioeffect.png' source='180,0,270,27'");
         btn->SetDisabledImage("file='btn_audioeffect.png' source='270,0,360,27'");
-        btn->SetTextPadding(RECT{15, 0, 0, 0});
+        btn->SetTextPadding(RECT{18, 0, 0, 0});
         btn->SetTextColor(0xFFFFFFFF);
         btn->SetTextStyle(DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_END_ELLIPSIS);
-        const std::string title = ClipTitle(m_clips[i]);
-        btn->SetText(title);
-        btn->SetToolTip(title);
         btn->SetAttribute("setcursor", "true");
         row->Add(btn);
     }
+    SetClipTitles();
+}
+
+void CZxAudioEffectDlg::SetClipTitles() {
+    for (size_t i = 0; i < m_clips.size(); ++i) {
+        if (DuiLib::CControlUI* btn = FindControl(kClipPrefix + std::to_string(i))) {
+            const std::string title = ClipTitle(m_clips[i]);
+            btn->SetText(title);
+            btn->SetToolTip(title);
+        }
+    }
+}
+
+LRESULT CZxAudioEffectDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == AppLanguage::ChangedMessage()) {
+        SetClipTitles();
+        return 0;
+    }
+    return CZxBaseDialog::HandleMessage(uMsg, wParam, lParam);
 }
 
 void CZxAudioEffectDlg::Notify(DuiLib::TNotifyUI& msg) {

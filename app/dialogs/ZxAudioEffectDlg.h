@@ -14,12 +14,15 @@ public:
     CZxAudioEffectDlg();
 
     LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    // Also the change of language: the clips' names follow it.
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
     void Notify(DuiLib::TNotifyUI& msg) override;
     std::string GetBkCfgName() const override { return "PopWndTranslucent"; }
 
     // The name a clip's button shows: the file name without its extension
     // and without its leading digits ("01掌声.wav" -> "掌声"); a name of
-    // digits alone is kept whole.
+    // digits alone is kept whole. The program's own clips are named in the
+    // current language ("Applause" in English); the files keep their names.
     static std::string ClipTitle(const std::string& path);
 
     const std::vector<std::string>& GetClips() const { return m_clips; }
@@ -30,6 +33,7 @@ public:
 
 private:
     void BuildClipList();
+    void SetClipTitles();
     void PlayClip(size_t index);
 
     std::vector<std::string> m_clips;

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "AppLanguage.h"
 #include "DialogCommon.h"
 #include "IDataAudioProcess.h"
 #include "IDataMediaList.h"
@@ -16,6 +17,8 @@
 namespace {
 
 const char kStartOption[] = "setupBasic_checkStartWithWindows";
+// Its items in Lang::Choice order: as Windows, Chinese, English.
+const char kLanguageCombo[] = "setupBasic_comboLanguage";
 
 // The three kinds of recording (in eZXVRecordType order): the edit box and
 // button of each.
@@ -103,6 +106,8 @@ LRESULT CZxVSetupDlg::OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bH
     if (auto* opt = ZxDlg::FindAs<DuiLib::COptionUI>(*this, option, "Option")) opt->Selected(true, false);
     if (auto* start = ZxDlg::FindAs<DuiLib::COptionUI>(*this, kStartOption, "Option"))
         start->Selected(StartWithWindows::IsOn(), false);
+    if (auto* language = ZxDlg::FindAs<DuiLib::CComboUI>(*this, kLanguageCombo, "Combo"))
+        language->SelectItem(static_cast<int>(AppLanguage::StoredChoice()), false);
 
     auto* records = KernelModule<IDataRecordList>();
     for (int kind = 0; kind < 3; ++kind) {
@@ -135,8 +140,14 @@ void CZxVSetupDlg::SelectPage(int page) {
 }
 
 void CZxVSetupDlg::OnBasicNotify(DuiLib::TNotifyUI& msg) {
-    if (msg.sType != "click") return;
     const std::string& name = msg.pSender->GetName();
+    if (msg.sType == "itemselect" && name == kLanguageCombo) {
+        const int index = static_cast<int>(msg.wParam);
+        if (index >= 0 && index <= static_cast<int>(Lang::Choice::English))
+            AppLanguage::Apply(static_cast<Lang::Choice>(index));
+        return;
+    }
+    if (msg.sType != "click") return;
     if (name == "setupBasic_checkCloseHide") {
         Settings::SetInt(Settings::kCloseToTray, 1);
     } else if (name == "setupBasic_checkCloseExit") {
@@ -147,7 +158,7 @@ void CZxVSetupDlg::OnBasicNotify(DuiLib::TNotifyUI& msg) {
         if (!StartWithWindows::Set(start->IsSelected())) {
             // The tick keeps showing what Windows will really do.
             start->Selected(StartWithWindows::IsOn(), false);
-            ZxDlg::ShowMsgTip(m_hWnd, "无法更改开机启动设置");
+            ZxDlg::ShowMsgTip(m_hWnd, Lang::TextUtf8("ui.setup.startfailed"));
         }
     } else {
         for (int kind = 0; kind < 3; ++kind)
@@ -158,14 +169,15 @@ void CZxVSetupDlg::OnBasicNotify(DuiLib::TNotifyUI& msg) {
 void CZxVSetupDlg::ChooseRecordDir(int kind) {
     const RecordDirRow& row = kRecordDirs[kind];
     DuiLib::CControlUI* edit = FindControl(row.edit);
-    const std::string folder = SelectFolder("选择一个目录", edit ? edit->GetText() : std::string());
+    const std::string folder =
+        SelectFolder(Lang::TextUtf8("ui.setup.choosefolder"), edit ? edit->GetText() : std::string());
     if (folder.empty()) return;
     // A folder nobody can write to would make every later recording fail
     // without a word; refuse it now, while the user is looking.
     if (!Dir::IsWritableDir(folder)) {
         ZxDlg::Log(2, "CZxVSetupDlg", "record folder %s is not writable; kept %s", folder.c_str(),
                    edit ? edit->GetText().c_str() : "");
-        ZxDlg::ShowMsgTip(m_hWnd, "无法写入该目录, 请选择其他目录");
+        ZxDlg::ShowMsgTip(m_hWnd, Lang::TextUtf8("ui.setup.notwritable"));
         return;
     }
     Settings::SetString(Settings::kRecordDir[kind], folder);
@@ -177,7 +189,7 @@ std::string CZxVSetupDlg::SelectFolder(const std::string& title, const std::stri
     std::string path = BrowseForFolder(title, start, chosen);
     if (!chosen) return std::string();
     if (path.empty()) {
-        MessageBoxW(m_hWnd, L"没有选中一个本地目录, 请重新选择", L"维莫提示", MB_OK);
+        MessageBoxW(m_hWnd, Lang::Text("ui.setup.nofolder").c_str(), Lang::Text("ui.tip.title").c_str(), MB_OK);
         return std::string();
     }
     return Dir::WithSlash(path);

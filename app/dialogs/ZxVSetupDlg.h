@@ -1,6 +1,7 @@
-// The setup dialog: what the close button does, whether the program starts
-// with Windows, where recordings, sound recordings and snapshots are saved,
-// and which microphone and playback device are used. Every change takes effect and is stored at once; there is
+// The setup dialog: the language the program speaks, what the close button
+// does, whether the program starts with Windows, where recordings, sound
+// recordings and snapshots are saved, and which microphone and playback
+// device are used. Every change takes effect and is stored at once; there is
 // no OK or Cancel.
 #pragma once
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "AppLanguage.h"
 #include "DialogCommon.h"
 #include "SkinBtn.h"
 #include "ZxLib/ZxLib.h"
@@ -49,17 +50,32 @@ void CZxVSkinMgrDlg::BuildSkinRows() {
         btn->SetPadding(RECT{0, 1, 0, 0});
         btn->SetBkImage(skin.thumbnail);
         btn->SetGroup("localskin");
-        btn->SetToolTip("皮肤 " + std::to_string(skin.id));
         row->Add(btn);
         btn->Selected(skin.id == m_pSkins->GetCurrentID(), false);
         ++n;
     }
+    SetSkinTips();
     // A full last row gets an empty one below it.
     if (n % kPerRow == 0) {
         auto* spare = new DuiLib::CHorizontalLayoutUI;
         spare->SetFixedHeight(71);
         m_pLocalSkinPanel->Add(spare);
     }
+}
+
+void CZxVSkinMgrDlg::SetSkinTips() {
+    if (!m_pSkins) return;
+    for (const auto& entry : m_pSkins->Skins())
+        if (DuiLib::CControlUI* btn = FindControl(kSkinBtnPrefix + std::to_string(entry.first)))
+            btn->SetToolTip(Lang::FormatUtf8("ui.skins.number", {std::to_string(entry.first)}));
+}
+
+LRESULT CZxVSkinMgrDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == AppLanguage::ChangedMessage()) {
+        SetSkinTips();
+        return 0;
+    }
+    return CZxBaseDialog::HandleMessage(uMsg, wParam, lParam);
 }
 
 void CZxVSkinMgrDlg::Notify(DuiLib::TNotifyUI& msg) {

@@ -11,6 +11,8 @@ public:
     explicit CZxVSkinMgrDlg(CSkinList* skins);
 
     LRESULT OnCreate(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    // Also the change of language: the thumbnails' tooltips follow it.
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
     void Notify(DuiLib::TNotifyUI& msg) override;
 
     // The fixed background of btnchangeskin1 / btnchangeskin2 (n = 1 or 2):
@@ -19,6 +21,7 @@ public:
 
 private:
     void BuildSkinRows();
+    void SetSkinTips();
 
     CSkinList* m_pSkins;
     DuiLib::CVerticalLayoutUI* m_pLocalSkinPanel = nullptr;

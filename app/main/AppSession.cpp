@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "AppLanguage.h"
 #include "DuiLib/UIlib.h"
 #include "ZxLog/ZxLog.h"
 #include "ZxMusicCore/ZxMusicCore.h"
@@ -18,6 +19,7 @@ CAppSession::CAppSession(HINSTANCE instance, const Options& options) : m_kernel(
     }
     DuiLib::CSkinMgr::SetSkinRootPath(options.skinRoot);
     DuiLib::CPaintManagerUI::SetInstance(instance);
+    AppLanguage::Start();
 }
 
 CAppSession::~CAppSession() {

@@ -4,7 +4,8 @@
 //
 //   up:   GDI+, COM on this thread (the shell's folder browser needs it), the
 //         module bus and through it the kernel (when asked for), the skin
-//         folder and the instance the windows are made from;
+//         folder, the instance the windows are made from and the language
+//         their texts are in;
 //   down: the main window (closed if it still exists, then deleted), then the
 //         kernel, so no notification or frame can reach a window that is
 //         gone; the shared pictures and fonts; COM; GDI+ last.

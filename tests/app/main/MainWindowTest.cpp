@@ -3,8 +3,10 @@
 // told of kernel changes through the real message manager.
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <map>
 
+#include "AppLanguage.h"
 #include "DialogsTestSupport.h"
 #include "Feedback.h"
 #include "IDataAudioProcess.h"
@@ -17,10 +19,14 @@
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
 #include "ZxMusicCore/ZxMusicCore.h"
+#include "RecordPreview.h"
+#include "SettingKeys.h"
 #include "VideoSrcLists.h"
 #include "ZxAudioEffectDlg.h"
 #include "ZxVCamDlg.h"
+#include "ZxVMsgTip.h"
 #include "ZxVSetupDlg.h"
+#include "ZxVSkinMgrDlg.h"
 
 using namespace DuiLib;
 using namespace dlgtest;
@@ -546,6 +552,13 @@ std::string TextCut(duitest::WindowDriver& w, CControlUI* c) {
     return iw + 1 >= whole.cx && ih + 1 >= whole.cy ? "" : why;
 }
 
+// Shows the pages (of every tab layout above it) that hold c.
+void ShowPage(duitest::WindowDriver& w, CControlUI* c) {
+    for (; c && c->GetParent(); c = c->GetParent())
+        if (auto* tab = static_cast<CTabLayoutUI*>(c->GetParent()->GetInterface("TabLayout"))) tab->SelectItem(c);
+    w.pm().UpdateNow();
+}
+
 TEST_F(MainWindowTest, LaysOutAtTheScreenScale) {
     const char* want = getenv(kScaleEnv);
     if (!want) GTEST_SKIP() << "run by ScreenScale at each scale";
@@ -566,12 +579,7 @@ TEST_F(MainWindowTest, LaysOutAtTheScreenScale) {
                              "btnRecordVideoBegin", "btnRecordImage", "btnPlayAudioEffect", "MC_btnAjustCamera",
                              "MC_btnColorDefault"})
         EXPECT_EQ(TextCut(*w, w->Find(name)), "") << name;
-    // The pages that hold them shown.
-    auto show = [&](CControlUI* c) {
-        for (; c && c->GetParent(); c = c->GetParent())
-            if (auto* tab = static_cast<CTabLayoutUI*>(c->GetParent()->GetInterface("TabLayout"))) tab->SelectItem(c);
-        w->pm().UpdateNow();
-    };
+    auto show = [&](CControlUI* c) { ShowPage(*w, c); };
     auto* caption = w->Find("VEText_TextEdit");
     ASSERT_NE(caption, nullptr);
     show(caption);
@@ -687,5 +695,119 @@ TEST_P(ScreenScale, TheMainWindowAndDialogsLayOutAtIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, ScreenScale, ::testing::Values(96, 120, 144, 192));
+
+// ------------------------------------------------------------ language
+
+// The texts of a window that are cut off, each with its key (or name) and
+// what was seen: every visible text with a key, on whichever page holds it,
+// and the controls named in more. Combo boxes' items are drawn by their
+// lists, not in the window.
+std::vector<std::string> CutTexts(duitest::WindowDriver& w, const std::vector<std::string>& more = {}) {
+    std::vector<CControlUI*> texts;
+    std::function<void(CControlUI*)> walk = [&](CControlUI* c) {
+        if (!c || !c->IsVisible() || c->GetInterface("Combo")) return;
+        if (!c->GetTextId().empty() && !c->GetText().empty()) texts.push_back(c);
+        if (auto* box = static_cast<CContainerUI*>(c->GetInterface("Container")))
+            for (int i = 0; i < box->GetCount(); ++i) walk(box->GetItemAt(i));
+    };
+    walk(w.pm().GetRoot());
+    for (const std::string& name : more) texts.push_back(w.Find(name));
+    std::vector<std::string> cut;
+    for (CControlUI* c : texts) {
+        ShowPage(w, c);
+        const std::string why = TextCut(w, c);
+        if (!why.empty()) cut.push_back((c && !c->GetTextId().empty() ? c->GetTextId() + " " : "") + why);
+    }
+    return cut;
+}
+
+// The preview of a photo just taken: the rename bar, the longest "add to
+// list" text and every action.
+struct PhotoPreview : CRecordPreview {
+    PhotoPreview() { Open(kPhoto, 0, true); }
+};
+
+TEST_F(MainWindowTest, EveryTextIsWholeInChineseAndInEnglish) {
+    const std::vector<std::string> none;
+    for (Lang::Choice choice : {Lang::Choice::Chinese, Lang::Choice::English}) {
+        SCOPED_TRACE(Lang::ChoiceName(choice));
+        AppLanguage::Apply(choice);
+        Open();
+        EXPECT_EQ(CutTexts(*w), none) << "main window";
+        {
+            OpenDialog<CZxVSetupDlg> setup;
+            EXPECT_EQ(CutTexts(setup), none) << "setup";
+        }
+        {
+            OpenDialog<CZxVSkinMgrDlg> skins(nullptr);
+            EXPECT_EQ(CutTexts(skins), none) << "skins";
+        }
+        {
+            OpenDialog<CZxVMsgTip> tip;
+            EXPECT_EQ(CutTexts(tip), none) << "message tip";
+        }
+        {
+            OpenDialog<PhotoPreview> preview;
+            EXPECT_EQ(CutTexts(preview, {"btnAddToList"}), none) << "record preview";
+        }
+        OpenDialog<CZxAudioEffectDlg> clips;
+        std::vector<std::string> buttons;
+        for (size_t i = 0; i < clips.dlg.GetClips().size(); ++i) buttons.push_back("audioeffect_" + std::to_string(i));
+        ASSERT_FALSE(buttons.empty());
+        EXPECT_EQ(CutTexts(clips, buttons), none) << "sound clips";
+        Close();
+    }
+}
+
+TEST_F(MainWindowTest, TheSetupDialogSwitchesEveryOpenWindowAtOnceAndStoresTheChoice) {
+    const Lang::Language asWindows = Lang::Current();
+    const std::string file = Dir::GetZxPath(Dir::kPathUserData) + "ZxVCam.ini";
+    ZxConfigSetFile(file.c_str());
+    Open();
+    {
+        OpenDialog<CZxAudioEffectDlg> clips;
+        OpenDialog<CZxVSetupDlg> setup;
+        auto* combo = setup.FindAs<CComboUI>("setupBasic_comboLanguage", "Combo");
+        ASSERT_NE(combo, nullptr);
+        EXPECT_EQ(combo->GetCurSel(), 0) << "as Windows when nothing is stored";
+        // Each item, what it stores and the language it speaks, seen in a text
+        // of the main window and of the setup dialog (skins) and of the clip
+        // palette (set by its own code).
+        struct Step {
+            int item;
+            const char* stored;
+            Lang::Language language;
+        };
+        for (const Step& step : {Step{1, "zh", Lang::Language::Chinese}, Step{0, "auto", asWindows},
+                                 Step{2, "en", Lang::Language::English}}) {
+            SCOPED_TRACE(step.stored);
+            setup.Click("setupBasic_comboLanguage");
+            Pump();
+            HWND list = combo->GetDropWindow();
+            ASSERT_TRUE(list) << "the list opens";
+            const LPARAM at = MAKELPARAM(20, 1 + combo->GetItemHeight() * step.item + combo->GetItemHeight() / 2);
+            SendMessageW(list, WM_MOUSEMOVE, 0, at);
+            SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            SendMessageW(list, WM_LBUTTONUP, 0, at);
+            Pump();
+            const bool en = step.language == Lang::Language::English;
+            EXPECT_EQ(w->Find("optionVideoSrc")->GetText(), en ? "Sources" : "视频源");
+            EXPECT_EQ(TextCut(*w, w->Find("optionVideoSrc")), "") << "laid out again";
+            EXPECT_EQ(setup.Find("optionsetupBasic")->GetText(), en ? "General" : "常规");
+            EXPECT_EQ(setup.Find("title")->GetText(), en ? "Settings" : "设置");
+            EXPECT_EQ(clips.Find("audioeffect_0")->GetText(), en ? "Applause" : "掌声");
+            EXPECT_EQ(combo->GetCurSel(), step.item);
+            const std::string ini = zxtest::ReadFile(file);
+            EXPECT_NE(ini.find(std::string("Language=") + step.stored), std::string::npos) << ini;
+            EXPECT_EQ(AppLanguage::StoredChoice(), static_cast<Lang::Choice>(step.item));
+        }
+    }
+    // The next start speaks the stored language.
+    Close();
+    session.reset();
+    StartSession();
+    Open();
+    EXPECT_EQ(w->Find("optionVideoSrc")->GetText(), "Sources");
+}
 
 }  // namespace

@@ -84,7 +84,14 @@ std::set<std::string> KeysInSources() {
                            "app\\main\\RecordListPanel.cpp", "app\\main\\VideoSrcLists.cpp",
                            "app\\main\\ThumbListPanel.cpp", "app\\main\\DealVideoEffect.cpp",
                            "app\\dialogs\\RecordPreview.cpp", "app\\videoshow\\WndVideoShow.cpp",
-                           "VirtualCamera\\mf\\MFFrames.cpp", "VirtualCamera\\check\\ConsoleCheck.cpp"};
+                           "VirtualCamera\\mf\\MFFrames.cpp", "VirtualCamera\\check\\ConsoleCheck.cpp",
+                           // The main window, its pages and the dialogs.
+                           "app\\dialogs\\ZxVSetupDlg.cpp", "app\\dialogs\\ZxVSkinMgrDlg.cpp",
+                           "app\\dialogs\\ZxAudioEffectDlg.cpp", "resources\\skin\\base\\ZxVCam.xml",
+                           "resources\\skin\\base\\PageCamera.xml", "resources\\skin\\base\\PageVideoEffect.xml",
+                           "resources\\skin\\base\\PageVideoSrc.xml", "resources\\skin\\base\\ZxAudioEffect.xml",
+                           "resources\\skin\\base\\ZxVMsgTip.xml", "resources\\skin\\base\\ZxVRecordPreview.xml",
+                           "resources\\skin\\base\\ZxVSetup.xml", "resources\\skin\\base\\ZxVSkinMgr.xml"};
     std::set<std::string> keys;
     const std::regex code("\"([a-z][a-z0-9]*(\\.[a-z0-9_]+)+)\""), skin("(textid|tooltipid)=\"([^\"]*)\"");
     const std::regex file(".*\\.(dll|exe|xml|png|jpg|txt|dat|ini|bmp)");
