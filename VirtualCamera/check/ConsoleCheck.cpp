@@ -48,6 +48,18 @@ double MeanLevel(const std::vector<uint8_t>& pixels) {
 // as they are in every language.
 std::wstring UsageText() { return Lang::Text("console.usage"); }
 
+std::wstring ConclusionText(int code) {
+    switch (code) {
+        case kExitOk: return Lang::Text("console.conclusion.ok");
+        case kExitUsage: return Lang::Text("console.conclusion.size");
+        case kExitNoCamera: return Lang::Text("check.msg.nocamera");
+        case kExitGraph: return Lang::Text("console.conclusion.graph");
+        case kExitNoFrames: return Lang::Text("console.conclusion.noframes");
+        case kExitSave: return Lang::Text("console.conclusion.save");
+        default: return std::wstring();
+    }
+}
+
 bool ParseOptions(const std::vector<std::wstring>& args, Options& o, std::wstring& error) {
     auto number = [](const std::wstring& text, double& value) {
         wchar_t* end = nullptr;

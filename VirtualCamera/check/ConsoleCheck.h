@@ -53,6 +53,10 @@ bool ParseOptions(const std::vector<std::wstring>& args, Options& options, std::
 
 // The usage text.
 std::wstring UsageText();
+// The report's one sentence for a person, in the user's language, by exit
+// code (the report's "key: value" lines above it stay as they are: scripts
+// and the installer read them).
+std::wstring ConclusionText(int code);
 
 // Runs the console mode; the exit code.
 int RunConsole(const Options& options);

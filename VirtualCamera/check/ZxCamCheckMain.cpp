@@ -45,6 +45,8 @@ int wmain(int argc, wchar_t** argv) {
     int code = 0;
     if (options.console) {
         code = camcheck::RunConsole(options);
+        const std::wstring conclusion = camcheck::ConclusionText(code);
+        if (!conclusion.empty()) camcheck::Line(L"%ls", conclusion.c_str());
     } else {
         // Started from a shortcut, the console is the program's own: it
         // goes, and only the window stays. Started from a command prompt,

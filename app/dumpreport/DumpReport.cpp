@@ -9,6 +9,7 @@
 
 #include "DumpReportDlg.h"
 #include "DuiLib/UIlib.h"
+#include "SettingKeys.h"
 #include "ZxCrashNames.h"
 #include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
@@ -25,7 +26,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     DuiLib::CPaintManagerUI::SetInstance(instance);
     DuiLib::CSkinMgr::SetSkinRootPath(Dir::GetZxPath(Dir::kPathResource) + "skin\\base\\");
     // The skin's texts in the user's language (Chinese where the table has
-    // no entry).
+    // no entry): the one chosen in the program's setup, else Windows'. Read
+    // without a default, so the report never writes the settings file.
+    std::string stored;
+    Lang::Choice choice = Lang::Choice::AsWindows;
+    if (AfxGetConfigManager()->GetString(Settings::kLanguage.section, Settings::kLanguage.key, stored) &&
+        Lang::ParseChoice(stored, choice) && choice != Lang::Choice::AsWindows)
+        Lang::SetCurrent(Lang::Resolve(choice));
     DuiLib::CPaintManagerUI::SetTextLookup(&Lang::LookUp);
     {
         CDumpReportDlg dlg(argument, ZxCrash::DumpFolders(Dir::GetCurrentPath()));

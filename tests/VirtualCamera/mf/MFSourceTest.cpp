@@ -24,6 +24,7 @@
 #include "MFGlobalChannel.h"
 #include "MFGuids.h"
 #include "MFTestPattern.h"
+#include "ZxLib/Lang.h"
 #include "ShareMem.h"
 #include "TestSupport.h"
 #include "VCamTestSupport.h"
@@ -566,6 +567,8 @@ TEST_F(MFTest, CheckToolReadsTheCamera) {
     EXPECT_EQ(0, code) << output;
     EXPECT_NE(std::string::npos, output.find("result: ok")) << output;
     EXPECT_NE(std::string::npos, output.find("formats: 24")) << output;
+    // Under the report, one sentence in the user's language (the tests' Chinese).
+    EXPECT_NE(std::string::npos, output.find("\n" + Lang::TextUtf8("console.conclusion.ok"))) << output;
     const std::string file = zxtest::ReadFile(bmp);
     ASSERT_EQ(54u + 640 * 480 * 3, file.size());
     // The saved picture (bottom-up) shows the pattern: fixed quadrant colours, exactly.

@@ -11,6 +11,7 @@
 #include "DumpReportDlg.h"
 #include "TestSupport.h"
 #include "ZxCrashNames.h"
+#include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
 
 using namespace DuiLib;
@@ -203,6 +204,21 @@ TEST(DumpReport, TheRealProgramReportsACrashBesideIt) {
     EXPECT_EQ(WaitForSingleObject(process, 20000), WAIT_OBJECT_0) << "its close button ends it";
     CloseHandle(process);
     File::RemoveFile(dump);
+}
+
+// The report speaks the language chosen in the program's setup, not the
+// system's (the tests' system language is Chinese).
+TEST(DumpReport, TheRealProgramSpeaksTheLanguageChosenInTheSetup) {
+    zxtest::RedirectUserFolders("report-lang");
+    ASSERT_TRUE(zxtest::WriteFile(Dir::GetZxPath(Dir::kPathUserData) + "ZxVCam.ini", "[SetupBasic]\r\nLanguage=en\r\n"));
+    void* process = zxtest::StartProcess("\"" + Dir::GetCurrentPath() + "DumpReport.exe\"");
+    ASSERT_NE(process, nullptr);
+    const std::wstring english =
+        Lang::Text(Lang::BuiltIn(Lang::Language::English), Lang::BuiltIn(Lang::Language::Chinese), "dump.title");
+    HWND report = WaitForOtherWindow(L"CZxDumpReport", english, 30000);
+    EXPECT_NE(report, nullptr) << "the report's title in English";
+    if (report) PostMessageW(report, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, zxtest::FinishProcess(process, 20000));
 }
 
 }  // namespace
