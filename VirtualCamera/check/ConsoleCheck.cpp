@@ -52,7 +52,7 @@ std::wstring ConclusionText(int code) {
     switch (code) {
         case kExitOk: return Lang::Text("console.conclusion.ok");
         case kExitUsage: return Lang::Text("console.conclusion.size");
-        case kExitNoCamera: return Lang::Text("check.msg.nocamera");
+        case kExitNoCamera: return Lang::Text("console.conclusion.nocamera");
         case kExitGraph: return Lang::Text("console.conclusion.graph");
         case kExitNoFrames: return Lang::Text("console.conclusion.noframes");
         case kExitSave: return Lang::Text("console.conclusion.save");
