@@ -53,8 +53,17 @@ int main() {
     // The live path through the test camera.
     {
         tdev::TestDevices devices;
-        const int index = CCameraDS::GetCameraCount();
-        if (!devices.Ok() || !devices.AddCamera(L"ZxBenchCam0", L"Bench Camera", L"1280x720")) {
+        // The test camera by its name: where the program is installed, the
+        // list also holds ZXVCam, and opening that would start the program.
+        auto benchCamera = [] {
+            char name[256];
+            for (int i = 0; i < CCameraDS::GetCameraCount(); ++i)
+                if (CCameraDS::GetCameraName(i, name, sizeof(name)) && std::strcmp(name, "Bench Camera") == 0) return i;
+            return -1;
+        };
+        int index = -1;
+        if (!devices.Ok() || !devices.AddCamera(L"ZxBenchCam0", L"Bench Camera", L"1280x720") ||
+            (index = benchCamera()) < 0) {
             std::printf("  (test camera not available: query not measured)\n");
         } else {
             // Settings of the run beside the program, removed afterwards.
