@@ -216,7 +216,7 @@ void ScalerFigures(double copy) {
 
 int main() {
     if (!VCamProgramFolder().empty()) {
-        std::fprintf(stderr, "filter bench: HKCU\\SOFTWARE\\orbian\\ZXVCAM\\Path is set; the filter would start the "
+        std::fprintf(stderr, "filter bench: the launcher's Path is set; the filter would start the "
                              "main program. Run the bench where it is not set.\n");
         return 2;
     }

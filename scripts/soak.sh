@@ -79,12 +79,9 @@ export ZXVCAM_CACHE_DIR="$(zx_winpath "$out/user/Local/ZxVCam/Cache")\\"
 export ZXVCAM_LOG_DIR="$(zx_winpath "$out/user/Local/ZxVCam/Log")\\"
 export ZXVCAM_FILTER_LOG="$(zx_winpath "$out/filter.log")"
 stop_event="ZxVSoakStop-$$"
-program_key='HKCU\SOFTWARE\orbian\ZXVCAM'
 
 jobs_started=()
 registered=0
-saved_path=""
-had_path=0
 cleaning=0
 cleanup() {
   [ "$cleaning" = 1 ] && return
@@ -106,9 +103,7 @@ cleanup() {
     "$ZX_WINE" "$(exe ZxVCamClient.exe)" --unregister >>"$out/registration.txt" 2>&1 ||
       echo "soak: unregistering the filter failed (see $out/registration.txt)" >&2
   fi
-  if [ "$had_path" = 1 ]; then
-    "$ZX_WINE" reg add "$program_key" /v Path /t REG_SZ /d "$saved_path" /f >/dev/null 2>&1
-  fi
+  zx_path_restore
   zx_display_down
 }
 trap cleanup EXIT
@@ -121,14 +116,9 @@ wait_line() {
 }
 now_us() { "$ZX_WINE" "$(exe ZxProcStat.exe)" now | tr -d '\r'; }
 
-# The launcher's "Path" is set aside: a client's graph would otherwise start
-# the main program, which the kernel host stands in for here.
-if value=$("$ZX_WINE" reg query "$program_key" /v Path 2>/dev/null | tr -d '\r' | sed -n 's/^ *Path *REG_SZ *//p') &&
-   [ -n "$value" ]; then
-  saved_path=$value
-  had_path=1
-  "$ZX_WINE" reg delete "$program_key" /v Path /f >/dev/null 2>&1
-fi
+# The launcher's "Path" values are set aside: a client's graph would
+# otherwise start the main program, which the kernel host stands in for here.
+zx_path_aside
 
 "$ZX_WINE" "$(exe ZxVCamClient.exe)" --register >"$out/registration.txt" 2>&1 ||
   { echo "soak: the filter did not register (see $out/registration.txt)" >&2; exit 1; }
