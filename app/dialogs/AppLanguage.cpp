@@ -1,6 +1,7 @@
 #include "AppLanguage.h"
 
 #include "DuiLib/UIlib.h"
+#include "LangUi.h"
 #include "SettingKeys.h"
 
 namespace AppLanguage {
@@ -23,7 +24,7 @@ BOOL CALLBACK TellWindow(HWND hwnd, LPARAM) {
     GetWindowThreadProcessId(hwnd, &pid);
     // A window of a thread that does not answer is not waited for long.
     if (pid == GetCurrentProcessId())
-        SendMessageTimeoutW(hwnd, ChangedMessage(), 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+        SendMessageTimeoutW(hwnd, LangUi::ChangedMessage(), 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
     return TRUE;
 }
 
@@ -46,11 +47,6 @@ void Apply(Lang::Choice choice) {
     Lang::SetCurrent(LanguageOf(choice));
     DuiLib::CPaintManagerUI::ApplyTextIdsEverywhere();
     EnumWindows(&TellWindow, 0);
-}
-
-UINT ChangedMessage() {
-    static const UINT message = RegisterWindowMessageW(Lang::kChangedMessage);
-    return message;
 }
 
 }  // namespace AppLanguage

@@ -20,10 +20,8 @@ void Start();
 // Stores the choice and speaks its language from now on: every open skinned
 // window shows its texts in it and lays itself out again for their new
 // lengths, and every top-level window of this process is sent
-// ChangedMessage() so the texts it sets from its own code follow.
+// LangUi::ChangedMessage() so the texts it sets from its own code follow.
 void Apply(Lang::Choice choice);
 
-// The registered window message of Lang::kChangedMessage.
-UINT ChangedMessage();
 
 }  // namespace AppLanguage

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "AppLanguage.h"
+#include "LangUi.h"
 #include "DialogCommon.h"
 #include "ZxLib/ZxLib.h"
 
@@ -92,7 +92,7 @@ void CZxAudioEffectDlg::SetClipTitles() {
 }
 
 LRESULT CZxAudioEffectDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == AppLanguage::ChangedMessage()) {
+    if (uMsg == LangUi::ChangedMessage()) {
         SetClipTitles();
         return 0;
     }

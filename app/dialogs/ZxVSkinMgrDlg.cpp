@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "AppLanguage.h"
+#include "LangUi.h"
 #include "DialogCommon.h"
 #include "SkinBtn.h"
 #include "ZxLib/ZxLib.h"
@@ -71,7 +71,7 @@ void CZxVSkinMgrDlg::SetSkinTips() {
 }
 
 LRESULT CZxVSkinMgrDlg::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == AppLanguage::ChangedMessage()) {
+    if (uMsg == LangUi::ChangedMessage()) {
         SetSkinTips();
         return 0;
     }
