@@ -57,6 +57,13 @@ int Yuv420RowsSsse3(const uint8_t* top, const uint8_t* bottom, int width, uint8_
                     uint8_t* v, int step);
 int Rgb32RowSsse3(const uint8_t* bgr, int width, uint8_t* out);
 
+// The YUV rows sixteen pixels at a time with AVX2 (multiples of 16, the
+// same bytes again), where the processor and the system have it.
+bool Avx2Available();
+int Yuy2RowAvx2(const uint8_t* bgr, int width, uint8_t* out);
+int Yuv420RowsAvx2(const uint8_t* top, const uint8_t* bottom, int width, uint8_t* yTop, uint8_t* yBottom, uint8_t* u,
+                   uint8_t* v, int step);
+
 // Area averaging to half the width straight from the source bytes, for a
 // destination row that takes one source row at 16384 (a) or two at 8192
 // each (a and b), which is what the vertical and pairs-across passes give

@@ -1,7 +1,43 @@
 #include "ZxScale/ZxYuv.h"
 
+#if defined(_MSC_VER)
+#include <intrin.h>
+#else
+#include <cpuid.h>
+#endif
+
 #include "ZxScale/ZxScale.h"
 #include "ZxScaleKernels.h"
+
+namespace zxscale {
+
+// AVX2 needs the processor's instructions and the system saving the 256-bit
+// registers (XCR0 bits 1 and 2). Checked here, in a file compiled for any
+// processor, so the check itself runs everywhere.
+bool Avx2Available() {
+    static const bool available = [] {
+#if defined(_MSC_VER)
+        int info[4];
+        __cpuid(info, 0);
+        if (info[0] < 7) return false;
+        __cpuid(info, 1);
+        if ((info[2] & (1 << 27)) == 0 || (info[2] & (1 << 28)) == 0) return false;
+        if ((_xgetbv(0) & 6) != 6) return false;
+        __cpuidex(info, 7, 0);
+        return (info[1] & (1 << 5)) != 0;
+#else
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (!__get_cpuid(1, &a, &b, &c, &d) || (c & bit_OSXSAVE) == 0 || (c & bit_AVX) == 0) return false;
+        unsigned low = 0, high = 0;
+        __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+        if ((low & 6) != 6) return false;
+        return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2) != 0;
+#endif
+    }();
+    return available;
+}
+
+}  // namespace zxscale
 
 namespace {
 
@@ -30,14 +66,16 @@ bool UsableYuv(const uint8_t* source, int width, int height, const uint8_t* dest
     return Usable(source, width, height, destination) && width % 2 == 0 && height % 2 == 0;
 }
 
-// Which vector paths a conversion takes: SSSE3 for runs of 16 pixels, then
-// SSE2 for what is left in runs of 8 or 4; the plain path does the rest.
+// Which vector paths a conversion takes: AVX2 or else SSSE3 for runs of 16
+// pixels, then SSE2 for what is left in runs of 8 or 4; the plain path does
+// the rest.
 struct Paths {
-    bool ssse3, sse2;
+    bool avx2, ssse3, sse2;
 };
 Paths PathsFor(ZxConvertPath path) {
-    const bool best = path == ZxConvertPath::Best;
-    return {best && zxscale::Ssse3Available(), best && zxscale::Sse2Available()};
+    const bool avx2 = path == ZxConvertPath::Best && zxscale::Avx2Available();
+    const bool ssse3 = (path == ZxConvertPath::Best || path == ZxConvertPath::Ssse3) && zxscale::Ssse3Available();
+    return {avx2, !avx2 && ssse3, path != ZxConvertPath::Plain && zxscale::Sse2Available()};
 }
 
 // One YUY2 row from pixel x on (x even).
@@ -88,7 +126,9 @@ bool To420(const uint8_t* bgr, int width, int height, uint8_t* destination, ZxCo
         uint8_t* y1 = y0 + w;
         uint8_t* u = chroma + chromaRow * static_cast<size_t>(y / 2);
         uint8_t* v = u + vOffset;
-        int done = paths.ssse3 ? zxscale::Yuv420RowsSsse3(s0, s1, width, y0, y1, u, v, step) : 0;
+        int done = paths.avx2    ? zxscale::Yuv420RowsAvx2(s0, s1, width, y0, y1, u, v, step)
+                   : paths.ssse3 ? zxscale::Yuv420RowsSsse3(s0, s1, width, y0, y1, u, v, step)
+                                 : 0;
         if (paths.sse2 && done < width) {
             const int c = done / 2 * step;
             done += zxscale::Yuv420RowsSse2(s0 + 3 * done, s1 + 3 * done, width - done, y0 + done, y1 + done, u + c,
@@ -113,6 +153,8 @@ bool ZxConvertUsesSse2() { return zxscale::Sse2Available(); }
 
 bool ZxConvertUsesSsse3() { return zxscale::Ssse3Available(); }
 
+bool ZxConvertUsesAvx2() { return zxscale::Avx2Available(); }
+
 bool ZxBgrToYuy2(const uint8_t* bgr, int width, int height, uint8_t* destination, ZxConvertPath path) {
     if (!UsableYuv(bgr, width, height, destination)) return false;
     const Paths paths = PathsFor(path);
@@ -121,7 +163,9 @@ bool ZxBgrToYuy2(const uint8_t* bgr, int width, int height, uint8_t* destination
         // Top-down out of a bottom-up picture.
         const uint8_t* s = bgr + stride * static_cast<size_t>(height - 1 - y);
         uint8_t* d = destination + static_cast<size_t>(y) * static_cast<size_t>(width) * 2;
-        int done = paths.ssse3 ? zxscale::Yuy2RowSsse3(s, width, d) : 0;
+        int done = paths.avx2    ? zxscale::Yuy2RowAvx2(s, width, d)
+                   : paths.ssse3 ? zxscale::Yuy2RowSsse3(s, width, d)
+                                 : 0;
         if (paths.sse2 && done < width) done += zxscale::Yuy2RowSse2(s + 3 * done, width - done, d + 2 * done);
         Yuy2Row(s, done, width, d);
     }

@@ -220,8 +220,9 @@ TEST(ZxYuv, Yuy2AndI420AreWithinOneLevelOfTheExactConversion) {
     EXPECT_FALSE(ZxBgrToI420(bgr.data(), 160, 119, i420.data())) << "odd height";
 }
 
-// Every SSE2 conversion gives the plain path's bytes (odd rests, padded rows);
-// NV12 is I420's chroma interleaved, RGB32 the pixels with alpha 255.
+// Every vector path of every conversion gives the plain path's bytes (odd
+// rests, padded rows); NV12 is I420's chroma interleaved, RGB32 the pixels
+// with alpha 255.
 TEST(ZxYuv, EveryConversionGivesThePlainPathsBytesAndTheFormatsAgree) {
     struct Size {
         int w, h;
@@ -239,11 +240,15 @@ TEST(ZxYuv, EveryConversionGivesThePlainPathsBytesAndTheFormatsAgree) {
                                Format{"I420", ZxBgrToI420, ZxI420Bytes(s.w, s.h)},
                                Format{"NV12", ZxBgrToNv12, ZxNv12Bytes(s.w, s.h)},
                                Format{"RGB32", ZxBgrToRgb32, ZxRgb32Bytes(s.w, s.h)}}) {
-            std::vector<uint8_t> fast(f.bytes, 0xCD), plain(f.bytes, 0x5A);
-            ASSERT_TRUE(f.convert(bgr.data(), s.w, s.h, fast.data(), ZxConvertPath::Best));
+            std::vector<uint8_t> plain(f.bytes, 0x5A);
             ASSERT_TRUE(f.convert(bgr.data(), s.w, s.h, plain.data(), ZxConvertPath::Plain));
-            EXPECT_TRUE(fast == plain) << f.name << " " << s.w << "x" << s.h;
-            best.push_back(fast);
+            // Each vector path this processor has, as the widest one allowed.
+            for (const ZxConvertPath path : {ZxConvertPath::Sse2, ZxConvertPath::Ssse3, ZxConvertPath::Best}) {
+                std::vector<uint8_t> fast(f.bytes, 0xCD);
+                ASSERT_TRUE(f.convert(bgr.data(), s.w, s.h, fast.data(), path));
+                EXPECT_TRUE(fast == plain) << f.name << " " << s.w << "x" << s.h << " path " << static_cast<int>(path);
+            }
+            best.push_back(plain);
         }
         const std::vector<uint8_t>&i420 = best[1], &nv12 = best[2], &rgb32 = best[3];
         const size_t luma = static_cast<size_t>(s.w) * s.h, quarter = luma / 4;

@@ -9,8 +9,9 @@
 // they come (a bottom-up picture stays bottom-up, as both bitmap formats
 // are) and sets alpha to 255.
 //
-// Each conversion has an SSE2 path, taken where the processor has it (always
-// on x64), which gives exactly the bytes of the plain C path.
+// Each conversion has vector paths (SSE2, always there on x64; SSSE3; AVX2
+// for the YUV formats), each taken where the processor has it, which give
+// exactly the bytes of the plain C path.
 #pragma once
 
 #include <cstddef>
@@ -23,14 +24,15 @@ size_t ZxI420Bytes(int width, int height);
 size_t ZxNv12Bytes(int width, int height);
 size_t ZxRgb32Bytes(int width, int height);
 
-// Which path a conversion takes: the fastest the processor runs, or the plain
-// C one (for comparing the two).
-enum class ZxConvertPath { Best, Plain };
+// The widest path a conversion may take: the fastest the processor runs,
+// at most SSSE3, at most SSE2, or the plain C one (for comparing them).
+enum class ZxConvertPath { Best, Ssse3, Sse2, Plain };
 
-// Whether Best takes the SSE2 path on this processor, and the SSSE3 path
-// (sixteen pixels at a time) before it.
+// Whether Best takes the SSE2 path on this processor, the SSSE3 path
+// (sixteen pixels at a time) before it, and the AVX2 path before that.
 bool ZxConvertUsesSse2();
 bool ZxConvertUsesSsse3();
+bool ZxConvertUsesAvx2();
 
 // For the YUV formats width and height must be even and positive, for RGB32
 // positive; false otherwise, with nothing written. destination holds the
