@@ -42,8 +42,11 @@ if [ "$status" = 3 ]; then
   deps_pid=$!
   ZX_DEPS_PENDING=1 configure "$deps_prefix"
   echo "build: building what does not need the media libraries while they are built"
-  # A failure here shows again, with its cause, in the build below.
-  cmake --build "$build" -j "$(nproc)" --target ZxWithoutMedia || \
+  # The media libraries are the longer road, so they come first: this build
+  # runs at the lowest priority and takes the cores whenever they wait (their
+  # configure scripts run on one core). A failure here shows again, with its
+  # cause, in the build below.
+  nice -n 19 cmake --build "$build" -j "$(nproc)" --target ZxWithoutMedia || \
     echo "build: the parts without the media libraries stopped; going on once those are built" >&2
   wait "$deps_pid" || { echo "build: the media libraries failed (scripts/deps.sh)" >&2; exit 1; }
 elif [ "$status" != 0 ]; then

@@ -182,10 +182,10 @@ x264_dir=$(fetch x264)
 lame_dir=$(fetch lame)
 say "x264 $V_X264 and lame $V_LAME"
 ( cd "$x264_dir" && export CC && run_logged x264 ./configure --prefix="$PREFIX" "${x264_opts[@]}" \
-  && run_logged x264 nice -n 10 make -j"$JOBS" && run_logged x264 make install-lib-static ) &
+  && run_logged x264 make -j"$JOBS" && run_logged x264 make install-lib-static ) &
 x264_pid=$!
 ( cd "$lame_dir" && export CC && run_logged lame ./configure --prefix="$PREFIX" "${lame_opts[@]}" \
-  && run_logged lame nice -n 10 make -j"$JOBS" && run_logged lame make install ) &
+  && run_logged lame make -j"$JOBS" && run_logged lame make install ) &
 lame_pid=$!
 dir=$(fetch ffmpeg)
 wait "$x264_pid" || die "x264 failed (see $LOGS/x264.log)"
@@ -193,7 +193,7 @@ wait "$lame_pid" || die "lame failed (see $LOGS/lame.log)"
 say "ffmpeg $V_FFMPEG"
 ( cd "$dir" && run_logged ffmpeg ./configure --prefix="$PREFIX" "${ff_opts[@]}" \
     --extra-cflags="-I$PREFIX/include" --extra-ldflags="-L$PREFIX/lib" \
-  && run_logged ffmpeg nice -n 10 make -j"$JOBS" && run_logged ffmpeg make install )
+  && run_logged ffmpeg make -j"$JOBS" && run_logged ffmpeg make install )
 
 for lib in avformat avcodec swscale swresample avutil x264 mp3lame; do
   [ -f "$PREFIX/lib/lib$lib.a" ] || die "lib$lib.a missing after the build"
