@@ -133,13 +133,18 @@ void CSlideEngine::LoaderThread(std::shared_ptr<LoadRequest> request) {
             std::lock_guard<std::mutex> g(m_listLock);
             if (m_stopLoaders || request->cancelled || request->next >= request->paths.size()) break;
             path = request->paths[request->next];
-            bool listed = false;
+            bool listed = m_making.count(path) != 0;
             for (const auto& kv : m_list) listed = listed || kv.second.path == path;
             if (listed) {
-                // Already in the list: skipped without a report.
+                // Already in the list, or another loader is on it (the saved
+                // list read while the same picture is added): skipped
+                // without a report. Two loaders on one picture would write
+                // one thumbnail file at once, and the one that lost would
+                // report a picture that did load as failed.
                 ++request->next;
                 continue;
             }
+            m_making.insert(path);
         }
         std::string thumb;
         bool made = MakeSlideThumbnail(path, thumb);
@@ -149,6 +154,7 @@ void CSlideEngine::LoaderThread(std::shared_ptr<LoadRequest> request) {
         bool skip = false, cancelled = false;
         {
             std::lock_guard<std::mutex> g(m_listLock);
+            m_making.erase(path);
             cancelled = request->cancelled;
             if (!cancelled) ++request->next;
             if (!cancelled && made) {

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -177,6 +178,7 @@ private:
     int m_nextListId;
     int m_nextUserId;
     std::vector<std::shared_ptr<LoadRequest>> m_requests;  // unfinished, oldest first
+    std::set<std::string> m_making;  // pictures a loader makes the thumbnail of right now
     std::mutex m_loaderLock;
     std::vector<std::thread> m_loaders;
     std::atomic<bool> m_stopLoaders;
