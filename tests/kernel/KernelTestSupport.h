@@ -64,6 +64,33 @@ public:
     CVideoDealChain chain;
 };
 
+// What an observer was told, under a lock: the kernel tells it from its own threads.
+// Event has an int field kind, the notification it came with.
+template <class Event>
+class Journal {
+public:
+    void Add(const Event& e) {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_events.push_back(e);
+    }
+    std::vector<Event> Of(int kind) {
+        std::lock_guard<std::mutex> g(m_lock);
+        std::vector<Event> out;
+        for (const Event& e : m_events)
+            if (e.kind == kind) out.push_back(e);
+        return out;
+    }
+    size_t Count(int kind) { return Of(kind).size(); }
+    void Clear() {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_events.clear();
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<Event> m_events;
+};
+
 // Reads one frame in a ZxChannelProbe process as a filter does: "ok=1 ... pixel=RRGGBB" at (x, y).
 std::string ProbeChannel(int x, int y);
 
