@@ -533,37 +533,19 @@ TEST_F(SlideListTest, PicturesAreFittedOverTheBackgroundOrStretched) {
     EXPECT_EQ(CountOf(Frame(list), kRed & 0xFFFFFFu), kW * kH);
 }
 
-// The kernel's side of the video manager: keeps the newest frame.
-class Sink : public IVideoMgrCallBack {
-public:
-    void OnVideoData(BYTE* frame, int bytes, int streamType) override {
-        std::lock_guard<std::mutex> g(lock);
-        if (streamType == VIDEO_STREAM_SLIDE) last.assign(frame, frame + bytes);
-    }
-    void OnVideoFormat(const VideoFrameFormat&) override {}
-    std::mutex lock;
-    std::vector<BYTE> last;
-};
-
 TEST_F(SlideListTest, PlayMakesTheSlideShowTheVideoSource) {
     std::string a = Picture("a.png", kRed, 640, 480);
     CSlideList list;
     CVideoMgr mgr;
     mgr.SetSource(VIDEO_STREAM_SLIDE, &list);
-    Sink sink;
+    kt::FrameSink sink;
     ASSERT_TRUE(mgr.Init(640, 480, &sink));
     EXPECT_EQ(AfxGetDataManager()->GetData(ZX_MOD_SLIDELIST), static_cast<IData*>(&list));
     list.AddFiles({a});
     ASSERT_TRUE(WaitLoaded(1));
     EXPECT_TRUE(list.Play(-1));
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_SLIDE);
-    unsigned centre = 0;
-    zxtest::WaitUntil([&] {
-        std::lock_guard<std::mutex> g(sink.lock);
-        if (!sink.last.empty()) centre = kt::PixelAt(sink.last, 640, 320, 240);
-        return centre == (kRed & 0xFFFFFFu);
-    });
-    EXPECT_EQ(centre, kRed & 0xFFFFFFu);
+    EXPECT_TRUE(zxtest::WaitUntil([&] { return sink.NewestPixel(320, 240) == (kRed & 0xFFFFFFu); }));
     list.Stop();
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_NONE);
     EXPECT_EQ(list.GetPlayState(), SLIDE_STATE_STOPPED);
