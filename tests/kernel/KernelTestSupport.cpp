@@ -84,9 +84,9 @@ int FrameSink::Frames() {
     return frames;
 }
 
-unsigned FrameSink::NewestPixel(int x, int y) {
+unsigned FrameSink::NewestPixel(int x, int y, int streamType) {
     std::lock_guard<std::mutex> g(lock);
-    return last.size() == 640u * 480 * 3 ? PixelAt(last, 640, x, y) : 0xFFFFFFFFu;
+    return last.size() == 640u * 480 * 3 && types.back() == streamType ? PixelAt(last, 640, x, y) : 0xFFFFFFFFu;
 }
 
 TestKernal::TestKernal() { AfxGetDataManager()->AddData(ZX_MOD_KERNAL, this); }

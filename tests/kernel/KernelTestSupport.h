@@ -71,8 +71,8 @@ public:
     void OnVideoData(BYTE* frame, int bytes, int streamType) override;
     void OnVideoFormat(const VideoFrameFormat& format) override;
     int Frames();
-    // Pixel (x, y from the bottom) of the newest frame when it is 640 x 480; 0xFFFFFFFF otherwise.
-    unsigned NewestPixel(int x, int y);
+    // Pixel (x, y from the bottom) of the newest frame when it is 640 x 480 of the stream type; 0xFFFFFFFF otherwise.
+    unsigned NewestPixel(int x, int y, int streamType);
 
     std::mutex lock;
     int frames = 0, formats = 0, width = 0;

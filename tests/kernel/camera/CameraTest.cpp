@@ -245,7 +245,7 @@ TEST_F(CameraTest, FramesReachTheVideoManagerAsTheCameraStream) {
     ASSERT_NE(camera, nullptr);
     ASSERT_TRUE(camera->StartCamera());
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_CAMERA);
-    EXPECT_TRUE(zxtest::WaitUntil([&] { return sink.NewestPixel(600, 10) == 0x00FF00u; }))
+    EXPECT_TRUE(zxtest::WaitUntil([&] { return sink.NewestPixel(600, 10, VIDEO_STREAM_CAMERA) == 0x00FF00u; }))
         << "camera frames reach the video manager's consumer";
     camera->StopCamera();
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_NONE);

@@ -545,7 +545,7 @@ TEST_F(SlideListTest, PlayMakesTheSlideShowTheVideoSource) {
     ASSERT_TRUE(WaitLoaded(1));
     EXPECT_TRUE(list.Play(-1));
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_SLIDE);
-    EXPECT_TRUE(zxtest::WaitUntil([&] { return sink.NewestPixel(320, 240) == (kRed & 0xFFFFFFu); }));
+    EXPECT_TRUE(zxtest::WaitUntil([&] { return sink.NewestPixel(320, 240, VIDEO_STREAM_SLIDE) == (kRed & 0xFFFFFFu); }));
     list.Stop();
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_NONE);
     EXPECT_EQ(list.GetPlayState(), SLIDE_STATE_STOPPED);
