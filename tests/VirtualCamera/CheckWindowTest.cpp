@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <functional>
 #include <string>
 
 #include "CheckWindow.h"
@@ -44,16 +43,7 @@ void FillQuadrants(uint8_t* pixels, int) {
     }
 }
 
-// Polls cond until it holds or timeoutMs pass (the bound only guards
-// against a hang); whether it held.
-bool WaitUntil(const std::function<bool()>& cond, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (cond()) return true;
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(20);
-    }
-}
+using zxtest::WaitUntil;
 
 std::wstring Text(HWND control) {
     wchar_t text[512] = {};
@@ -178,12 +168,7 @@ struct CheckProcess {
 // Waits until the stream figure starts with prefix ("RGB24 640 × 480") and
 // counts at least frames frames.
 bool StreamShows(HWND stream, const wchar_t* prefix, long long frames) {
-    return WaitUntil(
-        [&] {
-            const std::wstring s = Text(stream);
-            return s.rfind(prefix, 0) == 0 && FrameCount(s) >= frames;
-        },
-        30000);
+    return WaitUntil([&] { return Text(stream).rfind(prefix, 0) == 0 && FrameCount(Text(stream)) >= frames; });
 }
 
 bool EndsWithMs(const std::wstring& a) { return a.size() > 3 && a.compare(a.size() - 3, 3, L" ms") == 0; }

@@ -64,6 +64,31 @@ void RecordingDeal::DealVideo(BYTE* frame, const VideoFrameFormat* format, int s
     ++frames;
 }
 
+void FrameSink::OnVideoData(BYTE* frame, int bytes, int streamType) {
+    std::lock_guard<std::mutex> g(lock);
+    ++frames;
+    types.push_back(streamType);
+    last.assign(frame, frame + bytes);
+    threads.push_back(GetCurrentThreadId());
+}
+
+void FrameSink::OnVideoFormat(const VideoFrameFormat& format) {
+    std::lock_guard<std::mutex> g(lock);
+    formatsBeforeFrames = frames == 0;
+    width = format.bmiHeader.biWidth;
+    ++formats;
+}
+
+int FrameSink::Frames() {
+    std::lock_guard<std::mutex> g(lock);
+    return frames;
+}
+
+unsigned FrameSink::NewestPixel(int x, int y, int streamType) {
+    std::lock_guard<std::mutex> g(lock);
+    return last.size() == 640u * 480 * 3 && types.back() == streamType ? PixelAt(last, 640, x, y) : 0xFFFFFFFFu;
+}
+
 TestKernal::TestKernal() { AfxGetDataManager()->AddData(ZX_MOD_KERNAL, this); }
 
 TestKernal::~TestKernal() {

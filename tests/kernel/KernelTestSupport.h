@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "IDataKernal.h"
+#include "IDataVideoMgr.h"
 #include "IVideoDeal.h"
 #include "ListFile.h"
 #include "VideoDealChain.h"
@@ -62,6 +63,50 @@ public:
     void AnnounceFormat(int width = 640, int height = 480);
     void RunFrame(std::vector<BYTE>& frame, int streamType);
     CVideoDealChain chain;
+};
+
+// The kernel's side of the video manager: counts formats and frames, keeps the newest frame.
+class FrameSink : public IVideoMgrCallBack {
+public:
+    void OnVideoData(BYTE* frame, int bytes, int streamType) override;
+    void OnVideoFormat(const VideoFrameFormat& format) override;
+    int Frames();
+    // Pixel (x, y from the bottom) of the newest frame when it is 640 x 480 of the stream type; 0xFFFFFFFF otherwise.
+    unsigned NewestPixel(int x, int y, int streamType);
+
+    std::mutex lock;
+    int frames = 0, formats = 0, width = 0;
+    bool formatsBeforeFrames = false;
+    std::vector<int> types;
+    std::vector<DWORD> threads;
+    std::vector<BYTE> last;
+};
+
+// What an observer was told, under a lock: the kernel tells it from its own threads.
+// Event has an int field kind, the notification it came with.
+template <class Event>
+class Journal {
+public:
+    void Add(const Event& e) {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_events.push_back(e);
+    }
+    std::vector<Event> Of(int kind) {
+        std::lock_guard<std::mutex> g(m_lock);
+        std::vector<Event> out;
+        for (const Event& e : m_events)
+            if (e.kind == kind) out.push_back(e);
+        return out;
+    }
+    size_t Count(int kind) { return Of(kind).size(); }
+    void Clear() {
+        std::lock_guard<std::mutex> g(m_lock);
+        m_events.clear();
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<Event> m_events;
 };
 
 // Reads one frame in a ZxChannelProbe process as a filter does: "ok=1 ... pixel=RRGGBB" at (x, y).

@@ -14,33 +14,7 @@
 
 namespace {
 
-// The kernel's side of the video manager: records formats and frames.
-class Sink : public IVideoMgrCallBack {
-public:
-    void OnVideoData(BYTE* frame, int bytes, int streamType) override {
-        std::lock_guard<std::mutex> g(lock);
-        ++frames;
-        types.push_back(streamType);
-        last.assign(frame, frame + bytes);
-        threads.push_back(GetCurrentThreadId());
-    }
-    void OnVideoFormat(const VideoFrameFormat& format) override {
-        std::lock_guard<std::mutex> g(lock);
-        formatsBeforeFrames = frames == 0;
-        width = format.bmiHeader.biWidth;
-        ++formats;
-    }
-    int Frames() {
-        std::lock_guard<std::mutex> g(lock);
-        return frames;
-    }
-    std::mutex lock;
-    int frames = 0, formats = 0, width = 0;
-    bool formatsBeforeFrames = false;
-    std::vector<int> types;
-    std::vector<DWORD> threads;
-    std::vector<BYTE> last;
-};
+using Sink = kt::FrameSink;
 
 // A source that fills every frame with one byte value.
 class FillSource : public IVideoSource {

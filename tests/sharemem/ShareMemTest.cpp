@@ -93,6 +93,10 @@ std::vector<uint8_t> MakePacket(const std::vector<uint8_t>& pixels, int32_t time
     return packet;
 }
 
+void Put(CShareMem& writer, const std::vector<uint8_t>& packet) {
+    writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+}
+
 // Write-then-read for the current second, repeated when the second turned in between.
 bool ReadWithinOneSecond(const std::function<void(int32_t now)>& write, CShareMem& reader, void* destination,
                          DWORD capacity, DWORD& length) {
@@ -106,18 +110,27 @@ bool ReadWithinOneSecond(const std::function<void(int32_t now)>& write, CShareMe
     return ok;
 }
 
+// A private channel with a writer and a reader open on it.
+class ShareMemChannel : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(OpenChannel(writer, names));
+        ASSERT_TRUE(OpenChannel(reader, names));
+    }
+    const ChannelNames names = UniqueChannel();
+    CShareMem writer, reader;
+};
+
 }  // namespace
 
-TEST(ShareMemHeader, SizeCodeIsTruncatedRootOfWholeUnits) {
+TEST(ShareMemHeader, SizeCodeIsTheTruncatedRootAndMakeHeaderLaysOutFieldsOrRefuses) {
     EXPECT_EQ(8, ShareMemSizeCode(921600));     // 640 x 480
     EXPECT_EQ(1, ShareMemSizeCode(14400));      // 80 x 60
     EXPECT_EQ(0, ShareMemSizeCode(14399));      // below one unit
     EXPECT_EQ(2, ShareMemSizeCode(100000));     // 6 whole units, root 2.44
     EXPECT_EQ(7, ShareMemSizeCode(921599));     // 63 whole units, root 7.9
     EXPECT_EQ(18, ShareMemSizeCode(kShareMemMaxImageSize));
-}
 
-TEST(ShareMemHeader, MakeHeaderLaysOutFieldsAndRefusesUnusableSizes) {
     uint8_t packet[kShareMemHeaderSize];
     std::memset(packet, 0xEE, sizeof(packet));
     ASSERT_TRUE(ShareMemMakeHeader(packet, kFrameBytes, 0x12345678));
@@ -199,10 +212,7 @@ TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsDamage) {
     EXPECT_FALSE(rejected([](uint8_t* h) { h[0] = 0x5A; }, now));
 }
 
-TEST(ShareMemChannel, WriterPutsHeaderAndPixelsIntoTheMappingAndSignals) {
-    const ChannelNames names = UniqueChannel();
-    CShareMem writer;
-    ASSERT_TRUE(OpenChannel(writer, names));
+TEST_F(ShareMemChannel, WriterPutsHeaderAndPixelsIntoTheMappingAndSignals) {
     ASSERT_TRUE(writer.IsOpen());
 
     RawView raw(names.mapping, kShareMemSize);
@@ -221,11 +231,7 @@ TEST(ShareMemChannel, WriterPutsHeaderAndPixelsIntoTheMappingAndSignals) {
     for (DWORD i = static_cast<DWORD>(packet.size()); i < kShareMemSize; i += 4099) ASSERT_EQ(0, m[i]) << i;
 }
 
-TEST(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
-    const ChannelNames names = UniqueChannel();
-    CShareMem writer, reader;
-    ASSERT_TRUE(OpenChannel(writer, names));
-    ASSERT_TRUE(OpenChannel(reader, names));
+TEST_F(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
     RawView raw(names.mapping, kShareMemSize);
     ASSERT_NE(nullptr, raw.bytes());
 
@@ -273,16 +279,9 @@ TEST(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
     EXPECT_EQ(kFrameBytes + kShareMemHeaderSize, length);
 }
 
-TEST(ShareMemChannel, ReaderNeverCopiesMoreThanTheDestinationOrTheMappingHolds) {
-    const ChannelNames names = UniqueChannel();
-    CShareMem writer, reader;
-    ASSERT_TRUE(OpenChannel(writer, names));
-    ASSERT_TRUE(OpenChannel(reader, names));
+TEST_F(ShareMemChannel, ReaderNeverCopiesMoreThanTheDestinationOrTheMappingHolds) {
     const std::vector<uint8_t> pixels = Pattern(kFrameBytes, 5);
-    auto writeGood = [&](int32_t now) {
-        const std::vector<uint8_t> packet = MakePacket(pixels, now);
-        writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
-    };
+    auto writeGood = [&](int32_t now) { Put(writer, MakePacket(pixels, now)); };
 
     // One byte short of header plus picture: refused, buffer untouched.
     const DWORD needed = kFrameBytes + kShareMemHeaderSize;
@@ -316,92 +315,86 @@ TEST(ShareMemChannel, ReaderNeverCopiesMoreThanTheDestinationOrTheMappingHolds) 
     EXPECT_EQ(kShareMemHeaderSize + 14400, length);
 }
 
-TEST(ShareMemChannel, WriteIntoTheControlBlockCopiesAndSignalsNothing) {
-    const ChannelNames names = UniqueChannel();
+TEST_F(ShareMemChannel, WriteIntoTheControlBlockCopiesAndSignalsNothing) {
+    const ChannelNames small = UniqueChannel();  // a smaller channel of its own
     const DWORD size = kShareMemHeaderSize + 14400 + kShareMemControlSize;
     const DWORD area = ControlOffset(size);
     ASSERT_GE(area, kShareMemHeaderSize + 14000u);
-    CShareMem writer;
-    ASSERT_TRUE(OpenChannel(writer, names, size));
-    RawView raw(names.mapping, size);
+    CShareMem side;
+    ASSERT_TRUE(OpenChannel(side, small, size));
+    RawView raw(small.mapping, size);
     ASSERT_NE(nullptr, raw.bytes());
 
     const std::vector<uint8_t> big = MakePacket(Pattern(kFrameBytes, 6), ShareMemNow());
-    EXPECT_FALSE(writer.Write(big.data(), area + 1));
-    EXPECT_FALSE(writer.Write(big.data(), static_cast<DWORD>(big.size())));
+    EXPECT_FALSE(side.Write(big.data(), area + 1));
+    EXPECT_FALSE(side.Write(big.data(), static_cast<DWORD>(big.size())));
     for (DWORD i = 0; i < size; ++i) ASSERT_EQ(0, raw.bytes()[i]) << i;
-    EXPECT_FALSE(EventSignalled(names.readEvent));
+    EXPECT_FALSE(EventSignalled(small.readEvent));
 
     // Exactly up to the control block is accepted.
-    EXPECT_FALSE(writer.Write(big.data(), area));
+    EXPECT_FALSE(side.Write(big.data(), area));
     EXPECT_EQ(0, std::memcmp(big.data(), raw.bytes(), area));
-    EXPECT_TRUE(EventSignalled(names.readEvent));
+    EXPECT_TRUE(EventSignalled(small.readEvent));
 
     // No bytes: nothing to copy, and nothing happens on a null pointer.
-    EXPECT_FALSE(writer.Write(nullptr, 10));
-    EXPECT_FALSE(EventSignalled(names.readEvent));
+    EXPECT_FALSE(side.Write(nullptr, 10));
+    EXPECT_FALSE(EventSignalled(small.readEvent));
 }
 
-TEST(ShareMemChannel, SecondOpenOnOneSideFailsAndKeepsTheFirstMapping) {
-    const ChannelNames first = UniqueChannel();
-    const ChannelNames second = UniqueChannel();
-    CShareMem side;
-    ASSERT_TRUE(OpenChannel(side, first));
-    EXPECT_FALSE(OpenChannel(side, second));
-    EXPECT_FALSE(OpenChannel(side, first));
-    EXPECT_TRUE(side.IsOpen());
-    EXPECT_FALSE(MappingExists(second.mapping)) << "a refused Open creates nothing";
-
-    const std::vector<uint8_t> packet = MakePacket(Pattern(kFrameBytes, 7), ShareMemNow());
-    side.Write(packet.data(), static_cast<DWORD>(packet.size()));
-    RawView raw(first.mapping, kShareMemSize);
-    ASSERT_NE(nullptr, raw.bytes());
-    EXPECT_EQ(0, std::memcmp(packet.data(), raw.bytes(), packet.size()));
-}
-
-TEST(ShareMemChannel, LaterOpenerKeepsContentAndLastCloseReleasesTheMapping) {
-    const ChannelNames names = UniqueChannel();
+TEST_F(ShareMemChannel, LaterOpenerKeepsContentAndLastCloseReleasesTheMapping) {
+    const ChannelNames own = UniqueChannel();  // one only these sides hold
     const std::vector<uint8_t> packet = MakePacket(Pattern(kFrameBytes, 8), 12345);
     {
-        CShareMem writer;
-        ASSERT_TRUE(OpenChannel(writer, names));
-        writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        CShareMem first;
+        ASSERT_TRUE(OpenChannel(first, own));
+        Put(first, packet);
 
         CShareMem late;
-        ASSERT_TRUE(OpenChannel(late, names));
-        RawView raw(names.mapping, kShareMemSize);
+        ASSERT_TRUE(OpenChannel(late, own));
+        RawView raw(own.mapping, kShareMemSize);
         ASSERT_NE(nullptr, raw.bytes());
         EXPECT_EQ(0, std::memcmp(packet.data(), raw.bytes(), packet.size())) << "a later opener must not clear";
 
         // Closing one side leaves the channel to the other; reopening keeps it.
-        writer.Close();
-        EXPECT_FALSE(writer.IsOpen());
-        writer.Close();  // closing twice is harmless
-        ASSERT_TRUE(OpenChannel(writer, names));
+        first.Close();
+        EXPECT_FALSE(first.IsOpen());
+        first.Close();  // closing twice is harmless
+        ASSERT_TRUE(OpenChannel(first, own));
         EXPECT_EQ(0, std::memcmp(packet.data(), raw.bytes(), packet.size()));
     }
     // Both sides destroyed (and our own view with them): the mapping is gone.
-    EXPECT_FALSE(MappingExists(names.mapping));
+    EXPECT_FALSE(MappingExists(own.mapping));
 }
 
-TEST(ShareMemChannel, OpenRefusesUnusableRequests) {
-    const ChannelNames names = UniqueChannel();
+TEST_F(ShareMemChannel, OpenRefusesUnusableRequestsAndASecondOpenOfOneSide) {
+    // An open side refuses a second Open, of another channel or of its own, and keeps its mapping.
+    const ChannelNames other = UniqueChannel();
+    EXPECT_FALSE(OpenChannel(writer, other));
+    EXPECT_FALSE(OpenChannel(writer, names));
+    EXPECT_TRUE(writer.IsOpen());
+    EXPECT_FALSE(MappingExists(other.mapping)) << "a refused Open creates nothing";
+    const std::vector<uint8_t> packet = MakePacket(Pattern(kFrameBytes, 7), ShareMemNow());
+    Put(writer, packet);
+    RawView mine(names.mapping, kShareMemSize);
+    ASSERT_NE(nullptr, mine.bytes());
+    EXPECT_EQ(0, std::memcmp(packet.data(), mine.bytes(), packet.size()));
+
     CShareMem side;
     EXPECT_FALSE(side.Open(nullptr, kShareMemSize));
-    EXPECT_FALSE(OpenChannel(side, names, kShareMemHeaderSize + kShareMemControlSize - 1))
+    EXPECT_FALSE(OpenChannel(side, other, kShareMemHeaderSize + kShareMemControlSize - 1))
         << "too small for a header and the control block";
     EXPECT_FALSE(side.IsOpen());
 
     // An existing smaller mapping cannot be mapped larger; the failed attempt keeps nothing open.
     CShareMem small;
-    ASSERT_TRUE(OpenChannel(small, names, 4096));
-    EXPECT_FALSE(OpenChannel(side, names, kShareMemSize));
+    ASSERT_TRUE(OpenChannel(small, other, 4096));
+    EXPECT_FALSE(OpenChannel(side, other, kShareMemSize));
     EXPECT_FALSE(side.IsOpen());
     small.Close();
-    EXPECT_FALSE(MappingExists(names.mapping)) << "the failed Open kept no handle to the mapping";
+    EXPECT_FALSE(MappingExists(other.mapping)) << "the failed Open kept no handle to the mapping";
 }
 
-TEST(ShareMemChannel, ReadOnAClosedOrQuietChannelReturnsFalse) {
+TEST_F(ShareMemChannel, ReadOnAClosedOrQuietChannelReturnsFalse) {
     std::vector<uint8_t> dest(kShareMemSize, 0xAB);
     DWORD length = 77;
 
@@ -412,9 +405,6 @@ TEST(ShareMemChannel, ReadOnAClosedOrQuietChannelReturnsFalse) {
     EXPECT_FALSE(closed.Write(dest.data(), 100));
 
     // Open (all zero) but nobody writes: the bounded wait ends with no frame.
-    const ChannelNames names = UniqueChannel();
-    CShareMem reader;
-    ASSERT_TRUE(OpenChannel(reader, names));
     length = 77;
     EXPECT_FALSE(reader.Read(dest.data(), length));
     EXPECT_EQ(0u, length);
@@ -438,16 +428,11 @@ bool Whole(const std::vector<uint8_t>& packet, DWORD length) {
 
 }  // namespace
 
-TEST(ShareMemChannel, WriterNumbersEveryFrameInTheControlBlock) {
-    const ChannelNames names = UniqueChannel();
-    CShareMem writer, reader;
-    ASSERT_TRUE(OpenChannel(writer, names));
-    ASSERT_TRUE(OpenChannel(reader, names));
+TEST_F(ShareMemChannel, WriterNumbersEveryFrameInTheControlBlock) {
     EXPECT_FALSE(reader.Numbered()) << "a fresh channel has no numbered writer";
     EXPECT_EQ(0u, reader.Sequence());
     for (uint32_t n = 1; n <= 3; ++n) {
-        const std::vector<uint8_t> packet = NumberedPacket(static_cast<uint8_t>(n), ShareMemNow());
-        writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        Put(writer, NumberedPacket(static_cast<uint8_t>(n), ShareMemNow()));
         EXPECT_TRUE(reader.Numbered());
         EXPECT_EQ(n, reader.Sequence());
     }
@@ -461,11 +446,7 @@ TEST(ShareMemChannel, WriterNumbersEveryFrameInTheControlBlock) {
         << "no picture a header may announce reaches the control block";
 }
 
-TEST(ShareMemChannel, FrameOverwrittenWhileReadIsThrownAway) {
-    const ChannelNames names = UniqueChannel();
-    CShareMem writer, reader;
-    ASSERT_TRUE(OpenChannel(writer, names));
-    ASSERT_TRUE(OpenChannel(reader, names));
+TEST_F(ShareMemChannel, FrameOverwrittenWhileReadIsThrownAway) {
     bool checked = false;
     for (int attempt = 0; attempt < 5 && !checked; ++attempt) {
         const int32_t now = ShareMemNow();
@@ -491,22 +472,16 @@ TEST(ShareMemChannel, FrameOverwrittenWhileReadIsThrownAway) {
     ShareMemFrame frame;
     EXPECT_FALSE(reader.BeginRead(frame, ShareMemNow()));
     // A writer that stopped in the middle is taken over by the next one.
-    const std::vector<uint8_t> third = NumberedPacket(3, ShareMemNow());
-    writer.Write(third.data(), static_cast<DWORD>(third.size()));
+    Put(writer, NumberedPacket(3, ShareMemNow()));
     EXPECT_EQ(0, *sequence & 1);
     std::vector<uint8_t> dest(kShareMemSize);
     DWORD length = 0;
-    EXPECT_TRUE(ReadWithinOneSecond([&](int32_t now) {
-        const std::vector<uint8_t> p = NumberedPacket(3, now);
-        writer.Write(p.data(), static_cast<DWORD>(p.size()));
-    }, reader, dest.data(), kShareMemSize, length));
+    EXPECT_TRUE(ReadWithinOneSecond([&](int32_t now) { Put(writer, NumberedPacket(3, now)); }, reader, dest.data(),
+                                    kShareMemSize, length));
     EXPECT_EQ(3, dest[kShareMemHeaderSize]);
 }
 
-TEST(ShareMemChannel, EveryReaderSeesEveryFrameAndNoneIsHalfWritten) {
-    const ChannelNames names = UniqueChannel();
-    CShareMem writer;
-    ASSERT_TRUE(OpenChannel(writer, names));
+TEST_F(ShareMemChannel, EveryReaderSeesEveryFrameAndNoneIsHalfWritten) {
     constexpr int kReaders = 3;
     constexpr int kFrames = 60;
     std::atomic<bool> stop{false};
@@ -539,8 +514,7 @@ TEST(ShareMemChannel, EveryReaderSeesEveryFrameAndNoneIsHalfWritten) {
     // Each frame once every reader has the one before: the one auto-reset event must wake
     // every reader, and none may see a frame twice, out of order or half-written.
     for (int n = 1; n <= kFrames; ++n) {
-        const std::vector<uint8_t> packet = NumberedPacket(static_cast<uint8_t>(n), ShareMemNow());
-        writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
+        Put(writer, NumberedPacket(static_cast<uint8_t>(n), ShareMemNow()));
         EXPECT_TRUE(zxtest::WaitUntil([&] {
             for (const auto& v : newest)
                 if (v != n) return false;
@@ -645,6 +619,26 @@ HANDLE OpenForSecurity(const std::string& name, bool mapping) {
     return mapping ? OpenFileMappingW(READ_CONTROL, FALSE, wide.c_str()) : OpenEventW(READ_CONTROL, FALSE, wide.c_str());
 }
 
+// Security attributes that grant the user alone the given rights.
+class UserOnly {
+public:
+    explicit UserOnly(DWORD rights) : m_user(TokenUserSid()) {
+        PACL acl = reinterpret_cast<PACL>(m_acl);
+        InitializeAcl(acl, sizeof(m_acl), ACL_REVISION);
+        AddAccessAllowedAce(acl, ACL_REVISION, rights, m_user.data());
+        InitializeSecurityDescriptor(&m_sd, SECURITY_DESCRIPTOR_REVISION);
+        SetSecurityDescriptorDacl(&m_sd, TRUE, acl, FALSE);
+        m_sa = {sizeof(m_sa), &m_sd, FALSE};
+    }
+    SECURITY_ATTRIBUTES* Attributes() { return &m_sa; }
+
+private:
+    std::vector<BYTE> m_user;
+    BYTE m_acl[256];
+    SECURITY_DESCRIPTOR m_sd;
+    SECURITY_ATTRIBUTES m_sa;
+};
+
 // The calling thread runs under a token made from the process's own for as long as this lives.
 class Impersonation {
 public:
@@ -687,17 +681,9 @@ HANDLE SandboxToken(bool lowIntegrity) {
 // Whether this system holds such a token to its limits (Wine 8 does not): low integrity may
 // not signal the user's event, restricted may not even wait on one naming the user alone.
 bool SandboxEnforced(HANDLE token, bool lowIntegrity) {
-    const std::vector<BYTE> user = TokenUserSid();
-    BYTE aclBytes[256];
-    PACL acl = reinterpret_cast<PACL>(aclBytes);
-    InitializeAcl(acl, sizeof(aclBytes), ACL_REVISION);
-    AddAccessAllowedAce(acl, ACL_REVISION, EVENT_ALL_ACCESS, const_cast<BYTE*>(user.data()));
-    SECURITY_DESCRIPTOR sd;
-    InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE);
-    SECURITY_ATTRIBUTES sa{sizeof(sa), &sd, FALSE};
+    UserOnly security(EVENT_ALL_ACCESS);
     const std::wstring name = L"ZxShmTest-probe-" + std::to_wstring(GetCurrentProcessId());
-    HANDLE probe = CreateEventW(&sa, FALSE, FALSE, name.c_str());
+    HANDLE probe = CreateEventW(security.Attributes(), FALSE, FALSE, name.c_str());
     HANDLE opened = nullptr;
     {
         Impersonation as(token);
@@ -738,27 +724,16 @@ TEST(ShareMemSecurity, EveryObjectCarriesTheUsersDescriptor) {
 TEST(ShareMemSecurity, ReaderAllowedOnlyToReadOpensTheChannelReadOnly) {
     // Objects this process may only read and wait on, as a sandboxed reader finds the channel.
     const ChannelNames names = UniqueChannel();
-    const std::vector<BYTE> user = TokenUserSid();
-    auto readOnlyFor = [&](DWORD rights, std::vector<BYTE>& acl, SECURITY_DESCRIPTOR& sd, SECURITY_ATTRIBUTES& sa) {
-        acl.resize(256);
-        InitializeAcl(reinterpret_cast<PACL>(acl.data()), 256, ACL_REVISION);
-        AddAccessAllowedAce(reinterpret_cast<PACL>(acl.data()), ACL_REVISION, rights, const_cast<BYTE*>(user.data()));
-        InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
-        SetSecurityDescriptorDacl(&sd, TRUE, reinterpret_cast<PACL>(acl.data()), FALSE);
-        sa = {sizeof(sa), &sd, FALSE};
-    };
-    std::vector<BYTE> mapAcl, eventAcl;
-    SECURITY_DESCRIPTOR mapSd, eventSd;
-    SECURITY_ATTRIBUTES mapSa, eventSa;
-    readOnlyFor(ObjectSecurity::ReaderRights(Kind::Mapping), mapAcl, mapSd, mapSa);
-    readOnlyFor(ObjectSecurity::ReaderRights(Kind::Event), eventAcl, eventSd, eventSa);
-    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, &mapSa, PAGE_READWRITE, 0, kShareMemSize,
+    UserOnly mapSecurity(ObjectSecurity::ReaderRights(Kind::Mapping));
+    UserOnly eventSecurity(ObjectSecurity::ReaderRights(Kind::Event));
+    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, mapSecurity.Attributes(), PAGE_READWRITE, 0, kShareMemSize,
                                         Charset::String2WString(names.mapping).c_str());
     ASSERT_TRUE(mapping);
     uint8_t* view = static_cast<uint8_t*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, kShareMemSize));
     ASSERT_TRUE(view);
-    HANDLE readEvent = CreateEventW(&eventSa, FALSE, FALSE, Charset::String2WString(names.readEvent).c_str());
-    HANDLE writeEvent = CreateEventW(&eventSa, FALSE, FALSE, Charset::String2WString(names.writeEvent).c_str());
+    HANDLE readEvent = CreateEventW(eventSecurity.Attributes(), FALSE, FALSE, Charset::String2WString(names.readEvent).c_str());
+    HANDLE writeEvent =
+        CreateEventW(eventSecurity.Attributes(), FALSE, FALSE, Charset::String2WString(names.writeEvent).c_str());
     ASSERT_TRUE(readEvent && writeEvent);
 
     CShareMem reader;
@@ -777,8 +752,7 @@ TEST(ShareMemSecurity, ReaderAllowedOnlyToReadOpensTheChannelReadOnly) {
     EXPECT_EQ(kFrameBytes + kShareMemHeaderSize, length);
     EXPECT_EQ(0, std::memcmp(dest.data() + kShareMemHeaderSize, pixels.data(), kFrameBytes));
     // Its writes go nowhere.
-    const std::vector<uint8_t> other = MakePacket(Pattern(kFrameBytes, 27), ShareMemNow());
-    reader.Write(other.data(), static_cast<DWORD>(other.size()));
+    Put(reader, MakePacket(Pattern(kFrameBytes, 27), ShareMemNow()));
     EXPECT_EQ(0, std::memcmp(view + kShareMemHeaderSize, pixels.data(), kFrameBytes));
 
     reader.Close();
@@ -815,12 +789,8 @@ TEST(ShareMemSecurity, LowIntegrityAndRestrictedReadersReadTheChannel) {
         const std::vector<uint8_t> pixels = Pattern(kFrameBytes, lowIntegrity ? 30 : 31);
         std::vector<uint8_t> dest(kShareMemSize);
         DWORD length = 0;
-        EXPECT_TRUE(ReadWithinOneSecond(
-            [&](int32_t now) {
-                const std::vector<uint8_t> packet = MakePacket(pixels, now);
-                writer.Write(packet.data(), static_cast<DWORD>(packet.size()));
-            },
-            reader, dest.data(), kShareMemSize, length));
+        EXPECT_TRUE(ReadWithinOneSecond([&](int32_t now) { Put(writer, MakePacket(pixels, now)); }, reader,
+                                        dest.data(), kShareMemSize, length));
         EXPECT_EQ(0, std::memcmp(dest.data() + kShareMemHeaderSize, pixels.data(), kFrameBytes));
         CloseHandle(token);
     }

@@ -112,7 +112,6 @@ TEST_F(CameraTest, ChoosesAUsbCameraElseTheFirstRealOneAndListsAllButTheVirtualC
         CCamera camera;
         camera.Init(640, 480);
         EXPECT_EQ(camera.GetCurrentCamera(), before + 1);
-        camera.UnInit();
     }
 
     // Without the USB camera the first real one is taken, replacing a configured name that is gone.
@@ -123,7 +122,6 @@ TEST_F(CameraTest, ChoosesAUsbCameraElseTheFirstRealOneAndListsAllButTheVirtualC
         camera.Init(640, 480);
         EXPECT_EQ(camera.GetCurrentCamera(), before + 1);
         EXPECT_EQ(Setting("CurrentUserCameraName"), "Integrated Webcam");
-        camera.UnInit();
     }
 
     // Only the virtual camera: nothing is chosen and nothing written.
@@ -138,7 +136,6 @@ TEST_F(CameraTest, ChoosesAUsbCameraElseTheFirstRealOneAndListsAllButTheVirtualC
         std::vector<int> widths, heights;
         camera.GetAllFrameSize(widths, heights);
         EXPECT_TRUE(widths.empty());
-        camera.UnInit();
     }
 }
 
@@ -159,7 +156,6 @@ TEST_F(CameraTest, SelectingStoresTheNameAndTheCurrentOneWritesNothing) {
     EXPECT_EQ(camera.GetCurrentCamera(), -1);
     EXPECT_EQ(Setting("CurrentUserCameraName"), "");
     EXPECT_TRUE(observer.States().empty()) << "choosing sends nothing";
-    camera.UnInit();
 }
 
 TEST_F(CameraTest, OpeningAdoptsAndStoresTheSizeTheCameraChose) {
@@ -234,7 +230,6 @@ TEST_F(CameraTest, FramesAreStretchedToTheOutputSizeWithoutBars) {
             const unsigned top = kt::PixelAt(frame, 640, 5, 479);
             EXPECT_TRUE(top == 0x808080u || top == 0u) << std::hex << top;
         }
-        camera.UnInit();
     }
 }
 
@@ -243,28 +238,15 @@ TEST_F(CameraTest, FramesReachTheVideoManagerAsTheCameraStream) {
     AfxGetConfigManager()->SetInt("Camera", "CameraCaptureWidth", 1280);
     AfxGetConfigManager()->SetInt("Camera", "CameraCaptureHeight", 720);
     kt::EnsureGdiplus();
-    struct Sink : IVideoMgrCallBack {
-        void OnVideoData(BYTE* frame, int bytes, int type) override {
-            std::lock_guard<std::mutex> g(lock);
-            if (type == VIDEO_STREAM_CAMERA) last.assign(frame, frame + bytes);
-            lastType = type;
-        }
-        void OnVideoFormat(const VideoFrameFormat&) override {}
-        std::mutex lock;
-        std::vector<BYTE> last;
-        int lastType = -1;
-    } sink;
+    kt::FrameSink sink;
     CVideoMgr mgr;
     ASSERT_TRUE(mgr.Init(640, 480, &sink));
     auto* camera = static_cast<IDataCamera*>(AfxGetDataManager()->GetData("modCamera"));
     ASSERT_NE(camera, nullptr);
     ASSERT_TRUE(camera->StartCamera());
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_CAMERA);
-    const bool seen = zxtest::WaitUntil([&] {
-        std::lock_guard<std::mutex> g(sink.lock);
-        return sink.last.size() == 921600 && kt::PixelAt(sink.last, 640, 600, 10) == 0x00FF00u;
-    });
-    EXPECT_TRUE(seen) << "camera frames reach the video manager's consumer";
+    EXPECT_TRUE(zxtest::WaitUntil([&] { return sink.NewestPixel(600, 10, VIDEO_STREAM_CAMERA) == 0x00FF00u; }))
+        << "camera frames reach the video manager's consumer";
     camera->StopCamera();
     EXPECT_EQ(mgr.GetStreamType(), VIDEO_STREAM_NONE);
     // Once through the video manager's switch and once by the camera itself.
@@ -327,7 +309,6 @@ TEST_F(CameraTest, SwitchingAndClosingWhileTheFrameThreadPullsIsSafe) {
     stop = true;
     frameThread.join();
     EXPECT_GT(pulls, 0);
-    camera.UnInit();
 }
 
 }  // namespace

@@ -27,18 +27,6 @@ protected:
     std::string m_dir;
 };
 
-TEST_F(ListFileTest, EmptyListsAreTheBareHeaderAndTheCountZero) {
-    CListFile::Save(File("a.dat"), {}, LIST_FILE_NO_COUNT);
-    CListFile::Save(File("b.dat"), {}, LIST_FILE_WITH_COUNT);
-    EXPECT_EQ(zxtest::ReadFile(File("a.dat")), "ver1.0");
-    EXPECT_EQ(zxtest::ReadFile(File("b.dat")), "ver1.0" + U32(0));
-    std::vector<std::string> out{"stale"};
-    EXPECT_TRUE(CListFile::Load(File("a.dat"), out, LIST_FILE_NO_COUNT));
-    EXPECT_TRUE(out.empty());
-    EXPECT_TRUE(CListFile::Load(File("b.dat"), out, LIST_FILE_WITH_COUNT));
-    EXPECT_TRUE(out.empty());
-}
-
 TEST_F(ListFileTest, BothLayoutsRoundTripUtf8PathsInOrder) {
     const std::string longest(780, 'x');                   // the longest path an entry holds
     std::string chinese;
@@ -46,9 +34,15 @@ TEST_F(ListFileTest, BothLayoutsRoundTripUtf8PathsInOrder) {
     const std::vector<std::string> paths = {"C:\\Videos\\a.mp4", "D:\\照片\\假期 2026\\海边.jpg", "", longest, chinese,
                                             "C:\\e\xF0\x9F\x98\x80.gif"};
     for (eListFileLayout layout : {LIST_FILE_NO_COUNT, LIST_FILE_WITH_COUNT}) {
+        // An empty list is the bare header (and the count 0).
+        const std::string empty = File(layout == LIST_FILE_NO_COUNT ? "a.dat" : "b.dat");
+        CListFile::Save(empty, {}, layout);
+        EXPECT_EQ(zxtest::ReadFile(empty), layout == LIST_FILE_NO_COUNT ? "ver1.0" : "ver1.0" + U32(0));
+        std::vector<std::string> out{"stale"};
+        EXPECT_TRUE(CListFile::Load(empty, out, layout));
+        EXPECT_TRUE(out.empty());
         std::string file = File(layout == LIST_FILE_NO_COUNT ? "MediaFileList.dat" : "VideoList.dat");
         CListFile::Save(file, paths, layout);
-        std::vector<std::string> out;
         EXPECT_TRUE(CListFile::Load(file, out, layout));
         EXPECT_EQ(out, paths);
     }
@@ -92,15 +86,6 @@ TEST_F(ListFileTest, DamagedFilesYieldTheEntriesBeforeTheDamage) {
     EXPECT_FALSE(CListFile::Load(File("missing.dat"), out, LIST_FILE_NO_COUNT));
 }
 
-TEST_F(ListFileTest, AFileThatCannotBeCreatedIsLeftAlone) {
-    CListFile::Save(m_dir + "no such folder\\x.dat", {"a"}, LIST_FILE_NO_COUNT);
-    EXPECT_FALSE(File::IsExistFile(m_dir + "no such folder\\x.dat"));
-    // A folder in the way of the file.
-    ASSERT_TRUE(Dir::MakeDir(File("dir.dat")));
-    CListFile::Save(File("dir.dat"), {"a"}, LIST_FILE_NO_COUNT);
-    EXPECT_TRUE(Dir::IsDirectory(File("dir.dat")));
-}
-
 TEST_F(ListFileTest, OnlyBytesThatAreExactlyOneListAreWhole) {
     const std::string a = "ver1.0" + Entry("C:\\a.avi") + Entry("b");
     const std::string b = "ver1.0" + U32(2) + Entry("C:\\a.avi") + Entry("b");
@@ -130,13 +115,19 @@ TEST_F(ListFileTest, OnlyBytesThatAreExactlyOneListAreWhole) {
     }
 }
 
-TEST_F(ListFileTest, ASaveReplacesTheOldListWholeAndLeavesNoTemporaryFile) {
+TEST_F(ListFileTest, ASaveReplacesTheOldListWholeAndLeavesNoTemporaryFileOrCreatesNothingWhereItCannot) {
     ASSERT_TRUE(CListFile::Save(File("x.dat"), {"old", "list"}, LIST_FILE_WITH_COUNT));
     ASSERT_TRUE(CListFile::Save(File("x.dat"), {"new"}, LIST_FILE_WITH_COUNT));
     EXPECT_EQ(zxtest::ReadFile(File("x.dat")), "ver1.0" + U32(1) + Entry("new"));
     std::vector<std::string> found;
     ASSERT_TRUE(Dir::FindAllFiles(found, m_dir, "*", Dir::kFindFiles));
     EXPECT_EQ(found, std::vector<std::string>{File("x.dat")});
+    // A missing folder, and a folder in the way of the file.
+    CListFile::Save(m_dir + "no such folder\\x.dat", {"a"}, LIST_FILE_NO_COUNT);
+    EXPECT_FALSE(File::IsExistFile(m_dir + "no such folder\\x.dat"));
+    ASSERT_TRUE(Dir::MakeDir(File("dir.dat")));
+    CListFile::Save(File("dir.dat"), {"a"}, LIST_FILE_NO_COUNT);
+    EXPECT_TRUE(Dir::IsDirectory(File("dir.dat")));
 }
 
 TEST_F(ListFileTest, ADamagedListIsSetAsideBesideEarlierCopiesAndOnlyADeadWritersTemporaryFileIsRemoved) {

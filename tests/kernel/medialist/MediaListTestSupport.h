@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "IDataMediaList.h"
+#include "KernelTestSupport.h"
 #include "MediaTestSupport.h"
 
 namespace mlt {
@@ -32,7 +33,7 @@ inline std::string CopyMedia(const std::string& from, const std::string& folder,
 }
 
 struct Event {
-    int type;
+    int kind;
     int id;
     std::string path, thumb;
     bool added;
@@ -40,7 +41,7 @@ struct Event {
     double seconds;
 };
 
-class Journal : public IDataMediaListObserver {
+class Journal : public IDataMediaListObserver, public kt::Journal<Event> {
 public:
     void OnItem(int id, const std::string& path, const std::string& thumb, bool added) override {
         Add(Event{MEDIALIST_MSG_ITEM, id, path, thumb, added, -1, 0});
@@ -51,27 +52,6 @@ public:
         Add(Event{MEDIALIST_MSG_STATE, -1, "", "", false, static_cast<int>(state), 0});
     }
     void OnEnd() override { Add(Event{MEDIALIST_MSG_END, -1, "", "", false, -1, 0}); }
-
-    std::vector<Event> Of(int type) {
-        std::lock_guard<std::mutex> g(m_lock);
-        std::vector<Event> out;
-        for (const Event& e : m_events)
-            if (e.type == type) out.push_back(e);
-        return out;
-    }
-    size_t Count(int type) { return Of(type).size(); }
-    void Clear() {
-        std::lock_guard<std::mutex> g(m_lock);
-        m_events.clear();
-    }
-
-private:
-    void Add(const Event& e) {
-        std::lock_guard<std::mutex> g(m_lock);
-        m_events.push_back(e);
-    }
-    std::mutex m_lock;
-    std::vector<Event> m_events;
 };
 
 }  // namespace mlt

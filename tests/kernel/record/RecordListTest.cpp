@@ -19,13 +19,13 @@
 namespace {
 
 struct Said {
-    int message;
+    int kind;
     int a, b;  // record: type, id; state: state, type; progress: type
     std::string text;
     bool isNew;
 };
 
-class Journal : public IDataRecordListObserver {
+class Journal : public IDataRecordListObserver, public kt::Journal<Said> {
 public:
     void OnRecord(eZXVRecordType type, int id, const std::string& thumb, bool isNew) override {
         Add(Said{RECORDLIST_MSG_RECORD, type, id, thumb, isNew});
@@ -39,38 +39,14 @@ public:
                          bool midway) override {
         Add(Said{RECORDLIST_MSG_PROBLEM, type, problem, detail, midway});
     }
-    std::vector<Said> Of(int message) {
-        std::lock_guard<std::mutex> g(lock);
-        std::vector<Said> out;
-        for (const Said& s : said)
-            if (s.message == message) out.push_back(s);
-        return out;
-    }
-    void Clear() {
-        std::lock_guard<std::mutex> g(lock);
-        said.clear();
-    }
-
-private:
-    void Add(const Said& s) {
-        std::lock_guard<std::mutex> g(lock);
-        said.push_back(s);
-    }
-    std::mutex lock;
-    std::vector<Said> said;
 };
 
-// The stream flags of an FLV file's header: 1 video, 4 sound.
-int FlvStreams(const std::string& path) {
-    const std::string bytes = zxtest::ReadFile(path);
-    return bytes.size() >= 5 && bytes.compare(0, 3, "FLV") == 0 ? static_cast<unsigned char>(bytes[4]) : -1;
-}
-
-// The codecs of an FLV file's first video tag (7 is H.264) and audio tag (10 is AAC); -1 for none.
-void FlvCodecs(const std::string& path, int& video, int& audio) {
+// The stream flags of an FLV file's header (1 video, 4 sound; -1 for no FLV file), and the
+// codecs of its first video tag (7 is H.264) and audio tag (10 is AAC); -1 for none.
+int FlvStreams(const std::string& path, int& video, int& audio) {
     const std::string bytes = zxtest::ReadFile(path);
     video = audio = -1;
-    if (bytes.size() < 13 || bytes.compare(0, 3, "FLV") != 0) return;
+    if (bytes.size() < 13 || bytes.compare(0, 3, "FLV") != 0) return -1;
     auto u8 = [&](size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(bytes[at])); };
     size_t at = (u8(5) << 24 | u8(6) << 16 | u8(7) << 8 | u8(8)) + 4;
     while (at + 11 < bytes.size() && (video < 0 || audio < 0)) {
@@ -81,6 +57,7 @@ void FlvCodecs(const std::string& path, int& video, int& audio) {
         if (size > 0 && type == 8 && audio < 0) audio = static_cast<int>(u8(at + 11) >> 4);
         at += 11 + size + 4;
     }
+    return static_cast<unsigned char>(bytes[4]);
 }
 
 // Wine's Unix /proc (Z:\proc) refuses new files even to root: a folder nobody can write to.
@@ -441,7 +418,9 @@ TEST_F(RecordListTest, WithoutAMicrophoneVideoRecordsSilentlyAndSoundIsRefused) 
     Feed(list, 20);
     list.StopRecord();
     const std::string path = list.GetRecordPath(ZXV_RECORD_VIDEO, id);
-    EXPECT_EQ(FlvStreams(path), 1) << "a video stream and no sound stream";
+    int videoCodec = -1, audioCodec = -1;
+    EXPECT_EQ(FlvStreams(path, videoCodec, audioCodec), 1) << "a video stream and no sound stream";
+    EXPECT_EQ(audioCodec, -1);
     EXPECT_GE(LibRecorder::FFGetTotalTm(path.c_str()), 0.9);
     EXPECT_EQ(m_journal.Of(RECORDLIST_MSG_PROBLEM).size(), 2u);
     EXPECT_EQ(CRecordList::ChainReferences(), 0);
@@ -572,7 +551,7 @@ TEST_F(RecordListTest, RecordsVideoWithSoundAndKeepsTheOneBeingRecorded) {
     EXPECT_GE(list.GetRecordDuration(ZXV_RECORD_VIDEO, first), 1);
     EXPECT_EQ(Saved(ZXV_RECORD_VIDEO), (std::vector<std::string>{firstPath}));
     int videoCodec = -1, audioCodec = -1;
-    FlvCodecs(firstPath, videoCodec, audioCodec);
+    EXPECT_EQ(FlvStreams(firstPath, videoCodec, audioCodec), 5) << "a video and a sound stream";
     EXPECT_EQ(videoCodec, 7) << "H.264";
     EXPECT_EQ(audioCodec, 10) << "AAC";
     Feed(list, 10);
@@ -591,11 +570,8 @@ TEST_F(RecordListTest, RecordsVideoWithSoundAndKeepsTheOneBeingRecorded) {
     EXPECT_EQ(states.back().a, ZXV_RECORD_STOPPED);
     EXPECT_EQ(states.back().b, ZXV_RECORD_VIDEO);
     EXPECT_GE(LibRecorder::FFGetTotalTm(left[0].path.c_str()), 0.45) << "what was handed over is kept";
-}
 
-TEST_F(RecordListTest, RecordsSoundAlone) {
-    WithMicrophone();
-    CRecordList& list = Start();
+    // Sound alone.
     ASSERT_EQ(list.StartRecord(ZXV_RECORD_AUDIO), 0);
     EXPECT_EQ(m_kernel->chain.Count(), 0u) << "sound needs no frames";
     const int id = list.GetRecordingId(ZXV_RECORD_AUDIO);

@@ -93,16 +93,21 @@ protected:
                       t.GetMoveDirection(), t.GetMoveSpeed(), t.GetTextPos(), t.GetBkAlpha(), t.GetEnable());
         return t.GetText() + "|" + t.GetFont() + "|" + line;
     }
+    // Announces the frame format (unless asked not to) and starts the caption.
+    void Start(CVideoEffectText& text, bool announce = true) {
+        if (announce) kernel.AnnounceFormat();
+        ASSERT_TRUE(text.Init());
+    }
     uint32_t Stored(const char* key) {
         uint32_t value = 0xDEADBEEF;
         AfxGetConfigManager()->GetUInt("VEText", key, value);
         return value;
     }
     std::string m_ini;
+    kt::TestKernal kernel;  // outlives every caption of a test: the captions leave its chain as they go
 };
 
 TEST_F(TextTest, StartsWithTheDefaultsSavesEveryChangeAtOnceAndRestoresIt) {
-    kt::TestKernal kernel;
     {
         CVideoEffectText text;
         ASSERT_TRUE(text.Init());
@@ -145,11 +150,9 @@ TEST_F(TextTest, StartsWithTheDefaultsSavesEveryChangeAtOnceAndRestoresIt) {
     EXPECT_EQ(Settings(again),
               "Hello 字幕|Tahoma|size=33 bui=111 colours=00123456/00654321 move=2/42 pos=50 alpha=200 on=1");
     EXPECT_EQ(kernel.chain.Count(), 1u) << "an enabled caption joins the chain at start";
-    again.UnInit();
 }
 
 TEST_F(TextTest, TypingIsDrawnAtOnceAndTheTextIsWrittenAfterAPauseOrAtUnInit) {
-    kt::TestKernal kernel;
     std::string stored;
     {
         CVideoEffectText text;
@@ -187,7 +190,6 @@ TEST_F(TextTest, DamagedSettingsKeepTheDefaultsWithALogLineAndStayInTheFile) {
     ASSERT_TRUE(zxtest::WriteFile(m_ini, "[VEText]\r\nFontSize=300\r\nMoveDirection=7\r\nMoveSpeed=1000\r\n"
                                          "TextPos=500\r\nBkAlpha=999\r\nTextColor=abc\r\nText=\r\n"));
     ZxConfigSetFile(m_ini.c_str());
-    kt::TestKernal kernel;
     CVideoEffectText text;
     text.Init();
     // The damaged values keep their defaults; an empty text that was saved is the user's choice.
@@ -201,10 +203,8 @@ TEST_F(TextTest, DamagedSettingsKeepTheDefaultsWithALogLineAndStayInTheFile) {
 }
 
 TEST_F(TextTest, EnablingTwiceNotifiesOnceAndDisablingLeavesTheChainAtOnce) {
-    kt::TestKernal kernel;
-    kernel.AnnounceFormat();
     CVideoEffectText text;
-    text.Init();
+    Start(text);
     EnableRecorder observer;
     ASSERT_TRUE(AfxGetMessageManager()->AttachObserver(ZX_MOD_VIDEOEFFECTTEXT_OB, &observer, OBSERVER_MODE_DIRECT));
     text.SetEnable(true);
@@ -222,14 +222,11 @@ TEST_F(TextTest, EnablingTwiceNotifiesOnceAndDisablingLeavesTheChainAtOnce) {
     kernel.RunFrame(frame, 0);
     EXPECT_TRUE(frame == Frame(0x808080)) << "the very next frame is untouched";
     AfxGetMessageManager()->DetachObserver(ZX_MOD_VIDEOEFFECTTEXT_OB, &observer);
-    text.UnInit();
 }
 
 TEST_F(TextTest, TheBandSitsOnTheBottomAtZeroAndOnTheTopAtHundredWithTheTextInside) {
-    kt::TestKernal kernel;
-    kernel.AnnounceFormat();
     CVideoEffectText text;
-    text.Init();
+    Start(text);
     text.SetMoveDirection(1);  // the text at x = 0, away from the right edge
     text.SetBkColor(0x80102030);  // the high byte is ignored: red 0x30, green 0x20, blue 0x10
     text.SetBkAlpha(200);
@@ -268,14 +265,11 @@ TEST_F(TextTest, TheBandSitsOnTheBottomAtZeroAndOnTheTopAtHundredWithTheTextInsi
     kernel.RunFrame(frame, 0);
     EXPECT_EQ(kt::PixelAt(frame, kW, 639, 0), 0x0000FFu);
     EXPECT_GT(CountPixels(frame, 0, h, 0, kW, [](unsigned p) { return p == 0xFF0000u; }), 10);
-    text.UnInit();
 }
 
 TEST_F(TextTest, EveryChangeOfTextOrFontIsMeasuredAndAMissingFontFallsBack) {
-    kt::TestKernal kernel;
-    kernel.AnnounceFormat();
     CVideoEffectText text;
-    text.Init();
+    Start(text);
     text.SetMoveDirection(1);
     text.SetEnable(true);  // the effect learns the frame size by joining the chain
     text.SetText("II");
@@ -305,13 +299,11 @@ TEST_F(TextTest, EveryChangeOfTextOrFontIsMeasuredAndAMissingFontFallsBack) {
     frame = Frame(0x202020);
     kernel.RunFrame(frame, 0);
     EXPECT_GT(BrightPixels(frame, 0, h, 0, w), 200) << "and the text is still drawn";
-    text.UnInit();
 }
 
 TEST_F(TextTest, MeasurementBeforeTheFirstFormatIsZero) {
-    kt::TestKernal kernel;  // no format announced: 0 x 0
     CVideoEffectText text;
-    text.Init();
+    Start(text, false);  // no format announced: 0 x 0
     text.SetEnable(true);
     EXPECT_EQ(text.GetTextWidth(), 0.0f);
     EXPECT_EQ(text.GetTextHeight(), 0.0f);
@@ -321,14 +313,11 @@ TEST_F(TextTest, MeasurementBeforeTheFirstFormatIsZero) {
     EXPECT_GT(text.GetTextWidth(), 0.0f) << "the first format measures again";
     EXPECT_EQ(text.GetBandTop(), kH - static_cast<int>(text.GetTextHeight()));
     EXPECT_EQ(text.GetTextX(), 0.0f) << "measuring leaves the text where it is";
-    text.UnInit();
 }
 
 TEST_F(TextTest, DirectionsStartWhereTheTextEntersAndSpeedSetsTheInterval) {
-    kt::TestKernal kernel;
-    kernel.AnnounceFormat();
     ClockedText text;
-    text.Init();
+    Start(text);
     std::vector<BYTE> frame = Frame(0);
     auto run = [&](DWORD ms) {
         text.now += ms;
@@ -367,11 +356,9 @@ TEST_F(TextTest, DirectionsStartWhereTheTextEntersAndSpeedSetsTheInterval) {
     text.SetEnable(true);
     EXPECT_EQ(text.GetTextX(), -text.GetTextWidth()) << "left to right enters just off the left edge";
     EXPECT_EQ(run(5), -text.GetTextWidth() + 2);
-    text.UnInit();
 }
 
 TEST_F(TextTest, ScrollingWrapsAroundAtBothEdges) {
-    kt::TestKernal kernel;
     kernel.AnnounceFormat(80, 60);
     ClockedText text;
     text.Init();
@@ -404,11 +391,9 @@ TEST_F(TextTest, ScrollingWrapsAroundAtBothEdges) {
         }
         EXPECT_EQ(wraps, 1) << "direction " << direction;
     }
-    text.UnInit();
 }
 
 TEST_F(TextTest, LongTextsScrollInFullAndWithoutJumps) {
-    kt::TestKernal kernel;
     kernel.AnnounceFormat();
     // A caption kept whole between frames, and one so large that only a part
     // of it is kept and rendered again as it scrolls by (3600 steps go past
@@ -462,10 +447,8 @@ TEST_F(TextTest, LongTextsScrollInFullAndWithoutJumps) {
 }
 
 TEST_F(TextTest, SettingsChangeSafelyWhileFramesRun) {
-    kt::TestKernal kernel;
-    kernel.AnnounceFormat();
     CVideoEffectText text;
-    text.Init();
+    Start(text);
     text.SetEnable(true);
     std::atomic<bool> stop{false};
     std::atomic<int> frames{0};
@@ -495,7 +478,6 @@ TEST_F(TextTest, SettingsChangeSafelyWhileFramesRun) {
     EXPECT_EQ(kernel.chain.Count(), 1u);
     EXPECT_EQ(text.GetText(), texts[19 % 3]);
     EXPECT_EQ(text.GetBandTop(), kH - static_cast<int>(text.GetTextHeight()));
-    text.UnInit();
 }
 
 }  // namespace
