@@ -12,6 +12,10 @@
 # parts that do not need those libraries are built (ZxWithoutMedia).
 set -euo pipefail
 root=$(dirname "$(dirname "$(readlink -f "$0")")")
+# Where ccache is the compiler launcher: it caches files built with the
+# tree's precompiled header only when told that the header's macros and
+# time stamps do not matter (the header is hashed whole).
+export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros}"
 build="${ZX_BUILD_DIR:-$root/build}"
 bash "$root/scripts/setup.sh"
 mkdir -p "$build/harness"

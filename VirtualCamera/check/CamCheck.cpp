@@ -6,6 +6,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include <strsafe.h>
+
 namespace camcheck {
 
 namespace {
@@ -287,7 +289,7 @@ std::wstring Client::CurrentFormat() {
     std::wstring text = SubtypeName(mt->subtype);
     if (const VIDEOINFOHEADER* vih = VideoInfo(mt)) {
         wchar_t size[64];
-        swprintf(size, 64, L" %ldx%ld %.2f fps", static_cast<long>(vih->bmiHeader.biWidth),
+        StringCchPrintfW(size, 64, L" %ldx%ld %.2f fps", static_cast<long>(vih->bmiHeader.biWidth),
                  static_cast<long>(std::abs(vih->bmiHeader.biHeight)), FramesPerSecond(vih->AvgTimePerFrame));
         text += size;
     }
