@@ -7,10 +7,9 @@
 
 using namespace DuiLib;
 using duitest::GalleryWindow;
+using duitest::Rgb;
 
 namespace {
-
-DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
 
 TEST(DuiGallery, ButtonStatesPicturesAndClick) {
     GalleryWindow w;

@@ -6,18 +6,9 @@
 
 using namespace DuiLib;
 using duitest::GalleryWindow;
+using duitest::Rgb;
 
 namespace {
-
-DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
-
-void ShiftWheel(GalleryWindow& w, POINT pt, int notches) {
-    POINT s = pt;
-    ClientToScreen(w.hwnd(), &s);
-    SendMessageW(w.hwnd(), WM_MOUSEWHEEL,
-                 MAKEWPARAM(MK_SHIFT, static_cast<WORD>(static_cast<short>(notches * WHEEL_DELTA))),
-                 MAKELPARAM(s.x, s.y));
-}
 
 TEST(DuiGalleryInput, WideStripScrollsSideways) {
     GalleryWindow w;
@@ -48,14 +39,14 @@ TEST(DuiGalleryInput, WideStripScrollsSideways) {
     EXPECT_EQ(strip->GetHScrollPos(), 0);
     w.pm().UpdateNow();
     w.pm().ResetPaintStats();
-    ShiftWheel(w, mid, -1);
+    w.Wheel(mid, -1, MK_SHIFT);
     const int line = bar->GetLineSize();
     EXPECT_EQ(strip->GetHScrollPos(), line);
     EXPECT_EQ(w.Find("strip_1")->GetPos().left, left1 - line);
     w.pm().UpdateNow();
     RECT painted = w.pm().GetPaintStats().lastRect, inside{};
     EXPECT_TRUE(IntersectRect(&inside, &painted, &rc) && EqualRect(&inside, &painted)) << "only the strip is painted";
-    ShiftWheel(w, mid, 1);
+    w.Wheel(mid, 1, MK_SHIFT);
     EXPECT_EQ(strip->GetHScrollPos(), 0);
 
     // The wheel's tilt to the right scrolls right.
