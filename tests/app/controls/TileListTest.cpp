@@ -65,6 +65,11 @@ protected:
     POINT At(int i) { return TestWindow::Center(Tile(i)); }
     std::vector<int> Sel() { return tiles->GetSelectedItems(); }
     int Selects() { return w->rec.Count("itemselect", "tiles"); }
+    // A click on tile i with Shift or Control held, in the message and in the key state.
+    void ClickHeld(int i, int vk) {
+        HeldKeys keys{vk};
+        w->Click(At(i), vk == VK_SHIFT ? MK_SHIFT : MK_CONTROL);
+    }
     static std::vector<int> V(std::initializer_list<int> l) { return std::vector<int>(l); }
 
     std::unique_ptr<TestWindow> w;
@@ -108,23 +113,17 @@ TEST_F(TileListTest, ClickShiftClickAndControlClick) {
     EXPECT_EQ(w->rec.Count("click", "tile2"), 1) << "the tile still works as a button";
 
     // Shift: the range from the anchor.
-    {
-        HeldKeys keys{VK_SHIFT};
-        w->Click(At(5), MK_SHIFT);
-    }
+    ClickHeld(5, VK_SHIFT);
     EXPECT_EQ(Sel(), V({2, 3, 4, 5}));
     EXPECT_EQ(tiles->GetAnchor(), 2);
     EXPECT_EQ(Selects(), 2);
 
     // Control: takes one tile out, keeps the others; then puts it back.
-    {
-        HeldKeys keys{VK_CONTROL};
-        w->Click(At(3), MK_CONTROL);
-        EXPECT_EQ(Sel(), V({2, 4, 5}));
-        w->Click(At(7), MK_CONTROL);
-        EXPECT_EQ(Sel(), V({2, 4, 5, 7}));
-        EXPECT_EQ(tiles->GetAnchor(), 7);
-    }
+    ClickHeld(3, VK_CONTROL);
+    EXPECT_EQ(Sel(), V({2, 4, 5}));
+    ClickHeld(7, VK_CONTROL);
+    EXPECT_EQ(Sel(), V({2, 4, 5, 7}));
+    EXPECT_EQ(tiles->GetAnchor(), 7);
     EXPECT_EQ(Selects(), 4);
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(static_cast<ITileListItem*>(Tile(i)->GetInterface("ITileListItem"))->IsSelect(),
@@ -141,10 +140,7 @@ TEST_F(TileListTest, ClickShiftClickAndControlClick) {
     EXPECT_EQ(Selects(), 5);
 
     // Shift-click upwards from the anchor.
-    {
-        HeldKeys keys{VK_SHIFT};
-        w->Click(At(1), MK_SHIFT);
-    }
+    ClickHeld(1, VK_SHIFT);
     EXPECT_EQ(Sel(), V({1, 2, 3, 4}));
 }
 
@@ -172,10 +168,7 @@ TEST_F(TileListTest, ModifiersChangeNothingWithoutMultiSelect) {
 
 TEST_F(TileListTest, RightClickSelectsAnUnselectedTileOnly) {
     w->Click(At(1));
-    {
-        HeldKeys keys{VK_CONTROL};
-        w->Click(At(2), MK_CONTROL);
-    }
+    ClickHeld(2, VK_CONTROL);
     ASSERT_EQ(Sel(), V({1, 2}));
     w->rec.Clear();
     // On a selected tile the set stays for the context menu.
@@ -266,10 +259,7 @@ TEST_F(TileListTest, KeysMoveTheSelectionAndScrollItIntoView) {
 
 TEST_F(TileListTest, ClickOnTheEmptyLayoutClearsAndTakesTheKeys) {
     w->Click(At(0));
-    {
-        HeldKeys keys{VK_SHIFT};
-        w->Click(At(3), MK_SHIFT);
-    }
+    ClickHeld(3, VK_SHIFT);
     ASSERT_EQ(Sel().size(), 4u);
     const int before = Selects();
     // Right of the last column, left of the scroll bar.

@@ -614,27 +614,6 @@ TEST_F(MainWindowTest, LaysOutAtTheScreenScale) {
     EXPECT_EQ(TextCut(*w, w->Find("title")), "");
 }
 
-// Sets the screen scale of the prefix for the processes started next, and
-// sets the old one back when it goes.
-class PrefixScale {
-public:
-    explicit PrefixScale(DWORD dpi) {
-        DWORD size = sizeof m_old;
-        m_had = RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &m_old, &size) ==
-                ERROR_SUCCESS;
-        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
-    }
-    ~PrefixScale() {
-        if (m_had) RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &m_old, sizeof m_old);
-        else RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
-    }
-
-private:
-    static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
-    DWORD m_old = 96;
-    bool m_had = false;
-};
-
 class ScreenScale : public ::testing::TestWithParam<int> {};
 
 TEST_P(ScreenScale, TheMainWindowAndDialogsLayOutAtIt) {
@@ -643,7 +622,8 @@ TEST_P(ScreenScale, TheMainWindowAndDialogsLayOutAtIt) {
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     int code = -1;
     {
-        PrefixScale scale(static_cast<DWORD>(GetParam()));
+        // The screen scale of the prefix for the processes started next.
+        zxtest::UserRegistryDword scale(L"Control Panel\\Desktop", L"LogPixels", static_cast<DWORD>(GetParam()));
         SetEnvironmentVariableA(kScaleEnv, std::to_string(GetParam()).c_str());
         // Set back only once the child has read it and ended.
         code = zxtest::RunProcess("\"" + Charset::WString2String(self) +

@@ -575,30 +575,25 @@ private:
     enum State { kFindDialog, kInFolder, kClosing, kOver };
     static const int kFileNameBox = 0x47C;   // cmb13, the file-name box of the common dialog
 
-    struct Search {
-        HWND dialog;   // the open-file dialog, or null while looking for it
-        HWND found;
-    };
-    // The open-file dialog (it has the file-name box), or a message box of it.
-    static BOOL CALLBACK FindWindowOf(HWND h, LPARAM lp) {
-        auto* s = reinterpret_cast<Search*>(lp);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(h, &pid);
-        wchar_t cls[32] = {};
-        GetClassNameW(h, cls, 32);
-        if (pid != GetCurrentProcessId() || !IsWindowVisible(h) || wcscmp(cls, L"#32770") != 0 || h == s->dialog)
-            return TRUE;
-        const bool isFileDialog = GetDlgItem(h, kFileNameBox) != nullptr;
-        if (s->dialog ? (!isFileDialog && GetWindow(h, GW_OWNER) == s->dialog) : isFileDialog) {
-            s->found = h;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    HWND Find(HWND dialog) {
-        Search s{dialog, nullptr};
-        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&s));
-        return s.found;
+    // The open-file dialog (it has the file-name box) while dialog is null,
+    // else a message box of that dialog.
+    static HWND Find(HWND dialog) {
+        std::pair<HWND, HWND> s{dialog, nullptr};   // the dialog, the window found
+        EnumWindows(
+            [](HWND h, LPARAM lp) -> BOOL {
+                auto* s = reinterpret_cast<std::pair<HWND, HWND>*>(lp);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(h, &pid);
+                wchar_t cls[32] = {};
+                GetClassNameW(h, cls, 32);
+                if (pid != GetCurrentProcessId() || !IsWindowVisible(h) || wcscmp(cls, L"#32770") != 0 || h == s->first)
+                    return TRUE;
+                const bool isFileDialog = GetDlgItem(h, kFileNameBox) != nullptr;
+                if (s->first ? (!isFileDialog && GetWindow(h, GW_OWNER) == s->first) : isFileDialog) s->second = h;
+                return !s->second;
+            },
+            reinterpret_cast<LPARAM>(&s));
+        return s.second;
     }
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
         if (s_self) s_self->Tick();
