@@ -155,39 +155,14 @@ TEST_F(VideoSrcTest, TheMediaListIsFilledAtStartWithNamesLengthsAndThumbnails) {
     EXPECT_EQ(TileAt(layout, 0)->GetIndex(), 0);
 }
 
-TEST_F(VideoSrcTest, DeletingThreeTilesKeepsThePlayingOneWithOneTip) {
+TEST_F(VideoSrcTest, ThePlayingTileCountsDownIsKeptByADeleteAndStoppingRestoresItsLength) {
     LoadKernel();
     const std::vector<int> ids = AddClips({"a.flv", "b.flv", "c.flv"}, 10);
     ASSERT_EQ(ids.size(), 3u);
     Open();
     auto* layout = Layout("VSMediaFile_tilelayout");
     ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 3; }));
-    ASSERT_TRUE(media->Play(ids[1]));
-    ASSERT_TRUE(PumpUntil([&] { return Panel().GetPlayingTile() != nullptr; }));
-    layout->SelectItems({0, 1, 2});
-    TipWatcher tips;
-    w->Click("VSMediaFile_btnDelete");
-    ASSERT_TRUE(PumpUntil([&] { return !tips.texts.empty(); }));
-    // Nothing announces that no second tip comes: run the messages a little.
-    Pump(100);
-    EXPECT_EQ(tips.texts, std::vector<std::string>{"不能删除正在播放的视频"}) << "one tip for the playing file";
-    ASSERT_EQ(layout->GetCount(), 1);
-    EXPECT_EQ(static_cast<int>(TileAt(layout, 0)->GetTag()), ids[1]);
-    // The playlist was told to drop exactly the other two, files kept.
-    EXPECT_EQ(media->GetItemPath(ids[0]), "");
-    EXPECT_EQ(media->GetItemPath(ids[2]), "");
-    EXPECT_EQ(media->GetItemPath(ids[1]), home + "b.flv");
-    EXPECT_TRUE(File::IsExistFile(home + "a.flv"));
-    EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_PLAYING);
-}
-
-TEST_F(VideoSrcTest, ThePlayingTileCountsDownAndStoppingRestoresItsLength) {
-    LoadKernel();
-    const std::vector<int> ids = AddClips({"countdown.flv"}, 10);
-    Open();
-    auto* layout = Layout("VSMediaFile_tilelayout");
-    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 1; }));
-    CTileListItemUI* tile = TileAt(layout, 0);
+    CTileListItemUI* tile = TileAt(layout, 1);
     EXPECT_EQ(tile->GetExtraText(), "00:00:10");
     w->DoubleClick(w->Center(tile));
     ASSERT_TRUE(PumpUntil([&] { return Panel().GetPlayingTile() == tile; }));
@@ -197,40 +172,54 @@ TEST_F(VideoSrcTest, ThePlayingTileCountsDownAndStoppingRestoresItsLength) {
     const int first = left;
     ASSERT_TRUE(PumpUntil([&] { return TileSeconds(tile->GetExtraText(), left, true) && left < first; }))
         << tile->GetExtraText();
+
+    // All three deleted: the playing one stays, with one tip.
+    layout->SelectItems({0, 1, 2});
+    TipWatcher tips;
+    w->Click("VSMediaFile_btnDelete");
+    ASSERT_TRUE(PumpUntil([&] { return !tips.texts.empty(); }));
+    // Nothing announces that no second tip comes: run the messages a little.
+    Pump(100);
+    EXPECT_EQ(tips.texts, std::vector<std::string>{"不能删除正在播放的视频"}) << "one tip for the playing file";
+    ASSERT_EQ(layout->GetCount(), 1);
+    tile = TileAt(layout, 0);
+    EXPECT_EQ(static_cast<int>(tile->GetTag()), ids[1]);
+    // The playlist was told to drop exactly the other two, files kept.
+    EXPECT_EQ(media->GetItemPath(ids[0]), "");
+    EXPECT_EQ(media->GetItemPath(ids[2]), "");
+    EXPECT_EQ(media->GetItemPath(ids[1]), home + "b.flv");
+    EXPECT_TRUE(File::IsExistFile(home + "a.flv"));
+    EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_PLAYING);
+
     w->Click("VSMediaFile_btnStop");
     ASSERT_TRUE(PumpUntil([&] { return Panel().GetPlayingTile() == nullptr; }));
     EXPECT_EQ(tile->GetExtraText(), "00:00:10");
     EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_STOPPED);
 }
 
-TEST_F(VideoSrcTest, AMissingFileShowsItsTipAndTheInvalidIconOnDoubleClick) {
+TEST_F(VideoSrcTest, AMissingFileShowsItsTipAndTheInvalidIconAndItsFolderItsNearestParent) {
     LoadKernel();
-    AddClips({"gone.flv"}, 1);
+    AddClips({"keep\\sub\\clip.flv", "gone.flv"}, 1);
     Open();
-    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 1; }));
-    ASSERT_TRUE(File::RemoveFile(home + "gone.flv"));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 2; }));
     CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), 0);
+    CTileListItemUI* gone = TileAt(Layout("VSMediaFile_tilelayout"), 1);
+    std::vector<CThumbListPanel::ShellCommand> commands;
+    CThumbListPanel::s_shellRunner = [&](const CThumbListPanel::ShellCommand& c) { commands.push_back(c); };
+
+    // Double-clicked once its file is gone: the tip and the invalid icon.
+    ASSERT_TRUE(File::RemoveFile(home + "gone.flv"));
     TipWatcher tips;
-    w->DoubleClick(w->Center(tile));
+    w->DoubleClick(w->Center(gone));
     ASSERT_TRUE(PumpUntil([&] { return !tips.texts.empty(); }));
     EXPECT_EQ(tips.texts.at(0), "该文件不存在，无法播放");
-    EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid.png")) << tile->GetForeImage();
+    EXPECT_TRUE(HasIcon(gone, "recordVideo_thumbnail_invalid.png")) << gone->GetForeImage();
     EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_STOPPED);
     // The placeholder's words follow the language.
     Lang::SetCurrent(Lang::Language::English);
     SendMessageW(w->hwnd(), RegisterWindowMessageW(Lang::kChangedMessage), 0, 0);
     Lang::SetCurrent(Lang::Language::Chinese);
-    EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid_en.png")) << tile->GetForeImage();
-}
-
-TEST_F(VideoSrcTest, OpeningTheFolderOfADeletedFileOpensItsNearestParent) {
-    LoadKernel();
-    AddClips({"keep\\sub\\clip.flv"}, 1);
-    Open();
-    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 1; }));
-    std::vector<CThumbListPanel::ShellCommand> commands;
-    CThumbListPanel::s_shellRunner = [&](const CThumbListPanel::ShellCommand& c) { commands.push_back(c); };
-    CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), 0);
+    EXPECT_TRUE(HasIcon(gone, "recordVideo_thumbnail_invalid_en.png")) << gone->GetForeImage();
 
     // The file is there: the file manager with the file selected.
     TileMenu(tile, 1);
@@ -506,30 +495,6 @@ TEST_F(VideoSrcRecordTest, PlayingToTheEndReturnsToTheStoppedLookAndSeekingWhile
     });
 }
 
-TEST_F(VideoSrcRecordTest, ASnapshotFromThePhotoPageGoesIntoTheSlideList) {
-    Open();
-    ShowList("optionVideoSrcMyPhoto");
-    w->Click("VSMyPhoto_btnSnapshot");
-    ASSERT_TRUE(PumpUntil([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
-    CTileListItemUI* photo = TileAt(Layout("VSMyPhoto_tilelayout"), 0);
-    EXPECT_EQ(photo->GetFixedHeight(), 64);
-    const std::string path = recordList->GetRecordPath(2, static_cast<int>(photo->GetTag()));
-    EXPECT_TRUE(File::IsExistFile(path));
-
-    // The photo's preview: no play controls, no rename bar, the picture.
-    InPreview(photo, [&](CRecordPreview& dlg) {
-        RECT rc;
-        GetWindowRect(dlg.GetHWND(), &rc);
-        EXPECT_EQ(rc.right - rc.left, 432);
-        EXPECT_EQ(rc.bottom - rc.top, 476 - 30 - 40);
-        EXPECT_EQ(dlg.FindControl("previewPlayControl"), nullptr);
-        auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
-        EXPECT_TRUE(video->HasPicture());
-        EXPECT_EQ(dlg.FindControl("btnAddToList")->GetText(), "添加到图片列表");
-        ClickIn(dlg.GetHWND(), "btnClose");
-    });
-}
-
 TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
     const std::string dir = FreshUserFolders("vsrc_rename");
     ASSERT_TRUE(WritePicture(dir + "taken.jpg", 8, 8, 0xFF000000));
@@ -784,6 +749,19 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     const int photoId = static_cast<int>(photo->GetTag());
     const std::string snapshot = recordList->GetRecordPath(ZXV_RECORD_IMAGE, photoId);
     ASSERT_TRUE(File::IsExistFile(snapshot));
+    EXPECT_EQ(photo->GetFixedHeight(), 64);
+    // The photo's preview: no play controls, no rename bar, the picture.
+    InPreview(photo, [&](CRecordPreview& dlg) {
+        RECT rc;
+        GetWindowRect(dlg.GetHWND(), &rc);
+        EXPECT_EQ(rc.right - rc.left, 432);
+        EXPECT_EQ(rc.bottom - rc.top, 476 - 30 - 40);
+        EXPECT_EQ(dlg.FindControl("previewPlayControl"), nullptr);
+        auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
+        EXPECT_TRUE(video->HasPicture());
+        EXPECT_EQ(dlg.FindControl("btnAddToList")->GetText(), "添加到图片列表");
+        ClickIn(dlg.GetHWND(), "btnClose");
+    });
     TileMenu(photo, 2);   // "添加到图片列表"
     ShowList("optionVideoSrcImage");
     ASSERT_TRUE(PumpUntil([&] { return Count("VSSlide_tilelayout") == 1; }));
