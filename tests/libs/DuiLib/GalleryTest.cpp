@@ -1,6 +1,9 @@
 // The gallery driven with real window messages: states, pictures, clicks,
-// groups, pages, sliders, combo boxes, the edit box, tiles, menus, timers.
+// groups, pages, sliders, combo boxes, the edit box and the input method,
+// tiles, menus, timers.
 #include "DuiTestSupport.h"
+
+#include <imm.h>
 
 #include "TestSupport.h"
 #include "ZxLib/ZxLib.h"
@@ -229,7 +232,7 @@ TEST(DuiGallery, ComboSelectionByTextAndFromTheList) {
     EXPECT_FALSE(combo->Add(new CButtonUI)) << "only list items";
 }
 
-TEST(DuiGallery, EditTypingTextChangeAndFocusLoss) {
+TEST(DuiGallery, EditTypingTheInputMethodTextChangeAndFocusLoss) {
     GalleryWindow w;
     auto* edit = w.FindAs<CEditUI>("editName", "Edit");
     ASSERT_NE(edit, nullptr);
@@ -244,16 +247,48 @@ TEST(DuiGallery, EditTypingTextChangeAndFocusLoss) {
     EXPECT_EQ(edit->GetText(), "你好，DuiLib!中");
     EXPECT_EQ(w.rec.Count("killfocus", "editName"), 0);
 
+    // Characters the input method produces arrive as WM_IME_CHAR.
+    for (wchar_t ch : std::wstring(L"摄像头")) SendMessageW(native, WM_IME_CHAR, ch, 1);
+    EXPECT_EQ(edit->GetText(), "你好，DuiLib!中摄像头");
+    EXPECT_GE(w.rec.Count("TextChange", "editName"), 3);
+    EXPECT_EQ(w.Find("lblStatus")->GetText(), "状态：输入 你好，DuiLib!中摄像头");
+
+    // The composition window opens at the caret: at the end of the text,
+    // then, with the caret moved to the start, further left.
+    HIMC imc = ImmGetContext(native);
+    ASSERT_NE(imc, nullptr) << "the edit window has an input context";
+    SendMessageW(native, WM_IME_STARTCOMPOSITION, 0, 0);
+    COMPOSITIONFORM cf{};
+    ASSERT_TRUE(ImmGetCompositionWindow(imc, &cf));
+    POINT caret{};
+    GetCaretPos(&caret);
+    EXPECT_EQ(cf.dwStyle, static_cast<DWORD>(CFS_POINT));
+    EXPECT_EQ(cf.ptCurrentPos.x, caret.x);
+    EXPECT_EQ(cf.ptCurrentPos.y, caret.y);
+    EXPECT_GT(cf.ptCurrentPos.x, 60) << "behind fourteen characters";
+    SendMessageW(native, WM_IME_ENDCOMPOSITION, 0, 0);
+    const LONG atEnd = cf.ptCurrentPos.x;
+    SendMessageW(native, EM_SETSEL, 0, 0);
+    SendMessageW(native, WM_IME_STARTCOMPOSITION, 0, 0);
+    ASSERT_TRUE(ImmGetCompositionWindow(imc, &cf));
+    EXPECT_LT(cf.ptCurrentPos.x, atEnd);
+    SendMessageW(native, WM_IME_ENDCOMPOSITION, 0, 0);
+    ImmReleaseContext(native, imc);
+    // Typed at the start, the text goes there.
+    SendMessageW(native, WM_IME_CHAR, L'新', 1);
+    EXPECT_EQ(edit->GetText(), "新你好，DuiLib!中摄像头");
+
     // Clicking another control ends the editing; the text stays.
     w.Click("btnNormal");
     duitest::Pump();
     EXPECT_EQ(w.rec.Count("killfocus", "editName"), 1);
     EXPECT_EQ(edit->GetNativeEditWindow(), nullptr);
     EXPECT_FALSE(IsWindow(native));
-    EXPECT_EQ(edit->GetText(), "你好，DuiLib!中");
+    EXPECT_EQ(edit->GetText(), "新你好，DuiLib!中摄像头");
     // Text set by the program shows without a TextChange.
+    const int changes = w.rec.Count("TextChange", "editName");
     edit->SetText("abc");
-    EXPECT_EQ(w.rec.Count("TextChange", "editName"), 2);
+    EXPECT_EQ(w.rec.Count("TextChange", "editName"), changes);
     RECT rc = edit->GetPos();
     EXPECT_GT(w.DarkPixels(RECT{rc.left + 2, rc.top + 2, rc.left + 40, rc.bottom - 2}, 300), 10);
 

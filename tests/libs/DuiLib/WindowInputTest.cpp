@@ -1,8 +1,6 @@
-// The gallery, continued: sideways scrolling, the input method, the rounded
-// shape, a new background, menus by keyboard, capture and deferred notifications.
+// The gallery, continued: sideways scrolling, the rounded shape, a new
+// background, menus by keyboard, capture and deferred notifications.
 #include "DuiTestSupport.h"
-
-#include <imm.h>
 
 using namespace DuiLib;
 using duitest::GalleryWindow;
@@ -80,53 +78,6 @@ TEST(DuiGalleryInput, WideStripScrollsSideways) {
     // EnsureVisible brings an item back into the view.
     strip->EnsureVisible(w.Find("strip_1"));
     EXPECT_EQ(strip->GetHScrollPos(), 0);
-}
-
-TEST(DuiGalleryInput, ChineseThroughTheInputMethodReachesTheEditBox) {
-    GalleryWindow w;
-    auto* edit = w.FindAs<CEditUI>("editName", "Edit");
-    ASSERT_NE(edit, nullptr);
-    w.Click("editName");
-    HWND native = edit->GetNativeEditWindow();
-    ASSERT_NE(native, nullptr);
-    ASSERT_EQ(GetFocus(), native);
-
-    // Characters the input method produces arrive as WM_IME_CHAR.
-    for (wchar_t ch : std::wstring(L"摄像头")) SendMessageW(native, WM_IME_CHAR, ch, 1);
-    EXPECT_EQ(edit->GetText(), "你好，DuiLib摄像头");
-    EXPECT_GE(w.rec.Count("TextChange", "editName"), 1);
-    ASSERT_FALSE(w.rec.msgs.empty());
-    EXPECT_EQ(w.Find("lblStatus")->GetText(), "状态：输入 你好，DuiLib摄像头");
-
-    // The composition window opens at the caret: at the end of the text,
-    // then, with the caret moved to the start, further left.
-    HIMC imc = ImmGetContext(native);
-    ASSERT_NE(imc, nullptr) << "the edit window has an input context";
-    SendMessageW(native, WM_IME_STARTCOMPOSITION, 0, 0);
-    COMPOSITIONFORM cf{};
-    ASSERT_TRUE(ImmGetCompositionWindow(imc, &cf));
-    POINT caret{};
-    GetCaretPos(&caret);
-    EXPECT_EQ(cf.dwStyle, static_cast<DWORD>(CFS_POINT));
-    EXPECT_EQ(cf.ptCurrentPos.x, caret.x);
-    EXPECT_EQ(cf.ptCurrentPos.y, caret.y);
-    EXPECT_GT(cf.ptCurrentPos.x, 60) << "behind twelve characters";
-    SendMessageW(native, WM_IME_ENDCOMPOSITION, 0, 0);
-    const LONG atEnd = cf.ptCurrentPos.x;
-    SendMessageW(native, EM_SETSEL, 0, 0);
-    SendMessageW(native, WM_IME_STARTCOMPOSITION, 0, 0);
-    ASSERT_TRUE(ImmGetCompositionWindow(imc, &cf));
-    EXPECT_LT(cf.ptCurrentPos.x, atEnd);
-    SendMessageW(native, WM_IME_ENDCOMPOSITION, 0, 0);
-    ImmReleaseContext(native, imc);
-
-    // Typed at the start, the text goes there; focus loss keeps it all.
-    SendMessageW(native, WM_IME_CHAR, L'新', 1);
-    EXPECT_EQ(edit->GetText(), "新你好，DuiLib摄像头");
-    w.Click("btnNormal");
-    duitest::Pump();
-    EXPECT_EQ(w.rec.Count("killfocus", "editName"), 1);
-    EXPECT_EQ(edit->GetText(), "新你好，DuiLib摄像头");
 }
 
 bool InRegion(HWND h, int x, int y) {
