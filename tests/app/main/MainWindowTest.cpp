@@ -249,7 +249,9 @@ TEST_F(MainWindowTest, TheFunctionTabsSwitchPagesAndMarkTheirFiller) {
     EXPECT_EQ(Page("tabMain"), 1) << "a recording shows the video-source page";
 }
 
-TEST_F(MainWindowTest, FailuresAreToldInTheMessageTip) {
+// Failures are told in the message tip, in the current language; the texts
+// the code sets follow a change of language.
+TEST_F(MainWindowTest, FailuresAreToldInTheMessageTipAndCodeSetTextsFollowTheLanguage) {
     Open();
     // No camera in this prefix, and Wine's own microphone cannot capture.
     for (const auto& c : {std::make_pair("btnOpenCamera", "打开摄像头失败"),
@@ -262,10 +264,7 @@ TEST_F(MainWindowTest, FailuresAreToldInTheMessageTip) {
         EXPECT_EQ(tips.texts, std::vector<std::string>{c.second});
     }
     EXPECT_EQ(Page("tabMain"), 1) << "the recorded-sound list was shown first";
-}
 
-TEST_F(MainWindowTest, CodeSetTextsFollowTheLanguageChangedMessage) {
-    Open();
     const HWND h = w->hwnd();
     const UINT changed = RegisterWindowMessageW(Lang::kChangedMessage);
     struct Restore {

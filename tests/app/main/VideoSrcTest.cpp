@@ -243,26 +243,7 @@ TEST_F(VideoSrcTest, AMissingFileShowsItsTipAndTheInvalidIconAndItsFolderItsNear
     EXPECT_EQ(CThumbListPanel::FolderCommand(slashed).file, home + "keep\\");
 }
 
-TEST_F(VideoSrcTest, ThePlayModeMenusSetTheModeAndTheButtonText) {
-    LoadKernel();
-    media->SetPlayMode(1);
-    Open();
-    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "列表循环") << "read at start";
-    ButtonMenu("VSMediaFile_btnListMode", 2);
-    EXPECT_EQ(media->GetPlayMode(), 2);
-    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
-    ButtonMenu("VSMediaFile_btnListMode", -1);
-    EXPECT_EQ(media->GetPlayMode(), 2) << "a dismissed menu changes nothing";
-    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
-
-    ShowList("optionVideoSrcImage");
-    EXPECT_EQ(Text("VSSlide_btnPlayMode"), CSlideListPanel::ModeName(slides->GetPlayMode()));
-    ButtonMenu("VSSlide_btnPlayMode", 2);
-    EXPECT_EQ(slides->GetPlayMode(), 2);
-    EXPECT_EQ(Text("VSSlide_btnPlayMode"), "随机播放");
-}
-
-TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnly) {
+TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnlyAndThePlayModeMenusSetTheModes) {
     LoadKernel();
     std::vector<std::string> pictures;
     for (int i = 0; i < 3; ++i) {
@@ -280,8 +261,16 @@ TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnly) {
     }
     // The module starts again from its list file, as at a program start.
     LoadKernel(true);
-
+    media->SetPlayMode(1);
     Open();
+    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "列表循环") << "read at start";
+    ButtonMenu("VSMediaFile_btnListMode", 2);
+    EXPECT_EQ(media->GetPlayMode(), 2);
+    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
+    ButtonMenu("VSMediaFile_btnListMode", -1);
+    EXPECT_EQ(media->GetPlayMode(), 2) << "a dismissed menu changes nothing";
+    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
+
     // Nothing announces that nothing loads: the messages run a while first.
     Pump(200);
     EXPECT_EQ(Count("VSSlide_tilelayout"), 0) << "nothing before the first visit";
@@ -302,6 +291,11 @@ TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnly) {
     Pump(300);
     EXPECT_EQ(Count("VSSlide_tilelayout"), 3) << "the second visit only switched the page";
     EXPECT_EQ(TileAt(Layout("VSSlide_tilelayout"), 0)->GetText(), "slide2") << "a new picture goes to the front";
+
+    EXPECT_EQ(Text("VSSlide_btnPlayMode"), CSlideListPanel::ModeName(slides->GetPlayMode()));
+    ButtonMenu("VSSlide_btnPlayMode", 2);
+    EXPECT_EQ(slides->GetPlayMode(), 2);
+    EXPECT_EQ(Text("VSSlide_btnPlayMode"), "随机播放");
 }
 
 // Recordings with the test microphone (and the default picture).
@@ -353,7 +347,7 @@ protected:
     std::unique_ptr<tdev::TestDevices> devices;
 };
 
-TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRefusals) {
+TEST_F(VideoSrcRecordTest, ARecordingIsKeptUnderANewNameAfterRefusalsAndPlaysToTheEndInItsPreview) {
     Open();
     // Another file already carries the name tried third.
     ASSERT_TRUE(mediatest::RecordPattern(records + "已有.flv", 160, 120, 10));
@@ -393,12 +387,43 @@ TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRef
     EXPECT_TRUE(HasIcon(item, recordList->GetRecordThumbnail(0, id))) << "the final thumbnail: " << item->GetForeImage();
     EXPECT_FALSE(recordList->GetRecordThumbnail(0, id).empty());
 
-    // An older recording: no rename bar; the caption's close only closes.
+    // An older recording: no rename bar; played to the end it returns to the
+    // stopped look, a seek while paused does nothing; the caption's close
+    // only closes.
     bool bar = true;
     int result = 0;
     InPreview(tile, [&](CRecordPreview& dlg) {
         bar = dlg.FindControl("horizontallayoutRename") != nullptr;
-        ClickIn(dlg.GetHWND(), "BtnClose");
+        const HWND h = dlg.GetHWND();
+        auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
+        auto* position = static_cast<CSliderUI*>(dlg.FindControl("PlayerPosition")->GetInterface("Slider"));
+        auto* preview = KernelModule<IDataPreview>();
+        // About two seconds: the whole seconds depend on the frames encoded.
+        const int duration = dlg.GetDuration();
+        EXPECT_GE(duration, 1);
+        EXPECT_LE(duration, 3);
+        char total[16];
+        std::snprintf(total, sizeof total, "00:00:%02d", duration);
+        EXPECT_EQ(dlg.FindControl("TotalPos")->GetText(), total);
+        ClickIn(h, "btnPlayMedia");
+        EXPECT_EQ(dlg.GetPlayState(), 0);
+        EXPECT_TRUE(PumpUntil([&] { return video->HasPicture(); })) << "the worker's frames reach the picture";
+        // Paused: moving the position slider does not seek.
+        ClickIn(h, "btnPauseMedia");
+        EXPECT_EQ(dlg.GetPlayState(), 1);
+        const int pausedAt = preview->GetPreviewTime();
+        position->SetValue(position->GetMaxValue() * 9 / 10);
+        dlg.GetPaintManager().SendNotify(position, "valuechanged");
+        // Nothing announces that no seek comes: run the messages a while.
+        Pump(300);
+        EXPECT_EQ(preview->GetPreviewTime(), pausedAt);
+        ClickIn(h, "btnPlayMedia");
+        EXPECT_TRUE(PumpUntil([&] { return dlg.GetPlayState() == 2; })) << "the end of the recording was never detected";
+        auto* playPause = static_cast<CTabLayoutUI*>(dlg.FindControl("tablayoutFoldPlay_Pause")->GetInterface("TabLayout"));
+        EXPECT_EQ(playPause->GetCurSel(), 0);
+        EXPECT_EQ(dlg.FindControl("CurPos")->GetText(), "00:00:00");
+        EXPECT_EQ(position->GetValue(), 0);
+        ClickIn(h, "BtnClose");
         result = dlg.GetResult();
     });
     EXPECT_FALSE(bar);
@@ -453,46 +478,6 @@ TEST_F(VideoSrcRecordTest, TheCaptionCloseKeepsAFreshRecordingAndDeletingRecycle
     EXPECT_TRUE(mediatest::InRecycleBin(File::GetFileName(path)));
     EXPECT_EQ(VideoTile(id), nullptr);
     EXPECT_EQ(recordList->GetRecordPath(0, id), "");
-}
-
-TEST_F(VideoSrcRecordTest, PlayingToTheEndReturnsToTheStoppedLookAndSeekingWhilePausedDoesNothing) {
-    Open();
-    const int id = RecordVideo(2, [](CRecordPreview& dlg) { ClickIn(dlg.GetHWND(), "btnClose"); });
-    ASSERT_NE(id, -1);
-    CControlUI* tile = VideoTile(id);
-    ASSERT_NE(tile, nullptr);
-    InPreview(tile, [&](CRecordPreview& dlg) {
-        const HWND h = dlg.GetHWND();
-        auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
-        auto* position = static_cast<CSliderUI*>(dlg.FindControl("PlayerPosition")->GetInterface("Slider"));
-        auto* preview = KernelModule<IDataPreview>();
-        // About two seconds: the whole seconds depend on the frames encoded.
-        const int duration = dlg.GetDuration();
-        EXPECT_GE(duration, 1);
-        EXPECT_LE(duration, 3);
-        char total[16];
-        std::snprintf(total, sizeof total, "00:00:%02d", duration);
-        EXPECT_EQ(dlg.FindControl("TotalPos")->GetText(), total);
-        ClickIn(h, "btnPlayMedia");
-        EXPECT_EQ(dlg.GetPlayState(), 0);
-        EXPECT_TRUE(PumpUntil([&] { return video->HasPicture(); })) << "the worker's frames reach the picture";
-        // Paused: moving the position slider does not seek.
-        ClickIn(h, "btnPauseMedia");
-        EXPECT_EQ(dlg.GetPlayState(), 1);
-        const int pausedAt = preview->GetPreviewTime();
-        position->SetValue(position->GetMaxValue() * 9 / 10);
-        dlg.GetPaintManager().SendNotify(position, "valuechanged");
-        // Nothing announces that no seek comes: run the messages a while.
-        Pump(300);
-        EXPECT_EQ(preview->GetPreviewTime(), pausedAt);
-        ClickIn(h, "btnPlayMedia");
-        EXPECT_TRUE(PumpUntil([&] { return dlg.GetPlayState() == 2; })) << "the end of the recording was never detected";
-        auto* playPause = static_cast<CTabLayoutUI*>(dlg.FindControl("tablayoutFoldPlay_Pause")->GetInterface("TabLayout"));
-        EXPECT_EQ(playPause->GetCurSel(), 0);
-        EXPECT_EQ(dlg.FindControl("CurPos")->GetText(), "00:00:00");
-        EXPECT_EQ(position->GetValue(), 0);
-        ClickIn(h, "btnClose");
-    });
 }
 
 TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
