@@ -136,8 +136,20 @@ TEST_F(MainWindowTest, ThePreviewShowsTheKernelsPictureOverTheViewPort) {
     EXPECT_LT(R(picture) + G(picture) + B(picture), 300) << "the dark default picture above it " << std::hex << picture;
 }
 
-TEST_F(MainWindowTest, ObserversSwitchTheCameraRecordAndPlayPages) {
+TEST_F(MainWindowTest, TabsAndObserversSwitchThePages) {
     Open();
+    EXPECT_EQ(Page("tabMain"), 0);
+    w->Click("optionVideoSrc");
+    EXPECT_EQ(Page("tabMain"), 1);
+    EXPECT_EQ(w->Find("control_FunWndFill2")->GetBkColor(), 0x30000000u);
+    EXPECT_EQ(w->Find("control_FunWndFill1")->GetBkColor(), 0u);
+    w->Click("optionVideoEffect");
+    EXPECT_EQ(Page("tabMain"), 2);
+    EXPECT_EQ(w->Find("control_FunWndFill3")->GetBkColor(), 0x30000000u);
+    EXPECT_EQ(w->Find("control_FunWndFill2")->GetBkColor(), 0u);
+    w->dlg.GetFunDlg().ShowMyRecordVideos();
+    EXPECT_EQ(Page("tabMain"), 1) << "a recording shows the video-source page";
+
     Tell<IDataCameraObserver::StateMsg>(true);
     EXPECT_EQ(Page("tablayoutbtnCameraOpen_Close"), 1) << "the close button once the camera is open";
     Tell<IDataCameraObserver::StateMsg>(false);
@@ -232,21 +244,6 @@ TEST_F(MainWindowTest, MuteKeepsTheSliderLevels) {
     EXPECT_NEAR(media->GetVolume(), 25, 6);
     EXPECT_EQ(media->GetVolume(), volume->GetValue());
     EXPECT_EQ(Page("tablayourVolume_mute"), 0);
-}
-
-TEST_F(MainWindowTest, TheFunctionTabsSwitchPagesAndMarkTheirFiller) {
-    Open();
-    EXPECT_EQ(Page("tabMain"), 0);
-    w->Click("optionVideoSrc");
-    EXPECT_EQ(Page("tabMain"), 1);
-    EXPECT_EQ(w->Find("control_FunWndFill2")->GetBkColor(), 0x30000000u);
-    EXPECT_EQ(w->Find("control_FunWndFill1")->GetBkColor(), 0u);
-    w->Click("optionVideoEffect");
-    EXPECT_EQ(Page("tabMain"), 2);
-    EXPECT_EQ(w->Find("control_FunWndFill3")->GetBkColor(), 0x30000000u);
-    EXPECT_EQ(w->Find("control_FunWndFill2")->GetBkColor(), 0u);
-    w->dlg.GetFunDlg().ShowMyRecordVideos();
-    EXPECT_EQ(Page("tabMain"), 1) << "a recording shows the video-source page";
 }
 
 // Failures are told in the message tip, in the current language; the texts

@@ -251,6 +251,7 @@ TEST_F(PanelsTest, TheFilterBoxChoosesTheFirstFilterAndTheStripDeletesIt) {
 }
 
 TEST_F(PanelsTest, TheCaptionBoxesMapToTheModuleTheFontListLeavesOutVerticalFontsAndKeysShowAtOnce) {
+    text->SetTextColor(RGB(255, 255, 255));
     text->SetTextPos(30);
     text->SetText("你好");
     Open();
@@ -277,6 +278,26 @@ TEST_F(PanelsTest, TheCaptionBoxesMapToTheModuleTheFontListLeavesOutVerticalFont
     EXPECT_EQ(Items(Combo("VEText_comboFontSize")).front(), "15");
 
     EffectsPage("VE_optionVideoText");
+    // The colour chooser changes nothing on Cancel and the colour on OK.
+    auto* button = w->FindAs<CLiveButtonUI>("VEText_TextColor", "LiveButton");
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->GetIconColor(), 0xFFFFFFFFu);
+    {
+        WhenShown cancel(L"#32770", L"", [](HWND dlg) { PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0); });
+        ClickNow("VEText_TextColor");
+        EXPECT_TRUE(cancel.Done()) << "the colour dialog came up";
+    }
+    EXPECT_EQ(text->GetTextColor() & 0xFFFFFF, RGB(255, 255, 255));
+    EXPECT_EQ(button->GetIconColor(), 0xFFFFFFFFu);
+    {
+        // OK on the dialog as it opens: the colour it starts from, black.
+        WhenShown ok(L"#32770", L"", [](HWND dlg) { PostMessageW(dlg, WM_COMMAND, IDOK, 0); });
+        ClickNow("VEText_TextColor");
+        EXPECT_TRUE(ok.Done());
+    }
+    EXPECT_EQ(text->GetTextColor() & 0xFFFFFF, RGB(0, 0, 0));
+    EXPECT_EQ(button->GetIconColor(), 0xFF000000u);
+
     CComboUI* pos = Combo("VEText_comboTextPos");
     ASSERT_TRUE(pos);
     EXPECT_EQ(pos->GetCount(), 3);
@@ -316,30 +337,6 @@ TEST_F(PanelsTest, TheCaptionBoxesMapToTheModuleTheFontListLeavesOutVerticalFont
         SendMessageW(edit, WM_CHAR, keys[i], 0);
         EXPECT_EQ(text->GetText(), WString2String(keys.substr(0, i + 1))) << "after key " << i;
     }
-}
-
-TEST_F(PanelsTest, TheColourChooserChangesNothingOnCancelAndTheColourOnOk) {
-    text->SetTextColor(RGB(255, 255, 255));
-    Open();
-    EffectsPage("VE_optionVideoText");
-    auto* button = w->FindAs<CLiveButtonUI>("VEText_TextColor", "LiveButton");
-    ASSERT_TRUE(button);
-    EXPECT_EQ(button->GetIconColor(), 0xFFFFFFFFu);
-    {
-        WhenShown cancel(L"#32770", L"", [](HWND dlg) { PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0); });
-        ClickNow("VEText_TextColor");
-        EXPECT_TRUE(cancel.Done()) << "the colour dialog came up";
-    }
-    EXPECT_EQ(text->GetTextColor() & 0xFFFFFF, RGB(255, 255, 255));
-    EXPECT_EQ(button->GetIconColor(), 0xFFFFFFFFu);
-    {
-        // OK on the dialog as it opens: the colour it starts from, black.
-        WhenShown ok(L"#32770", L"", [](HWND dlg) { PostMessageW(dlg, WM_COMMAND, IDOK, 0); });
-        ClickNow("VEText_TextColor");
-        EXPECT_TRUE(ok.Done());
-    }
-    EXPECT_EQ(text->GetTextColor() & 0xFFFFFF, RGB(0, 0, 0));
-    EXPECT_EQ(button->GetIconColor(), 0xFF000000u);
 }
 
 TEST_F(PanelsTest, ClearingAllRemovesTheThreeEntriesThroughTheModules) {
