@@ -417,54 +417,34 @@ TEST(DuiGallery, LayeredLookKeepsPainting) {
 }
 
 
-// Checks made from inside the modal loop of a dialog.
-struct ModalProbe {
-    CGalleryDlg* dlg = nullptr;
-    HWND owner = nullptr;
-    bool ran = false;
-    bool ownerDisabled = false;
-    LRESULT onTitle = 0, onClose = 0, onLeftEdge = 0;
-};
-ModalProbe* g_modal = nullptr;
-
 LRESULT HitTest(HWND h, POINT client) {
     ClientToScreen(h, &client);
     return SendMessageW(h, WM_NCHITTEST, 0, MAKELPARAM(client.x, client.y));
 }
 
-void CALLBACK ModalTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    if (!g_modal || !g_modal->dlg->GetHWND() || !IsWindowVisible(g_modal->dlg->GetHWND())) return;
-    KillTimer(nullptr, id);
-    HWND h = g_modal->dlg->GetHWND();
-    g_modal->ran = true;
-    g_modal->ownerDisabled = !IsWindowEnabled(g_modal->owner);
-    g_modal->onTitle = HitTest(h, POINT{300, 12});
-    const RECT rc = g_modal->dlg->FindControl("BtnClose")->GetPos();
-    g_modal->onClose = HitTest(h, POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
-    g_modal->onLeftEdge = HitTest(h, POINT{1, 300});
-    g_modal->dlg->Close(7);
-}
-
 TEST(DuiDialog, ModalLoopCaptionAndSizeEdges) {
     GalleryWindow owner;
     CGalleryDlg dlg;
-    ModalProbe probe;
-    probe.dlg = &dlg;
-    probe.owner = owner.hwnd();
-    g_modal = &probe;
-    UINT_PTR t = SetTimer(nullptr, 0, 30, ModalTimer);
-    ASSERT_NE(t, 0u);
-    const UINT result = dlg.ShowModalDlg(owner.hwnd(), true);
-    KillTimer(nullptr, t);
-    g_modal = nullptr;
-    ASSERT_TRUE(probe.ran);
+    // Seen from inside the modal loop.
+    bool ran = false, ownerDisabled = false;
+    LRESULT onTitle = 0, onClose = 0, onLeftEdge = 0;
+    const UINT result = duitest::ShowModalAndRun(dlg, owner.hwnd(), [&] {
+        const HWND h = dlg.GetHWND();
+        ran = true;
+        ownerDisabled = !IsWindowEnabled(owner.hwnd());
+        onTitle = HitTest(h, POINT{300, 12});
+        onClose = HitTest(h, duitest::WindowDriver::Center(dlg.FindControl("BtnClose")));
+        onLeftEdge = HitTest(h, POINT{1, 300});
+        dlg.Close(7);
+    });
+    ASSERT_TRUE(ran);
     EXPECT_EQ(result, 7u) << "the value given to Close";
-    EXPECT_TRUE(probe.ownerDisabled) << "the owner takes no input while the dialog runs";
+    EXPECT_TRUE(ownerDisabled) << "the owner takes no input while the dialog runs";
     EXPECT_TRUE(IsWindowEnabled(owner.hwnd()));
     EXPECT_EQ(dlg.GetHWND(), nullptr);
-    EXPECT_EQ(probe.onTitle, HTCAPTION);
-    EXPECT_EQ(probe.onClose, HTCLIENT) << "a button in the caption band is clickable";
-    EXPECT_EQ(probe.onLeftEdge, HTLEFT);
+    EXPECT_EQ(onTitle, HTCAPTION);
+    EXPECT_EQ(onClose, HTCLIENT) << "a button in the caption band is clickable";
+    EXPECT_EQ(onLeftEdge, HTLEFT);
 
     // The window is built from its skin again when shown a second time.
     HWND again = dlg.ShowUnModalDlg(owner.hwnd());

@@ -238,21 +238,10 @@ TEST(DuiGalleryInput, MenuByKeyboardAndDismissedByLosingTheActivation) {
 }
 
 // A WM_QUIT posted while a dialog runs modally.
-CGalleryDlg* g_quitDlg = nullptr;
-void CALLBACK QuitTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    if (!g_quitDlg || !g_quitDlg->GetHWND() || !IsWindowVisible(g_quitDlg->GetHWND())) return;
-    KillTimer(nullptr, id);
-    PostQuitMessage(5);
-}
-
 TEST(DuiGalleryInput, QuitDuringAModalLoopReachesTheOuterLoop) {
     GalleryWindow owner;
     CGalleryDlg dlg;
-    g_quitDlg = &dlg;
-    UINT_PTR t = SetTimer(nullptr, 0, 30, QuitTimer);
-    dlg.ShowModalDlg(owner.hwnd(), true);
-    KillTimer(nullptr, t);
-    g_quitDlg = nullptr;
+    duitest::ShowModalAndRun(dlg, owner.hwnd(), [] { PostQuitMessage(5); });
     // The modal loop ended and gave the owner its input back; the quit is
     // still there for the program's own loop.
     EXPECT_TRUE(IsWindowEnabled(owner.hwnd()));
