@@ -444,6 +444,19 @@ const char* const kScaleEnv = "ZX_TEST_EXPECT_DPI";
 
 int Near(int v, int dpi) { return MulDiv(v, dpi, 96); }
 
+// The smallest rectangle holding the points i of a cx-wide grid at (x0, y0)
+// for which inked(i) holds; left > right when there are none.
+template <class Inked>
+RECT InkBox(LONG x0, LONG y0, LONG cx, size_t points, Inked inked) {
+    RECT ink{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+    for (size_t i = 0; i < points; ++i) {
+        if (!inked(i)) continue;
+        const LONG x = x0 + static_cast<LONG>(i) % cx, y = y0 + static_cast<LONG>(i) / cx;
+        ink = RECT{(std::min)(ink.left, x), (std::min)(ink.top, y), (std::max)(ink.right, x + 1), (std::max)(ink.bottom, y + 1)};
+    }
+    return ink;
+}
+
 // The ink of a text drawn by GDI in a font, unclipped: its width and height.
 SIZE InkSize(HFONT font, const std::string& text) {
     const int cx = 2000, cy = 400;
@@ -460,12 +473,8 @@ SIZE InkSize(HFONT font, const std::string& text) {
     RECT rc{100, 100, cx, cy};
     ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &rc, DT_SINGLELINE | DT_NOPREFIX);
     GdiFlush();
-    RECT ink{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
-    for (int y = 0; y < cy; ++y)
-        for (int x = 0; x < cx; ++x)
-            if (static_cast<const DWORD*>(bits)[y * cx + x] & 0xFFFFFF)
-                ink = RECT{(std::min)(ink.left, static_cast<LONG>(x)), (std::min)(ink.top, static_cast<LONG>(y)),
-                           (std::max)(ink.right, static_cast<LONG>(x + 1)), (std::max)(ink.bottom, static_cast<LONG>(y + 1))};
+    const RECT ink = InkBox(0, 0, cx, static_cast<size_t>(cx) * cy,
+                            [&](size_t i) { return (static_cast<const DWORD*>(bits)[i] & 0xFFFFFF) != 0; });
     SelectObject(dc, oldFont);
     SelectObject(dc, oldBmp);
     DeleteObject(bmp);
@@ -513,14 +522,7 @@ std::string TextCut(duitest::WindowDriver& w, CControlUI* c) {
     const std::vector<DWORD> without = grab();
     c->SetText(text);
     PaintAll(w);
-    RECT ink{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
-    const LONG cx = tr.right - tr.left;
-    for (size_t i = 0; i < with.size(); ++i) {
-        if (with[i] == without[i]) continue;
-        const LONG x = tr.left + static_cast<LONG>(i) % cx, y = tr.top + static_cast<LONG>(i) / cx;
-        ink = RECT{(std::min)(ink.left, x), (std::min)(ink.top, y), (std::max)(ink.right, x + 1),
-                   (std::max)(ink.bottom, y + 1)};
-    }
+    const RECT ink = InkBox(tr.left, tr.top, tr.right - tr.left, with.size(), [&](size_t i) { return with[i] != without[i]; });
     const SIZE whole = InkSize(pm.GetHFont(label->GetFont()), text);
     const LONG iw = ink.right - ink.left, ih = ink.bottom - ink.top;
     char why[240];
