@@ -89,4 +89,17 @@ int RunProcess(const std::string& commandLine, unsigned timeoutMs, const std::st
     return FinishProcess(StartProcess(commandLine, outputFile), timeoutMs);
 }
 
+UserRegistryDword::UserRegistryDword(const std::wstring& key, const std::wstring& name, unsigned long value)
+    : m_key(key), m_name(name) {
+    DWORD size = sizeof m_old;
+    m_had = RegGetValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &m_old, &size) ==
+            ERROR_SUCCESS;
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), REG_DWORD, &value, sizeof value);
+}
+
+UserRegistryDword::~UserRegistryDword() {
+    if (m_had) RegSetKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), m_name.c_str(), REG_DWORD, &m_old, sizeof m_old);
+    else RegDeleteKeyValueW(HKEY_CURRENT_USER, m_key.c_str(), m_name.c_str());
+}
+
 }  // namespace zxtest

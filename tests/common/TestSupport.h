@@ -34,4 +34,17 @@ int FinishProcess(void* process, unsigned timeoutMs = 60000);
 // A command line run to its end: StartProcess, then FinishProcess.
 int RunProcess(const std::string& commandLine, unsigned timeoutMs = 60000, const std::string& outputFile = "");
 
+// A REG_DWORD value under HKEY_CURRENT_USER set while alive; what was there
+// before (or nothing) is put back when it goes.
+class UserRegistryDword {
+public:
+    UserRegistryDword(const std::wstring& key, const std::wstring& name, unsigned long value);
+    ~UserRegistryDword();
+
+private:
+    std::wstring m_key, m_name;
+    unsigned long m_old = 0;
+    bool m_had = false;
+};
+
 }  // namespace zxtest

@@ -9,20 +9,6 @@ namespace ctltest {
 
 namespace {
 ::testing::Environment* const g_env = ::testing::AddGlobalTestEnvironment(new duitest::GdiplusEnvironment);
-
-bool PngEncoder(CLSID& out) {
-    UINT num = 0, size = 0;
-    if (Gdiplus::GetImageEncodersSize(&num, &size) != Gdiplus::Ok || size == 0) return false;
-    std::vector<BYTE> buf(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.data());
-    if (Gdiplus::GetImageEncoders(num, size, codecs) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < num; ++i)
-        if (std::wstring(codecs[i].MimeType) == L"image/png") {
-            out = codecs[i].Clsid;
-            return true;
-        }
-    return false;
-}
 }  // namespace
 
 void AddSolidImage(const std::string& name, int cx, int cy, DWORD argb) {
@@ -32,7 +18,7 @@ void AddSolidImage(const std::string& name, int cx, int cy, DWORD argb) {
 
 bool WritePng(const std::string& path, int cx, int cy, DWORD argb) {
     CLSID clsid;
-    if (!PngEncoder(clsid)) return false;
+    if (!CRenderEngine::FindImageEncoder(L"image/png", clsid)) return false;
     Gdiplus::Bitmap bmp(cx, cy, PixelFormat32bppARGB);
     for (int y = 0; y < cy; ++y)
         for (int x = 0; x < cx; ++x) bmp.SetPixel(x, y, Gdiplus::Color(argb));

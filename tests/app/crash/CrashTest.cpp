@@ -240,36 +240,9 @@ TEST(CrashHandler, AnUnwritableProgramFolderSendsTheDumpToTheLogFolder) {
 // ShowCrashDialog = 0, a key only Wine reads), so the debugger
 // prints its backtrace and ends the process with the exception's code, as
 // Windows ends it without a debugger.
-class NoCrashDialog {
-public:
-    NoCrashDialog() {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                            &m_key, nullptr) != ERROR_SUCCESS)
-            return;
-        DWORD size = sizeof(m_old);
-        m_had = RegQueryValueExW(m_key, L"ShowCrashDialog", nullptr, nullptr, reinterpret_cast<BYTE*>(&m_old),
-                                 &size) == ERROR_SUCCESS;
-        const DWORD off = 0;
-        RegSetValueExW(m_key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof(off));
-    }
-    ~NoCrashDialog() {
-        if (!m_key) return;
-        if (m_had)
-            RegSetValueExW(m_key, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&m_old), sizeof(m_old));
-        else
-            RegDeleteValueW(m_key, L"ShowCrashDialog");
-        RegCloseKey(m_key);
-    }
-
-private:
-    HKEY m_key = nullptr;
-    DWORD m_old = 0;
-    bool m_had = false;
-};
-
 TEST(CrashHandler, ABreakpointIsPassedOn) {
     zxtest::RedirectUserFolders("crash-breakpoint");
-    NoCrashDialog noDialog;
+    zxtest::UserRegistryDword noDialog(L"Software\\Wine\\WineDbg", L"ShowCrashDialog", 0);
     EXPECT_EQ(RunProgram("ZxCrashProbe.exe", "filter-breakpoint"), 100u + EXCEPTION_CONTINUE_SEARCH);
     ProgramFolder program("breakpoint");
     EXPECT_EQ(RunProgram("ZxCrashProbe.exe", ProgramDirArg(program.dir) + " breakpoint"), kBreakpoint);

@@ -51,34 +51,30 @@ public:
 };
 
 struct Found {
-    DWORD self;
-    const std::wstring* cls;
-    const std::wstring* title;
+    const std::wstring &cls, &title;
     HWND hwnd;
 };
-
-BOOL CALLBACK FindOther(HWND h, LPARAM lp) {
-    auto* f = reinterpret_cast<Found*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(h, &pid);
-    if (pid == f->self || !IsWindowVisible(h)) return TRUE;
-    wchar_t cls[128] = {}, title[256] = {};
-    GetClassNameW(h, cls, 128);
-    GetWindowTextW(h, title, 256);
-    if ((f->cls->empty() || *f->cls == cls) && (f->title->empty() || *f->title == title)) {
-        f->hwnd = h;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 // Waits (pumping this thread's messages) until another process shows a
 // top-level window of that class and title ("" = any); null after timeoutMs.
 HWND WaitForOtherWindow(const std::wstring& cls, const std::wstring& title, int timeoutMs) {
     const DWORD end = GetTickCount() + static_cast<DWORD>(timeoutMs);
     for (;;) {
-        Found f{GetCurrentProcessId(), &cls, &title, nullptr};
-        EnumWindows(FindOther, reinterpret_cast<LPARAM>(&f));
+        Found f{cls, title, nullptr};
+        EnumWindows(
+            [](HWND h, LPARAM lp) -> BOOL {
+                auto* f = reinterpret_cast<Found*>(lp);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(h, &pid);
+                wchar_t cls[128] = {}, title[256] = {};
+                GetClassNameW(h, cls, 128);
+                GetWindowTextW(h, title, 256);
+                if (pid != GetCurrentProcessId() && IsWindowVisible(h) && (f->cls.empty() || f->cls == cls) &&
+                    (f->title.empty() || f->title == title))
+                    f->hwnd = h;
+                return !f->hwnd;
+            },
+            reinterpret_cast<LPARAM>(&f));
         if (f.hwnd || static_cast<int>(end - GetTickCount()) <= 0) return f.hwnd;
         duitest::Pump();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);

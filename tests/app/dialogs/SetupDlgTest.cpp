@@ -92,16 +92,12 @@ std::wstring RunValue() {
     return data;
 }
 void SetRunValue(const wchar_t* value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, StartWithWindows::kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    if (value)
-        RegSetValueExW(key, L"ZxVCam", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                       static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
-    else
-        RegDeleteValueW(key, L"ZxVCam");
-    RegCloseKey(key);
+    if (!value) {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, StartWithWindows::kRunKey, L"ZxVCam");
+        return;
+    }
+    const DWORD bytes = static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t));
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, StartWithWindows::kRunKey, L"ZxVCam", REG_SZ, value, bytes), ERROR_SUCCESS);
 }
 
 TEST(SetupDlg, StartWithWindowsWritesRemovesAndShowsTheRunValue) {

@@ -101,14 +101,7 @@ void WriteSlide(const std::string& path, Gdiplus::Color from, Gdiplus::Color to)
         g.FillEllipse(&sun, 380, 90, 160, 160);
     }
     CLSID png{};
-    UINT n = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&n, &size);
-    std::vector<BYTE> buf(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buf.data());
-    Gdiplus::GetImageEncoders(n, size, codecs);
-    for (UINT i = 0; i < n; ++i)
-        if (wcscmp(codecs[i].MimeType, L"image/png") == 0) png = codecs[i].Clsid;
-    bmp.Save(String2WString(path).c_str(), &png, nullptr);
+    if (CRenderEngine::FindImageEncoder(L"image/png", png)) bmp.Save(String2WString(path).c_str(), &png, nullptr);
 }
 
 // The media the video-source moments show, made with the kernel before the
@@ -173,10 +166,11 @@ void MakeSourceMedia() {
         }
         std::atomic<int> count{0};
     } loaded;
-    AfxGetMessageManager()->AttachObserver(ZX_MOD_SLIDELIST_OB, &loaded, OBSERVER_MODE_DIRECT);
-    slides->AddFiles(pictures);
-    for (int waited = 0; loaded.count < 5 && waited < 200; ++waited) PumpFor(50);
-    AfxGetMessageManager()->DetachObserver(ZX_MOD_SLIDELIST_OB, &loaded);
+    {
+        CObserverLink<IDataSlideListObserver> link(&loaded, OBSERVER_MODE_DIRECT);
+        slides->AddFiles(pictures);
+        for (int waited = 0; loaded.count < 5 && waited < 200; ++waited) PumpFor(50);
+    }
     camera->StopCamera();
     PumpFor(300);
 }
@@ -201,9 +195,13 @@ void MouseOn(HWND h, CControlUI* c, bool dbl = false, bool right = false) {
     }
 }
 
-CControlUI* FirstTile(const char* layout, int index = 0) {
+CTileListUI* Tiles(const char* layout) {
     CControlUI* c = g_pMainDlg->FindControl(layout);
-    auto* tiles = c ? static_cast<CTileListUI*>(c->GetInterface("TileList")) : nullptr;
+    return c ? static_cast<CTileListUI*>(c->GetInterface("TileList")) : nullptr;
+}
+
+CControlUI* FirstTile(const char* layout, int index = 0) {
+    CTileListUI* tiles = Tiles(layout);
     return tiles ? tiles->GetItemAt(index) : nullptr;
 }
 
@@ -225,12 +223,14 @@ void CALLBACK PreviewTimer(HWND, UINT, UINT_PTR id, DWORD) {
     }
 }
 
-// Hovers the third entry of the context menu once it is up.
-void CALLBACK ContextMenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+// Hovers entry g_hoverEntry of a menu once it is up (a 4-pixel inset,
+// entries of 30).
+int g_hoverEntry = 0;
+void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
     HWND menu = CMenuUI::GetActiveMenuWindow();
     if (!menu) return;
     KillTimer(nullptr, id);
-    SendMessageW(menu, WM_MOUSEMOVE, 0, MAKELPARAM(60, 4 + 2 * 30 + 15));
+    SendMessageW(menu, WM_MOUSEMOVE, 0, MAKELPARAM(60, 4 + g_hoverEntry * 30 + 15));
     Shown();
 }
 
@@ -257,8 +257,7 @@ void SourceStep(UINT_PTR id) {
         if (CControlUI* tile = FirstTile("VSMediaFile_tilelayout", 2)) {
             if (auto* media = KernelModule<IDataMediaList>()) media->Play(static_cast<int>(tile->GetTag()));
         }
-        if (CControlUI* c = g_pMainDlg->FindControl("VSMediaFile_tilelayout"))
-            if (auto* tiles = static_cast<CTileListUI*>(c->GetInterface("TileList"))) tiles->SelectItem(3);
+        if (CTileListUI* tiles = Tiles("VSMediaFile_tilelayout")) tiles->SelectItem(3);
         SetTimer(nullptr, 0, 2500, [](HWND, UINT, UINT_PTR t, DWORD) {
             KillTimer(nullptr, t);
             SendMessageW(g_pMainDlg->GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(5, 300));
@@ -266,7 +265,8 @@ void SourceStep(UINT_PTR id) {
         });
     } else if (g_demo == "vsrc-menu") {
         MouseOn(h, FirstTile("VSMyRecordV_tilelayout", 0), false, true);
-        SetTimer(nullptr, 0, 100, ContextMenuTimer);
+        g_hoverEntry = 2;   // the third entry of the tile's menu
+        SetTimer(nullptr, 0, 100, MenuTimer);
     } else if (g_demo == "preview-video") {
         // A fresh recording of the camera: the dialog with the rename bar,
         // playing what the camera showed.
@@ -295,23 +295,13 @@ void SourceStep(UINT_PTR id) {
                                  : g_demo == "vsrc-videos" ? "VSMyRecordV_tilelayout"
                                  : g_demo == "vsrc-audio"  ? "VSMyRecordA_tilelayout"
                                                            : "VSMyPhoto_tilelayout";
-            CControlUI* c = g_pMainDlg->FindControl(layout);
-            auto* tiles = c ? static_cast<CTileListUI*>(c->GetInterface("TileList")) : nullptr;
+            CTileListUI* tiles = Tiles(layout);
             if (!tiles || (tiles->GetCount() < 2 && ++waited < 40)) return;
             KillTimer(nullptr, t);
             tiles->SelectItem(1);
             Shown();
         });
     }
-}
-
-// Hovers the exit entry of the tray menu once it is up.
-void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND menu = CMenuUI::GetActiveMenuWindow();
-    if (!menu) return;
-    KillTimer(nullptr, id);
-    SendMessageW(menu, WM_MOUSEMOVE, 0, MAKELPARAM(60, 4 + 30 + 15));
-    Shown();
 }
 
 // The moments, one step a timer tick.
@@ -330,6 +320,7 @@ void CALLBACK StepTimer(HWND, UINT, UINT_PTR id, DWORD) {
         // The tray icon's right click with the mouse near the screen's
         // lower right corner, as over a task bar.
         SetCursorPos(760, 560);
+        g_hoverEntry = 1;   // the tray menu's exit
         SetTimer(nullptr, 0, 100, MenuTimer);
         PostMessageW(g_pMainDlg->GetHWND(), CZxVCamDlg::kTrayMessage, CZxVCamDlg::kTrayIconId, WM_RBUTTONUP);
     } else if (g_step == 1) {

@@ -1,8 +1,9 @@
 #include "MainWindowFixture.h"
 
+#include "IDataMediaList.h"
+#include "MediaTestSupport.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
-
 
 namespace mainwin {
 
@@ -54,6 +55,26 @@ int MainWindowFixture::Page(const char* tab) {
 }
 
 bool MainWindowFixture::Enabled(const char* name) { return w->Find(name) && w->Find(name)->IsEnabled(); }
+
+std::vector<int> MainWindowFixture::AddClips(const std::vector<std::string>& names, int seconds) {
+    struct Items : IDataMediaListObserver {
+        void OnItem(int id, const std::string&, const std::string&, bool added) override {
+            if (added) ids.push_back(id);
+        }
+        std::vector<int> ids;
+    } items;
+    std::vector<std::string> paths;
+    for (const std::string& n : names) {
+        paths.push_back(home + n);
+        Dir::MakeDir(File::GetParentPath(paths.back()));
+        EXPECT_TRUE(mediatest::RecordPattern(paths.back(), 160, 120, seconds * 20)) << n;
+    }
+    {
+        CObserverLink<IDataMediaListObserver> link(&items, OBSERVER_MODE_DIRECT);
+        KernelModule<IDataMediaList>()->AddFiles(paths);
+    }
+    return items.ids;
+}
 
 int RunCaptureClient(const std::string& picture, DWORD timeoutMs) {
     std::wstring line = L"\"" + String2WString(Dir::GetCurrentPath() + "ZxVCamSnapshot.exe") + L"\" \"" +

@@ -76,6 +76,9 @@ protected:
     std::string Text(const std::string& name);
     int Page(const char* tab);
     bool Enabled(const char* name);
+    // Media files of the test pattern, seconds long each, made under home
+    // and added to the playlist; their ids in list order.
+    std::vector<int> AddClips(const std::vector<std::string>& names, int seconds);
 
     std::string home;
     std::optional<CAppSession> session;

@@ -125,12 +125,10 @@ TEST_F(MainWindowTest, ThePreviewShowsTheKernelsPictureOverTheViewPort) {
     // The default picture with the open-camera button painted in: the
     // button's orange in the middle of its rectangle (165..315, 255..305).
     DWORD button = 0;
-    const DWORD end = GetTickCount() + zxtest::kHangGuardMs;
-    do {
-        Pump(20);
+    PumpUntil([&] {
         button = ScreenPixel(preview.GetHWND(), 200, 268);
-    } while (!(R(button) > 200 && G(button) > 90 && G(button) < 170 && B(button) < 60) &&
-             static_cast<int>(end - GetTickCount()) > 0);
+        return R(button) > 200 && G(button) > 90 && G(button) < 170 && B(button) < 60;
+    });
     EXPECT_EQ(preview.LastStreamType(), 0) << "frames of the default picture reach the preview";
     EXPECT_GT(R(button), 200) << std::hex << button;
     EXPECT_LT(B(button), 60) << std::hex << button;
@@ -138,8 +136,20 @@ TEST_F(MainWindowTest, ThePreviewShowsTheKernelsPictureOverTheViewPort) {
     EXPECT_LT(R(picture) + G(picture) + B(picture), 300) << "the dark default picture above it " << std::hex << picture;
 }
 
-TEST_F(MainWindowTest, ObserversSwitchTheCameraRecordAndPlayPages) {
+TEST_F(MainWindowTest, TabsAndObserversSwitchThePages) {
     Open();
+    EXPECT_EQ(Page("tabMain"), 0);
+    w->Click("optionVideoSrc");
+    EXPECT_EQ(Page("tabMain"), 1);
+    EXPECT_EQ(w->Find("control_FunWndFill2")->GetBkColor(), 0x30000000u);
+    EXPECT_EQ(w->Find("control_FunWndFill1")->GetBkColor(), 0u);
+    w->Click("optionVideoEffect");
+    EXPECT_EQ(Page("tabMain"), 2);
+    EXPECT_EQ(w->Find("control_FunWndFill3")->GetBkColor(), 0x30000000u);
+    EXPECT_EQ(w->Find("control_FunWndFill2")->GetBkColor(), 0u);
+    w->dlg.GetFunDlg().ShowMyRecordVideos();
+    EXPECT_EQ(Page("tabMain"), 1) << "a recording shows the video-source page";
+
     Tell<IDataCameraObserver::StateMsg>(true);
     EXPECT_EQ(Page("tablayoutbtnCameraOpen_Close"), 1) << "the close button once the camera is open";
     Tell<IDataCameraObserver::StateMsg>(false);
@@ -174,19 +184,9 @@ TEST_F(MainWindowTest, ObserversSwitchTheCameraRecordAndPlayPages) {
 }
 
 TEST_F(MainWindowTest, PositionLabelsAndSliderFollowThePlaylist) {
-    const std::string clip = home + "三秒.flv";
-    ASSERT_TRUE(mediatest::RecordPattern(clip, 160, 120, 60));
-    struct Items : IDataMediaListObserver {
-        void OnItem(int id, const std::string&, const std::string&, bool added) override {
-            if (added) ids.push_back(id);
-        }
-        std::vector<int> ids;
-    } items;
-    AfxGetMessageManager()->AttachObserver(ZX_MOD_MEDIALIST_OB, &items, OBSERVER_MODE_DIRECT);
-    media->AddFiles({clip});
-    AfxGetMessageManager()->DetachObserver(ZX_MOD_MEDIALIST_OB, &items);
-    ASSERT_EQ(items.ids.size(), 1u);
-    const int id = items.ids[0];
+    const std::vector<int> ids = AddClips({"三秒.flv"}, 3);
+    ASSERT_EQ(ids.size(), 1u);
+    const int id = ids[0];
     ASSERT_EQ(media->GetItemDuration(id), 3);
 
     Open();
@@ -246,22 +246,9 @@ TEST_F(MainWindowTest, MuteKeepsTheSliderLevels) {
     EXPECT_EQ(Page("tablayourVolume_mute"), 0);
 }
 
-TEST_F(MainWindowTest, TheFunctionTabsSwitchPagesAndMarkTheirFiller) {
-    Open();
-    EXPECT_EQ(Page("tabMain"), 0);
-    w->Click("optionVideoSrc");
-    EXPECT_EQ(Page("tabMain"), 1);
-    EXPECT_EQ(w->Find("control_FunWndFill2")->GetBkColor(), 0x30000000u);
-    EXPECT_EQ(w->Find("control_FunWndFill1")->GetBkColor(), 0u);
-    w->Click("optionVideoEffect");
-    EXPECT_EQ(Page("tabMain"), 2);
-    EXPECT_EQ(w->Find("control_FunWndFill3")->GetBkColor(), 0x30000000u);
-    EXPECT_EQ(w->Find("control_FunWndFill2")->GetBkColor(), 0u);
-    w->dlg.GetFunDlg().ShowMyRecordVideos();
-    EXPECT_EQ(Page("tabMain"), 1) << "a recording shows the video-source page";
-}
-
-TEST_F(MainWindowTest, FailuresAreToldInTheMessageTip) {
+// Failures are told in the message tip, in the current language; the texts
+// the code sets follow a change of language.
+TEST_F(MainWindowTest, FailuresAreToldInTheMessageTipAndCodeSetTextsFollowTheLanguage) {
     Open();
     // No camera in this prefix, and Wine's own microphone cannot capture.
     for (const auto& c : {std::make_pair("btnOpenCamera", "打开摄像头失败"),
@@ -274,10 +261,7 @@ TEST_F(MainWindowTest, FailuresAreToldInTheMessageTip) {
         EXPECT_EQ(tips.texts, std::vector<std::string>{c.second});
     }
     EXPECT_EQ(Page("tabMain"), 1) << "the recorded-sound list was shown first";
-}
 
-TEST_F(MainWindowTest, CodeSetTextsFollowTheLanguageChangedMessage) {
-    Open();
     const HWND h = w->hwnd();
     const UINT changed = RegisterWindowMessageW(Lang::kChangedMessage);
     struct Restore {
@@ -329,23 +313,18 @@ TEST_F(MainWindowTest, TheTrayMenuShowsTheWindowOrEndsTheProgram) {
     Open();
     const HWND h = w->hwnd();
     w->dlg.ShowWindow(false, true);
-    struct Step {
-        int item;   // 0 "打开主界面", 1 "退出"
-    };
-    for (Step step : {Step{0}, Step{1}}) {
-        SCOPED_TRACE(step.item);
+    for (int item : {0, 1}) {   // 0 "打开主界面", 1 "退出"
+        SCOPED_TRACE(item);
         DWORD background = 0, hotText = 0;
         WhenShown menu(L"ZxDuiMenu", L"", [&](HWND m) {
-            auto* wnd = CWindowWnd::FromHandle(m);
-            (void)wnd;
             RECT rc;
             GetClientRect(m, &rc);
             // The entries start below a 4-pixel inset, 30 pixels each.
-            const LPARAM at = MAKELPARAM(40, 4 + 30 * step.item + 15);
+            const LPARAM at = MAKELPARAM(40, 4 + 30 * item + 15);
             SendMessageW(m, WM_MOUSEMOVE, 0, at);
             HDC dc = GetDC(m);
             background = GetPixel(dc, rc.right - 3, rc.bottom - 2);
-            hotText = GetPixel(dc, 10, 4 + 30 * step.item + 2);
+            hotText = GetPixel(dc, 10, 4 + 30 * item + 2);
             ReleaseDC(m, dc);
             SendMessageW(m, WM_LBUTTONDOWN, MK_LBUTTON, at);
             SendMessageW(m, WM_LBUTTONUP, 0, at);
@@ -355,7 +334,7 @@ TEST_F(MainWindowTest, TheTrayMenuShowsTheWindowOrEndsTheProgram) {
         // The menu in the program's look: the panel navy, a lighter hot entry.
         EXPECT_LT(GetRValue(background) + GetGValue(background) + GetBValue(background), 150) << std::hex << background;
         EXPECT_GT(GetBValue(hotText), GetRValue(hotText)) << std::hex << hotText;
-        if (step.item == 0) EXPECT_TRUE(IsWindowVisible(h)) << "打开主界面";
+        if (item == 0) EXPECT_TRUE(IsWindowVisible(h)) << "打开主界面";
     }
     Pump();
     EXPECT_FALSE(IsWindow(h)) << "退出 closes the main window";
@@ -465,6 +444,19 @@ const char* const kScaleEnv = "ZX_TEST_EXPECT_DPI";
 
 int Near(int v, int dpi) { return MulDiv(v, dpi, 96); }
 
+// The smallest rectangle holding the points i of a cx-wide grid at (x0, y0)
+// for which inked(i) holds; left > right when there are none.
+template <class Inked>
+RECT InkBox(LONG x0, LONG y0, LONG cx, size_t points, Inked inked) {
+    RECT ink{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+    for (size_t i = 0; i < points; ++i) {
+        if (!inked(i)) continue;
+        const LONG x = x0 + static_cast<LONG>(i) % cx, y = y0 + static_cast<LONG>(i) / cx;
+        ink = RECT{(std::min)(ink.left, x), (std::min)(ink.top, y), (std::max)(ink.right, x + 1), (std::max)(ink.bottom, y + 1)};
+    }
+    return ink;
+}
+
 // The ink of a text drawn by GDI in a font, unclipped: its width and height.
 SIZE InkSize(HFONT font, const std::string& text) {
     const int cx = 2000, cy = 400;
@@ -481,12 +473,8 @@ SIZE InkSize(HFONT font, const std::string& text) {
     RECT rc{100, 100, cx, cy};
     ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &rc, DT_SINGLELINE | DT_NOPREFIX);
     GdiFlush();
-    RECT ink{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
-    for (int y = 0; y < cy; ++y)
-        for (int x = 0; x < cx; ++x)
-            if (static_cast<const DWORD*>(bits)[y * cx + x] & 0xFFFFFF)
-                ink = RECT{(std::min)(ink.left, static_cast<LONG>(x)), (std::min)(ink.top, static_cast<LONG>(y)),
-                           (std::max)(ink.right, static_cast<LONG>(x + 1)), (std::max)(ink.bottom, static_cast<LONG>(y + 1))};
+    const RECT ink = InkBox(0, 0, cx, static_cast<size_t>(cx) * cy,
+                            [&](size_t i) { return (static_cast<const DWORD*>(bits)[i] & 0xFFFFFF) != 0; });
     SelectObject(dc, oldFont);
     SelectObject(dc, oldBmp);
     DeleteObject(bmp);
@@ -534,14 +522,7 @@ std::string TextCut(duitest::WindowDriver& w, CControlUI* c) {
     const std::vector<DWORD> without = grab();
     c->SetText(text);
     PaintAll(w);
-    RECT ink{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
-    const LONG cx = tr.right - tr.left;
-    for (size_t i = 0; i < with.size(); ++i) {
-        if (with[i] == without[i]) continue;
-        const LONG x = tr.left + static_cast<LONG>(i) % cx, y = tr.top + static_cast<LONG>(i) / cx;
-        ink = RECT{(std::min)(ink.left, x), (std::min)(ink.top, y), (std::max)(ink.right, x + 1),
-                   (std::max)(ink.bottom, y + 1)};
-    }
+    const RECT ink = InkBox(tr.left, tr.top, tr.right - tr.left, with.size(), [&](size_t i) { return with[i] != without[i]; });
     const SIZE whole = InkSize(pm.GetHFont(label->GetFont()), text);
     const LONG iw = ink.right - ink.left, ih = ink.bottom - ink.top;
     char why[240];
@@ -606,20 +587,13 @@ TEST_F(MainWindowTest, LaysOutAtTheScreenScale) {
     }
 
     // Dialogs open at the scaled size of their skin.
-    {
-        OpenDialog<CZxVSetupDlg> setup;
-        GetClientRect(setup.hwnd(), &client);
-        const SIZE init = setup.pm().GetInitSize();
-        EXPECT_NEAR(client.right, Near(init.cx, dpi), 1) << "setup";
-        EXPECT_NEAR(client.bottom, Near(init.cy, dpi), 1) << "setup";
-    }
-    {
-        OpenDialog<CZxAudioEffectDlg> clips;
-        GetClientRect(clips.hwnd(), &client);
-        const SIZE init = clips.pm().GetInitSize();
-        EXPECT_NEAR(client.right, Near(init.cx, dpi), 1) << "sound clips";
-        EXPECT_NEAR(client.bottom, Near(init.cy, dpi), 1) << "sound clips";
-    }
+    auto scaled = [&](auto&& dlg, const char* what) {
+        GetClientRect(dlg.hwnd(), &client);
+        EXPECT_NEAR(client.right, Near(dlg.pm().GetInitSize().cx, dpi), 1) << what;
+        EXPECT_NEAR(client.bottom, Near(dlg.pm().GetInitSize().cy, dpi), 1) << what;
+    };
+    scaled(OpenDialog<CZxVSetupDlg>(), "setup");
+    scaled(OpenDialog<CZxAudioEffectDlg>(), "sound clips");
 
     // Told of another scale (moved to another monitor), the window takes the
     // suggested rectangle and lays itself out again, the preview with it.
@@ -638,59 +612,25 @@ TEST_F(MainWindowTest, LaysOutAtTheScreenScale) {
     EXPECT_EQ(TextCut(*w, w->Find("title")), "");
 }
 
-// Sets the screen scale of the prefix for the processes started next, and
-// sets the old one back when it goes.
-class PrefixScale {
-public:
-    explicit PrefixScale(DWORD dpi) {
-        DWORD size = sizeof m_old;
-        m_had = RegGetValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &m_old, &size) ==
-                ERROR_SUCCESS;
-        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
-    }
-    ~PrefixScale() {
-        if (m_had) RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &m_old, sizeof m_old);
-        else RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels");
-    }
-
-private:
-    static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
-    DWORD m_old = 96;
-    bool m_had = false;
-};
-
 class ScreenScale : public ::testing::TestWithParam<int> {};
 
 TEST_P(ScreenScale, TheMainWindowAndDialogsLayOutAtIt) {
-    const std::string folder = zxtest::MakeTempDir("scale_" + std::to_string(GetParam()));
-    const std::wstring out = Charset::String2WString(folder + "out.txt");
+    const std::string out = zxtest::MakeTempDir("scale_" + std::to_string(GetParam())) + "out.txt";
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring cmd = L"\"" + std::wstring(self) + L"\" --gtest_filter=MainWindowTest.LaysOutAtTheScreenScale";
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE file = CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = si.hStdError = file;
-    PROCESS_INFORMATION pi{};
-    DWORD code = 1;
+    int code = -1;
     {
-        PrefixScale scale(static_cast<DWORD>(GetParam()));
+        // The screen scale of the prefix for the processes started next.
+        zxtest::UserRegistryDword scale(L"Control Panel\\Desktop", L"LogPixels", static_cast<DWORD>(GetParam()));
         SetEnvironmentVariableA(kScaleEnv, std::to_string(GetParam()).c_str());
-        const BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-        SetEnvironmentVariableA(kScaleEnv, nullptr);
-        CloseHandle(file);
-        ASSERT_TRUE(started);
         // Set back only once the child has read it and ended.
-        EXPECT_EQ(WaitForSingleObject(pi.hProcess, 4 * zxtest::kHangGuardMs), WAIT_OBJECT_0);
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+        code = zxtest::RunProcess("\"" + Charset::WString2String(self) +
+                                      "\" --gtest_filter=MainWindowTest.LaysOutAtTheScreenScale",
+                                  4 * zxtest::kHangGuardMs, out);
+        SetEnvironmentVariableA(kScaleEnv, nullptr);
     }
-    const std::string log = zxtest::ReadFile(folder + "out.txt");
-    EXPECT_EQ(code, 0u) << log;
+    const std::string log = zxtest::ReadFile(out);
+    EXPECT_EQ(code, 0) << log;
     EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << log;
 }
 
@@ -720,6 +660,9 @@ std::vector<std::string> CutTexts(duitest::WindowDriver& w, const std::vector<st
     }
     return cut;
 }
+std::vector<std::string> CutTexts(duitest::WindowDriver&& w, const std::vector<std::string>& more = {}) {
+    return CutTexts(w, more);
+}
 
 // The preview of a photo just taken: the rename bar, the longest "add to
 // list" text and every action.
@@ -734,22 +677,10 @@ TEST_F(MainWindowTest, EveryTextIsWholeInChineseAndInEnglish) {
         AppLanguage::Apply(choice);
         Open();
         EXPECT_EQ(CutTexts(*w), none) << "main window";
-        {
-            OpenDialog<CZxVSetupDlg> setup;
-            EXPECT_EQ(CutTexts(setup), none) << "setup";
-        }
-        {
-            OpenDialog<CZxVSkinMgrDlg> skins(nullptr);
-            EXPECT_EQ(CutTexts(skins), none) << "skins";
-        }
-        {
-            OpenDialog<CZxVMsgTip> tip;
-            EXPECT_EQ(CutTexts(tip), none) << "message tip";
-        }
-        {
-            OpenDialog<PhotoPreview> preview;
-            EXPECT_EQ(CutTexts(preview, {"btnAddToList"}), none) << "record preview";
-        }
+        EXPECT_EQ(CutTexts(OpenDialog<CZxVSetupDlg>()), none) << "setup";
+        EXPECT_EQ(CutTexts(OpenDialog<CZxVSkinMgrDlg>(nullptr)), none) << "skins";
+        EXPECT_EQ(CutTexts(OpenDialog<CZxVMsgTip>()), none) << "message tip";
+        EXPECT_EQ(CutTexts(OpenDialog<PhotoPreview>(), {"btnAddToList"}), none) << "record preview";
         OpenDialog<CZxAudioEffectDlg> clips;
         std::vector<std::string> buttons;
         for (size_t i = 0; i < clips.dlg.GetClips().size(); ++i) buttons.push_back("audioeffect_" + std::to_string(i));

@@ -145,8 +145,13 @@ TEST_F(PanelsTest, ThePropertyPagesOfACameraWithoutThemLogAndReturn) {
     EXPECT_TRUE(IsWindowEnabled(w->hwnd())) << "no frame was left over the window";
 }
 
-TEST_F(PanelsTest, TheRedSliderSetsTheLevelWhileDraggedAndItsLabelFollows) {
+TEST_F(PanelsTest, TheRedSliderSetsTheLevelWhileDraggedAndTheResetPutsAllThreeBackToZero) {
+    thin->SetRed(30);
+    thin->SetGreen(40);
+    thin->SetBlue(50);
     Open();
+    EXPECT_EQ(Slider("MC_sliderGreen")->GetValue(), 40) << "the sliders show the levels kept from before";
+    EXPECT_EQ(Text("MC_lblBlue"), "50");
     CSliderUI* red = Slider("MC_sliderRed");
     ASSERT_TRUE(red);
     const RECT thumb = red->GetThumbRect();
@@ -166,17 +171,9 @@ TEST_F(PanelsTest, TheRedSliderSetsTheLevelWhileDraggedAndItsLabelFollows) {
     EXPECT_LT(seen.front(), seen.back());
     w->Up(POINT{track.left + (track.right - track.left) * 3 / 4, at.y});
     EXPECT_EQ(thin->GetRed(), red->GetValue());
-    EXPECT_EQ(thin->GetGreen(), 0);
-    EXPECT_EQ(thin->GetBlue(), 0);
-}
+    EXPECT_EQ(thin->GetGreen(), 40);
+    EXPECT_EQ(thin->GetBlue(), 50);
 
-TEST_F(PanelsTest, TheColourResetPutsTheThreeLevelsAndSlidersBackToZero) {
-    thin->SetRed(30);
-    thin->SetGreen(40);
-    thin->SetBlue(50);
-    Open();
-    EXPECT_EQ(Slider("MC_sliderGreen")->GetValue(), 40) << "the sliders show the levels kept from before";
-    EXPECT_EQ(Text("MC_lblBlue"), "50");
     ClickNow("MC_btnColorDefault");
     EXPECT_EQ(thin->GetRed() + thin->GetGreen() + thin->GetBlue(), 0);
     for (const char* name : {"MC_sliderRed", "MC_sliderGreen", "MC_sliderBlue"}) EXPECT_EQ(Slider(name)->GetValue(), 0);
@@ -253,11 +250,54 @@ TEST_F(PanelsTest, TheFilterBoxChoosesTheFirstFilterAndTheStripDeletesIt) {
     EXPECT_FALSE(w->FindAs<COptionUI>("VEPendant_checkboxEnable", "Option")->IsSelected());
 }
 
-TEST_F(PanelsTest, TheCaptionPositionMapsThreeItemsToZeroFiftyAndHundred) {
+TEST_F(PanelsTest, TheCaptionBoxesMapToTheModuleTheFontListLeavesOutVerticalFontsAndKeysShowAtOnce) {
+    text->SetTextColor(RGB(255, 255, 255));
     text->SetTextPos(30);
     text->SetText("你好");
     Open();
+    // The font list: sorted, without the vertical fonts the system lists.
+    CComboUI* fonts = Combo("VEText_comboFontName");
+    ASSERT_TRUE(fonts);
+    const std::vector<std::string> names = Items(fonts);
+    ASSERT_GT(names.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    for (const std::string& n : names) EXPECT_NE(n[0], '@') << n;
+    bool vertical = false;
+    HDC dc = GetDC(nullptr);
+    EnumFontFamiliesW(
+        dc, nullptr,
+        [](const LOGFONTW* f, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
+            if (f->lfFaceName[0] == L'@') *reinterpret_cast<bool*>(p) = true;
+            return 1;
+        },
+        reinterpret_cast<LPARAM>(&vertical));
+    ReleaseDC(nullptr, dc);
+    EXPECT_TRUE(vertical) << "the system lists vertical fonts, which the box leaves out";
+    EXPECT_EQ(fonts->GetCurSel(), 0);
+    EXPECT_EQ(Items(Combo("VEText_comboFontSize")).size(), 50u) << "15 to 64";
+    EXPECT_EQ(Items(Combo("VEText_comboFontSize")).front(), "15");
+
     EffectsPage("VE_optionVideoText");
+    // The colour chooser changes nothing on Cancel and the colour on OK.
+    auto* button = w->FindAs<CLiveButtonUI>("VEText_TextColor", "LiveButton");
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->GetIconColor(), 0xFFFFFFFFu);
+    {
+        WhenShown cancel(L"#32770", L"", [](HWND dlg) { PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0); });
+        ClickNow("VEText_TextColor");
+        EXPECT_TRUE(cancel.Done()) << "the colour dialog came up";
+    }
+    EXPECT_EQ(text->GetTextColor() & 0xFFFFFF, RGB(255, 255, 255));
+    EXPECT_EQ(button->GetIconColor(), 0xFFFFFFFFu);
+    {
+        // OK on the dialog as it opens: the colour it starts from, black.
+        WhenShown ok(L"#32770", L"", [](HWND dlg) { PostMessageW(dlg, WM_COMMAND, IDOK, 0); });
+        ClickNow("VEText_TextColor");
+        EXPECT_TRUE(ok.Done());
+    }
+    EXPECT_EQ(text->GetTextColor() & 0xFFFFFF, RGB(0, 0, 0));
+    EXPECT_EQ(button->GetIconColor(), 0xFF000000u);
+
     CComboUI* pos = Combo("VEText_comboTextPos");
     ASSERT_TRUE(pos);
     EXPECT_EQ(pos->GetCount(), 3);
@@ -285,54 +325,18 @@ TEST_F(PanelsTest, TheCaptionPositionMapsThreeItemsToZeroFiftyAndHundred) {
     EXPECT_EQ(Combo("VEText_comboTextPos")->GetCurSel(), 2) << "70 shows the last item";
     EXPECT_EQ(Combo("VEText_comboTextState")->GetCurSel(), 1);
     EXPECT_EQ(Combo("VEText_comboFontSize")->GetText(), "40");
-}
 
-TEST_F(PanelsTest, TheFontListIsSortedWithoutVerticalFonts) {
-    Open();
-    CComboUI* fonts = Combo("VEText_comboFontName");
-    ASSERT_TRUE(fonts);
-    const std::vector<std::string> names = Items(fonts);
-    ASSERT_GT(names.size(), 3u);
-    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
-    for (const std::string& n : names) EXPECT_NE(n[0], '@') << n;
-    bool vertical = false;
-    HDC dc = GetDC(nullptr);
-    EnumFontFamiliesW(
-        dc, nullptr,
-        [](const LOGFONTW* f, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
-            if (f->lfFaceName[0] == L'@') *reinterpret_cast<bool*>(p) = true;
-            return 1;
-        },
-        reinterpret_cast<LPARAM>(&vertical));
-    ReleaseDC(nullptr, dc);
-    EXPECT_TRUE(vertical) << "the system lists vertical fonts, which the box leaves out";
-    EXPECT_EQ(fonts->GetCurSel(), 0);
-    EXPECT_EQ(Items(Combo("VEText_comboFontSize")).size(), 50u) << "15 to 64";
-    EXPECT_EQ(Items(Combo("VEText_comboFontSize")).front(), "15");
-}
-
-TEST_F(PanelsTest, TheColourChooserChangesNothingOnCancelAndTheColourOnOk) {
-    text->SetTextColor(RGB(255, 255, 255));
-    Open();
-    EffectsPage("VE_optionVideoText");
-    auto* button = w->FindAs<CLiveButtonUI>("VEText_TextColor", "LiveButton");
-    ASSERT_TRUE(button);
-    EXPECT_EQ(button->GetIconColor(), 0xFFFFFFFFu);
-    {
-        WhenShown cancel(L"#32770", L"", [](HWND dlg) { PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0); });
-        ClickNow("VEText_TextColor");
-        EXPECT_TRUE(cancel.Done()) << "the colour dialog came up";
+    // A caption typed shows each key at once.
+    text->SetEnable(true);
+    ClickNow("VEText_TextEdit");
+    HWND edit = w->FindAs<CEditUI>("VEText_TextEdit", "Edit")->GetNativeEditWindow();
+    ASSERT_TRUE(edit);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    const std::wstring keys = L"Hi 你好";
+    for (size_t i = 0; i < keys.size(); ++i) {
+        SendMessageW(edit, WM_CHAR, keys[i], 0);
+        EXPECT_EQ(text->GetText(), WString2String(keys.substr(0, i + 1))) << "after key " << i;
     }
-    EXPECT_EQ(text->GetTextColor() & 0xFFFFFF, RGB(255, 255, 255));
-    EXPECT_EQ(button->GetIconColor(), 0xFFFFFFFFu);
-    {
-        // OK on the dialog as it opens: the colour it starts from, black.
-        WhenShown ok(L"#32770", L"", [](HWND dlg) { PostMessageW(dlg, WM_COMMAND, IDOK, 0); });
-        ClickNow("VEText_TextColor");
-        EXPECT_TRUE(ok.Done());
-    }
-    EXPECT_EQ(text->GetTextColor() & 0xFFFFFF, RGB(0, 0, 0));
-    EXPECT_EQ(button->GetIconColor(), 0xFF000000u);
 }
 
 TEST_F(PanelsTest, ClearingAllRemovesTheThreeEntriesThroughTheModules) {
@@ -392,21 +396,6 @@ TEST_F(PanelsTest, TheBorderPageFillsAtItsFirstVisitOnly) {
     ClickNow("VE_optionBorder");
     EXPECT_EQ(tiles->GetItemAt(0), first) << "the second visit keeps the tiles";
     EXPECT_EQ(tiles->GetSelectedItems(), std::vector<int>{1});
-}
-
-TEST_F(PanelsTest, TypingACaptionShowsEachKeyAtOnce) {
-    Open();
-    EffectsPage("VE_optionVideoText");
-    text->SetEnable(true);
-    ClickNow("VEText_TextEdit");
-    HWND edit = w->FindAs<CEditUI>("VEText_TextEdit", "Edit")->GetNativeEditWindow();
-    ASSERT_TRUE(edit);
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-    const std::wstring keys = L"Hi 你好";
-    for (size_t i = 0; i < keys.size(); ++i) {
-        SendMessageW(edit, WM_CHAR, keys[i], 0);
-        EXPECT_EQ(text->GetText(), WString2String(keys.substr(0, i + 1))) << "after key " << i;
-    }
 }
 
 // A session through the window's controls, seen by a client in another process.

@@ -33,11 +33,6 @@ using namespace mainwin;
 
 namespace {
 
-template <class Pred>
-bool WaitFor(Pred pred, int timeoutMs = static_cast<int>(zxtest::kHangGuardMs)) {
-    return PumpUntil(pred, static_cast<DWORD>(timeoutMs));
-}
-
 // The seconds of a tile's "HH:MM:SS", or of "-HH:MM:SS" (time left) when left.
 bool TileSeconds(const std::string& text, int& seconds, bool left = false) {
     int h = 0, m = 0, sec = 0;
@@ -46,9 +41,6 @@ bool TileSeconds(const std::string& text, int& seconds, bool left = false) {
     seconds = h * 3600 + m * 60 + sec;
     return true;
 }
-
-bool SecondsLeft(const std::string& text, int& seconds) { return TileSeconds(text, seconds, true); }
-
 
 // Chooses entry index of the next menu shown (-1: Escape) with the mouse.
 std::unique_ptr<WhenShown> ChooseInMenu(int index) {
@@ -80,16 +72,10 @@ protected:
         for (const SettingKey& key : Settings::kRecordDir) Settings::SetString(key, records);
         AfxGetConfigManager()->SetString("AudioSetup", "AudioInputDev", "测试麦克风", 0);
     }
-    void LoadKernel() {
-        StartSession();
-        FetchModules();
-    }
-    // As at a later start of the program: the modules are new objects.
-    void ReloadKernel() {
-        RestartKernel();
-        FetchModules();
-    }
-    void FetchModules() {
+    // At a start of the program, first or later: the modules are new objects.
+    void LoadKernel(bool again = false) {
+        if (again) RestartKernel();
+        else StartSession();
         media = KernelModule<IDataMediaList>();
         slides = KernelModule<IDataSlideList>();
         recordList = KernelModule<IDataRecordList>();
@@ -112,25 +98,7 @@ protected:
     CTileListUI* Layout(const char* name) { return w->FindAs<CTileListUI>(name, "TileList"); }
     int Count(const char* layout) { return Layout(layout) ? Layout(layout)->GetCount() : -1; }
     CDealVideoSrc& Panel() { return w->dlg.GetFunDlg().GetVideoSrc(); }
-    // Media files of the pattern, seconds long, added to the playlist; their ids.
-    std::vector<int> AddClips(const std::vector<std::string>& names, int seconds) {
-        struct Items : IDataMediaListObserver {
-            void OnItem(int id, const std::string&, const std::string&, bool added) override {
-                if (added) ids.push_back(id);
-            }
-            std::vector<int> ids;
-        } items;
-        std::vector<std::string> paths;
-        for (const std::string& n : names) {
-            paths.push_back(home + n);
-            Dir::MakeDir(File::GetParentPath(paths.back()));
-            EXPECT_TRUE(mediatest::RecordPattern(paths.back(), 160, 120, seconds * 20)) << n;
-        }
-        AfxGetMessageManager()->AttachObserver(ZX_MOD_MEDIALIST_OB, &items, OBSERVER_MODE_DIRECT);
-        media->AddFiles(paths);
-        AfxGetMessageManager()->DetachObserver(ZX_MOD_MEDIALIST_OB, &items);
-        return items.ids;
-    }
+    CControlUI* VideoTile(int id) { return w->Find("VSMyRecordV_Item_" + std::to_string(id)); }
     // Right-clicks a tile and chooses menu entry index.
     void TileMenu(CControlUI* tile, int index) {
         auto menu = ChooseInMenu(index);
@@ -165,7 +133,7 @@ TEST_F(VideoSrcTest, TheMediaListIsFilledAtStartWithNamesLengthsAndThumbnails) {
     ASSERT_EQ(ids.size(), 2u);
     Open();
     auto* layout = Layout("VSMediaFile_tilelayout");
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 2; }));
     for (int i = 0; i < 2; ++i) {
         CTileListItemUI* tile = TileAt(layout, i);
         ASSERT_NE(tile, nullptr);
@@ -182,87 +150,76 @@ TEST_F(VideoSrcTest, TheMediaListIsFilledAtStartWithNamesLengthsAndThumbnails) {
     }
     // A file added now goes to the front.
     const std::vector<int> later = AddClips({"丙.flv"}, 1);
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 3; }));
     EXPECT_EQ(static_cast<int>(TileAt(layout, 0)->GetTag()), later.at(0));
     EXPECT_EQ(TileAt(layout, 0)->GetIndex(), 0);
 }
 
-TEST_F(VideoSrcTest, DeletingThreeTilesKeepsThePlayingOneWithOneTip) {
+TEST_F(VideoSrcTest, ThePlayingTileCountsDownIsKeptByADeleteAndStoppingRestoresItsLength) {
     LoadKernel();
     const std::vector<int> ids = AddClips({"a.flv", "b.flv", "c.flv"}, 10);
     ASSERT_EQ(ids.size(), 3u);
     Open();
     auto* layout = Layout("VSMediaFile_tilelayout");
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 3; }));
-    ASSERT_TRUE(media->Play(ids[1]));
-    ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() != nullptr; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 3; }));
+    CTileListItemUI* tile = TileAt(layout, 1);
+    EXPECT_EQ(tile->GetExtraText(), "00:00:10");
+    w->DoubleClick(w->Center(tile));
+    ASSERT_TRUE(PumpUntil([&] { return Panel().GetPlayingTile() == tile; }));
+    // The time left counts down (a busy machine may skip a second).
+    int left = 0;
+    ASSERT_TRUE(PumpUntil([&] { return TileSeconds(tile->GetExtraText(), left, true) && left <= 9; })) << tile->GetExtraText();
+    const int first = left;
+    ASSERT_TRUE(PumpUntil([&] { return TileSeconds(tile->GetExtraText(), left, true) && left < first; }))
+        << tile->GetExtraText();
+
+    // All three deleted: the playing one stays, with one tip.
     layout->SelectItems({0, 1, 2});
     TipWatcher tips;
     w->Click("VSMediaFile_btnDelete");
-    ASSERT_TRUE(WaitFor([&] { return !tips.texts.empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !tips.texts.empty(); }));
     // Nothing announces that no second tip comes: run the messages a little.
     Pump(100);
     EXPECT_EQ(tips.texts, std::vector<std::string>{"不能删除正在播放的视频"}) << "one tip for the playing file";
     ASSERT_EQ(layout->GetCount(), 1);
-    EXPECT_EQ(static_cast<int>(TileAt(layout, 0)->GetTag()), ids[1]);
+    tile = TileAt(layout, 0);
+    EXPECT_EQ(static_cast<int>(tile->GetTag()), ids[1]);
     // The playlist was told to drop exactly the other two, files kept.
     EXPECT_EQ(media->GetItemPath(ids[0]), "");
     EXPECT_EQ(media->GetItemPath(ids[2]), "");
     EXPECT_EQ(media->GetItemPath(ids[1]), home + "b.flv");
     EXPECT_TRUE(File::IsExistFile(home + "a.flv"));
     EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_PLAYING);
-}
 
-TEST_F(VideoSrcTest, ThePlayingTileCountsDownAndStoppingRestoresItsLength) {
-    LoadKernel();
-    const std::vector<int> ids = AddClips({"countdown.flv"}, 10);
-    Open();
-    auto* layout = Layout("VSMediaFile_tilelayout");
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
-    CTileListItemUI* tile = TileAt(layout, 0);
-    EXPECT_EQ(tile->GetExtraText(), "00:00:10");
-    w->DoubleClick(w->Center(tile));
-    ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() == tile; }));
-    // The time left counts down (a busy machine may skip a second).
-    int left = 0;
-    ASSERT_TRUE(WaitFor([&] { return SecondsLeft(tile->GetExtraText(), left) && left <= 9; })) << tile->GetExtraText();
-    const int first = left;
-    ASSERT_TRUE(WaitFor([&] { return SecondsLeft(tile->GetExtraText(), left) && left < first; }))
-        << tile->GetExtraText();
     w->Click("VSMediaFile_btnStop");
-    ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() == nullptr; }));
+    ASSERT_TRUE(PumpUntil([&] { return Panel().GetPlayingTile() == nullptr; }));
     EXPECT_EQ(tile->GetExtraText(), "00:00:10");
     EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_STOPPED);
 }
 
-TEST_F(VideoSrcTest, AMissingFileShowsItsTipAndTheInvalidIconOnDoubleClick) {
+TEST_F(VideoSrcTest, AMissingFileShowsItsTipAndTheInvalidIconAndItsFolderItsNearestParent) {
     LoadKernel();
-    AddClips({"gone.flv"}, 1);
+    AddClips({"keep\\sub\\clip.flv", "gone.flv"}, 1);
     Open();
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
-    ASSERT_TRUE(File::RemoveFile(home + "gone.flv"));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 2; }));
     CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), 0);
+    CTileListItemUI* gone = TileAt(Layout("VSMediaFile_tilelayout"), 1);
+    std::vector<CThumbListPanel::ShellCommand> commands;
+    CThumbListPanel::s_shellRunner = [&](const CThumbListPanel::ShellCommand& c) { commands.push_back(c); };
+
+    // Double-clicked once its file is gone: the tip and the invalid icon.
+    ASSERT_TRUE(File::RemoveFile(home + "gone.flv"));
     TipWatcher tips;
-    w->DoubleClick(w->Center(tile));
-    ASSERT_TRUE(WaitFor([&] { return !tips.texts.empty(); }));
+    w->DoubleClick(w->Center(gone));
+    ASSERT_TRUE(PumpUntil([&] { return !tips.texts.empty(); }));
     EXPECT_EQ(tips.texts.at(0), "该文件不存在，无法播放");
-    EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid.png")) << tile->GetForeImage();
+    EXPECT_TRUE(HasIcon(gone, "recordVideo_thumbnail_invalid.png")) << gone->GetForeImage();
     EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_STOPPED);
     // The placeholder's words follow the language.
     Lang::SetCurrent(Lang::Language::English);
     SendMessageW(w->hwnd(), RegisterWindowMessageW(Lang::kChangedMessage), 0, 0);
     Lang::SetCurrent(Lang::Language::Chinese);
-    EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_invalid_en.png")) << tile->GetForeImage();
-}
-
-TEST_F(VideoSrcTest, OpeningTheFolderOfADeletedFileOpensItsNearestParent) {
-    LoadKernel();
-    AddClips({"keep\\sub\\clip.flv"}, 1);
-    Open();
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 1; }));
-    std::vector<CThumbListPanel::ShellCommand> commands;
-    CThumbListPanel::s_shellRunner = [&](const CThumbListPanel::ShellCommand& c) { commands.push_back(c); };
-    CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), 0);
+    EXPECT_TRUE(HasIcon(gone, "recordVideo_thumbnail_invalid_en.png")) << gone->GetForeImage();
 
     // The file is there: the file manager with the file selected.
     TileMenu(tile, 1);
@@ -286,26 +243,7 @@ TEST_F(VideoSrcTest, OpeningTheFolderOfADeletedFileOpensItsNearestParent) {
     EXPECT_EQ(CThumbListPanel::FolderCommand(slashed).file, home + "keep\\");
 }
 
-TEST_F(VideoSrcTest, ThePlayModeMenusSetTheModeAndTheButtonText) {
-    LoadKernel();
-    media->SetPlayMode(1);
-    Open();
-    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "列表循环") << "read at start";
-    ButtonMenu("VSMediaFile_btnListMode", 2);
-    EXPECT_EQ(media->GetPlayMode(), 2);
-    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
-    ButtonMenu("VSMediaFile_btnListMode", -1);
-    EXPECT_EQ(media->GetPlayMode(), 2) << "a dismissed menu changes nothing";
-    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
-
-    ShowList("optionVideoSrcImage");
-    EXPECT_EQ(Text("VSSlide_btnPlayMode"), CSlideListPanel::ModeName(slides->GetPlayMode()));
-    ButtonMenu("VSSlide_btnPlayMode", 2);
-    EXPECT_EQ(slides->GetPlayMode(), 2);
-    EXPECT_EQ(Text("VSSlide_btnPlayMode"), "随机播放");
-}
-
-TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnly) {
+TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnlyAndThePlayModeMenusSetTheModes) {
     LoadKernel();
     std::vector<std::string> pictures;
     for (int i = 0; i < 3; ++i) {
@@ -316,20 +254,29 @@ TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnly) {
         void OnItemLoaded(int, bool loaded, const std::string&, const std::string&, bool) override { n += loaded; }
         int n = 0;
     } loaded;
-    AfxGetMessageManager()->AttachObserver(ZX_MOD_SLIDELIST_OB, &loaded, OBSERVER_MODE_DIRECT);
-    slides->AddFiles({pictures[0], pictures[1]});
-    ASSERT_TRUE(WaitFor([&] { return loaded.n == 2; }));
-    AfxGetMessageManager()->DetachObserver(ZX_MOD_SLIDELIST_OB, &loaded);
+    {
+        CObserverLink<IDataSlideListObserver> link(&loaded, OBSERVER_MODE_DIRECT);
+        slides->AddFiles({pictures[0], pictures[1]});
+        ASSERT_TRUE(PumpUntil([&] { return loaded.n == 2; }));
+    }
     // The module starts again from its list file, as at a program start.
-    ReloadKernel();
-
+    LoadKernel(true);
+    media->SetPlayMode(1);
     Open();
+    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "列表循环") << "read at start";
+    ButtonMenu("VSMediaFile_btnListMode", 2);
+    EXPECT_EQ(media->GetPlayMode(), 2);
+    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
+    ButtonMenu("VSMediaFile_btnListMode", -1);
+    EXPECT_EQ(media->GetPlayMode(), 2) << "a dismissed menu changes nothing";
+    EXPECT_EQ(Text("VSMediaFile_btnListMode"), "单曲循环");
+
     // Nothing announces that nothing loads: the messages run a while first.
     Pump(200);
     EXPECT_EQ(Count("VSSlide_tilelayout"), 0) << "nothing before the first visit";
     ShowList("optionVideoSrcImage");
     EXPECT_EQ(Page("TabVideoSrc"), 1);
-    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSSlide_tilelayout") == 2; }));
     CTileListItemUI* first = TileAt(Layout("VSSlide_tilelayout"), 0);
     const std::set<std::string> names{first->GetText(), TileAt(Layout("VSSlide_tilelayout"), 1)->GetText()};
     EXPECT_EQ(names, (std::set<std::string>{"slide0", "slide1"}));
@@ -340,10 +287,15 @@ TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnly) {
     ShowList("optionVideoSrcImage");
     // A picture added now arrives after anything a second load would add.
     slides->AddFiles({pictures[2]});
-    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") >= 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSSlide_tilelayout") >= 3; }));
     Pump(300);
     EXPECT_EQ(Count("VSSlide_tilelayout"), 3) << "the second visit only switched the page";
     EXPECT_EQ(TileAt(Layout("VSSlide_tilelayout"), 0)->GetText(), "slide2") << "a new picture goes to the front";
+
+    EXPECT_EQ(Text("VSSlide_btnPlayMode"), CSlideListPanel::ModeName(slides->GetPlayMode()));
+    ButtonMenu("VSSlide_btnPlayMode", 2);
+    EXPECT_EQ(slides->GetPlayMode(), 2);
+    EXPECT_EQ(Text("VSSlide_btnPlayMode"), "随机播放");
 }
 
 // Recordings with the test microphone (and the default picture).
@@ -366,7 +318,7 @@ protected:
         ShowList("optionVideoSrcMyRecordV");
         w->Click("VSMyRecordV_btnBeginRecord");
         int id = -1;
-        EXPECT_TRUE(WaitFor([&] { return Panel().GetRecordingTile(0) != nullptr; }));
+        EXPECT_TRUE(PumpUntil([&] { return Panel().GetRecordingTile(0) != nullptr; }));
         if (CTileListItemUI* tile = Panel().GetRecordingTile(0)) {
             id = static_cast<int>(tile->GetTag());
             EXPECT_TRUE(HasIcon(tile, "recordVideo_thumbnail_Recording.png"));
@@ -374,7 +326,7 @@ protected:
             EXPECT_FALSE(w->Find("VSMyRecordA_btnBeginRecord")->IsEnabled());
             // The live time, until it shows the seconds asked for.
             int shown = 0;
-            EXPECT_TRUE(WaitFor([&] { return TileSeconds(tile->GetExtraText(), shown) && shown >= seconds; },
+            EXPECT_TRUE(PumpUntil([&] { return TileSeconds(tile->GetExtraText(), shown) && shown >= seconds; },
                                 (seconds + 60) * 1000))
                 << tile->GetExtraText();
         }
@@ -387,19 +339,15 @@ protected:
         });
         w->pm().UpdateNow();
         w->Click("VSMyRecordV_btnEndRecord");
-        EXPECT_TRUE(WaitFor([&] { return shown; }));
-        EXPECT_TRUE(WaitFor([&] { return Page("tablayoutRecordVideoBegin_End") == 0; }));
+        EXPECT_TRUE(PumpUntil([&] { return shown; }));
+        EXPECT_TRUE(PumpUntil([&] { return Page("tablayoutRecordVideoBegin_End") == 0; }));
         EXPECT_TRUE(w->Find("VSMyRecordA_btnBeginRecord")->IsEnabled());
         return id;
-    }
-    std::string EditText(CRecordPreview& dlg) {
-        CControlUI* e = dlg.FindControl("editpreviewRename");
-        return e ? e->GetText() : "<none>";
     }
     std::unique_ptr<tdev::TestDevices> devices;
 };
 
-TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRefusals) {
+TEST_F(VideoSrcRecordTest, ARecordingIsKeptUnderANewNameAfterRefusalsAndPlaysToTheEndInItsPreview) {
     Open();
     // Another file already carries the name tried third.
     ASSERT_TRUE(mediatest::RecordPattern(records + "已有.flv", 160, 120, 10));
@@ -408,7 +356,7 @@ TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRef
     bool hadRenameBar = false;
     const int id = RecordVideo(2, [&](CRecordPreview& dlg) {
         hadRenameBar = dlg.FindControl("horizontallayoutRename") != nullptr;
-        shownName = EditText(dlg);
+        shownName = dlg.FindControl("editpreviewRename")->GetText();
         EXPECT_EQ(dlg.FindControl("previewWndTitle")->GetText(), "视频预览");
         EXPECT_EQ(dlg.FindControl("btnAddToList")->GetText(), "添加到视频列表");
         TipWatcher tips;
@@ -416,7 +364,7 @@ TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRef
             dlg.FindControl("editpreviewRename")->SetText(bad);
             const size_t before = tips.texts.size();
             ClickIn(dlg.GetHWND(), "btnSave");
-            EXPECT_TRUE(WaitFor([&] { return tips.texts.size() > before; })) << bad;
+            EXPECT_TRUE(PumpUntil([&] { return tips.texts.size() > before; })) << bad;
             EXPECT_TRUE(IsWindow(dlg.GetHWND())) << "refused: the dialog stays for " << bad;
         }
         tipTexts = tips.texts;
@@ -431,7 +379,7 @@ TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRef
     EXPECT_TRUE(File::IsExistFile(records + "已有.flv")) << "nothing lost";
     EXPECT_EQ(recordList->GetRecordPath(0, id), records + "我的录像.flv");
     EXPECT_TRUE(File::IsExistFile(records + "我的录像.flv"));
-    CControlUI* tile = w->Find("VSMyRecordV_Item_" + std::to_string(id));
+    CControlUI* tile = VideoTile(id);
     ASSERT_NE(tile, nullptr);
     EXPECT_EQ(tile->GetText(), "我的录像");
     EXPECT_EQ(Panel().GetRecordingTile(0), nullptr);
@@ -439,18 +387,49 @@ TEST_F(VideoSrcRecordTest, ARecordingFromTheVideoPageIsKeptUnderANewNameAfterRef
     EXPECT_TRUE(HasIcon(item, recordList->GetRecordThumbnail(0, id))) << "the final thumbnail: " << item->GetForeImage();
     EXPECT_FALSE(recordList->GetRecordThumbnail(0, id).empty());
 
-    // An older recording: no rename bar; the caption's close only closes.
+    // An older recording: no rename bar; played to the end it returns to the
+    // stopped look, a seek while paused does nothing; the caption's close
+    // only closes.
     bool bar = true;
     int result = 0;
     InPreview(tile, [&](CRecordPreview& dlg) {
         bar = dlg.FindControl("horizontallayoutRename") != nullptr;
-        ClickIn(dlg.GetHWND(), "BtnClose");
+        const HWND h = dlg.GetHWND();
+        auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
+        auto* position = static_cast<CSliderUI*>(dlg.FindControl("PlayerPosition")->GetInterface("Slider"));
+        auto* preview = KernelModule<IDataPreview>();
+        // About two seconds: the whole seconds depend on the frames encoded.
+        const int duration = dlg.GetDuration();
+        EXPECT_GE(duration, 1);
+        EXPECT_LE(duration, 3);
+        char total[16];
+        std::snprintf(total, sizeof total, "00:00:%02d", duration);
+        EXPECT_EQ(dlg.FindControl("TotalPos")->GetText(), total);
+        ClickIn(h, "btnPlayMedia");
+        EXPECT_EQ(dlg.GetPlayState(), 0);
+        EXPECT_TRUE(PumpUntil([&] { return video->HasPicture(); })) << "the worker's frames reach the picture";
+        // Paused: moving the position slider does not seek.
+        ClickIn(h, "btnPauseMedia");
+        EXPECT_EQ(dlg.GetPlayState(), 1);
+        const int pausedAt = preview->GetPreviewTime();
+        position->SetValue(position->GetMaxValue() * 9 / 10);
+        dlg.GetPaintManager().SendNotify(position, "valuechanged");
+        // Nothing announces that no seek comes: run the messages a while.
+        Pump(300);
+        EXPECT_EQ(preview->GetPreviewTime(), pausedAt);
+        ClickIn(h, "btnPlayMedia");
+        EXPECT_TRUE(PumpUntil([&] { return dlg.GetPlayState() == 2; })) << "the end of the recording was never detected";
+        auto* playPause = static_cast<CTabLayoutUI*>(dlg.FindControl("tablayoutFoldPlay_Pause")->GetInterface("TabLayout"));
+        EXPECT_EQ(playPause->GetCurSel(), 0);
+        EXPECT_EQ(dlg.FindControl("CurPos")->GetText(), "00:00:00");
+        EXPECT_EQ(position->GetValue(), 0);
+        ClickIn(h, "BtnClose");
         result = dlg.GetResult();
     });
     EXPECT_FALSE(bar);
     EXPECT_EQ(result, CRecordPreview::kResultClose);
     EXPECT_TRUE(File::IsExistFile(records + "我的录像.flv"));
-    EXPECT_NE(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr);
+    EXPECT_NE(VideoTile(id), nullptr);
 }
 
 TEST_F(VideoSrcRecordTest, TheCaptionCloseKeepsAFreshRecordingAndDeletingRecyclesIt) {
@@ -467,7 +446,7 @@ TEST_F(VideoSrcRecordTest, TheCaptionCloseKeepsAFreshRecordingAndDeletingRecycle
     ASSERT_NE(id, -1);
     EXPECT_EQ(result, CRecordPreview::kResultClose);
     EXPECT_TRUE(File::IsExistFile(path)) << "the file is kept";
-    CControlUI* tile = w->Find("VSMyRecordV_Item_" + std::to_string(id));
+    CControlUI* tile = VideoTile(id);
     ASSERT_NE(tile, nullptr) << "and its tile";
     EXPECT_EQ(recordList->GetRecordPath(0, id), path);
 
@@ -481,7 +460,7 @@ TEST_F(VideoSrcRecordTest, TheCaptionCloseKeepsAFreshRecordingAndDeletingRecycle
             dlg.FindControl("editpreviewRename")->SetText("新名字");
             ClickIn(dlg.GetHWND(), "btnSave");
         });
-        EXPECT_TRUE(WaitFor([&] { return !tips.texts.empty(); }));
+        EXPECT_TRUE(PumpUntil([&] { return !tips.texts.empty(); }));
         AfxGetConfigManager()->SetString("VSRecord", "VideoDir", records.c_str(), 0);
         ASSERT_EQ(tips.texts.size(), 1u);
         EXPECT_NE(tips.texts[0].find("无法写入"), std::string::npos) << tips.texts[0];
@@ -489,8 +468,7 @@ TEST_F(VideoSrcRecordTest, TheCaptionCloseKeepsAFreshRecordingAndDeletingRecycle
         const std::string kept = recordList->GetRecordPath(0, second);
         EXPECT_TRUE(File::IsExistFile(kept));
         EXPECT_EQ(File::GetParentPath(kept), records);
-        EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(second))->GetText(),
-                  File::GetFileNameWithoutExtension(kept));
+        EXPECT_EQ(VideoTile(second)->GetText(), File::GetFileNameWithoutExtension(kept));
         EXPECT_EQ(tile->GetText(), name);
     }
 
@@ -498,72 +476,8 @@ TEST_F(VideoSrcRecordTest, TheCaptionCloseKeepsAFreshRecordingAndDeletingRecycle
     InPreview(tile, [](CRecordPreview& dlg) { ClickIn(dlg.GetHWND(), "btnDelete"); });
     EXPECT_FALSE(File::IsExistFile(path));
     EXPECT_TRUE(mediatest::InRecycleBin(File::GetFileName(path)));
-    EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr);
+    EXPECT_EQ(VideoTile(id), nullptr);
     EXPECT_EQ(recordList->GetRecordPath(0, id), "");
-}
-
-TEST_F(VideoSrcRecordTest, PlayingToTheEndReturnsToTheStoppedLookAndSeekingWhilePausedDoesNothing) {
-    Open();
-    const int id = RecordVideo(2, [](CRecordPreview& dlg) { ClickIn(dlg.GetHWND(), "btnClose"); });
-    ASSERT_NE(id, -1);
-    CControlUI* tile = w->Find("VSMyRecordV_Item_" + std::to_string(id));
-    ASSERT_NE(tile, nullptr);
-    InPreview(tile, [&](CRecordPreview& dlg) {
-        const HWND h = dlg.GetHWND();
-        auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
-        auto* position = static_cast<CSliderUI*>(dlg.FindControl("PlayerPosition")->GetInterface("Slider"));
-        auto* preview = KernelModule<IDataPreview>();
-        // About two seconds: the whole seconds depend on the frames encoded.
-        const int duration = dlg.GetDuration();
-        EXPECT_GE(duration, 1);
-        EXPECT_LE(duration, 3);
-        char total[16];
-        std::snprintf(total, sizeof total, "00:00:%02d", duration);
-        EXPECT_EQ(dlg.FindControl("TotalPos")->GetText(), total);
-        ClickIn(h, "btnPlayMedia");
-        EXPECT_EQ(dlg.GetPlayState(), 0);
-        EXPECT_TRUE(WaitFor([&] { return video->HasPicture(); })) << "the worker's frames reach the picture";
-        // Paused: moving the position slider does not seek.
-        ClickIn(h, "btnPauseMedia");
-        EXPECT_EQ(dlg.GetPlayState(), 1);
-        const int pausedAt = preview->GetPreviewTime();
-        position->SetValue(position->GetMaxValue() * 9 / 10);
-        dlg.GetPaintManager().SendNotify(position, "valuechanged");
-        // Nothing announces that no seek comes: run the messages a while.
-        Pump(300);
-        EXPECT_EQ(preview->GetPreviewTime(), pausedAt);
-        ClickIn(h, "btnPlayMedia");
-        EXPECT_TRUE(WaitFor([&] { return dlg.GetPlayState() == 2; })) << "the end of the recording was never detected";
-        auto* playPause = static_cast<CTabLayoutUI*>(dlg.FindControl("tablayoutFoldPlay_Pause")->GetInterface("TabLayout"));
-        EXPECT_EQ(playPause->GetCurSel(), 0);
-        EXPECT_EQ(dlg.FindControl("CurPos")->GetText(), "00:00:00");
-        EXPECT_EQ(position->GetValue(), 0);
-        ClickIn(h, "btnClose");
-    });
-}
-
-TEST_F(VideoSrcRecordTest, ASnapshotFromThePhotoPageGoesIntoTheSlideList) {
-    Open();
-    ShowList("optionVideoSrcMyPhoto");
-    w->Click("VSMyPhoto_btnSnapshot");
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
-    CTileListItemUI* photo = TileAt(Layout("VSMyPhoto_tilelayout"), 0);
-    EXPECT_EQ(photo->GetFixedHeight(), 64);
-    const std::string path = recordList->GetRecordPath(2, static_cast<int>(photo->GetTag()));
-    EXPECT_TRUE(File::IsExistFile(path));
-
-    // The photo's preview: no play controls, no rename bar, the picture.
-    InPreview(photo, [&](CRecordPreview& dlg) {
-        RECT rc;
-        GetWindowRect(dlg.GetHWND(), &rc);
-        EXPECT_EQ(rc.right - rc.left, 432);
-        EXPECT_EQ(rc.bottom - rc.top, 476 - 30 - 40);
-        EXPECT_EQ(dlg.FindControl("previewPlayControl"), nullptr);
-        auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
-        EXPECT_TRUE(video->HasPicture());
-        EXPECT_EQ(dlg.FindControl("btnAddToList")->GetText(), "添加到图片列表");
-        ClickIn(dlg.GetHWND(), "btnClose");
-    });
 }
 
 TEST(RecordPreviewRules, ARenameIsRefusedWhenEmptyForbiddenReservedOrTaken) {
@@ -611,30 +525,25 @@ private:
     enum State { kFindDialog, kInFolder, kClosing, kOver };
     static const int kFileNameBox = 0x47C;   // cmb13, the file-name box of the common dialog
 
-    struct Search {
-        HWND dialog;   // the open-file dialog, or null while looking for it
-        HWND found;
-    };
-    // The open-file dialog (it has the file-name box), or a message box of it.
-    static BOOL CALLBACK FindWindowOf(HWND h, LPARAM lp) {
-        auto* s = reinterpret_cast<Search*>(lp);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(h, &pid);
-        wchar_t cls[32] = {};
-        GetClassNameW(h, cls, 32);
-        if (pid != GetCurrentProcessId() || !IsWindowVisible(h) || wcscmp(cls, L"#32770") != 0 || h == s->dialog)
-            return TRUE;
-        const bool isFileDialog = GetDlgItem(h, kFileNameBox) != nullptr;
-        if (s->dialog ? (!isFileDialog && GetWindow(h, GW_OWNER) == s->dialog) : isFileDialog) {
-            s->found = h;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    HWND Find(HWND dialog) {
-        Search s{dialog, nullptr};
-        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&s));
-        return s.found;
+    // The open-file dialog (it has the file-name box) while dialog is null,
+    // else a message box of that dialog.
+    static HWND Find(HWND dialog) {
+        std::pair<HWND, HWND> s{dialog, nullptr};   // the dialog, the window found
+        EnumWindows(
+            [](HWND h, LPARAM lp) -> BOOL {
+                auto* s = reinterpret_cast<std::pair<HWND, HWND>*>(lp);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(h, &pid);
+                wchar_t cls[32] = {};
+                GetClassNameW(h, cls, 32);
+                if (pid != GetCurrentProcessId() || !IsWindowVisible(h) || wcscmp(cls, L"#32770") != 0 || h == s->first)
+                    return TRUE;
+                const bool isFileDialog = GetDlgItem(h, kFileNameBox) != nullptr;
+                if (s->first ? (!isFileDialog && GetWindow(h, GW_OWNER) == s->first) : isFileDialog) s->second = h;
+                return !s->second;
+            },
+            reinterpret_cast<LPARAM>(&s));
+        return s.second;
     }
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
         if (s_self) s_self->Tick();
@@ -737,7 +646,7 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
         ASSERT_TRUE(mediatest::RecordPattern(clips + n, 160, 120, 30 * 20)) << n;
     ASSERT_TRUE(devices->AddCamera(L"ZxTestCamera0", L"USB 测试摄像头"));
     // The camera module lists the cameras when it loads, as at a program start.
-    ReloadKernel();
+    LoadKernel(true);
     vct::RegisteredFilter filter;
     ASSERT_EQ(filter.result(), S_OK);
     // This test is the program: the filter starts none for the client.
@@ -748,10 +657,10 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     {
         OpenFileDriver chooser(clips, {"一.flv", "二.flv", "三.flv"});
         w->Click("VSMediaFile_btnAdd");
-        ASSERT_TRUE(WaitFor([&] { return chooser.Over(); }, 40000));
+        ASSERT_TRUE(PumpUntil([&] { return chooser.Over(); }, 40000));
         ASSERT_EQ(chooser.Problem(), "");
     }
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 3; }));
     std::set<std::string> names;
     for (int i = 0; i < 3; ++i) names.insert(TileAt(Layout("VSMediaFile_tilelayout"), i)->GetText());
     EXPECT_EQ(names, (std::set<std::string>{"一", "二", "三"}));
@@ -760,9 +669,9 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     {
         CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), 1);
         w->DoubleClick(w->Center(tile));
-        ASSERT_TRUE(WaitFor([&] { return Panel().GetPlayingTile() == tile; }));
+        ASSERT_TRUE(PumpUntil([&] { return Panel().GetPlayingTile() == tile; }));
         // The tile counts down once the kernel plays the file.
-        ASSERT_TRUE(WaitFor([&] { return tile->GetExtraText().compare(0, 1, "-") == 0; }));
+        ASSERT_TRUE(PumpUntil([&] { return tile->GetExtraText().compare(0, 1, "-") == 0; }));
         const std::string picture = home + "client.bmp";
         ASSERT_EQ(RunCaptureClient(picture), 0);
         mediatest::Bitmap shot;
@@ -782,13 +691,13 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
         }
     }
     w->Click("VSMediaFile_btnStop");
-    ASSERT_TRUE(WaitFor([&] { return media->GetPlayState() == MEDIALIST_STATE_STOPPED; }));
+    ASSERT_TRUE(PumpUntil([&] { return media->GetPlayState() == MEDIALIST_STATE_STOPPED; }));
 
     step("5 s of the camera recorded and kept under a new name");
     w->Click("btnOpenCamera");
     auto* cameraButtons = w->FindAs<CTabLayoutUI>("tablayoutbtnCameraOpen_Close", "TabLayout");
     ASSERT_TRUE(cameraButtons);
-    ASSERT_TRUE(WaitFor([&] { return cameraButtons->GetCurSel() == 1; })) << "the camera opened";
+    ASSERT_TRUE(PumpUntil([&] { return cameraButtons->GetCurSel() == 1; })) << "the camera opened";
     std::string fresh;
     bool typed = false;
     const int id = RecordVideo(5, [&](CRecordPreview& dlg) {
@@ -809,35 +718,48 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     const double fileSeconds = LibRecorder::FFGetTotalTm(kept.c_str());
     EXPECT_GE(fileSeconds, 4.9);
     EXPECT_LE(fileSeconds, 30.0);
-    ASSERT_NE(w->Find("VSMyRecordV_Item_" + std::to_string(id)), nullptr);
-    EXPECT_EQ(w->Find("VSMyRecordV_Item_" + std::to_string(id))->GetText(), "会议片段");
+    ASSERT_NE(VideoTile(id), nullptr);
+    EXPECT_EQ(VideoTile(id)->GetText(), "会议片段");
 
     step("the recording added to the media list");
-    TileMenu(w->Find("VSMyRecordV_Item_" + std::to_string(id)), 2);   // "添加到视频列表"
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 4; }));
+    TileMenu(VideoTile(id), 2);   // "添加到视频列表"
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 4; }));
     EXPECT_EQ(TileAt(Layout("VSMediaFile_tilelayout"), 0)->GetText(), "会议片段") << "a new file goes to the front";
 
     step("a snapshot added to the slide list");
     ShowList("optionVideoSrcMyPhoto");
     w->Click("VSMyPhoto_btnSnapshot");
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
     CControlUI* photo = TileAt(Layout("VSMyPhoto_tilelayout"), 0);
     const int photoId = static_cast<int>(photo->GetTag());
     const std::string snapshot = recordList->GetRecordPath(ZXV_RECORD_IMAGE, photoId);
     ASSERT_TRUE(File::IsExistFile(snapshot));
+    EXPECT_EQ(photo->GetFixedHeight(), 64);
+    // The photo's preview: no play controls, no rename bar, the picture.
+    InPreview(photo, [&](CRecordPreview& dlg) {
+        RECT rc;
+        GetWindowRect(dlg.GetHWND(), &rc);
+        EXPECT_EQ(rc.right - rc.left, 432);
+        EXPECT_EQ(rc.bottom - rc.top, 476 - 30 - 40);
+        EXPECT_EQ(dlg.FindControl("previewPlayControl"), nullptr);
+        auto* video = static_cast<CControlVideoShow*>(dlg.FindControl("previewVideShow")->GetInterface("ControlVideoShow"));
+        EXPECT_TRUE(video->HasPicture());
+        EXPECT_EQ(dlg.FindControl("btnAddToList")->GetText(), "添加到图片列表");
+        ClickIn(dlg.GetHWND(), "btnClose");
+    });
     TileMenu(photo, 2);   // "添加到图片列表"
     ShowList("optionVideoSrcImage");
-    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSSlide_tilelayout") == 1; }));
     w->Click("btnCloseCamera");
 
     EXPECT_EQ(tips.texts, std::vector<std::string>{}) << "no failure reported by the window";
 
     step("the program again");
     Close();
-    ReloadKernel();
+    LoadKernel(true);
     Open();
     step("the lists after the restart");
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMediaFile_tilelayout") == 4; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 4; }));
     std::set<std::string> paths;
     for (int i = 0; i < 4; ++i) {
         CTileListItemUI* tile = TileAt(Layout("VSMediaFile_tilelayout"), i);
@@ -854,15 +776,15 @@ TEST_F(VideoSrcRecordTest, ASessionThroughThePageSurvivesARestart) {
     }
     EXPECT_EQ(paths, (std::set<std::string>{clips + "一.flv", clips + "二.flv", clips + "三.flv", kept}));
     ShowList("optionVideoSrcMyRecordV");
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMyRecordV_tilelayout") == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMyRecordV_tilelayout") == 1; }));
     EXPECT_EQ(TileAt(Layout("VSMyRecordV_tilelayout"), 0)->GetText(), "会议片段");
     EXPECT_EQ(recordList->GetRecordPath(ZXV_RECORD_VIDEO, static_cast<int>(TileAt(Layout("VSMyRecordV_tilelayout"), 0)->GetTag())),
               kept);
     ShowList("optionVideoSrcImage");
-    ASSERT_TRUE(WaitFor([&] { return Count("VSSlide_tilelayout") == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSSlide_tilelayout") == 1; }));
     EXPECT_EQ(slides->GetItemPath(static_cast<int>(TileAt(Layout("VSSlide_tilelayout"), 0)->GetTag())), snapshot);
     ShowList("optionVideoSrcMyPhoto");
-    ASSERT_TRUE(WaitFor([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return Count("VSMyPhoto_tilelayout") == 1; }));
     EXPECT_EQ(recordList->GetRecordPath(ZXV_RECORD_IMAGE, static_cast<int>(TileAt(Layout("VSMyPhoto_tilelayout"), 0)->GetTag())),
               snapshot);
     EXPECT_NE(PictureCentre(snapshot), 0xFFFFFFFFu) << "a picture that reads";

@@ -96,34 +96,31 @@ void LoadButtonPictures() {
     }
 }
 
-// A frame of four coloured quarters as the picture shows them: top-left
-// red, top-right green, bottom-left blue, bottom-right white.
-std::vector<BYTE> QuarterFrame(int w, int h) {
+// A 24-bit frame (rows bottom-up) whose pixel (x, y), y from the top, is rgb(x, y).
+template <class Colour>
+std::vector<BYTE> MakeFrame(int w, int h, Colour rgb) {
     const int stride = VideoFrameStride(w, 24);
     std::vector<BYTE> f(static_cast<size_t>(stride) * h);
-    for (int row = 0; row < h; ++row) {
-        const int yTop = h - 1 - row;   // bottom-up
+    for (int row = 0; row < h; ++row)
         for (int x = 0; x < w; ++x) {
-            const bool left = x < w / 2, top = yTop < h / 2;
-            const unsigned rgb = top ? (left ? 0xFF0000 : 0x00FF00) : (left ? 0x0000FF : 0xFFFFFF);
+            const unsigned c = rgb(x, h - 1 - row);
             BYTE* p = &f[static_cast<size_t>(row) * stride + x * 3];
-            p[0] = rgb & 0xFF;
-            p[1] = (rgb >> 8) & 0xFF;
-            p[2] = (rgb >> 16) & 0xFF;
+            p[0] = c & 0xFF;
+            p[1] = (c >> 8) & 0xFF;
+            p[2] = (c >> 16) & 0xFF;
         }
-    }
     return f;
 }
 
-std::vector<BYTE> SolidFrame(int w, int h, unsigned rgb) {
-    std::vector<BYTE> f(static_cast<size_t>(VideoFrameStride(w, 24)) * h);
-    for (size_t i = 0; i + 2 < f.size(); i += 3) {
-        f[i] = rgb & 0xFF;
-        f[i + 1] = (rgb >> 8) & 0xFF;
-        f[i + 2] = (rgb >> 16) & 0xFF;
-    }
-    return f;
+// Four coloured quarters: top-left red, top-right green, bottom-left blue,
+// bottom-right white.
+std::vector<BYTE> QuarterFrame(int w, int h) {
+    return MakeFrame(w, h, [&](int x, int y) -> unsigned {
+        return y < h / 2 ? (x < w / 2 ? 0xFF0000 : 0x00FF00) : (x < w / 2 ? 0x0000FF : 0xFFFFFF);
+    });
 }
+
+std::vector<BYTE> SolidFrame(int w, int h, unsigned rgb) { return MakeFrame(w, h, [rgb](int, int) { return rgb; }); }
 
 // Pixel (x, y) of the composed picture, y from the top, as 0xRRGGBB.
 unsigned PicturePixel(const BYTE* bits, int x, int y) {
@@ -136,11 +133,7 @@ std::vector<DWORD> ScreenPixels(HWND wnd) {
     POINT origin{0, 0};
     ClientToScreen(wnd, &origin);
     BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = kW;
-    bi.bmiHeader.biHeight = -kH;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), kW, -kH, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);

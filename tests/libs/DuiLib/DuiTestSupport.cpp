@@ -52,4 +52,24 @@ bool RunMenu(const std::function<void()>& open, const std::vector<MenuStep>& ste
     return g_shown;
 }
 
+namespace {
+CGalleryDlg* g_modalDlg = nullptr;
+std::function<void()> g_inModal;
+void CALLBACK ModalTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!g_modalDlg || !g_modalDlg->GetHWND() || !IsWindowVisible(g_modalDlg->GetHWND())) return;
+    KillTimer(nullptr, id);
+    g_inModal();
+}
+}  // namespace
+
+UINT ShowModalAndRun(CGalleryDlg& dlg, HWND owner, std::function<void()> act) {
+    g_modalDlg = &dlg;
+    g_inModal = std::move(act);
+    const UINT_PTR t = SetTimer(nullptr, 0, 30, ModalTimer);
+    const UINT result = dlg.ShowModalDlg(owner, true);
+    KillTimer(nullptr, t);
+    g_modalDlg = nullptr;
+    return result;
+}
+
 }  // namespace duitest

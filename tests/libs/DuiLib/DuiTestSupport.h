@@ -34,4 +34,8 @@ struct MenuStep {
 // of the menu's loop gives it the steps; false when no menu was shown.
 bool RunMenu(const std::function<void()>& open, const std::vector<MenuStep>& steps);
 
+// Shows dlg modally over owner and runs act once from inside its modal loop,
+// when its window is visible; what ShowModalDlg returned.
+UINT ShowModalAndRun(CGalleryDlg& dlg, HWND owner, std::function<void()> act);
+
 }  // namespace duitest

@@ -99,11 +99,11 @@ void WindowDriver::DoubleClick(POINT pt) {
     Up(pt);
 }
 
-void WindowDriver::Wheel(POINT pt, int notches) {
+void WindowDriver::Wheel(POINT pt, int notches, WPARAM keys) {
     POINT s = pt;
     ClientToScreen(hwnd(), &s);
-    SendMessageW(hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(notches * WHEEL_DELTA))),
-                 MAKELPARAM(s.x, s.y));
+    SendMessageW(hwnd(), WM_MOUSEWHEEL,
+                 MAKEWPARAM(keys, static_cast<WORD>(static_cast<short>(notches * WHEEL_DELTA))), MAKELPARAM(s.x, s.y));
 }
 
 void WindowDriver::Key(UINT vk) {

@@ -56,6 +56,7 @@ struct Recorder : DuiLib::INotifyUI {
 inline int R(DWORD p) { return static_cast<int>((p >> 16) & 0xFF); }
 inline int G(DWORD p) { return static_cast<int>((p >> 8) & 0xFF); }
 inline int B(DWORD p) { return static_cast<int>(p & 0xFF); }
+inline DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
 
 // Drives a skinned window: Open shows it at (0, 0), records its notifications
 // in rec and paints it; a derived class owns the dialog and Closes it first.
@@ -88,7 +89,8 @@ public:
     void Click(const std::string& name) { Click(Center(name)); }
     void RightClick(POINT pt);
     void DoubleClick(POINT pt);
-    void Wheel(POINT pt, int notches);
+    // keys adds MK_SHIFT (a sideways scroll) or MK_CONTROL.
+    void Wheel(POINT pt, int notches, WPARAM keys = 0);
     // A key pressed and let go, sent to the focused window (else this one).
     void Key(UINT vk);
 

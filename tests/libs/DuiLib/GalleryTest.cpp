@@ -1,16 +1,18 @@
 // The gallery driven with real window messages: states, pictures, clicks,
-// groups, pages, sliders, combo boxes, the edit box, tiles, menus, timers.
+// groups, pages, sliders, combo boxes, the edit box and the input method,
+// tiles, menus, timers.
 #include "DuiTestSupport.h"
+
+#include <imm.h>
 
 #include "TestSupport.h"
 #include "ZxLib/ZxLib.h"
 
 using namespace DuiLib;
 using duitest::GalleryWindow;
+using duitest::Rgb;
 
 namespace {
-
-DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
 
 TEST(DuiGallery, ButtonStatesPicturesAndClick) {
     GalleryWindow w;
@@ -230,7 +232,7 @@ TEST(DuiGallery, ComboSelectionByTextAndFromTheList) {
     EXPECT_FALSE(combo->Add(new CButtonUI)) << "only list items";
 }
 
-TEST(DuiGallery, EditTypingTextChangeAndFocusLoss) {
+TEST(DuiGallery, EditTypingTheInputMethodTextChangeAndFocusLoss) {
     GalleryWindow w;
     auto* edit = w.FindAs<CEditUI>("editName", "Edit");
     ASSERT_NE(edit, nullptr);
@@ -245,16 +247,48 @@ TEST(DuiGallery, EditTypingTextChangeAndFocusLoss) {
     EXPECT_EQ(edit->GetText(), "你好，DuiLib!中");
     EXPECT_EQ(w.rec.Count("killfocus", "editName"), 0);
 
+    // Characters the input method produces arrive as WM_IME_CHAR.
+    for (wchar_t ch : std::wstring(L"摄像头")) SendMessageW(native, WM_IME_CHAR, ch, 1);
+    EXPECT_EQ(edit->GetText(), "你好，DuiLib!中摄像头");
+    EXPECT_GE(w.rec.Count("TextChange", "editName"), 3);
+    EXPECT_EQ(w.Find("lblStatus")->GetText(), "状态：输入 你好，DuiLib!中摄像头");
+
+    // The composition window opens at the caret: at the end of the text,
+    // then, with the caret moved to the start, further left.
+    HIMC imc = ImmGetContext(native);
+    ASSERT_NE(imc, nullptr) << "the edit window has an input context";
+    SendMessageW(native, WM_IME_STARTCOMPOSITION, 0, 0);
+    COMPOSITIONFORM cf{};
+    ASSERT_TRUE(ImmGetCompositionWindow(imc, &cf));
+    POINT caret{};
+    GetCaretPos(&caret);
+    EXPECT_EQ(cf.dwStyle, static_cast<DWORD>(CFS_POINT));
+    EXPECT_EQ(cf.ptCurrentPos.x, caret.x);
+    EXPECT_EQ(cf.ptCurrentPos.y, caret.y);
+    EXPECT_GT(cf.ptCurrentPos.x, 60) << "behind fourteen characters";
+    SendMessageW(native, WM_IME_ENDCOMPOSITION, 0, 0);
+    const LONG atEnd = cf.ptCurrentPos.x;
+    SendMessageW(native, EM_SETSEL, 0, 0);
+    SendMessageW(native, WM_IME_STARTCOMPOSITION, 0, 0);
+    ASSERT_TRUE(ImmGetCompositionWindow(imc, &cf));
+    EXPECT_LT(cf.ptCurrentPos.x, atEnd);
+    SendMessageW(native, WM_IME_ENDCOMPOSITION, 0, 0);
+    ImmReleaseContext(native, imc);
+    // Typed at the start, the text goes there.
+    SendMessageW(native, WM_IME_CHAR, L'新', 1);
+    EXPECT_EQ(edit->GetText(), "新你好，DuiLib!中摄像头");
+
     // Clicking another control ends the editing; the text stays.
     w.Click("btnNormal");
     duitest::Pump();
     EXPECT_EQ(w.rec.Count("killfocus", "editName"), 1);
     EXPECT_EQ(edit->GetNativeEditWindow(), nullptr);
     EXPECT_FALSE(IsWindow(native));
-    EXPECT_EQ(edit->GetText(), "你好，DuiLib!中");
+    EXPECT_EQ(edit->GetText(), "新你好，DuiLib!中摄像头");
     // Text set by the program shows without a TextChange.
+    const int changes = w.rec.Count("TextChange", "editName");
     edit->SetText("abc");
-    EXPECT_EQ(w.rec.Count("TextChange", "editName"), 2);
+    EXPECT_EQ(w.rec.Count("TextChange", "editName"), changes);
     RECT rc = edit->GetPos();
     EXPECT_GT(w.DarkPixels(RECT{rc.left + 2, rc.top + 2, rc.left + 40, rc.bottom - 2}, 300), 10);
 
@@ -383,54 +417,34 @@ TEST(DuiGallery, LayeredLookKeepsPainting) {
 }
 
 
-// Checks made from inside the modal loop of a dialog.
-struct ModalProbe {
-    CGalleryDlg* dlg = nullptr;
-    HWND owner = nullptr;
-    bool ran = false;
-    bool ownerDisabled = false;
-    LRESULT onTitle = 0, onClose = 0, onLeftEdge = 0;
-};
-ModalProbe* g_modal = nullptr;
-
 LRESULT HitTest(HWND h, POINT client) {
     ClientToScreen(h, &client);
     return SendMessageW(h, WM_NCHITTEST, 0, MAKELPARAM(client.x, client.y));
 }
 
-void CALLBACK ModalTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    if (!g_modal || !g_modal->dlg->GetHWND() || !IsWindowVisible(g_modal->dlg->GetHWND())) return;
-    KillTimer(nullptr, id);
-    HWND h = g_modal->dlg->GetHWND();
-    g_modal->ran = true;
-    g_modal->ownerDisabled = !IsWindowEnabled(g_modal->owner);
-    g_modal->onTitle = HitTest(h, POINT{300, 12});
-    const RECT rc = g_modal->dlg->FindControl("BtnClose")->GetPos();
-    g_modal->onClose = HitTest(h, POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2});
-    g_modal->onLeftEdge = HitTest(h, POINT{1, 300});
-    g_modal->dlg->Close(7);
-}
-
 TEST(DuiDialog, ModalLoopCaptionAndSizeEdges) {
     GalleryWindow owner;
     CGalleryDlg dlg;
-    ModalProbe probe;
-    probe.dlg = &dlg;
-    probe.owner = owner.hwnd();
-    g_modal = &probe;
-    UINT_PTR t = SetTimer(nullptr, 0, 30, ModalTimer);
-    ASSERT_NE(t, 0u);
-    const UINT result = dlg.ShowModalDlg(owner.hwnd(), true);
-    KillTimer(nullptr, t);
-    g_modal = nullptr;
-    ASSERT_TRUE(probe.ran);
+    // Seen from inside the modal loop.
+    bool ran = false, ownerDisabled = false;
+    LRESULT onTitle = 0, onClose = 0, onLeftEdge = 0;
+    const UINT result = duitest::ShowModalAndRun(dlg, owner.hwnd(), [&] {
+        const HWND h = dlg.GetHWND();
+        ran = true;
+        ownerDisabled = !IsWindowEnabled(owner.hwnd());
+        onTitle = HitTest(h, POINT{300, 12});
+        onClose = HitTest(h, duitest::WindowDriver::Center(dlg.FindControl("BtnClose")));
+        onLeftEdge = HitTest(h, POINT{1, 300});
+        dlg.Close(7);
+    });
+    ASSERT_TRUE(ran);
     EXPECT_EQ(result, 7u) << "the value given to Close";
-    EXPECT_TRUE(probe.ownerDisabled) << "the owner takes no input while the dialog runs";
+    EXPECT_TRUE(ownerDisabled) << "the owner takes no input while the dialog runs";
     EXPECT_TRUE(IsWindowEnabled(owner.hwnd()));
     EXPECT_EQ(dlg.GetHWND(), nullptr);
-    EXPECT_EQ(probe.onTitle, HTCAPTION);
-    EXPECT_EQ(probe.onClose, HTCLIENT) << "a button in the caption band is clickable";
-    EXPECT_EQ(probe.onLeftEdge, HTLEFT);
+    EXPECT_EQ(onTitle, HTCAPTION);
+    EXPECT_EQ(onClose, HTCLIENT) << "a button in the caption band is clickable";
+    EXPECT_EQ(onLeftEdge, HTLEFT);
 
     // The window is built from its skin again when shown a second time.
     HWND again = dlg.ShowUnModalDlg(owner.hwnd());

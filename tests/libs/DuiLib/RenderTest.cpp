@@ -4,9 +4,9 @@
 #include "DuiTestSupport.h"
 
 using namespace DuiLib;
+using duitest::Rgb;
 
 namespace {
-DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
 
 // A 4 x 4 picture: red, green / blue, white quadrants of 2 x 2.
 void AddQuadPicture() {

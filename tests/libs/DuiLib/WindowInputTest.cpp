@@ -1,23 +1,12 @@
-// The gallery, continued: sideways scrolling, the input method, the rounded
-// shape, a new background, menus by keyboard, capture and deferred notifications.
+// The gallery, continued: sideways scrolling, the rounded shape, a new
+// background, menus by keyboard, capture and deferred notifications.
 #include "DuiTestSupport.h"
-
-#include <imm.h>
 
 using namespace DuiLib;
 using duitest::GalleryWindow;
+using duitest::Rgb;
 
 namespace {
-
-DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
-
-void ShiftWheel(GalleryWindow& w, POINT pt, int notches) {
-    POINT s = pt;
-    ClientToScreen(w.hwnd(), &s);
-    SendMessageW(w.hwnd(), WM_MOUSEWHEEL,
-                 MAKEWPARAM(MK_SHIFT, static_cast<WORD>(static_cast<short>(notches * WHEEL_DELTA))),
-                 MAKELPARAM(s.x, s.y));
-}
 
 TEST(DuiGalleryInput, WideStripScrollsSideways) {
     GalleryWindow w;
@@ -48,14 +37,14 @@ TEST(DuiGalleryInput, WideStripScrollsSideways) {
     EXPECT_EQ(strip->GetHScrollPos(), 0);
     w.pm().UpdateNow();
     w.pm().ResetPaintStats();
-    ShiftWheel(w, mid, -1);
+    w.Wheel(mid, -1, MK_SHIFT);
     const int line = bar->GetLineSize();
     EXPECT_EQ(strip->GetHScrollPos(), line);
     EXPECT_EQ(w.Find("strip_1")->GetPos().left, left1 - line);
     w.pm().UpdateNow();
     RECT painted = w.pm().GetPaintStats().lastRect, inside{};
     EXPECT_TRUE(IntersectRect(&inside, &painted, &rc) && EqualRect(&inside, &painted)) << "only the strip is painted";
-    ShiftWheel(w, mid, 1);
+    w.Wheel(mid, 1, MK_SHIFT);
     EXPECT_EQ(strip->GetHScrollPos(), 0);
 
     // The wheel's tilt to the right scrolls right.
@@ -89,53 +78,6 @@ TEST(DuiGalleryInput, WideStripScrollsSideways) {
     // EnsureVisible brings an item back into the view.
     strip->EnsureVisible(w.Find("strip_1"));
     EXPECT_EQ(strip->GetHScrollPos(), 0);
-}
-
-TEST(DuiGalleryInput, ChineseThroughTheInputMethodReachesTheEditBox) {
-    GalleryWindow w;
-    auto* edit = w.FindAs<CEditUI>("editName", "Edit");
-    ASSERT_NE(edit, nullptr);
-    w.Click("editName");
-    HWND native = edit->GetNativeEditWindow();
-    ASSERT_NE(native, nullptr);
-    ASSERT_EQ(GetFocus(), native);
-
-    // Characters the input method produces arrive as WM_IME_CHAR.
-    for (wchar_t ch : std::wstring(L"摄像头")) SendMessageW(native, WM_IME_CHAR, ch, 1);
-    EXPECT_EQ(edit->GetText(), "你好，DuiLib摄像头");
-    EXPECT_GE(w.rec.Count("TextChange", "editName"), 1);
-    ASSERT_FALSE(w.rec.msgs.empty());
-    EXPECT_EQ(w.Find("lblStatus")->GetText(), "状态：输入 你好，DuiLib摄像头");
-
-    // The composition window opens at the caret: at the end of the text,
-    // then, with the caret moved to the start, further left.
-    HIMC imc = ImmGetContext(native);
-    ASSERT_NE(imc, nullptr) << "the edit window has an input context";
-    SendMessageW(native, WM_IME_STARTCOMPOSITION, 0, 0);
-    COMPOSITIONFORM cf{};
-    ASSERT_TRUE(ImmGetCompositionWindow(imc, &cf));
-    POINT caret{};
-    GetCaretPos(&caret);
-    EXPECT_EQ(cf.dwStyle, static_cast<DWORD>(CFS_POINT));
-    EXPECT_EQ(cf.ptCurrentPos.x, caret.x);
-    EXPECT_EQ(cf.ptCurrentPos.y, caret.y);
-    EXPECT_GT(cf.ptCurrentPos.x, 60) << "behind twelve characters";
-    SendMessageW(native, WM_IME_ENDCOMPOSITION, 0, 0);
-    const LONG atEnd = cf.ptCurrentPos.x;
-    SendMessageW(native, EM_SETSEL, 0, 0);
-    SendMessageW(native, WM_IME_STARTCOMPOSITION, 0, 0);
-    ASSERT_TRUE(ImmGetCompositionWindow(imc, &cf));
-    EXPECT_LT(cf.ptCurrentPos.x, atEnd);
-    SendMessageW(native, WM_IME_ENDCOMPOSITION, 0, 0);
-    ImmReleaseContext(native, imc);
-
-    // Typed at the start, the text goes there; focus loss keeps it all.
-    SendMessageW(native, WM_IME_CHAR, L'新', 1);
-    EXPECT_EQ(edit->GetText(), "新你好，DuiLib摄像头");
-    w.Click("btnNormal");
-    duitest::Pump();
-    EXPECT_EQ(w.rec.Count("killfocus", "editName"), 1);
-    EXPECT_EQ(edit->GetText(), "新你好，DuiLib摄像头");
 }
 
 bool InRegion(HWND h, int x, int y) {
@@ -296,21 +238,10 @@ TEST(DuiGalleryInput, MenuByKeyboardAndDismissedByLosingTheActivation) {
 }
 
 // A WM_QUIT posted while a dialog runs modally.
-CGalleryDlg* g_quitDlg = nullptr;
-void CALLBACK QuitTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    if (!g_quitDlg || !g_quitDlg->GetHWND() || !IsWindowVisible(g_quitDlg->GetHWND())) return;
-    KillTimer(nullptr, id);
-    PostQuitMessage(5);
-}
-
 TEST(DuiGalleryInput, QuitDuringAModalLoopReachesTheOuterLoop) {
     GalleryWindow owner;
     CGalleryDlg dlg;
-    g_quitDlg = &dlg;
-    UINT_PTR t = SetTimer(nullptr, 0, 30, QuitTimer);
-    dlg.ShowModalDlg(owner.hwnd(), true);
-    KillTimer(nullptr, t);
-    g_quitDlg = nullptr;
+    duitest::ShowModalAndRun(dlg, owner.hwnd(), [] { PostQuitMessage(5); });
     // The modal loop ended and gave the owner its input back; the quit is
     // still there for the program's own loop.
     EXPECT_TRUE(IsWindowEnabled(owner.hwnd()));
