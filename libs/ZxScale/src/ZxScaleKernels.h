@@ -12,8 +12,12 @@
 
 namespace zxscale {
 
-// The processor runs SSE2 (always on x64).
+// Whether the processor runs SSE2 (always on x64), SSSE3, and AVX2 (with
+// the system saving its registers); all three checked in ZxCpu.cpp, a file
+// compiled for any processor.
 bool Sse2Available();
+bool Ssse3Available();
+bool Avx2Available();
 
 void VerticalPlain(const uint8_t* const* rows, const int16_t* weights, int taps, int bytes, int16_t* out);
 void HorizontalPlain(const int16_t* row, const int* start, const int16_t* weights, int taps, int dstWidth,
@@ -51,7 +55,6 @@ int Rgb32RowSse2(const uint8_t* bgr, int width, uint8_t* out);
 
 // The same rows sixteen pixels at a time with SSSE3 (multiples of 16, the
 // same bytes again), where the processor has it.
-bool Ssse3Available();
 int Yuy2RowSsse3(const uint8_t* bgr, int width, uint8_t* out);
 int Yuv420RowsSsse3(const uint8_t* top, const uint8_t* bottom, int width, uint8_t* yTop, uint8_t* yBottom, uint8_t* u,
                     uint8_t* v, int step);
@@ -59,7 +62,6 @@ int Rgb32RowSsse3(const uint8_t* bgr, int width, uint8_t* out);
 
 // The YUV rows sixteen pixels at a time with AVX2 (multiples of 16, the
 // same bytes again), where the processor and the system have it.
-bool Avx2Available();
 int Yuy2RowAvx2(const uint8_t* bgr, int width, uint8_t* out);
 int Yuv420RowsAvx2(const uint8_t* top, const uint8_t* bottom, int width, uint8_t* yTop, uint8_t* yBottom, uint8_t* u,
                    uint8_t* v, int step);

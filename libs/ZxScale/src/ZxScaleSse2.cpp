@@ -1,7 +1,5 @@
 // The SSE2 path of the scaler. On 32-bit builds this file alone is compiled
 // for SSE2, and the scaler only calls it when the processor has it.
-#include <windows.h>
-
 #include <emmintrin.h>
 
 #include <cstring>
@@ -9,15 +7,6 @@
 #include "ZxScaleKernels.h"
 
 namespace zxscale {
-
-bool Sse2Available() {
-#if defined(_M_X64) || defined(__x86_64__)
-    return true;
-#else
-    static const bool available = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != FALSE;
-    return available;
-#endif
-}
 
 void VerticalSse2(const uint8_t* const* rows, const int16_t* weights, int taps, int bytes, int16_t* out) {
     const __m128i zero = _mm_setzero_si128();

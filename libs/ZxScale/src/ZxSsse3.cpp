@@ -16,27 +16,7 @@
 
 #include "ZxScaleKernels.h"
 
-#if defined(_MSC_VER)
-#include <intrin.h>
-#else
-#include <cpuid.h>
-#endif
-
 namespace zxscale {
-
-bool Ssse3Available() {
-    static const bool available = [] {
-#if defined(_MSC_VER)
-        int info[4];
-        __cpuid(info, 1);
-        return (info[2] & (1 << 9)) != 0;
-#else
-        unsigned a = 0, b = 0, c = 0, d = 0;
-        return __get_cpuid(1, &a, &b, &c, &d) && (c & bit_SSSE3) != 0;
-#endif
-    }();
-    return available;
-}
 
 namespace {
 

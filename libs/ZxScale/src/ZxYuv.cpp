@@ -1,43 +1,7 @@
 #include "ZxScale/ZxYuv.h"
 
-#if defined(_MSC_VER)
-#include <intrin.h>
-#else
-#include <cpuid.h>
-#endif
-
 #include "ZxScale/ZxScale.h"
 #include "ZxScaleKernels.h"
-
-namespace zxscale {
-
-// AVX2 needs the processor's instructions and the system saving the 256-bit
-// registers (XCR0 bits 1 and 2). Checked here, in a file compiled for any
-// processor, so the check itself runs everywhere.
-bool Avx2Available() {
-    static const bool available = [] {
-#if defined(_MSC_VER)
-        int info[4];
-        __cpuid(info, 0);
-        if (info[0] < 7) return false;
-        __cpuid(info, 1);
-        if ((info[2] & (1 << 27)) == 0 || (info[2] & (1 << 28)) == 0) return false;
-        if ((_xgetbv(0) & 6) != 6) return false;
-        __cpuidex(info, 7, 0);
-        return (info[1] & (1 << 5)) != 0;
-#else
-        unsigned a = 0, b = 0, c = 0, d = 0;
-        if (!__get_cpuid(1, &a, &b, &c, &d) || (c & bit_OSXSAVE) == 0 || (c & bit_AVX) == 0) return false;
-        unsigned low = 0, high = 0;
-        __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-        if ((low & 6) != 6) return false;
-        return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2) != 0;
-#endif
-    }();
-    return available;
-}
-
-}  // namespace zxscale
 
 namespace {
 
