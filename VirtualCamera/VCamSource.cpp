@@ -12,17 +12,12 @@ const wchar_t kVCamProgramMutex[] = L"Velmo_ZxVCam_2014-1-2";
 
 namespace {
 
-bool UnderWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 bool TokenElevated() {
     // Wine has no user account control: every process of the user has the
     // same (administrator's) token and reports it elevated, so no process
     // with fewer rights can have written the user's value. There the client
     // counts as ordinary; on Windows the token decides.
-    if (UnderWine()) return false;
+    if (Process::RunsUnderWine()) return false;
     HANDLE token = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
     TOKEN_ELEVATION elevation = {};

@@ -6,6 +6,7 @@
 #include "DuiLib/UIRender.h"
 #include "DuiLib/UISkin.h"
 #include "UIInternal.h"
+#include "ZxLib/ZxLib.h"
 
 namespace DuiLib {
 
@@ -174,10 +175,10 @@ protected:
             return 0;
         case WM_KILLFOCUS:
             // Focus gone elsewhere: the menu is dismissed.
-            if (reinterpret_cast<HWND>(wParam) != m_hWnd) Finish(-1);
+            if (reinterpret_cast<HWND>(wParam) != m_hWnd && !WinesOwnDeactivation()) Finish(-1);
             break;
         case WM_ACTIVATE:
-            if (LOWORD(wParam) == WA_INACTIVE) Finish(-1);
+            if (LOWORD(wParam) == WA_INACTIVE && !WinesOwnDeactivation()) Finish(-1);
             break;
         case WM_KEYDOWN:
             if (wParam == VK_ESCAPE || wParam == VK_LEFT) {
@@ -207,6 +208,20 @@ protected:
     }
 
 private:
+    // Under Wine on an X display without a window manager, the X input
+    // focus follows the pointer into a menu that maps under it and then
+    // falls back to the root a moment later; Wine turns that into a
+    // deactivation of the menu that nobody asked for, and the menu closed
+    // before the user could choose. Under Wine, a deactivation while the
+    // pointer is on the menu is therefore not taken as a dismissal (a press
+    // outside the menu still dismisses it). On Windows every deactivation
+    // dismisses the menu, as the system's menus do.
+    bool WinesOwnDeactivation() const {
+        POINT pt;
+        RECT rc;
+        return Process::RunsUnderWine() && GetCursorPos(&pt) && GetWindowRect(m_hWnd, &rc) && PtInRect(&rc, pt);
+    }
+
     std::vector<ZxMenuItem> m_items;
     std::string m_bkCfg;
 };

@@ -57,6 +57,11 @@ bool KillOtherInstance(const std::string& exeName, unsigned waitMs) {
 
 int CountOtherInstances(const std::string& exeName) { return static_cast<int>(OtherProcesses(exeName).size()); }
 
+bool RunsUnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace Process
 
 bool ProcessExecutor::Exec(const std::string& commandLine, bool wait) {

@@ -1,5 +1,7 @@
 #include "ExitGate.h"
 
+#include "ZxLib/ZxLib.h"
+
 namespace zxlog {
 namespace {
 
@@ -16,7 +18,7 @@ const LoaderLock& WineLoaderLock() {
     static const LoaderLock fns = [] {
         LoaderLock f;
         HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        if (ntdll && GetProcAddress(ntdll, "wine_get_version")) {
+        if (ntdll && Process::RunsUnderWine()) {
             f.lock = reinterpret_cast<LockFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
             f.unlock =
                 reinterpret_cast<UnlockFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));

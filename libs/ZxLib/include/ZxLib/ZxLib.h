@@ -176,6 +176,10 @@ bool KillOtherInstance(const std::string& exeName = std::string(), unsigned wait
 // name ("" = this program's).
 int CountOtherInstances(const std::string& exeName = std::string());
 
+// True inside Wine (its ntdll exports wine_get_version). Only for working
+// around a difference of Wine's; never for a behaviour Windows users see.
+bool RunsUnderWine();
+
 }  // namespace Process
 
 // Starts programs by command line.
