@@ -109,9 +109,6 @@ private:
     std::vector<Event> m_events;
 };
 
-// Reads one frame in a ZxChannelProbe process as a filter does: "ok=1 ... pixel=RRGGBB" at (x, y).
-std::string ProbeChannel(int x, int y);
-
 // Lets this thread's mode-2 observers run until done() is true or ms have passed; false on the time-out.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms);
 
@@ -121,9 +118,6 @@ unsigned PixelAt(const std::vector<BYTE>& frame, int width, int x, int yFromBott
 // The damaged list files a user may meet, for a list of the given layout:
 // random bytes, and the good file of paths cut short inside its last entry.
 std::vector<std::string> DamagedListFiles(const std::vector<std::string>& paths, eListFileLayout layout);
-
-// True when the file is one whole list; its entries in paths.
-bool ReadWholeList(const std::string& file, eListFileLayout layout, std::vector<std::string>& paths);
 
 // What the newest set-aside copy of a damaged list file holds ("<file>.bad",
 // then "<file>.1.bad", "<file>.2.bad", ...); empty when there is none.
