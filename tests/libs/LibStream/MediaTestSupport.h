@@ -111,6 +111,16 @@ inline bool RecordPattern(const std::string& path, int width, int height, int fr
     return true;
 }
 
+// One 3 s recording of the pattern at 640 x 480 in a folder with a Chinese
+// name, made the first time it is asked for; empty when it could not be made.
+inline const std::string& PatternRecording() {
+    static const std::string path = [] {
+        const std::string p = zxtest::MakeTempDir("录像") + "测试图案.flv";
+        return RecordPattern(p, 640, 480, 60) ? p : std::string();
+    }();
+    return path;
+}
+
 struct Bitmap {
     int width = 0, height = 0, bits = 0;
     std::vector<unsigned char> rows;  // as stored: bottom-up when height > 0
@@ -144,10 +154,6 @@ inline double Position(LibReplay& p) {
 // Waits until the player's position is past seconds (false only on a hang).
 inline bool PlaysPast(LibReplay& p, double seconds) {
     return zxtest::WaitUntil([&] { return Position(p) > seconds; });
-}
-
-inline bool FileExists(const std::string& path) {
-    return GetFileAttributesW(Charset::String2WString(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // True when the shell's recycle bin holds an item of that name (the name
