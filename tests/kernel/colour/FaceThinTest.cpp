@@ -57,24 +57,6 @@ TEST_F(FaceThinTest, StartsWithDefaultsInTheChainAndOnTheBus) {
     EXPECT_EQ(AfxGetDataManager()->GetData(ZX_MOD_VIDEOEFFECTFACETHIN), nullptr);
 }
 
-TEST_F(FaceThinTest, OnlyCameraFramesAreChanged) {
-    ASSERT_TRUE(thin.Init());
-    thin.SetRed(50);
-    thin.SetBlue(100);
-    thin.SetEnable(true);
-    thin.SetStretchRatio(10);
-    for (int type : {VIDEO_STREAM_NONE, VIDEO_STREAM_MEDIAFILE, VIDEO_STREAM_SLIDE}) {
-        std::vector<BYTE> frame = BandedFrame();
-        const std::vector<BYTE> original = frame;
-        kernal.RunFrame(frame, type);
-        EXPECT_EQ(frame, original) << "stream type " << type;
-    }
-    std::vector<BYTE> frame = BandedFrame();
-    const std::vector<BYTE> original = frame;
-    kernal.RunFrame(frame, VIDEO_STREAM_CAMERA);
-    EXPECT_NE(frame, original);
-}
-
 TEST_F(FaceThinTest, LevelsRaiseTheirChannelsAndClamp) {
     ASSERT_TRUE(thin.Init());
     thin.SetRed(100);
