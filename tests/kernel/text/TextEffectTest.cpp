@@ -260,11 +260,20 @@ TEST_F(TextTest, TheBandSitsOnTheBottomAtZeroAndOnTheTopAtHundredWithTheTextInsi
     EXPECT_GT(CountPixels(frame, 0, h, 0, kW, [](unsigned p) { return p == 0xFF0000u; }), 10);
 }
 
-TEST_F(TextTest, EveryChangeOfTextOrFontIsMeasuredAndAMissingFontFallsBack) {
+TEST_F(TextTest, EveryChangeOfTextOrFontIsMeasuredFromTheFirstFormatOnAndAMissingFontFallsBack) {
     CVideoEffectText text;
-    Start(text);
-    text.SetMoveDirection(1);
+    Start(text, false);    // no format announced yet: 0 x 0
     text.SetEnable(true);  // the effect learns the frame size by joining the chain
+    EXPECT_EQ(text.GetTextWidth(), 0.0f);
+    EXPECT_EQ(text.GetTextHeight(), 0.0f);
+    EXPECT_EQ(text.GetBandTop(), 0);
+    EXPECT_EQ(text.GetTextX(), 0.0f) << "direction 0 starts at the frame width, still 0";
+    kernel.AnnounceFormat();
+    EXPECT_GT(text.GetTextWidth(), 0.0f) << "the first format measures again";
+    EXPECT_EQ(text.GetBandTop(), kH - static_cast<int>(text.GetTextHeight()));
+    EXPECT_EQ(text.GetTextX(), 0.0f) << "measuring leaves the text where it is";
+
+    text.SetMoveDirection(1);
     text.SetText("II");
     const float narrow = text.GetTextWidth();
     text.SetText("IIIIIIIIIIII");
@@ -292,20 +301,6 @@ TEST_F(TextTest, EveryChangeOfTextOrFontIsMeasuredAndAMissingFontFallsBack) {
     frame = Frame(0x202020);
     kernel.RunFrame(frame, 0);
     EXPECT_GT(BrightPixels(frame, 0, h, 0, w), 200) << "and the text is still drawn";
-}
-
-TEST_F(TextTest, MeasurementBeforeTheFirstFormatIsZero) {
-    CVideoEffectText text;
-    Start(text, false);  // no format announced: 0 x 0
-    text.SetEnable(true);
-    EXPECT_EQ(text.GetTextWidth(), 0.0f);
-    EXPECT_EQ(text.GetTextHeight(), 0.0f);
-    EXPECT_EQ(text.GetBandTop(), 0);
-    EXPECT_EQ(text.GetTextX(), 0.0f) << "direction 0 starts at the frame width, still 0";
-    kernel.AnnounceFormat();
-    EXPECT_GT(text.GetTextWidth(), 0.0f) << "the first format measures again";
-    EXPECT_EQ(text.GetBandTop(), kH - static_cast<int>(text.GetTextHeight()));
-    EXPECT_EQ(text.GetTextX(), 0.0f) << "measuring leaves the text where it is";
 }
 
 TEST_F(TextTest, DirectionsStartWhereTheTextEntersAndSpeedSetsTheInterval) {
