@@ -45,21 +45,15 @@ std::string SavedName() {
     return name;
 }
 
-class BorderTest : public testing::Test {
+class BorderTest : public kt::EffectTest {
 protected:
     void SetUp() override {
-        kt::EnsureGdiplus();
-        std::string root = zxtest::RedirectUserFolders("border");
-        ZxConfigSetFile((root + "ZxVCam.ini").c_str());
-        m_res = zxtest::MakeTempDir("res");
+        kt::EffectTest::SetUp();
         m_pendant = m_res + "pendant\\";
-        SetEnvironmentVariableW(L"ZXVCAM_RES_DIR", Charset::String2WString(m_res).c_str());
-        m_kernel.AnnounceFormat(kW, kH);
     }
     void TearDown() override {
         m_border.UnInit();
-        SetEnvironmentVariableW(L"ZXVCAM_RES_DIR", nullptr);
-        ZxConfigSetFile(nullptr);
+        kt::EffectTest::TearDown();
     }
 
     // A 64 x 48 picture with an 8-pixel band (80 pixels once stretched over the frame) in one colour per frame.
@@ -77,7 +71,7 @@ protected:
     // Runs one grey frame through the chain and returns it.
     std::vector<BYTE> Frame() {
         std::vector<BYTE> frame(static_cast<size_t>(kW) * kH * 3, 0x40);
-        m_kernel.RunFrame(frame, VIDEO_STREAM_NONE);
+        kernal.RunFrame(frame, VIDEO_STREAM_NONE);
         return frame;
     }
     static unsigned At(const std::vector<BYTE>& f, int x, int yFromBottom) { return kt::PixelAt(f, kW, x, yFromBottom); }
@@ -95,8 +89,7 @@ protected:
         return c;
     }
 
-    std::string m_res, m_pendant;
-    kt::TestKernal m_kernel;
+    std::string m_pendant;
     TestBorder m_border;
 };
 
@@ -111,7 +104,7 @@ TEST_F(BorderTest, MissingOrEmptyFolderGivesNoBordersAndTheSavedNameStays) {
         EXPECT_TRUE(list.empty());
         EXPECT_EQ(m_border.GetBorder(), -1);
         EXPECT_EQ(m_border.FindBorderByName("stars"), -1);
-        EXPECT_EQ(m_kernel.chain.Count(), 0u);
+        EXPECT_EQ(kernal.chain.Count(), 0u);
         EXPECT_EQ(SavedName(), "stars") << "a saved name without a file stays saved";
         EXPECT_EQ(At(Frame(), 40, 40), kBackground);
         m_border.UnInit();
@@ -150,7 +143,7 @@ TEST_F(BorderTest, ListsTheFolderPicturesWithTheirThumbnailsAndRegistersTheModul
     EXPECT_EQ(m_border.GetBorderFilePath(7), L"");
     EXPECT_EQ(m_border.FindBorderByName("A"), -1) << "names match exactly";
     EXPECT_EQ(m_border.GetBorder(), -1);
-    EXPECT_EQ(m_kernel.chain.Count(), 0u);
+    EXPECT_EQ(kernal.chain.Count(), 0u);
 
     m_border.UnInit();
     EXPECT_EQ(AfxGetDataManager()->GetData(ZX_MOD_VEBORDER), nullptr);
@@ -171,7 +164,7 @@ TEST_F(BorderTest, ChosenBorderIsDrawnOverTheEdgeSavedAndAnnounced) {
     ASSERT_TRUE(m_border.SetBorder(green));
     EXPECT_EQ(m_border.GetBorder(), green);
     EXPECT_EQ(SavedName(), "green");
-    EXPECT_EQ(m_kernel.chain.Count(), 1u);
+    EXPECT_EQ(kernal.chain.Count(), 1u);
     ASSERT_EQ(events.seen.size(), 1u);
     EXPECT_EQ(events.seen[0], std::make_pair(green, std::string("green")));
     EXPECT_EQ(BandColour(Frame()), 0x00FF00u);
@@ -181,13 +174,13 @@ TEST_F(BorderTest, ChosenBorderIsDrawnOverTheEdgeSavedAndAnnounced) {
 
     const int red = m_border.FindBorderByName("red");
     ASSERT_TRUE(m_border.SetBorder(red));
-    EXPECT_EQ(m_kernel.chain.Count(), 1u) << "another border does not join the chain twice";
+    EXPECT_EQ(kernal.chain.Count(), 1u) << "another border does not join the chain twice";
     EXPECT_EQ(BandColour(Frame()), 0xFF0000u);
     EXPECT_EQ(SavedName(), "red");
 
     ASSERT_TRUE(m_border.SetBorder(-1));
     EXPECT_EQ(m_border.GetBorder(), -1);
-    EXPECT_EQ(m_kernel.chain.Count(), 0u);
+    EXPECT_EQ(kernal.chain.Count(), 0u);
     EXPECT_EQ(SavedName(), "");
     ASSERT_EQ(events.seen.size(), 3u);
     EXPECT_EQ(events.seen[2], std::make_pair(-1, std::string()));
@@ -218,13 +211,13 @@ TEST_F(BorderTest, PictureThatFailsToLoadIsRefusedAndThePreviousBorderStays) {
     EXPECT_FALSE(m_border.SetBorder(-5));
     EXPECT_EQ(m_border.GetBorder(), good);
     EXPECT_TRUE(events.seen.empty());
-    EXPECT_EQ(m_kernel.chain.Count(), 1u);
+    EXPECT_EQ(kernal.chain.Count(), 1u);
 
     // Without a border, a refused one leaves the chain alone too.
     ASSERT_TRUE(m_border.SetBorder(-1));
     EXPECT_FALSE(m_border.SetBorder(m_border.FindBorderByName("broken")));
     EXPECT_EQ(m_border.GetBorder(), -1);
-    EXPECT_EQ(m_kernel.chain.Count(), 0u);
+    EXPECT_EQ(kernal.chain.Count(), 0u);
     EXPECT_EQ(SavedName(), "");
 }
 
@@ -240,10 +233,10 @@ TEST_F(BorderTest, SavedBorderReturnsAtStartAndOneThatFailsIsCleared) {
         EXPECT_TRUE(events.seen.empty()) << "no notification at start";
     }
     EXPECT_EQ(m_border.GetBorder(), m_border.FindBorderByName("blue"));
-    EXPECT_EQ(m_kernel.chain.Count(), 1u);
+    EXPECT_EQ(kernal.chain.Count(), 1u);
     EXPECT_EQ(BandColour(Frame()), 0x0000FFu);
     m_border.UnInit();
-    EXPECT_EQ(m_kernel.chain.Count(), 0u);
+    EXPECT_EQ(kernal.chain.Count(), 0u);
     EXPECT_EQ(m_border.GetBorder(), -1);
     EXPECT_EQ(SavedName(), "blue") << "the saved name outlives UnInit";
     m_border.UnInit();  // a second UnInit does no harm
@@ -251,7 +244,7 @@ TEST_F(BorderTest, SavedBorderReturnsAtStartAndOneThatFailsIsCleared) {
     AfxGetConfigManager()->SetString("VEBorder", "BorderName", "broken", 0);
     ASSERT_TRUE(m_border.Init());
     EXPECT_EQ(m_border.GetBorder(), -1);
-    EXPECT_EQ(m_kernel.chain.Count(), 0u);
+    EXPECT_EQ(kernal.chain.Count(), 0u);
     EXPECT_EQ(SavedName(), "") << "a saved border that fails to load is cleared";
 }
 
@@ -295,14 +288,14 @@ TEST_F(BorderTest, PictureIsStretchedToTheAnnouncedFrameSize) {
     ASSERT_TRUE(m_border.SetBorder(0));
     EXPECT_EQ(BandColour(Frame()), 0xFF0000u);
     // At 320 x 240 the band is 40 pixels wide.
-    m_kernel.AnnounceFormat(320, 240);
+    kernal.AnnounceFormat(320, 240);
     std::vector<BYTE> small(static_cast<size_t>(VideoFrameStride(320, 24)) * 240, 0x40);
-    m_kernel.RunFrame(small, VIDEO_STREAM_NONE);
+    kernal.RunFrame(small, VIDEO_STREAM_NONE);
     EXPECT_EQ(kt::PixelAt(small, 320, 20, 20), 0xFF0000u);
     EXPECT_EQ(kt::PixelAt(small, 320, 300, 220), 0xFF0000u);
     EXPECT_EQ(kt::PixelAt(small, 320, 60, 60), kBackground);
     EXPECT_EQ(kt::PixelAt(small, 320, 160, 120), kBackground);
-    m_kernel.AnnounceFormat(kW, kH);
+    kernal.AnnounceFormat(kW, kH);
     EXPECT_EQ(BandColour(Frame()), 0xFF0000u);
 }
 

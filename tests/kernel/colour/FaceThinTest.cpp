@@ -12,11 +12,11 @@ using ct::Rgb;
 
 const unsigned kRed = 0xFF0000, kBlue = 0x0000FF, kGrey = 0x808080, kWhite = 0xFFFFFF;
 
-class FaceThinTest : public ct::ColourTest {
+class FaceThinTest : public kt::EffectTest {
 protected:
     void TearDown() override {
         thin.UnInit();
-        ct::ColourTest::TearDown();
+        kt::EffectTest::TearDown();
     }
     int IniInt(const char* key) {
         int value = -12345;

@@ -29,11 +29,11 @@ const Row kTable[] = {
     {6, "红粉佳人", 1.45, 0.91, 0.96},
 };
 
-class PendantTest : public ct::ColourTest {
+class PendantTest : public kt::EffectTest {
 protected:
     void TearDown() override {
         pendant.UnInit();
-        ct::ColourTest::TearDown();
+        kt::EffectTest::TearDown();
     }
     // One 640 x 480 frame of one colour through the chain; returns the
     // centre pixel and checks that the frame stayed one colour.

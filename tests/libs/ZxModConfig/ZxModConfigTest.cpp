@@ -386,7 +386,6 @@ TEST_F(Config, FailedWritesReturnFalseLogAndKeepTheValue) {
     int v = 0;
     EXPECT_TRUE(m_cfg->GetInt("Camera", "Width", v)) << "the value stays in memory";
     EXPECT_EQ(v, 320);
-    EXPECT_FALSE(Dir::IsDirectory(m_dir + "no such folder"));
 
     // A read-only file is not replaced; once writable again, the next setter
     // writes everything, also an unchanged value.
@@ -412,8 +411,7 @@ TEST_F(Config, FailedWritesReturnFalseLogAndKeepTheValue) {
 
     ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     std::string log = zxtest::ReadFile(Dir::GetLogPath() + "ZxModConfig.txt");
-    EXPECT_NE(log.find("CConfigManager"), std::string::npos) << log;
-    EXPECT_NE(log.find(missing), std::string::npos) << log;
+    EXPECT_NE(log.find(missing), std::string::npos) << "the log names the file" << log;
 }
 
 TEST_F(Config, ConcurrentSettersAllReachTheFile) {
