@@ -68,14 +68,12 @@ std::string Encode(int width, int height, const std::vector<uint32_t>& palette, 
         out += std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
     }
     for (const Frame& f : frames) {
-        if (f.control) {
-            out += "\x21\xF9\x04";
-            // Disposal "restore to background", transparency flag.
-            out.push_back(static_cast<char>((2 << 2) | (transparent >= 0 ? 1 : 0)));
-            Put16(out, f.delay);
-            out.push_back(static_cast<char>(transparent >= 0 ? transparent : 0));
-            out.push_back(0);
-        }
+        out += "\x21\xF9\x04";
+        // Disposal "restore to background", transparency flag.
+        out.push_back(static_cast<char>((2 << 2) | (transparent >= 0 ? 1 : 0)));
+        Put16(out, f.delay);
+        out.push_back(static_cast<char>(transparent >= 0 ? transparent : 0));
+        out.push_back(0);
         out.push_back(0x2C);
         Put16(out, 0);
         Put16(out, 0);

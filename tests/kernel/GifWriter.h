@@ -11,7 +11,6 @@ namespace gif {
 struct Frame {
     std::vector<uint8_t> pixels;  // width x height palette indices, top row first
     int delay = 0;                // hundredths of a second
-    bool control = true;          // write a graphic control extension (delay, transparency)
 };
 
 // Palette colours are 0xRRGGBB, at most 256. transparent is the palette index drawn transparent, or -1 for none.

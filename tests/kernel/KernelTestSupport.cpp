@@ -106,15 +106,6 @@ void TestKernal::RunFrame(std::vector<BYTE>& frame, int streamType) {
     chain.OnFrame(frame.data(), static_cast<int>(frame.size()), streamType);
 }
 
-std::string ProbeChannel(int x, int y) {
-    std::string out = zxtest::MakeTempDir("probe") + "probe.txt";
-    void* probe = zxtest::StartProcess("\"" + Dir::GetCurrentPath() + "ZxChannelProbe.exe\" \"" + out + "\" " +
-                                       std::to_string(x) + " " + std::to_string(y));
-    if (!probe) return "spawn failed";
-    zxtest::FinishProcess(probe, 20000);
-    return zxtest::ReadFile(out);
-}
-
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
     const DWORD start = GetTickCount();
     while (!done()) {
@@ -141,12 +132,6 @@ std::vector<std::string> DamagedListFiles(const std::vector<std::string>& paths,
     for (char& c : noise) c = static_cast<char>(random() & 0xFF);
     const std::string good = CListFile::Format(paths, layout);
     return {noise, good.substr(0, good.size() - 3)};
-}
-
-bool ReadWholeList(const std::string& file, eListFileLayout layout, std::vector<std::string>& paths) {
-    bool whole = false;
-    std::string bytes;
-    return File::ReadAll(file, bytes) && CListFile::Parse(bytes, paths, layout, &whole) && whole;
 }
 
 std::string NewestCopyOf(const std::string& file) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -14,7 +16,10 @@
 #include "IDataVideoMgr.h"
 #include "IVideoDeal.h"
 #include "ListFile.h"
+#include "TestSupport.h"
 #include "VideoDealChain.h"
+#include "ZxLib/ZxLib.h"
+#include "ZxModConfig/ZxModConfig.h"
 
 namespace kt {
 
@@ -65,6 +70,39 @@ public:
     CVideoDealChain chain;
 };
 
+// The fixture of the effect tests: a fresh settings file, resource folder
+// (ZXVCAM_RES_DIR) and log folder per test, and the real chain behind
+// "modKernal" with a 640 x 480 format announced.
+class EffectTest : public testing::Test {
+protected:
+    void SetUp() override {
+        EnsureGdiplus();
+        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_root = zxtest::RedirectUserFolders(name);
+        m_res = zxtest::MakeTempDir(name + "-res");
+        SetEnvironmentVariableW(L"ZXVCAM_RES_DIR", Charset::String2WString(m_res).c_str());
+        m_ini = m_root + "ZxVCam.ini";
+        ZxConfigSetFile(m_ini.c_str());
+        kernal.AnnounceFormat();
+    }
+    void TearDown() override {
+        ZxConfigSetFile(nullptr);
+        SetEnvironmentVariableW(L"ZXVCAM_RES_DIR", nullptr);
+    }
+
+    // Replaces the settings file with this text and loads it.
+    void WriteIni(const std::string& text) {
+        ASSERT_TRUE(zxtest::WriteFile(m_ini, text));
+        ZxConfigSetFile(m_ini.c_str());
+    }
+    std::string IniText() { return zxtest::ReadFile(m_ini); }
+    // Loads the settings file again, as the next start of the program would.
+    void Reload() { ZxConfigSetFile(m_ini.c_str()); }
+
+    TestKernal kernal;
+    std::string m_root, m_res, m_ini;
+};
+
 // The kernel's side of the video manager: counts formats and frames, keeps the newest frame.
 class FrameSink : public IVideoMgrCallBack {
 public:
@@ -109,9 +147,6 @@ private:
     std::vector<Event> m_events;
 };
 
-// Reads one frame in a ZxChannelProbe process as a filter does: "ok=1 ... pixel=RRGGBB" at (x, y).
-std::string ProbeChannel(int x, int y);
-
 // Lets this thread's mode-2 observers run until done() is true or ms have passed; false on the time-out.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms);
 
@@ -121,9 +156,6 @@ unsigned PixelAt(const std::vector<BYTE>& frame, int width, int x, int yFromBott
 // The damaged list files a user may meet, for a list of the given layout:
 // random bytes, and the good file of paths cut short inside its last entry.
 std::vector<std::string> DamagedListFiles(const std::vector<std::string>& paths, eListFileLayout layout);
-
-// True when the file is one whole list; its entries in paths.
-bool ReadWholeList(const std::string& file, eListFileLayout layout, std::vector<std::string>& paths);
 
 // What the newest set-aside copy of a damaged list file holds ("<file>.bad",
 // then "<file>.1.bad", "<file>.2.bad", ...); empty when there is none.

@@ -171,7 +171,7 @@ TEST_F(CameraTest, OpeningAdoptsAndStoresTheSizeTheCameraChose) {
     // Listing the sizes opens the camera for the purpose and closes it again.
     std::vector<int> widths(1, 1), heights(1, 1);
     camera.GetAllFrameSize(widths, heights);
-    EXPECT_EQ(widths, (std::vector<int>{1, 640, 640})) << "appended, duplicates kept";
+    EXPECT_EQ(widths, (std::vector<int>{1, 640, 640})) << "appended; one size in two pixel formats is listed twice";
     EXPECT_EQ(heights, (std::vector<int>{1, 480, 480}));
     EXPECT_FALSE(camera.IsRunning());
     EXPECT_EQ(IntSetting("CameraCaptureWidth"), 640) << "the open adopted the camera's size";
@@ -190,10 +190,6 @@ TEST_F(CameraTest, OpeningAdoptsAndStoresTheSizeTheCameraChose) {
     camera.StopCamera();
     EXPECT_EQ(observer.States(), (std::vector<bool>{true, false}));
     camera.UnInit();
-    ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
-    EXPECT_NE(zxtest::ReadFile(Dir::GetLogPath() + "ZxVVideoSrc.txt").find("GetAllFrameSize返回640x480|640x480"),
-              std::string::npos)
-        << "the same size in two pixel formats is listed twice";
 }
 
 TEST_F(CameraTest, FramesAreStretchedToTheOutputSizeWithoutBars) {
@@ -226,10 +222,6 @@ TEST_F(CameraTest, FramesAreStretchedToTheOutputSizeWithoutBars) {
         ASSERT_TRUE(camera.StartCamera());
         ASSERT_TRUE(WaitFrame(camera, frame));
         for (const Point& p : c.points) EXPECT_EQ(kt::PixelAt(frame, c.outWidth, p.x, p.y), p.rgb) << p.x << "," << p.y;
-        if (c.outHeight == 480 && c.width == 1280) {
-            const unsigned top = kt::PixelAt(frame, 640, 5, 479);
-            EXPECT_TRUE(top == 0x808080u || top == 0u) << std::hex << top;
-        }
     }
 }
 

@@ -1,20 +1,14 @@
-// Helpers of the colour-effect tests: a fresh configuration, resource and log
-// folder per test, the real chain behind "modKernal", and frames.
+// Helpers of the colour-effect tests: exact channel products and frames (the
+// fixture is kt::EffectTest).
 #pragma once
 
 #include <cmath>
 
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
-#include <string>
 #include <vector>
 
 #include "KernelTestSupport.h"
-#include "TestSupport.h"
-#include "ZxLib/ZxLib.h"
-#include "ZxModConfig/ZxModConfig.h"
 
 namespace ct {
 
@@ -62,35 +56,5 @@ inline void PaintRows(std::vector<BYTE>& frame, int width, int height, int top, 
 inline unsigned PixelTop(const std::vector<BYTE>& frame, int width, int height, int x, int top) {
     return kt::PixelAt(frame, width, x, height - 1 - top);
 }
-
-class ColourTest : public testing::Test {
-protected:
-    void SetUp() override {
-        kt::EnsureGdiplus();
-        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-        m_root = zxtest::RedirectUserFolders(name);
-        m_res = zxtest::MakeTempDir(name + "-res");
-        SetEnvironmentVariableW(L"ZXVCAM_RES_DIR", Charset::String2WString(m_res).c_str());
-        m_ini = m_root + "ZxVCam.ini";
-        ZxConfigSetFile(m_ini.c_str());
-        kernal.AnnounceFormat();
-    }
-    void TearDown() override {
-        ZxConfigSetFile(nullptr);
-        SetEnvironmentVariableW(L"ZXVCAM_RES_DIR", nullptr);
-    }
-
-    // Replaces the settings file with this text and loads it.
-    void WriteIni(const std::string& text) {
-        ASSERT_TRUE(zxtest::WriteFile(m_ini, text));
-        ZxConfigSetFile(m_ini.c_str());
-    }
-    std::string IniText() { return zxtest::ReadFile(m_ini); }
-    // Loads the settings file again, as the next start of the program would.
-    void Reload() { ZxConfigSetFile(m_ini.c_str()); }
-
-    kt::TestKernal kernal;
-    std::string m_root, m_res, m_ini;
-};
 
 }  // namespace ct

@@ -115,21 +115,6 @@ TEST_F(ListFileTest, OnlyBytesThatAreExactlyOneListAreWhole) {
     }
 }
 
-TEST_F(ListFileTest, ASaveReplacesTheOldListWholeAndLeavesNoTemporaryFileOrCreatesNothingWhereItCannot) {
-    ASSERT_TRUE(CListFile::Save(File("x.dat"), {"old", "list"}, LIST_FILE_WITH_COUNT));
-    ASSERT_TRUE(CListFile::Save(File("x.dat"), {"new"}, LIST_FILE_WITH_COUNT));
-    EXPECT_EQ(zxtest::ReadFile(File("x.dat")), "ver1.0" + U32(1) + Entry("new"));
-    std::vector<std::string> found;
-    ASSERT_TRUE(Dir::FindAllFiles(found, m_dir, "*", Dir::kFindFiles));
-    EXPECT_EQ(found, std::vector<std::string>{File("x.dat")});
-    // A missing folder, and a folder in the way of the file.
-    CListFile::Save(m_dir + "no such folder\\x.dat", {"a"}, LIST_FILE_NO_COUNT);
-    EXPECT_FALSE(File::IsExistFile(m_dir + "no such folder\\x.dat"));
-    ASSERT_TRUE(Dir::MakeDir(File("dir.dat")));
-    CListFile::Save(File("dir.dat"), {"a"}, LIST_FILE_NO_COUNT);
-    EXPECT_TRUE(Dir::IsDirectory(File("dir.dat")));
-}
-
 TEST_F(ListFileTest, ADamagedListIsSetAsideBesideEarlierCopiesAndOnlyADeadWritersTemporaryFileIsRemoved) {
     const std::string file = File("x.dat");
     const std::string noise = kt::DamagedListFiles({"a"}, LIST_FILE_NO_COUNT)[0];

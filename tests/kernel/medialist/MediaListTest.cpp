@@ -155,23 +155,6 @@ TEST_F(MediaListTest, AddsEachFileOnceWithThumbnailTitleAndDuration) {
     EXPECT_FALSE(report[0].added);
 }
 
-TEST_F(MediaListTest, ThumbnailsAreMadeOnceAndReused) {
-    CMediaFileList& list = Start();
-    list.AddFiles({m_a, m_b});
-    const std::string thumbA = CMediaFileList::ThumbnailPath(m_a);
-    const std::string thumbB = CMediaFileList::ThumbnailPath(m_b);
-    ASSERT_NE(thumbA, thumbB);
-    // Mark A's thumbnail: a list that made it again would overwrite it.
-    const std::string marker = zxtest::ReadFile(thumbB);
-    ASSERT_FALSE(marker.empty());
-    ASSERT_TRUE(zxtest::WriteFile(thumbA, marker));
-
-    CMediaFileList& again = Start();
-    ASSERT_EQ(Paths(again), (std::vector<std::string>{m_a, m_b}));
-    EXPECT_EQ(zxtest::ReadFile(thumbA), marker) << "the existing thumbnail was used as it is";
-    EXPECT_EQ(CMediaFileList::ThumbnailPath(m_a), thumbA) << "the same path maps to the same file";
-}
-
 TEST_F(MediaListTest, FilesGoneFromDiskLeaveTheListWhichIsRewritten) {
     CListFile::Save(CMediaFileList::ListFilePath(), {m_a, m_b, m_c}, LIST_FILE_NO_COUNT);
     ASSERT_TRUE(DeleteFileW(Charset::String2WString(m_b).c_str()));
@@ -183,12 +166,12 @@ TEST_F(MediaListTest, FilesGoneFromDiskLeaveTheListWhichIsRewritten) {
     ASSERT_TRUE(list.Play(IdOf(list, m_a)));
     list.RemoveFiles({IdOf(list, m_c), IdOf(list, m_a), 12345}, false);
     EXPECT_TRUE(list.GetItems().empty());
-    EXPECT_TRUE(mediatest::FileExists(m_c)) << "kept on disk when not asked";
+    EXPECT_TRUE(File::IsExistFile(m_c)) << "kept on disk when not asked";
     EXPECT_EQ(list.GetPlayState(), MEDIALIST_STATE_PLAYING);
     EXPECT_TRUE(SavedPaths().empty());
     list.AddFiles({m_c});
     list.RemoveFiles({IdOf(list, m_c)}, true);
-    EXPECT_FALSE(mediatest::FileExists(m_c));
+    EXPECT_FALSE(File::IsExistFile(m_c));
 }
 
 TEST_F(MediaListTest, PlayModesTakeTheirNextStep) {
@@ -351,23 +334,6 @@ TEST_F(MediaListTest, APauseIsNoEndOfFileAndStopHandsThePictureBack) {
     m_journal.Clear();
     list.Stop();  // already stopped
     EXPECT_EQ(m_journal.Count(MEDIALIST_MSG_STATE), 0u);
-}
-
-TEST_F(MediaListTest, SeeksOnlyAFileThatPlays) {
-    CMediaFileList& list = Start();
-    list.AddFiles({m_a});
-    EXPECT_TRUE(list.SetPlayPos(1.5));  // nothing plays
-    double current = 0, total = 0;
-    list.Player().GetCurTm(current, total);
-    EXPECT_EQ(total, 0.0);
-    ASSERT_TRUE(list.Play(IdOf(list, m_a)));
-    ASSERT_TRUE(list.Pause());
-    EXPECT_TRUE(list.SetPlayPos(1.5));
-    zxtest::WaitUntil([&] {
-        list.Player().GetCurTm(current, total);
-        return current > 1.2;
-    });
-    EXPECT_NEAR(current, 1.5, 0.3);
 }
 
 TEST_F(MediaListTest, VolumeModeAndDeviceAreKeptInTheSettings) {

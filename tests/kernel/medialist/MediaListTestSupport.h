@@ -21,7 +21,7 @@ inline std::string SharedMedia(const std::string& name, int seconds) {
     std::lock_guard<std::mutex> g(lock);
     if (folder.empty()) folder = zxtest::MakeTempDir("shared_media");
     std::string path = folder + name + ".flv";
-    if (!mediatest::FileExists(path)) mediatest::RecordPattern(path, 160, 120, seconds * 20);
+    if (!File::IsExistFile(path)) mediatest::RecordPattern(path, 160, 120, seconds * 20);
     return path;
 }
 

@@ -248,33 +248,30 @@ TEST_F(SlideListTest, SavedListSurvivesWritesBeforeItIsLoaded) {
     EXPECT_EQ(ReadList(), (std::vector<std::string>{a, b}));
 }
 
-TEST_F(SlideListTest, ADamagedListIsSetAsideWithOneLogLineAndTheListStartsEmpty) {
+TEST_F(SlideListTest, ADamagedListIsSetAsideAndTheListStartsEmpty) {
+    // How a damaged list is set aside is the list file's own (ListFileTest); here the slide list takes that
+    // way both when its page loads it and when a write comes before the list was ever loaded. Cut short
+    // inside its last entry, the list still names a whole first picture.
     std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen), c = Picture("c.png", kBlue);
     const std::string file = CSlideList::ListFilePath();
-    for (const std::string& bytes : kt::DamagedListFiles({a, b}, LIST_FILE_NO_COUNT)) {
-        // Found damaged by the load of the slide page, and by a write before the list was ever loaded.
-        for (bool loadFirst : {true, false}) {
-            ASSERT_TRUE(zxtest::WriteFile(file, bytes));
-            const size_t logged = kt::LogLinesWith("ZxVVideoSrc.txt", file);
-            const size_t reports = m_recorder.LoadedCount();
-            {
-                CSlideList list;
-                Start(list);
-                if (loadFirst) list.LoadList();
-                list.AddFiles({c});
-                if (!loadFirst) list.LoadList();
-                ASSERT_TRUE(WaitLoaded(reports + 1));
-                std::vector<SlideEntry> items = list.GetItems();
-                ASSERT_EQ(items.size(), 1u);
-                EXPECT_EQ(items[0].path, c);
-                list.UnInit();
-            }
-            EXPECT_EQ(kt::NewestCopyOf(file), bytes) << "the damaged file is kept as it was";
-            EXPECT_EQ(kt::LogLinesWith("ZxVVideoSrc.txt", file), logged + 1);
-            std::vector<std::string> saved;
-            EXPECT_TRUE(kt::ReadWholeList(file, LIST_FILE_NO_COUNT, saved));
-            EXPECT_EQ(saved, std::vector<std::string>{c});
+    const std::string bytes = kt::DamagedListFiles({a, b}, LIST_FILE_NO_COUNT)[1];
+    for (bool loadFirst : {true, false}) {
+        ASSERT_TRUE(zxtest::WriteFile(file, bytes));
+        const size_t reports = m_recorder.LoadedCount();
+        {
+            CSlideList list;
+            Start(list);
+            if (loadFirst) list.LoadList();
+            list.AddFiles({c});
+            if (!loadFirst) list.LoadList();
+            ASSERT_TRUE(WaitLoaded(reports + 1));
+            std::vector<SlideEntry> items = list.GetItems();
+            ASSERT_EQ(items.size(), 1u);
+            EXPECT_EQ(items[0].path, c);
+            list.UnInit();
         }
+        EXPECT_EQ(kt::NewestCopyOf(file), bytes) << "the damaged file is kept as it was";
+        EXPECT_EQ(ReadList(), std::vector<std::string>{c});
     }
 }
 
@@ -298,24 +295,13 @@ TEST_F(SlideListTest, WritingWhileTheListLoadsLosesNothing) {
     EXPECT_EQ(ReadList(), expected);
 }
 
-TEST_F(SlideListTest, RandomModeShowsListedPicturesAndIsStoredForTheNextStart) {
-    std::string a = Picture("a.png", kRed), b = Picture("b.png", kGreen);
+TEST_F(SlideListTest, ThePlayModeIsStoredForTheNextStartAndAnUnknownOneIsIgnored) {
     {
         CSlideList list;
-        StartWithList(list, {a, b});
+        Start(list);
         list.SetPlayMode(SLIDE_MODE_RANDOM);
         list.SetPlayMode(7);  // not a mode: ignored
         EXPECT_EQ(list.GetPlayMode(), SLIDE_MODE_RANDOM);
-        PlayNow(list);
-        for (int i = 0; i < 4; ++i) {
-            int id = list.Engine().CurrentId();
-            EXPECT_TRUE(id == CSlideEngine::kFirstListId || id == CSlideEngine::kFirstListId + 1) << id;
-            unsigned c = Centre(list);
-            if (list.Engine().StepState() == CSlideEngine::kStepStill) {
-                EXPECT_EQ(c, id == CSlideEngine::kFirstListId ? kRed & 0xFFFFFFu : kGreen & 0xFFFFFFu);
-            }
-            Run(list, 1000);
-        }
     }
     int stored = -1;
     EXPECT_TRUE(AfxGetConfigManager()->GetInt("VSSlide", "PlayMode", stored));
@@ -373,10 +359,7 @@ TEST_F(SlideListTest, ModeZeroStopsOnTheLastStillAndKeepsIt) {
     EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepStill);
     Run(list, 50);  // 2000 ms: the transition to b begins
     EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepTransition);
-    Run(list, 700);
-    std::vector<BYTE> middle = Frame(list);
-    EXPECT_LT(CountOf(middle, kRed & 0xFFFFFFu), kW * kH) << "the transition shows some of b";
-    Run(list, 750);  // the 30th transition frame: b is shown
+    Run(list, 1450);  // the 30th transition frame: b is shown
     EXPECT_EQ(list.Engine().StepState(), CSlideEngine::kStepStill);
     EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId + 1);
     EXPECT_EQ(CountOf(Frame(list), kGreen & 0xFFFFFFu), kW * kH);
@@ -422,24 +405,6 @@ TEST_F(SlideListTest, TransitionIsAbandonedWhenAPictureLeavesTheList) {
         std::lock_guard<std::mutex> g(m_recorder.lock);
         EXPECT_TRUE(m_recorder.removed.empty()) << "a removal by the user is not reported";
     }
-}
-
-TEST_F(SlideListTest, RenderSizeChangeRecomposesThePictureShown) {
-    std::string a = Picture("a.png", kRed, 640, 480);
-    CSlideList list;
-    Start(list);
-    list.SetBackgroundColor(0xFF0000FF);
-    list.AddFiles({a});
-    ASSERT_TRUE(WaitLoaded(1));
-    PlayNow(list);
-    list.SetRenderSize(32, 48);  // narrower than the picture: bars above and below
-    // A step already under way draws at the old size; the one after it comes after the resize.
-    Run(list, 100);
-    EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstUserId);
-    std::vector<BYTE> frame = Frame(list);  // the engine's 32 x 48 frame comes first
-    EXPECT_EQ(kt::PixelAt(frame, 32, 16, 1), 0x0000FFu);
-    EXPECT_EQ(kt::PixelAt(frame, 32, 16, 24), kRed & 0xFFFFFFu);
-    EXPECT_EQ(kt::PixelAt(frame, 32, 16, 46), 0x0000FFu);
 }
 
 TEST_F(SlideListTest, AnimatedGifAdvancesByItsDelaysAndLoopsAsTheLast) {
@@ -506,7 +471,7 @@ TEST_F(SlideListTest, PlayShowsTheRequestedPictureAndPauseHoldsIt) {
     EXPECT_EQ(list.Engine().CurrentId(), CSlideEngine::kFirstListId + 2);
 }
 
-TEST_F(SlideListTest, PicturesAreFittedOverTheBackgroundOrStretched) {
+TEST_F(SlideListTest, PicturesAreFittedOverTheBackgroundOrStretchedAndRecomposedAtANewSize) {
     std::string narrow = Picture("narrow.png", kRed, 32, 48), wide = Picture("wide.png", kGreen, 64, 24);
     CSlideList list;
     Start(list);
@@ -519,7 +484,11 @@ TEST_F(SlideListTest, PicturesAreFittedOverTheBackgroundOrStretched) {
     EXPECT_EQ(kt::PixelAt(frame, kW, 32, 24), kRed & 0xFFFFFFu);
     EXPECT_EQ(kt::PixelAt(frame, kW, 61, 24), 0x0000FFu);
     EXPECT_EQ(CountOf(frame, kRed & 0xFFFFFFu), 32 * 48);
+    list.SetStretch(true);
+    PlayNow(list, CSlideEngine::kFirstUserId);
+    EXPECT_EQ(CountOf(Frame(list), kRed & 0xFFFFFFu), kW * kH);
 
+    list.SetStretch(false);
     list.AddFiles({wide});
     ASSERT_TRUE(WaitLoaded(2));
     PlayNow(list, CSlideEngine::kFirstUserId - 1);
@@ -528,9 +497,14 @@ TEST_F(SlideListTest, PicturesAreFittedOverTheBackgroundOrStretched) {
     EXPECT_EQ(kt::PixelAt(frame, kW, 32, 24), kGreen & 0xFFFFFFu);
     EXPECT_EQ(CountOf(frame, kGreen & 0xFFFFFFu), 64 * 24);
 
-    list.SetStretch(true);
-    PlayNow(list, CSlideEngine::kFirstUserId);
-    EXPECT_EQ(CountOf(Frame(list), kRed & 0xFFFFFFu), kW * kH);
+    // A new render size recomposes the picture shown: at 32 x 48 the wide
+    // picture is 32 x 12 between bars. A step already under way draws at the
+    // old size; the one after it comes after the resize.
+    list.SetRenderSize(32, 48);
+    Run(list, 100);
+    frame = Frame(list);  // the engine's 32 x 48 frame comes first
+    EXPECT_EQ(kt::PixelAt(frame, 32, 16, 24), kGreen & 0xFFFFFFu);
+    EXPECT_EQ(kt::PixelAt(frame, 32, 16, 40), 0x0000FFu);
 }
 
 TEST_F(SlideListTest, PlayMakesTheSlideShowTheVideoSource) {

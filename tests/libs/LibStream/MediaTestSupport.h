@@ -30,18 +30,17 @@ inline Rgb PixelAt(const unsigned char* rows, int width, int height, int x, int 
 
 inline bool IsRed(const Rgb& c) { return c.r > 170 && c.g < 90 && c.b < 90; }
 
-// The pattern: a blue picture whose red quadrant moves one place a second,
-// top-left, top-right, bottom-right, bottom-left (frames at 20 a second).
-inline int QuadrantOfSecond(int second) { return second % 4; }
-
+// The top-left corner of quadrant q (0 top-left, 1 top-right, 2 bottom-right, 3 bottom-left), y from the top.
 inline void QuadrantRect(int q, int width, int height, int& x0, int& y0) {
     x0 = (q == 1 || q == 2) ? width / 2 : 0;
     y0 = (q == 2 || q == 3) ? height / 2 : 0;
 }
 
+// The pattern: a blue picture whose red quadrant moves one place a second,
+// top-left, top-right, bottom-right, bottom-left (frames at 20 a second).
 inline std::vector<unsigned char> PatternFrame(int width, int height, int index, int fps = 20) {
     std::vector<unsigned char> rows(static_cast<size_t>(Stride(width)) * height);
-    int q = QuadrantOfSecond(index / fps), qx, qy;
+    int q = (index / fps) % 4, qx, qy;
     QuadrantRect(q, width, height, qx, qy);
     for (int y = 0; y < height; ++y) {
         unsigned char* row = rows.data() + static_cast<size_t>(Stride(width)) * (height - 1 - y);
@@ -111,6 +110,16 @@ inline bool RecordPattern(const std::string& path, int width, int height, int fr
     return true;
 }
 
+// One 3 s recording of the pattern at 640 x 480 in a folder with a Chinese
+// name, made the first time it is asked for; empty when it could not be made.
+inline const std::string& PatternRecording() {
+    static const std::string path = [] {
+        const std::string p = zxtest::MakeTempDir("录像") + "测试图案.flv";
+        return RecordPattern(p, 640, 480, 60) ? p : std::string();
+    }();
+    return path;
+}
+
 struct Bitmap {
     int width = 0, height = 0, bits = 0;
     std::vector<unsigned char> rows;  // as stored: bottom-up when height > 0
@@ -144,10 +153,6 @@ inline double Position(LibReplay& p) {
 // Waits until the player's position is past seconds (false only on a hang).
 inline bool PlaysPast(LibReplay& p, double seconds) {
     return zxtest::WaitUntil([&] { return Position(p) > seconds; });
-}
-
-inline bool FileExists(const std::string& path) {
-    return GetFileAttributesW(Charset::String2WString(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // True when the shell's recycle bin holds an item of that name (the name

@@ -8,23 +8,8 @@
 
 using namespace mediatest;
 
-namespace {
-
-// One 3 s recording of the pattern at 640 x 480, in a folder with a Chinese name.
-const std::string& PatternFile() {
-    static const std::string path = [] {
-        std::string dir = zxtest::MakeTempDir("录像");
-        std::string p = dir + "测试图案.flv";
-        if (!RecordPattern(p, 640, 480, 60)) return std::string();
-        return p;
-    }();
-    return path;
-}
-
-}  // namespace
-
 TEST(LibRecorder, VideoRecordingLastsWhatWasRecordedAndItsThumbnailShowsTheFirstPicture) {
-    const std::string& path = PatternFile();
+    const std::string& path = PatternRecording();
     ASSERT_FALSE(path.empty());
     EXPECT_NEAR(LibRecorder::FFGetTotalTm(path.c_str()), 3.0, 0.25);
     EXPECT_EQ(zxtest::ReadFile(path).substr(0, 3), "FLV");
@@ -120,7 +105,7 @@ TEST(LibRecorder, ClosingWithoutFramesLeavesAnEmptyButValidFile) {
     LibRecorder rec;
     ASSERT_EQ(OpenRecording(rec, path, 640, 480), 0);
     rec.FFUint();
-    ASSERT_TRUE(FileExists(path));
+    ASSERT_TRUE(File::IsExistFile(path));
     EXPECT_EQ(zxtest::ReadFile(path).substr(0, 3), "FLV");
     EXPECT_EQ(LibRecorder::FFGetTotalTm(path.c_str()), 0.0);
     // Nothing in it plays: the player says so plainly.
@@ -128,7 +113,7 @@ TEST(LibRecorder, ClosingWithoutFramesLeavesAnEmptyButValidFile) {
     EXPECT_EQ(player.Init(path.c_str(), 640, 480, true, true), -1);
     std::string thumb = zxtest::MakeTempDir("empty") + "t.bmp";
     EXPECT_FALSE(LibRecorder::FFThumbnails(path.c_str(), thumb.c_str(), 80, 60));
-    EXPECT_FALSE(FileExists(thumb));
+    EXPECT_FALSE(File::IsExistFile(thumb));
 }
 
 TEST(LibRecorder, RefusesWhatItCannotRecord) {
@@ -147,7 +132,7 @@ TEST(LibRecorder, RefusesWhatItCannotRecord) {
     EXPECT_EQ(OpenRecording(rec, p, 320, 240, 0), -1);
     EXPECT_EQ(OpenRecording(rec, ""), -1);
     EXPECT_EQ(rec.FFAudioInit(p.c_str(), 1, 44100, 64000, LIBSTREAM_CODEC_AAC), -1);
-    EXPECT_FALSE(FileExists(p));
+    EXPECT_FALSE(File::IsExistFile(p));
     // A refused recording leaves a file already there alone.
     std::string existing = dir + "已有.flv";
     ASSERT_TRUE(zxtest::WriteFile(existing, "keep me"));
@@ -220,5 +205,5 @@ TEST(LibRecorder, DamagedOrMissingFilesGiveNoDurationOrThumbnail) {
     EXPECT_EQ(LibRecorder::FFGetTotalTm((dir + "none.flv").c_str()), 0.0);
     EXPECT_EQ(LibRecorder::FFGetTotalTm(nullptr), 0.0);
     EXPECT_FALSE(LibRecorder::FFThumbnails((dir + "none.flv").c_str(), (dir + "n.bmp").c_str(), 80, 60));
-    EXPECT_FALSE(LibRecorder::FFThumbnails(PatternFile().c_str(), (dir + "z.bmp").c_str(), 0, 60));
+    EXPECT_FALSE(LibRecorder::FFThumbnails(PatternRecording().c_str(), (dir + "z.bmp").c_str(), 0, 60));
 }

@@ -11,14 +11,6 @@ using namespace mediatest;
 
 namespace {
 
-const std::string& Recording() {
-    static const std::string path = [] {
-        std::string p = zxtest::MakeTempDir("播放") + "图案.flv";
-        return RecordPattern(p, 640, 480, 60) ? p : std::string();
-    }();
-    return path;
-}
-
 struct Frame {
     int width, height;
     std::vector<unsigned char> rows;
@@ -43,10 +35,10 @@ bool ShowsQuadrant(LibReplay& p, Frame& f, int q, double* positionAfter = nullpt
 class LibReplayTest : public ::testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(LibReplayTest, PlaysFramesOfTheAskedSizeThatFollowThePattern) {
-    ASSERT_FALSE(Recording().empty());
+    ASSERT_FALSE(PatternRecording().empty());
     const int w = GetParam().first, h = GetParam().second;
     LibReplay player;
-    ASSERT_EQ(player.Init(Recording().c_str(), w, h, true, true), 0);
+    ASSERT_EQ(player.Init(PatternRecording().c_str(), w, h, true, true), 0);
     double cur = -1, total = 0;
     player.GetCurTm(cur, total);
     EXPECT_NEAR(total, 3.0, 0.25);
@@ -75,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, LibReplayTest,
 
 TEST(LibReplay, PauseHoldsPositionAndPicture) {
     LibReplay player;
-    ASSERT_EQ(player.Init(Recording().c_str(), 320, 240, true, true), 0);
+    ASSERT_EQ(player.Init(PatternRecording().c_str(), 320, 240, true, true), 0);
     ASSERT_TRUE(PlaysPast(player, 0.3));
     player.PasueSwitch(true);
     double held = Position(player);
@@ -94,7 +86,7 @@ TEST(LibReplay, PauseHoldsPositionAndPicture) {
 
 TEST(LibReplay, SeekLandsNearTheTarget) {
     LibReplay player;
-    ASSERT_EQ(player.Init(Recording().c_str(), 320, 240, true, true), 0);
+    ASSERT_EQ(player.Init(PatternRecording().c_str(), 320, 240, true, true), 0);
     player.Seek(2.2);
     double at = Position(player);
     EXPECT_NEAR(at, 2.2, 0.3);
@@ -119,7 +111,7 @@ TEST(LibReplay, SeekLandsNearTheTarget) {
 
 TEST(LibReplay, StopsAtTheEnd) {
     LibReplay player;
-    ASSERT_EQ(player.Init(Recording().c_str(), 160, 120, true, true), 0);
+    ASSERT_EQ(player.Init(PatternRecording().c_str(), 160, 120, true, true), 0);
     player.Seek(2.6);
     double a = 0, total = 0;
     player.GetCurTm(a, total);
@@ -145,7 +137,8 @@ TEST(LibReplay, StopsAtTheEnd) {
 
 TEST(LibReplay, VolumeDevicesAndRelease) {
     std::string copy = zxtest::MakeTempDir("释放") + "副本.flv";
-    ASSERT_TRUE(CopyFileW(Charset::String2WString(Recording()).c_str(), Charset::String2WString(copy).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(Charset::String2WString(PatternRecording()).c_str(), Charset::String2WString(copy).c_str(),
+                          FALSE));
     LibReplay player;
     player.SetVolume(0.5);
     for (int dev : {-1, 0, static_cast<int>(LibWaveOut::GetWaveOutDevNums()) + 5}) {
@@ -172,7 +165,7 @@ TEST(LibReplay, VolumeDevicesAndRelease) {
 
 TEST(LibReplay, DamagedFilesFailCleanly) {
     std::string dir = zxtest::MakeTempDir("坏文件");
-    std::string whole = zxtest::ReadFile(Recording());
+    std::string whole = zxtest::ReadFile(PatternRecording());
     ASSERT_GT(whole.size(), 4000u);
     std::string junk(200 * 1024, '\0');
     unsigned v = 777;
@@ -198,7 +191,7 @@ TEST(LibReplay, DamagedFilesFailCleanly) {
     }
     EXPECT_EQ(player.Init((dir + "missing.flv").c_str(), 320, 240, true, true), -1);
     EXPECT_EQ(player.Init(nullptr, 320, 240, true, true), -1);
-    EXPECT_EQ(player.Init(Recording().c_str(), 0, 240, true, true), -1);
+    EXPECT_EQ(player.Init(PatternRecording().c_str(), 0, 240, true, true), -1);
 
     // A recording cut in the middle plays up to the cut.
     std::string half = dir + "half.flv";
@@ -210,7 +203,7 @@ TEST(LibReplay, DamagedFilesFailCleanly) {
 
 TEST(LibReplay, ToleratesCallsFromSeveralThreads) {
     LibReplay player;
-    ASSERT_EQ(player.Init(Recording().c_str(), 320, 240, true, true), 0);
+    ASSERT_EQ(player.Init(PatternRecording().c_str(), 320, 240, true, true), 0);
     std::atomic<bool> stop{false};
     std::atomic<int> frames{0}, queries{0};
     std::thread frameThread([&] {
@@ -235,7 +228,7 @@ TEST(LibReplay, ToleratesCallsFromSeveralThreads) {
         case 0: player.Seek(i * 0.2); break;
         case 1: player.PasueSwitch(true); break;
         case 2: player.PasueSwitch(false); break;
-        case 3: ASSERT_EQ(player.Init(Recording().c_str(), 320, 240, true, true), 0); break;
+        case 3: ASSERT_EQ(player.Init(PatternRecording().c_str(), 320, 240, true, true), 0); break;
         }
         // A few frame queries between two calls, however slow the machine.
         const int q = queries;

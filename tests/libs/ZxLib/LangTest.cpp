@@ -6,6 +6,7 @@
 #include <regex>
 #include <set>
 
+#include "TestSupport.h"
 #include "ZxLib/Lang.h"
 #include "ZxLib/ZxLib.h"
 
@@ -68,12 +69,6 @@ std::string SourceDir() {
     return dir + "\\";
 }
 
-std::string ReadFile(const std::string& path) {
-    std::string text;
-    File::ReadAll(path, text);
-    return text;
-}
-
 // Every key the code and the skins use: in a skin the values of textid and
 // tooltipid, in code every string literal with a key's shape (file names
 // have one too and are left out).
@@ -96,7 +91,7 @@ std::set<std::string> KeysInSources() {
     const std::regex code("\"([a-z][a-z0-9]*(\\.[a-z0-9_]+)+)\""), skin("(textid|tooltipid)=\"([^\"]*)\"");
     const std::regex file(".*\\.(dll|exe|xml|png|jpg|txt|dat|ini|bmp)");
     for (const char* name : files) {
-        const std::string text = ReadFile(SourceDir() + name);
+        const std::string text = zxtest::ReadFile(SourceDir() + name);
         EXPECT_FALSE(text.empty()) << name;
         const bool isSkin = std::string(name).rfind(".xml") == std::strlen(name) - 4;
         for (std::sregex_iterator it(text.begin(), text.end(), isSkin ? skin : code), end; it != end; ++it) {

@@ -104,9 +104,17 @@ TEST(File, WriteReadAndNames) {
     ASSERT_TRUE(File::WriteAllAtomic(path, "new"));
     ASSERT_TRUE(File::ReadAll(path, back));
     EXPECT_EQ(back, "new");
+    std::vector<std::string> found;
+    ASSERT_TRUE(Dir::FindAllFiles(found, dir, "*", Dir::kFindFiles));
+    EXPECT_EQ(found, std::vector<std::string>{path}) << "no temporary file is left beside it";
     EXPECT_TRUE(File::RemoveFile(path));
     EXPECT_FALSE(File::IsExistFile(path));
+    // Where it cannot write, a write creates nothing and leaves a folder in the way alone.
     EXPECT_FALSE(File::WriteAllAtomic(dir + "missing\\x.txt", "x"));
+    EXPECT_FALSE(Dir::IsDirectory(dir + "missing"));
+    ASSERT_TRUE(Dir::MakeDir(dir + "folder"));
+    EXPECT_FALSE(File::WriteAllAtomic(dir + "folder", "x"));
+    EXPECT_TRUE(Dir::IsDirectory(dir + "folder"));
 
     EXPECT_EQ(File::GetFileName("C:\\a\\b.txt"), "b.txt");
     EXPECT_EQ(File::GetFileNameWithoutExtension("C:\\a.d\\b.tar.gz"), "b.tar");

@@ -26,7 +26,6 @@ void* StartChild(const std::string& file, const std::string& tag, int count) {
     return zxtest::StartProcess("\"" + Dir::GetCurrentPath() + "ZxLogChild.exe\" " + file + " " + tag + " " +
                                 std::to_string(count));
 }
-int Finish(void* process) { return zxtest::FinishProcess(process); }
 
 // The numbers of the lines "<tag> <i>" in file order.
 std::map<std::string, std::vector<int>> Numbers(const std::vector<LogLine>& body) {
@@ -66,8 +65,8 @@ TEST_F(ZxLogProcessTest, ProcessesSharingAFileWriteWholeLines) {
     ASSERT_NE(b, nullptr);
     for (int i = 0; i < 1000; ++i) YL_Log("Shared.txt", 0, "parent", "P %d", i);
     ASSERT_TRUE(LogFlush(kFlushMs));
-    EXPECT_EQ(Finish(a), 0);
-    EXPECT_EQ(Finish(b), 0);
+    EXPECT_EQ(zxtest::FinishProcess(a), 0);
+    EXPECT_EQ(zxtest::FinishProcess(b), 0);
     auto lines = ReadLog(dir_ + "Shared.txt");
     int headers = 0;
     for (const auto& l : lines) headers += zxlogtest::IsHeader(l) ? 1 : 0;
@@ -83,7 +82,7 @@ TEST_F(ZxLogProcessTest, LinesLoggedRightBeforeExitAreWrittenOnce) {
     // The children end without flushing, with most lines still queued.
     for (int run = 0; run < 3; ++run) {
         const std::string file = "Exit" + std::to_string(run) + ".txt";
-        ASSERT_EQ(Finish(StartChild(file, "C", 5000)), 0);
+        ASSERT_EQ(zxtest::FinishProcess(StartChild(file, "C", 5000)), 0);
         auto lines = ReadLog(dir_ + file);
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines[0].text.compare(0, 13, "==== Child-C "), 0) << lines[0].text;
