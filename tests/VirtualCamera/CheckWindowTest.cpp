@@ -131,36 +131,27 @@ int FindItem(HWND combo, const std::wstring& prefix) {
 // ZxCamCheck.exe started as the Start-menu shortcut starts it, and its
 // window; ended at the end (release set first, for a stand-in program).
 struct CheckProcess {
-    PROCESS_INFORMATION pi = {};
+    HANDLE process = nullptr;
     HWND window = nullptr;
     HANDLE release = nullptr;
-    // In English unless said otherwise: the texts the cases look for.
+    // In English unless said otherwise: the texts the cases look for. Every
+    // start names its language.
     bool Start(const wchar_t* language = L"en") {
-        std::wstring cmd = L"\"" + Charset::String2WString(Dir::GetCurrentPath() + "ZxCamCheck.exe") + L"\"";
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        wchar_t before[8] = L"";
-        const DWORD had = GetEnvironmentVariableW(L"ZXVCAM_LANG", before, 8);
         SetEnvironmentVariableW(L"ZXVCAM_LANG", language);
-        const BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-        SetEnvironmentVariableW(L"ZXVCAM_LANG", had > 0 && had < 8 ? before : nullptr);
-        if (!started) return false;
-        CloseHandle(pi.hThread);
-        return WaitUntil([&] { return (window = WindowOf(pi.dwProcessId)) != nullptr; }, 30000);
+        process = zxtest::StartProcess("\"" + Dir::GetCurrentPath() + "ZxCamCheck.exe\"");
+        const DWORD pid = process ? GetProcessId(process) : 0;
+        return process && WaitUntil([&] { return (window = WindowOf(pid)) != nullptr; }, 30000);
     }
     // Closes the window; the process's exit code once it ended by itself.
-    DWORD Close() {
+    int Close() {
         PostMessageW(window, WM_CLOSE, 0, 0);
-        DWORD code = 99;
-        if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+        const int code = zxtest::FinishProcess(process, 30000);
+        process = nullptr;
         return code;
     }
     ~CheckProcess() {
         if (release) SetEvent(release);
-        if (pi.hProcess) {
-            if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
-            CloseHandle(pi.hProcess);
-        }
+        zxtest::FinishProcess(process, 0);
         if (release) CloseHandle(release);
     }
 };
@@ -231,7 +222,7 @@ TEST(CheckWindow, ShowsTheLivePictureAndItsFiguresFollowsTheChosenSizeAndClosesC
     EXPECT_TRUE(WaitUntil([&] { return Text(program).rfind(L"not running", 0) == 0; }, 10000)) << Utf8(Text(program));
 
     // Closed, the process ends by itself, with 0.
-    EXPECT_EQ(0u, check.Close());
+    EXPECT_EQ(0, check.Close());
 }
 
 TEST(CheckWindow, TheMediaFoundationWayShowsTheWritersPicture) {
@@ -261,7 +252,7 @@ TEST(CheckWindow, TheMediaFoundationWayShowsTheWritersPicture) {
     EXPECT_FALSE(IsWindowEnabled(way));
     EXPECT_GE(FindItem(way, L"DirectShow (Media Foundation: 64-bit only)"), 0);
 #endif
-    EXPECT_EQ(0u, check.Close());
+    EXPECT_EQ(0, check.Close());
 }
 
 // Whether a static control's text fits its width in the control's font.
@@ -302,7 +293,7 @@ TEST(CheckWindow, SpeaksChineseOrEnglishAndEveryLabelFits) {
             EXPECT_EQ(Text(label), *table.Find(l.key)) << l.key;
             EXPECT_TRUE(TextFits(label)) << l.key << " is cut off";
         }
-        EXPECT_EQ(0u, check.Close());
+        EXPECT_EQ(0, check.Close());
     }
 }
 
