@@ -19,10 +19,7 @@ namespace {
 constexpr REFERENCE_TIME kFrameTime = 500000;  // 50 ms
 
 // Frame n has every byte n % 250 + 1 (never 0, the black of no frame).
-uint8_t FrameValue(int n) { return static_cast<uint8_t>(n % 250 + 1); }
-
-// Frame n: every byte FrameValue(n).
-void FillNumbered(uint8_t* pixels, int n) { std::memset(pixels, FrameValue(n), 921600); }
+void FillNumbered(uint8_t* pixels, int n) { std::memset(pixels, n % 250 + 1, 921600); }
 
 // Writes numbered frames (vct::ChannelWriter's arguments after the fill).
 class NumberedWriter : public vct::ChannelWriter {
