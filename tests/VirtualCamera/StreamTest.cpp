@@ -118,7 +118,7 @@ TEST(Stream, BlackUntilTheKernelRunsThenItsPictureThenFrozen) {
         ASSERT_TRUE(host.Started());
         ASSERT_TRUE(graph.collector.WaitForFrame(&ShowsLogo, nullptr, zxtest::kHangGuardMs, live))
             << "the kernel's picture with its logo never came";
-        // A few more, so the last one is surely the whole picture.
+        // A few more; the newest one's logo is checked pixel by pixel.
         ASSERT_TRUE(graph.collector.WaitFor(graph.collector.Count() + 5, 20000));
         live = graph.collector.Last();
         for (int y = 5; y < 15; y += 3)
