@@ -618,9 +618,10 @@ HANDLE SandboxToken(bool lowIntegrity) {
         TOKEN_MANDATORY_LABEL label{};
         label.Label.Attributes = SE_GROUP_INTEGRITY;
         label.Label.Sid = low.data();
-        if (impersonation)
+        if (impersonation) {
             EXPECT_TRUE(SetTokenInformation(impersonation, TokenIntegrityLevel, &label,
                                             static_cast<DWORD>(sizeof(label) + low.size())));
+        }
     } else {
         std::vector<BYTE> restricted = KnownSid(WinRestrictedCodeSid);
         SID_AND_ATTRIBUTES restricting{restricted.data(), 0};
