@@ -7,7 +7,6 @@
 
 #include "DShowBase/DShowGuids.h"
 #include "DShowBase/MediaType.h"
-#include "TestSupport.h"
 #include "VCamFormats.h"
 #include "VCamGuids.h"
 #include "VCamTestSupport.h"
@@ -151,7 +150,7 @@ TEST_F(BaseClasses, AggregatedFilterDelegatesToItsOuterObject) {
     EXPECT_EQ(S_OK, module.canUnloadNow());
 }
 
-TEST_F(BaseClasses, FilterStateClockAndGraphMembership) {
+TEST_F(BaseClasses, FilterStateAndGraphMembership) {
     Ptr<IBaseFilter> filter;
     ASSERT_EQ(S_OK, NewFilter(&filter));
     FILTER_STATE state = State_Running;
@@ -172,17 +171,6 @@ TEST_F(BaseClasses, FilterStateClockAndGraphMembership) {
     EXPECT_EQ(S_OK, filter->Stop()) << "stopping twice is fine";
     EXPECT_EQ(E_POINTER, filter->GetState(0, nullptr));
 
-    Ptr<IReferenceClock> clock;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_SystemClock, nullptr, CLSCTX_INPROC_SERVER, IID_IReferenceClock, clock.out()));
-    EXPECT_EQ(S_OK, filter->SetSyncSource(clock.get()));
-    Ptr<IReferenceClock> got;
-    EXPECT_EQ(S_OK, filter->GetSyncSource(&got));
-    EXPECT_EQ(clock.get(), got.get());
-    got.Reset();
-    EXPECT_EQ(S_OK, filter->SetSyncSource(nullptr));
-    EXPECT_EQ(S_OK, filter->GetSyncSource(&got));
-    EXPECT_FALSE(got);
-
     FILTER_INFO info = {};
     ASSERT_EQ(S_OK, filter->QueryFilterInfo(&info));
     EXPECT_STREQ(L"", info.achName);
@@ -197,12 +185,9 @@ TEST_F(BaseClasses, FilterStateClockAndGraphMembership) {
     EXPECT_EQ(S_OK, graph->RemoveFilter(filter.get()));
     ASSERT_EQ(S_OK, filter->QueryFilterInfo(&info));
     EXPECT_EQ(nullptr, info.pGraph);
-    LPWSTR vendor = reinterpret_cast<LPWSTR>(1);
-    EXPECT_EQ(E_NOTIMPL, filter->QueryVendorInfo(&vendor));
 }
 
 TEST_F(BaseClasses, PinConnectsThroughTheGraphAndNegotiatesAnAllocator) {
-    const std::string log = vct::RedirectFilterLog("base-connect");
     vct::ProgramFolderSetting noProgram(nullptr);
     Ptr<IBaseFilter> filter, other, null;
     ASSERT_EQ(S_OK, NewFilter(&filter));
@@ -270,14 +255,6 @@ TEST_F(BaseClasses, PinConnectsThroughTheGraphAndNegotiatesAnAllocator) {
     DeleteMediaType(current);
     graph->RemoveFilter(filter.get());
     graph->RemoveFilter(null.get());
-
-    // The connection's format is in the log. The filter here is the DLL's,
-    // whose log writer is its own thread (this process's flush does not
-    // reach it): the line is waited for.
-    const std::string line =
-        ": SetMediaType: 640x480, 24 bits, compression 0x00000000, lSampleSize 921600, frame time 500000\r\n";
-    std::string text;
-    EXPECT_TRUE(zxtest::WaitUntil([&] { return (text = vct::ReadFilterLog(log)).find(line) != std::string::npos; })) << text;
 }
 
 TEST(MediaTypes, CopiesAreDeepAndEqualityLooksAtTheFormat) {

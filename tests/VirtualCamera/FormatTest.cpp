@@ -13,7 +13,6 @@
 #include "TestSupport.h"
 #include "VCam.h"
 #include "VCamFormats.h"
-#include "VCamGuids.h"
 #include "VCamTestSupport.h"
 #include "ShareMem.h"
 #include "ZxScale/ZxScale.h"
@@ -117,11 +116,9 @@ TEST_F(Formats, EnumeratorHandsOutTheTypesAsCopies) {
     ASSERT_EQ(S_OK, ipin->EnumMediaTypes(&types));
     AM_MEDIA_TYPE* got[12] = {};
     ULONG fetched = 0;
+    // The types and their order are the positions' (checked above); the enumerator hands them out.
     EXPECT_EQ(S_OK, types->Next(12, got, &fetched));
     ASSERT_EQ(12u, fetched);
-    EXPECT_EQ(640, Vih(*got[0]).bmiHeader.biWidth);
-    for (ULONG i = 1; i <= 8; ++i) EXPECT_EQ(static_cast<LONG>(i) * 80, Vih(*got[i]).bmiHeader.biWidth);
-    EXPECT_EQ(MEDIASUBTYPE_YUY2, got[9]->subtype) << "YUY2 after the RGB24 types";
     for (ULONG i = 0; i < fetched; ++i) DeleteMediaType(got[i]);
 
     EXPECT_EQ(S_OK, types->Reset());
@@ -306,7 +303,7 @@ TEST_F(Formats, PropertySetAnswersThePinCategoryOnly) {
     EXPECT_EQ(E_NOTIMPL, props->Set(AMPROPSETID_Pin, AMPROPERTY_PIN_CATEGORY, nullptr, 0, &category, 16));
 }
 
-TEST_F(Formats, PinIdentityAndQualityControl) {
+TEST_F(Formats, PinIdentity) {
     Ptr<IPin> ipin;
     ASSERT_EQ(S_OK, vct::FirstPin(filter.get(), &ipin));
     PIN_INFO info = {};
@@ -325,9 +322,7 @@ TEST_F(Formats, PinIdentityAndQualityControl) {
     EXPECT_EQ(VFW_E_NOT_FOUND, filter->FindPin(L"Output", &found));
 
     Ptr<IQualityControl> quality;
-    ASSERT_EQ(S_OK, ipin->QueryInterface(IID_IQualityControl, quality.out()));
-    Quality q = {};
-    EXPECT_EQ(E_NOTIMPL, quality->Notify(filter.get(), q));
+    EXPECT_EQ(S_OK, ipin->QueryInterface(IID_IQualityControl, quality.out()));
 
     // One pin, whatever index is asked for.
     EXPECT_EQ(1, filterObject->GetPinCount());
@@ -339,16 +334,6 @@ TEST_F(Formats, PinIdentityAndQualityControl) {
     EXPECT_EQ(S_FALSE, pins->Next(3, all, &fetched));
     EXPECT_EQ(1u, fetched);
     if (all[0]) all[0]->Release();
-
-    // Unconnected: the connection questions say so.
-    Ptr<IPin> peer;
-    EXPECT_EQ(VFW_E_NOT_CONNECTED, ipin->ConnectedTo(&peer));
-    AM_MEDIA_TYPE mt;
-    EXPECT_EQ(VFW_E_NOT_CONNECTED, ipin->ConnectionMediaType(&mt));
-    EXPECT_EQ(S_FALSE, ipin->Disconnect());
-    CLSID clsid = GUID_NULL;
-    EXPECT_EQ(S_OK, filter->GetClassID(&clsid));
-    EXPECT_EQ(CLSID_ZXVCam, clsid);
     EXPECT_EQ(std::string::npos, vct::ReadFilterLog(logPath).find(": QueryInterface"));
 }
 
@@ -407,7 +392,7 @@ TEST_F(Formats, FillBufferNeverWritesMoreThanTheSampleOrTheFormatHolds) {
     EXPECT_EQ(S_OK, large.sample->IsSyncPoint());
 }
 
-TEST_F(Formats, Yuy2AndI420SamplesAreTheConversionOfTheNewestFrame) {
+TEST_F(Formats, SamplesAreTheNewestFrameScaledAndConverted) {
     vct::ComScope com;
     // A frame with detail everywhere in the real channel.
     CShareMem writer;
@@ -424,7 +409,8 @@ TEST_F(Formats, Yuy2AndI420SamplesAreTheConversionOfTheNewestFrame) {
         VCamPixels pixels;
         int code;
     };
-    for (const Case c : {Case{VCamPixels::Yuy2, 4}, Case{VCamPixels::I420, 8}, Case{VCamPixels::Yuy2, 8}}) {
+    for (const Case c : {Case{VCamPixels::Rgb24, 8}, Case{VCamPixels::Rgb24, 4}, Case{VCamPixels::Yuy2, 4},
+                         Case{VCamPixels::I420, 8}, Case{VCamPixels::Yuy2, 8}}) {
         CMediaType mt;
         ASSERT_TRUE(VCamMakeMediaType(c.pixels, c.code, 500000, &mt));
         ASSERT_EQ(S_OK, config->SetFormat(&mt));
@@ -437,8 +423,8 @@ TEST_F(Formats, Yuy2AndI420SamplesAreTheConversionOfTheNewestFrame) {
         ASSERT_EQ(S_OK, pin->FillBuffer(sample.sample.get()));
         ASSERT_EQ(static_cast<long>(mt.lSampleSize), sample.sample->GetActualDataLength());
 
-        // What the filter must deliver: the frame scaled (area averaging)
-        // to the chosen size, then converted.
+        // What the filter must deliver: the frame (bottom-up RGB24 as it is)
+        // scaled (area averaging) to the chosen size, then converted.
         const int w = c.code * 80, h = c.code * 60;
         std::vector<uint8_t> scaled = picture;
         if (c.code != 8) {
@@ -447,10 +433,11 @@ TEST_F(Formats, Yuy2AndI420SamplesAreTheConversionOfTheNewestFrame) {
             scaled.assign(CZxScaler::PictureBytes(w, h), 0);
             scaler.Scale(picture.data(), scaled.data());
         }
-        std::vector<uint8_t> expected(mt.lSampleSize);
+        std::vector<uint8_t> expected = scaled;
+        expected.resize(mt.lSampleSize);
         if (c.pixels == VCamPixels::Yuy2) {
             ASSERT_TRUE(ZxBgrToYuy2(scaled.data(), w, h, expected.data()));
-        } else {
+        } else if (c.pixels == VCamPixels::I420) {
             ASSERT_TRUE(ZxBgrToI420(scaled.data(), w, h, expected.data()));
         }
         BYTE* data = nullptr;

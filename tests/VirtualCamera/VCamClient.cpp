@@ -1,10 +1,8 @@
-// A capture client process (camera -> Sample Grabber -> Null Renderer). It writes nothing to its
-// standard output and one line per sample to OUTFILE:
-//   first-byte uniform(0/1) start end received-microseconds
-// Usage: ZxVCamClient OUTFILE SECONDS [RUNS] [reformat | changes=N]
+// A capture client process (camera -> Sample Grabber -> Null Renderer) that writes nothing to its
+// standard output.
+// Usage: ZxVCamClient SECONDS [RUNS] [reformat]
 //   RUNS      runs of SECONDS each, stopped in between (1)
 //   reformat  first choose 320 x 240, then 640 x 480 again (each a reconnection)
-//   changes=N a run ends after N picture changes; reaching SECONDS then exits with 8
 // Soak modes (scripts/soak.sh; frames marked by ZxVKernelHost --mark):
 //   --soak SAMPLEFILE --stop-event NAME   one graph until the event; prints its pid, then each
 //       second's samples and distinct frames; SAMPLEFILE lines (nothing kept in memory):
@@ -266,45 +264,27 @@ int main(int argc, char** argv) {
         if (argc != 5 || std::strcmp(argv[3], "--stop-event") != 0) return 2;
         return Soak(argv[2], argv[4]);
     }
-    if (argc < 3) return 2;
-    const double seconds = std::atof(argv[2]);
-    const int runs = argc > 3 ? std::atoi(argv[3]) : 1;
-    const bool reformat = argc > 4 && std::strcmp(argv[4], "reformat") == 0;
-    const size_t changes = argc > 4 && std::strncmp(argv[4], "changes=", 8) == 0
-                               ? static_cast<size_t>(std::atoi(argv[4] + 8))
-                               : 0;
+    if (argc < 2) return 2;
+    const double seconds = std::atof(argv[1]);
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 1;
+    const bool reformat = argc > 3 && std::strcmp(argv[3], "reformat") == 0;
     vct::ComScope com(COINIT_MULTITHREADED);
     if (!com.Ok()) return 3;
-    int result = 0;
-    {
-        vct::Graph graph;
-        HRESULT hr = graph.Build();
-        if (FAILED(hr)) return 4;
-        if (reformat) {
-            vct::Ptr<IAMStreamConfig> config;
-            if (FAILED(graph.cameraPin()->QueryInterface(IID_IAMStreamConfig, config.out()))) return 5;
-            if (FAILED(vct::SelectCaps(config.get(), 0)) || FAILED(vct::SelectCaps(config.get(), 7))) return 5;
-        }
-        HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        for (int r = 0; r < runs && result == 0; ++r) {
-            if (FAILED(graph.Run())) result = 6;
-            if (changes > 0) {
-                if (result == 0 && !graph.collector.WaitForChanges(changes, static_cast<DWORD>(seconds * 1000)))
-                    result = 8;
-            } else {
-                // The run lasts its time; nothing ends it early.
-                WaitForSingleObject(never, static_cast<DWORD>(seconds * 1000));
-            }
-            graph.Stop();
-        }
-        CloseHandle(never);
-        FILE* out = std::fopen(argv[1], "w");
-        if (!out) return 7;
-        for (const vct::Frame& f : graph.collector.Since(0)) {
-            std::fprintf(out, "%d %d %lld %lld %.0f\n", f.first, f.uniform ? 1 : 0, static_cast<long long>(f.start),
-                         static_cast<long long>(f.end), f.receivedUs);
-        }
-        std::fclose(out);
+    vct::Graph graph;
+    if (FAILED(graph.Build())) return 4;
+    if (reformat) {
+        vct::Ptr<IAMStreamConfig> config;
+        if (FAILED(graph.cameraPin()->QueryInterface(IID_IAMStreamConfig, config.out()))) return 5;
+        if (FAILED(vct::SelectCaps(config.get(), 0)) || FAILED(vct::SelectCaps(config.get(), 7))) return 5;
     }
+    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    int result = 0;
+    for (int r = 0; r < runs && result == 0; ++r) {
+        if (FAILED(graph.Run())) result = 6;
+        // The run lasts its time; nothing ends it early.
+        WaitForSingleObject(never, static_cast<DWORD>(seconds * 1000));
+        graph.Stop();
+    }
+    CloseHandle(never);
     return result;
 }

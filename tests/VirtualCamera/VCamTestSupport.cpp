@@ -4,7 +4,6 @@
 
 #include <tlhelp32.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -431,20 +430,16 @@ int KernelHost::Wait(DWORD timeoutMs) {
     return static_cast<int>(code);
 }
 
-ChannelWriter::ChannelWriter(Fill fill, bool paced, int count, bool signalEveryMs) {
-    m_thread = std::thread([this, fill, paced, count, signalEveryMs] { Run(fill, paced, count, signalEveryMs); });
+ChannelWriter::ChannelWriter(Fill fill, bool paced, bool signalEveryMs) {
+    m_thread = std::thread([this, fill, paced, signalEveryMs] { Run(fill, paced, signalEveryMs); });
 }
 
 void ChannelWriter::Stop() {
     m_stop = true;
-    WaitDone();
-}
-
-void ChannelWriter::WaitDone() {
     if (m_thread.joinable()) m_thread.join();
 }
 
-void ChannelWriter::Run(Fill fill, bool paced, int count, bool signalEveryMs) {
+void ChannelWriter::Run(Fill fill, bool paced, bool signalEveryMs) {
     constexpr DWORD kImage = kWidth * kHeight * 3;
     CShareMem channel;
     if (!channel.Open(kShareMemFileName, kShareMemSize)) return;
@@ -452,7 +447,7 @@ void ChannelWriter::Run(Fill fill, bool paced, int count, bool signalEveryMs) {
     std::vector<uint8_t> packet(kShareMemHeaderSize + kImage);
     const double start = Clock::NowUs();
     double lastSignal = start;
-    for (int n = 0; !m_stop && (count == 0 || n < count); ++n) {
+    for (int n = 0; !m_stop; ++n) {
         fill(packet.data() + kShareMemHeaderSize, n);
         ShareMemMakeHeader(packet.data(), kImage, ShareMemNow());
         channel.Write(packet.data(), static_cast<DWORD>(packet.size()));
@@ -511,15 +506,10 @@ size_t CountLines(const std::string& text) {
     return n;
 }
 
-int SamplesBeforeTheirTime(const std::vector<Frame>& frames, double runAtUs, double* worstUs) {
+int SamplesBeforeTheirTime(const std::vector<Frame>& frames, double runAtUs) {
     int early = 0;
-    double worst = -1e18;
-    for (const Frame& f : frames) {
-        const double ahead = runAtUs + static_cast<double>(f.start) / 10.0 - f.receivedUs;
-        worst = std::max(worst, ahead);
-        if (ahead > 20000) ++early;
-    }
-    if (worstUs) *worstUs = frames.empty() ? 0 : worst;
+    for (const Frame& f : frames)
+        if (runAtUs + static_cast<double>(f.start) / 10.0 - f.receivedUs > 20000) ++early;
     return early;
 }
 

@@ -200,9 +200,8 @@ private:
 };
 
 // For a graph without a clock run at runAtUs (taken before Run), no sample may arrive before
-// runAtUs + its stamp (load only makes samples later): the number that did (20 ms allowed);
-// worstUs gets how far ahead the worst one was.
-int SamplesBeforeTheirTime(const std::vector<Frame>& frames, double runAtUs, double* worstUs);
+// runAtUs + its stamp (load only makes samples later): the number that did (20 ms allowed).
+int SamplesBeforeTheirTime(const std::vector<Frame>& frames, double runAtUs);
 
 // SetFormat to the capability at index (GetStreamCaps).
 HRESULT SelectCaps(IAMStreamConfig* config, int index);
@@ -222,23 +221,22 @@ private:
     HANDLE m_process = nullptr;
 };
 
-// Writes 640 x 480 frames into the real channel from a thread: paced at 20 a second or back to
-// back, until stopped or count are written; fill paints frame n (BGR, bottom-up). signalEveryMs
-// also signals the channel's event every millisecond.
+// Writes 640 x 480 frames into the real channel from a thread until stopped: paced at 20 a
+// second or back to back; fill paints frame n (BGR, bottom-up). signalEveryMs also signals the
+// channel's event every millisecond.
 class ChannelWriter {
 public:
     typedef void (*Fill)(uint8_t* pixels, int n);
     static constexpr int kWidth = 640, kHeight = 480;
-    ChannelWriter(Fill fill, bool paced, int count = 0, bool signalEveryMs = false);
+    ChannelWriter(Fill fill, bool paced, bool signalEveryMs = false);
     ~ChannelWriter() { Stop(); }
     ChannelWriter(const ChannelWriter&) = delete;
     ChannelWriter& operator=(const ChannelWriter&) = delete;
     void Stop();
-    void WaitDone();
     int Written() const { return m_written; }
 
 private:
-    void Run(Fill fill, bool paced, int count, bool signalEveryMs);
+    void Run(Fill fill, bool paced, bool signalEveryMs);
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_written{0};
     std::thread m_thread;

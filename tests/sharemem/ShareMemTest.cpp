@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -149,7 +148,9 @@ TEST(ShareMemHeader, SizeCodeIsTheTruncatedRootAndMakeHeaderLaysOutFieldsOrRefus
     for (uint8_t b : packet) EXPECT_EQ(0xEE, b) << "a refused header must write nothing";
 }
 
-TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsDamage) {
+// Which sizes, codes and times a header may name, and that a rejected header
+// leaves the size alone, is the frame-header fuzz target's (FrameHeaderFuzz.cpp).
+TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsClearedFlags) {
     const int32_t now = 1700000000;
     uint8_t good[kShareMemHeaderSize];
     ASSERT_TRUE(ShareMemMakeHeader(good, kFrameBytes, now));
@@ -157,59 +158,18 @@ TEST(ShareMemHeader, ValidationAcceptsWriterHeadersAndRejectsDamage) {
     EXPECT_TRUE(ShareMemHeaderValid(good, now, size));
     EXPECT_EQ(kFrameBytes, size);
 
-    // Every picture a size code names is accepted, up to code 18 (1440 x 1080).
-    for (uint32_t code = 1; code <= 18; ++code) {
-        const uint32_t s = code * code * 14400u;
-        uint8_t h[kShareMemHeaderSize];
-        ASSERT_TRUE(ShareMemMakeHeader(h, s, now));
-        EXPECT_TRUE(ShareMemHeaderValid(h, now, size)) << s;
-        EXPECT_EQ(s, size);
-    }
-    // An image that is not such a picture is stamped but never read (one size copied, another scaled).
-    for (uint32_t s : {1000000u, 921601u, 2u * 921600u, static_cast<uint32_t>(kShareMemMaxImageSize)}) {
-        uint8_t h[kShareMemHeaderSize];
-        ASSERT_TRUE(ShareMemMakeHeader(h, s, now));
-        size = 0xDEADBEEF;
-        EXPECT_FALSE(ShareMemHeaderValid(h, now, size)) << s;
-        EXPECT_EQ(0xDEADBEEFu, size);
-    }
-
-    auto rejected = [&](const std::function<void(uint8_t*)>& damage, int32_t readerNow) {
+    // Each valid flag counts; the reserved byte is not looked at.
+    auto validWith = [&](int at, uint8_t value) {
         uint8_t h[kShareMemHeaderSize];
         std::memcpy(h, good, sizeof(h));
-        damage(h);
-        uint32_t out = 0xDEADBEEF;
-        const bool valid = ShareMemHeaderValid(h, readerNow, out);
-        if (!valid) {
-            EXPECT_EQ(0xDEADBEEFu, out) << "a rejected header must not set the size";
-        }
-        return !valid;
+        h[at] = value;
+        return ShareMemHeaderValid(h, now, size);
     };
-    auto none = [](uint8_t*) {};
-    auto setU32 = [](uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); };
-
-    // Whole seconds: a frame of the previous second is current, two seconds on it is stale.
-    EXPECT_FALSE(rejected(none, now + 1)) << "a frame of the previous second is current";
-    EXPECT_TRUE(rejected(none, now + 2)) << "a frame of two seconds ago is stale";
-    EXPECT_TRUE(rejected(none, now - 1)) << "a frame from the future is not taken either";
-    EXPECT_TRUE(rejected([](uint8_t* h) { h[1] = 0; }, now)) << "valid flag clear";
-    EXPECT_TRUE(rejected([](uint8_t* h) { h[2] = 0; }, now)) << "second valid flag clear";
-    EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0; }, now)) << "size code 0";
-    EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 0xF8; }, now)) << "negative size code";
-    EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 9; }, now)) << "a 720 x 540 picture is larger than the 921600 bytes stated";
-    EXPECT_TRUE(rejected([](uint8_t* h) { h[3] = 7; }, now)) << "a 560 x 420 picture is smaller than the 921600 bytes stated";
-    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 921601); }, now)) << "one byte more than the picture";
-    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 921599); }, now)) << "one byte less than the picture";
-    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 4, 0); }, 0)) << "time stamp 0";
-    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 0); }, now)) << "image size 0";
-    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, kShareMemMaxImageSize + 1); }, now));
-    EXPECT_TRUE(rejected([&](uint8_t* h) { setU32(h + 8, 0xFFFFFFFFu); }, now));
+    EXPECT_FALSE(validWith(1, 0)) << "valid flag clear";
+    EXPECT_FALSE(validWith(2, 0)) << "second valid flag clear";
+    EXPECT_TRUE(validWith(0, 0x5A)) << "reserved byte set";
     const uint8_t zero[kShareMemHeaderSize] = {};
     EXPECT_FALSE(ShareMemHeaderValid(zero, 0, size)) << "an all-zero channel holds no frame";
-    EXPECT_FALSE(ShareMemHeaderValid(nullptr, now, size));
-
-    // The reserved byte is not looked at.
-    EXPECT_FALSE(rejected([](uint8_t* h) { h[0] = 0x5A; }, now));
 }
 
 TEST_F(ShareMemChannel, WriterPutsHeaderAndPixelsIntoTheMappingAndSignals) {
@@ -232,9 +192,6 @@ TEST_F(ShareMemChannel, WriterPutsHeaderAndPixelsIntoTheMappingAndSignals) {
 }
 
 TEST_F(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
-    RawView raw(names.mapping, kShareMemSize);
-    ASSERT_NE(nullptr, raw.bytes());
-
     std::vector<uint8_t> dest(kShareMemSize, 0xAB);
     auto untouched = [&] {
         for (size_t i = 0; i < dest.size(); i += 997)
@@ -253,7 +210,7 @@ TEST_F(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
     };
     auto setU32 = [](uint8_t* at, uint32_t v) { std::memcpy(at, &v, 4); };
 
-    // One of each kind; every single rule is checked on the header above.
+    // One of each kind; the header's rules are checked on the header alone.
     struct Case {
         const char* what;
         std::function<void(uint8_t*)> damage;
@@ -261,10 +218,8 @@ TEST_F(ShareMemChannel, ReaderRejectsStaleZeroedDamagedAndOversizedFrames) {
     const Case cases[] = {
         {"stamped five seconds ago",
          [&](uint8_t* p) { setU32(p + 4, static_cast<uint32_t>(static_cast<int32_t>(U32At(p + 4)) - 5)); }},
-        {"valid flag clear", [](uint8_t* p) { p[1] = 0; }},
         {"image size just beyond the mapping", [&](uint8_t* p) { setU32(p + 8, kShareMemMaxImageSize + 1); }},
         {"size code 4 with a 640 x 480 image", [](uint8_t* p) { p[3] = 4; }},
-        {"image size beyond the picture of code 8", [&](uint8_t* p) { setU32(p + 8, 1000000); }},
     };
     for (const Case& c : cases) {
         length = 77;
@@ -663,9 +618,10 @@ HANDLE SandboxToken(bool lowIntegrity) {
         TOKEN_MANDATORY_LABEL label{};
         label.Label.Attributes = SE_GROUP_INTEGRITY;
         label.Label.Sid = low.data();
-        if (impersonation)
+        if (impersonation) {
             EXPECT_TRUE(SetTokenInformation(impersonation, TokenIntegrityLevel, &label,
                                             static_cast<DWORD>(sizeof(label) + low.size())));
+        }
     } else {
         std::vector<BYTE> restricted = KnownSid(WinRestrictedCodeSid);
         SID_AND_ATTRIBUTES restricting{restricted.data(), 0};
@@ -697,11 +653,8 @@ bool SandboxEnforced(HANDLE token, bool lowIntegrity) {
 
 }  // namespace
 
-TEST(ShareMemSecurity, EveryObjectCarriesTheUsersDescriptor) {
-    // The channel's objects as the side that comes first creates them.
-    const ChannelNames names = UniqueChannel();
-    CShareMem writer;
-    ASSERT_TRUE(OpenChannel(writer, names));
+TEST_F(ShareMemChannel, EveryObjectCarriesTheUsersDescriptor) {
+    // The channel's objects as the side that comes first (the writer) created them.
     const struct {
         const std::string& name;
         bool mapping;
@@ -762,25 +715,20 @@ TEST(ShareMemSecurity, ReaderAllowedOnlyToReadOpensTheChannelReadOnly) {
     CloseHandle(writeEvent);
 }
 
-TEST(ShareMemSecurity, LowIntegrityAndRestrictedReadersReadTheChannel) {
-    const ChannelNames names = UniqueChannel();
-    CShareMem writer;
-    ASSERT_TRUE(OpenChannel(writer, names));
+TEST_F(ShareMemChannel, LowIntegrityAndRestrictedReadersReadTheChannel) {
     for (const bool lowIntegrity : {true, false}) {
         SCOPED_TRACE(lowIntegrity ? "low integrity" : "restricted");
         HANDLE token = SandboxToken(lowIntegrity);
         ASSERT_TRUE(token);
+        // Where the token is not held to its limits (Wine), the reader gets every right.
         const bool enforced = SandboxEnforced(token, lowIntegrity);
-        if (!enforced)
-            std::printf("  [note] %s tokens are not held to their limits here (Wine): the reader gets every right\n",
-                        lowIntegrity ? "low-integrity" : "restricted");
-        CShareMem reader;
+        CShareMem sandboxed;
         {
             Impersonation as(token);
             ASSERT_TRUE(as.active());
-            ASSERT_TRUE(OpenChannel(reader, names));
+            ASSERT_TRUE(OpenChannel(sandboxed, names));
             if (enforced) {
-                EXPECT_TRUE(reader.IsReadOnly());
+                EXPECT_TRUE(sandboxed.IsReadOnly());
                 HANDLE writable = OpenFileMappingW(FILE_MAP_WRITE, FALSE, Charset::String2WString(names.mapping).c_str());
                 EXPECT_FALSE(writable) << "a sandboxed reader may not write frames";
                 if (writable) CloseHandle(writable);
@@ -789,7 +737,7 @@ TEST(ShareMemSecurity, LowIntegrityAndRestrictedReadersReadTheChannel) {
         const std::vector<uint8_t> pixels = Pattern(kFrameBytes, lowIntegrity ? 30 : 31);
         std::vector<uint8_t> dest(kShareMemSize);
         DWORD length = 0;
-        EXPECT_TRUE(ReadWithinOneSecond([&](int32_t now) { Put(writer, MakePacket(pixels, now)); }, reader,
+        EXPECT_TRUE(ReadWithinOneSecond([&](int32_t now) { Put(writer, MakePacket(pixels, now)); }, sandboxed,
                                         dest.data(), kShareMemSize, length));
         EXPECT_EQ(0, std::memcmp(dest.data() + kShareMemHeaderSize, pixels.data(), kFrameBytes));
         CloseHandle(token);

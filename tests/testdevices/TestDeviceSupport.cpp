@@ -48,8 +48,7 @@ void RemoveStaleDevices(REFCLSID category) {
     RegCloseKey(instances);
 }
 
-}  // namespace
-
+// Runs regsvr32 /s (with /u to unregister) on a module; true on exit code 0.
 bool RunRegsvr32(const std::string& dllPath, bool reg) {
     std::wstring cmd = std::wstring(L"regsvr32.exe /s ") + (reg ? L"" : L"/u ") + L"\"" +
                        Charset::String2WString(dllPath) + L"\"";
@@ -64,6 +63,8 @@ bool RunRegsvr32(const std::string& dllPath, bool reg) {
     CloseHandle(pi.hProcess);
     return code == 0;
 }
+
+}  // namespace
 
 TestDevices::TestDevices() : m_ok(RunRegsvr32(Dir::GetCurrentPath() + "ZxTestDevices.dll", true)) {
     RemoveStaleDevices(CLSID_VideoInputDeviceCategory);

@@ -42,7 +42,4 @@ private:
     bool m_ok;
 };
 
-// Runs regsvr32 /s (with /u to unregister) on a module; true on exit code 0.
-bool RunRegsvr32(const std::string& dllPath, bool reg);
-
 }  // namespace tdev

@@ -67,10 +67,6 @@ public:
         if (hz > 0) m_tone = hz;
         if (amplitude >= 0) m_amplitude = std::min(amplitude, 32767);
     }
-    void GetTone(int& hz, int& amplitude) const {
-        hz = m_tone;
-        amplitude = m_amplitude;
-    }
 
     HRESULT GetMediaType(int position, CMediaType* mt) override {
         if (!mt) return E_POINTER;

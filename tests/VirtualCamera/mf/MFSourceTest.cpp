@@ -1,5 +1,5 @@
-// The Media Foundation camera: ZxCamMF.dll read through a source reader while a writer process
-// publishes known pictures; its life cycle, registration, registration tool and ZxCamCheck --mf.
+// The Media Foundation camera: ZxCamMF.dll read through a source reader while a writer publishes
+// known pictures; its life cycle, registration, registration tool and ZxCamCheck --mf.
 #include <windows.h>
 
 #include <mfapi.h>
@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -84,27 +85,6 @@ protected:
     vct::ComScope m_com;
 };
 
-// The test writer in a process of its own, publishing until it goes.
-class Writer {
-public:
-    Writer() {
-        const std::wstring name = L"ZxMFTestWriterStop-" + std::to_wstring(GetCurrentProcessId());
-        m_stop = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
-        m_process = zxtest::StartProcess("\"" + Dir::GetCurrentPath() + "ZxMFTestWriter.exe\" " +
-                                         Charset::WString2String(name) + " 120");
-    }
-    ~Writer() {
-        SetEvent(m_stop);
-        zxtest::FinishProcess(m_process, zxtest::kHangGuardMs);
-        CloseHandle(m_stop);
-    }
-    bool Started() const { return m_process != nullptr; }
-
-private:
-    HANDLE m_stop = nullptr;
-    void* m_process = nullptr;
-};
-
 // Waits until the channel holds no current frame (an earlier writer's last frame goes stale within two seconds).
 bool ChannelQuiet() {
     CShareMem channel;
@@ -143,82 +123,38 @@ bool ReadOne(IMFSourceReader* reader, Read& out) {
     return false;
 }
 
-// The reference conversion: BT.601, limited range, in floating point.
-void RefYuv(const mftest::Rgb& c, double& y, double& u, double& v) {
-    y = 16 + (65.481 * c.r + 128.553 * c.g + 24.966 * c.b) / 255.0;
-    u = 128 + (-37.797 * c.r - 74.203 * c.g + 112.0 * c.b) / 255.0;
-    v = 128 + (112.0 * c.r - 93.786 * c.g - 18.214 * c.b) / 255.0;
-}
-
-bool Near(int value, double reference) { return std::fabs(value - reference) <= 1.0; }
-
-// Where a pixel (top-down) lies: its quadrant, or -1 within three pixels of
-// a border between quadrants (where scaling mixes them).
-int QuadrantAt(const MFVideoFormat& f, int x, int y) {
+// The picture the camera must deliver in format f while the writer shows its frame of phase:
+// that frame scaled (area averaging) to the format's size and converted (the conversions
+// themselves are the scaler suite's).
+std::vector<uint8_t> ExpectedPicture(const MFVideoFormat& f, int phase) {
     const int w = f.Width(), h = f.Height();
-    if (std::abs(2 * x + 1 - w) < 8 || std::abs(2 * y + 1 - h) < 8) return -1;
-    return (y < h / 2 ? 0 : 2) + (x < w / 2 ? 0 : 1);
-}
-
-// The luma (or, for RGB32, the green) of pixel (x, y), top-down.
-int LumaAt(const MFVideoFormat& f, const std::vector<uint8_t>& p, int x, int y) {
-    switch (f.pixels) {
-        case MFPixels::Yuy2: return p[static_cast<size_t>(y) * f.Width() * 2 + x * 2];
-        case MFPixels::Rgb32: return p[(static_cast<size_t>(y) * f.Width() + x) * 4 + 1];
-        default: return p[static_cast<size_t>(y) * f.Width() + x];
+    std::vector<uint8_t> frame(921600), scaled(CZxScaler::PictureBytes(w, h)), out(f.Bytes());
+    mftest::FillFrame(frame.data(), phase);
+    CZxScaler scaler;
+    if (f.code == 8) {
+        scaled = frame;
+    } else if (scaler.Build(640, 480, w, h, ZxScaleFilter::Area)) {
+        scaler.Scale(frame.data(), scaled.data());
     }
+    switch (f.pixels) {
+        case MFPixels::Yuy2: ZxBgrToYuy2(scaled.data(), w, h, out.data()); break;
+        case MFPixels::Rgb32: ZxBgrToRgb32TopDown(scaled.data(), w, h, out.data()); break;
+        default: ZxBgrToNv12(scaled.data(), w, h, out.data());
+    }
+    return out;
 }
 
-// The writer's frame phase a picture shows when every pixel away from the borders matches its
-// reference conversion (RGB32 exactly, YUV within one level); -1 otherwise.
+// The writer's frame phase a picture shows when it is exactly that frame's picture in format f;
+// -1 otherwise. The phase is read from the top-left quadrant's grey (in YUV, from its luma).
 int PatternPhase(const MFVideoFormat& f, const std::vector<uint8_t>& p) {
     if (p.size() != f.Bytes()) return -1;
-    const int w = f.Width(), h = f.Height();
-    const int sample = LumaAt(f, p, w / 4, h / 4);
-    int phase = -1;
-    if (f.pixels == MFPixels::Rgb32) {
-        phase = mftest::PhaseOfGrey(sample);
-    } else {
-        // Grey g has luma 16 + 219 g / 255.
-        const int grey = static_cast<int>(std::lround((sample - 16) * 255.0 / 219.0));
-        for (int d = -2; d <= 2 && phase < 0; ++d) {
-            const int candidate = mftest::PhaseOfGrey(grey + d);
-            double y, u, v;
-            if (candidate >= 0) RefYuv(mftest::QuadrantColour(0, candidate), y, u, v);
-            if (candidate >= 0 && Near(sample, y)) phase = candidate;
-        }
-    }
-    if (phase < 0) return -1;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const int q = QuadrantAt(f, x, y);
-            if (q < 0) continue;
-            const mftest::Rgb c = mftest::QuadrantColour(q, phase);
-            double ry, ru, rv;
-            RefYuv(c, ry, ru, rv);
-            const size_t i = static_cast<size_t>(y) * w + x;
-            switch (f.pixels) {
-                case MFPixels::Rgb32:
-                    if (p[i * 4] != c.b || p[i * 4 + 1] != c.g || p[i * 4 + 2] != c.r || p[i * 4 + 3] != 255) return -1;
-                    break;
-                case MFPixels::Yuy2: {
-                    const uint8_t* pair = &p[static_cast<size_t>(y) * w * 2 + (x & ~1) * 2];
-                    if (!Near(pair[(x & 1) ? 2 : 0], ry) || QuadrantAt(f, x ^ 1, y) != q) break;
-                    if (!Near(pair[1], ru) || !Near(pair[3], rv)) return -1;
-                    break;
-                }
-                default: {
-                    if (!Near(p[i], ry)) return -1;
-                    const bool whole = QuadrantAt(f, x ^ 1, y) == q && QuadrantAt(f, x, y ^ 1) == q &&
-                                       QuadrantAt(f, x ^ 1, y ^ 1) == q;
-                    const uint8_t* uv = &p[static_cast<size_t>(w) * h + static_cast<size_t>(y / 2) * w + (x & ~1)];
-                    if (whole && (!Near(uv[0], ru) || !Near(uv[1], rv))) return -1;
-                }
-            }
-            if (f.pixels == MFPixels::Yuy2 && !Near(p[static_cast<size_t>(y) * w * 2 + x * 2], ry)) return -1;
-        }
-    }
-    return phase;
+    const size_t at = static_cast<size_t>(f.Height() / 4) * f.Width() + f.Width() / 4;
+    const int level = f.pixels == MFPixels::Rgb32 ? p[at * 4 + 1] : p[f.pixels == MFPixels::Yuy2 ? at * 2 : at];
+    const double grey = f.pixels == MFPixels::Rgb32 ? level : (level - 16) * 255.0 / 219.0;
+    const int guess = static_cast<int>(std::lround((grey - 20) / 4));
+    for (int phase = std::max(0, guess - 1); phase <= std::min(mftest::kPhases - 1, guess + 1); ++phase)
+        if (p == ExpectedPicture(f, phase)) return phase;
+    return -1;
 }
 
 // Reads until a sample shows the writer's pattern in format f; its phase.
@@ -261,8 +197,7 @@ struct Camera {
 // slot; between samples the writer moves on no more than the stamps allow, never back, and the
 // samples follow it rather than repeating one frame.
 TEST_F(MFTest, EveryTypeDeliversTheWritersFramesAndStampsAgreeWithTheRate) {
-    Writer writer;
-    ASSERT_TRUE(writer.Started());
+    vct::ChannelWriter writer(mftest::FillFrame, true);
     Camera cam;
     ASSERT_EQ(S_OK, cam.Open());
     std::vector<LONGLONG> stamps;
@@ -342,8 +277,7 @@ TEST_F(MFTest, PlaceholderUntilTheWriterStarts) {
         EXPECT_GT(read.stamp, last);
         last = read.stamp;
     }
-    Writer writer;
-    ASSERT_TRUE(writer.Started());
+    vct::ChannelWriter writer(mftest::FillFrame, true);
     std::vector<LONGLONG> stamps;
     Read read;
     EXPECT_GE(ReadPattern(cam.reader.get(), MFFormatAt(2 * kMFSizeCodes), read, stamps), 0);
@@ -547,8 +481,7 @@ TEST_F(MFTest, RegistrationUnderTheMachineAndTheToolWithoutTheService) {
 // ZxCamCheck --mf reads the camera through a source reader and passes on
 // the writer's frames; the frame it saves is the writer's picture.
 TEST_F(MFTest, CheckToolReadsTheCamera) {
-    Writer writer;
-    ASSERT_TRUE(writer.Started());
+    vct::ChannelWriter writer(mftest::FillFrame, true);
     const std::string bmp = zxtest::MakeTempDir("mfcheck") + "mf.bmp";
     std::string output;
     const int code = RunCapture(L"\"" + BinPath("ZxCamCheck.exe") + L"\" --mf --frames 40 --save \"" +
