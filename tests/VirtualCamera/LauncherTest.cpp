@@ -74,11 +74,6 @@ TEST_F(Launcher, FolderWithSpacesStartsZXVCamOfThatFolderAndNothingElse) {
     EXPECT_EQ("", zxtest::ReadFile(root + "launched.txt")) << "the decoy in the parent folder ran";
 }
 
-bool UnderWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 TEST_F(Launcher, MissingFolderOrProgramStartsNothingAndSaysSo) {
     // An unchecked launch would run \ZXVCam.exe of the current drive: give it one, unused. A drive
     // letter maps a scratch folder; Wine 8 maps none that way, so there the prefix's C:\ serves.
@@ -91,11 +86,11 @@ TEST_F(Launcher, MissingFolderOrProgramStartsNothingAndSaysSo) {
         DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"Q:", nullptr);
         mapped = false;
     }
-    if (!mapped && UnderWine()) {
+    if (!mapped && Process::RunsUnderWine()) {
         driveRoot = "C:\\";
         drive = L"C:\\";
     }
-    const bool onDrive = (mapped || UnderWine()) && CopyProbe(driveRoot + "ZXVCam.exe") &&
+    const bool onDrive = (mapped || Process::RunsUnderWine()) && CopyProbe(driveRoot + "ZXVCam.exe") &&
                          SetCurrentDirectoryW(drive.c_str());
 
     // No value, an empty one, and a folder without the program.
