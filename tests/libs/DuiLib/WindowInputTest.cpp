@@ -1,44 +1,11 @@
-// The gallery, continued: sideways scrolling, the rounded shape, a new
-// background, menus by keyboard, capture and deferred notifications.
+// The gallery, continued: the rounded shape, a new background, menus by
+// keyboard, capture and deferred notifications.
 #include "DuiTestSupport.h"
 
 using namespace DuiLib;
 using duitest::GalleryWindow;
-using duitest::Rgb;
 
 namespace {
-
-// Sideways by input; the ranges and positions are the layouts' (DuiLayout).
-TEST(DuiGalleryInput, WideStripScrollsSideways) {
-    GalleryWindow w;
-    auto* strip = w.FindAs<CHorizontalLayoutUI>("stripWide", "HorizontalLayout");
-    ASSERT_NE(strip, nullptr);
-    CScrollBarUI* bar = strip->GetHorizontalScrollBar();
-    ASSERT_NE(bar, nullptr);
-    ASSERT_TRUE(bar->IsVisible());
-    const RECT client = strip->GetClientRect();
-    const POINT left{client.left + 3, (client.top + client.bottom) / 2};
-    EXPECT_EQ(Rgb(w.Pixel(left.x, left.y)), 0xE57373u) << "the first item at the left";
-
-    // The plain wheel scrolls nothing sideways; Shift+wheel does, one line
-    // a notch.
-    const POINT mid = w.Center("strip_2");
-    w.Wheel(mid, -1);
-    EXPECT_EQ(strip->GetHScrollPos(), 0);
-    w.Wheel(mid, -1, MK_SHIFT);
-    EXPECT_EQ(strip->GetHScrollPos(), bar->GetLineSize());
-    w.Wheel(mid, 1, MK_SHIFT);
-    EXPECT_EQ(strip->GetHScrollPos(), 0);
-
-    // The thumb dragged to the right end shows the last item at the right.
-    const RECT thumb = bar->GetThumbRect();
-    const POINT p{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2};
-    w.Down(p);
-    w.Move(POINT{p.x + 600, p.y}, MK_LBUTTON);
-    w.Up(POINT{p.x + 600, p.y});
-    EXPECT_EQ(strip->GetHScrollPos(), strip->GetHScrollRange());
-    EXPECT_EQ(Rgb(w.Pixel(client.right - 3, left.y)), 0xFFB74Du);
-}
 
 bool InRegion(HWND h, int x, int y) {
     HRGN rgn = CreateRectRgn(0, 0, 0, 0);
@@ -238,18 +205,6 @@ TEST(DuiGalleryInput, HoverRepaintsOnlyWhatChangedAndShowsTheToolTip) {
     EXPECT_TRUE(IsWindowVisible(tip));
     w.Move(w.Center("hdrTiles"));
     EXPECT_FALSE(IsWindowVisible(tip)) << "gone when the mouse leaves the control";
-
-    // The scroll bar's thumb getting hot repaints the bar alone.
-    auto* tiles = w.FindAs<CTileLayoutUI>("tileList", "TileLayout");
-    CScrollBarUI* bar = tiles->GetVerticalScrollBar();
-    const RECT th = bar->GetThumbRect();
-    w.pm().UpdateNow();
-    w.pm().ResetPaintStats();
-    w.Move(POINT{(th.left + th.right) / 2, (th.top + th.bottom) / 2});
-    w.pm().UpdateNow();
-    const RECT barPaint = w.pm().GetPaintStats().lastRect, barRect = bar->GetPos();
-    RECT inBar{};
-    EXPECT_TRUE(IntersectRect(&inBar, &barPaint, &barRect) && EqualRect(&inBar, &barPaint));
 }
 
 TEST(DuiGalleryInput, PicturesAndFontsAreLoadedOnceAndShared) {
