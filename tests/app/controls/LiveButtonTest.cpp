@@ -1,10 +1,11 @@
-// The colour/picture button and the skin button, checked in pixels.
+// The colour button and the skin button, checked in pixels (the program
+// uses no picture or gradient button and ships every state picture: those
+// cases are left untested).
 #include <memory>
 
 #include "ControlsTestSupport.h"
 #include "LiveButtonUI.h"
 #include "SkinBtn.h"
-#include "ZxLib/ZxLib.h"
 
 using namespace DuiLib;
 using namespace ctltest;
@@ -17,9 +18,6 @@ const char* const kSkin = R"(<?xml version="1.0" encoding="utf-8"?>
   <VerticalLayout name="root" bkcolor="#FFFFFFFF" inset="10,10,10,10" childpadding="10">
     <HorizontalLayout height="40" childpadding="10">
       <LiveButton name="color" width="60" icontype="color" iconcolor="#FFFF0000" textpadding="5,6,7,8" />
-      <LiveButton name="gradient" width="60" icontype="color" isgradient="true" iconcolor="#FFFF0000" textpadding="5,6,7,8" />
-      <LiveButton name="picture" width="60" textpadding="4,4,4,4" />
-      <LiveButton name="missing" width="60" textpadding="4,4,4,4" foreimage="no_such_picture.png" />
     </HorizontalLayout>
     <HorizontalLayout name="skins" height="60" />
     <Button name="other" height="30" text="other" />
@@ -54,66 +52,6 @@ TEST_F(LiveButtonTest, ColourModeFillsTheIconArea) {
     // "iconcolor" from the program's side redraws as well.
     EXPECT_TRUE(b->SetAttribute("iconcolor", "#FF00FF00"));
     EXPECT_EQ(w->CountColor(icon, 0xFF00FF00), area);
-
-    // The gradient flag leaves the area unfilled.
-    CLiveButtonUI* g = Live("gradient");
-    ASSERT_NE(g, nullptr);
-    EXPECT_TRUE(g->IsGradient());
-    EXPECT_EQ(w->CountColor(g->GetPos(), 0xFFFF0000), 0);
-    EXPECT_EQ(w->CountColor(g->GetPos(), 0xFFFFFFFF), RectWidth(g->GetPos()) * RectHeight(g->GetPos()));
-}
-
-TEST_F(LiveButtonTest, PictureModeDrawsThePictureInsetByOnePixel) {
-    // Half-transparent red: where the picture lies twice (the foreground
-    // image over the icon area, then the picture inset by one pixel) it is
-    // deeper than on the one-pixel ring.
-    const std::string file = w->Folder() + "swatch.png";
-    ASSERT_TRUE(WritePng(file, 16, 16, 0x80FF0000));
-    CLiveButtonUI* b = Live("picture");
-    ASSERT_NE(b, nullptr);
-    EXPECT_TRUE(b->IsPictureMode());
-    const RECT rc = b->GetPos();
-    const RECT icon{rc.left + 4, rc.top + 4, rc.right - 4, rc.bottom - 4};
-    EXPECT_EQ(w->CountColor(rc, 0xFFFFFFFF), RectWidth(rc) * RectHeight(rc)) << "no picture yet";
-
-    b->SetForeImage(file);
-    EXPECT_EQ(b->FindForeImageFile(), file);
-    const DWORD outside = w->Pixel(icon.left - 1, icon.top + 10);
-    const DWORD ring = w->Pixel(icon.left, icon.top + 10);
-    const DWORD inner = w->Pixel(icon.left + 1, icon.top + 10);
-    const DWORD centre = w->Pixel((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2);
-    EXPECT_EQ(outside & 0xFFFFFF, 0xFFFFFFu);
-    EXPECT_EQ(R(ring), 255);
-    EXPECT_NEAR(G(ring), 127, 3);
-    EXPECT_NEAR(G(inner), 63, 4);
-    EXPECT_EQ(inner, centre);
-    EXPECT_NEAR(G(w->Pixel(icon.right - 1, icon.bottom - 1)), 127, 3);
-    EXPECT_NEAR(G(w->Pixel(icon.right - 2, icon.bottom - 2)), 63, 4);
-
-    // A name relative to the skin folder works too.
-    b->SetForeImage("swatch.png");
-    EXPECT_EQ(b->FindForeImageFile(), file);
-    EXPECT_NEAR(G(w->Pixel(icon.left + 1, icon.top + 10)), 63, 4);
-
-    // A picture that is gone from the disk is no longer drawn inset.
-    ASSERT_TRUE(File::RemoveFile(file));
-    EXPECT_EQ(b->FindForeImageFile(), "");
-    b->Invalidate();
-    EXPECT_NE(G(w->Pixel(icon.left + 1, icon.top + 10)), 63);
-}
-
-TEST_F(LiveButtonTest, MissingPictureDrawsNothing) {
-    CLiveButtonUI* b = Live("missing");
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->FindForeImageFile(), "");
-    const RECT rc = b->GetPos();
-    EXPECT_EQ(w->CountColor(rc, 0xFFFFFFFF), RectWidth(rc) * RectHeight(rc));
-    // A hot image that cannot be drawn falls back to the normal one.
-    AddSolidImage("live_normal.png", 4, 4, 0xFF00FF00);
-    b->SetNormalImage("live_normal.png");
-    b->SetHotImage("no_such_hot.png");
-    w->Move(TestWindow::Center(b));
-    EXPECT_EQ(w->CountColor(rc, 0xFF00FF00), RectWidth(rc) * RectHeight(rc));
 }
 
 TEST_F(LiveButtonTest, SkinButtonPaintsHotFrameAndSelectedMark) {

@@ -75,23 +75,6 @@ protected:
 
 }  // namespace
 
-// The skins' own classes (the tile list here, the spin box and the live
-// button in their suites) are built from their class names; the callback
-// makes nothing else.
-TEST_F(TileListTest, TheCallbackMakesOnlyTheOwnClassesAndATileAnswersItsInterfaces) {
-    CDialogBuilderCallbackEx cb;
-    for (const char* other : {"Button", "TileLayout", "ITileListItem", "SkinBtn", "ControlVideoShow", ""})
-        EXPECT_EQ(cb.CreateControl(other), nullptr) << other;
-
-    // A tile answers its selection interface and itself under two names.
-    auto* tile = static_cast<CTileListItemUI*>(Tile(3)->GetInterface("TileListItem"));
-    ASSERT_NE(tile, nullptr);
-    EXPECT_EQ(Tile(3)->GetInterface("ITileListItem"), static_cast<ITileListItem*>(tile));
-    EXPECT_EQ(tile->GetIndex(), 3);
-    EXPECT_EQ(tile->GetTagValue(), 3);
-    EXPECT_EQ(CTileListItemUI().GetIndex(), -1);
-}
-
 TEST_F(TileListTest, ClickShiftClickAndControlClick) {
     w->Click(At(2));
     EXPECT_EQ(Sel(), V({2}));

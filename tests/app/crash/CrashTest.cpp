@@ -50,22 +50,6 @@ bool ReadHeader(const std::string& path, MINIDUMP_HEADER& header) {
     return true;
 }
 
-ULONGLONG Ms(const SYSTEMTIME& t) {
-    FILETIME ft;
-    SystemTimeToFileTime(&t, &ft);
-    return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000;
-}
-
-// The local time a dump's 17 digits give.
-bool StampTime(const std::string& name, SYSTEMTIME& t) {
-    if (name.size() < 17) return false;
-    for (int i = 0; i < 17; ++i)
-        if (name[i] < '0' || name[i] > '9') return false;
-    auto num = [&](int at, int n) { return static_cast<WORD>(std::stoi(name.substr(at, n))); };
-    t = Time(num(0, 4), num(4, 2), num(6, 2), num(8, 2), num(10, 2), num(12, 2), num(14, 3));
-    return true;
-}
-
 // A program folder with the report program's recording stand-in, and the event it sets.
 struct ProgramFolder {
     std::string dir;
@@ -137,10 +121,6 @@ TEST(CrashNames, FindsTheDumpOfAStampInTheFoldersInOrder) {
     EXPECT_EQ(ZxCrash::FindDump("", {a, b}), "");
 }
 
-TEST(CrashHandler, IsInstalledBeforeMainWithDbgHelp) {
-    EXPECT_EQ(RunProgram("ZxCrashProbe.exe", "installed"), 0u);
-}
-
 // A fault (on any thread, on several at once, a stack overflow) writes one normal
 // dump named after the time and the program beside it, and starts the report.
 TEST(CrashHandler, AFaultLeavesADumpAndStartsTheReportWithItsStamp) {
@@ -158,22 +138,17 @@ TEST(CrashHandler, AFaultLeavesADumpAndStartsTheReportWithItsStamp) {
         const std::string action = crash.action;
         SCOPED_TRACE(action);
         ProgramFolder program("fault-" + action);
-        SYSTEMTIME before, after;
-        GetLocalTime(&before);
         const DWORD code = RunProgram("ZxCrashProbe.exe", ProgramDirArg(program.dir) + " " + action);
         if (!(wine && crash.code == kStackOverflow)) {
             EXPECT_EQ(code, crash.code) << "the process ends with the fault's code, without the system's error box";
         }
-        GetLocalTime(&after);
 
+        // The stamp's form is DumpFileName's (CrashNames).
         const std::vector<std::string> dumps = Dumps(program.dir);
         ASSERT_EQ(dumps.size(), 1u);
         const std::string name = File::GetFileName(dumps[0]);
-        SYSTEMTIME when;
-        ASSERT_TRUE(StampTime(name, when)) << name;
+        ASSERT_GT(name.size(), 17u);
         EXPECT_EQ(name.substr(17), "_ZxCrashProbe.exe.dmp");
-        EXPECT_GE(Ms(when), Ms(before) - 1);
-        EXPECT_LE(Ms(when), Ms(after) + 1);
         MINIDUMP_HEADER header{};
         ASSERT_TRUE(ReadHeader(dumps[0], header));
         EXPECT_EQ(header.Signature, kDumpSignature);
@@ -192,23 +167,21 @@ TEST(CrashHandler, AFaultLeavesADumpAndStartsTheReportWithItsStamp) {
     }
 }
 
-// LogMsg/realloglevel "debug" exactly adds the data segments to the dump.
-TEST(CrashHandler, OnlyTheDebugLevelAddsDataSegmentsToTheDump) {
-    for (const char* level : {"debug", "Debug", ""}) {
-        SCOPED_TRACE(level);
-        const std::string home = zxtest::RedirectUserFolders("crash-level");
-        const std::string ini = home + "AppData\\ZxVCam\\ZxVCam.ini";
-        Dir::MakeDir(File::GetParentPath(ini));
-        ASSERT_TRUE(zxtest::WriteFile(ini, std::string("[LogMsg]\r\nrealloglevel=") + level + "\r\n"));
-        ProgramFolder program("level");
-        EXPECT_EQ(RunProgram("ZxCrashProbe.exe", ProgramDirArg(program.dir) + " --settings fault"), kAccessViolation);
-        const std::vector<std::string> dumps = Dumps(program.dir);
-        ASSERT_EQ(dumps.size(), 1u);
-        MINIDUMP_HEADER header{};
-        ASSERT_TRUE(ReadHeader(dumps[0], header));
-        EXPECT_EQ((header.Flags & MiniDumpWithDataSegs) != 0, std::string(level) == "debug");
-        EXPECT_TRUE(program.ReportStarted(30000));
-    }
+// LogMsg/realloglevel "debug" adds the data segments to the dump (which
+// levels count is CrashNames'; a normal dump is the fault case's).
+TEST(CrashHandler, TheDebugLevelAddsDataSegmentsToTheDump) {
+    const std::string home = zxtest::RedirectUserFolders("crash-level");
+    const std::string ini = home + "AppData\\ZxVCam\\ZxVCam.ini";
+    Dir::MakeDir(File::GetParentPath(ini));
+    ASSERT_TRUE(zxtest::WriteFile(ini, "[LogMsg]\r\nrealloglevel=debug\r\n"));
+    ProgramFolder program("level");
+    EXPECT_EQ(RunProgram("ZxCrashProbe.exe", ProgramDirArg(program.dir) + " --settings fault"), kAccessViolation);
+    const std::vector<std::string> dumps = Dumps(program.dir);
+    ASSERT_EQ(dumps.size(), 1u);
+    MINIDUMP_HEADER header{};
+    ASSERT_TRUE(ReadHeader(dumps[0], header));
+    EXPECT_NE(header.Flags & MiniDumpWithDataSegs, 0u);
+    EXPECT_TRUE(program.ReportStarted(30000));
 }
 
 // A program folder that refuses new files (Z:\proc under Wine) or is gone:

@@ -4,9 +4,7 @@
 //     --program-dir DIR  the folder the handler treats as the program's
 //     --settings         sets the debug flag from LogMsg/realloglevel of
 //                        the settings file, as the program does at start
-//     ACTION  installed         exit 0 when the handler's filter is the
-//                               process's filter and DbgHelp was found
-//             fault             writes through a null pointer
+//     ACTION  fault             writes through a null pointer
 //             fault-thread      the same on a second thread
 //             overflow          recurses until the stack overflows
 //             fault-together    four threads fault at the same moment
@@ -64,12 +62,6 @@ int main() {
     }
     LocalFree(argv);
 
-    if (action == "installed") {
-        // The filter in place is read by putting another one in and back.
-        LPTOP_LEVEL_EXCEPTION_FILTER current = SetUnhandledExceptionFilter(nullptr);
-        SetUnhandledExceptionFilter(current);
-        return ZxCrash::EnsureInstalled() && current == &ZxCrash::UnhandledFilter && ZxCrash::CanWriteDumps() ? 0 : 3;
-    }
     if (action == "fault") return Fault();
     if (action == "fault-thread") {
         HANDLE t = CreateThread(nullptr, 0, FaultThread, nullptr, 0, nullptr);

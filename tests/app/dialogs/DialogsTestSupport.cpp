@@ -72,6 +72,34 @@ void WhenShown::Poll() {
     }
 }
 
+TipWatcher* TipWatcher::s_self = nullptr;
+
+TipWatcher::TipWatcher() {
+    s_self = this;
+    m_timer = SetTimer(nullptr, 0, 40, OnTimer);
+}
+
+TipWatcher::~TipWatcher() {
+    KillTimer(nullptr, m_timer);
+    s_self = nullptr;
+}
+
+void CALLBACK TipWatcher::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (s_self) EnumThreadWindows(GetCurrentThreadId(), OnWindow, 0);
+}
+
+BOOL CALLBACK TipWatcher::OnWindow(HWND h, LPARAM) {
+    wchar_t cls[64] = {};
+    GetClassNameW(h, cls, 64);
+    if (wcscmp(cls, L"CZxVMsgTip") != 0 || !IsWindowVisible(h) || s_self->m_seen.count(h)) return TRUE;
+    s_self->m_seen.insert(h);
+    auto* dlg = dynamic_cast<DuiLib::CZxBaseDialog*>(DuiLib::CWindowWnd::FromHandle(h));
+    DuiLib::CControlUI* label = dlg ? dlg->FindControl("label_msgtext") : nullptr;
+    s_self->texts.push_back(label ? label->GetText() : "<none>");
+    PostMessageW(h, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
 std::wstring MessageBoxText(HWND box) {
     // The message is the box's static control with the longest text.
     std::wstring best;

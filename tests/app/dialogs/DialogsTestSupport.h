@@ -6,7 +6,9 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "ControlsTestSupport.h"
 #include "TestSupport.h"
@@ -48,6 +50,22 @@ private:
     DWORD m_deadline;
     UINT_PTR m_timer = 0;
     bool m_done = false;
+};
+
+// Reads and closes every message tip this process shows while alive (polled
+// by a timer, so also inside the tips' modal loops), in the order they show.
+class TipWatcher {
+public:
+    TipWatcher();
+    ~TipWatcher();
+    std::vector<std::string> texts;
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    static BOOL CALLBACK OnWindow(HWND h, LPARAM);
+    static TipWatcher* s_self;
+    UINT_PTR m_timer;
+    std::set<HWND> m_seen;
 };
 
 // The text of a message box window (its static control).

@@ -209,17 +209,9 @@ TEST_F(WithKernel, RecordFoldersAreChosenCheckedAndStored) {
     for (const std::string& folder : refused) {
         SCOPED_TRACE(folder);
         w.dlg.answer = folder;
-        std::string tipText;
-        {
-            WhenShown tip(L"CZxVMsgTip", L"", [&](HWND h) {
-                auto* dlg = dynamic_cast<CZxBaseDialog*>(CWindowWnd::FromHandle(h));
-                if (dlg && dlg->FindControl("label_msgtext")) tipText = dlg->FindControl("label_msgtext")->GetText();
-                if (!ClickIn(h, "BtnOk")) PostMessageW(h, WM_CLOSE, 0, 0);
-            });
-            w.Click("setupBasic_btnRecordSavepathAudio");
-            EXPECT_TRUE(tip.Done());
-        }
-        EXPECT_EQ(tipText, "无法写入该目录, 请选择其他目录");
+        TipWatcher tips;
+        w.Click("setupBasic_btnRecordSavepathAudio");
+        EXPECT_EQ(tips.texts, std::vector<std::string>{"无法写入该目录, 请选择其他目录"});
         EXPECT_EQ(ConfigString("VSRecord", "AudioDir"), "<missing>");
         EXPECT_EQ(audioEdit->GetText(), records->GetDefaultRecordDir(1));
     }

@@ -1,17 +1,14 @@
 // The background skins: the scan of a skin folder (IDs, thumbnails made
 // once and made again when damaged, unreadable pictures left out), applying
-// a skin to every open window, and the skin manager's rows of thumbnails.
+// a skin, and the skin manager's rows of thumbnails.
 #include <set>
 
 #include "DialogsTestSupport.h"
 #include "SkinBtn.h"
 #include "SkinList.h"
 #include "TestSupport.h"
-#include "ZxAudioEffectDlg.h"
 #include "ZxLib/ZxLib.h"
 #include "ZxModConfig/ZxModConfig.h"
-#include "ZxVMsgTip.h"
-#include "ZxVSetupDlg.h"
 #include "ZxVSkinMgrDlg.h"
 
 using namespace DuiLib;
@@ -110,31 +107,20 @@ TEST_F(SkinListTest, ScanReadsIDsAndMakesEachThumbnailOnce) {
     EXPECT_EQ(lines, 1u) << log;
 }
 
-TEST_F(SkinListTest, ApplyingReachesEveryWindowAndTheCurrentSkinAgainDoesNothing) {
+// Every open window takes the announced background (DuiGalleryInput); here
+// what is announced and stored.
+TEST_F(SkinListTest, ApplyingAnnouncesAndStoresTheSkinAndTheCurrentSkinAgainDoesNothing) {
     const std::string folder = zxtest::MakeTempDir("localskin");
     ASSERT_TRUE(WritePicture(folder + "bk_12.png", 300, 200, 0xFFFF0000));
     CSkinList skins;
     ASSERT_EQ(skins.Scan(folder), 1);
     EXPECT_EQ(skins.GetCurrentID(), -1);
-
-    OpenDialog<CZxVSetupDlg> setup;
-    OpenDialog<CZxVMsgTip> tip;
-    OpenDialog<CZxVSkinMgrDlg> manager(&skins);
-    OpenDialog<CZxAudioEffectDlg> clips;
-    std::vector<duitest::WindowDriver*> windows = {&setup, &tip, &manager, &clips};
     SubjectSpy spy;
 
     skins.Apply(12);
     EXPECT_EQ(spy.calls, 1);
     EXPECT_EQ(spy.last, folder + "bk_12.png");
     EXPECT_EQ(StoredCurID(), 12);
-    for (auto* w : windows) {
-        // The title bar lies translucent over the new red background.
-        const DWORD p = w->Pixel(120, 12);
-        EXPECT_GT(R(p), G(p) + 25) << std::hex << p;
-        EXPECT_GT(R(p), B(p) + 25) << std::hex << p;
-        EXPECT_NE(w->pm().GetRoot()->GetBkImage().find("bk_12.png"), std::string::npos);
-    }
 
     // The current skin again: no change announced, nothing written.
     AfxGetConfigManager()->SetInt("SkinMgr", "CurID", 99);
@@ -148,10 +134,6 @@ TEST_F(SkinListTest, ApplyingReachesEveryWindowAndTheCurrentSkinAgainDoesNothing
     EXPECT_EQ(spy.last, "");
     EXPECT_EQ(StoredCurID(), 5);
     EXPECT_EQ(skins.GetCurrentID(), 5);
-    for (auto* w : windows) {
-        const DWORD p = w->Pixel(120, 12);
-        EXPECT_LT(R(p), 40) << "back to the plain dark title bar " << std::hex << p;
-    }
 }
 
 TEST_F(SkinListTest, TheManagerShowsRowsOfFourAndAppliesAClickedSkin) {
@@ -180,7 +162,8 @@ TEST_F(SkinListTest, TheManagerShowsRowsOfFourAndAppliesAClickedSkin) {
     }
 
     // Eight skins, the third in use: its button is selected; a click on the
-    // fifth shows its thumbnail under the mouse, applies and marks it.
+    // fifth applies and selects it (how a skin button paints its frame and
+    // mark: LiveButtonTest.SkinButtonPaintsHotFrameAndSelectedMark).
     CSkinList skins;
     ASSERT_EQ(skins.Scan(SkinFolder("click", 8)), 8);
     skins.Apply(3);
@@ -200,11 +183,6 @@ TEST_F(SkinListTest, TheManagerShowsRowsOfFourAndAppliesAClickedSkin) {
     EXPECT_EQ(StoredCurID(), 5);
     EXPECT_TRUE(fifth->IsSelected());
     EXPECT_FALSE(third->IsSelected()) << "one skin in use";
-    const DWORD hot = w.Pixel(rc.left, rc.top + 30);
-    EXPECT_EQ(hot & 0xFFFFFF, CSkinBtn::kHotFrameColor & 0xFFFFFF) << "the frame of the skin under the mouse";
-    const DWORD mark = w.Pixel(rc.right - 25, rc.bottom - 18);   // in the disc, clear of the tick
-    EXPECT_GT(R(mark), 200) << "the accent mark of the skin in use " << std::hex << mark;
-    EXPECT_LT(B(mark), 100) << std::hex << mark;
 
     // The fixed backgrounds are shown but not stored.
     SubjectSpy spy;

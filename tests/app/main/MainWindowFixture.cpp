@@ -77,62 +77,9 @@ std::vector<int> MainWindowFixture::AddClips(const std::vector<std::string>& nam
 }
 
 int RunCaptureClient(const std::string& picture, DWORD timeoutMs) {
-    std::wstring line = L"\"" + String2WString(Dir::GetCurrentPath() + "ZxVCamSnapshot.exe") + L"\" \"" +
-                        String2WString(picture) + L"\" 20";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-    CloseHandle(pi.hThread);
-    const DWORD end = GetTickCount() + timeoutMs;
-    int code = -1;
-    for (;;) {
-        const int left = static_cast<int>(end - GetTickCount());
-        const DWORD wait = left > 0 ? MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, static_cast<DWORD>(left), QS_ALLINPUT)
-                                    : WAIT_TIMEOUT;
-        if (wait == WAIT_OBJECT_0) {
-            DWORD exitCode = 0;
-            GetExitCodeProcess(pi.hProcess, &exitCode);
-            code = static_cast<int>(exitCode);
-            break;
-        }
-        if (wait != WAIT_OBJECT_0 + 1) {
-            TerminateProcess(pi.hProcess, 99);
-            WaitForSingleObject(pi.hProcess, 5000);
-            break;
-        }
-        Pump(0);
-    }
-    CloseHandle(pi.hProcess);
-    return code;
-}
-
-TipWatcher* TipWatcher::s_self = nullptr;
-
-TipWatcher::TipWatcher() {
-    s_self = this;
-    m_timer = SetTimer(nullptr, 0, 40, OnTimer);
-}
-
-TipWatcher::~TipWatcher() {
-    KillTimer(nullptr, m_timer);
-    s_self = nullptr;
-}
-
-void CALLBACK TipWatcher::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-    if (s_self) EnumThreadWindows(GetCurrentThreadId(), OnWindow, 0);
-}
-
-BOOL CALLBACK TipWatcher::OnWindow(HWND h, LPARAM) {
-    wchar_t cls[64] = {};
-    GetClassNameW(h, cls, 64);
-    if (wcscmp(cls, L"CZxVMsgTip") != 0 || !IsWindowVisible(h) || s_self->m_seen.count(h)) return TRUE;
-    s_self->m_seen.insert(h);
-    auto* dlg = dynamic_cast<DuiLib::CZxBaseDialog*>(DuiLib::CWindowWnd::FromHandle(h));
-    DuiLib::CControlUI* label = dlg ? dlg->FindControl("label_msgtext") : nullptr;
-    s_self->texts.push_back(label ? label->GetText() : "<none>");
-    PostMessageW(h, WM_CLOSE, 0, 0);
-    return TRUE;
+    void* client = zxtest::StartProcess("\"" + Dir::GetCurrentPath() + "ZxVCamSnapshot.exe\" \"" + picture + "\" 20");
+    PumpUntil([&] { return !client || WaitForSingleObject(client, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    return zxtest::FinishProcess(client, 0);
 }
 
 }  // namespace mainwin

@@ -8,7 +8,6 @@
 
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -26,12 +25,10 @@ using namespace dlgtest;
 // guard against a hang, not a measure of speed).
 template <class Done>
 bool PumpUntil(Done done, DWORD timeoutMs = zxtest::kHangGuardMs) {
-    const DWORD end = GetTickCount() + timeoutMs;
-    while (!done()) {
-        if (static_cast<int>(end - GetTickCount()) <= 0) return false;
-        Pump(10);
-    }
-    return true;
+    return zxtest::WaitUntil([&] {
+        Pump();
+        return done();
+    }, timeoutMs);
 }
 
 // A capture client of "ZXVCam" in a process of its own (ZxVCamSnapshot):
@@ -39,22 +36,6 @@ bool PumpUntil(Done done, DWORD timeoutMs = zxtest::kHangGuardMs) {
 // keep running meanwhile; after timeoutMs the client is ended. Its exit
 // code, or -1 when it did not start or had to be ended.
 int RunCaptureClient(const std::string& picture, DWORD timeoutMs = 60000);
-
-// Reads and closes every message tip this process shows while alive (polled
-// by a timer, so also inside the tips' modal loops), in the order they show.
-class TipWatcher {
-public:
-    TipWatcher();
-    ~TipWatcher();
-    std::vector<std::string> texts;
-
-private:
-    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
-    static BOOL CALLBACK OnWindow(HWND h, LPARAM);
-    static TipWatcher* s_self;
-    UINT_PTR m_timer;
-    std::set<HWND> m_seen;
-};
 
 class MainWindowFixture : public ::testing::Test {
 protected:

@@ -74,15 +74,9 @@ protected:
 
 TEST_F(MainWindowTest, TheSkinHasEveryControlAndTheTitleAndMark) {
     Open();
-    for (const char* name :
-         {"vFunWnd", "tabMain", "optionCamera", "optionVideoSrc", "optionVideoEffect", "control_FunWndFill1",
-          "control_FunWndFill2", "control_FunWndFill3", "ViewPortWnd", "btnOpenCamera", "btnCloseCamera",
-          "tablayoutbtnCameraOpen_Close", "btnRecordVideoBegin", "btnRecordVideoEnd", "btnRecordAudioBegin",
-          "btnRecordAudioEnd", "tablayoutbtnRecordVideoBegin_End", "tablayoutbtnRecordAudioBegin_End",
-          "btnRecordImage", "btnPreMedia", "btnNextMedia", "btnPlayMedia", "btnPauseMedia", "tablayoutFoldPlay_Pause",
-          "PlayerPosition", "CurPos", "TotalPos", "BtnValume", "btnMute", "sliderValume", "tablayourVolume_mute",
-          "BtnMic", "btnMicClose", "sliderMic", "tablayoutbtnMicOpen_Close", "btnPlayAudioEffect", "BtnChangeSkin",
-          "BtnSetup", "btnGoHome", "BtnFeedback", "BtnMin", "BtnClose"})
+    // The controls no case below drives (those fail without theirs).
+    for (const char* name : {"vFunWnd", "btnRecordAudioEnd", "btnPreMedia", "btnNextMedia", "BtnChangeSkin", "BtnSetup",
+                             "btnGoHome", "BtnFeedback"})
         EXPECT_NE(w->Find(name), nullptr) << name;
     const RECT view = w->Find("ViewPortWnd")->GetPos();
     EXPECT_EQ(view.right - view.left, 480);
@@ -97,17 +91,6 @@ TEST_F(MainWindowTest, TheSkinHasEveryControlAndTheTitleAndMark) {
     EXPECT_TRUE(w->dlg.HasTrayIcon()) << "icon 107 is in the program (and this test program)";
     // Every control of the skin draws something: no empty picture names.
     EXPECT_EQ(ReadProgramLog().find("picture file not found"), std::string::npos);
-}
-
-// What the screen shows at a point of a window's client area (0xRRGGBB):
-// the preview reaches the screen through DirectDraw, not the window's DC.
-DWORD ScreenPixel(HWND wnd, int x, int y) {
-    POINT pt{x, y};
-    ClientToScreen(wnd, &pt);
-    HDC screen = GetDC(nullptr);
-    const COLORREF c = GetPixel(screen, pt.x, pt.y);
-    ReleaseDC(nullptr, screen);
-    return static_cast<DWORD>(GetRValue(c)) << 16 | static_cast<DWORD>(GetGValue(c)) << 8 | GetBValue(c);
 }
 
 TEST_F(MainWindowTest, ThePreviewShowsTheKernelsPictureOverTheViewPort) {
@@ -126,13 +109,13 @@ TEST_F(MainWindowTest, ThePreviewShowsTheKernelsPictureOverTheViewPort) {
     // button's orange in the middle of its rectangle (165..315, 255..305).
     DWORD button = 0;
     PumpUntil([&] {
-        button = ScreenPixel(preview.GetHWND(), 200, 268);
+        button = duitest::ScreenPixel(preview.GetHWND(), 200, 268);
         return R(button) > 200 && G(button) > 90 && G(button) < 170 && B(button) < 60;
     });
     EXPECT_EQ(preview.LastStreamType(), 0) << "frames of the default picture reach the preview";
     EXPECT_GT(R(button), 200) << std::hex << button;
     EXPECT_LT(B(button), 60) << std::hex << button;
-    const DWORD picture = ScreenPixel(preview.GetHWND(), 240, 60);
+    const DWORD picture = duitest::ScreenPixel(preview.GetHWND(), 240, 60);
     EXPECT_LT(R(picture) + G(picture) + B(picture), 300) << "the dark default picture above it " << std::hex << picture;
 }
 
@@ -365,9 +348,6 @@ TEST_F(MainWindowTest, EachDamagedListIsToldOnceInATipNamingItsNumberedCopy) {
     EXPECT_NE(said[0].find(playlist + ".1.bad"), std::string::npos) << said[0];
     EXPECT_NE(said[1].find("录像列表"), std::string::npos) << said[1];
     EXPECT_NE(said[1].find(videos + ".bad"), std::string::npos) << said[1];
-    EXPECT_EQ(zxtest::ReadFile(playlist + ".bad"), "an earlier copy") << "the earlier copy is kept";
-    EXPECT_EQ(zxtest::ReadFile(playlist + ".1.bad"), "ver1");
-    EXPECT_EQ(zxtest::ReadFile(videos + ".bad"), std::string("ver1.0\x05"));
 }
 
 // The entries of a zip whose files are stored: name -> bytes; each one's
@@ -525,12 +505,9 @@ std::string TextCut(duitest::WindowDriver& w, CControlUI* c) {
     const RECT ink = InkBox(tr.left, tr.top, tr.right - tr.left, with.size(), [&](size_t i) { return with[i] != without[i]; });
     const SIZE whole = InkSize(pm.GetHFont(label->GetFont()), text);
     const LONG iw = ink.right - ink.left, ih = ink.bottom - ink.top;
-    char why[240];
-    std::snprintf(why, sizeof why, "%s: ink %ld,%ld-%ld,%ld (%ldx%ld) in %ld,%ld-%ld,%ld; whole text %ldx%ld",
-                  c->GetName().c_str(), ink.left, ink.top, ink.right, ink.bottom, iw, ih, tr.left, tr.top, tr.right,
-                  tr.bottom, whole.cx, whole.cy);
-    if (ink.left > ink.right || whole.cx == 0) return why;
-    return iw + 1 >= whole.cx && ih + 1 >= whole.cy ? "" : why;
+    if (ink.left <= ink.right && whole.cx > 0 && iw + 1 >= whole.cx && ih + 1 >= whole.cy) return "";
+    return c->GetName() + ": ink " + std::to_string(iw) + "x" + std::to_string(ih) + ", whole text " +
+           std::to_string(whole.cx) + "x" + std::to_string(whole.cy);
 }
 
 // Shows the pages (of every tab layout above it) that hold c.

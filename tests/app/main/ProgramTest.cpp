@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -58,12 +57,9 @@ HWND FindMainWindow(DWORD pid, bool shown) {
 // The marked main window of that process once it is shown, waited for up
 // to ms.
 HWND WaitForMainWindow(DWORD pid, DWORD ms) {
-    const DWORD end = GetTickCount() + ms;
-    do {
-        if (HWND w = FindMainWindow(pid, true)) return w;
-        Sleep(50);  // between two looks at the window list
-    } while (static_cast<int>(end - GetTickCount()) > 0);
-    return nullptr;
+    HWND w = nullptr;
+    zxtest::WaitUntil([&] { return (w = FindMainWindow(pid, true)) != nullptr; }, ms);
+    return w;
 }
 
 int Count(const std::string& text, const std::string& what) {
@@ -220,12 +216,9 @@ TEST_F(ProgramTest, AHungCopyIsEndedAndThisStartRuns) {
     ASSERT_NO_FATAL_FAILURE(StartHungCopy(stuck, ""));
     AfxGetConfigManager()->SetInt("SetupBasic", "Close", 0);
     Child start;
-    const DWORD t0 = GetTickCount();
     ASSERT_TRUE(Start("\"" + program + "\"", start));
     // This start goes on as the one copy: its own window shows.
     const HWND main = WaitForMainWindow(start.pid, 120000);
-    std::printf("[ program ] the start ended the hung copy and showed its window after %.1f s\n",
-                (GetTickCount() - t0) / 1000.0);
     EXPECT_EQ(stuck.Wait(zxtest::kHangGuardMs), 1) << "the hung copy was ended";
     ASSERT_NE(main, nullptr);
     SendMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0);

@@ -45,16 +45,6 @@ public:
     std::unique_ptr<PictureDialog> dlg;
 };
 
-TEST(ControlVideoShow, CallbackMakesItOnlyForItsClass) {
-    CDialogBuilderCallbackExVideShow callback;
-    std::unique_ptr<CControlUI> made(callback.CreateControl("ControlVideoShow"));
-    ASSERT_NE(made, nullptr);
-    EXPECT_EQ(made->GetClass(), "CControlVideoShow");
-    EXPECT_EQ(made->GetInterface("ControlVideoShow"), made.get());
-    EXPECT_EQ(callback.CreateControl("Button"), nullptr);
-    EXPECT_EQ(callback.CreateControl("ControlVideoShowX"), nullptr);
-}
-
 TEST(ControlVideoShow, ShowsItsBackgroundUntilItHasAPictureThenThePicture) {
     PictureWindow w;
     auto* pic = w.FindAs<CControlVideoShow>("picture", "ControlVideoShow");

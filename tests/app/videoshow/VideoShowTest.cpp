@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "DialogsTestSupport.h"
 #include "DuiTestWindow.h"
 #include "IDataCamera.h"
 #include "IDataRecordList.h"
@@ -128,28 +129,6 @@ unsigned PicturePixel(const BYTE* bits, int x, int y) {
     return (static_cast<unsigned>(p[2]) << 16) | (static_cast<unsigned>(p[1]) << 8) | p[0];
 }
 
-// The screen over the window's client area as 0xRRGGBB (DirectDraw blits there).
-std::vector<DWORD> ScreenPixels(HWND wnd) {
-    POINT origin{0, 0};
-    ClientToScreen(wnd, &origin);
-    BITMAPINFO bi{};
-    bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), kW, -kH, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, kW, kH, screen, origin.x, origin.y, SRCCOPY);
-    GdiFlush();
-    std::vector<DWORD> out(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + kW * kH);
-    for (DWORD& p : out) p &= 0xFFFFFF;
-    SelectObject(mem, old);
-    DeleteObject(dib);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    return out;
-}
-
 // The real chain behind "modKernal", the two modules the preview talks to and
 // the preview in a parent window, as the main window creates it.
 class PreviewTest : public ::testing::Test {
@@ -204,17 +183,16 @@ TEST_F(PreviewTest, ShowsA640x480FrameScaledTo480x360OnTheScreenAndA480x360Frame
     EXPECT_EQ(wnd.Presenter().LastBltResult(), S_OK);
     // Wine blits on its drawing thread: wait until the screen shows the first
     // quarter (at most 5 s), then check all four.
-    std::vector<DWORD> screen;
+    const HWND h = wnd.GetHWND();
     kt::PumpUntil([&] {
-        screen = ScreenPixels(wnd.GetHWND());
-        if (screen[10 * kW + 10] == 0xFF0000u) return true;
+        if (duitest::ScreenPixel(h, 10, 10) == 0xFF0000u) return true;
         Frame(f, VIDEO_STREAM_CAMERA);
         return false;
     }, 5000);
-    EXPECT_EQ(screen[10 * kW + 10], 0xFF0000u);
-    EXPECT_EQ(screen[10 * kW + 470], 0x00FF00u);
-    EXPECT_EQ(screen[350 * kW + 10], 0x0000FFu);
-    EXPECT_EQ(screen[350 * kW + 470], 0xFFFFFFu);
+    EXPECT_EQ(duitest::ScreenPixel(h, 10, 10), 0xFF0000u);
+    EXPECT_EQ(duitest::ScreenPixel(h, 470, 10), 0x00FF00u);
+    EXPECT_EQ(duitest::ScreenPixel(h, 10, 350), 0x0000FFu);
+    EXPECT_EQ(duitest::ScreenPixel(h, 470, 350), 0xFFFFFFu);
 
     // A 480 x 360 frame is the picture, byte for byte.
     kernal.AnnounceFormat(480, 360);
@@ -254,20 +232,16 @@ TEST_F(PreviewTest, RecordingBarShowsTheSoundTextAndItsDotBlinksWithProgress) {
     EXPECT_EQ(PicturePixel(plain.data(), 12, 12), 0x204060u) << "no bar while not recording";
 
     records.seconds = 7;
-    ArgList state;
-    ArgAppender(state) << static_cast<int>(ZXV_RECORD_RECORDING) << static_cast<int>(ZXV_RECORD_AUDIO);
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_STATE, 0, state);
+    IDataRecordListObserver::StateMsg::Send(ZXV_RECORD_RECORDING, ZXV_RECORD_AUDIO);
     ASSERT_TRUE(kt::PumpUntil([&] { return wnd.BlinkOn(); }, zxtest::kHangGuardMs));
     Frame(f, VIDEO_STREAM_CAMERA);
     EXPECT_EQ(PicturePixel(wnd.PreviewBits(), 12, 12), 0xFF0000u) << "red right after the state message";
     EXPECT_TRUE(SameBar(wnd.PreviewBits(), ExpectedBar(plain, true, L"录音中... 00:00:00")));
 
-    ArgList progress;
-    ArgAppender(progress) << static_cast<int>(ZXV_RECORD_AUDIO);
     const unsigned dots[] = {0x00FF00u, 0xFF0000u, 0x00FF00u};
     for (unsigned dot : dots) {
         const bool before = wnd.BlinkOn();
-        AfxGetMessageManager()->Notify(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_PROGRESS, progress);
+        IDataRecordListObserver::ProgressMsg::Send(ZXV_RECORD_AUDIO);
         ASSERT_TRUE(kt::PumpUntil([&] { return wnd.BlinkOn() != before; }, zxtest::kHangGuardMs));
         Frame(f, VIDEO_STREAM_CAMERA);
         EXPECT_EQ(PicturePixel(wnd.PreviewBits(), 12, 12), dot);
@@ -279,9 +253,7 @@ TEST_F(PreviewTest, RecordingBarShowsTheSoundTextAndItsDotBlinksWithProgress) {
     EXPECT_FALSE(SameBar(wnd.PreviewBits(), ExpectedBar(plain, false, L"录音中... 00:00:08")));
 
     // Stopped: the bar goes.
-    ArgList stopped;
-    ArgAppender(stopped) << static_cast<int>(ZXV_RECORD_STOPPED) << static_cast<int>(ZXV_RECORD_AUDIO);
-    AfxGetMessageManager()->NotifyEx(ZX_MOD_RECORDLIST_OB, RECORDLIST_MSG_STATE, 0, stopped);
+    IDataRecordListObserver::StateMsg::Send(ZXV_RECORD_STOPPED, ZXV_RECORD_AUDIO);
     ASSERT_TRUE(kt::PumpUntil([&] { return wnd.RecordState() == ZXV_RECORD_STOPPED; }, zxtest::kHangGuardMs));
     Frame(f, VIDEO_STREAM_CAMERA);
     EXPECT_EQ(std::memcmp(wnd.PreviewBits(), plain.data(), CWndVideoShow::kImageSize), 0);
@@ -338,23 +310,6 @@ TEST_F(PreviewTest, OpenCameraButtonAndHandCursorOnlyWithoutSource) {
     EXPECT_EQ(camera.starts, 0);
 }
 
-// Closes the message tip as soon as it shows (polled by a timer, so it also
-// runs inside the tip's modal loop) and remembers that it did.
-struct TipCloser {
-    static void CALLBACK Poll(HWND, UINT, UINT_PTR, DWORD) {
-        HWND tip = FindWindowW(L"CZxVMsgTip", nullptr);
-        if (tip && IsWindowVisible(tip)) {
-            ++closed;
-            PostMessageW(tip, WM_CLOSE, 0, 0);
-        }
-    }
-    TipCloser() { timer = SetTimer(nullptr, 0, 30, &Poll); }
-    ~TipCloser() { KillTimer(nullptr, timer); }
-    UINT_PTR timer;
-    static int closed;
-};
-int TipCloser::closed = 0;
-
 TEST_F(PreviewTest, PressInsideAndReleaseOutsideStartsNothingAndAFailedStartShowsTheTip) {
     std::vector<BYTE> f = SolidFrame(640, 480, 0x000000);
     Frame(f, VIDEO_STREAM_NONE);
@@ -380,33 +335,12 @@ TEST_F(PreviewTest, PressInsideAndReleaseOutsideStartsNothingAndAFailedStartShow
 
     // A failed start tells the user with the message tip over the parent.
     camera.startResult = false;
-    TipCloser closer;
-    TipCloser::closed = 0;
+    dlgtest::TipWatcher tips;
     Send(WM_LBUTTONDOWN, kInButton, MK_LBUTTON);
     Send(WM_LBUTTONUP, kInButton);
     EXPECT_EQ(camera.starts, 2);
-    EXPECT_EQ(TipCloser::closed, 1) << "the tip was shown (and closed) before the click returned";
+    EXPECT_EQ(tips.texts.size(), 1u) << "the tip was shown (and closed) before the click returned";
 }
-
-TEST_F(PreviewTest, NoDirectDrawCallWhileMinimised) {
-    std::vector<BYTE> f = SolidFrame(640, 480, 0x336699);
-    Frame(f, VIDEO_STREAM_CAMERA);
-    const long shown = wnd.Presenter().DDrawCallCount();
-    EXPECT_GT(shown, 0);
-
-    ShowWindow(parent, SW_MINIMIZE);
-    duitest::Pump();
-    ASSERT_TRUE(IsIconic(parent));
-    const long before = wnd.Presenter().DDrawCallCount();
-    for (int i = 0; i < 5; ++i) Frame(f, i % 2 ? VIDEO_STREAM_NONE : VIDEO_STREAM_CAMERA);
-    EXPECT_EQ(wnd.Presenter().DDrawCallCount(), before);
-
-    ShowWindow(parent, SW_RESTORE);
-    duitest::Pump();
-    Frame(f, VIDEO_STREAM_CAMERA);
-    EXPECT_GT(wnd.Presenter().DDrawCallCount(), before) << "drawn again once restored";
-}
-
 
 TEST_F(PreviewTest, AnUnchangedPictureIsDrawnOnlyOnceASecondAndAfterAPaint) {
     std::vector<BYTE> f = SolidFrame(640, 480, 0x445566);
@@ -456,17 +390,16 @@ TEST_F(PreviewTest, WithDirectDrawRefusedThePictureReachesTheScreenThroughGdi) {
     std::vector<BYTE> f = SolidFrame(640, 480, 0x12AB34);
     const std::vector<BYTE> bottom = SolidFrame(640, 240, 0x5634CD);
     std::memcpy(f.data(), bottom.data(), bottom.size());   // rows are bottom-up
-    std::vector<DWORD> screen;
+    const HWND h = wnd.GetHWND();
     kt::PumpUntil([&] {
         Frame(f, VIDEO_STREAM_CAMERA);
-        screen = ScreenPixels(wnd.GetHWND());
-        return screen[10 * kW + 10] == 0x12AB34u;
+        return duitest::ScreenPixel(h, 10, 10) == 0x12AB34u;
     }, 5000);
     EXPECT_FALSE(wnd.Presenter().IsReady());
-    EXPECT_EQ(screen[10 * kW + 10], 0x12AB34u);
-    EXPECT_EQ(screen[170 * kW + 470], 0x12AB34u);
-    EXPECT_EQ(screen[190 * kW + 10], 0x5634CDu);
-    EXPECT_EQ(screen[350 * kW + 470], 0x5634CDu);
+    EXPECT_EQ(duitest::ScreenPixel(h, 10, 10), 0x12AB34u);
+    EXPECT_EQ(duitest::ScreenPixel(h, 470, 170), 0x12AB34u);
+    EXPECT_EQ(duitest::ScreenPixel(h, 10, 190), 0x5634CDu);
+    EXPECT_EQ(duitest::ScreenPixel(h, 470, 350), 0x5634CDu);
     for (int i = 0; i < 3; ++i) Frame(f, VIDEO_STREAM_CAMERA);
     EXPECT_EQ(notes() - before, 1) << "said once in the log";
 }

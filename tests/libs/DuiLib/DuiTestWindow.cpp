@@ -35,6 +35,15 @@ void ClickAt(HWND h, POINT pt) {
     SendMessageW(h, WM_LBUTTONUP, 0, at);
 }
 
+DWORD ScreenPixel(HWND wnd, int x, int y) {
+    POINT pt{x, y};
+    ClientToScreen(wnd, &pt);
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, pt.x, pt.y);
+    ReleaseDC(nullptr, screen);
+    return static_cast<DWORD>(GetRValue(c)) << 16 | static_cast<DWORD>(GetGValue(c)) << 8 | GetBValue(c);
+}
+
 void ClickListItem(CComboUI* combo, int index) {
     const int itemH = combo->GetItemHeight();
     ClickAt(combo->GetDropWindow(), POINT{20, 1 + itemH * index + itemH / 2});

@@ -29,6 +29,10 @@ void Pump(int ms = 0);
 
 // A left click (move, press, release) sent to a window at a client point.
 void ClickAt(HWND h, POINT pt);
+// What the screen shows at a client point of a window (0xRRGGBB): what
+// DirectDraw draws there is not in the window's own DC.
+DWORD ScreenPixel(HWND wnd, int x, int y);
+
 // Clicks item index in the open list of a combo box, then runs the messages.
 void ClickListItem(DuiLib::CComboUI* combo, int index);
 

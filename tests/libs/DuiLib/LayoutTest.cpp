@@ -124,64 +124,6 @@ TEST(DuiLayout, TilesFillRowsAndScroll) {
     EXPECT_FALSE(tiles->GetVerticalScrollBar()->IsVisible());
 }
 
-TEST(DuiLayout, ContentWiderThanTheViewScrollsSideways) {
-    // A vertical layout with a child wider than the view: the horizontal
-    // bar takes 8 pixels below, which makes the content taller than what
-    // is left, so the vertical bar comes too and narrows the view.
-    Tree t("<VerticalLayout name=\"v\" vscrollbar=\"true\" hscrollbar=\"true\">"
-           "<Control name=\"wide\" width=\"300\" height=\"46\"/>"
-           "<Control name=\"fill\" height=\"50\"/>"
-           "</VerticalLayout>",
-           RECT{0, 0, 200, 100});
-    auto* v = static_cast<CContainerUI*>(t.pm.FindControl("v")->GetInterface("Container"));
-    ASSERT_TRUE(v->GetHorizontalScrollBar()->IsVisible());
-    ASSERT_TRUE(v->GetVerticalScrollBar()->IsVisible());
-    ExpectRect(v->GetClientRect(), 0, 0, 192, 92, "view without the bars");
-    EXPECT_EQ(v->GetHScrollRange(), 300 - 192);
-    EXPECT_EQ(v->GetScrollRange(), 96 - 92);
-    ExpectRect(t.Pos("fill"), 0, 46, 192, 96, "a filling child takes the view's width");
-    ExpectRect(v->GetHorizontalScrollBar()->GetPos(), 0, 92, 192, 100, "bar below");
-    ExpectRect(v->GetVerticalScrollBar()->GetPos(), 192, 0, 200, 92, "bar at the right");
-    v->SetHScrollPos(50);
-    ExpectRect(t.Pos("wide"), -50, 0, 250, 46, "moved left by the scroll");
-    v->EndRight();
-    EXPECT_EQ(t.Pos("wide").right, 192);
-    // Made wide enough, neither bar is needed and both go back to 0.
-    v->SetPos(RECT{0, 0, 320, 120});
-    EXPECT_FALSE(v->GetHorizontalScrollBar()->IsVisible());
-    EXPECT_FALSE(v->GetVerticalScrollBar()->IsVisible());
-    EXPECT_EQ(v->GetHScrollPos(), 0);
-    ExpectRect(t.Pos("wide"), 0, 0, 300, 46, "back in place");
-}
-
-TEST(DuiLayout, FixedColumnsWiderThanTheViewAndAShrinkingStrip) {
-    std::string xml = "<TileLayout name=\"tiles\" itemsize=\"50,20\" columns=\"4\" childpadding=\"5\" hscrollbar=\"true\">";
-    for (int i = 0; i < 8; ++i) xml += "<Control name=\"t" + std::to_string(i) + "\"/>";
-    xml += "</TileLayout>";
-    Tree t(xml, RECT{0, 0, 120, 100});
-    auto* tiles = static_cast<CTileLayoutUI*>(t.pm.FindControl("tiles")->GetInterface("TileLayout"));
-    EXPECT_EQ(tiles->GetActualColumns(), 4);
-    EXPECT_EQ(tiles->GetHScrollRange(), 4 * 50 + 3 * 5 - 120);
-    tiles->LineRight();
-    EXPECT_EQ(tiles->GetHScrollPos(), 55) << "one line is one column";
-    ExpectRect(t.Pos("t1"), 0, 0, 50, 20, "second column at the left edge");
-    ExpectRect(t.Pos("t5"), 0, 25, 50, 45, "second row too");
-
-    // A scrolled strip whose content shrinks keeps its view filled.
-    Tree h("<HorizontalLayout name=\"h\" hscrollbar=\"true\">"
-           "<Control name=\"a\" width=\"100\"/><Control name=\"b\" width=\"100\"/>"
-           "</HorizontalLayout>",
-           RECT{0, 0, 150, 40});
-    auto* strip = static_cast<CContainerUI*>(h.pm.FindControl("h")->GetInterface("Container"));
-    EXPECT_EQ(strip->GetHScrollRange(), 50);
-    strip->EndRight();
-    ExpectRect(h.Pos("b"), 50, 0, 150, 32, "last child at the right edge, above the bar");
-    h.pm.FindControl("b")->SetFixedWidth(70);
-    strip->SetPos(RECT{0, 0, 150, 40});
-    EXPECT_EQ(strip->GetHScrollPos(), 20) << "pulled back to the new end";
-    ExpectRect(h.Pos("b"), 80, 0, 150, 32, "placed at the clamped position");
-}
-
 TEST(DuiLayout, ContainerRemovalAndLookup) {
     Tree t("<VerticalLayout name=\"v\"><Label name=\"a\"/><Label name=\"b\"/></VerticalLayout>", RECT{0, 0, 50, 50});
     auto* v = static_cast<CContainerUI*>(t.root->GetInterface("Container"));

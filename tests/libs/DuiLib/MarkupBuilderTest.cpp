@@ -239,7 +239,6 @@ TEST(DuiBuilder, MissingPictureIsLoggedOnceAndDrawsNothing) {
     ASSERT_NE(img, nullptr);
     EXPECT_EQ(img->nX, 80);
     EXPECT_EQ(img->nY, 28);
-    EXPECT_EQ(pm.GetImage(duitest::GallerySkinDir() + "btn_normal.png"), img) << "loaded once and shared";
     ASSERT_TRUE(LogFlush(zxtest::kHangGuardMs));
     std::string log = zxtest::ReadFile(root + "Local\\ZxVCam\\Log\\DuiLib.txt");
     size_t first = log.find("no_such_picture_here.png");

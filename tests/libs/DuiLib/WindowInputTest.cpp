@@ -1,84 +1,11 @@
-// The gallery, continued: sideways scrolling, the rounded shape, a new
-// background, menus by keyboard, capture and deferred notifications.
+// The gallery, continued: the rounded shape, a new background, menus by
+// keyboard, capture and deferred notifications.
 #include "DuiTestSupport.h"
 
 using namespace DuiLib;
 using duitest::GalleryWindow;
-using duitest::Rgb;
 
 namespace {
-
-TEST(DuiGalleryInput, WideStripScrollsSideways) {
-    GalleryWindow w;
-    auto* strip = w.FindAs<CHorizontalLayoutUI>("stripWide", "HorizontalLayout");
-    ASSERT_NE(strip, nullptr);
-    CScrollBarUI* bar = strip->GetHorizontalScrollBar();
-    ASSERT_NE(bar, nullptr);
-    ASSERT_TRUE(bar->IsVisible());
-    // Eight items of 90 with 6 between, in the strip less its 4-pixel inset.
-    const RECT rc = strip->GetPos();
-    EXPECT_EQ(strip->GetHScrollRange(), 8 * 90 + 7 * 6 - (RectWidth(rc) - 8));
-    const RECT client = strip->GetClientRect();
-
-    // The first item shows at the left, the thumb at the start of the track.
-    const POINT left{client.left + 3, (client.top + client.bottom) / 2};
-    EXPECT_EQ(Rgb(w.Pixel(left.x, left.y)), 0xE57373u);
-    RECT thumb = bar->GetThumbRect();
-    EXPECT_EQ(thumb.left, bar->GetPos().left);
-    const DWORD thumbPx = w.Pixel((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2);
-    const DWORD trackPx = w.Pixel(bar->GetPos().right - 2, (thumb.top + thumb.bottom) / 2);
-    EXPECT_LT(thumbPx & 0xFF, trackPx & 0xFF) << "the thumb is drawn darker than the track";
-
-    // The plain wheel scrolls nothing sideways; Shift+wheel does, one line
-    // a notch, and only the strip is painted again.
-    const POINT mid = w.Center("strip_2");
-    const LONG left1 = w.Find("strip_1")->GetPos().left;
-    w.Wheel(mid, -1);
-    EXPECT_EQ(strip->GetHScrollPos(), 0);
-    w.pm().UpdateNow();
-    w.pm().ResetPaintStats();
-    w.Wheel(mid, -1, MK_SHIFT);
-    const int line = bar->GetLineSize();
-    EXPECT_EQ(strip->GetHScrollPos(), line);
-    EXPECT_EQ(w.Find("strip_1")->GetPos().left, left1 - line);
-    w.pm().UpdateNow();
-    RECT painted = w.pm().GetPaintStats().lastRect, inside{};
-    EXPECT_TRUE(IntersectRect(&inside, &painted, &rc) && EqualRect(&inside, &painted)) << "only the strip is painted";
-    w.Wheel(mid, 1, MK_SHIFT);
-    EXPECT_EQ(strip->GetHScrollPos(), 0);
-
-    // The wheel's tilt to the right scrolls right.
-    POINT s = mid;
-    ClientToScreen(w.hwnd(), &s);
-    SendMessageW(w.hwnd(), WM_MOUSEHWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(s.x, s.y));
-    EXPECT_EQ(strip->GetHScrollPos(), line);
-    SendMessageW(w.hwnd(), WM_MOUSEHWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(s.x, s.y));
-    EXPECT_EQ(strip->GetHScrollPos(), 0);
-
-    // The thumb dragged to the right end shows the last item at the right.
-    thumb = bar->GetThumbRect();
-    POINT p{(thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2};
-    w.Down(p);
-    w.Move(POINT{p.x + 40, p.y}, MK_LBUTTON);
-    const int partway = strip->GetHScrollPos();
-    EXPECT_GT(partway, 0);
-    EXPECT_LT(partway, strip->GetHScrollRange());
-    w.Move(POINT{p.x + 600, p.y}, MK_LBUTTON);
-    w.Up(POINT{p.x + 600, p.y});
-    EXPECT_EQ(strip->GetHScrollPos(), strip->GetHScrollRange());
-    EXPECT_EQ(w.Find("strip_8")->GetPos().right, client.right);
-    EXPECT_EQ(Rgb(w.Pixel(client.right - 3, left.y)), 0xFFB74Du);
-    EXPECT_NE(Rgb(w.Pixel(left.x, left.y)), 0xE57373u);
-    EXPECT_EQ(bar->GetThumbRect().right, bar->GetPos().right);
-
-    // A press on the track left of the thumb pages left by one view.
-    const RECT bp = bar->GetPos();
-    w.Click(POINT{bp.left + 2, (bp.top + bp.bottom) / 2});
-    EXPECT_EQ(strip->GetHScrollPos(), (std::max)(0, strip->GetHScrollRange() - RectWidth(client)));
-    // EnsureVisible brings an item back into the view.
-    strip->EnsureVisible(w.Find("strip_1"));
-    EXPECT_EQ(strip->GetHScrollPos(), 0);
-}
 
 bool InRegion(HWND h, int x, int y) {
     HRGN rgn = CreateRectRgn(0, 0, 0, 0);
@@ -278,18 +205,6 @@ TEST(DuiGalleryInput, HoverRepaintsOnlyWhatChangedAndShowsTheToolTip) {
     EXPECT_TRUE(IsWindowVisible(tip));
     w.Move(w.Center("hdrTiles"));
     EXPECT_FALSE(IsWindowVisible(tip)) << "gone when the mouse leaves the control";
-
-    // The scroll bar's thumb getting hot repaints the bar alone.
-    auto* tiles = w.FindAs<CTileLayoutUI>("tileList", "TileLayout");
-    CScrollBarUI* bar = tiles->GetVerticalScrollBar();
-    const RECT th = bar->GetThumbRect();
-    w.pm().UpdateNow();
-    w.pm().ResetPaintStats();
-    w.Move(POINT{(th.left + th.right) / 2, (th.top + th.bottom) / 2});
-    w.pm().UpdateNow();
-    const RECT barPaint = w.pm().GetPaintStats().lastRect, barRect = bar->GetPos();
-    RECT inBar{};
-    EXPECT_TRUE(IntersectRect(&inBar, &barPaint, &barRect) && EqualRect(&inBar, &barPaint));
 }
 
 TEST(DuiGalleryInput, PicturesAndFontsAreLoadedOnceAndShared) {
