@@ -317,7 +317,9 @@ TEST_F(MainWindowTest, TheTrayMenuShowsTheWindowOrEndsTheProgram) {
         // The menu in the program's look: the panel navy, a lighter hot entry.
         EXPECT_LT(GetRValue(background) + GetGValue(background) + GetBValue(background), 150) << std::hex << background;
         EXPECT_GT(GetBValue(hotText), GetRValue(hotText)) << std::hex << hotText;
-        if (item == 0) EXPECT_TRUE(IsWindowVisible(h)) << "打开主界面";
+        if (item == 0) {
+            EXPECT_TRUE(IsWindowVisible(h)) << "打开主界面";
+        }
     }
     Pump();
     EXPECT_FALSE(IsWindow(h)) << "退出 closes the main window";
@@ -388,7 +390,9 @@ TEST_F(MainWindowTest, TheFeedbackZipHoldsLogsSettingsListsAndVersionButNoMedia)
         {"lists/Record/Dat/ImageList.dat.1.bad", data + "Record\\Dat\\ImageList.dat.1.bad"},
     };
     for (const auto& w : wanted)
-        if (w.first.find(".ini") == std::string::npos) ASSERT_TRUE(zxtest::WriteFile(w.second, "ver1.0 " + w.first));
+        if (w.first.find(".ini") == std::string::npos) {
+            ASSERT_TRUE(zxtest::WriteFile(w.second, "ver1.0 " + w.first));
+        }
     // Recordings, sounds and pictures, also where lists and logs lie.
     for (const char* media : {"Record\\0101_0000000001.flv", "Record\\a.mp3", "snap.jpg", "Record\\Dat\\p.png"})
         ASSERT_TRUE(zxtest::WriteFile(data + media, "media"));

@@ -50,7 +50,9 @@ TEST_P(LibReplayTest, PlaysFramesOfTheAskedSizeThatFollowThePattern) {
     EXPECT_TRUE(zxtest::WaitUntil([&] { return f.Query(player) > 0; }));
     EXPECT_EQ(f.Query(player), static_cast<int>(f.rows.size()));
     const double afterFirst = Position(player);
-    if (afterFirst < 1.0) EXPECT_EQ(f.Red(), 0) << "at " << afterFirst;
+    if (afterFirst < 1.0) {
+        EXPECT_EQ(f.Red(), 0) << "at " << afterFirst;
+    }
     Frame tooSmall(w, h - 1);
     EXPECT_EQ(tooSmall.Query(player), 0);
 
