@@ -133,7 +133,7 @@ TEST(CrashHandler, AFaultLeavesADumpAndStartsTheReportWithItsStamp) {
     // Wine: after a stack overflow the process ends with exit code 0
     // whatever the filter answers (Windows ends it with the exception's
     // code), so there only the dump and the report are checked.
-    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    const bool wine = Process::RunsUnderWine();
     for (const auto& crash : crashes) {
         const std::string action = crash.action;
         SCOPED_TRACE(action);
